@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# dev.sh: set up a fresh machine and build, test or run Nivra.
+#   ./dev.sh example   install everything, then solve an example model end to end
+#   ./dev.sh test      install everything, then run the C++ unit tests and the pytest suite
+#   ./dev.sh asan      the test suite against an AddressSanitizer/UBSan build
+set -euo pipefail
+cd "$(dirname "$0")"
+ROOT=$PWD
+VENV=$ROOT/.venv
+PY=$VENV/bin/python
+
+apt_deps() {
+    local missing=()
+    dpkg -s robin-map-dev >/dev/null 2>&1 || missing+=(robin-map-dev)
+    dpkg -s libgtest-dev >/dev/null 2>&1 || missing+=(libgtest-dev)
+    [ ${#missing[@]} -eq 0 ] && return
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    echo "== installing Debian packages: ${missing[*]}"
+    $sudo apt-get install -y "${missing[@]}" >/dev/null 2>&1 ||
+        { $sudo apt-get update >/dev/null && $sudo apt-get install -y "${missing[@]}"; }
+}
+
+venv() {
+    [ -x "$PY" ] || python3 -m venv "$VENV"
+    "$PY" -m pip install -q --upgrade pip
+    "$PY" -m pip install -q scikit-build-core nanobind numpy highsbox ninja cmake
+}
+
+# Installs the package into the virtual environment; extra CMake definitions in $1.
+install_nivra() {
+    echo "== building and installing nivra"
+    SKBUILD_CMAKE_DEFINE="${1:-}" "$PY" -m pip install -q --no-build-isolation ".[test]"
+}
+
+cpp_tests() {
+    echo "== C++ unit tests"
+    local dir=$ROOT/build/cpp${1:+-$1}
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DNIVRA_BUILD_TESTS=ON -DNIVRA_BUILD_MODULE=OFF \
+        -DPython_EXECUTABLE="$PY" -DCMAKE_BUILD_TYPE=Release ${2:+-D$2} >/dev/null
+    cmake --build "$dir" -j 2
+    ctest --test-dir "$dir" --output-on-failure
+}
+
+py_tests() {
+    echo "== Python tests"
+    "$PY" -m pytest -q "$@" "$ROOT/tests"
+}
+
+case "${1:-}" in
+example)
+    apt_deps; venv; install_nivra
+    "$PY" "$ROOT/examples/${2:-diet.py}"
+    ;;
+test)
+    apt_deps; venv; install_nivra
+    cpp_tests
+    py_tests
+    ;;
+asan)
+    apt_deps; venv; install_nivra "NIVRA_SANITIZE=ON"
+    cpp_tests asan NIVRA_SANITIZE=ON
+    LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)" \
+        ASAN_OPTIONS=detect_leaks=0 py_tests -p no:cacheprovider
+    echo "== rebuilding without sanitizers"; install_nivra
+    ;;
+*)
+    sed -n '2,6p' "$0"; exit 2
+    ;;
+esac

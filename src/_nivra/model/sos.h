@@ -1,0 +1,7 @@
+// model/sos.h: nivra.sos (placeholder type until its behaviour is built).
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+extern PyTypeObject sos_type;

@@ -1,0 +1,28 @@
+// module/args.h: argument parsing with old keyword names, missing-argument errors, and the
+// string helpers.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+// PyArg_ParseTupleAndKeywords, retried with the older keyword names oldkw (may be null) and a
+// deprecation warning when that succeeds. 1 on success, 0 with an exception set.
+int nvo_ParseTupleAndKeywords(PyObject *args, PyObject *kwargs, const char *format,
+                              const char *const *kw, const char *const *oldkw, ...);
+// Keyword arguments only, as if there were no positional ones; a null kwargs succeeds at once.
+int parseKeywordArgs(PyObject *kwargs, const char *format, const char *const *kw, ...);
+
+// InterfaceError "Must provide argument(s) ..." for a null-terminated list of names.
+void nvo_PyErr_MissingArgs(const char *name, ...);
+// The same for names[first] .. names[last - 1].
+void nvo_PyErr_MissingArgsRange(const char *const *names, int first, int last);
+
+// True for a Python int (bool included) or a NumPy byte, short, int or long scalar.
+bool nvo_isIntegerArg(PyObject *obj);
+
+// Text of a str or bytes object, or null with an exception. keep (may be null) receives an
+// object owning the text, to be released by the caller; copy (may be null) receives a copy
+// (re)allocated from the default heap.
+const char *pyStrToStr(PyObject *obj, char **copy, PyObject **keep);
+// Length in bytes of what pyStrToStr would return, or -1 with an exception.
+Py_ssize_t pyStrLen(PyObject *obj);

@@ -1,0 +1,412 @@
+// module/module.cpp: the module entry point, its free hook and the module functions of the
+// runtime (library start and stop, global-environment settings, output switches).
+#include "numeric/npy.h"
+
+#include <vector>
+
+#include "args.h"
+#include "callbacks/branchobj.h"
+#include "callbacks/generic.h"
+#include "callbacks/poolcut.h"
+#include "controls/control.h"
+#include "controls/objattrib.h"
+#include "env.h"
+#include "errors.h"
+#include "methods.h"
+#include "model/constraint.h"
+#include "model/expression.h"
+#include "model/linterm.h"
+#include "model/maps.h"
+#include "model/quadterm.h"
+#include "model/sos.h"
+#include "model/var.h"
+#include "nonlinear/nonlinear.h"
+#include "numeric/npdtypes.h"
+#include "nvra.h"
+#include "output.h"
+#include "problem/problem.h"
+#include "ref.h"
+
+namespace {
+
+PyObject *noneOrGlobalError(int rc) {
+    if (rc != 0) {
+        setNvraErr(nullptr);
+        return nullptr;
+    }
+    Py_RETURN_NONE;
+}
+
+PyObject *nivramod_getlasterror(PyObject *, PyObject *) {
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    char msg[1024] = "";
+    int code = 0;
+    if (NVRA_ge_getlasterror(&code, msg, sizeof msg, nullptr) != 0) return noneOrGlobalError(1);
+    return Py_BuildValue("(is)", code, msg);
+}
+
+PyObject *nivramod_getversion(PyObject *, PyObject *) {
+    char buf[64] = "";
+    if (NVRAgetversion(buf) != 0) return noneOrGlobalError(1);
+    return PyUnicode_FromString(buf);
+}
+
+PyObject *nivramod_getversionnumbers(PyObject *, PyObject *) {
+    int major = -1, minor = -1, build = -1;
+    if (NVRAgetversionnumbers(&major, &minor, &build) != 0) return noneOrGlobalError(1);
+    return Py_BuildValue("(iii)", major, minor, build);
+}
+
+PyObject *nivramod_getbanner(PyObject *, PyObject *, PyObject *) {
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    char buf[NVRA_MAXMESSAGELENGTH] = "";
+    if (NVRAgetbanner(buf) != 0) return noneOrGlobalError(1);
+    return PyUnicode_FromString(buf);
+}
+
+PyObject *nivramod_init(PyObject *, PyObject *arg) {
+    const char *path = nullptr;
+    if (arg != Py_None) {
+        if (!PyUnicode_Check(arg)) {
+            PyErr_SetString(nvy_interf_exc, "_init() takes None or a string with the path of the "
+                                            "library's data directory");
+            return nullptr;
+        }
+        path = PyUnicode_AsUTF8(arg);
+        if (!path) return nullptr;
+    }
+    if (turnNVRAon(path, 1) != 0) return nullptr;
+    Py_RETURN_NONE;
+}
+
+PyObject *nivramod_free(PyObject *, PyObject *) {
+    turnNVRAoff(1);
+    if (PyErr_Occurred()) return nullptr;
+    return PyBool_FromLong(nvr_py_env.start_count > 0);
+}
+
+// Integer settings of the global environment read after an implicit start.
+template <int (*Get)(int *)> PyObject *getGlobalInt(PyObject *, PyObject *) {
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    int value = 0;
+    if (Get(&value) != 0) return noneOrGlobalError(1);
+    return PyLong_FromLong(value);
+}
+
+PyObject *nivramod_getcheckedmode(PyObject *, PyObject *) {
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    int value = 0;
+    if (NVRA_ge_getcheckedmode(&value) != 0) return noneOrGlobalError(1);
+    return PyBool_FromLong(value);
+}
+
+PyObject *nivramod_setcheckedmode(PyObject *, PyObject *args, PyObject *kwargs) {
+    static const char *const kw[] = {"checked_mode", nullptr};
+    PyObject *flag;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "O", kw, nullptr, &flag)) return nullptr;
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    return noneOrGlobalError(NVRA_ge_setcheckedmode(flag == Py_True ? 1 : 0));
+}
+
+PyObject *nivramod_setarchconsistency(PyObject *, PyObject *args, PyObject *kwargs) {
+    static const char *const kw[] = {"ifArchConsistent", nullptr};
+    PyObject *flag;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "O", kw, nullptr, &flag)) return nullptr;
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    return noneOrGlobalError(
+        NVRA_ge_setarchconsistency(flag == Py_None || flag == Py_False ? 0 : 1));
+}
+
+PyObject *nivramod_featurequery(PyObject *, PyObject *args, PyObject *kwargs) {
+    static const char *const kw[] = {"feature", nullptr};
+    const char *feature;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "s", kw, nullptr, &feature)) return nullptr;
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    int status = 0;
+    if (NVRAfeaturequery(feature, &status) != 0) return noneOrGlobalError(1);
+    return PyBool_FromLong(status);
+}
+
+// Truth value of arg, or -1 with ModelError msg when the truth test itself fails.
+int truthOrError(PyObject *arg, const char *msg) {
+    const int t = PyObject_IsTrue(arg);
+    if (t < 0) {
+        PyErr_Clear();
+        PyErr_SetString(nvy_model_exc, msg);
+    }
+    return t;
+}
+
+PyObject *nivramod_getOutputEnabled(PyObject *, PyObject *) {
+    return PyBool_FromLong(nvr_py_env.output_enabled);
+}
+
+PyObject *nivramod_setOutputEnabled(PyObject *, PyObject *arg) {
+    const int t = truthOrError(arg, "Incorrect argument in setOutputEnabled: should be True or False");
+    if (t < 0) return nullptr;
+    nvr_py_env.output_enabled = static_cast<uint8_t>(t);
+    Py_RETURN_NONE;
+}
+
+PyObject *nivramod_getConstraintOperatorsEnabled(PyObject *, PyObject *) {
+    return PyBool_FromLong(nvr_py_env.constraint_operators_enabled);
+}
+
+PyObject *nivramod_setConstraintOperatorsEnabled(PyObject *, PyObject *arg) {
+    const int t = truthOrError(
+        arg, "Incorrect argument in setConstraintOperatorsEnabled: should be True or False");
+    if (t < 0) return nullptr;
+    nvr_py_env.constraint_operators_enabled = static_cast<uint8_t>(t);
+    Py_RETURN_NONE;
+}
+
+PyObject *nivramod_setcomputeallowed(PyObject *, PyObject *arg) {
+    if (!nvo_isIntegerArg(arg)) {
+        PyErr_SetString(nvy_model_exc, "Incorrect argument in setcomputeallowed: should be 0, 1 or -1");
+        return nullptr;
+    }
+    Ref num = Ref::steal(PyNumber_Long(arg));
+    if (!num) return nullptr;
+    int overflow = 0;
+    long value = PyLong_AsLongAndOverflow(num.get(), &overflow);
+    if (value == -1 && PyErr_Occurred()) return nullptr;
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    if (overflow || value < INT_MIN || value > INT_MAX) value = INT_MAX; // the library refuses it
+    return noneOrGlobalError(NVRA_ge_setcomputeallowed(static_cast<int>(value)));
+}
+
+PyObject *nivramod_setdebugmode(PyObject *, PyObject *arg) {
+    const int t = truthOrError(arg, "Incorrect argument in setdebugmode: should be True or False");
+    if (t < 0) return nullptr;
+    if (turnNVRAon(nullptr, 0) != 0) return nullptr;
+    return noneOrGlobalError(NVRA_ge_setdebugmode(t));
+}
+
+// METH_VARARGS | METH_KEYWORDS functions go through void(*)(void) to silence the cast check.
+template <class F> PyCFunction fn(F f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
+}
+
+} // namespace
+
+PyMethodDef nvr_runtime_methods[] = {
+    {"getlasterror", nivramod_getlasterror, METH_NOARGS,
+     PyDoc_STR("getlasterror() -> (code, message): the library's last global error")},
+    {"getversion", nivramod_getversion, METH_NOARGS,
+     PyDoc_STR("getversion() -> str: version of the optimizer library")},
+    {"getversionnumbers", nivramod_getversionnumbers, METH_NOARGS,
+     PyDoc_STR("getversionnumbers() -> (major, minor, build)")},
+    {"getcheckedmode", nivramod_getcheckedmode, METH_NOARGS,
+     PyDoc_STR("getcheckedmode() -> bool: whether the library checks its arguments")},
+    {"setcheckedmode", fn(nivramod_setcheckedmode), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("setcheckedmode(checked_mode): enable argument checks (only True enables)")},
+    {"addcbmsghandler", fn(nivramod_addcbmsghandler), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("addcbmsghandler(msghandler, data, priority): add a global message handler, "
+               "called as msghandler(object, data, thread, message, type, number)")},
+    {"removecbmsghandler", fn(nivramod_removecbmsghandler), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("removecbmsghandler(msghandler, data): remove global message handlers; None "
+               "matches any")},
+    {"getbanner", fn(nivramod_getbanner), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("getbanner() -> str: the library's banner")},
+    {"_init", nivramod_init, METH_O,
+     PyDoc_STR("_init(path): start the optimizer library explicitly (path: None or a directory)")},
+    {"free", nivramod_free, METH_NOARGS,
+     PyDoc_STR("free() -> bool: undo one explicit start; True if the library is still started")},
+    {"setarchconsistency", fn(nivramod_setarchconsistency), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("setarchconsistency(ifArchConsistent): same results on every architecture")},
+    {"featurequery", fn(nivramod_featurequery), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("featurequery(feature) -> bool: whether the library has the named feature")},
+    {"getOutputEnabled", nivramod_getOutputEnabled, METH_NOARGS,
+     PyDoc_STR("getOutputEnabled() -> bool: whether library output is printed")},
+    {"setOutputEnabled", nivramod_setOutputEnabled, METH_O,
+     PyDoc_STR("setOutputEnabled(flag): print library output or not, for every problem")},
+    {"getcomputeallowed", getGlobalInt<NVRA_ge_getcomputeallowed>, METH_NOARGS,
+     PyDoc_STR("getcomputeallowed() -> int: 1, 0 or -1")},
+    {"setcomputeallowed", nivramod_setcomputeallowed, METH_O,
+     PyDoc_STR("setcomputeallowed(value): 1, 0 or -1")},
+    {"getdebugmode", getGlobalInt<NVRA_ge_getdebugmode>, METH_NOARGS,
+     PyDoc_STR("getdebugmode() -> int")},
+    {"setdebugmode", nivramod_setdebugmode, METH_O, PyDoc_STR("setdebugmode(flag)")},
+    {"getConstraintOperatorsEnabled", nivramod_getConstraintOperatorsEnabled, METH_NOARGS,
+     PyDoc_STR("getConstraintOperatorsEnabled() -> bool: whether comparisons build constraints")},
+    {"_setConstraintOperatorsEnabled", nivramod_setConstraintOperatorsEnabled, METH_O,
+     PyDoc_STR("_setConstraintOperatorsEnabled(flag): comparisons build constraints (True) or "
+               "test structural equality (False)")},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+namespace {
+
+std::vector<PyMethodDef> all_methods;
+
+// Joins the subsystems' function tables. 0 or -1.
+int buildMethodTable() {
+    try {
+        all_methods.clear();
+        for (PyMethodDef *table : {nvr_numeric_methods, nvr_nonlinear_methods, nvr_runtime_methods,
+                                   nvr_controls_methods, nvr_model_methods})
+            for (PyMethodDef *m = table; m->ml_name; ++m) all_methods.push_back(*m);
+        all_methods.push_back({nullptr, nullptr, 0, nullptr});
+    } catch (...) {
+        PyErr_NoMemory();
+        return -1;
+    }
+    return 0;
+}
+
+void nivramod_freeModule(void *) {
+    Py_CLEAR(nvr_py_env.module_controls);
+    Py_CLEAR(nvr_py_env.default_control_values);
+    Py_CLEAR(nvr_py_env.control_table);
+    Py_CLEAR(nvr_py_env.attribute_table);
+    Py_CLEAR(nvr_py_env.msghandlers);
+    Py_CLEAR(nvr_py_env.npvar_dtype);
+    Py_CLEAR(nvr_py_env.npexpr_dtype);
+    Py_CLEAR(nvr_py_env.npconstraint_dtype);
+    Py_CLEAR(nvr_py_env.scipy_sparse);
+    Py_CLEAR(nvr_py_env.scipy_sparray);
+    Py_CLEAR(nvr_py_env.scipy_spmatrix);
+    Py_CLEAR(nvy_model_exc);
+    Py_CLEAR(nvy_interf_exc);
+    Py_CLEAR(nvy_solver_exc);
+    Py_CLEAR(nvy_deprec_warn);
+    boundmap_free(&nvr_py_env.unlinked_lb);
+    boundmap_free(&nvr_py_env.unlinked_ub);
+    boundmap_free(&nvr_py_env.unlinked_threshold);
+    namemap_free(&nvr_py_env.unlinked_names);
+    turnNVRAoff(0);
+    nvr_py_env = nvr_py_env_s{};
+}
+
+PyModuleDef nivra_module = {
+    .m_base = PyModuleDef_HEAD_INIT,
+    .m_name = "_nivra",
+    .m_doc = PyDoc_STR("Nivra: create, solve, query and handle optimization problems with the "
+                       "Nivra optimizer."),
+    .m_size = -1,
+    .m_methods = nullptr,
+    .m_slots = nullptr,
+    .m_traverse = nullptr,
+    .m_clear = nullptr,
+    .m_free = nivramod_freeModule,
+};
+
+PyTypeObject *const all_types[] = {
+    &var_type,      &sos_type,     &expression_type, &constraint_type, &control_type,
+    &attribute_type, &objattrib_type, &problem_type, &branchobj_type, &poolcut_type,
+    &nvraobject_type, &generic_type, &linterm_type,  &quadterm_type,   &nonlinear_type,
+};
+
+// Step 4 of initialisation: the module-wide containers. 0 or -1.
+int createEnvironment() {
+    nvr_py_env.module_controls = ctrl_base(nullptr);
+    nvr_py_env.default_control_values = PyDict_New();
+    nvr_py_env.control_table = PyDict_New();
+    nvr_py_env.attribute_table = PyDict_New();
+    nvr_py_env.msghandlers = PyList_New(0);
+    nvr_py_env.unlinked_lb = boundmap_new();
+    nvr_py_env.unlinked_ub = boundmap_new();
+    nvr_py_env.unlinked_threshold = boundmap_new();
+    nvr_py_env.unlinked_names = namemap_new();
+    nvr_py_env.nonlinear_available = -1;
+    nvr_py_env.output_enabled = 1;
+    nvr_py_env.constraint_operators_enabled = 1;
+    if (!nvr_py_env.module_controls || !nvr_py_env.default_control_values ||
+        !nvr_py_env.control_table || !nvr_py_env.attribute_table || !nvr_py_env.msghandlers)
+        return -1;
+    if (!nvr_py_env.unlinked_lb || !nvr_py_env.unlinked_ub || !nvr_py_env.unlinked_threshold ||
+        !nvr_py_env.unlinked_names) {
+        PyErr_NoMemory();
+        return -1;
+    }
+    return 0;
+}
+
+int createExceptions() {
+    nvy_model_exc = PyErr_NewException("nivra.ModelError", PyExc_Exception, nullptr);
+    nvy_interf_exc = PyErr_NewException("nivra.InterfaceError", PyExc_Exception, nullptr);
+    nvy_solver_exc = PyErr_NewException("nivra.SolverError", PyExc_Exception, nullptr);
+    nvy_deprec_warn = PyErr_NewException("nivra.DeprecationWarning", PyExc_FutureWarning, nullptr);
+    return nvy_model_exc && nvy_interf_exc && nvy_solver_exc && nvy_deprec_warn ? 0 : -1;
+}
+
+int addObject(PyObject *module, const char *name, PyObject *obj) {
+    Py_INCREF(obj);
+    if (PyModule_AddObject(module, name, obj) == 0) return 0;
+    Py_DECREF(obj);
+    return -1;
+}
+
+// Step 9: remember scipy.sparse and its base classes when SciPy is importable.
+void detectScipy() {
+    PyObject *sparse = PyImport_ImportModule("scipy.sparse");
+    if (!sparse) {
+        PyErr_Clear();
+        return;
+    }
+    PyObject *sparray = PyObject_GetAttrString(sparse, "sparray");
+    if (!sparray) PyErr_Clear();
+    PyObject *spmatrix = PyObject_GetAttrString(sparse, "spmatrix");
+    if (!spmatrix) PyErr_Clear();
+    nvr_py_env.scipy_sparse = sparse;
+    nvr_py_env.scipy_sparray = sparray;
+    nvr_py_env.scipy_spmatrix = spmatrix;
+}
+
+PyObject *initModule() {
+    for (PyTypeObject *t : all_types)
+        if (PyType_Ready(t) < 0) return nullptr;
+    if (buildMethodTable() != 0) return nullptr;
+    nivra_module.m_methods = all_methods.data();
+    Ref module = Ref::steal(PyModule_Create(&nivra_module));
+    if (!module) return nullptr;
+    nvr_py_env.module = module.get();
+    if (createEnvironment() != 0 || createExceptions() != 0) return nullptr;
+    const struct {
+        const char *name;
+        PyObject *obj;
+    } added[] = {
+        {"var", (PyObject *)&var_type},
+        {"expression", (PyObject *)&expression_type},
+        {"sos", (PyObject *)&sos_type},
+        {"constraint", (PyObject *)&constraint_type},
+        {"problem", (PyObject *)&problem_type},
+        {"branchobj", (PyObject *)&branchobj_type},
+        {"poolcut", (PyObject *)&poolcut_type},
+        {"ModelError", nvy_model_exc},
+        {"InterfaceError", nvy_interf_exc},
+        {"SolverError", nvy_solver_exc},
+        {"DeprecationWarning", nvy_deprec_warn},
+    };
+    for (auto &a : added)
+        if (addObject(module.get(), a.name, a.obj) != 0) return nullptr;
+    if (setAltNumOps() != 0) return nullptr;
+    if (init_structures(module.get()) != 0) return nullptr;
+    detectScipy();
+    if (addObject(module.get(), "npvar", (PyObject *)nvr_py_env.npvar_dtype) != 0 ||
+        addObject(module.get(), "npexpr", (PyObject *)nvr_py_env.npexpr_dtype) != 0 ||
+        addObject(module.get(), "npconstraint", (PyObject *)nvr_py_env.npconstraint_dtype) != 0)
+        return nullptr;
+    return module.release();
+}
+
+} // namespace
+
+PyMODINIT_FUNC PyInit__nivra(void) {
+    if (nvr_py_env.module) {
+        PyErr_SetString(PyExc_ImportError, "the module _nivra is already initialized in this process");
+        return nullptr;
+    }
+    PyObject *module = nullptr;
+    try {
+        module = initModule();
+    } catch (...) {
+        nvr_translate_exception();
+    }
+    if (!module) {
+        nvr_py_env.module = nullptr;
+        if (!PyErr_Occurred())
+            PyErr_SetString(PyExc_RuntimeError, "Error initializing the Nivra module");
+    }
+    return module;
+}

@@ -1,0 +1,56 @@
+// module/ref.h: an owned Python reference for C++ locals, and the barrier that keeps C++
+// exceptions from crossing a CPython slot or a library callback.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <new>
+#include <stdexcept>
+#include <utility>
+
+// Owned reference; move-only; never throws.
+class Ref {
+    PyObject *p_ = nullptr;
+
+public:
+    static Ref steal(PyObject *p) noexcept {
+        Ref r;
+        r.p_ = p;
+        return r;
+    }
+    static Ref borrow(PyObject *p) noexcept {
+        Py_XINCREF(p);
+        return steal(p);
+    }
+    Ref() = default;
+    Ref(const Ref &) = delete;
+    Ref &operator=(const Ref &) = delete;
+    Ref(Ref &&o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    Ref &operator=(Ref &&o) noexcept {
+        Py_XSETREF(p_, std::exchange(o.p_, nullptr));
+        return *this;
+    }
+    ~Ref() { Py_XDECREF(p_); }
+    PyObject *get() const noexcept { return p_; }
+    // Hands the reference to the caller (to return a new reference).
+    PyObject *release() noexcept { return std::exchange(p_, nullptr); }
+    void reset(PyObject *p = nullptr) noexcept { Py_XSETREF(p_, p); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+};
+
+// Translates the C++ exception in flight into a pending Python exception.
+void nvr_translate_exception() noexcept;
+
+// Wrap the body of any function that uses nanobind or the STL:
+//   NVR_TRY { ... } NVR_CATCH(nullptr)
+#define NVR_TRY try
+#define NVR_CATCH(failvalue)                                                                   \
+    catch (...) {                                                                              \
+        nvr_translate_exception();                                                             \
+        return failvalue;                                                                      \
+    }
+
+// First member of a static PyTypeObject written with designated initialisers:
+//   PyTypeObject var_type = {NVR_TYPE_HEAD, .tp_name = "nivra.var", ...};
+#define NVR_TYPE_HEAD .ob_base = {PyObject_HEAD_INIT(nullptr) 0}
