@@ -1,0 +1,94 @@
+// model.h: the model store of a libnvra problem. The store is the master copy of the model;
+// the engine (HiGHS) only ever sees a compiled image of it (solve.cpp). Every "read the
+// problem" call is answered from here.
+//
+// Conventions: 0-based indices; |value| >= 1e20 is infinite and is stored as +-1e20; row types
+// 'L' 'G' 'E' 'R' 'N'; column types 'C' 'B' 'I' 'S' 'R' 'P'. The editing functions in store.cpp
+// keep the invariants stated below; other files read the store and must not break them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nvra {
+
+constexpr double kInf = 1e20;
+
+// Sparse rows in compressed form. Within a row the column indices are strictly increasing and
+// every value is non-zero (entries that become zero are removed).
+struct SparseRows {
+    std::vector<int64_t> start{0}; // size numRows + 1
+    std::vector<int32_t> index;
+    std::vector<double> value;
+};
+
+// Symmetric quadratic matrix as upper-triangle triplets (i <= j), sorted by (i, j), duplicates
+// summed, zeros removed. The objective contribution is 0.5 * x'Qx with Q symmetric, so an
+// off-diagonal triplet (i, j, v), i < j, stands for Q_ij = Q_ji = v.
+struct QTriplets {
+    std::vector<int32_t> i, j;
+    std::vector<double> v;
+};
+
+// A special ordered set of type '1' or '2'; members in order, with their weights.
+struct Sos {
+    char type = '1';
+    std::vector<int32_t> cols;
+    std::vector<double> weights;
+};
+
+// An indicator on a row: when column col takes value 1 (complement 1) or 0 (complement -1),
+// the row must hold; complement 0 means the row has no indicator.
+struct Indicator {
+    int32_t col = -1;
+    int32_t complement = 0;
+};
+
+// An additional linear objective (multi-objective problems; objective 0 is Model::cost).
+struct Objective {
+    std::vector<double> cost; // dense, one entry per column
+    double constant = 0.0;
+    int priority = 0;
+    double weight = 1.0;
+    double absTol = 0.0;
+    double relTol = 0.0;
+};
+
+// Names of one kind (rows, columns or sets). Unnamed entries have an empty string; their
+// displayed name is the default one (names.cpp).
+struct NameList {
+    std::vector<std::string> names;
+};
+
+struct Model {
+    std::string probName;
+    int sense = 1; // 1 minimise, -1 maximise
+
+    // Columns.
+    std::vector<double> lb, ub, cost, limit; // limit: threshold of 'S', 'R', 'P' columns
+    std::vector<char> coltype;
+    double objConstant = 0.0; // constant term of objective 0 (as it enters the objective)
+
+    // Rows.
+    std::vector<char> rowtype;
+    std::vector<double> rhs, range; // range used by 'R' rows only: row in [rhs - range, rhs]
+    SparseRows A;
+
+    QTriplets Q;                      // objective Hessian
+    std::vector<QTriplets> qrows;     // per row: quadratic part (empty for linear rows)
+    std::vector<Indicator> indicators; // per row
+    std::vector<Sos> sets;
+    std::vector<Objective> objectives; // objectives 1..k (objective 0 is cost / objConstant)
+    // Controls of objective 0 (the other objectives carry their own).
+    int priority0 = 0;
+    double weight0 = 1.0, absTol0 = 0.0, relTol0 = 0.0;
+
+    NameList rowNames, colNames, setNames;
+
+    int numRows() const { return static_cast<int>(rowtype.size()); }
+    int numCols() const { return static_cast<int>(coltype.size()); }
+    int64_t numNz() const { return static_cast<int64_t>(A.index.size()); }
+};
+
+} // namespace nvra
