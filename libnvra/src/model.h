@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace nvra {
@@ -55,10 +57,24 @@ struct Objective {
     double relTol = 0.0;
 };
 
-// Names of one kind (rows, columns or sets). Unnamed entries have an empty string; their
-// displayed name is the default one (names.cpp).
-struct NameList {
-    std::vector<std::string> names;
+// Names of one kind (rows, columns or sets), one per entry; an unnamed entry has an empty
+// name, and its displayed name is the default one (names.cpp). Implemented in names.cpp; the
+// representation is private so that it can stay compact for millions of entries.
+class NameList {
+public:
+    NameList();
+    ~NameList();
+    NameList(const NameList &);
+    NameList &operator=(const NameList &);
+    int size() const;
+    std::string_view get(int i) const; // empty when unnamed
+    void set(int i, std::string_view name);
+    void resize(int n);                       // new entries are unnamed
+    void erase(const std::vector<int32_t> &sortedUnique); // renumbers the rest
+    int find(std::string_view name) const;    // index of an explicit name, or -1
+private:
+    struct Impl;
+    Impl *impl_;
 };
 
 struct Model {
@@ -75,9 +91,9 @@ struct Model {
     std::vector<double> rhs, range; // range used by 'R' rows only: row in [rhs - range, rhs]
     SparseRows A;
 
-    QTriplets Q;                      // objective Hessian
-    std::vector<QTriplets> qrows;     // per row: quadratic part (empty for linear rows)
-    std::vector<Indicator> indicators; // per row
+    QTriplets Q;                              // objective Hessian
+    std::map<int32_t, QTriplets> qrows;       // quadratic parts of the rows that have one
+    std::map<int32_t, Indicator> indicators;  // indicators of the rows that have one
     std::vector<Sos> sets;
     std::vector<Objective> objectives; // objectives 1..k (objective 0 is cost / objConstant)
     // Controls of objective 0 (the other objectives carry their own).
