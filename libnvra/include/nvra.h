@@ -112,6 +112,60 @@ NVRA_API int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data);
 /* Asks a running solve to stop at its next opportunity; safe from any thread. */
 NVRA_API int NVRAinterrupt(NVRAprob prob, int reason);
 
+
+/* ---- columns, rows and names (0-based; ranges first..last are inclusive) ------------------ */
+
+/* Name kinds of NVRAaddnames, NVRAgetnamelist and NVRAgetindex. */
+#define NVRA_NAMES_ROWS 1
+#define NVRA_NAMES_COLUMNS 2
+#define NVRA_NAMES_SETS 3
+
+NVRA_API int NVRAgetlb(NVRAprob prob, double lb[], int first, int last);
+NVRA_API int NVRAgetub(NVRAprob prob, double ub[], int first, int last);
+/* bndtype[k] is 'L' (lower), 'U' (upper) or 'B' (both) for column colind[k]. */
+NVRA_API int NVRAchgbounds(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
+                           const double bndval[]);
+/* Threshold (global limit) of semi-continuous, semi-integer and partially integer columns. */
+NVRA_API int NVRAchgglblimit(NVRAprob prob, int ncols, const int colind[], const double limit[]);
+NVRA_API int NVRAgetcoltype(NVRAprob prob, char coltype[], int first, int last);
+/* Changing a column to 'B' also sets its bounds to [0, 1]. */
+NVRA_API int NVRAchgcoltype(NVRAprob prob, int ncols, const int colind[], const char coltype[]);
+
+NVRA_API int NVRAgetrhs(NVRAprob prob, double rhs[], int first, int last);
+NVRA_API int NVRAgetrhsrange(NVRAprob prob, double range[], int first, int last);
+NVRA_API int NVRAgetrowtype(NVRAprob prob, char rowtype[], int first, int last);
+NVRA_API int NVRAchgrhs(NVRAprob prob, int nrows, const int rowind[], const double rhs[]);
+NVRA_API int NVRAchgrhsrange(NVRAprob prob, int nrows, const int rowind[], const double range[]);
+NVRA_API int NVRAchgrowtype(NVRAprob prob, int nrows, const int rowind[], const char rowtype[]);
+
+/* Names of entries first..last of a kind, given one after another, each ending in a zero byte. */
+NVRA_API int NVRAaddnames(NVRAprob prob, int type, const char names[], int first, int last);
+/* Names of entries first..last, each ending in a zero byte, into names (maxbytes bytes).
+ * *nbytes receives the number of bytes needed; with names NULL only that size is computed.
+ * Unnamed entries give their default names. */
+NVRA_API int NVRAgetnamelist(NVRAprob prob, int type, char names[], int maxbytes, int *nbytes,
+                             int first, int last);
+/* Index of the entry with that name, or -1 (with success) when there is none. */
+NVRA_API int NVRAgetindex(NVRAprob prob, int type, const char *name, int *index);
+
+/* ---- solutions -------------------------------------------------------------------------------
+ * The getters succeed when no solution is available and report it in *status:
+ * 1 = available and proven optimal, 2 = available (feasible, not proven optimal), any other
+ * value = not available (the arrays are then left untouched). */
+NVRA_API int NVRAgetsolution(NVRAprob prob, int *status, double x[], int first, int last);
+NVRA_API int NVRAgetslacks(NVRAprob prob, int *status, double slacks[], int first, int last);
+NVRA_API int NVRAgetduals(NVRAprob prob, int *status, double duals[], int first, int last);
+NVRA_API int NVRAgetredcosts(NVRAprob prob, int *status, double djs[], int first, int last);
+/* The same during a callback, for the solution the callback reports. */
+NVRA_API int NVRAgetcallbacksolution(NVRAprob prob, int *available, double x[], int first,
+                                     int last);
+NVRA_API int NVRAgetcallbackslacks(NVRAprob prob, int *available, double slacks[], int first,
+                                   int last);
+NVRA_API int NVRAgetcallbackduals(NVRAprob prob, int *available, double duals[], int first,
+                                  int last);
+NVRA_API int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double djs[], int first,
+                                     int last);
+
 #ifdef __cplusplus
 }
 #endif
