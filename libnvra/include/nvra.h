@@ -107,6 +107,7 @@ typedef void (*NVRAcbmessage)(NVRAprob prob, void *data, const char *msg, int le
 
 /* A new problem: empty model named "noname", minimising, default controls, no solution. */
 NVRA_API int NVRAcreateprob(NVRAprob *prob);
+/* Fails with NVRA_RC_BUSY while the problem is being solved. */
 NVRA_API int NVRAdestroyprob(NVRAprob prob);
 /* Last error message of the problem into buf (bufsize bytes, including the zero); an empty
  * string when the last call succeeded. */
@@ -634,7 +635,9 @@ NVRA_API int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double djs[]
  * Reading replaces the model as a load does (the objective sense comes from the file, minimise
  * when it has none) and names the problem after the file's NAME line or, without one, after the
  * file name without directory and extension. A malformed file fails with NVRA_RC_FILE and a
- * message naming the file and, where known, the line; the problem is then left empty.
+ * message naming the file and, where known, the line; the problem is then left empty (its
+ * old model is gone either way, so that callers that drop their view of the model before
+ * reading stay in step with it).
  * Writing keeps names, bounds, types, thresholds, sets, indicators, quadratic parts and the
  * objective constant, with values in shortest round-trip form. A name the format cannot hold
  * (duplicates within a kind, characters the format forbids) fails the write, naming it. */
