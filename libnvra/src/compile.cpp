@@ -166,7 +166,7 @@ bool saveBasis(Engine &e, const Image &img, std::vector<HighsInt> &colStatus,
 
 } // namespace
 
-int passImage(NVRAprob prob, Engine &e, const Image &img) {
+bool passImage(Engine &e, const Image &img) {
     void *h = e.highs;
     std::vector<HighsInt> colStatus, rowStatus;
     bool warm = false;
@@ -185,16 +185,16 @@ int passImage(NVRAprob prob, Engine &e, const Image &img) {
         img.rowStart.data(), m.A.index.data(), m.A.value.data(), qnz ? img.qStart.data() : nullptr,
         qnz ? img.qIndex.data() : nullptr, qnz ? img.qValue.data() : nullptr,
         img.integral ? img.colType.data() : nullptr);
-    if (!highsOk(status)) return engineError(prob, e, "The engine refused the problem");
+    if (!highsOk(status)) return false;
     if (img.numAuxRows() > 0 &&
         !highsOk(Highs_addRows(h, img.numAuxRows(), img.auxLower.data(), img.auxUpper.data(),
                                img.auxStart.back(), img.auxStart.data(), img.auxIndex.data(),
                                img.auxValue.data())))
-        return engineError(prob, e, "The engine refused the reformulation rows");
+        return false;
     e.numCol = img.numCols();
     e.numRow = img.numRows();
     if (warm) Highs_setBasis(h, colStatus.data(), rowStatus.data());
-    return 0;
+    return true;
 }
 
 } // namespace nvra

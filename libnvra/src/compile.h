@@ -72,8 +72,8 @@ int reformulateEntities(NVRAprob prob, Image &img);
 std::pair<double, double> valueRange(const Model &model, int j);
 
 // Hands the image to the engine; keeps the engine's basis as a warm start when the previous
-// model had the same shape. 0 or NVRA_RC_ENGINE with the engine's message.
-int passImage(NVRAprob prob, Engine &engine, const Image &img);
+// model had the same shape. False when the engine refused it (its message is captured).
+bool passImage(Engine &engine, const Image &img);
 
 // Labels used in error messages: "column 3", "row 0", "set 2".
 std::string colLabel(const Model &model, int j);

@@ -237,6 +237,7 @@ Outcome readOutcome(void *h, bool mip, bool runFailed) {
         Highs_getDoubleInfoValue(h, "mip_gap", &o.gap);
         Highs_getInt64InfoValue(h, "mip_node_count", &o.nodes);
     }
+    if (o.modelStatus == kHighsModelStatusModelEmpty) Highs_getObjectiveOffset(h, &o.objective);
     o.time = Highs_getRunTime(h);
     return o;
 }
@@ -366,9 +367,9 @@ int solveBusy(NVRAprob prob, const char *fn, const Request &req, SolveState &st)
     }
     const bool deliver = prob->controls.ints[intSlot::kCtrlOutputLog] != 0;
     beginCapture(e, deliver);
-    if (int rc = passImage(prob, e, img)) {
+    if (!passImage(e, img)) {
         endCapture(e);
-        return rc;
+        return engineError(prob, e, (std::string(fn) + ": the engine refused the problem").c_str());
     }
     configureEngine(prob, e, req, img);
     beginCapture(e, deliver);
