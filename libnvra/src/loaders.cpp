@@ -52,39 +52,60 @@ int buildMatrix(NVRAprob prob, const LoadData &d, SparseRows &A) {
     if (int rc = checkArray(prob, fn, "rowcoef", d.rowcoef, entries)) return rc;
     std::vector<int64_t> &start = A.start;
     start.assign(static_cast<size_t>(d.nrows) + 2, 0); // counts at r + 2, see below
+    // Raw pointers in the hot loops: the compiler cannot tell that the stores leave the vectors
+    // themselves alone.
+    int64_t *const st = start.data();
+    const int *const rowind = d.rowind;
+    const double *const coef = d.rowcoef;
     int64_t nnz = 0;
+    bool unsorted = false; // some column lists its rows out of increasing order
     for (int j = 0; j < d.ncols; ++j) {
         for (int64_t p = cols.begin(j), e = cols.end(j); p < e; ++p) {
-            const int r = d.rowind[p];
+            const int r = rowind[p];
+            unsorted |= p > cols.begin(j) && r <= rowind[p - 1];
             if (r < 0 || r >= d.nrows)
                 return probError(prob, NVRA_RC_RANGE,
                                  "%s: entry %lld of column %d is in row %d: the problem has %d "
                                  "rows",
                                  fn, static_cast<long long>(p), j, r, d.nrows);
-            if (badCoef(d.rowcoef[p]))
+            if (badCoef(coef[p]))
                 return probError(prob, NVRA_RC_INVALID,
                                  "%s: the coefficient of column %d in row %d is %g: "
                                  "coefficients must be finite",
-                                 fn, j, r, d.rowcoef[p]);
-            if (d.rowcoef[p] != 0.0) ++start[r + 2], ++nnz;
+                                 fn, j, r, coef[p]);
+            const bool nonzero = coef[p] != 0.0;
+            st[r + 2] += nonzero;
+            nnz += nonzero;
         }
     }
     // start[r + 1] becomes the beginning of row r, then its write position, and ends as the end
     // of row r: the beginning of row r + 1.
-    for (int r = 2; r <= d.nrows + 1; ++r) start[r] += start[r - 1];
+    for (int r = 2; r <= d.nrows + 1; ++r) st[r] += st[r - 1];
     A.index.resize(nnz);
     A.value.resize(nnz);
+    int32_t *const index = A.index.data();
+    double *const value = A.value.data();
+    // The writes land in random rows; without collen the entries are one contiguous stretch, so
+    // the write positions of entries a little ahead can be fetched early.
+    constexpr int64_t kAhead = 16;
+    const int64_t last = d.ncols && !cols.collen ? cols.end(d.ncols - 1) : 0;
     for (int j = 0; j < d.ncols; ++j) {
         for (int64_t p = cols.begin(j), e = cols.end(j); p < e; ++p) {
-            if (d.rowcoef[p] == 0.0) continue;
-            const int64_t at = start[d.rowind[p] + 1]++;
-            A.index[at] = j;
-            A.value[at] = d.rowcoef[p];
+            if (p + kAhead < last) {
+                const int64_t ahead = st[rowind[p + kAhead] + 1];
+                __builtin_prefetch(index + ahead, 1);
+                __builtin_prefetch(value + ahead, 1);
+            }
+            if (coef[p] == 0.0) continue;
+            const int64_t at = st[rowind[p] + 1]++;
+            index[at] = j;
+            value[at] = coef[p];
         }
     }
     start.pop_back();
+    // Only a column that lists a row twice can give a row a repeated column.
     bool repeats = false;
-    for (int r = 0; r < d.nrows && !repeats; ++r)
+    for (int r = 0; unsorted && r < d.nrows && !repeats; ++r)
         for (int64_t p = start[r] + 1; p < start[r + 1]; ++p)
             if (A.index[p] == A.index[p - 1]) {
                 repeats = true;

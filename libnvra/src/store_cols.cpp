@@ -9,12 +9,13 @@ namespace {
 // Spreads the entries of ncols new columns (indices n0 ...) over the rows of A in place. cursor
 // holds the number of new entries per row on entry and is used as the write position of each row.
 // Existing rows move up from the last to the first, then each new entry goes to the end of its
-// row, where the increasing column order holds by construction; entries repeated within a column
-// are summed and a final pass closes the gaps they (and zero sums) leave.
+// row, where the increasing column order holds by construction. When some column is unsorted
+// (and so may list a row twice), entries repeated within a column are summed and a final pass
+// closes the gaps they (and zero sums) leave.
 template <class S>
 void spreadColumns(SparseRows &A, std::vector<int64_t> &cursor, int n0, int ncols,
                    const S *start, int64_t ncoefs, const int *rowind, const double *coef,
-                   int64_t added) {
+                   int64_t added, bool unsorted) {
     const int nrows = static_cast<int>(A.start.size()) - 1;
     const int64_t nnz = A.start[nrows];
     A.index.resize(nnz + added);
@@ -33,19 +34,41 @@ void spreadColumns(SparseRows &A, std::vector<int64_t> &cursor, int n0, int ncol
         cursor[r] = oldEnd + shift;
         oldEnd = oldBegin;
     }
+    int64_t *const pos = cursor.data();
+    int32_t *const index = A.index.data();
+    double *const value = A.value.data();
+    if (!unsorted) {
+        // Random writes: fetch the positions of entries a little ahead early.
+        constexpr int64_t kAhead = 16;
+        for (int j = 0; j < ncols; ++j) {
+            const int32_t col = n0 + j;
+            for (int64_t p = start[j], e = listEnd(start, ncols, ncoefs, j); p < e; ++p) {
+                if (p + kAhead < ncoefs) {
+                    const int64_t ahead = pos[rowind[p + kAhead]];
+                    __builtin_prefetch(index + ahead, 1);
+                    __builtin_prefetch(value + ahead, 1);
+                }
+                if (coef[p] == 0.0) continue;
+                const int64_t w = pos[rowind[p]]++;
+                index[w] = col;
+                value[w] = coef[p];
+            }
+        }
+        return;
+    }
     bool gaps = false;
     for (int j = 0; j < ncols; ++j) {
         const int32_t col = n0 + j;
         for (int64_t p = start[j], e = listEnd(start, ncols, ncoefs, j); p < e; ++p) {
             if (coef[p] == 0.0) continue;
-            int64_t &w = cursor[rowind[p]];
-            if (w > A.start[rowind[p]] && A.index[w - 1] == col) {
-                A.value[w - 1] += coef[p];
+            int64_t &w = pos[rowind[p]];
+            if (w > A.start[rowind[p]] && index[w - 1] == col) {
+                value[w - 1] += coef[p];
                 gaps = true;
                 continue;
             }
-            A.index[w] = col;
-            A.value[w] = coef[p];
+            index[w] = col;
+            value[w] = coef[p];
             ++w;
         }
     }
@@ -95,8 +118,12 @@ int addCols(NVRAprob prob, const char *fn, int ncols, int64_t ncoefs, const doub
         }
         std::vector<int64_t> cursor;
         int64_t added = 0;
+        bool unsorted = false; // some column lists its rows out of increasing order
         if (ncoefs > 0) {
             cursor.assign(nrows, 0);
+            for (int j = 0; j < ncols; ++j)
+                for (int64_t p = start[j] + 1, e = listEnd(start, ncols, ncoefs, j); p < e; ++p)
+                    unsorted |= rowind[p] <= rowind[p - 1];
             for (int64_t p = 0; p < ncoefs; ++p) {
                 if (rowind[p] < 0 || rowind[p] >= nrows)
                     return probError(prob, NVRA_RC_RANGE,
@@ -131,7 +158,8 @@ int addCols(NVRAprob prob, const char *fn, int ncols, int64_t ncoefs, const doub
         m.limit.resize(cols, 0.0);
         m.coltype.resize(cols, 'C');
         for (Objective &o : m.objectives) o.cost.resize(cols, 0.0);
-        if (added) spreadColumns(m.A, cursor, n0, ncols, start, ncoefs, rowind, coef, added);
+        if (added)
+            spreadColumns(m.A, cursor, n0, ncols, start, ncoefs, rowind, coef, added, unsorted);
         return 0;
     });
 }

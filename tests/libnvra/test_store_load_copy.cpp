@@ -3,7 +3,9 @@
 #include "store_test_util.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "problem.h" // the copied controls and the discarded solution have no getters here
@@ -85,6 +87,86 @@ TEST_F(Load, ColumnFormsAndWidthsAgree) {
               0)
         << storetest::lastError(q);
     EXPECT_TRUE(snapshot(q, 3, 4) == a);
+    EXPECT_EQ(NVRAdestroyprob(q), 0);
+}
+
+// One random matrix given four ways: sorted columns in one load, rows in shuffled order, column
+// batches, and shuffled columns with collen and gaps. The stored rows must agree exactly.
+TEST_F(Load, AllWaysOfGivingAMatrixAgree) {
+    const int nrows = 40, ncols = 60;
+    std::mt19937 rng(7);
+    std::vector<std::vector<std::pair<int, double>>> byCol(ncols);
+    for (int j = 0; j < ncols; ++j)
+        for (int r = 0; r < nrows; ++r)
+            if (rng() % 4 == 0) byCol[j].emplace_back(r, 1 + rng() % 9);
+    std::vector<int64_t> start{0};
+    std::vector<int> ri;
+    std::vector<double> rv;
+    for (auto &c : byCol) {
+        for (auto [r, v] : c) ri.push_back(r), rv.push_back(v);
+        start.push_back(static_cast<int64_t>(ri.size()));
+    }
+    const std::vector<char> types(nrows, 'L');
+    const std::vector<double> rhs(nrows, 1.0);
+    ASSERT_EQ(NVRAloadlp64(p, "m", ncols, nrows, types.data(), rhs.data(), nullptr, nullptr,
+                           start.data(), nullptr, ri.data(), rv.data(), nullptr, nullptr),
+              0);
+    const Snapshot want = snapshot(p, nrows, ncols);
+    auto sameMatrix = [&](NVRAprob q) {
+        const Snapshot got = snapshot(q, nrows, ncols);
+        EXPECT_EQ(got.rowStart, want.rowStart);
+        EXPECT_EQ(got.rowCols, want.rowCols);
+        EXPECT_EQ(got.rowVals, want.rowVals);
+    };
+
+    NVRAprob q;
+    ASSERT_EQ(NVRAcreateprob(&q), 0);
+    ASSERT_EQ(NVRAaddcols(q, ncols, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
+    std::vector<std::vector<std::pair<int, double>>> byRow(nrows);
+    for (int j = 0; j < ncols; ++j)
+        for (auto [r, v] : byCol[j]) byRow[r].emplace_back(j, v);
+    std::vector<int64_t> rs;
+    std::vector<int> rc;
+    std::vector<double> rvals;
+    for (auto &r : byRow) {
+        std::shuffle(r.begin(), r.end(), rng);
+        rs.push_back(static_cast<int64_t>(rc.size()));
+        for (auto [c, v] : r) rc.push_back(c), rvals.push_back(v);
+    }
+    ASSERT_EQ(NVRAaddrows64(q, nrows, static_cast<int64_t>(rc.size()), types.data(), rhs.data(),
+                            nullptr, rs.data(), rc.data(), rvals.data()),
+              0);
+    sameMatrix(q);
+
+    ASSERT_EQ(NVRAloadlp(q, "m", 0, nrows, types.data(), rhs.data(), nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr, nullptr),
+              0);
+    for (int j0 : {0, 25, 50}) {
+        const int k = std::min(25, ncols - j0);
+        std::vector<int64_t> s;
+        for (int j = j0; j < j0 + k; ++j) s.push_back(start[j] - start[j0]);
+        ASSERT_EQ(NVRAaddcols64(q, k, start[j0 + k] - start[j0], nullptr, s.data(),
+                                ri.data() + start[j0], rv.data() + start[j0], nullptr, nullptr),
+                  0);
+    }
+    sameMatrix(q);
+
+    std::vector<int> order(ncols), cstart(ncols), clen(ncols), gri;
+    std::vector<double> grv;
+    for (int j = 0; j < ncols; ++j) order[j] = j;
+    std::shuffle(order.begin(), order.end(), rng);
+    for (int j : order) {
+        gri.push_back(-1), grv.push_back(5); // a gap that must not be read
+        cstart[j] = static_cast<int>(gri.size());
+        clen[j] = static_cast<int>(byCol[j].size());
+        auto entries = byCol[j];
+        std::shuffle(entries.begin(), entries.end(), rng);
+        for (auto [r, v] : entries) gri.push_back(r), grv.push_back(v);
+    }
+    ASSERT_EQ(NVRAloadlp(q, "m", ncols, nrows, types.data(), rhs.data(), nullptr, nullptr,
+                         cstart.data(), clen.data(), gri.data(), grv.data(), nullptr, nullptr),
+              0);
+    sameMatrix(q);
     EXPECT_EQ(NVRAdestroyprob(q), 0);
 }
 
