@@ -44,6 +44,7 @@ int NVRAgetstringcontrol(NVRAprob prob, int, char *, int, int *) {
 int NVRAsetstrcontrol(NVRAprob prob, int, const char *) {
     return notImplemented(prob, "NVRAsetstrcontrol");
 }
+int NVRAcopycontrols(NVRAprob dest, NVRAprob) { return notImplemented(dest, "NVRAcopycontrols"); }
 int NVRAsetdefaults(NVRAprob prob) { return notImplemented(prob, "NVRAsetdefaults"); }
 int NVRAsetdefaultcontrol(NVRAprob prob, int) {
     return notImplemented(prob, "NVRAsetdefaultcontrol");

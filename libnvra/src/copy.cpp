@@ -10,6 +10,5 @@ extern "C" {
 int NVRAcopyprob(NVRAprob dest, NVRAprob, const char *) {
     return notImplemented(dest, "NVRAcopyprob");
 }
-int NVRAcopycontrols(NVRAprob dest, NVRAprob) { return notImplemented(dest, "NVRAcopycontrols"); }
 
 } // extern "C"
