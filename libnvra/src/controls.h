@@ -136,8 +136,8 @@ void copyOut(std::string_view text, char *value, int maxbytes, int *nbytes);
 inline constexpr size_t kEngineStringLength = 512;
 
 // The class of model a solve hands to the engine. The algorithm translation depends on it: the
-// engine ignores integrality, or the quadratic objective, when its `solver` option names an LP
-// algorithm.
+// engine's `solver` option names LP algorithms (its text says integrality is then ignored), and a
+// quadratic objective has one method (active set).
 enum class SolveClass { Lp, Qp, Mip };
 
 // The algorithm (NVRA_ALG_*) of a solve of class cls: `requested` when it is non-zero (the
