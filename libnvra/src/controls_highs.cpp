@@ -3,7 +3,6 @@
 
 #include "highs_c_api.h"
 
-#include <cmath>
 #include <cstring>
 
 namespace nvra {
