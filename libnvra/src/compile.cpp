@@ -34,8 +34,20 @@ void Image::addRow(double lower, double upper, std::vector<std::pair<int, double
     auxStart.push_back(static_cast<HighsInt>(auxIndex.size()));
 }
 
-std::string colLabel(const Model &, int j) { return "column " + std::to_string(j); }
-std::string rowLabel(const Model &, int i) { return "row " + std::to_string(i); }
+namespace {
+
+// "column 3", or "column 3 (\"x3\")" when the entry has a name of its own.
+std::string label(const char *kind, const NameList &names, int i) {
+    std::string text = std::string(kind) + " " + std::to_string(i);
+    const std::string_view name = i >= 0 && i < names.size() ? names.get(i) : std::string_view();
+    if (!name.empty()) text.append(" (\"").append(name).append("\")");
+    return text;
+}
+
+} // namespace
+
+std::string colLabel(const Model &m, int j) { return label("column", m.colNames, j); }
+std::string rowLabel(const Model &m, int i) { return label("row", m.rowNames, i); }
 
 std::pair<double, double> valueRange(const Model &m, int j) {
     const double lb = m.lb[j], ub = m.ub[j];

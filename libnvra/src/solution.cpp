@@ -1,6 +1,6 @@
 // solution.cpp: the solution of the last optimisation: single vectors over an index range with
 // their availability, the full vectors of a continuous or MIP solve, and the callback variants.
-#include "problem.h"
+#include "store.h"
 
 #include <algorithm>
 
@@ -8,30 +8,17 @@ using namespace nvra;
 
 namespace {
 
-// Indices first..last of a vector of n entries; an empty range (last = first - 1) is allowed.
-int checkRange(NVRAprob prob, const char *fn, const char *kind, int n, int first, int last) {
-    if (first < 0 || last >= n || last < first - 1)
-        return probError(prob, NVRA_RC_RANGE,
-                         "%s: the range %d..%d is not within the %s 0..%d of the problem", fn,
-                         first, last, kind, n - 1);
-    return 0;
-}
-
-// One vector over a range: the availability in *status, the values (when available and out is
-// given) in out. Nothing available is not an error.
 using Vector = std::vector<double> SolveState::*;
 using Availability = int SolveState::*;
 
-int getRange(NVRAprob prob, const char *fn, bool rows, int *status, double out[], int first,
-             int last, Vector vector, Availability availability) {
+// One vector over a range: the availability in *status, the values (when available and out is
+// given) in out. Nothing available is not an error.
+int getVector(NVRAprob prob, bool rows, int *status, double out[], int first, int last,
+              Vector vector, Availability availability) {
     if (int rc = enterProb(prob)) return rc;
-    const Model &m = prob->model;
+    if (int rc = checkRange(prob, rows ? Kind::Row : Kind::Column, first, last)) return rc;
     const std::vector<double> &values = prob->solution.*vector;
-    int avail = prob->solution.*availability;
-    if (int rc = checkRange(prob, fn, rows ? "rows" : "columns", rows ? m.numRows() : m.numCols(),
-                            first, last))
-        return rc;
-    if (values.empty()) avail = NVRA_AVAIL_NONE;
+    const int avail = values.empty() ? NVRA_AVAIL_NONE : prob->solution.*availability;
     if (status) *status = avail;
     if (avail != NVRA_AVAIL_NONE && out)
         std::copy(values.begin() + first, values.begin() + last + 1, out);
@@ -63,23 +50,22 @@ int callbackVector(NVRAprob prob, const char *fn, int *available) {
 extern "C" {
 
 int NVRAgetsolution(NVRAprob prob, int *status, double x[], int first, int last) {
-    return getRange(prob, "NVRAgetsolution", false, status, x, first, last, &SolveState::x,
-                    &SolveState::primalAvail);
+    return getVector(prob, false, status, x, first, last, &SolveState::x, &SolveState::primalAvail);
 }
 
 int NVRAgetslacks(NVRAprob prob, int *status, double slacks[], int first, int last) {
-    return getRange(prob, "NVRAgetslacks", true, status, slacks, first, last,
-                    &SolveState::slack, &SolveState::primalAvail);
+    return getVector(prob, true, status, slacks, first, last, &SolveState::slack,
+                     &SolveState::primalAvail);
 }
 
 int NVRAgetduals(NVRAprob prob, int *status, double duals[], int first, int last) {
-    return getRange(prob, "NVRAgetduals", true, status, duals, first, last, &SolveState::dual,
-                    &SolveState::dualAvail);
+    return getVector(prob, true, status, duals, first, last, &SolveState::dual,
+                     &SolveState::dualAvail);
 }
 
 int NVRAgetredcosts(NVRAprob prob, int *status, double djs[], int first, int last) {
-    return getRange(prob, "NVRAgetredcosts", false, status, djs, first, last,
-                    &SolveState::redCost, &SolveState::dualAvail);
+    return getVector(prob, false, status, djs, first, last, &SolveState::redCost,
+                     &SolveState::dualAvail);
 }
 
 int NVRAgetlpsol(NVRAprob prob, double x[], double slack[], double duals[], double djs[]) {

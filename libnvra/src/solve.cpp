@@ -16,11 +16,10 @@
 namespace nvra {
 namespace {
 
-enum class Algorithm { Default, Dual, Primal, Barrier, FirstOrder };
 enum class Mode { Auto, Lp, Mip };
 
 struct Request {
-    Algorithm alg = Algorithm::Default;
+    int alg = 0; // NVRA_ALG_* of the flags, 0 when they name none
     bool relax = false;
 };
 
@@ -29,12 +28,12 @@ struct Request {
 int parseFlags(NVRAprob prob, const char *fn, const char *flags, Mode mode, Request &req) {
     char algLetter = 0;
     for (const char *p = flags ? flags : ""; *p; ++p) {
-        Algorithm alg = Algorithm::Default;
+        int alg = 0;
         switch (*p) {
         case 'd':
-        case 'n': alg = Algorithm::Dual; break;
-        case 'p': alg = Algorithm::Primal; break;
-        case 'b': alg = Algorithm::Barrier; break;
+        case 'n': alg = NVRA_ALG_DUAL; break;
+        case 'p': alg = NVRA_ALG_PRIMAL; break;
+        case 'b': alg = NVRA_ALG_BARRIER; break;
         case 'l':
             if (mode == Mode::Mip)
                 return probError(prob, NVRA_RC_INVALID,
@@ -106,81 +105,6 @@ private:
     NVRAprob prob_;
     bool held_;
 };
-
-// ---- engine options ------------------------------------------------------------------------
-
-// TEMPORARY: sets the engine options of the controls whose value passes unchanged, and
-// presolve, until controls.cpp provides applyControlsToHighs.
-void applyControlsTemporarily(NVRAprob prob, void *h) {
-    const ControlValues &cv = prob->controls;
-    for (const CaEntry &e : kRegistry) {
-        if (e.slot < 0 || !e.highsOption || (e.flags & NVRA_CA_ENUM)) continue;
-        switch (e.type) {
-        case CaType::Int:
-            if (e.id == kCtrlThreads && cv.ints[e.slot] == 0) break;
-            Highs_setIntOptionValue(h, e.highsOption, static_cast<HighsInt>(cv.ints[e.slot]));
-            break;
-        case CaType::Double: Highs_setDoubleOptionValue(h, e.highsOption, cv.dbls[e.slot]); break;
-        case CaType::String:
-            Highs_setStringOptionValue(h, e.highsOption, cv.strs[e.slot].c_str());
-            break;
-        }
-    }
-    static const char *const presolve[] = {"off", "choose", "on"};
-    Highs_setStringOptionValue(h, "presolve", presolve[cv.ints[intSlot::kCtrlPresolve]]);
-}
-
-// The algorithm of a continuous solve: the flag letter, else the control lpflags (its first
-// bit in the order dual, primal, barrier, first-order), else the controls' own choice.
-Algorithm chosenAlgorithm(NVRAprob prob, const Request &req) {
-    if (req.alg != Algorithm::Default) return req.alg;
-    const int64_t bits = prob->controls.ints[intSlot::kCtrlLpFlags];
-    if (bits & 1) return Algorithm::Dual;
-    if (bits & 2) return Algorithm::Primal;
-    if (bits & 4) return Algorithm::Barrier;
-    if (bits & 8) return Algorithm::FirstOrder;
-    return Algorithm::Default;
-}
-
-// A quadratic objective has the engine's active-set method (for the simplex letters) and its
-// interior point method; a MIP search chooses its own LP algorithm.
-void applyAlgorithm(void *h, Algorithm alg, bool mip, bool quadratic) {
-    if (mip || alg == Algorithm::Default) return;
-    if (quadratic) {
-        if (alg == Algorithm::Barrier) Highs_setStringOptionValue(h, "solver", "ipm");
-        if (alg == Algorithm::Dual || alg == Algorithm::Primal)
-            Highs_setStringOptionValue(h, "solver", "qpasm");
-        return;
-    }
-    switch (alg) {
-    case Algorithm::Dual: {
-        Highs_setStringOptionValue(h, "solver", "simplex");
-        HighsInt strategy = 0;
-        Highs_getIntOptionValue(h, "simplex_strategy", &strategy);
-        if (strategy == 0 || strategy == 4) Highs_setIntOptionValue(h, "simplex_strategy", 1);
-        break;
-    }
-    case Algorithm::Primal:
-        Highs_setStringOptionValue(h, "solver", "simplex");
-        Highs_setIntOptionValue(h, "simplex_strategy", 4);
-        break;
-    case Algorithm::Barrier: Highs_setStringOptionValue(h, "solver", "ipm"); break;
-    case Algorithm::FirstOrder: Highs_setStringOptionValue(h, "solver", "pdlp"); break;
-    case Algorithm::Default: break;
-    }
-}
-
-// Options are a function of the controls and the flags alone: reset, the library's fixed
-// settings, the controls, then the algorithm. The engine always logs (output_flag 1) so that
-// its error lines can be captured; the output control decides what reaches the callbacks.
-void configureEngine(NVRAprob prob, Engine &e, const Request &req, const Image &img) {
-    void *h = e.highs;
-    Highs_resetOptions(h);
-    Highs_setBoolOptionValue(h, "log_to_console", 0);
-    applyControlsTemporarily(prob, h);
-    Highs_setBoolOptionValue(h, "output_flag", 1);
-    applyAlgorithm(h, chosenAlgorithm(prob, req), img.integral, !img.qValue.empty());
-}
 
 // ---- statuses --------------------------------------------------------------------------------
 
@@ -371,7 +295,15 @@ int solveBusy(NVRAprob prob, const char *fn, const Request &req, SolveState &st)
         endCapture(e);
         return engineError(prob, e, (std::string(fn) + ": the engine refused the problem").c_str());
     }
-    configureEngine(prob, e, req, img);
+    // The options are set from the controls before every run; the algorithm letters win over
+    // the controls' choice.
+    const SolveClass cls = img.integral          ? SolveClass::Mip
+                           : img.qValue.empty() ? SolveClass::Lp
+                                                : SolveClass::Qp;
+    if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg)) {
+        endCapture(e);
+        return rc;
+    }
     beginCapture(e, deliver);
     int rc = 0;
     {

@@ -30,7 +30,8 @@ double objectiveOf(NVRAprob prob) { return result(prob).objVal; }
 // finite differences, for both senses; and d = c - A'y holds.
 void checkDualsBySensitivity(NVRAprob prob, const std::function<int()> &solve) {
     ASSERT_EQ(solve(), 0);
-    nvra::Model &m = prob->model;
+    const nvra::Model &m = prob->model;
+    Builder b{prob};
     const int nr = m.numRows(), nc = m.numCols();
     const double base = objectiveOf(prob);
     std::vector<double> y(nr), d(nc), x(nc);
@@ -49,22 +50,23 @@ void checkDualsBySensitivity(NVRAprob prob, const std::function<int()> &solve) {
     }
     const double delta = 1e-3;
     for (int i = 0; i < nr; ++i) {
-        m.rhs[i] += delta;
-        prob->solution.reset();
+        const double rhs = m.rhs[i];
+        b.rhs(i, rhs + delta);
         ASSERT_EQ(solve(), 0);
         EXPECT_NEAR((objectiveOf(prob) - base) / delta, y[i], 1e-6) << "row " << i;
-        m.rhs[i] -= delta;
+        b.rhs(i, rhs);
     }
     for (int j = 0; j < nc; ++j) {
         const bool atLower = std::fabs(x[j] - m.lb[j]) < 1e-9, atUpper = std::fabs(x[j] - m.ub[j]) < 1e-9;
         if (!atLower && !atUpper) continue;
-        double &bound = atLower ? m.lb[j] : m.ub[j];
+        const double lb = m.lb[j], ub = m.ub[j];
         const double step = atLower ? delta : -delta;
-        bound += step;
+        b.bounds(j, atLower ? lb + step : lb, atLower ? ub : ub + step);
         ASSERT_EQ(solve(), 0);
         EXPECT_NEAR((objectiveOf(prob) - base) / step, d[j], 1e-6) << "column " << j;
-        bound -= step;
+        b.bounds(j, lb, ub);
     }
+    ASSERT_EQ(solve(), 0);
 }
 
 TEST_F(SolveTest, DualsAreSensitivitiesWhenMinimising) {
@@ -134,12 +136,11 @@ TEST_F(SolveTest, SlacksAreRhsMinusActivity) {
 }
 
 TEST_F(SolveTest, ObjectiveConstantAndEmptyProblem) {
-    prob->model.objConstant = 4.5;
+    b.constant(4.5);
     ASSERT_EQ(optimize(), 0) << lastError(prob);
     EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_OPTIMAL);
     EXPECT_EQ(result(prob).objVal, 4.5);
     b.col(1.0, 3.0, 2.0);
-    prob->solution.reset();
     ASSERT_EQ(optimize(), 0);
     EXPECT_EQ(result(prob).objVal, 6.5);
     EXPECT_EQ(result(prob).bestBound, 6.5);
@@ -224,8 +225,8 @@ TEST_F(SolveTest, AlgorithmFlags) {
         NVRAprob lp = nullptr;
         ASSERT_EQ(NVRAcreateprob(&lp), 0);
         readInstance(lp, "afiro.mps");
-        setInt<nvra::intSlot::kCtrlPresolve>(lp, NVRA_PRESOLVE_OFF);
-        if (flags[0] == 'B') setInt<nvra::intSlot::kCtrlLpFlags>(lp, 4); // barrier by control
+        setInt(lp, nvra::kCtrlPresolve, NVRA_PRESOLVE_OFF);
+        if (flags[0] == 'B') setInt(lp, nvra::kCtrlLpFlags, 4); // barrier by control
         ASSERT_EQ(NVRAoptimize(lp, flags[0] == 'B' ? "" : flags, nullptr, nullptr), 0)
             << flags << ": " << lastError(lp);
         EXPECT_NEAR(result(lp).objVal, -464.7531428571, 1e-6) << flags;
@@ -246,10 +247,10 @@ TEST_F(SolveTest, AlgorithmFlags) {
 // A re-solve after a small change starts from the previous basis.
 TEST_F(SolveTest, ResolveStartsFromThePreviousBasis) {
     readInstance(prob, "25fv47.mps");
-    setInt<nvra::intSlot::kCtrlPresolve>(prob, NVRA_PRESOLVE_OFF);
+    setInt(prob, nvra::kCtrlPresolve, NVRA_PRESOLVE_OFF);
     ASSERT_EQ(optimize("d"), 0);
     const int64_t cold = result(prob).simplexIter;
-    prob->model.rhs[0] *= 1.0001;
+    b.rhs(0, prob->model.rhs[0] * 1.0001);
     ASSERT_EQ(optimize("d"), 0);
     EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_OPTIMAL);
     EXPECT_LT(result(prob).simplexIter * 10, cold);
@@ -278,19 +279,24 @@ TEST_F(SolveTest, UnsupportedClassesAreRefused) {
     EXPECT_EQ(optimize(), NVRA_RC_UNSUPPORTED);
     EXPECT_NE(lastError(prob).find("mixed-integer quadratic problems are not supported"),
               std::string::npos);
-    EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_OPTIMAL);
     EXPECT_EQ(NVRAmipoptimize(prob, ""), NVRA_RC_UNSUPPORTED);
     // Its continuous relaxation is a convex QP: min x0^2 - x0 - x1, x0 + x1 <= 5.
     ASSERT_EQ(NVRAlpoptimize(prob, nullptr), 0);
     EXPECT_NEAR(result(prob).lpObjVal, 0.25 - 0.5 - 4.0, 1e-6); // x = (0.5, 4)
+    // A refused solve leaves the last solution as it was.
+    EXPECT_EQ(optimize(), NVRA_RC_UNSUPPORTED);
+    EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_OPTIMAL);
+    EXPECT_NEAR(solution(prob)[0], 0.5, 1e-6);
 
-    prob->model.coltype[1] = 'C';
+    b.type(1, 'C');
     b.objective({0.0, 1.0}, 0, 1.0);
     EXPECT_EQ(optimize(), NVRA_RC_UNSUPPORTED);
     EXPECT_NE(lastError(prob).find("multi-objective problems with a quadratic objective"),
               std::string::npos);
-    prob->model.objectives.clear();
-    prob->model.qrows[0] = nvra::QTriplets{{0}, {0}, {1.0}};
+    ASSERT_EQ(NVRAdelobj(prob, 1), 0);
+    const int zero = 0;
+    const double one = 1.0;
+    ASSERT_EQ(NVRAaddqmatrix64(prob, 0, 1, &zero, &zero, &one), 0);
     EXPECT_EQ(optimize(), NVRA_RC_UNSUPPORTED);
     EXPECT_NE(lastError(prob).find("quadratic constraints are not supported (row 0"),
               std::string::npos);
@@ -317,12 +323,14 @@ TEST_F(SolveTest, NonConvexObjectiveIsReported) {
     EXPECT_NE(lines[0].find("not convex"), std::string::npos);
     // Maximising a convex objective is just as non-convex; minimising a singular positive
     // semi-definite one, (x0 + x1)^2, is fine.
-    prob->model.Q.v = {2.0, 2.0, 2.0};
+    b.q(0, 0, 2.0);
+    b.q(0, 1, 2.0);
+    b.q(1, 1, 2.0);
     b.sense(-1);
     ASSERT_EQ(optimize(), 0);
     EXPECT_EQ(result(prob).lpStatus, NVRA_LP_NONCONVEX);
     b.sense(1);
-    prob->model.cost = {1.0, 0.0};
+    b.cost(0, 1.0);
     ASSERT_EQ(optimize(), 0);
     EXPECT_EQ(result(prob).lpStatus, NVRA_LP_OPTIMAL);
     // min (x0 + x1)^2 + x0 over [-1, 1]^2: x0 = -1, x1 = 1.
@@ -340,7 +348,7 @@ TEST_F(SolveTest, GetterRanges) {
     EXPECT_EQ(st, NVRA_AVAIL_NONE);
     ASSERT_EQ(optimize(), 0);
     EXPECT_EQ(NVRAgetsolution(prob, &st, v, 0, 2), NVRA_RC_RANGE);
-    EXPECT_NE(lastError(prob).find("0..2 is not within the columns 0..1"), std::string::npos);
+    EXPECT_NE(lastError(prob).find("Column range 0..2 is invalid"), std::string::npos);
     EXPECT_EQ(NVRAgetsolution(prob, &st, v, -1, 0), NVRA_RC_RANGE);
     EXPECT_EQ(NVRAgetduals(prob, &st, v, 0, 1), NVRA_RC_RANGE);
     EXPECT_EQ(NVRAgetredcosts(prob, &st, v, 1, 1), 0);

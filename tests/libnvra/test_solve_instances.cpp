@@ -20,7 +20,7 @@ class InstanceTest : public SolveTest, public ::testing::WithParamInterface<Inst
 TEST_P(InstanceTest, ReachesPublishedOptimum) {
     const Instance &inst = GetParam();
     readInstance(prob, inst.file);
-    setDbl<nvra::dblSlot::kCtrlMipRelStop>(prob, 1e-9);
+    setDbl(prob, nvra::kCtrlMipRelStop, 1e-9);
     ASSERT_EQ(optimize(), 0) << lastError(prob);
     const auto &r = result(prob);
     EXPECT_EQ(r.solveStatus, NVRA_SOLVESTATUS_COMPLETED);

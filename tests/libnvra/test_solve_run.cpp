@@ -76,7 +76,7 @@ void expectInterrupted(NVRAprob prob) {
 // while the solve runs, edits and a second solve are refused and queries answered.
 TEST_F(SolveTest, InterruptFromAnotherThread) {
     buildMarketSplit(b, 5, 1);
-    setDbl<nvra::dblSlot::kCtrlTimeLimit>(prob, 60.0);
+    setDbl(prob, nvra::kCtrlTimeLimit, 60.0);
     LogRecorder rec;
     rec.trigger = "Solving MIP model";
     ASSERT_EQ(NVRAaddcbmessage(prob, LogRecorder::callback, &rec, 0), 0);
@@ -106,7 +106,7 @@ TEST_F(SolveTest, InterruptFromAnotherThread) {
 // request (sticky inside the engine) does not reach the next solve.
 TEST_F(SolveTest, InterruptStopsLpAlgorithms) {
     readInstance(prob, "25fv47.mps");
-    setInt<nvra::intSlot::kCtrlPresolve>(prob, NVRA_PRESOLVE_OFF);
+    setInt(prob, nvra::kCtrlPresolve, NVRA_PRESOLVE_OFF);
     LogRecorder rec;
     rec.interruptOnTrigger = prob; // the first line interrupts
     ASSERT_EQ(NVRAaddcbmessage(prob, LogRecorder::callback, &rec, 0), 0);
@@ -124,7 +124,7 @@ TEST_F(SolveTest, InterruptStopsLpAlgorithms) {
 
 TEST_F(SolveTest, TimeAndIterationLimits) {
     buildMarketSplit(b, 5, 2);
-    setDbl<nvra::dblSlot::kCtrlTimeLimit>(prob, 0.5);
+    setDbl(prob, nvra::kCtrlTimeLimit, 0.5);
     const auto t0 = Clock::now();
     ASSERT_EQ(optimize(), 0);
     EXPECT_LT(seconds(t0), 5.0);
@@ -140,8 +140,8 @@ TEST_F(SolveTest, TimeAndIterationLimits) {
     EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_TIMELIMIT);
     EXPECT_GE(result(prob).solveTime, 0.45);
     // Node limit.
-    setDbl<nvra::dblSlot::kCtrlTimeLimit>(prob, 60.0);
-    setInt<nvra::intSlot::kCtrlMaxNodes>(prob, 20);
+    setDbl(prob, nvra::kCtrlTimeLimit, 60.0);
+    setInt(prob, nvra::kCtrlMaxNodes, 20);
     ASSERT_EQ(optimize(), 0);
     EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_NODELIMIT);
     EXPECT_LE(result(prob).nodes, 21);
@@ -149,8 +149,8 @@ TEST_F(SolveTest, TimeAndIterationLimits) {
     NVRAprob lp = nullptr;
     ASSERT_EQ(NVRAcreateprob(&lp), 0);
     readInstance(lp, "afiro.mps");
-    setInt<nvra::intSlot::kCtrlPresolve>(lp, NVRA_PRESOLVE_OFF);
-    setInt<nvra::intSlot::kCtrlLpIterLimit>(lp, 3);
+    setInt(lp, nvra::kCtrlPresolve, NVRA_PRESOLVE_OFF);
+    setInt(lp, nvra::kCtrlLpIterLimit, 3);
     ASSERT_EQ(NVRAoptimize(lp, "d", nullptr, nullptr), 0);
     EXPECT_EQ(result(lp).lpStatus, NVRA_LP_UNFINISHED);
     EXPECT_EQ(result(lp).solveStatus, NVRA_SOLVESTATUS_STOPPED);
@@ -168,7 +168,7 @@ TEST_F(SolveTest, CtrlCInterruptsTheRunningSolve) {
     ASSERT_EQ(sigaction(SIGINT, nullptr, &before), 0);
     ASSERT_EQ(before.sa_handler, SIG_DFL);
     buildMarketSplit(b, 5, 3);
-    setDbl<nvra::dblSlot::kCtrlTimeLimit>(prob, 60.0);
+    setDbl(prob, nvra::kCtrlTimeLimit, 60.0);
     LogRecorder rec;
     rec.trigger = "Solving MIP model";
     ASSERT_EQ(NVRAaddcbmessage(prob, LogRecorder::callback, &rec, 0), 0);
@@ -230,7 +230,7 @@ TEST_F(SolveTest, LogReachesTheMessageCallbacks) {
     EXPECT_EQ(rec.lines.back().second, 0);
 
     rec.lines.clear();
-    setInt<nvra::intSlot::kCtrlOutputLog>(prob, NVRA_OUTPUT_NONE);
+    setInt(prob, nvra::kCtrlOutputLog, NVRA_OUTPUT_NONE);
     ASSERT_EQ(optimize(), 0);
     EXPECT_TRUE(rec.lines.empty());
     b.row('L', 1.0, {{0, 1e16}});
@@ -254,7 +254,7 @@ TEST(SolveConcurrency, ProblemsSolvedAtTheSameTime) {
     for (Job &j : jobs) {
         ASSERT_EQ(NVRAcreateprob(&j.prob), 0);
         readInstance(j.prob, j.file);
-        setDbl<nvra::dblSlot::kCtrlMipRelStop>(j.prob, 1e-9);
+        setDbl(j.prob, nvra::kCtrlMipRelStop, 1e-9);
     }
     std::vector<std::thread> threads;
     for (Job &j : jobs)
@@ -281,7 +281,7 @@ protected:
         b.col(0.0, 10.0, 1.0);
         b.row('L', 10.0, {{0, 1.0}, {1, 1.0}});
         b.sense(-1);
-        prob->model.priority0 = 2;
+        b.priority(0, 2);
     }
 };
 
@@ -296,17 +296,17 @@ TEST_F(MultiObjectiveTest, LevelsInDecreasingPriority) {
     EXPECT_NEAR(x[1], 4.0, 1e-9);
     for (const auto &r : prob->solution.solves) EXPECT_EQ(r.solStatus, NVRA_SOLSTATUS_OPTIMAL);
     // An absolute tolerance of 4 on level 1: x + y >= 6, so x = 6, y = 0.
-    prob->model.absTol0 = 4.0;
+    b.objControl(0, NVRA_OBJCONTROL_ABSTOL, 4.0);
     ASSERT_EQ(optimize(), 0);
     EXPECT_NEAR(result(prob).objVal, 6.0, 1e-9);
     // A relative one of 0.2: x + y >= 8.
-    prob->model.absTol0 = 0.0;
-    prob->model.relTol0 = 0.2;
+    b.objControl(0, NVRA_OBJCONTROL_ABSTOL, 0.0);
+    b.objControl(0, NVRA_OBJCONTROL_RELTOL, 0.2);
     ASSERT_EQ(optimize(), 0);
     EXPECT_NEAR(result(prob).objVal, 4.0, 1e-9);
     // The priorities the other way round: max x - y first (6 at x = 6, y = 0), then x + y.
-    prob->model.relTol0 = 0.0;
-    prob->model.objectives[0].priority = 3;
+    b.objControl(0, NVRA_OBJCONTROL_RELTOL, 0.0);
+    b.priority(1, 3);
     ASSERT_EQ(optimize(), 0);
     EXPECT_NEAR(prob->solution.solves[0].objVal, 6.0, 1e-9);
     EXPECT_NEAR(prob->solution.solves[1].objVal, 6.0, 1e-9);
@@ -319,23 +319,24 @@ TEST_F(MultiObjectiveTest, EqualPrioritiesAreBlendedAndWeightsFlipSenses) {
     ASSERT_EQ(numSolves(prob), 1);
     EXPECT_NEAR(result(prob).objVal, 18.0, 1e-9);
     // Weight -1 on a lower priority: level 2 maximises -(x - y), keeping x + y = 10: x = 0.
-    prob->model.objectives[0].priority = 1;
-    prob->model.objectives[0].weight = -1.0;
+    b.priority(1, 1);
+    b.objControl(1, NVRA_OBJCONTROL_WEIGHT, -1.0);
     ASSERT_EQ(optimize(), 0);
     ASSERT_EQ(numSolves(prob), 2);
     EXPECT_NEAR(solution(prob)[0], 0.0, 1e-9);
     EXPECT_NEAR(result(prob).objVal, 10.0, 1e-9);
     // One blended level over all objectives whatever their priorities.
-    setInt<nvra::intSlot::kCtrlMultiObjOps>(prob, 1);
+    setInt(prob, nvra::kCtrlMultiObjOps, 1);
     ASSERT_EQ(optimize(), 0);
     EXPECT_EQ(numSolves(prob), 1);
     EXPECT_NEAR(result(prob).objVal, 20.0, 1e-9); // max 2y: y = 10, x = 0
 }
 
 TEST_F(MultiObjectiveTest, ConstantsIntegersAndInfeasibleLevels) {
-    prob->model.coltype = {'I', 'I'};
-    prob->model.ub[0] = 5.5;
-    prob->model.objConstant = 1.0;
+    b.type(0, 'I');
+    b.type(1, 'I');
+    b.bounds(0, 0.0, 5.5);
+    b.constant(1.0);
     b.objective({1.0, 0.0}, 1, 1.0, 0.0, 0.0, 100.0);
     ASSERT_EQ(optimize(), 0);
     ASSERT_EQ(numSolves(prob), 2);

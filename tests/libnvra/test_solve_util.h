@@ -1,12 +1,10 @@
-// Helpers of the solver tests: a problem fixture, a small model builder, the public instances
-// read into a problem, and access to controls and results.
-//
-// The builder and the instance reader fill the problem's store directly (the store's edit
-// functions are written in another work area); they keep the store's invariants.
+// Helpers of the solver tests: a problem fixture, a small model builder over the library's
+// edit functions, the public instances read into a problem, controls and results.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <utility>
@@ -20,7 +18,9 @@ namespace solvetest {
 
 using Entries = std::vector<std::pair<int, double>>;
 
-inline std::string dataFile(const std::string &name) { return std::string(NIVRA_TEST_DATA) + "/" + name; }
+inline std::string dataFile(const std::string &name) {
+    return std::string(NIVRA_TEST_DATA) + "/" + name;
+}
 
 inline std::string lastError(NVRAprob prob) {
     char buf[NVRA_MAXMESSAGELENGTH];
@@ -28,59 +28,90 @@ inline std::string lastError(NVRAprob prob) {
     return buf;
 }
 
-// Appends columns and rows to a problem's store.
+// Builds models through the library's edit functions; every call must succeed.
 struct Builder {
     NVRAprob prob;
 
-    nvra::Model &m() const { return prob->model; }
+    int numCols() const { return prob->model.numCols(); }
 
     int col(double lb, double ub, double cost, char type = 'C', double limit = 0.0) {
-        m().lb.push_back(lb);
-        m().ub.push_back(ub);
-        m().cost.push_back(cost);
-        m().limit.push_back(limit);
-        m().coltype.push_back(type);
-        for (auto &o : m().objectives) o.cost.push_back(0.0);
-        return m().numCols() - 1;
-    }
-    int row(char type, double rhs, Entries entries, double range = 0.0) {
-        std::sort(entries.begin(), entries.end());
-        m().rowtype.push_back(type);
-        m().rhs.push_back(rhs);
-        m().range.push_back(range);
-        for (auto [j, v] : entries) {
-            m().A.index.push_back(j);
-            m().A.value.push_back(v);
+        const int j = numCols();
+        const int start = 0;
+        EXPECT_EQ(NVRAaddcols(prob, 1, 0, &cost, &start, nullptr, nullptr, &lb, &ub), 0)
+            << lastError(prob);
+        if (type != 'C') {
+            EXPECT_EQ(NVRAchgcoltype(prob, 1, &j, &type), 0) << lastError(prob);
+            if (type == 'B') bounds(j, lb, ub);
         }
-        m().A.start.push_back(static_cast<int64_t>(m().A.index.size()));
-        return m().numRows() - 1;
+        if (limit != 0.0) EXPECT_EQ(NVRAchgglblimit(prob, 1, &j, &limit), 0) << lastError(prob);
+        return j;
     }
-    // Q element (i <= j) of 0.5 x'Qx; elements must be added in increasing (i, j).
+    int row(char type, double rhs, const Entries &entries, double range = 0.0) {
+        std::vector<int> cols;
+        std::vector<double> vals;
+        for (auto [j, v] : entries) cols.push_back(j), vals.push_back(v);
+        const int start = 0;
+        EXPECT_EQ(NVRAaddrows(prob, 1, static_cast<int>(cols.size()), &type, &rhs, &range,
+                              &start, cols.data(), vals.data()),
+                  0)
+            << lastError(prob);
+        return prob->model.numRows() - 1;
+    }
+    void bounds(int j, double lb, double ub) {
+        const int cols[2] = {j, j};
+        const char types[2] = {'L', 'U'};
+        const double vals[2] = {lb, ub};
+        EXPECT_EQ(NVRAchgbounds(prob, 2, cols, types, vals), 0) << lastError(prob);
+    }
+    void limit(int j, double v) { EXPECT_EQ(NVRAchgglblimit(prob, 1, &j, &v), 0); }
+    void type(int j, char t) { EXPECT_EQ(NVRAchgcoltype(prob, 1, &j, &t), 0); }
+    void cost(int j, double c) { EXPECT_EQ(NVRAchgobj(prob, 1, &j, &c), 0); }
+    void constant(double c) {
+        const int minusOne = -1;
+        const double rhs = -c;
+        EXPECT_EQ(NVRAchgobj(prob, 1, &minusOne, &rhs), 0);
+    }
+    void rhs(int i, double v) { EXPECT_EQ(NVRAchgrhs(prob, 1, &i, &v), 0) << lastError(prob); }
+    void rowType(int i, char t) { EXPECT_EQ(NVRAchgrowtype(prob, 1, &i, &t), 0); }
+    void range(int i, double r) { EXPECT_EQ(NVRAchgrhsrange(prob, 1, &i, &r), 0); }
+    // Element of Q in 0.5 x'Qx (i, j and j, i name the same element).
     void q(int i, int j, double v) {
-        m().Q.i.push_back(i);
-        m().Q.j.push_back(j);
-        m().Q.v.push_back(v);
+        EXPECT_EQ(NVRAchgmqobj(prob, 1, &i, &j, &v), 0) << lastError(prob);
     }
-    void sense(int s) { m().sense = s; }
-    void sos(char type, std::vector<int> cols, std::vector<double> weights) {
-        m().sets.push_back(nvra::Sos{type, std::move(cols), std::move(weights)});
+    void sense(int s) { EXPECT_EQ(NVRAchgobjsense(prob, s), 0); }
+    void sos(char type, const std::vector<int> &cols, const std::vector<double> &weights) {
+        const int start = 0;
+        EXPECT_EQ(NVRAaddsets(prob, 1, static_cast<int>(cols.size()), &type, &start, cols.data(),
+                              weights.data()),
+                  0)
+            << lastError(prob);
     }
-    void indicator(int row, int col, int complement) { m().indicators[row] = {col, complement}; }
+    void indicator(int row, int col, int complement) {
+        EXPECT_EQ(NVRAsetindicators(prob, 1, &row, &col, &complement), 0) << lastError(prob);
+    }
     // A further objective with its controls.
-    void objective(std::vector<double> cost, int priority, double weight, double absTol = 0.0,
-                   double relTol = 0.0, double constant = 0.0) {
-        nvra::Objective o;
-        o.cost = std::move(cost);
-        o.priority = priority;
-        o.weight = weight;
-        o.absTol = absTol;
-        o.relTol = relTol;
-        o.constant = constant;
-        m().objectives.push_back(std::move(o));
+    void objective(const std::vector<double> &cost, int priority, double weight,
+                   double absTol = 0.0, double relTol = 0.0, double constant = 0.0) {
+        std::vector<int> cols(cost.size());
+        for (size_t j = 0; j < cols.size(); ++j) cols[j] = static_cast<int>(j);
+        EXPECT_EQ(NVRAaddobj(prob, static_cast<int>(cols.size()), cols.data(), cost.data(),
+                             priority, weight),
+                  0)
+            << lastError(prob);
+        const int k = static_cast<int>(prob->model.objectives.size());
+        objControl(k, NVRA_OBJCONTROL_ABSTOL, absTol);
+        objControl(k, NVRA_OBJCONTROL_RELTOL, relTol);
+        objControl(k, NVRA_OBJCONTROL_RHS, constant);
+    }
+    void objControl(int obj, int control, double v) {
+        EXPECT_EQ(NVRAsetobjdblcontrol(prob, obj, control, v), 0) << lastError(prob);
+    }
+    void priority(int obj, int p) {
+        EXPECT_EQ(NVRAsetobjintcontrol(prob, obj, NVRA_OBJCONTROL_PRIORITY, p), 0);
     }
 };
 
-// Reads an instance with the engine's own reader into the problem's store.
+// Reads an instance with the engine's own reader and loads it through the library's loader.
 inline void readInstance(NVRAprob prob, const std::string &name) {
     void *h = Highs_create();
     Highs_setBoolOptionValue(h, "output_flag", 0);
@@ -90,52 +121,67 @@ inline void readInstance(NVRAprob prob, const std::string &name) {
     HighsInt a, b, c, d, sense;
     double offset;
     std::vector<double> cost(nc), lo(nc), up(nc), rlo(nr), rup(nr), val(nz), qval(qz);
-    std::vector<HighsInt> start(nr + 1), index(nz), qstart(nc + 1), qindex(qz), integ(nc);
-    ASSERT_GE(Highs_getModel(h, kHighsMatrixFormatRowwise, kHighsHessianFormatTriangular, &a, &b,
+    std::vector<HighsInt> start(nc + 1), index(nz), qstart(nc + 1), qindex(qz), integ(nc);
+    ASSERT_GE(Highs_getModel(h, kHighsMatrixFormatColwise, kHighsHessianFormatTriangular, &a, &b,
                              &c, &d, &sense, &offset, cost.data(), lo.data(), up.data(),
                              rlo.data(), rup.data(), start.data(), index.data(), val.data(),
                              qstart.data(), qindex.data(), qval.data(), integ.data()),
               0);
     Highs_destroy(h);
+    start[nc] = nz;
+    qstart[nc] = qz;
+    std::vector<int64_t> start64(start.begin(), start.end());
+    // Rows: the type from which ends are finite.
+    std::vector<char> rowtype(nr);
+    std::vector<double> rhs(nr), range(nr, 0.0);
+    for (HighsInt i = 0; i < nr; ++i) {
+        const bool hasLo = rlo[i] > -nvra::kInf, hasUp = rup[i] < nvra::kInf;
+        rowtype[i] = hasLo && hasUp ? (rlo[i] == rup[i] ? 'E' : 'R') : hasLo ? 'G' : hasUp ? 'L' : 'N';
+        rhs[i] = hasUp ? rup[i] : hasLo ? rlo[i] : 0.0;
+        if (rowtype[i] == 'R') range[i] = rup[i] - rlo[i];
+    }
+    // Columns: semi-variables keep 0 as their lower bound and their threshold as limit.
+    std::vector<char> coltype;
+    std::vector<int> entind;
+    std::vector<double> limit;
+    for (HighsInt j = 0; j < nc; ++j) {
+        static const char types[] = {'C', 'I', 'S', 'R'};
+        if (integ[j] == kHighsVarTypeContinuous) continue;
+        coltype.push_back(types[integ[j]]);
+        entind.push_back(j);
+        limit.push_back(integ[j] == kHighsVarTypeInteger ? 0.0 : lo[j]);
+        if (integ[j] != kHighsVarTypeInteger) lo[j] = 0.0;
+    }
+    // The lower triangle, column-wise, as triplets.
+    std::vector<int> q1, q2;
+    for (HighsInt j = 0; j < nc; ++j)
+        for (HighsInt k = qstart[j]; k < qstart[j + 1]; ++k) q1.push_back(j), q2.push_back(qindex[k]);
+    const int64_t one = 0;
+    ASSERT_EQ(NVRAloadmiqp64(prob, name.c_str(), nc, nr, rowtype.data(), rhs.data(), range.data(),
+                             cost.data(), start64.data(), nullptr, index.data(), val.data(),
+                             lo.data(), up.data(), qz, q1.data(), q2.data(), qval.data(),
+                             static_cast<int>(entind.size()), 0, coltype.data(), entind.data(),
+                             limit.data(), nullptr, &one, nullptr, nullptr),
+              0)
+        << lastError(prob);
     Builder bld{prob};
     bld.sense(sense);
-    prob->model.objConstant = offset;
-    for (HighsInt j = 0; j < nc; ++j) {
-        const double l = std::max(lo[j], -nvra::kInf), u = std::min(up[j], nvra::kInf);
-        switch (integ[j]) {
-        case kHighsVarTypeInteger: bld.col(l, u, cost[j], 'I'); break;
-        case kHighsVarTypeSemiContinuous: bld.col(0.0, u, cost[j], 'S', l); break;
-        case kHighsVarTypeSemiInteger: bld.col(0.0, u, cost[j], 'R', l); break;
-        default: bld.col(l, u, cost[j]); break;
-        }
-    }
-    start[nr] = nz;
-    for (HighsInt i = 0; i < nr; ++i) {
-        Entries e;
-        for (HighsInt k = start[i]; k < start[i + 1]; ++k) e.emplace_back(index[k], val[k]);
-        const bool hasLo = rlo[i] > -nvra::kInf, hasUp = rup[i] < nvra::kInf;
-        if (hasLo && hasUp && rlo[i] == rup[i])
-            bld.row('E', rup[i], e);
-        else if (hasLo && hasUp)
-            bld.row('R', rup[i], e, rup[i] - rlo[i]);
-        else if (hasLo)
-            bld.row('G', rlo[i], e);
-        else if (hasUp)
-            bld.row('L', rup[i], e);
-        else
-            bld.row('N', 0.0, e);
-    }
-    qstart[nc] = qz;
-    for (HighsInt j = 0; j < nc; ++j)
-        for (HighsInt k = qstart[j]; k < qstart[j + 1]; ++k) bld.q(j, qindex[k], qval[k]);
+    bld.constant(offset);
 }
 
-// Controls (through the store of control values).
-template <int Slot> void setInt(NVRAprob prob, int64_t v) { prob->controls.ints[Slot] = v; }
-template <int Slot> void setDbl(NVRAprob prob, double v) { prob->controls.dbls[Slot] = v; }
+// Controls.
+inline void setInt(NVRAprob prob, int control, int value) {
+    EXPECT_EQ(NVRAsetintcontrol(prob, control, value), 0) << lastError(prob);
+}
+inline void setDbl(NVRAprob prob, int control, double value) {
+    EXPECT_EQ(NVRAsetdblcontrol(prob, control, value), 0) << lastError(prob);
+}
 
 // Results of the last optimisation.
 inline const nvra::SolveResult &result(NVRAprob prob) { return prob->solution.current(); }
+inline const nvra::SolveResult &result(NVRAprob prob, int solve) {
+    return prob->solution.solves.at(solve);
+}
 inline int numSolves(NVRAprob prob) { return static_cast<int>(prob->solution.solves.size()); }
 
 inline std::vector<double> solution(NVRAprob prob, int *status = nullptr) {
