@@ -374,4 +374,32 @@ TEST_F(SolveTest, EngineErrorsReachTheLastError) {
     EXPECT_EQ(err.find("ERROR:"), std::string::npos) << err;
 }
 
+// Infeasible problems whose dual is infeasible too, and a MIP whose relaxation is unbounded
+// while its integers admit no solution: reported as infeasible.
+TEST_F(SolveTest, InfeasibleWithUnboundedRays) {
+    b.col(-nvra::kInf, nvra::kInf, -1.0);
+    b.col(-nvra::kInf, nvra::kInf, -1.0);
+    b.row('G', 1.0, {{0, 1.0}, {1, -1.0}});
+    b.row('G', 1.0, {{0, -1.0}, {1, 1.0}});
+    for (const char *flags : {"", "d", "p", "b"}) {
+        ASSERT_EQ(optimize(flags), 0) << flags;
+        EXPECT_EQ(result(prob).lpStatus, NVRA_LP_INFEAS) << flags;
+        EXPECT_EQ(result(prob).solveStatus, NVRA_SOLVESTATUS_COMPLETED) << flags;
+        EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_INFEASIBLE) << flags;
+    }
+    NVRAprob mip = nullptr;
+    ASSERT_EQ(NVRAcreateprob(&mip), 0);
+    Builder bm{mip};
+    bm.col(0.0, nvra::kInf, -1.0, 'I');
+    bm.col(0.0, nvra::kInf, -1.0, 'I');
+    bm.row('E', 0.5, {{0, 1.0}, {1, -1.0}});
+    for (int presolve : {NVRA_PRESOLVE_ON, NVRA_PRESOLVE_OFF}) {
+        setInt(mip, nvra::kCtrlPresolve, presolve);
+        ASSERT_EQ(NVRAoptimize(mip, "", nullptr, nullptr), 0);
+        EXPECT_EQ(result(mip).mipStatus, NVRA_MIP_INFEAS) << presolve;
+        EXPECT_EQ(result(mip).solStatus, NVRA_SOLSTATUS_INFEASIBLE) << presolve;
+    }
+    EXPECT_EQ(NVRAdestroyprob(mip), 0);
+}
+
 } // namespace
