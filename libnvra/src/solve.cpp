@@ -88,13 +88,16 @@ int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, const Reque
     return 0;
 }
 
-// The busy flag for the length of a solve; a pending interrupt request is forgotten first.
+// The busy flag for the length of a solve. A request to interrupt made before the solve is
+// forgotten; one made once the flag is up is kept (callers wait for the flag before they
+// interrupt). A refused second solve gives the running one its request back.
 class BusyGuard {
 public:
     explicit BusyGuard(NVRAprob prob) : prob_(prob) {
-        prob->interruptReason.store(0);
+        const int stale = prob->interruptReason.exchange(0);
         bool idle = false;
         held_ = prob->busy.compare_exchange_strong(idle, true);
+        if (!held_ && stale) prob->interruptReason.store(stale);
     }
     ~BusyGuard() {
         if (held_) prob_->busy.store(false);
@@ -105,6 +108,12 @@ private:
     NVRAprob prob_;
     bool held_;
 };
+
+// The library's own remarks about a solve, silenced with the engine's log.
+void note(NVRAprob prob, const char *msg, int type) {
+    if (prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE)
+        probMessage(prob, msg, type);
+}
 
 // ---- statuses --------------------------------------------------------------------------------
 
@@ -273,7 +282,7 @@ void reportNonConvex(NVRAprob prob, SolveState &st) {
     r.objVal = r.lpObjVal = r.mipObjVal = kInf * prob->model.sense;
     r.bestBound = -r.objVal;
     st.solves.push_back(r);
-    probMessage(prob, "The quadratic objective is not convex: the problem cannot be solved", 4);
+    note(prob, "The quadratic objective is not convex: the problem cannot be solved", 4);
 }
 
 // Compiles, hands over and solves; fills st. The problem is busy meanwhile.
@@ -364,8 +373,7 @@ int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     }
     const Outcome outcome = readOutcome(h, mip, failed);
     if (outcome.modelStatus == kHighsModelStatusUnboundedOrInfeasible)
-        probMessage(prob, "The engine could not tell whether the problem is infeasible or unbounded",
-                    3);
+        note(prob, "The engine could not tell whether the problem is infeasible or unbounded", 3);
     result = mapOutcome(outcome, mip, prob->model.sense);
     return failed ? NVRA_RC_ENGINE : 0;
 }
