@@ -45,6 +45,23 @@ std::string quoted(std::string_view s) {
     return out + "'";
 }
 
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool sameWord(std::string_view s, std::string_view keyword) {
+    if (s.size() != keyword.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const char a = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] + 32) : s[i];
+        const char b = keyword[i] >= 'A' && keyword[i] <= 'Z' ? static_cast<char>(keyword[i] + 32)
+                                                              : keyword[i];
+        if (a != b) return false;
+    }
+    return true;
+}
+
 // ---- the read record ------------------------------------------------------------------------
 
 int FileModel::addRow(std::string_view name, char type) {

@@ -19,7 +19,10 @@
 namespace nvra {
 
 // Entries by name, for the names of one file (views into its text).
-using NameIndex = tsl::robin_map<std::string_view, int32_t>;
+using NameIndex =
+    tsl::robin_map<std::string_view, int32_t, std::hash<std::string_view>,
+                   std::equal_to<std::string_view>,
+                   std::allocator<std::pair<std::string_view, int32_t>>, true>;
 
 // A malformed file: line is 1-based, 0 when no single line is to blame.
 struct ReadError {
@@ -41,8 +44,15 @@ private:
     int64_t dropped_ = 0;
 };
 
-// A name or other text of a file for a message, in quotes (shortened when long).
+// A name or other text of a file for a message, in quotes (shortened when long, control
+// characters as \xNN).
 std::string quoted(std::string_view s);
+
+// Text helpers of the readers: blanks are space, tab, CR, VT and FF (not the newline); keywords
+// compare without regard to ASCII case.
+inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+std::string_view trim(std::string_view s);
+bool sameWord(std::string_view s, std::string_view keyword);
 
 // A model as read from a file, in the form of the loaders' arguments. Rows and columns are
 // numbered in order of definition. Matrix entries are kept as triplets in the order read

@@ -36,7 +36,9 @@
 namespace nvra {
 namespace {
 
-enum class Keyword { None, Minimize, Maximize, SubjectTo, Bounds, General, Binary, Semi, Partial, Sos, End };
+enum class Keyword {
+    None, Minimize, Maximize, SubjectTo, Bounds, General, Binary, Semi, Partial, Sos, End
+};
 
 enum class Tok {
     Eof, Section, Name, Number, Plus, Minus, Times, Caret, Slash, LBracket, RBracket, Colon,
@@ -51,7 +53,6 @@ struct Token {
     int64_t line = 0;
 };
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -63,14 +64,7 @@ bool isNamePunct(char c) {
 bool startsName(char c) { return isLetter(c) || (isNamePunct(c) && c != '.' && c != '/'); }
 bool inName(char c) { return isLetter(c) || isDigit(c) || isNamePunct(c); }
 
-bool equalsLower(std::string_view s, std::string_view lower) {
-    if (s.size() != lower.size()) return false;
-    for (size_t i = 0; i < s.size(); ++i)
-        if ((s[i] >= 'A' && s[i] <= 'Z' ? s[i] + 32 : s[i]) != lower[i]) return false;
-    return true;
-}
-
-bool isInfWord(std::string_view s) { return equalsLower(s, "inf") || equalsLower(s, "infinity"); }
+bool isInfWord(std::string_view s) { return sameWord(s, "inf") || sameWord(s, "infinity"); }
 
 struct KeywordWord {
     const char *word;
@@ -123,7 +117,7 @@ private:
 
     std::string_view word(size_t at) const {
         size_t e = at;
-        while (e < s_.size() && !isSpace(s_[e]) && s_[e] != '\n' && s_[e] != '\\') ++e;
+        while (e < s_.size() && !isBlank(s_[e]) && s_[e] != '\n' && s_[e] != '\\') ++e;
         return s_.substr(at, e - at);
     }
 
@@ -131,13 +125,13 @@ private:
     size_t keywordAt(Keyword &kw) const {
         std::string_view w = word(p_);
         for (const auto &k : kKeywords) {
-            if (!equalsLower(w, k.word)) continue;
+            if (!sameWord(w, k.word)) continue;
             size_t end = p_ + w.size();
             if (k.second) {
                 size_t q = end;
-                while (q < s_.size() && isSpace(s_[q])) ++q;
+                while (q < s_.size() && isBlank(s_[q])) ++q;
                 std::string_view w2 = word(q);
-                if (!equalsLower(w2, k.second)) return 0;
+                if (!sameWord(w2, k.second)) return 0;
                 end = q + w2.size();
             }
             kw = k.keyword;
@@ -148,7 +142,7 @@ private:
 
     Token scan() {
         for (;;) {
-            while (p_ < s_.size() && isSpace(s_[p_])) ++p_;
+            while (p_ < s_.size() && isBlank(s_[p_])) ++p_;
             if (p_ == s_.size()) {
                 Token t = make(Tok::Eof, 0);
                 t.line = lastLine_; // the last line that holds anything
@@ -247,7 +241,6 @@ struct Expr {
     std::vector<Lin> lin;
     std::vector<Quad> quad;
     double constant = 0.0;
-    bool empty() const { return lin.empty() && quad.empty() && constant == 0.0; }
     void clear() {
         lin.clear();
         quad.clear();
@@ -258,11 +251,6 @@ struct Expr {
 // The name in a comment "\Problem name: ..." among the comment lines that open the file.
 std::string_view problemName(std::string_view text) {
     constexpr std::string_view kKey = "problem name:";
-    auto trim = [](std::string_view s) {
-        while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
-        while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
-        return s;
-    };
     size_t p = 0;
     while (p < text.size()) {
         size_t e = text.find('\n', p);
@@ -272,7 +260,7 @@ std::string_view problemName(std::string_view text) {
         if (line.empty()) continue;
         if (line[0] != '\\') break;
         line = trim(line.substr(1));
-        if (line.size() >= kKey.size() && equalsLower(line.substr(0, kKey.size()), kKey))
+        if (line.size() >= kKey.size() && sameWord(line.substr(0, kKey.size()), kKey))
             return trim(line.substr(kKey.size()));
     }
     return {};
@@ -323,7 +311,6 @@ private:
     NameIndex cols_;
     bool objectiveSeen_ = false;
     Expr expr_;
-    std::vector<int32_t> qrowOf_; // per row: index in fm_.qrows, or -1
 
     [[noreturn]] void fail(const std::string &message, int64_t line = -1) {
         throw ReadError{line >= 0 ? line : lex_.line(), message};
@@ -383,12 +370,20 @@ private:
         return true;
     }
 
-    double signedNumber() {
+    // A run of + and - signs: their product; *any tells whether there was one.
+    double signs(bool *any = nullptr) {
         double sign = 1.0;
-        for (;;) {
+        bool seen = false;
+        for (;; seen = true) {
             if (accept(Tok::Minus)) sign = -sign;
             else if (!accept(Tok::Plus)) break;
         }
+        if (any) *any = seen;
+        return sign;
+    }
+
+    double signedNumber() {
+        const double sign = signs();
         const Token &t = lex_.peek();
         if (t.kind == Tok::Number) return sign * lex_.next().value;
         if (t.kind == Tok::Name && isInfWord(t.text)) {
@@ -409,13 +404,7 @@ private:
             const bool signed_ = k == Tok::Plus || k == Tok::Minus;
             if (!signed_ && !(first && (k == Tok::Number || k == Tok::Name || k == Tok::LBracket)))
                 return;
-            // A comparison may follow a sign only as part of a number ("<= -5" is not a term).
-            double sign = 1.0;
-            for (;;) {
-                if (accept(Tok::Minus)) sign = -sign;
-                else if (!accept(Tok::Plus)) break;
-            }
-            term(e, sign);
+            term(e, signs());
             first = false;
         }
     }
@@ -445,13 +434,8 @@ private:
         const size_t first = e.quad.size();
         bool start = true;
         while (!accept(Tok::RBracket)) {
-            double s = 1.0;
-            bool hasSign = false;
-            for (;;) {
-                if (accept(Tok::Minus)) s = -s;
-                else if (!accept(Tok::Plus)) break;
-                hasSign = true;
-            }
+            bool hasSign;
+            const double s = signs(&hasSign);
             if (!start && !hasSign) unexpected("+, - or ]");
             start = false;
             double coef = 1.0;
@@ -537,45 +521,50 @@ private:
         } else if (lhsOp == Tok::Eof) {
             unexpected("<=, >= or =");
         }
+        if (lhsOp != Tok::Eof && rhsOp != Tok::Eof && (lhsOp != rhsOp || lhsOp == Tok::Equal))
+            fail("a ranged row needs <= on both sides (or >= on both)", line);
         // The row's interval [lo, hi] before the constant moves over.
         double lo = -kInf, hi = kInf;
-        auto side = [&](Tok op, double v, bool exprLeft) {
-            if (op == Tok::Equal) {
-                if (std::fabs(v) >= kInf) fail("an equality with an infinite right-hand side", line);
-                lo = hi = v;
-            } else if ((op == Tok::Less) == exprLeft) {
-                hi = v;
-            } else {
-                lo = v;
-            }
-        };
-        if (lhsOp != Tok::Eof && rhsOp != Tok::Eof &&
-            (lhsOp != rhsOp || lhsOp == Tok::Equal))
-            fail("a ranged row needs <= on both sides (or >= on both)", line);
-        if (lhsOp != Tok::Eof) side(lhsOp, lhs, false);
-        if (rhsOp != Tok::Eof) side(rhsOp, rhs, true);
+        if (lhsOp != Tok::Eof) side(lhsOp, lhs, false, lo, hi, line);
+        if (rhsOp != Tok::Eof) side(rhsOp, rhs, true, lo, hi, line);
         if (lo > hi) fail("the row's range is empty", line);
-        char type;
-        double rowRhs = 0.0, range = 0.0;
-        const double c = expr_.constant;
+        const int32_t row = addRow(rowName, lo, hi, lhsOp != Tok::Eof && rhsOp != Tok::Eof);
+        if (indCol >= 0) fm_.indicators.push_back({row, indCol, indComp});
+    }
+
+    // The side "expr op v" (exprLeft) or "v op expr" of a row's interval [lo, hi].
+    void side(Tok op, double v, bool exprLeft, double &lo, double &hi, int64_t line) {
+        if (op == Tok::Equal) {
+            if (std::fabs(v) >= kInf) fail("an equality with an infinite right-hand side", line);
+            lo = hi = v;
+        } else if ((op == Tok::Less) == exprLeft) {
+            hi = v;
+        } else {
+            lo = v;
+        }
+    }
+
+    // The row for expr_ within [lo, hi] (ranged: both sides were given): free, L, G, E or R;
+    // the expression's constant moves to the right-hand side.
+    int32_t addRow(std::string_view name, double lo, double hi, bool ranged) {
+        char type = 'R';
+        double rhs = hi, range = 0.0;
         if (lo <= -kInf && hi >= kInf) {
             type = 'N';
+            rhs = 0.0;
         } else if (lo <= -kInf) {
             type = 'L';
-            rowRhs = hi - c;
         } else if (hi >= kInf) {
             type = 'G';
-            rowRhs = lo - c;
-        } else if (lhsOp == Tok::Eof || rhsOp == Tok::Eof) {
+            rhs = lo;
+        } else if (!ranged) {
             type = 'E';
-            rowRhs = hi - c;
         } else {
-            type = 'R';
-            rowRhs = hi - c;
             range = hi - lo;
         }
-        const int32_t row = fm_.addRow(rowName, type);
-        fm_.rhs[row] = rowRhs;
+        if (type != 'N') rhs -= expr_.constant;
+        const int32_t row = fm_.addRow(name, type);
+        fm_.rhs[row] = rhs;
         fm_.range[row] = range;
         for (const auto &l : expr_.lin) fm_.addEntry(row, l.col, l.coef);
         if (!expr_.quad.empty()) {
@@ -589,7 +578,7 @@ private:
                 q.v.push_back(t.i == t.j ? t.coef : 0.5 * t.coef);
             }
         }
-        if (indCol >= 0) fm_.indicators.push_back({row, indCol, indComp});
+        return row;
     }
 
     void bound() {
@@ -610,7 +599,7 @@ private:
         }
         int32_t c = column(name());
         const Token &t = lex_.peek();
-        if (t.kind == Tok::Name && equalsLower(t.text, "free")) {
+        if (t.kind == Tok::Name && sameWord(t.text, "free")) {
             lex_.next();
             fm_.setLower(c, -kInf);
             fm_.ub[c] = kInf;
@@ -648,7 +637,7 @@ private:
 
     bool setTypeAhead(size_t k) {
         const Token &t = lex_.peek(k);
-        return t.kind == Tok::Name && (equalsLower(t.text, "s1") || equalsLower(t.text, "s2")) &&
+        return t.kind == Tok::Name && (sameWord(t.text, "s1") || sameWord(t.text, "s2")) &&
                lex_.peek(k + 1).kind == Tok::Colon && lex_.peek(k + 2).kind == Tok::Colon;
     }
 
@@ -696,8 +685,8 @@ const char *lpNameFault(std::string_view s) {
     for (char c : s)
         if (!inName(c)) return "holds a character LP names cannot hold";
     for (const auto &k : kKeywords)
-        if (equalsLower(s, k.word)) return "is a keyword of the LP format";
-    if (isInfWord(s) || equalsLower(s, "free")) return "is a keyword of the LP format";
+        if (sameWord(s, k.word)) return "is a keyword of the LP format";
+    if (isInfWord(s) || sameWord(s, "free")) return "is a keyword of the LP format";
     return nullptr;
 }
 

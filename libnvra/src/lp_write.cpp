@@ -20,7 +20,8 @@ constexpr int kTermsPerLine = 8;
 class LpWriter {
 public:
     LpWriter(const Model &m, FileSink &out)
-        : m_(m), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'), sets_(m.setNames, 'S') {}
+        : m_(m), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'),
+          sets_(m.setNames, 'S') {}
 
     void write() {
         if (!m_.probName.empty()) out_ << "\\Problem name: " << m_.probName << '\n';
@@ -93,7 +94,8 @@ private:
         onLine_ = 0;
         auto ind = m_.indicators.find(i);
         if (ind != m_.indicators.end() && ind->second.complement != 0)
-            out_ << cols_[ind->second.col] << (ind->second.complement > 0 ? " = 1 -> " : " = 0 -> ");
+            out_ << cols_[ind->second.col]
+                 << (ind->second.complement > 0 ? " = 1 -> " : " = 0 -> ");
         const char type = m_.rowtype[i];
         if (type == 'R') out_ << m_.rhs[i] - m_.range[i] << " <= ";
         const int64_t b = m_.A.start[i], e = m_.A.start[i + 1];

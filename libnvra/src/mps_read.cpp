@@ -1,13 +1,15 @@
 // mps_read.cpp: the MPS reader, free and fixed format.
 //
 // How the reader interprets MPS (the library's convention, also what the MPS writer relies on):
-// - Sections: NAME (its first word is the problem name), OBJSENSE (MAX, MAXIMIZE, MIN, MINIMIZE, on the header line or the next),
-//   OBJNAME, ROWS, COLUMNS, RHS, RANGES, BOUNDS, QUADOBJ, QMATRIX, QSECTION, QCMATRIX, SOS,
-//   INDICATORS, ENDATA. Keywords are read in any case. Lines starting with '*' and blank lines
-//   are skipped; nothing after ENDATA is read. Any other section is an error naming it.
+// - Sections: NAME (its first word is the problem name), OBJSENSE (MAX, MAXIMIZE, MIN,
+//   MINIMIZE, on the header line or the next), OBJNAME, ROWS, COLUMNS, RHS, RANGES, BOUNDS,
+//   QUADOBJ, QMATRIX, QSECTION, QCMATRIX, SOS, INDICATORS, ENDATA, in any case. Lines starting
+//   with '*' and blank lines are skipped; nothing after ENDATA is read. Any other section is an
+//   error naming it.
 // - Free format separates fields by spaces and tabs; fixed format (flag 'f') takes fields from
 //   their columns (2-3, 5-12, 15-22, 25-36, 40-47, 50-61), so names may hold spaces, and takes
-//   a number as the word starting in its field, however long.
+//   a number as the word starting in its field, however long. Text in the gaps between fields
+//   is an error (a name longer than 8 characters, most likely).
 // - ROWS: the first N row is the objective (or the N row that OBJNAME names); further N rows are
 //   free rows and stay in the model with type 'N'.
 // - COLUMNS: columns between 'MARKER' 'INTORG' and 'INTEND' lines are integer, with bounds
@@ -56,21 +58,6 @@ struct Fields {
     std::string_view f[6];
     int n = 0;
 };
-
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
-
-std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
-
-bool equalsUpper(std::string_view s, std::string_view upper) {
-    if (s.size() != upper.size()) return false;
-    for (size_t i = 0; i < s.size(); ++i)
-        if ((s[i] >= 'a' && s[i] <= 'z' ? s[i] - 32 : s[i]) != upper[i]) return false;
-    return true;
-}
 
 // Element i of a per-row or per-column vector that grows with the rows or columns.
 template <class T> T &grown(std::vector<T> &v, size_t i, T fill) {
@@ -121,13 +108,13 @@ private:
     std::string_view colName_; // the column of the last COLUMNS line
     int32_t col_ = -1;
 
-    std::vector<double> rangeOf_;    // per row, NaN when none
-    std::vector<uint8_t> rhsSet_;    // per row: RHS given
+    std::vector<double> rangeOf_;       // per row, NaN when none
+    std::vector<uint8_t> rhsSet_;       // per row: RHS given
     std::vector<uint8_t> hasIndicator_; // per row
 
-    bool qFull_ = false;             // QMATRIX rather than QUADOBJ
+    bool qFull_ = false; // QMATRIX rather than QUADOBJ
     FileModel::QRow *qrow_ = nullptr;
-    std::vector<int32_t> qrowOf_;    // per row: index in fm_.qrows, or -1
+    std::vector<int32_t> qrowOf_; // per row: index in fm_.qrows, or -1
 
     bool setOpen_ = false;
     tsl::robin_set<double> setWeights_;
@@ -230,7 +217,8 @@ private:
 
     int32_t rowOf(std::string_view name) {
         auto it = rows_.find(name);
-        if (it == rows_.end()) fail("unknown row " + quoted(name) + " in " + std::string(sectionName_));
+        if (it == rows_.end())
+            fail("unknown row " + quoted(name) + " in " + std::string(sectionName_));
         return it->second;
     }
 
@@ -259,7 +247,8 @@ private:
     void expectFields(const Fields &f, bool ok, const char *form) {
         if (!ok)
             fail("expected " + std::string(form) + " in " + std::string(sectionName_) + ", found " +
-                 std::to_string(f.n) + " fields" + (fixed_ ? "" : " (a name with spaces needs fixed format, flag 'f')"));
+                 std::to_string(f.n) + " fields" +
+                 (fixed_ ? "" : " (a name with spaces needs fixed format, flag 'f')"));
     }
 
     // ---- sections ----
@@ -272,9 +261,10 @@ private:
         closeSet();
         qrow_ = nullptr;
         sectionName_ = key;
-        auto is = [&](const char *k) { return equalsUpper(key, k); };
+        auto is = [&](const char *k) { return sameWord(key, k); };
         auto plain = [&](Section sec) {
-            if (!rest.empty()) fail("unexpected text " + quoted(rest) + " after " + std::string(key));
+            if (!rest.empty())
+                fail("unexpected text " + quoted(rest) + " after " + std::string(key));
             section_ = sec;
         };
         if (is("NAME")) {
@@ -326,9 +316,9 @@ private:
     }
 
     void objSense(std::string_view s) {
-        if (equalsUpper(s, "MAX") || equalsUpper(s, "MAXIMIZE") || equalsUpper(s, "MAXIMISE"))
+        if (sameWord(s, "MAX") || sameWord(s, "MAXIMIZE") || sameWord(s, "MAXIMISE"))
             fm_.sense = -1;
-        else if (equalsUpper(s, "MIN") || equalsUpper(s, "MINIMIZE") || equalsUpper(s, "MINIMISE"))
+        else if (sameWord(s, "MIN") || sameWord(s, "MINIMIZE") || sameWord(s, "MINIMISE"))
             fm_.sense = 1;
         else
             fail("unknown objective sense " + quoted(s) + " (MIN or MAX)");
@@ -356,10 +346,10 @@ private:
     }
 
     void columnLine(const Fields &f) {
-        if (f.n == 3 && equalsUpper(f.f[1], "'MARKER'")) {
-            if (equalsUpper(f.f[2], "'INTORG'"))
+        if (f.n == 3 && sameWord(f.f[1], "'MARKER'")) {
+            if (sameWord(f.f[2], "'INTORG'"))
                 intOrg_ = true;
-            else if (equalsUpper(f.f[2], "'INTEND'"))
+            else if (sameWord(f.f[2], "'INTEND'"))
                 intOrg_ = false;
             else
                 fail("unknown marker " + quoted(f.f[2]) + " ('INTORG' or 'INTEND')");
@@ -428,7 +418,7 @@ private:
     void boundLine(const Fields &f) {
         expectFields(f, f.n >= 2 && f.n <= 4, "a bound type, [name,] a column and a value");
         std::string_view type = f.f[0];
-        auto is = [&](const char *k) { return equalsUpper(type, k); };
+        auto is = [&](const char *k) { return sameWord(type, k); };
         BoundValue kind;
         if (is("UP") || is("LO") || is("FX") || is("LI") || is("UI") || is("PI"))
             kind = BoundValue::Required;
@@ -459,7 +449,7 @@ private:
     }
 
     void applyBound(std::string_view type, int32_t c, double v) {
-        auto is = [&](const char *k) { return equalsUpper(type, k); };
+        auto is = [&](const char *k) { return sameWord(type, k); };
         char &t = fm_.colType[c];
         auto setUpper = [&](double x) { fm_.setUpper(c, x, line_, warnings_); };
         if (is("UP")) setUpper(v);
@@ -509,15 +499,17 @@ private:
     }
 
     void sosLine(const Fields &f) {
-        auto isType = [](std::string_view s) { return equalsUpper(s, "S1") || equalsUpper(s, "S2"); };
+        auto isType = [](std::string_view s) {
+            return sameWord(s, "S1") || sameWord(s, "S2");
+        };
         double dummy;
         const bool header =
             f.n >= 1 && isType(f.f[0]) &&
-            (f.n == 1 || equalsUpper(f.f[1], "SOS") || (f.n == 2 && !parseNumber(f.f[1], dummy)) ||
+            (f.n == 1 || sameWord(f.f[1], "SOS") || (f.n == 2 && !parseNumber(f.f[1], dummy)) ||
              (f.n == 3 && !parseNumber(f.f[1], dummy) && parseNumber(f.f[2], dummy)));
         if (header) {
             closeSet();
-            std::string_view name = f.n >= 2 && !equalsUpper(f.f[1], "SOS") ? f.f[1]
+            std::string_view name = f.n >= 2 && !sameWord(f.f[1], "SOS") ? f.f[1]
                                     : f.n >= 3                              ? f.f[2]
                                                                             : std::string_view();
             if (!name.empty()) checkName(name, "set");
@@ -550,7 +542,7 @@ private:
     }
 
     void indicatorLine(const Fields &f) {
-        expectFields(f, f.n == 4 && equalsUpper(f.f[0], "IF"), "IF row column value");
+        expectFields(f, f.n == 4 && sameWord(f.f[0], "IF"), "IF row column value");
         int32_t row = rowOf(f.f[1]);
         if (row == kObjRow) fail("the objective row cannot have an indicator");
         int32_t c = colOf(f.f[2]);

@@ -400,7 +400,8 @@ constexpr Bad kBadFiles[] = {
     {"data.mps", "NAME\n junk line\n", "", 2, "outside any section"},
     {"rowtype.mps", "NAME\nROWS\n X r\nENDATA\n", "", 3, "row type 'X'"},
     {"duprow.mps", "NAME\nROWS\n N o\n L r\n G r\nENDATA\n", "", 5, "'r' is defined twice"},
-    {"row.mps", "NAME\nROWS\n N o\nCOLUMNS\n x nowhere 1\nENDATA\n", "", 5, "unknown row 'nowhere'"},
+    {"row.mps", "NAME\nROWS\n N o\nCOLUMNS\n x nowhere 1\nENDATA\n", "", 5,
+     "unknown row 'nowhere'"},
     {"num.mps", "NAME\nROWS\n N o\nCOLUMNS\n x o 1.2.3\nENDATA\n", "", 5, "invalid number '1.2.3'"},
     {"nan.mps", "NAME\nROWS\n N o\nCOLUMNS\n x o nan\nENDATA\n", "", 5, "invalid number 'nan'"},
     {"huge.mps", "NAME\nROWS\n N o\nCOLUMNS\n x o 1e400\nENDATA\n", "", 5, "infinite coefficient"},
@@ -445,7 +446,8 @@ TEST_F(FilesTest, MalformedFilesNameFileAndLine) {
         const std::string err = lastError(prob);
         EXPECT_NE(err.find(path(b.name)), std::string::npos) << err;
         if (b.line > 0)
-            EXPECT_NE(err.find("at line " + std::to_string(b.line) + ":"), std::string::npos) << err;
+            EXPECT_NE(err.find("at line " + std::to_string(b.line) + ":"), std::string::npos)
+                << err;
         else
             EXPECT_EQ(err.find("at line"), std::string::npos) << err;
         EXPECT_NE(err.find(b.words), std::string::npos) << err;
