@@ -18,14 +18,14 @@
 // A section keyword counts only at the start of a line. '\' starts a comment to the end of its
 // line. Names are made of letters, digits, non-ASCII bytes and !"#$%&()/,.;?@_`'{}|~ and
 // start with neither a digit nor '.' nor '/'. Columns are numbered in order of first mention.
-// Quadratic terms are "c x ^ 2" and "c x * y"; in the objective the bracket is usually divided by 2 (the objective
-// is c'x + 0.5 x'Qx), in rows it is not (the row holds the products as written). Constants in a
-// row's expression move to its right-hand side. A row "expr <= inf" or "expr >= -inf" is a free
-// row ('N'). "inf" and "infinity" are numbers wherever a number may stand. A negative upper
-// bound on a column whose lower bound is 0 and not given makes the lower bound -inf (with a
-// warning). Semi-continuous columns take their lower bound as threshold. The file must end with
-// End; anything after it is ignored. A comment "\Problem name: name" among the comment lines
-// that open the file names the problem.
+// Quadratic terms are "c x ^ 2" and "c x * y"; in the objective the bracket is usually divided
+// by 2 (the objective is c'x + 0.5 x'Qx), in rows it is not (the row holds the products as
+// written). Constants in a row's expression move to its right-hand side. A row "expr <= inf" or
+// "expr >= -inf" is a free row ('N'). "inf" and "infinity" are numbers wherever a number may
+// stand. A negative upper bound on a column whose lower bound is 0 and not given makes the
+// lower bound -inf (with a warning). Semi-continuous columns take their lower bound as
+// threshold. The file must end with End; anything after it is ignored. A comment
+// "\Problem name: name" among the comment lines that open the file names the problem.
 #include "file_io.h"
 #include "store.h"
 
