@@ -1,5 +1,5 @@
 // Helpers of the solver tests: a problem fixture, a small model builder over the library's
-// edit functions, the public instances read into a problem, controls and results.
+// edit functions, the public instances, controls and results.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "highs_c_api.h"
 #include "nvra.h"
 #include "problem.h"
 
@@ -111,62 +110,9 @@ struct Builder {
     }
 };
 
-// Reads an instance with the engine's own reader and loads it through the library's loader.
+// Reads an instance through the library's own reader.
 inline void readInstance(NVRAprob prob, const std::string &name) {
-    void *h = Highs_create();
-    Highs_setBoolOptionValue(h, "output_flag", 0);
-    ASSERT_GE(Highs_readModel(h, dataFile(name).c_str()), 0) << name;
-    const HighsInt nc = Highs_getNumCol(h), nr = Highs_getNumRow(h), nz = Highs_getNumNz(h),
-                   qz = Highs_getHessianNumNz(h);
-    HighsInt a, b, c, d, sense;
-    double offset;
-    std::vector<double> cost(nc), lo(nc), up(nc), rlo(nr), rup(nr), val(nz), qval(qz);
-    std::vector<HighsInt> start(nc + 1), index(nz), qstart(nc + 1), qindex(qz), integ(nc);
-    ASSERT_GE(Highs_getModel(h, kHighsMatrixFormatColwise, kHighsHessianFormatTriangular, &a, &b,
-                             &c, &d, &sense, &offset, cost.data(), lo.data(), up.data(),
-                             rlo.data(), rup.data(), start.data(), index.data(), val.data(),
-                             qstart.data(), qindex.data(), qval.data(), integ.data()),
-              0);
-    Highs_destroy(h);
-    start[nc] = nz;
-    qstart[nc] = qz;
-    std::vector<int64_t> start64(start.begin(), start.end());
-    // Rows: the type from which ends are finite.
-    std::vector<char> rowtype(nr);
-    std::vector<double> rhs(nr), range(nr, 0.0);
-    for (HighsInt i = 0; i < nr; ++i) {
-        const bool hasLo = rlo[i] > -nvra::kInf, hasUp = rup[i] < nvra::kInf;
-        rowtype[i] = hasLo && hasUp ? (rlo[i] == rup[i] ? 'E' : 'R') : hasLo ? 'G' : hasUp ? 'L' : 'N';
-        rhs[i] = hasUp ? rup[i] : hasLo ? rlo[i] : 0.0;
-        if (rowtype[i] == 'R') range[i] = rup[i] - rlo[i];
-    }
-    // Columns: semi-variables keep 0 as their lower bound and their threshold as limit.
-    std::vector<char> coltype;
-    std::vector<int> entind;
-    std::vector<double> limit;
-    for (HighsInt j = 0; j < nc; ++j) {
-        static const char types[] = {'C', 'I', 'S', 'R'};
-        if (integ[j] == kHighsVarTypeContinuous) continue;
-        coltype.push_back(types[integ[j]]);
-        entind.push_back(j);
-        limit.push_back(integ[j] == kHighsVarTypeInteger ? 0.0 : lo[j]);
-        if (integ[j] != kHighsVarTypeInteger) lo[j] = 0.0;
-    }
-    // The lower triangle, column-wise, as triplets.
-    std::vector<int> q1, q2;
-    for (HighsInt j = 0; j < nc; ++j)
-        for (HighsInt k = qstart[j]; k < qstart[j + 1]; ++k) q1.push_back(j), q2.push_back(qindex[k]);
-    const int64_t one = 0;
-    ASSERT_EQ(NVRAloadmiqp64(prob, name.c_str(), nc, nr, rowtype.data(), rhs.data(), range.data(),
-                             cost.data(), start64.data(), nullptr, index.data(), val.data(),
-                             lo.data(), up.data(), qz, q1.data(), q2.data(), qval.data(),
-                             static_cast<int>(entind.size()), 0, coltype.data(), entind.data(),
-                             limit.data(), nullptr, &one, nullptr, nullptr),
-              0)
-        << lastError(prob);
-    Builder bld{prob};
-    bld.sense(sense);
-    bld.constant(offset);
+    ASSERT_EQ(NVRAreadprob(prob, dataFile(name).c_str(), ""), 0) << lastError(prob);
 }
 
 // Controls.
