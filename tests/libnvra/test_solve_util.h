@@ -42,7 +42,9 @@ struct Builder {
             EXPECT_EQ(NVRAchgcoltype(prob, 1, &j, &type), 0) << lastError(prob);
             if (type == 'B') bounds(j, lb, ub);
         }
-        if (limit != 0.0) EXPECT_EQ(NVRAchgglblimit(prob, 1, &j, &limit), 0) << lastError(prob);
+        if (limit != 0.0) {
+            EXPECT_EQ(NVRAchgglblimit(prob, 1, &j, &limit), 0) << lastError(prob);
+        }
         return j;
     }
     int row(char type, double rhs, const Entries &entries, double range = 0.0) {
