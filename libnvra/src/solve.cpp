@@ -151,16 +151,21 @@ constexpr StatusRule kRules[] = {
 struct Outcome {
     HighsInt modelStatus = kHighsModelStatusNotset;
     HighsInt primalStatus = kHighsSolutionStatusNone;
-    double objective = 0.0, dualBound = 0.0, gap = 0.0, time = 0.0;
+    double objective = 0.0, dualBound = -kInf, gap = 0.0, time = 0.0;
     HighsInt simplexIter = 0, ipmIter = 0;
     int64_t nodes = 0;
-    bool runFailed = false;
 };
 
+// After a run the engine reported as failed its statuses and information may still be those
+// of an earlier run: none of them is read.
 Outcome readOutcome(void *h, bool mip, bool runFailed) {
     Outcome o;
-    o.runFailed = runFailed;
-    o.modelStatus = runFailed ? kHighsModelStatusSolveError : Highs_getModelStatus(h);
+    o.time = Highs_getRunTime(h);
+    if (runFailed) {
+        o.modelStatus = kHighsModelStatusSolveError;
+        return o;
+    }
+    o.modelStatus = Highs_getModelStatus(h);
     Highs_getIntInfoValue(h, "primal_solution_status", &o.primalStatus);
     Highs_getDoubleInfoValue(h, "objective_function_value", &o.objective);
     Highs_getIntInfoValue(h, "simplex_iteration_count", &o.simplexIter);
@@ -171,14 +176,13 @@ Outcome readOutcome(void *h, bool mip, bool runFailed) {
         Highs_getInt64InfoValue(h, "mip_node_count", &o.nodes);
     }
     if (o.modelStatus == kHighsModelStatusModelEmpty) Highs_getObjectiveOffset(h, &o.objective);
-    o.time = Highs_getRunTime(h);
     return o;
 }
 
 // The engine's infinities and the library's 1e20.
 double toLibrary(double v) { return std::fabs(v) >= kInf ? std::copysign(kInf, v) : v; }
 
-// A stopped or failed MIP: how far it got.
+// A stopped MIP search: how far it got.
 int unfinishedMipStatus(const Outcome &o, bool feasible) {
     if (feasible) return NVRA_MIP_SOLUTION;
     if (std::fabs(o.dualBound) >= kInf) return NVRA_MIP_LP_NOT_OPTIMAL;
@@ -220,9 +224,14 @@ SolveResult mapOutcome(const Outcome &o, bool mip, int sense) {
         case 7: r.mipStatus = NVRA_MIP_OPTIMAL; break;
         case 8: r.mipStatus = NVRA_MIP_INFEAS; break;
         case 10: r.mipStatus = NVRA_MIP_UNBOUNDED; break;
-        default: r.mipStatus = unfinishedMipStatus(o, feasible); break;
+        default:
+            r.mipStatus = rule.solve == NVRA_SOLVESTATUS_FAILED
+                              ? (feasible ? NVRA_MIP_SOLUTION : NVRA_MIP_NO_SOL_FOUND)
+                              : unfinishedMipStatus(o, feasible);
+            break;
         }
-        r.lpStatus = rootLpStatus(r.mipStatus);
+        r.lpStatus = rule.solve == NVRA_SOLVESTATUS_FAILED ? NVRA_LP_UNSOLVED
+                                                           : rootLpStatus(r.mipStatus);
         r.mipObjVal = objective;
         r.bestBound = index == 6 ? objective : toLibrary(o.dualBound);
         r.mipGap = hasSolution ? toLibrary(o.gap) : kInf;
@@ -285,34 +294,31 @@ void reportNonConvex(NVRAprob prob, SolveState &st) {
     note(prob, "The quadratic objective is not convex: the problem cannot be solved", 4);
 }
 
-// Compiles, hands over and solves; fills st. The problem is busy meanwhile.
-int solveBusy(NVRAprob prob, const char *fn, const Request &req, SolveState &st) {
-    const Model &m = prob->model;
-    Engine *engine = nullptr;
-    if (int rc = ensureEngine(prob, engine)) return rc;
-    Engine &e = *engine;
-    Image img;
-    if (int rc = compileModel(prob, CompileOptions{req.relax}, img)) return rc;
+// Hands the compiled problem to the engine and solves it; fills st, also when the engine
+// fails (the solve then says so). The problem is busy meanwhile.
+int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, const Image &img,
+                  SolveState &st) {
+    const Model &m = *img.model;
     if (!img.qValue.empty() &&
         checkConvexity(m.Q, m.numCols(), m.sense) == Convexity::NotConvex) {
         reportNonConvex(prob, st);
         return 0;
     }
-    const bool deliver = prob->controls.ints[intSlot::kCtrlOutputLog] != 0;
-    beginCapture(e, deliver);
-    if (!passImage(e, img)) {
-        endCapture(e);
-        return engineError(prob, e, (std::string(fn) + ": the engine refused the problem").c_str());
-    }
-    // The options are set from the controls before every run; the algorithm letters win over
-    // the controls' choice.
+    const bool deliver = prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE;
     const SolveClass cls = img.integral          ? SolveClass::Mip
                            : img.qValue.empty() ? SolveClass::Lp
                                                 : SolveClass::Qp;
-    if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg)) {
+    const std::string what = std::string(fn) + ": the engine failed";
+    auto failed = [&](int rc) {
+        st.solves.push_back(mapOutcome(readOutcome(e.highs, img.integral, true), img.integral,
+                                       m.sense));
         endCapture(e);
-        return rc;
-    }
+        return rc == NVRA_RC_ENGINE ? engineError(prob, e, what.c_str()) : rc;
+    };
+    beginCapture(e, deliver);
+    if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
+    // The options follow the controls, set before every run; algorithm letters win over them.
+    if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg)) return failed(rc);
     beginCapture(e, deliver);
     int rc = 0;
     {
@@ -327,10 +333,11 @@ int solveBusy(NVRAprob prob, const char *fn, const Request &req, SolveState &st)
     }
     if (!st.solves.empty()) keepSolution(e, img, st.solves.back(), st);
     endCapture(e);
-    if (rc) engineError(prob, e, (std::string(fn) + ": the engine failed").c_str());
+    if (rc) engineError(prob, e, what.c_str());
     return rc;
 }
 
+// The checks and the compilation change nothing: a failure there leaves the last solution.
 int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
                     int *solvestatus, int *solstatus) {
     if (int rc = enterProbEdit(prob)) return rc;
@@ -340,11 +347,15 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
     BusyGuard busy(prob);
     if (!busy.held())
         return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
-    prob->solution.reset();
     int rc = 0;
     try {
+        Engine *engine = nullptr;
+        if ((rc = ensureEngine(prob, engine))) return rc;
+        Image img;
+        if ((rc = compileModel(prob, CompileOptions{req.relax}, img))) return rc;
+        prob->solution.reset();
         SolveState st;
-        rc = solveBusy(prob, fn, req, st);
+        rc = solveCompiled(prob, fn, req, *engine, img, st);
         prob->solution = std::move(st);
     } catch (const std::bad_alloc &) {
         prob->solution.reset();

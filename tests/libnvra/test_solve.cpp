@@ -373,6 +373,9 @@ TEST_F(SolveTest, EngineErrorsReachTheLastError) {
     EXPECT_NE(err.find("NVRAoptimize"), std::string::npos) << err;
     EXPECT_NE(err.find("greater than 1e+15"), std::string::npos) << err;
     EXPECT_EQ(err.find("ERROR:"), std::string::npos) << err;
+    EXPECT_EQ(result(prob).solveStatus, NVRA_SOLVESTATUS_FAILED);
+    EXPECT_EQ(result(prob).lpStatus, NVRA_LP_UNSOLVED);
+    EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_NOTFOUND);
 }
 
 // Infeasible problems whose dual is infeasible too, and a MIP whose relaxation is unbounded
