@@ -5,7 +5,7 @@
 // max(abstol, reltol * |value|), where a level with several objectives takes the largest
 // tolerances among them. The loop stops after the first level that does not end optimal; the
 // solution is that of the last level solved. With the control multiobjops set to 1 all
-// objectives form one level.
+// objectives form one level. Limits (time, iterations, nodes) apply to each level's solve.
 #include "solve.h"
 
 #include <algorithm>
