@@ -56,7 +56,8 @@ struct NameList::Impl {
     int maxLen = 0;                              // exact unless maxLenStale
     bool maxLenStale = false;
 
-    // find() index, guarded by lookupMutex because several queries may run at once.
+    // find() index and the recount of maxLen, guarded by lookupMutex because several queries may
+    // run at once.
     mutable std::mutex lookupMutex;
     mutable Lookup lookup{0, Hash{this}, Equal{this}};
     mutable bool lookupValid = false;
@@ -315,6 +316,7 @@ int NameList::find(std::string_view name) const {
 
 int NameList::longest() const {
     Impl &m = *impl_;
+    std::lock_guard<std::mutex> lock(m.lookupMutex); // queries may run at the same time
     if (m.maxLenStale) {
         int longest = 0;
         if (m.dense)
