@@ -20,20 +20,30 @@ void spreadColumns(SparseRows &A, std::vector<int64_t> &cursor, int n0, int ncol
     const int64_t nnz = A.start[nrows];
     A.index.resize(nnz + added);
     A.value.resize(nnz + added);
+    // Rows between two rows that gain entries move by the same amount: one move per such run.
     int64_t shift = added, oldEnd = nnz;
+    int64_t runBegin = nnz, runEnd = nnz, runShift = 0;
+    auto moveRun = [&] {
+        if (runShift == 0 || runEnd == runBegin) return;
+        std::memmove(A.index.data() + runBegin + runShift, A.index.data() + runBegin,
+                     (runEnd - runBegin) * sizeof(int32_t));
+        std::memmove(A.value.data() + runBegin + runShift, A.value.data() + runBegin,
+                     (runEnd - runBegin) * sizeof(double));
+    };
     for (int r = nrows - 1; r >= 0; --r) {
-        shift -= cursor[r];
+        shift -= cursor[r]; // row r moves up by the new entries of the rows before it
         const int64_t oldBegin = A.start[r];
-        if (shift) {
-            std::memmove(A.index.data() + oldBegin + shift, A.index.data() + oldBegin,
-                         (oldEnd - oldBegin) * sizeof(int32_t));
-            std::memmove(A.value.data() + oldBegin + shift, A.value.data() + oldBegin,
-                         (oldEnd - oldBegin) * sizeof(double));
+        if (shift != runShift) {
+            moveRun();
+            runEnd = oldEnd;
+            runShift = shift;
         }
+        runBegin = oldBegin;
         A.start[r + 1] = oldEnd + shift + cursor[r];
         cursor[r] = oldEnd + shift;
         oldEnd = oldBegin;
     }
+    moveRun();
     int64_t *const pos = cursor.data();
     int32_t *const index = A.index.data();
     double *const value = A.value.data();

@@ -177,21 +177,30 @@ int NVRAdelrows(NVRAprob prob, int nrows, const int rowind[]) {
         if (int rc = deletionMap(prob, fn, Kind::Row, nrows, rowind, map, sorted)) return rc;
         Model &m = prob->model;
         m.rowNames.erase(sorted); // the only step that may fail
+        // Kept rows move down in runs (one move per run of consecutive kept rows).
         SparseRows &A = m.A;
-        int64_t w = 0, begin = 0;
+        int64_t w = 0, begin = 0, runFrom = 0, runTo = 0;
+        auto moveRun = [&] {
+            if (runFrom == runTo || w == runTo) return;
+            std::memmove(A.index.data() + runTo, A.index.data() + runFrom,
+                         (w - runTo) * sizeof(int32_t));
+            std::memmove(A.value.data() + runTo, A.value.data() + runFrom,
+                         (w - runTo) * sizeof(double));
+        };
         int r = 0;
         for (int i = 0; i < m.numRows(); ++i) {
             const int64_t end = A.start[i + 1];
             if (map[i] >= 0) {
-                if (w != begin) {
-                    std::memmove(A.index.data() + w, A.index.data() + begin, (end - begin) * sizeof(int32_t));
-                    std::memmove(A.value.data() + w, A.value.data() + begin, (end - begin) * sizeof(double));
-                }
                 w += end - begin;
                 A.start[++r] = w;
+            } else {
+                moveRun();
+                runFrom = end;
+                runTo = w;
             }
             begin = end;
         }
+        moveRun();
         A.start.resize(r + 1);
         A.index.resize(w);
         A.value.resize(w);
