@@ -8,7 +8,7 @@ import warnings
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, new_vars
+from model_helpers import DELETED_OWNER, algebra, new_vars
 
 
 def test_constructor_warns_and_gives_defaults():
@@ -181,3 +181,51 @@ def test_stored_names_are_released():
     assert sys.getrefcount(name) == base + 1
     del v
     assert sys.getrefcount(name) == base
+
+
+def test_linked_accessors_go_through_the_library(owned):
+    """A variable claiming column 7 of an empty problem: every property read or written goes
+    to the library, whose failure arrives as SolverError."""
+    p = nivra.problem()
+    v, = new_vars("v")
+    owned(v, id(p))
+    v_col = v.index
+    reads = [lambda: v.lb, lambda: v.ub, lambda: v.vartype, lambda: str(v), lambda: v.name,
+             lambda: str(v + 1), lambda: v.getSolution(), lambda: v.getRedCost(),
+             lambda: v.getCallbackSolution(), lambda: v.getCallbackRedCost()]
+    writes = [("lb", 1.0), ("ub", 2.0), ("threshold", 0.5), ("vartype", nivra.integer),
+              ("name", "w")]
+    for read in reads:
+        with pytest.raises(nivra.SolverError):
+            read()
+    for attr, value in writes:
+        with pytest.raises(nivra.SolverError):
+            setattr(v, attr, value)
+    with pytest.raises(nivra.InterfaceError, match="Threshold cannot be queried"):
+        v.threshold
+    with pytest.raises(nivra.InterfaceError, match="Cannot re-initialize a variable"):
+        v.__init__()
+    assert hash(v) == v_col and v.index == v_col
+
+
+def test_column_lookup(owned):
+    p, q = nivra.problem(), nivra.problem()
+    v, w, u = new_vars("v", "w", "u")
+    with pytest.raises(nivra.ModelError, match="^Variable does not belong to this problem$"):
+        algebra("get_var_col", p, v)
+    with pytest.raises(nivra.ModelError,
+                       match="^Variable in indicator condition does not belong to this problem$"):
+        algebra("get_var_col", p, v, "indicator condition")
+    owned(w, id(p))
+    assert algebra("get_var_col", p, w) == w.index
+    owned(u, id(q))
+    with pytest.raises(nivra.ModelError, match="^Variable in branching object is from a "
+                                               "different problem$"):
+        algebra("get_var_col", p, u, "branching object")
+    owned(u, DELETED_OWNER)
+    with pytest.raises(nivra.ModelError, match="^Variable has been deleted from the problem$"):
+        algebra("get_var_col", p, u)
+    blank = nivra.var.__new__(nivra.var)
+    with pytest.raises(nivra.ModelError, match="^Variable is not initialized$"):
+        algebra("get_var_col", p, blank)
+    assert str(blank) == "C0"

@@ -8,6 +8,7 @@
 #include "module/methods.h"
 #include "module/ref.h"
 #include "operand.h"
+#include "problem/problem.h"
 #include "var.h"
 
 Py_ssize_t nvr_live_objects[kLiveKinds];
@@ -91,6 +92,14 @@ PyObject *callOthers(const char *name, PyObject *args) {
         if (!PyArg_ParseTuple(args, "O", &a)) return nullptr;
         const int rc = isObjectConst(a, nullptr, &value);
         return rc < 0 ? nullptr : rc ? PyFloat_FromDouble(value) : Py_NewRef(Py_None);
+    }
+    if (!strcmp(name, "get_var_col")) {
+        const char *context = nullptr;
+        int col;
+        if (!PyArg_ParseTuple(args, "O!O!|z", &problem_type, &a, &var_type, &b, &context) ||
+            get_var_col(reinterpret_cast<problem_s *>(a), b, &col, context) != 0)
+            return nullptr;
+        return PyLong_FromLong(col);
     }
     return PyErr_Format(PyExc_ValueError, "unknown routine %s", name);
 }

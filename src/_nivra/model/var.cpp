@@ -3,6 +3,7 @@
 #include "var.h"
 
 #include <cmath>
+#include <utility>
 
 #include "algebra.h"
 #include "constraint.h"
@@ -10,7 +11,9 @@
 #include "linterm.h"
 #include "live.h"
 #include "maps.h"
+#include "module/alloc.h"
 #include "module/args.h"
+#include "module/calllib.h"
 #include "module/env.h"
 #include "module/errors.h"
 #include "module/ref.h"
@@ -22,10 +25,69 @@ namespace {
 constexpr double kInf = NVRA_PLUSINFINITY;
 constexpr const char *kDeletedMsg = "Variable has been deleted from the problem";
 
-// Linked variables read and write their properties through the library (not built yet).
-PyObject *linkedNotAvailable() {
-    PyErr_SetString(nvy_interf_exc, "Linked variables are not supported yet");
-    return nullptr;
+// ---- properties of linked variables, through the library -------------------------------------
+
+// Calls fn(handle, args...) for the variable's problem; library failures become the problem's
+// error. 0 or -1.
+template <class... P, class... A> int libCall(const var_s *v, int (*fn)(NVRAprob, P...),
+                                              const char *name, A &&...args) {
+    problem_s *p = v->owner;
+    if (checkProblemIsInitialized(p) != 0) return -1;
+    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
+    setNvraErr(reinterpret_cast<PyObject *>(p));
+    return -1;
+}
+
+int col(const var_s *v) { return static_cast<int>(v->id_low); }
+
+template <int (*Get)(NVRAprob, double[], int, int)>
+PyObject *linkedBound(const var_s *v, const char *name) {
+    double x = 0.0;
+    if (libCall(v, Get, name, &x, col(v), col(v)) != 0) return nullptr;
+    return PyFloat_FromDouble(x);
+}
+
+PyObject *linkedVartype(const var_s *v) {
+    char letter = 'C';
+    if (libCall(v, NVRAgetcoltype, "NVRAgetcoltype", &letter, col(v), col(v)) != 0) return nullptr;
+    return PyLong_FromLong(coltype_to_vartype(letter));
+}
+
+int linkedSetBound(const var_s *v, char which, double x) {
+    const int c = col(v);
+    return libCall(v, NVRAchgbounds, "NVRAchgbounds", 1, &c, &which, &x);
+}
+
+int linkedSetThreshold(const var_s *v, double x) {
+    const int c = col(v);
+    return libCall(v, NVRAchgglblimit, "NVRAchgglblimit", 1, &c, &x);
+}
+
+int linkedSetVartype(const var_s *v, int type) {
+    const int c = col(v);
+    const char letter = vartype_to_coltype(type);
+    return libCall(v, NVRAchgcoltype, "NVRAchgcoltype", 1, &c, &letter);
+}
+
+int linkedSetName(const var_s *v, PyObject *name) {
+    const char *utf8 = PyUnicode_AsUTF8(name);
+    if (!utf8) return -1;
+    return libCall(v, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, utf8, col(v), col(v));
+}
+
+// The column name: the size first, then the name into a buffer of that size.
+PyObject *linkedName(const var_s *v) {
+    int nbytes = 0;
+    if (libCall(v, NVRAgetnamelist, "NVRAgetnamelist", NVRA_NAMES_COLUMNS, nullptr, 0, &nbytes,
+                col(v), col(v)) != 0)
+        return nullptr;
+    LibArray<char> buf(static_cast<size_t>(nbytes > 0 ? nbytes : 1));
+    if (!buf) return nullptr;
+    buf[0] = '\0';
+    if (libCall(v, NVRAgetnamelist, "NVRAgetnamelist", NVRA_NAMES_COLUMNS, buf.get(),
+                nbytes > 0 ? nbytes : 1, &nbytes, col(v), col(v)) != 0)
+        return nullptr;
+    return PyUnicode_FromString(buf.get());
 }
 
 int raiseDeleted() {
@@ -165,10 +227,11 @@ int var_init(PyObject *self, PyObject *args, PyObject *kwargs) {
 // ---- attributes ---------------------------------------------------------------------------------
 
 // Reads a property of a live (linked or unlinked) variable; deleted ones raise.
-template <double (*Unlinked)(const var_s *)> PyObject *getBound(PyObject *self, void *) {
+template <double (*Unlinked)(const var_s *), int (*Linked)(NVRAprob, double[], int, int)>
+PyObject *getBound(PyObject *self, void *) {
     var_s *v = as_var(self);
     if (var_is_deleted(v)) return raiseDeleted(), nullptr;
-    if (isLinked(v)) return linkedNotAvailable();
+    if (isLinked(v)) return linkedBound<Linked>(v, Linked == NVRAgetlb ? "NVRAgetlb" : "NVRAgetub");
     return PyFloat_FromDouble(Unlinked(v));
 }
 
@@ -185,7 +248,7 @@ PyObject *var_get_threshold(PyObject *self, void *) {
 PyObject *var_get_vartype(PyObject *self, void *) {
     var_s *v = as_var(self);
     if (var_is_deleted(v)) return raiseDeleted(), nullptr;
-    if (isLinked(v)) return linkedNotAvailable();
+    if (isLinked(v)) return linkedVartype(v);
     return PyLong_FromLong(typeOf(v));
 }
 
@@ -224,7 +287,7 @@ int var_set_lb(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     double x;
     if (checkSettable(v) != 0 || readDouble(value, &x) != 0) return -1;
-    if (isLinked(v)) return linkedNotAvailable(), -1;
+    if (isLinked(v)) return linkedSetBound(v, 'L', x);
     int type = typeOf(v);
     if (type == kBinary && !(x >= 0.0 && x <= 1.0)) storeType(v, type = kInteger);
     if (type == kBinary || type == kInteger) x = std::ceil(x);
@@ -235,7 +298,7 @@ int var_set_ub(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     double x;
     if (checkSettable(v) != 0 || readDouble(value, &x) != 0) return -1;
-    if (isLinked(v)) return linkedNotAvailable(), -1;
+    if (isLinked(v)) return linkedSetBound(v, 'U', x);
     int type = typeOf(v);
     if (type == kBinary && !(x >= 0.0 && x <= 1.0)) storeType(v, type = kInteger);
     if (type == kBinary || type == kInteger) x = std::floor(x);
@@ -246,7 +309,7 @@ int var_set_threshold(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     double x;
     if (checkSettable(v) != 0 || readDouble(value, &x) != 0) return -1;
-    if (isLinked(v)) return linkedNotAvailable(), -1;
+    if (isLinked(v)) return linkedSetThreshold(v, x);
     return storeThreshold(v, x);
 }
 
@@ -260,7 +323,7 @@ int var_set_vartype(PyObject *self, PyObject *value, void *) {
                         "Invalid variable type: should be one of nivra.binary, nivra.continuous, etc.");
         return -1;
     }
-    if (isLinked(v)) return linkedNotAvailable(), -1;
+    if (isLinked(v)) return linkedSetVartype(v, static_cast<int>(type));
     const int old = typeOf(v);
     if (type == kBinary && old != kBinary) {
         if (storeLb(v, 0.0) != 0 || storeUb(v, 1.0) != 0) return -1;
@@ -275,7 +338,7 @@ int var_set_vartype(PyObject *self, PyObject *value, void *) {
 int var_set_name(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     if (checkSettable(v) != 0 || checkNameArg(value) != 0) return -1;
-    if (isLinked(v)) return linkedNotAvailable(), -1;
+    if (isLinked(v)) return linkedSetName(v, value);
     return storeName(v, Py_NewRef(value));
 }
 
@@ -304,10 +367,14 @@ Py_hash_t var_hash(PyObject *self) { return static_cast<Py_hash_t>(as_var(self)-
 // ---- solution methods ---------------------------------------------------------------------------
 
 struct SolutionQuery {
+    int (*get)(NVRAprob, int *, double[], int, int);
+    const char *function;     // the library function, for its error report
     const char *unlinkedName; // the problem method to call instead
     const char *what;         // for "%s not available"
 };
 
+// The value of the variable's column in a solution; the library's status must be 1 (optimal)
+// or 2 (feasible).
 template <const SolutionQuery &Q> PyObject *solutionMethod(PyObject *self, PyObject *) {
     var_s *v = as_var(self);
     if (var_is_deleted(v)) return raiseDeleted(), nullptr;
@@ -315,13 +382,23 @@ template <const SolutionQuery &Q> PyObject *solutionMethod(PyObject *self, PyObj
         PyErr_Format(nvy_interf_exc, "For unlinked variables, call problem.%s(var)", Q.unlinkedName);
         return nullptr;
     }
-    return linkedNotAvailable();
+    int status = 0;
+    double x = 0.0;
+    if (libCall(v, Q.get, Q.function, &status, &x, col(v), col(v)) != 0) return nullptr;
+    if (status != 1 && status != 2) {
+        PyErr_Format(nvy_model_exc, "%s not available", Q.what);
+        return nullptr;
+    }
+    return PyFloat_FromDouble(x);
 }
 
-constexpr SolutionQuery kSolution{"getSolution", "Solution"};
-constexpr SolutionQuery kRedCost{"getRedCosts", "Reduced costs"};
-constexpr SolutionQuery kCallbackSolution{"getCallbackSolution", "Solution"};
-constexpr SolutionQuery kCallbackRedCost{"getCallbackRedCosts", "Reduced costs"};
+constexpr SolutionQuery kSolution{NVRAgetsolution, "NVRAgetsolution", "getSolution", "Solution"};
+constexpr SolutionQuery kRedCost{NVRAgetredcosts, "NVRAgetredcosts", "getRedCosts",
+                                 "Reduced costs"};
+constexpr SolutionQuery kCallbackSolution{NVRAgetcallbacksolution, "NVRAgetcallbacksolution",
+                                          "getCallbackSolution", "Solution"};
+constexpr SolutionQuery kCallbackRedCost{NVRAgetcallbackredcosts, "NVRAgetcallbackredcosts",
+                                         "getCallbackRedCosts", "Reduced costs"};
 
 // ---- tables -------------------------------------------------------------------------------------
 
@@ -342,8 +419,8 @@ PyMethodDef var_methods[] = {
 };
 
 PyGetSetDef var_getset[] = {
-    {"lb", getBound<unlinkedLb>, var_set_lb, PyDoc_STR("lower bound"), nullptr},
-    {"ub", getBound<unlinkedUb>, var_set_ub, PyDoc_STR("upper bound"), nullptr},
+    {"lb", getBound<unlinkedLb, NVRAgetlb>, var_set_lb, PyDoc_STR("lower bound"), nullptr},
+    {"ub", getBound<unlinkedUb, NVRAgetub>, var_set_ub, PyDoc_STR("upper bound"), nullptr},
     {"threshold", var_get_threshold, var_set_threshold,
      PyDoc_STR("threshold of a semi-continuous, semi-integer or partially integer variable"),
      nullptr},
@@ -411,7 +488,7 @@ int validate_var_bounds(long vartype, double *lb, double *ub, double threshold) 
 PyObject *var_str(PyObject *var) {
     const var_s *v = as_var(var);
     if (var_is_deleted(v)) return PyUnicode_FromString("(deleted variable)");
-    if (isLinked(v)) return linkedNotAvailable();
+    if (isLinked(v)) return linkedName(v);
     if (v->flags & kVarNameFlag) {
         PyObject *name = namemap_get(nvr_py_env.unlinked_names, var_id(v));
         if (name) return Py_NewRef(name);
