@@ -29,6 +29,7 @@ int linmap_copy(linmap **dst, const linmap *src) {
         delete m;
         return -1;
     }
+    m->hint = src->hint;
     for (auto &kv : m->map) Py_INCREF(kv.first);
     linmap_free(dst);
     *dst = m;
@@ -50,6 +51,11 @@ void linmap_drop_zeros(linmap *m) {
 }
 
 int linmap_merge(linmap *dst, const linmap *src, double s) {
+    try {
+        dst->map.reserve(dst->map.size() + src->map.size()); // one growth at most
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
     for (auto &kv : src->map)
         if (linmap_add(dst, kv.first, s * kv.second) != 0) return -1;
     return 0;
@@ -208,6 +214,7 @@ int quadmap_set(quadmap *m, PyObject *u, linmap *row) {
             return -1;
         }
         Py_INCREF(u);
+        m->hint = u;
     }
     m->size += linmap_size(row);
     return 0;
