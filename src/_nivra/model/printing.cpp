@@ -89,9 +89,8 @@ void collect(const Poly &p, LinearEntries &lin, QuadraticEntries &quad) {
                            quad.coefs.size());
 }
 
-} // namespace
-
-PyObject *poly_str(const Poly &p) {
+// The canonical text of a polynomial view.
+PyObject *polyText(const Poly &p) {
     NVR_TRY {
         LinearEntries lin;
         QuadraticEntries quad;
@@ -123,8 +122,10 @@ PyObject *poly_str(const Poly &p) {
     NVR_CATCH(nullptr)
 }
 
+} // namespace
+
 PyObject *nvr_model_str(PyObject *self) {
     Poly p;
     if (poly_of(self, exprKindOf(self), &p) != 0) return nullptr;
-    return poly_str(p);
+    return polyText(p);
 }
