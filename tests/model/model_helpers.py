@@ -26,6 +26,11 @@ def new_vars(*names):
         return [nivra.var(name=n) for n in names]
 
 
+def set_column(v, column):
+    """Writes the identifier of a variable (a linked variable's column index)."""
+    ctypes.c_uint32.from_address(id(v) + _OWNER_OFFSET + ctypes.sizeof(ctypes.c_void_p)).value = column
+
+
 def set_owner(v, owner):
     """Writes the owner field of a variable: 0 unlinked, DELETED_OWNER deleted, any other
     value pretends that a problem at that address owns it."""
