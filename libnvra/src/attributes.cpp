@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -31,19 +30,24 @@ int64_t setMembers(const Model &m) {
     return n;
 }
 
-// Bytes of the longest name of a list with its zero: the given names, and the default name of
-// the highest unnamed index ("R", "C" or "S" and the index).
+// Bytes of the default name of entry index ("R", "C" or "S" and the index).
+int64_t defaultNameLength(int index) {
+    int64_t digits = 1;
+    for (; index >= 10; index /= 10)
+        ++digits;
+    return 1 + digits;
+}
+
+// Bytes of the longest name of a list with its zero: the given names, and the default names of
+// unnamed entries. Only entries whose default name would be longer than every given name are
+// looked at, from the highest index down to the first unnamed one.
 int64_t longestName(const NameList &names) {
-    const auto defaultLength = [](int index) { return 1 + std::to_string(index).size(); };
     int64_t longest = names.longest();
-    const int n = names.size();
-    if (n > 0 && static_cast<size_t>(longest) < defaultLength(n - 1)) {
-        for (int i = n - 1; i >= 0; --i)
-            if (names.get(i).empty()) {
-                longest = std::max<int64_t>(longest, defaultLength(i));
-                break;
-            }
-    }
+    for (int i = names.size() - 1; i >= 0 && defaultNameLength(i) > longest; --i)
+        if (names.get(i).empty()) {
+            longest = defaultNameLength(i);
+            break;
+        }
     return longest + 1;
 }
 
