@@ -52,39 +52,61 @@ int buildMatrix(NVRAprob prob, const LoadData &d, SparseRows &A) {
     if (int rc = checkArray(prob, fn, "rowcoef", d.rowcoef, entries)) return rc;
     std::vector<int64_t> &start = A.start;
     start.assign(static_cast<size_t>(d.nrows) + 2, 0); // counts at r + 2, see below
+    // Raw pointers in the hot loops: the compiler cannot tell that the stores leave the vectors
+    // themselves alone.
+    int64_t *const st = start.data();
+    const int *const rowind = d.rowind;
+    const double *const coef = d.rowcoef;
     int64_t nnz = 0;
+    bool unsorted = false; // some column lists its rows out of increasing order
     for (int j = 0; j < d.ncols; ++j) {
         for (int64_t p = cols.begin(j), e = cols.end(j); p < e; ++p) {
-            const int r = d.rowind[p];
+            const int r = rowind[p];
+            unsorted |= p > cols.begin(j) && r <= rowind[p - 1];
             if (r < 0 || r >= d.nrows)
                 return probError(prob, NVRA_RC_RANGE,
                                  "%s: entry %lld of column %d is in row %d: the problem has %d "
                                  "rows",
                                  fn, static_cast<long long>(p), j, r, d.nrows);
-            if (badCoef(d.rowcoef[p]))
+            if (badCoef(coef[p]))
                 return probError(prob, NVRA_RC_INVALID,
                                  "%s: the coefficient of column %d in row %d is %g: "
                                  "coefficients must be finite",
-                                 fn, j, r, d.rowcoef[p]);
-            if (d.rowcoef[p] != 0.0) ++start[r + 2], ++nnz;
+                                 fn, j, r, coef[p]);
+            const bool nonzero = coef[p] != 0.0;
+            st[r + 2] += nonzero;
+            nnz += nonzero;
         }
     }
     // start[r + 1] becomes the beginning of row r, then its write position, and ends as the end
     // of row r: the beginning of row r + 1.
-    for (int r = 2; r <= d.nrows + 1; ++r) start[r] += start[r - 1];
+    for (int r = 2; r <= d.nrows + 1; ++r)
+        st[r] += st[r - 1];
     A.index.resize(nnz);
     A.value.resize(nnz);
+    int32_t *const index = A.index.data();
+    double *const value = A.value.data();
+    // The writes land in random rows; without collen the entries are one contiguous stretch, so
+    // the write positions of entries a little ahead can be fetched early.
+    constexpr int64_t kAhead = 16;
+    const int64_t last = d.ncols && !cols.collen ? cols.end(d.ncols - 1) : 0;
     for (int j = 0; j < d.ncols; ++j) {
         for (int64_t p = cols.begin(j), e = cols.end(j); p < e; ++p) {
-            if (d.rowcoef[p] == 0.0) continue;
-            const int64_t at = start[d.rowind[p] + 1]++;
-            A.index[at] = j;
-            A.value[at] = d.rowcoef[p];
+            if (p + kAhead < last) {
+                const int64_t ahead = st[rowind[p + kAhead] + 1];
+                __builtin_prefetch(index + ahead, 1);
+                __builtin_prefetch(value + ahead, 1);
+            }
+            if (coef[p] == 0.0) continue;
+            const int64_t at = st[rowind[p] + 1]++;
+            index[at] = j;
+            value[at] = coef[p];
         }
     }
     start.pop_back();
+    // Only a column that lists a row twice can give a row a repeated column.
     bool repeats = false;
-    for (int r = 0; r < d.nrows && !repeats; ++r)
+    for (int r = 0; unsorted && r < d.nrows && !repeats; ++r)
         for (int64_t p = start[r] + 1; p < start[r + 1]; ++p)
             if (A.index[p] == A.index[p - 1]) {
                 repeats = true;
@@ -98,7 +120,8 @@ int buildMatrix(NVRAprob prob, const LoadData &d, SparseRows &A) {
         for (int64_t p = b; p < e;) {
             const int32_t c = A.index[p];
             double sum = 0.0;
-            for (; p < e && A.index[p] == c; ++p) sum += A.value[p];
+            for (; p < e && A.index[p] == c; ++p)
+                sum += A.value[p];
             if (sum == 0.0) continue;
             A.index[w] = c;
             A.value[w] = sum;
@@ -178,8 +201,8 @@ int buildQuadratics(NVRAprob prob, const LoadData &d, Model &m) {
                                    d.rowqcol2 ? d.rowqcol2 + at : nullptr,
                                    d.rowqcoef ? d.rowqcoef + at : nullptr, d.ncols))
             return rc;
-        QTriplets q = tripletsAdded(m.qrows[row], sortedTriplets(n, d.rowqcol1 + at,
-                                                                 d.rowqcol2 + at, d.rowqcoef + at));
+        QTriplets q = tripletsAdded(
+            m.qrows[row], sortedTriplets(n, d.rowqcol1 + at, d.rowqcol2 + at, d.rowqcoef + at));
         if (q.v.empty())
             m.qrows.erase(row);
         else
@@ -219,8 +242,7 @@ int buildEntities(NVRAprob prob, const LoadData &d, Model &m) {
                                  "%s: column %d has type '%c' but the array limit is null", fn, j,
                                  t);
             if (isNaN(d.limit[k]))
-                return probError(prob, NVRA_RC_INVALID, "%s: the limit of column %d is NaN", fn,
-                                 j);
+                return probError(prob, NVRA_RC_INVALID, "%s: the limit of column %d is NaN", fn, j);
             m.limit[j] = storeBound(d.limit[k]);
         }
     }
@@ -343,8 +365,8 @@ int NVRAloadlp(NVRAprob prob, const char *probname, int ncols, int nrows, const 
                const double rhs[], const double range[], const double objcoef[], const int start[],
                const int collen[], const int rowind[], const double rowcoef[], const double lb[],
                const double ub[]) {
-    LoadData d = lpData("NVRAloadlp", probname, ncols, nrows, rowtype, rhs, range, objcoef,
-                        nullptr, collen, rowind, rowcoef, lb, ub);
+    LoadData d = lpData("NVRAloadlp", probname, ncols, nrows, rowtype, rhs, range, objcoef, nullptr,
+                        collen, rowind, rowcoef, lb, ub);
     d.start32 = start;
     return load(prob, d);
 }
@@ -362,8 +384,8 @@ int NVRAloadqp64(NVRAprob prob, const char *probname, int ncols, int nrows, cons
                  const int64_t start[], const int collen[], const int rowind[],
                  const double rowcoef[], const double lb[], const double ub[], int64_t nobjqcoefs,
                  const int objqcol1[], const int objqcol2[], const double objqcoef[]) {
-    LoadData d = lpData("NVRAloadqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
-                        start, collen, rowind, rowcoef, lb, ub);
+    LoadData d = lpData("NVRAloadqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef, start,
+                        collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
     return load(prob, d);
 }
@@ -381,14 +403,14 @@ int NVRAloadmip64(NVRAprob prob, const char *probname, int ncols, int nrows, con
     return load(prob, d);
 }
 
-int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
-                   const char rowtype[], const double rhs[], const double range[],
-                   const double objcoef[], const int64_t start[], const int collen[],
-                   const int rowind[], const double rowcoef[], const double lb[], const double ub[],
-                   int64_t nobjqcoefs, const int objqcol1[], const int objqcol2[],
-                   const double objqcoef[], int nentities, int nsets, const char coltype[],
-                   const int entind[], const double limit[], const char settype[],
-                   const int64_t setstart[], const int setind[], const double refval[]) {
+int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows, const char rowtype[],
+                   const double rhs[], const double range[], const double objcoef[],
+                   const int64_t start[], const int collen[], const int rowind[],
+                   const double rowcoef[], const double lb[], const double ub[], int64_t nobjqcoefs,
+                   const int objqcol1[], const int objqcol2[], const double objqcoef[],
+                   int nentities, int nsets, const char coltype[], const int entind[],
+                   const double limit[], const char settype[], const int64_t setstart[],
+                   const int setind[], const double refval[]) {
     LoadData d = lpData("NVRAloadmiqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
                         start, collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
@@ -396,14 +418,13 @@ int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
     return load(prob, d);
 }
 
-int NVRAloadqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
-                   const char rowtype[], const double rhs[], const double range[],
-                   const double objcoef[], const int64_t start[], const int collen[],
-                   const int rowind[], const double rowcoef[], const double lb[], const double ub[],
-                   int64_t nobjqcoefs, const int objqcol1[], const int objqcol2[],
-                   const double objqcoef[], int nqrows, const int qrowind[],
-                   const int64_t nrowqcoefs[], const int rowqcol1[], const int rowqcol2[],
-                   const double rowqcoef[]) {
+int NVRAloadqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows, const char rowtype[],
+                   const double rhs[], const double range[], const double objcoef[],
+                   const int64_t start[], const int collen[], const int rowind[],
+                   const double rowcoef[], const double lb[], const double ub[], int64_t nobjqcoefs,
+                   const int objqcol1[], const int objqcol2[], const double objqcoef[], int nqrows,
+                   const int qrowind[], const int64_t nrowqcoefs[], const int rowqcol1[],
+                   const int rowqcol2[], const double rowqcoef[]) {
     LoadData d = lpData("NVRAloadqcqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
                         start, collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
@@ -416,12 +437,11 @@ int NVRAloadmiqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
                      const double objcoef[], const int64_t start[], const int collen[],
                      const int rowind[], const double rowcoef[], const double lb[],
                      const double ub[], int64_t nobjqcoefs, const int objqcol1[],
-                     const int objqcol2[], const double objqcoef[], int nqrows,
-                     const int qrowind[], const int64_t nrowqcoefs[], const int rowqcol1[],
-                     const int rowqcol2[], const double rowqcoef[], int nentities, int nsets,
-                     const char coltype[], const int entind[], const double limit[],
-                     const char settype[], const int64_t setstart[], const int setind[],
-                     const double refval[]) {
+                     const int objqcol2[], const double objqcoef[], int nqrows, const int qrowind[],
+                     const int64_t nrowqcoefs[], const int rowqcol1[], const int rowqcol2[],
+                     const double rowqcoef[], int nentities, int nsets, const char coltype[],
+                     const int entind[], const double limit[], const char settype[],
+                     const int64_t setstart[], const int setind[], const double refval[]) {
     LoadData d = lpData("NVRAloadmiqcqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
                         start, collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
