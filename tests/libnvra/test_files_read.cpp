@@ -49,6 +49,12 @@ TEST_F(FilesTest, EveryInstanceReadsWithItsCounts) {
         EXPECT_EQ(model().numCols(), in.cols);
         EXPECT_EQ(integerColumns(model()), in.ints);
         EXPECT_EQ(model().numNz(), in.nz);
+        // What a caller reads right after a read.
+        int rows = -1, cols = -1;
+        EXPECT_EQ(NVRAgetintattrib(prob, NVRA_ATTR_ORIGINALROWS, &rows), 0) << lastError(prob);
+        EXPECT_EQ(NVRAgetintattrib(prob, NVRA_ATTR_ORIGINALCOLS, &cols), 0) << lastError(prob);
+        EXPECT_EQ(rows, in.rows);
+        EXPECT_EQ(cols, in.cols);
     }
 }
 
