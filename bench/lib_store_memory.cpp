@@ -30,7 +30,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-size_t heapInUse() { return mallinfo2().uordblks + mallinfo2().hblkhd; }
+size_t heapInUse() {
+    return mallinfo2().uordblks + mallinfo2().hblkhd;
+}
 
 double seconds(const std::function<void()> &f) {
     const auto t0 = Clock::now();
@@ -81,7 +83,8 @@ struct Lp {
                 if (std::find(col.begin(), col.end(), r) == col.end()) col.push_back(r);
             }
             std::sort(col.begin(), col.end());
-            for (int r : col) index.push_back(r), value.push_back(val(rng));
+            for (int r : col)
+                index.push_back(r), value.push_back(val(rng));
             obj.push_back(val(rng));
             lb.push_back(0);
             ub.push_back(j % 3 ? 1e20 : 100);
@@ -107,8 +110,8 @@ void memory(double scale) {
     NVRAprob p = newProb();
     const size_t before = heapInUse();
     check(NVRAloadlp64(p, "big", lp.ncols, lp.nrows, lp.rowtype.data(), lp.rhs.data(),
-                       lp.range.data(), lp.obj.data(), lp.start64.data(), nullptr,
-                       lp.index.data(), lp.value.data(), lp.lb.data(), lp.ub.data()),
+                       lp.range.data(), lp.obj.data(), lp.start64.data(), nullptr, lp.index.data(),
+                       lp.value.data(), lp.lb.data(), lp.ub.data()),
           p, "NVRAloadlp64");
     const double loaded = static_cast<double>(heapInUse() - before);
     // The matrix proper takes 12 bytes per non-zero; rows keep 25 bytes each (type, rhs, range,
@@ -124,29 +127,40 @@ void memory(double scale) {
     // The same matrix built by 100 column additions (geometric growth leaves some slack).
     p = newProb();
     const size_t before2 = heapInUse();
-    check(NVRAaddrows64(p, lp.nrows, 0, lp.rowtype.data(), lp.rhs.data(), lp.range.data(),
-                        nullptr, nullptr, nullptr),
+    check(NVRAaddrows64(p, lp.nrows, 0, lp.rowtype.data(), lp.rhs.data(), lp.range.data(), nullptr,
+                        nullptr, nullptr),
           p, "NVRAaddrows64");
     const int batch = lp.ncols / 100;
+    const auto t0 = Clock::now();
     for (int j0 = 0; j0 < lp.ncols; j0 += batch) {
         const int k = std::min(batch, lp.ncols - j0);
         std::vector<int64_t> s(lp.start64.begin() + j0, lp.start64.begin() + j0 + k);
-        for (int64_t &x : s) x -= lp.start64[j0];
+        for (int64_t &x : s)
+            x -= lp.start64[j0];
         const int64_t cnt = lp.start64[j0 + k] - lp.start64[j0];
-        check(NVRAaddcols64(p, k, cnt, lp.obj.data() + j0, s.data(), lp.index.data() + lp.start64[j0],
-                            lp.value.data() + lp.start64[j0], lp.lb.data() + j0, lp.ub.data() + j0),
+        check(NVRAaddcols64(p, k, cnt, lp.obj.data() + j0, s.data(),
+                            lp.index.data() + lp.start64[j0], lp.value.data() + lp.start64[j0],
+                            lp.lb.data() + j0, lp.ub.data() + j0),
               p, "NVRAaddcols64");
     }
+    const double took = std::chrono::duration<double>(Clock::now() - t0).count();
     const double built = static_cast<double>(heapInUse() - before2);
-    std::printf("  built by 100 NVRAaddcols64 calls: heap %.1f MB = %.2f bytes per non-zero\n",
-                built / 1e6, built / nnz);
+    std::printf("  built by 100 NVRAaddcols64 calls (%.2f s in all: each call moves the rows "
+                "built so far): heap %.1f MB = %.2f bytes per non-zero\n",
+                took, built / 1e6, built / nnz);
+
+    NVRAdestroyprob(p);
 
     // Names: one given name among a million columns, then all of them named.
+    p = newProb();
+    check(NVRAaddcols64(p, lp.ncols, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), p,
+          "NVRAaddcols64");
     const size_t before3 = heapInUse();
     check(NVRAaddnames(p, NVRA_NAMES_COLUMNS, "lonely", 5, 5), p, "NVRAaddnames");
     const double one = static_cast<double>(heapInUse() - before3);
     std::string all;
-    for (int j = 0; j < lp.ncols; ++j) all += "x(" + std::to_string(j) + ")" + '\0';
+    for (int j = 0; j < lp.ncols; ++j)
+        all += "x(" + std::to_string(j) + ")" + '\0';
     const size_t before4 = heapInUse();
     check(NVRAaddnames(p, NVRA_NAMES_COLUMNS, all.data(), 0, lp.ncols - 1), p, "NVRAaddnames");
     const double full = static_cast<double>(heapInUse() - before4);
@@ -162,8 +176,10 @@ void additions(double scale) {
     Lp lp(n, n, 10, 2); // 10^6 non-zeros at scale 1
     // Rows: the transposed matrix handed over row-wise in one call on n empty columns.
     std::vector<int64_t> rowStart(n + 1, 0);
-    for (int i : lp.index) ++rowStart[i + 1];
-    for (int i = 0; i < n; ++i) rowStart[i + 1] += rowStart[i];
+    for (int i : lp.index)
+        ++rowStart[i + 1];
+    for (int i = 0; i < n; ++i)
+        rowStart[i + 1] += rowStart[i];
     std::vector<int> cols(lp.nnz());
     std::vector<double> vals(lp.nnz());
     std::vector<int64_t> at(rowStart.begin(), rowStart.end() - 1);
@@ -175,7 +191,8 @@ void additions(double scale) {
     std::vector<double> rowTimes, colTimes;
     for (int rep = 0; rep < 5; ++rep) {
         NVRAprob p = newProb();
-        check(NVRAaddcols64(p, n, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), p, "cols");
+        check(NVRAaddcols64(p, n, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), p,
+              "cols");
         rowTimes.push_back(seconds([&] {
             check(NVRAaddrows64(p, n, lp.nnz(), lp.rowtype.data(), lp.rhs.data(), lp.range.data(),
                                 rowStart.data(), cols.data(), vals.data()),

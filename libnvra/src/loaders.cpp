@@ -80,7 +80,8 @@ int buildMatrix(NVRAprob prob, const LoadData &d, SparseRows &A) {
     }
     // start[r + 1] becomes the beginning of row r, then its write position, and ends as the end
     // of row r: the beginning of row r + 1.
-    for (int r = 2; r <= d.nrows + 1; ++r) st[r] += st[r - 1];
+    for (int r = 2; r <= d.nrows + 1; ++r)
+        st[r] += st[r - 1];
     A.index.resize(nnz);
     A.value.resize(nnz);
     int32_t *const index = A.index.data();
@@ -119,7 +120,8 @@ int buildMatrix(NVRAprob prob, const LoadData &d, SparseRows &A) {
         for (int64_t p = b; p < e;) {
             const int32_t c = A.index[p];
             double sum = 0.0;
-            for (; p < e && A.index[p] == c; ++p) sum += A.value[p];
+            for (; p < e && A.index[p] == c; ++p)
+                sum += A.value[p];
             if (sum == 0.0) continue;
             A.index[w] = c;
             A.value[w] = sum;
@@ -199,8 +201,8 @@ int buildQuadratics(NVRAprob prob, const LoadData &d, Model &m) {
                                    d.rowqcol2 ? d.rowqcol2 + at : nullptr,
                                    d.rowqcoef ? d.rowqcoef + at : nullptr, d.ncols))
             return rc;
-        QTriplets q = tripletsAdded(m.qrows[row], sortedTriplets(n, d.rowqcol1 + at,
-                                                                 d.rowqcol2 + at, d.rowqcoef + at));
+        QTriplets q = tripletsAdded(
+            m.qrows[row], sortedTriplets(n, d.rowqcol1 + at, d.rowqcol2 + at, d.rowqcoef + at));
         if (q.v.empty())
             m.qrows.erase(row);
         else
@@ -240,8 +242,7 @@ int buildEntities(NVRAprob prob, const LoadData &d, Model &m) {
                                  "%s: column %d has type '%c' but the array limit is null", fn, j,
                                  t);
             if (isNaN(d.limit[k]))
-                return probError(prob, NVRA_RC_INVALID, "%s: the limit of column %d is NaN", fn,
-                                 j);
+                return probError(prob, NVRA_RC_INVALID, "%s: the limit of column %d is NaN", fn, j);
             m.limit[j] = storeBound(d.limit[k]);
         }
     }
@@ -364,8 +365,8 @@ int NVRAloadlp(NVRAprob prob, const char *probname, int ncols, int nrows, const 
                const double rhs[], const double range[], const double objcoef[], const int start[],
                const int collen[], const int rowind[], const double rowcoef[], const double lb[],
                const double ub[]) {
-    LoadData d = lpData("NVRAloadlp", probname, ncols, nrows, rowtype, rhs, range, objcoef,
-                        nullptr, collen, rowind, rowcoef, lb, ub);
+    LoadData d = lpData("NVRAloadlp", probname, ncols, nrows, rowtype, rhs, range, objcoef, nullptr,
+                        collen, rowind, rowcoef, lb, ub);
     d.start32 = start;
     return load(prob, d);
 }
@@ -383,8 +384,8 @@ int NVRAloadqp64(NVRAprob prob, const char *probname, int ncols, int nrows, cons
                  const int64_t start[], const int collen[], const int rowind[],
                  const double rowcoef[], const double lb[], const double ub[], int64_t nobjqcoefs,
                  const int objqcol1[], const int objqcol2[], const double objqcoef[]) {
-    LoadData d = lpData("NVRAloadqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
-                        start, collen, rowind, rowcoef, lb, ub);
+    LoadData d = lpData("NVRAloadqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef, start,
+                        collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
     return load(prob, d);
 }
@@ -402,14 +403,14 @@ int NVRAloadmip64(NVRAprob prob, const char *probname, int ncols, int nrows, con
     return load(prob, d);
 }
 
-int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
-                   const char rowtype[], const double rhs[], const double range[],
-                   const double objcoef[], const int64_t start[], const int collen[],
-                   const int rowind[], const double rowcoef[], const double lb[], const double ub[],
-                   int64_t nobjqcoefs, const int objqcol1[], const int objqcol2[],
-                   const double objqcoef[], int nentities, int nsets, const char coltype[],
-                   const int entind[], const double limit[], const char settype[],
-                   const int64_t setstart[], const int setind[], const double refval[]) {
+int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows, const char rowtype[],
+                   const double rhs[], const double range[], const double objcoef[],
+                   const int64_t start[], const int collen[], const int rowind[],
+                   const double rowcoef[], const double lb[], const double ub[], int64_t nobjqcoefs,
+                   const int objqcol1[], const int objqcol2[], const double objqcoef[],
+                   int nentities, int nsets, const char coltype[], const int entind[],
+                   const double limit[], const char settype[], const int64_t setstart[],
+                   const int setind[], const double refval[]) {
     LoadData d = lpData("NVRAloadmiqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
                         start, collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
@@ -417,14 +418,13 @@ int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
     return load(prob, d);
 }
 
-int NVRAloadqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
-                   const char rowtype[], const double rhs[], const double range[],
-                   const double objcoef[], const int64_t start[], const int collen[],
-                   const int rowind[], const double rowcoef[], const double lb[], const double ub[],
-                   int64_t nobjqcoefs, const int objqcol1[], const int objqcol2[],
-                   const double objqcoef[], int nqrows, const int qrowind[],
-                   const int64_t nrowqcoefs[], const int rowqcol1[], const int rowqcol2[],
-                   const double rowqcoef[]) {
+int NVRAloadqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows, const char rowtype[],
+                   const double rhs[], const double range[], const double objcoef[],
+                   const int64_t start[], const int collen[], const int rowind[],
+                   const double rowcoef[], const double lb[], const double ub[], int64_t nobjqcoefs,
+                   const int objqcol1[], const int objqcol2[], const double objqcoef[], int nqrows,
+                   const int qrowind[], const int64_t nrowqcoefs[], const int rowqcol1[],
+                   const int rowqcol2[], const double rowqcoef[]) {
     LoadData d = lpData("NVRAloadqcqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
                         start, collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);
@@ -437,12 +437,11 @@ int NVRAloadmiqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
                      const double objcoef[], const int64_t start[], const int collen[],
                      const int rowind[], const double rowcoef[], const double lb[],
                      const double ub[], int64_t nobjqcoefs, const int objqcol1[],
-                     const int objqcol2[], const double objqcoef[], int nqrows,
-                     const int qrowind[], const int64_t nrowqcoefs[], const int rowqcol1[],
-                     const int rowqcol2[], const double rowqcoef[], int nentities, int nsets,
-                     const char coltype[], const int entind[], const double limit[],
-                     const char settype[], const int64_t setstart[], const int setind[],
-                     const double refval[]) {
+                     const int objqcol2[], const double objqcoef[], int nqrows, const int qrowind[],
+                     const int64_t nrowqcoefs[], const int rowqcol1[], const int rowqcol2[],
+                     const double rowqcoef[], int nentities, int nsets, const char coltype[],
+                     const int entind[], const double limit[], const char settype[],
+                     const int64_t setstart[], const int setind[], const double refval[]) {
     LoadData d = lpData("NVRAloadmiqcqp64", probname, ncols, nrows, rowtype, rhs, range, objcoef,
                         start, collen, rowind, rowcoef, lb, ub);
     setQuadObjective(d, nobjqcoefs, objqcol1, objqcol2, objqcoef);

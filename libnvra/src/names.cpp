@@ -51,12 +51,13 @@ struct NameList::Impl {
     bool dense = false;
     std::string pool;
     size_t garbage = 0;
-    std::vector<uint64_t> refs;                  // dense: one per entry
-    tsl::robin_map<int32_t, uint64_t> sparse;    // sparse: named entries only
-    int maxLen = 0;                              // exact unless maxLenStale
+    std::vector<uint64_t> refs;               // dense: one per entry
+    tsl::robin_map<int32_t, uint64_t> sparse; // sparse: named entries only
+    int maxLen = 0;                           // exact unless maxLenStale
     bool maxLenStale = false;
 
-    // find() index, guarded by lookupMutex because several queries may run at once.
+    // find() index and the recount of maxLen, guarded by lookupMutex because several queries may
+    // run at once.
     mutable std::mutex lookupMutex;
     mutable Lookup lookup{0, Hash{this}, Equal{this}};
     mutable bool lookupValid = false;
@@ -93,7 +94,8 @@ struct NameList::Impl {
         const int64_t want = named + extra;
         if (want * kDenseDivisor > n) {
             std::vector<uint64_t> d(n, 0);
-            for (const auto &[i, r] : sparse) d[i] = r;
+            for (const auto &[i, r] : sparse)
+                d[i] = r;
             refs.swap(d);
             sparse = {};
             dense = true;
@@ -167,9 +169,11 @@ struct NameList::Impl {
         } else {
             std::vector<int32_t> idx;
             idx.reserve(sparse.size());
-            for (const auto &kv : sparse) idx.push_back(kv.first);
+            for (const auto &kv : sparse)
+                idx.push_back(kv.first);
             std::sort(idx.begin(), idx.end()); // lowest index first wins
-            for (int32_t i : idx) add(i);
+            for (int32_t i : idx)
+                add(i);
         }
         lookupValid = true;
     }
@@ -192,9 +196,11 @@ struct NameList::Impl {
             r = (at << kLenBits) | len;
         };
         if (dense)
-            for (uint64_t &r : refs) move(r);
+            for (uint64_t &r : refs)
+                move(r);
         else
-            for (auto it = sparse.begin(); it != sparse.end(); ++it) move(it.value());
+            for (auto it = sparse.begin(); it != sparse.end(); ++it)
+                move(it.value());
         pool.swap(fresh);
         garbage = 0;
     }
@@ -213,7 +219,9 @@ struct NameList::Impl {
 };
 
 NameList::NameList() : impl_(new Impl) {}
-NameList::~NameList() { delete impl_; }
+NameList::~NameList() {
+    delete impl_;
+}
 NameList::NameList(const NameList &other) : impl_(new Impl(*other.impl_)) {}
 NameList &NameList::operator=(const NameList &other) {
     if (this != &other) {
@@ -224,17 +232,25 @@ NameList &NameList::operator=(const NameList &other) {
     return *this;
 }
 
-NameList::NameList(NameList &&other) noexcept : impl_(other.impl_) { other.impl_ = nullptr; }
+NameList::NameList(NameList &&other) noexcept : impl_(other.impl_) {
+    other.impl_ = nullptr;
+}
 NameList &NameList::operator=(NameList &&other) noexcept {
     std::swap(impl_, other.impl_);
     return *this;
 }
 
-int NameList::size() const { return impl_->n; }
+int NameList::size() const {
+    return impl_->n;
+}
 
-std::string_view NameList::get(int i) const { return impl_->name(i); }
+std::string_view NameList::get(int i) const {
+    return impl_->name(i);
+}
 
-void NameList::set(int i, std::string_view name) { assign(i, {name}); }
+void NameList::set(int i, std::string_view name) {
+    assign(i, {name});
+}
 
 void NameList::assign(int first, const std::vector<std::string_view> &names) {
     Impl &m = *impl_;
@@ -245,7 +261,8 @@ void NameList::assign(int first, const std::vector<std::string_view> &names) {
         given += !s.empty();
     }
     m.prepare(given, bytes);
-    for (size_t k = 0; k < names.size(); ++k) m.put(first + static_cast<int>(k), names[k]);
+    for (size_t k = 0; k < names.size(); ++k)
+        m.put(first + static_cast<int>(k), names[k]);
     if (m.named == 0) m.clearAll();
     m.compactPool();
 }
@@ -254,7 +271,8 @@ void NameList::resize(int n) {
     Impl &m = *impl_;
     if (n < m.n) {
         std::vector<int32_t> gone(m.n - n);
-        for (int i = n; i < m.n; ++i) gone[i - n] = i;
+        for (int i = n; i < m.n; ++i)
+            gone[i - n] = i;
         erase(gone);
         return;
     }
@@ -295,7 +313,8 @@ void NameList::erase(const std::vector<int32_t> &sortedUnique) {
             if (below != sortedUnique.end() && *below == i) continue;
             fresh.emplace(i - static_cast<int32_t>(below - sortedUnique.begin()), r);
         }
-        for (int32_t i : sortedUnique) dropped(m.ref(i));
+        for (int32_t i : sortedUnique)
+            dropped(m.ref(i));
         m.sparse.swap(fresh);
     }
     m.n = newSize;
@@ -315,10 +334,12 @@ int NameList::find(std::string_view name) const {
 
 int NameList::longest() const {
     Impl &m = *impl_;
+    std::lock_guard<std::mutex> lock(m.lookupMutex); // queries may run at the same time
     if (m.maxLenStale) {
         int longest = 0;
         if (m.dense)
-            for (uint64_t r : m.refs) longest = std::max(longest, static_cast<int>(r & kLenMask));
+            for (uint64_t r : m.refs)
+                longest = std::max(longest, static_cast<int>(r & kLenMask));
         else
             for (const auto &kv : m.sparse)
                 longest = std::max(longest, static_cast<int>(kv.second & kLenMask));
@@ -336,7 +357,8 @@ constexpr char kPrefix[] = {'R', 'C', 'S'}; // by NVRA_NAMES_* - 1
 
 int digits(int i) {
     int d = 1;
-    while (i >= 10) i /= 10, ++d;
+    while (i >= 10)
+        i /= 10, ++d;
     return d;
 }
 
@@ -357,10 +379,14 @@ int parseDefaultName(char prefix, std::string_view s, int count) {
 }
 
 NameList &namesOf(Model &m, int type) {
-    return type == NVRA_NAMES_ROWS ? m.rowNames : type == NVRA_NAMES_COLUMNS ? m.colNames : m.setNames;
+    return type == NVRA_NAMES_ROWS      ? m.rowNames
+           : type == NVRA_NAMES_COLUMNS ? m.colNames
+                                        : m.setNames;
 }
 Kind kindOf(int type) {
-    return type == NVRA_NAMES_ROWS ? Kind::Row : type == NVRA_NAMES_COLUMNS ? Kind::Column : Kind::Set;
+    return type == NVRA_NAMES_ROWS      ? Kind::Row
+           : type == NVRA_NAMES_COLUMNS ? Kind::Column
+                                        : Kind::Set;
 }
 
 int checkType(NVRAprob prob, const char *fn, int type) {

@@ -21,16 +21,26 @@ constexpr KindText kKinds[] = {{"row", "Row", "rows"},
                                {"objective", "Objective", "objectives"}};
 } // namespace
 
-const char *kindName(Kind k) { return kKinds[static_cast<int>(k)].name; }
-const char *kindTitle(Kind k) { return kKinds[static_cast<int>(k)].title; }
-const char *kindPlural(Kind k) { return kKinds[static_cast<int>(k)].plural; }
+const char *kindName(Kind k) {
+    return kKinds[static_cast<int>(k)].name;
+}
+const char *kindTitle(Kind k) {
+    return kKinds[static_cast<int>(k)].title;
+}
+const char *kindPlural(Kind k) {
+    return kKinds[static_cast<int>(k)].plural;
+}
 
 int kindCount(const Model &m, Kind k) {
     switch (k) {
-    case Kind::Row: return m.numRows();
-    case Kind::Column: return m.numCols();
-    case Kind::Set: return static_cast<int>(m.sets.size());
-    case Kind::Objective: return static_cast<int>(m.objectives.size()) + 1;
+    case Kind::Row:
+        return m.numRows();
+    case Kind::Column:
+        return m.numCols();
+    case Kind::Set:
+        return static_cast<int>(m.sets.size());
+    case Kind::Objective:
+        return static_cast<int>(m.objectives.size()) + 1;
     }
     return 0;
 }
@@ -116,14 +126,16 @@ int checkRowData(NVRAprob prob, int64_t row, char type, double rhs, double range
 int64_t normaliseList(int32_t *index, double *value, int64_t begin, int64_t end,
                       std::vector<std::pair<int32_t, double>> &scratch) {
     scratch.clear();
-    for (int64_t p = begin; p < end; ++p) scratch.emplace_back(index[p], value[p]);
+    for (int64_t p = begin; p < end; ++p)
+        scratch.emplace_back(index[p], value[p]);
     std::stable_sort(scratch.begin(), scratch.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     int64_t w = begin;
     for (size_t k = 0; k < scratch.size();) {
         const int32_t i = scratch[k].first;
         double sum = 0.0;
-        for (; k < scratch.size() && scratch[k].first == i; ++k) sum += scratch[k].second;
+        for (; k < scratch.size() && scratch[k].first == i; ++k)
+            sum += scratch[k].second;
         if (sum != 0.0) {
             index[w] = i;
             value[w] = sum;
@@ -151,7 +163,8 @@ QTriplets fromSorted(const std::vector<Triplet> &t, bool dropZeros) {
     for (size_t k = 0; k < t.size();) {
         const int32_t i = t[k].i, j = t[k].j;
         double sum = 0.0;
-        for (; k < t.size() && t[k].i == i && t[k].j == j; ++k) sum += t[k].v;
+        for (; k < t.size() && t[k].i == i && t[k].j == j; ++k)
+            sum += t[k].v;
         if (sum != 0.0 || !dropZeros) {
             q.i.push_back(i);
             q.j.push_back(j);
@@ -248,8 +261,8 @@ void renumberTriplets(QTriplets &q, const std::vector<int32_t> &colMap) {
 
 // ---- sets ------------------------------------------------------------------------------------
 
-int checkSetMembers(NVRAprob prob, const char *fn, int64_t set, const int *cols,
-                    const double *ref, int64_t n, int ncols) {
+int checkSetMembers(NVRAprob prob, const char *fn, int64_t set, const int *cols, const double *ref,
+                    int64_t n, int ncols) {
     std::vector<std::pair<double, int>> members;
     members.reserve(static_cast<size_t>(n));
     for (int64_t p = 0; p < n; ++p) {
@@ -260,8 +273,8 @@ int checkSetMembers(NVRAprob prob, const char *fn, int64_t set, const int *cols,
                              fn, static_cast<long long>(set), cols[p], ncols);
         if (badCoef(ref[p]))
             return probError(prob, NVRA_RC_INVALID,
-                             "%s: set %lld: the reference value %g of column %d must be finite",
-                             fn, static_cast<long long>(set), ref[p], cols[p]);
+                             "%s: set %lld: the reference value %g of column %d must be finite", fn,
+                             static_cast<long long>(set), ref[p], cols[p]);
         members.emplace_back(ref[p], cols[p]);
     }
     std::sort(members.begin(), members.end());

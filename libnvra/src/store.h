@@ -58,9 +58,9 @@ template <class F> int storeEdit(NVRAprob prob, const char *fn, F &&body) {
 // ---- what indices refer to ------------------------------------------------------------------
 
 enum class Kind { Row, Column, Set, Objective };
-const char *kindName(Kind k);    // "row"
-const char *kindTitle(Kind k);   // "Row"
-const char *kindPlural(Kind k);  // "rows"
+const char *kindName(Kind k);   // "row"
+const char *kindTitle(Kind k);  // "Row"
+const char *kindPlural(Kind k); // "rows"
 int kindCount(const Model &m, Kind k);
 
 // ---- argument checks (0, or the error code after probError) ----------------------------------
@@ -89,9 +89,15 @@ template <class S> inline int64_t listEnd(const S *start, int n, int64_t total, 
 
 // Numbers. Bounds, right-hand sides, ranges and limits: NaN is refused and |v| >= 1e20 becomes
 // +-1e20. Coefficients (matrix, objective, quadratic): NaN and infinite values are refused.
-inline bool isNaN(double v) { return v != v; }
-inline double storeBound(double v) { return v >= kInf ? kInf : v <= -kInf ? -kInf : v; }
-inline bool badCoef(double v) { return !(std::fabs(v) < kInf); }
+inline bool isNaN(double v) {
+    return v != v;
+}
+inline double storeBound(double v) {
+    return v >= kInf ? kInf : v <= -kInf ? -kInf : v;
+}
+inline bool badCoef(double v) {
+    return !(std::fabs(v) < kInf);
+}
 
 inline bool validRowType(char t) {
     return t == 'L' || t == 'G' || t == 'E' || t == 'R' || t == 'N';
@@ -102,6 +108,26 @@ inline bool validColType(char t) {
 // A row type letter, rhs and range (range read for 'R' rows only; pass 0 otherwise).
 int checkRowData(NVRAprob prob, int64_t row, char type, double rhs, double range);
 
+// ---- per-entry changes --------------------------------------------------------------------------
+
+// The body of a change with one value per listed row or column (NVRAchgrhs, NVRAchgcoltype,
+// ...): every index and value is checked (check(index, value) returns 0 or an error) before
+// apply(model, index, value) runs for each entry in order (a later entry for the same index
+// wins).
+template <class T, class Check, class Apply>
+int changeEach(NVRAprob prob, const char *fn, Kind k, const char *valuesName, int n, const int *idx,
+               const T *values, Check check, Apply apply) {
+    return storeEdit(prob, fn, [&] {
+        if (int rc = checkIndexList(prob, fn, k, n, idx)) return rc;
+        if (int rc = checkArray(prob, fn, valuesName, values, n)) return rc;
+        for (int i = 0; i < n; ++i)
+            if (int rc = check(idx[i], values[i])) return rc;
+        for (int i = 0; i < n; ++i)
+            apply(prob->model, idx[i], values[i]);
+        return 0;
+    });
+}
+
 // ---- getters ----------------------------------------------------------------------------------
 
 // The body of a dense getter: out[i - first] = value(model, i) for i in first..last.
@@ -111,7 +137,8 @@ int getRange(NVRAprob prob, const char *fn, Kind k, T *out, int first, int last,
         if (int rc = checkRange(prob, k, first, last)) return rc;
         if (int rc = checkArray(prob, fn, "for the values", out, last - first + 1)) return rc;
         const Model &m = prob->model;
-        for (int i = first; i <= last; ++i) out[i - first] = value(m, i);
+        for (int i = first; i <= last; ++i)
+            out[i - first] = value(m, i);
         return 0;
     });
 }
@@ -125,8 +152,8 @@ int sparseSizes(NVRAprob prob, const char *fn, int64_t total, bool arrays, S max
     fill = false;
     if (total > static_cast<int64_t>(std::numeric_limits<S>::max()))
         return probError(prob, NVRA_RC_RANGE,
-                         "%s: %lld coefficients do not fit a 32-bit count: use the 64-bit form",
-                         fn, static_cast<long long>(total));
+                         "%s: %lld coefficients do not fit a 32-bit count: use the 64-bit form", fn,
+                         static_cast<long long>(total));
     if (count) *count = static_cast<S>(total);
     if (maxcoefs < 0)
         return probError(prob, NVRA_RC_INVALID, "%s: negative buffer size %lld", fn,
@@ -171,8 +198,8 @@ int checkTriplets(NVRAprob prob, const char *what, int64_t n, const int *c1, con
 
 // Checks the n members of set number `set`: columns below ncols, finite reference values, no
 // column and no reference value twice.
-int checkSetMembers(NVRAprob prob, const char *fn, int64_t set, const int *cols,
-                    const double *ref, int64_t n, int ncols);
+int checkSetMembers(NVRAprob prob, const char *fn, int64_t set, const int *cols, const double *ref,
+                    int64_t n, int ncols);
 // A set type letter.
 int checkSetType(NVRAprob prob, const char *fn, int64_t set, char type);
 

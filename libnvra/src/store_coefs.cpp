@@ -23,7 +23,8 @@ void applyCoefChanges(SparseRows &A, const std::vector<CoefChange> &changes) {
     for (const CoefChange &c : changes)
         if (c.value == 0.0 || findCoef(A, c.row, c.col) < 0) inPlace = false;
     if (inPlace) {
-        for (const CoefChange &c : changes) A.value[findCoef(A, c.row, c.col)] = c.value;
+        for (const CoefChange &c : changes)
+            A.value[findCoef(A, c.row, c.col)] = c.value;
         return;
     }
     const int nrows = static_cast<int>(A.start.size()) - 1;
@@ -41,11 +42,13 @@ void applyCoefChanges(SparseRows &A, const std::vector<CoefChange> &changes) {
             out.value.push_back(v);
         };
         for (; k < changes.size() && changes[k].row == r; ++k) {
-            for (; p < e && A.index[p] < changes[k].col; ++p) put(A.index[p], A.value[p]);
+            for (; p < e && A.index[p] < changes[k].col; ++p)
+                put(A.index[p], A.value[p]);
             if (p < e && A.index[p] == changes[k].col) ++p; // replaced
             put(changes[k].col, changes[k].value);
         }
-        for (; p < e; ++p) put(A.index[p], A.value[p]);
+        for (; p < e; ++p)
+            put(A.index[p], A.value[p]);
         out.start.push_back(static_cast<int64_t>(out.index.size()));
     }
     A.start.swap(out.start);
@@ -66,10 +69,12 @@ int changeCoefs(NVRAprob prob, const char *fn, int n, const int *rowind, const i
                              "be finite",
                              fn, rowind[k], colind[k], value[k]);
     std::vector<CoefChange> changes(n);
-    for (int k = 0; k < n; ++k) changes[k] = {rowind[k], colind[k], value[k]};
+    for (int k = 0; k < n; ++k)
+        changes[k] = {rowind[k], colind[k], value[k]};
     // Sorted by element, the last change of an element first: it is the one kept.
     std::vector<int> order(n);
-    for (int k = 0; k < n; ++k) order[k] = k;
+    for (int k = 0; k < n; ++k)
+        order[k] = k;
     std::sort(order.begin(), order.end(), [&](int a, int b) {
         const CoefChange &x = changes[a], &y = changes[b];
         return x.row != y.row ? x.row < y.row : x.col != y.col ? x.col < y.col : a > b;

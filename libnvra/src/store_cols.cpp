@@ -13,27 +13,37 @@ namespace {
 // (and so may list a row twice), entries repeated within a column are summed and a final pass
 // closes the gaps they (and zero sums) leave.
 template <class S>
-void spreadColumns(SparseRows &A, std::vector<int64_t> &cursor, int n0, int ncols,
-                   const S *start, int64_t ncoefs, const int *rowind, const double *coef,
-                   int64_t added, bool unsorted) {
+void spreadColumns(SparseRows &A, std::vector<int64_t> &cursor, int n0, int ncols, const S *start,
+                   int64_t ncoefs, const int *rowind, const double *coef, int64_t added,
+                   bool unsorted) {
     const int nrows = static_cast<int>(A.start.size()) - 1;
     const int64_t nnz = A.start[nrows];
     A.index.resize(nnz + added);
     A.value.resize(nnz + added);
+    // Rows between two rows that gain entries move by the same amount: one move per such run.
     int64_t shift = added, oldEnd = nnz;
+    int64_t runBegin = nnz, runEnd = nnz, runShift = 0;
+    auto moveRun = [&] {
+        if (runShift == 0 || runEnd == runBegin) return;
+        std::memmove(A.index.data() + runBegin + runShift, A.index.data() + runBegin,
+                     (runEnd - runBegin) * sizeof(int32_t));
+        std::memmove(A.value.data() + runBegin + runShift, A.value.data() + runBegin,
+                     (runEnd - runBegin) * sizeof(double));
+    };
     for (int r = nrows - 1; r >= 0; --r) {
-        shift -= cursor[r];
+        shift -= cursor[r]; // row r moves up by the new entries of the rows before it
         const int64_t oldBegin = A.start[r];
-        if (shift) {
-            std::memmove(A.index.data() + oldBegin + shift, A.index.data() + oldBegin,
-                         (oldEnd - oldBegin) * sizeof(int32_t));
-            std::memmove(A.value.data() + oldBegin + shift, A.value.data() + oldBegin,
-                         (oldEnd - oldBegin) * sizeof(double));
+        if (shift != runShift) {
+            moveRun();
+            runEnd = oldEnd;
+            runShift = shift;
         }
+        runBegin = oldBegin;
         A.start[r + 1] = oldEnd + shift + cursor[r];
         cursor[r] = oldEnd + shift;
         oldEnd = oldBegin;
     }
+    moveRun();
     int64_t *const pos = cursor.data();
     int32_t *const index = A.index.data();
     double *const value = A.value.data();
@@ -145,7 +155,8 @@ int addCols(NVRAprob prob, const char *fn, int ncols, int64_t ncoefs, const doub
         reserveFor(m.cost, cols);
         reserveFor(m.limit, cols);
         reserveFor(m.coltype, cols);
-        for (Objective &o : m.objectives) reserveFor(o.cost, cols);
+        for (Objective &o : m.objectives)
+            reserveFor(o.cost, cols);
         reserveFor(m.A.index, m.A.index.size() + added);
         reserveFor(m.A.value, m.A.value.size() + added);
         m.colNames.resize(static_cast<int>(cols));
@@ -157,24 +168,10 @@ int addCols(NVRAprob prob, const char *fn, int ncols, int64_t ncoefs, const doub
         }
         m.limit.resize(cols, 0.0);
         m.coltype.resize(cols, 'C');
-        for (Objective &o : m.objectives) o.cost.resize(cols, 0.0);
+        for (Objective &o : m.objectives)
+            o.cost.resize(cols, 0.0);
         if (added)
             spreadColumns(m.A, cursor, n0, ncols, start, ncoefs, rowind, coef, added, unsorted);
-        return 0;
-    });
-}
-
-// A column change: ncols columns with one value each, checked by check(col, value), applied in
-// order.
-template <class T, class Check, class Apply>
-int changeCols(NVRAprob prob, const char *fn, const char *valuesName, int ncols, const int *colind,
-               const T *values, Check check, Apply apply) {
-    return storeEdit(prob, fn, [&] {
-        if (int rc = checkIndexList(prob, fn, Kind::Column, ncols, colind)) return rc;
-        if (int rc = checkArray(prob, fn, valuesName, values, ncols)) return rc;
-        for (int k = 0; k < ncols; ++k)
-            if (int rc = check(colind[k], values[k])) return rc;
-        for (int k = 0; k < ncols; ++k) apply(prob->model, colind[k], values[k]);
         return 0;
     });
 }
@@ -191,14 +188,17 @@ int getCols(NVRAprob prob, const char *fn, int64_t *start, int *rowind, double *
         auto forEach = [&](auto f) {
             if (width <= 0) return;
             for (int r = 0; r < m.numRows(); ++r) {
-                const int32_t *b = A.index.data() + A.start[r], *e = A.index.data() + A.start[r + 1];
+                const int32_t *b = A.index.data() + A.start[r],
+                              *e = A.index.data() + A.start[r + 1];
                 const int32_t *p = width == m.numCols() ? b : std::lower_bound(b, e, first);
-                for (; p < e && *p <= last; ++p) f(r, *p, A.value[p - A.index.data()]);
+                for (; p < e && *p <= last; ++p)
+                    f(r, *p, A.value[p - A.index.data()]);
             }
         };
         std::vector<int64_t> pos(static_cast<size_t>(width) + 1, 0);
         forEach([&](int, int32_t c, double) { ++pos[c - first + 1]; });
-        for (int k = 0; k < width; ++k) pos[k + 1] += pos[k];
+        for (int k = 0; k < width; ++k)
+            pos[k + 1] += pos[k];
         const int64_t total = width > 0 ? pos[width] : 0;
         bool fill;
         if (int rc = sparseSizes(prob, fn, total, rowind || rowcoef, maxcoefs, ncoefs, fill))
@@ -269,7 +269,8 @@ int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]) {
         compactByMap(m.cost, map);
         compactByMap(m.limit, map);
         compactByMap(m.coltype, map);
-        for (Objective &o : m.objectives) compactByMap(o.cost, map);
+        for (Objective &o : m.objectives)
+            compactByMap(o.cost, map);
         renumberTriplets(m.Q, map);
         for (auto it = m.qrows.begin(); it != m.qrows.end();) {
             renumberTriplets(it->second, map);
@@ -332,8 +333,8 @@ int NVRAchgbounds(NVRAprob prob, int nbounds, const int colind[], const char bnd
 }
 
 int NVRAchgglblimit(NVRAprob prob, int ncols, const int colind[], const double limit[]) {
-    return changeCols(
-        prob, "NVRAchgglblimit", "limit", ncols, colind, limit,
+    return changeEach(
+        prob, "NVRAchgglblimit", Kind::Column, "limit", ncols, colind, limit,
         [&](int col, double v) {
             return isNaN(v) ? probError(prob, NVRA_RC_INVALID, "Column %d: the limit is NaN", col)
                             : 0;
@@ -347,8 +348,8 @@ int NVRAgetcoltype(NVRAprob prob, char coltype[], int first, int last) {
 }
 
 int NVRAchgcoltype(NVRAprob prob, int ncols, const int colind[], const char coltype[]) {
-    return changeCols(
-        prob, "NVRAchgcoltype", "coltype", ncols, colind, coltype,
+    return changeEach(
+        prob, "NVRAchgcoltype", Kind::Column, "coltype", ncols, colind, coltype,
         [&](int col, char t) {
             if (validColType(t)) return 0;
             return probError(prob, NVRA_RC_INVALID,
@@ -362,8 +363,8 @@ int NVRAchgcoltype(NVRAprob prob, int ncols, const int colind[], const char colt
         });
 }
 
-int NVRAgetcols64(NVRAprob prob, int64_t start[], int rowind[], double rowcoef[],
-                  int64_t maxcoefs, int64_t *ncoefs, int first, int last) {
+int NVRAgetcols64(NVRAprob prob, int64_t start[], int rowind[], double rowcoef[], int64_t maxcoefs,
+                  int64_t *ncoefs, int first, int last) {
     return getCols(prob, "NVRAgetcols64", start, rowind, rowcoef, maxcoefs, ncoefs, first, last);
 }
 

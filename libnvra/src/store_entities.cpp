@@ -25,8 +25,8 @@ int addSets(NVRAprob prob, const char *fn, int nsets, int64_t nelems, const char
             if (int rc = checkSetType(prob, fn, s0 + k, settype[k])) return rc;
             const int64_t b = nelems ? static_cast<int64_t>(start[k]) : 0;
             const int64_t e = nelems ? listEnd(start, nsets, nelems, k) : 0;
-            if (int rc = checkSetMembers(prob, fn, s0 + k, colind + b, refval + b, e - b,
-                                         m.numCols()))
+            if (int rc =
+                    checkSetMembers(prob, fn, s0 + k, colind + b, refval + b, e - b, m.numCols()))
                 return rc;
         }
         std::vector<Sos> fresh(nsets);
@@ -39,7 +39,8 @@ int addSets(NVRAprob prob, const char *fn, int nsets, int64_t nelems, const char
         }
         reserveFor(m.sets, m.sets.size() + nsets);
         m.setNames.resize(static_cast<int>(s0 + nsets));
-        for (Sos &s : fresh) m.sets.push_back(std::move(s));
+        for (Sos &s : fresh)
+            m.sets.push_back(std::move(s));
         return 0;
     });
 }

@@ -102,8 +102,9 @@ int getObjCoefs(NVRAprob prob, const char *fn, int objidx, double *out, int firs
 template <class S>
 int changeQObj(NVRAprob prob, const char *fn, S n, const int *c1, const int *c2, const double *v) {
     return storeEdit(prob, fn, [&] {
-        if (int rc = checkTriplets(prob, "the quadratic objective", n, c1, c2, v,
-                                    prob->model.numCols())) return rc;
+        if (int rc =
+                checkTriplets(prob, "the quadratic objective", n, c1, c2, v, prob->model.numCols()))
+            return rc;
         QTriplets merged = tripletsReplaced(prob->model.Q, sortedTriplets(n, c1, c2, v));
         prob->model.Q = std::move(merged);
         return 0;
@@ -118,13 +119,16 @@ int getQObj(NVRAprob prob, const char *fn, S *start, int *colind, double *coef, 
         const QTriplets &Q = prob->model.Q;
         // Q is sorted by (i, j): the elements of columns first..last are one stretch.
         auto at = [&](int col) {
-            return static_cast<int64_t>(std::lower_bound(Q.i.begin(), Q.i.end(), col) - Q.i.begin());
+            return static_cast<int64_t>(std::lower_bound(Q.i.begin(), Q.i.end(), col) -
+                                        Q.i.begin());
         };
         const int64_t base = at(first), total = at(last + 1) - base;
         bool fill;
-        if (int rc = sparseSizes(prob, fn, total, colind || coef, maxcoefs, ncoefs, fill)) return rc;
+        if (int rc = sparseSizes(prob, fn, total, colind || coef, maxcoefs, ncoefs, fill))
+            return rc;
         if (start)
-            for (int j = first; j <= last + 1; ++j) start[j - first] = static_cast<S>(at(j) - base);
+            for (int j = first; j <= last + 1; ++j)
+                start[j - first] = static_cast<S>(at(j) - base);
         if (fill) {
             if (colind) std::copy_n(Q.j.begin() + base, total, colind);
             if (coef) std::copy_n(Q.v.begin() + base, total, coef);
@@ -149,9 +153,8 @@ int findObjControl(NVRAprob prob, int control, CaType type, const CaEntry *&entr
                          "(rhs)",
                          control);
     if (entry->type != type)
-        return probError(prob, NVRA_RC_INVALID, "Objective control %d (%s) is %s: use %s",
-                         control, entry->name,
-                         entry->type == CaType::Int ? "an integer" : "a double",
+        return probError(prob, NVRA_RC_INVALID, "Objective control %d (%s) is %s: use %s", control,
+                         entry->name, entry->type == CaType::Int ? "an integer" : "a double",
                          entry->type == CaType::Int ? "NVRAsetobjintcontrol/NVRAgetobjintcontrol"
                                                     : "NVRAsetobjdblcontrol/NVRAgetobjdblcontrol");
     return 0;
@@ -159,10 +162,14 @@ int findObjControl(NVRAprob prob, int control, CaType type, const CaEntry *&entr
 
 double *objDblControl(ObjectiveRef o, int control) {
     switch (control) {
-    case kObjCtrlWeight: return o.weight;
-    case kObjCtrlAbsTol: return o.absTol;
-    case kObjCtrlRelTol: return o.relTol;
-    default: return o.constant; // kObjCtrlRhs
+    case kObjCtrlWeight:
+        return o.weight;
+    case kObjCtrlAbsTol:
+        return o.absTol;
+    case kObjCtrlRelTol:
+        return o.relTol;
+    default:
+        return o.constant; // kObjCtrlRhs
     }
 }
 
@@ -214,8 +221,7 @@ int NVRAgetmqobj(NVRAprob prob, int start[], int colind[], double objqcoef[], in
 
 int NVRAgetmqobj64(NVRAprob prob, int64_t start[], int colind[], double objqcoef[],
                    int64_t maxcoefs, int64_t *ncoefs, int first, int last) {
-    return getQObj(prob, "NVRAgetmqobj64", start, colind, objqcoef, maxcoefs, ncoefs, first,
-                   last);
+    return getQObj(prob, "NVRAgetmqobj64", start, colind, objqcoef, maxcoefs, ncoefs, first, last);
 }
 
 int NVRAaddobj(NVRAprob prob, int ncols, const int colind[], const double objcoef[], int priority,
@@ -237,8 +243,7 @@ int NVRAaddobj(NVRAprob prob, int ncols, const int colind[], const double objcoe
     });
 }
 
-int NVRAchgobjn(NVRAprob prob, int objidx, int ncols, const int colind[],
-                const double objcoef[]) {
+int NVRAchgobjn(NVRAprob prob, int objidx, int ncols, const int colind[], const double objcoef[]) {
     const char *fn = "NVRAchgobjn";
     return storeEdit(prob, fn, [&] {
         if (int rc = checkObjIndex(prob, objidx, true)) return rc;

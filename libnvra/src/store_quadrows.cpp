@@ -13,7 +13,7 @@ int NVRAaddqmatrix64(NVRAprob prob, int row, int64_t ncoefs, const int rowqcol1[
         if (int rc = checkIndex(prob, Kind::Row, row)) return rc;
         const std::string what = "the quadratic part of row " + std::to_string(row);
         if (int rc = checkTriplets(prob, what.c_str(), ncoefs, rowqcol1, rowqcol2, rowqcoef,
-                                    prob->model.numCols()))
+                                   prob->model.numCols()))
             return rc;
         if (ncoefs == 0) return 0;
         auto &qrows = prob->model.qrows;

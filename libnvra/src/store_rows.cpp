@@ -78,8 +78,9 @@ int addRows(NVRAprob prob, const char *fn, int nrows, int64_t ncoefs, const char
                     A.value.push_back(coef[p]);
                 }
                 if (!sorted) {
-                    const int64_t end = normaliseList(A.index.data(), A.value.data(), rowBegin,
-                                                      static_cast<int64_t>(A.index.size()), scratch);
+                    const int64_t end =
+                        normaliseList(A.index.data(), A.value.data(), rowBegin,
+                                      static_cast<int64_t>(A.index.size()), scratch);
                     A.index.resize(end);
                     A.value.resize(end);
                 }
@@ -115,20 +116,6 @@ void setRowRange(Model &m, int row, double r) {
     }
 }
 
-// A row change: nrows rows with one value each, checked by check(row, value), applied in order.
-template <class T, class Check, class Apply>
-int changeRows(NVRAprob prob, const char *fn, const char *valuesName, int nrows, const int *rowind,
-               const T *values, Check check, Apply apply) {
-    return storeEdit(prob, fn, [&] {
-        if (int rc = checkIndexList(prob, fn, Kind::Row, nrows, rowind)) return rc;
-        if (int rc = checkArray(prob, fn, valuesName, values, nrows)) return rc;
-        for (int k = 0; k < nrows; ++k)
-            if (int rc = check(rowind[k], values[k])) return rc;
-        for (int k = 0; k < nrows; ++k) apply(prob->model, rowind[k], values[k]);
-        return 0;
-    });
-}
-
 template <class S>
 int getRows(NVRAprob prob, const char *fn, S *start, int *colind, double *colcoef, S maxcoefs,
             S *ncoefs, int first, int last) {
@@ -140,7 +127,8 @@ int getRows(NVRAprob prob, const char *fn, S *start, int *colind, double *colcoe
         if (int rc = sparseSizes(prob, fn, total, colind || colcoef, maxcoefs, ncoefs, fill))
             return rc;
         if (start)
-            for (int i = first; i <= last + 1; ++i) start[i - first] = static_cast<S>(A.start[i] - base);
+            for (int i = first; i <= last + 1; ++i)
+                start[i - first] = static_cast<S>(A.start[i] - base);
         if (fill) {
             if (colind) std::copy_n(A.index.data() + base, total, colind);
             if (colcoef) std::copy_n(A.value.data() + base, total, colcoef);
@@ -159,8 +147,7 @@ extern "C" {
 int NVRAaddrows(NVRAprob prob, int nrows, int ncoefs, const char rowtype[], const double rhs[],
                 const double range[], const int start[], const int colind[],
                 const double rowcoef[]) {
-    return addRows(prob, "NVRAaddrows", nrows, ncoefs, rowtype, rhs, range, start, colind,
-                   rowcoef);
+    return addRows(prob, "NVRAaddrows", nrows, ncoefs, rowtype, rhs, range, start, colind, rowcoef);
 }
 
 int NVRAaddrows64(NVRAprob prob, int nrows, int64_t ncoefs, const char rowtype[],
@@ -177,21 +164,30 @@ int NVRAdelrows(NVRAprob prob, int nrows, const int rowind[]) {
         if (int rc = deletionMap(prob, fn, Kind::Row, nrows, rowind, map, sorted)) return rc;
         Model &m = prob->model;
         m.rowNames.erase(sorted); // the only step that may fail
+        // Kept rows move down in runs (one move per run of consecutive kept rows).
         SparseRows &A = m.A;
-        int64_t w = 0, begin = 0;
+        int64_t w = 0, begin = 0, runFrom = 0, runTo = 0;
+        auto moveRun = [&] {
+            if (runFrom == runTo || w == runTo) return;
+            std::memmove(A.index.data() + runTo, A.index.data() + runFrom,
+                         (w - runTo) * sizeof(int32_t));
+            std::memmove(A.value.data() + runTo, A.value.data() + runFrom,
+                         (w - runTo) * sizeof(double));
+        };
         int r = 0;
         for (int i = 0; i < m.numRows(); ++i) {
             const int64_t end = A.start[i + 1];
             if (map[i] >= 0) {
-                if (w != begin) {
-                    std::memmove(A.index.data() + w, A.index.data() + begin, (end - begin) * sizeof(int32_t));
-                    std::memmove(A.value.data() + w, A.value.data() + begin, (end - begin) * sizeof(double));
-                }
                 w += end - begin;
                 A.start[++r] = w;
+            } else {
+                moveRun();
+                runFrom = end;
+                runTo = w;
             }
             begin = end;
         }
+        moveRun();
         A.start.resize(r + 1);
         A.index.resize(w);
         A.value.resize(w);
@@ -223,19 +219,19 @@ int NVRAgetrowtype(NVRAprob prob, char rowtype[], int first, int last) {
 }
 
 int NVRAchgrhs(NVRAprob prob, int nrows, const int rowind[], const double rhs[]) {
-    return changeRows(
-        prob, "NVRAchgrhs", "rhs", nrows, rowind, rhs,
+    return changeEach(
+        prob, "NVRAchgrhs", Kind::Row, "rhs", nrows, rowind, rhs,
         [&](int row, double v) {
-            return isNaN(v) ? probError(prob, NVRA_RC_INVALID,
-                                        "Row %d: the right-hand side is NaN", row)
-                            : 0;
+            return isNaN(v)
+                       ? probError(prob, NVRA_RC_INVALID, "Row %d: the right-hand side is NaN", row)
+                       : 0;
         },
         [](Model &m, int row, double v) { m.rhs[row] = storeBound(v); });
 }
 
 int NVRAchgrhsrange(NVRAprob prob, int nrows, const int rowind[], const double range[]) {
-    return changeRows(
-        prob, "NVRAchgrhsrange", "range", nrows, rowind, range,
+    return changeEach(
+        prob, "NVRAchgrhsrange", Kind::Row, "range", nrows, rowind, range,
         [&](int row, double v) {
             if (isNaN(v)) return probError(prob, NVRA_RC_INVALID, "Row %d: the range is NaN", row);
             if (prob->model.rowtype[row] == 'N')
@@ -247,8 +243,8 @@ int NVRAchgrhsrange(NVRAprob prob, int nrows, const int rowind[], const double r
 }
 
 int NVRAchgrowtype(NVRAprob prob, int nrows, const int rowind[], const char rowtype[]) {
-    return changeRows(
-        prob, "NVRAchgrowtype", "rowtype", nrows, rowind, rowtype,
+    return changeEach(
+        prob, "NVRAchgrowtype", Kind::Row, "rowtype", nrows, rowind, rowtype,
         [&](int row, char t) { return checkRowData(prob, row, t, 0.0, 0.0); },
         [](Model &m, int row, char t) {
             if (t != 'R') m.range[row] = 0.0; // a row that becomes 'R' keeps its range, if any
@@ -261,8 +257,8 @@ int NVRAgetrows(NVRAprob prob, int start[], int colind[], double colcoef[], int 
     return getRows(prob, "NVRAgetrows", start, colind, colcoef, maxcoefs, ncoefs, first, last);
 }
 
-int NVRAgetrows64(NVRAprob prob, int64_t start[], int colind[], double colcoef[],
-                  int64_t maxcoefs, int64_t *ncoefs, int first, int last) {
+int NVRAgetrows64(NVRAprob prob, int64_t start[], int colind[], double colcoef[], int64_t maxcoefs,
+                  int64_t *ncoefs, int first, int last) {
     return getRows(prob, "NVRAgetrows64", start, colind, colcoef, maxcoefs, ncoefs, first, last);
 }
 

@@ -81,7 +81,8 @@ inline Snapshot snapshot(NVRAprob p, int nrows, int ncols, int nobj = 1) {
     EXPECT_EQ(NVRAgetrows64(p, s.rowStart.data(), nullptr, nullptr, 0, &n, 0, nrows - 1), 0);
     s.rowCols.resize(n);
     s.rowVals.resize(n);
-    EXPECT_EQ(NVRAgetrows64(p, nullptr, s.rowCols.data(), s.rowVals.data(), n, &n, 0, nrows - 1), 0);
+    EXPECT_EQ(NVRAgetrows64(p, nullptr, s.rowCols.data(), s.rowVals.data(), n, &n, 0, nrows - 1),
+              0);
     s.qStart.resize(ncols + 1);
     EXPECT_EQ(NVRAgetmqobj64(p, s.qStart.data(), nullptr, nullptr, 0, &n, 0, ncols - 1), 0);
     s.qCols.resize(n);
@@ -94,7 +95,8 @@ inline Snapshot snapshot(NVRAprob p, int nrows, int ncols, int nobj = 1) {
         std::vector<double> v(k);
         EXPECT_EQ(NVRAgetqrowqmatrixtriplets(p, r, &k, i.data(), j.data(), v.data()), 0);
         std::vector<double> flat;
-        for (int t = 0; t < k; ++t) flat.insert(flat.end(), {double(i[t]), double(j[t]), v[t]});
+        for (int t = 0; t < k; ++t)
+            flat.insert(flat.end(), {double(i[t]), double(j[t]), v[t]});
         s.qrows.push_back(flat);
     }
     s.indCol.resize(nrows);
@@ -138,7 +140,7 @@ inline Snapshot snapshot(NVRAprob p, int nrows, int ncols, int nobj = 1) {
 
 // A started library and one empty problem.
 class StoreTest : public ::testing::Test {
-protected:
+  protected:
     NVRAprob p = nullptr;
     void SetUp() override {
         ASSERT_EQ(NVRAinit(nullptr), 0);
@@ -153,7 +155,8 @@ protected:
     // n free columns with objective coefficients 1, 2, ... and bounds [0, 10 + j].
     void addColumns(int n) {
         std::vector<double> obj(n), lb(n, 0.0), ub(n);
-        for (int j = 0; j < n; ++j) obj[j] = j + 1, ub[j] = 10 + j;
+        for (int j = 0; j < n; ++j)
+            obj[j] = j + 1, ub[j] = 10 + j;
         ASSERT_EQ(NVRAaddcols(p, n, 0, obj.data(), nullptr, nullptr, nullptr, lb.data(), ub.data()),
                   0)
             << err();
@@ -175,7 +178,8 @@ protected:
         std::vector<double> v(n);
         EXPECT_EQ(NVRAgetrows(p, start, c.data(), v.data(), n, &n, r, r), 0) << err();
         std::vector<std::pair<int, double>> out;
-        for (int k = 0; k < n; ++k) out.emplace_back(c[k], v[k]);
+        for (int k = 0; k < n; ++k)
+            out.emplace_back(c[k], v[k]);
         return out;
     }
     // Asserts that a failing call returned code and a message containing text, and that the
@@ -186,7 +190,8 @@ protected:
         const Snapshot before = snapshot(p, nrows, ncols, nobj);
         EXPECT_EQ(call(), code) << err();
         EXPECT_NE(err().find(text), std::string::npos) << "message: " << err();
-        EXPECT_TRUE(snapshot(p, nrows, ncols, nobj) == before) << "the failed call changed the problem";
+        EXPECT_TRUE(snapshot(p, nrows, ncols, nobj) == before)
+            << "the failed call changed the problem";
     }
 };
 

@@ -105,8 +105,8 @@ TEST_F(ControlsHighs, DefaultControlsKeepTheEngineDefaults) {
         auto expected = options(fresh);
         auto actual = options(h);
         // Fixed by the library whatever the controls say.
-        expected["output_flag"] = "1";
-        expected["log_to_console"] = "0";
+        expected.insert_or_assign("output_flag", std::string("1"));
+        expected.insert_or_assign("log_to_console", std::string("0"));
         ASSERT_EQ(actual.size(), expected.size());
         for (const auto &[name, value] : expected)
             EXPECT_EQ(actual[name], value) << name << " for class " << static_cast<int>(cls);

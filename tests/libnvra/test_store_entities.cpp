@@ -13,7 +13,7 @@ using storetest::StoreTest;
 using Vec = std::vector<double>;
 
 class Entities : public StoreTest {
-protected:
+  protected:
     void SetUp() override {
         StoreTest::SetUp();
         addColumns(4);
@@ -74,8 +74,9 @@ TEST_F(Entities, BadSetsAreRefused) {
     expectRefused(NVRA_RC_INVALID, "the reference value nan of column 1 must be finite", 2, 4,
                   [&] { return NVRAaddsets(p, 1, 2, "2", &start, cols, nan); });
     const int far[] = {0, 4};
-    expectRefused(NVRA_RC_RANGE, "set 0: member column 4 is out of range: the problem has 4 columns",
-                  2, 4, [&] { return NVRAaddsets(p, 1, 2, "1", &start, far, ref); });
+    expectRefused(NVRA_RC_RANGE,
+                  "set 0: member column 4 is out of range: the problem has 4 columns", 2, 4,
+                  [&] { return NVRAaddsets(p, 1, 2, "1", &start, far, ref); });
     // The second of two sets is bad: neither is added.
     const int starts[] = {0, 1};
     expectRefused(NVRA_RC_INVALID, "set 1: invalid set type 'x'", 2, 4,
@@ -129,13 +130,15 @@ TEST_F(Entities, QuadraticRows) {
     ASSERT_EQ(NVRAgetqrowqmatrixtriplets(p, 0, &n, nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(n, 0);
     const int far = 4;
-    expectRefused(NVRA_RC_RANGE, "Coefficient 0 of the quadratic part of row 0 is on columns (4, 3)",
-                  2, 4, [&] { return NVRAaddqmatrix64(p, 0, 1, &far, &c, v); });
+    expectRefused(NVRA_RC_RANGE,
+                  "Coefficient 0 of the quadratic part of row 0 is on columns (4, 3)", 2, 4,
+                  [&] { return NVRAaddqmatrix64(p, 0, 1, &far, &c, v); });
     expectRefused(NVRA_RC_INVALID, "Null coefficient arrays for the quadratic part of row 0", 2, 4,
                   [&] { return NVRAaddqmatrix64(p, 0, 1, nullptr, &c, v); });
     expectRefused(NVRA_RC_RANGE, "Row index 2 is out of range", 2, 4,
                   [&] { return NVRAaddqmatrix64(p, 2, 1, &c, &c, v); });
-    EXPECT_EQ(NVRAgetqrowqmatrixtriplets(p, 0, nullptr, nullptr, nullptr, nullptr), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAgetqrowqmatrixtriplets(p, 0, nullptr, nullptr, nullptr, nullptr),
+              NVRA_RC_INVALID);
 }
 
 } // namespace

@@ -39,11 +39,11 @@ struct Lp {
 };
 
 class Load : public StoreTest {
-protected:
+  protected:
     Lp lp;
     int loadLp(const char *name = "lp") {
-        return NVRAloadlp64(p, name, 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, lp.start,
-                            nullptr, lp.rowind, lp.rowcoef, lp.lb, lp.ub);
+        return NVRAloadlp64(p, name, 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, lp.start, nullptr,
+                            lp.rowind, lp.rowcoef, lp.lb, lp.ub);
     }
 };
 
@@ -103,7 +103,8 @@ TEST_F(Load, AllWaysOfGivingAMatrixAgree) {
     std::vector<int> ri;
     std::vector<double> rv;
     for (auto &c : byCol) {
-        for (auto [r, v] : c) ri.push_back(r), rv.push_back(v);
+        for (auto [r, v] : c)
+            ri.push_back(r), rv.push_back(v);
         start.push_back(static_cast<int64_t>(ri.size()));
     }
     const std::vector<char> types(nrows, 'L');
@@ -124,14 +125,16 @@ TEST_F(Load, AllWaysOfGivingAMatrixAgree) {
     ASSERT_EQ(NVRAaddcols(q, ncols, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     std::vector<std::vector<std::pair<int, double>>> byRow(nrows);
     for (int j = 0; j < ncols; ++j)
-        for (auto [r, v] : byCol[j]) byRow[r].emplace_back(j, v);
+        for (auto [r, v] : byCol[j])
+            byRow[r].emplace_back(j, v);
     std::vector<int64_t> rs;
     std::vector<int> rc;
     std::vector<double> rvals;
     for (auto &r : byRow) {
         std::shuffle(r.begin(), r.end(), rng);
         rs.push_back(static_cast<int64_t>(rc.size()));
-        for (auto [c, v] : r) rc.push_back(c), rvals.push_back(v);
+        for (auto [c, v] : r)
+            rc.push_back(c), rvals.push_back(v);
     }
     ASSERT_EQ(NVRAaddrows64(q, nrows, static_cast<int64_t>(rc.size()), types.data(), rhs.data(),
                             nullptr, rs.data(), rc.data(), rvals.data()),
@@ -144,7 +147,8 @@ TEST_F(Load, AllWaysOfGivingAMatrixAgree) {
     for (int j0 : {0, 25, 50}) {
         const int k = std::min(25, ncols - j0);
         std::vector<int64_t> s;
-        for (int j = j0; j < j0 + k; ++j) s.push_back(start[j] - start[j0]);
+        for (int j = j0; j < j0 + k; ++j)
+            s.push_back(start[j] - start[j0]);
         ASSERT_EQ(NVRAaddcols64(q, k, start[j0 + k] - start[j0], nullptr, s.data(),
                                 ri.data() + start[j0], rv.data() + start[j0], nullptr, nullptr),
                   0);
@@ -153,7 +157,8 @@ TEST_F(Load, AllWaysOfGivingAMatrixAgree) {
 
     std::vector<int> order(ncols), cstart(ncols), clen(ncols), gri;
     std::vector<double> grv;
-    for (int j = 0; j < ncols; ++j) order[j] = j;
+    for (int j = 0; j < ncols; ++j)
+        order[j] = j;
     std::shuffle(order.begin(), order.end(), rng);
     for (int j : order) {
         gri.push_back(-1), grv.push_back(5); // a gap that must not be read
@@ -161,7 +166,8 @@ TEST_F(Load, AllWaysOfGivingAMatrixAgree) {
         clen[j] = static_cast<int>(byCol[j].size());
         auto entries = byCol[j];
         std::shuffle(entries.begin(), entries.end(), rng);
-        for (auto [r, v] : entries) gri.push_back(r), grv.push_back(v);
+        for (auto [r, v] : entries)
+            gri.push_back(r), grv.push_back(v);
     }
     ASSERT_EQ(NVRAloadlp(q, "m", ncols, nrows, types.data(), rhs.data(), nullptr, nullptr,
                          cstart.data(), clen.data(), gri.data(), grv.data(), nullptr, nullptr),
@@ -177,8 +183,8 @@ TEST_F(Load, EmptyLoadResetsTheModelAndKeepsSenseAndName) {
     const int c = 0;
     const double v = 1;
     ASSERT_EQ(NVRAaddobj(p, 1, &c, &v, 0, 1), 0);
-    ASSERT_EQ(NVRAloadlp(p, "", 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr),
+    ASSERT_EQ(NVRAloadlp(p, "", 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr),
               0)
         << err();
     EXPECT_EQ(probName(p), "first");
@@ -212,8 +218,9 @@ TEST_F(Load, QuadraticMixedIntegerAndQuadraticRows) {
     const int r2[] = {0, 1, 1, 0};
     const double rv[] = {1, 3, 5, 2};
     ASSERT_EQ(NVRAloadmiqcqp64(p, "all", 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, lp.start,
-                               nullptr, lp.rowind, lp.rowcoef, lp.lb, lp.ub, 4, q1, q2, qv, 3, qrows,
-                               nq, r1, r2, rv, 3, 2, ctype, ent, lim, stype, sstart, scols, sref),
+                               nullptr, lp.rowind, lp.rowcoef, lp.lb, lp.ub, 4, q1, q2, qv, 3,
+                               qrows, nq, r1, r2, rv, 3, 2, ctype, ent, lim, stype, sstart, scols,
+                               sref),
               0)
         << err();
     Snapshot s = snapshot(p, 3, 4);
@@ -268,16 +275,17 @@ TEST_F(Load, InvalidLoadsLeaveTheProblemAsItWas) {
                   [&] { return load(lp.rowind, lp.rowcoef, "LGX"); });
     const int64_t badStart[5] = {0, 2, 1, 6, 7};
     expectRefused(NVRA_RC_INVALID, "column 1 has the invalid entry range", 3, 4, [&] {
-        return NVRAloadlp64(p, "bad", 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, badStart,
-                            nullptr, lp.rowind, lp.rowcoef, lp.lb, lp.ub);
+        return NVRAloadlp64(p, "bad", 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, badStart, nullptr,
+                            lp.rowind, lp.rowcoef, lp.lb, lp.ub);
     });
     const char twice[] = {'I', 'B'};
     const int ent[] = {2, 2};
-    expectRefused(NVRA_RC_INVALID, "column 2 is listed twice among the integer entities", 3, 4, [&] {
-        return NVRAloadmip64(p, "bad", 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, lp.start,
-                             nullptr, lp.rowind, lp.rowcoef, lp.lb, lp.ub, 2, 0, twice, ent,
-                             nullptr, nullptr, nullptr, nullptr, nullptr);
-    });
+    expectRefused(
+        NVRA_RC_INVALID, "column 2 is listed twice among the integer entities", 3, 4, [&] {
+            return NVRAloadmip64(p, "bad", 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, lp.start,
+                                 nullptr, lp.rowind, lp.rowcoef, lp.lb, lp.ub, 2, 0, twice, ent,
+                                 nullptr, nullptr, nullptr, nullptr, nullptr);
+        });
     const char semi = 'S';
     expectRefused(NVRA_RC_INVALID, "has type 'S' but the array limit is null", 3, 4, [&] {
         return NVRAloadmip64(p, "bad", 4, 3, lp.rowtype, lp.rhs, lp.range, lp.obj, lp.start,

@@ -15,7 +15,8 @@ using Strings = std::vector<std::string>;
 // Names packed one after another with their zeros, as NVRAaddnames takes them.
 std::string packed(const Strings &list) {
     std::string s;
-    for (const std::string &n : list) s += n + '\0';
+    for (const std::string &n : list)
+        s += n + '\0';
     return s;
 }
 
@@ -26,11 +27,12 @@ int indexOf(NVRAprob p, int type, const char *name) {
 }
 
 class Names : public StoreTest {
-protected:
+  protected:
     void SetUp() override {
         StoreTest::SetUp();
         addColumns(12);
-        for (int r = 0; r < 3; ++r) addRow('L', r, {r}, {1.0});
+        for (int r = 0; r < 3; ++r)
+            addRow('L', r, {r}, {1.0});
     }
 };
 
@@ -53,7 +55,8 @@ TEST_F(Names, SizeQueryAndBufferChecks) {
     ASSERT_EQ(NVRAgetnamelist(p, NVRA_NAMES_ROWS, nullptr, 0, &nbytes, 0, 2), 0);
     EXPECT_EQ(nbytes, 3 + 6 + 2); // "R0", "alpha", "b" with their zeros
     char small[8];
-    EXPECT_EQ(NVRAgetnamelist(p, NVRA_NAMES_ROWS, small, sizeof small, &nbytes, 0, 2), NVRA_RC_RANGE);
+    EXPECT_EQ(NVRAgetnamelist(p, NVRA_NAMES_ROWS, small, sizeof small, &nbytes, 0, 2),
+              NVRA_RC_RANGE);
     EXPECT_NE(err().find("too small"), std::string::npos) << err();
     EXPECT_EQ(nbytes, 11); // still told how much is needed
     // An empty range needs no bytes.
@@ -69,10 +72,10 @@ TEST_F(Names, SizeQueryAndBufferChecks) {
 TEST_F(Names, LookupGivenDefaultAndUnknown) {
     const std::string list = packed({"C5", "dup", "dup"});
     ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, list.data(), 2, 4), 0);
-    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C5"), 2); // a given name wins over a default one
-    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "dup"), 3); // the lowest of equal names
-    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C7"), 7);  // default name
-    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C2"), -1); // column 2 is named: no longer "C2"
+    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C5"), 2);   // a given name wins over a default one
+    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "dup"), 3);  // the lowest of equal names
+    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C7"), 7);   // default name
+    EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C2"), -1);  // column 2 is named: no longer "C2"
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C12"), -1); // out of range
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C07"), -1); // not the default spelling
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "R1"), -1);  // a row's default name
@@ -106,23 +109,30 @@ TEST_F(Names, DeletionRenumbersGivenAndDefaultNames) {
 TEST_F(Names, BadArgumentsAreRefusedAndChangeNothing) {
     expectRefused(NVRA_RC_INVALID, "invalid name type 4", 3, 12,
                   [&] { return NVRAaddnames(p, 4, "x", 0, 0); });
-    expectRefused(NVRA_RC_RANGE, "Column range 11..12 is invalid: the problem has 12 columns", 3, 12,
-                  [&] { return NVRAaddnames(p, NVRA_NAMES_COLUMNS, packed({"a", "b"}).data(), 11, 12); });
+    expectRefused(NVRA_RC_RANGE, "Column range 11..12 is invalid: the problem has 12 columns", 3,
+                  12, [&] {
+                      return NVRAaddnames(p, NVRA_NAMES_COLUMNS, packed({"a", "b"}).data(), 11, 12);
+                  });
     expectRefused(NVRA_RC_RANGE, "Set range 0..0 is invalid: the problem has 0 sets", 3, 12,
                   [&] { return NVRAaddsetnames(p, "s", 0, 0); });
     const std::string tooLong(1024, 'n');
     expectRefused(NVRA_RC_INVALID, "The name given for column 1 is longer than 1023 bytes", 3, 12,
-                  [&] { return NVRAaddnames(p, NVRA_NAMES_COLUMNS, (packed({"ok"}) + tooLong + '\0').data(), 0, 1); });
+                  [&] {
+                      return NVRAaddnames(p, NVRA_NAMES_COLUMNS,
+                                          (packed({"ok"}) + tooLong + '\0').data(), 0, 1);
+                  });
     expectRefused(NVRA_RC_INVALID, "The name given for row 0 is not valid UTF-8", 3, 12,
                   [&] { return NVRAaddnames(p, NVRA_NAMES_ROWS, "bad\xC3", 0, 0); });
-    expectRefused(NVRA_RC_INVALID, "not valid UTF-8", 3, 12,
-                  [&] { return NVRAaddnames(p, NVRA_NAMES_ROWS, "\xED\xA0\x80", 0, 0); }); // surrogate
+    expectRefused(NVRA_RC_INVALID, "not valid UTF-8", 3, 12, [&] {
+        return NVRAaddnames(p, NVRA_NAMES_ROWS, "\xED\xA0\x80", 0, 0);
+    }); // surrogate
     expectRefused(NVRA_RC_INVALID, "the array names is null", 3, 12,
                   [&] { return NVRAaddnames(p, NVRA_NAMES_ROWS, nullptr, 0, 0); });
     // The longest valid name and every UTF-8 width are accepted.
     const std::string longest(1023, 'n');
     ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, longest.c_str(), 0, 0), 0);
-    ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 1, 1), 0);
+    ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", 1, 1),
+              0);
     EXPECT_EQ(names(p, NVRA_NAMES_COLUMNS, 0, 0), (Strings{longest}));
     int i = 0;
     EXPECT_EQ(NVRAgetindex(p, NVRA_NAMES_COLUMNS, nullptr, &i), NVRA_RC_INVALID);
@@ -153,17 +163,21 @@ TEST(NamesLarge, MostlyUnnamedThenFullyNamed) {
     const int n = 200000;
     ASSERT_EQ(NVRAaddcols(p, n, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     for (int j = 0; j < n; j += 20000)
-        ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, ("far" + std::to_string(j)).c_str(), j, j), 0);
+        ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, ("far" + std::to_string(j)).c_str(), j, j),
+                  0);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "far180000"), 180000);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "C199999"), 199999);
-    EXPECT_EQ(names(p, NVRA_NAMES_COLUMNS, 19999, 20001), (Strings{"C19999", "far20000", "C20001"}));
+    EXPECT_EQ(names(p, NVRA_NAMES_COLUMNS, 19999, 20001),
+              (Strings{"C19999", "far20000", "C20001"}));
     std::string all;
-    for (int j = 0; j < n; ++j) all += "x(" + std::to_string(j) + ")" + '\0';
+    for (int j = 0; j < n; ++j)
+        all += "x(" + std::to_string(j) + ")" + '\0';
     ASSERT_EQ(NVRAaddnames(p, NVRA_NAMES_COLUMNS, all.data(), 0, n - 1), 0);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "x(123456)"), 123456);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "far20000"), -1);
     std::vector<int> del;
-    for (int j = 0; j < n; j += 2) del.push_back(j);
+    for (int j = 0; j < n; j += 2)
+        del.push_back(j);
     ASSERT_EQ(NVRAdelcols(p, static_cast<int>(del.size()), del.data()), 0);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "x(123457)"), 61728);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "x(123456)"), -1);

@@ -13,7 +13,7 @@ using storetest::StoreTest;
 using Vec = std::vector<double>;
 
 class Objective : public StoreTest {
-protected:
+  protected:
     void SetUp() override {
         StoreTest::SetUp();
         addColumns(3); // objective 1, 2, 3
@@ -39,14 +39,16 @@ protected:
             int s32[4], n32 = 0;
             std::vector<int> c32(n);
             Vec v32(n);
-            EXPECT_EQ(NVRAgetmqobj(p, s32, c32.data(), v32.data(), static_cast<int>(n), &n32, 0, 2), 0);
+            EXPECT_EQ(NVRAgetmqobj(p, s32, c32.data(), v32.data(), static_cast<int>(n), &n32, 0, 2),
+                      0);
             EXPECT_EQ(n32, n);
             EXPECT_EQ(c32, c);
             EXPECT_EQ(v32, v);
         }
         std::vector<Vec> out;
         for (int j = 0; j < 3; ++j)
-            for (int64_t t = start[j]; t < start[j + 1]; ++t) out.push_back({double(j), double(c[t]), v[t]});
+            for (int64_t t = start[j]; t < start[j + 1]; ++t)
+                out.push_back({double(j), double(c[t]), v[t]});
         return out;
     }
 };
@@ -102,7 +104,8 @@ TEST_F(Objective, QuadraticObjective) {
     auto before = qobj();
     std::vector<int> a, b;
     Vec w;
-    for (auto &t : before) a.push_back(int(t[0])), b.push_back(int(t[1])), w.push_back(t[2]);
+    for (auto &t : before)
+        a.push_back(int(t[0])), b.push_back(int(t[1])), w.push_back(t[2]);
     ASSERT_EQ(NVRAchgmqobj(p, int(a.size()), a.data(), b.data(), w.data()), 0);
     EXPECT_EQ(qobj(), before);
     // Columns 1..2 alone, and a buffer that is too small.
@@ -153,18 +156,24 @@ TEST_F(Objective, MultipleObjectivesAndControls) {
     EXPECT_EQ(o2, (Vec{3, 0, 9, 0, 0}));
 
     // Errors name the id and the bounds, and change nothing.
-    expectRefused(NVRA_RC_INVALID, "Objective control 20002 (weight) is a double", 0, 4,
-                  [&] { return NVRAsetobjintcontrol(p, 1, NVRA_OBJCONTROL_WEIGHT, 1); }, 4);
-    expectRefused(NVRA_RC_INVALID, "Unknown objective control 20006", 0, 4,
-                  [&] { return NVRAsetobjdblcontrol(p, 1, 20006, 1); }, 4);
-    expectRefused(NVRA_RC_INVALID, "Value -1 is out of range for objective control 20003 (abstol)",
-                  0, 4, [&] { return NVRAsetobjdblcontrol(p, 1, NVRA_OBJCONTROL_ABSTOL, -1); }, 4);
-    expectRefused(NVRA_RC_RANGE, "Objective index 5 is out of range: the problem has 4 objectives",
-                  0, 4, [&] { return NVRAchgobjn(p, 5, 1, &c1, &v1); }, 4);
-    expectRefused(NVRA_RC_INVALID, "weight nan is out of range", 0, 4,
-                  [&] { return NVRAaddobj(p, 1, &c1, &v1, 0, NAN); }, 4);
-    expectRefused(NVRA_RC_RANGE, "Column index -1 is out of range", 0, 4,
-                  [&] { return NVRAaddobj(p, 1, &m1, &v1, 0, 1); }, 4);
+    expectRefused(
+        NVRA_RC_INVALID, "Objective control 20002 (weight) is a double", 0, 4,
+        [&] { return NVRAsetobjintcontrol(p, 1, NVRA_OBJCONTROL_WEIGHT, 1); }, 4);
+    expectRefused(
+        NVRA_RC_INVALID, "Unknown objective control 20006", 0, 4,
+        [&] { return NVRAsetobjdblcontrol(p, 1, 20006, 1); }, 4);
+    expectRefused(
+        NVRA_RC_INVALID, "Value -1 is out of range for objective control 20003 (abstol)", 0, 4,
+        [&] { return NVRAsetobjdblcontrol(p, 1, NVRA_OBJCONTROL_ABSTOL, -1); }, 4);
+    expectRefused(
+        NVRA_RC_RANGE, "Objective index 5 is out of range: the problem has 4 objectives", 0, 4,
+        [&] { return NVRAchgobjn(p, 5, 1, &c1, &v1); }, 4);
+    expectRefused(
+        NVRA_RC_INVALID, "weight nan is out of range", 0, 4,
+        [&] { return NVRAaddobj(p, 1, &c1, &v1, 0, NAN); }, 4);
+    expectRefused(
+        NVRA_RC_RANGE, "Column index -1 is out of range", 0, 4,
+        [&] { return NVRAaddobj(p, 1, &m1, &v1, 0, 1); }, 4);
     EXPECT_EQ(NVRAgetobjintcontrol(p, 4, NVRA_OBJCONTROL_PRIORITY, &pri), NVRA_RC_RANGE);
     EXPECT_NE(err().find("Objective index 4 is out of range: the problem has 4 objectives"),
               std::string::npos)

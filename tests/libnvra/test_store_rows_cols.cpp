@@ -13,7 +13,7 @@ using storetest::StoreTest;
 using Row = std::vector<std::pair<int, double>>;
 
 class RowsCols : public StoreTest {
-protected:
+  protected:
     void SetUp() override {
         StoreTest::SetUp();
         addColumns(4);
@@ -68,7 +68,8 @@ TEST_F(RowsCols, AddRows32And64Agree) {
     ASSERT_EQ(NVRAgetrows64(p, s6, nullptr, nullptr, 0, &n6, 0, 1), 0);
     EXPECT_EQ(n, 3);
     EXPECT_EQ(n6, 3);
-    EXPECT_EQ((std::vector<int64_t>{s[0], s[1], s[2]}), (std::vector<int64_t>{s6[0], s6[1], s6[2]}));
+    EXPECT_EQ((std::vector<int64_t>{s[0], s[1], s[2]}),
+              (std::vector<int64_t>{s6[0], s6[1], s6[2]}));
     EXPECT_EQ(NVRAdestroyprob(q), 0);
 }
 
@@ -144,7 +145,8 @@ TEST_F(RowsCols, BoundsTypesAndLimits) {
     ASSERT_EQ(NVRAgetlb(p, lb, 0, 2), 0);
     ASSERT_EQ(NVRAgetub(p, ub, 0, 2), 0);
     EXPECT_EQ((std::vector<double>(lb, lb + 3)), (std::vector<double>{-5, 3, 0}));
-    EXPECT_EQ((std::vector<double>(ub, ub + 3)), (std::vector<double>{10, 3, 1e20})); // later wins; infinity clamps
+    EXPECT_EQ((std::vector<double>(ub, ub + 3)),
+              (std::vector<double>{10, 3, 1e20})); // later wins; infinity clamps
     const int tc[] = {0, 1, 2, 3};
     const char types[] = {'B', 'I', 'S', 'P'};
     ASSERT_EQ(NVRAchgcoltype(p, 4, tc, types), 0);
@@ -168,16 +170,16 @@ TEST_F(RowsCols, BoundsTypesAndLimits) {
     char et[4];
     int ec[4];
     double el[4];
-    ASSERT_EQ(NVRAgetmipentities64(p, nullptr, nullptr, et, ec, el, nullptr, nullptr, nullptr,
-                                   nullptr),
-              0);
+    ASSERT_EQ(
+        NVRAgetmipentities64(p, nullptr, nullptr, et, ec, el, nullptr, nullptr, nullptr, nullptr),
+        0);
     EXPECT_EQ(std::string(et, 4), "BISP");
     EXPECT_EQ((std::vector<double>(el, el + 4)), (std::vector<double>{0, 0, 4, 6}));
 }
 
 TEST_F(RowsCols, RhsRangeAndRowTypeRules) {
-    addRow('L', 10, {0}, {1});    // upper end 10
-    addRow('G', 10, {0}, {1});    // lower end 10
+    addRow('L', 10, {0}, {1}); // upper end 10
+    addRow('G', 10, {0}, {1}); // lower end 10
     addRow('E', 10, {0}, {1});
     addRow('R', 10, {0}, {1}, 4); // [6, 10]
     addRow('L', 10, {0}, {1});
@@ -250,22 +252,27 @@ TEST_F(RowsCols, BadArgumentsAreRefusedAndChangeNothing) {
     const char L = 'L', X = 'x';
     const double one = 1, nan = std::nan("");
     const int s0 = 0, s1 = 1, c0 = 0, c9 = 9;
-    expectRefused(NVRA_RC_RANGE, "coefficient 0 (new row 0) is in column 9: the problem has 4 columns",
-                  1, 4, [&] { return NVRAaddrows(p, 1, 1, &L, &one, nullptr, &s0, &c9, &one); });
-    expectRefused(NVRA_RC_INVALID, "invalid row type 'x'", 1, 4,
-                  [&] { return NVRAaddrows(p, 1, 0, &X, &one, nullptr, nullptr, nullptr, nullptr); });
-    expectRefused(NVRA_RC_INVALID, "the right-hand side is NaN", 1, 4,
-                  [&] { return NVRAaddrows(p, 1, 0, &L, &nan, nullptr, nullptr, nullptr, nullptr); });
+    expectRefused(NVRA_RC_RANGE,
+                  "coefficient 0 (new row 0) is in column 9: the problem has 4 columns", 1, 4,
+                  [&] { return NVRAaddrows(p, 1, 1, &L, &one, nullptr, &s0, &c9, &one); });
+    expectRefused(NVRA_RC_INVALID, "invalid row type 'x'", 1, 4, [&] {
+        return NVRAaddrows(p, 1, 0, &X, &one, nullptr, nullptr, nullptr, nullptr);
+    });
+    expectRefused(NVRA_RC_INVALID, "the right-hand side is NaN", 1, 4, [&] {
+        return NVRAaddrows(p, 1, 0, &L, &nan, nullptr, nullptr, nullptr, nullptr);
+    });
     const char R = 'R';
     const double neg = -1;
     expectRefused(NVRA_RC_INVALID, "must be >= 0", 1, 4,
                   [&] { return NVRAaddrows(p, 1, 0, &R, &one, &neg, nullptr, nullptr, nullptr); });
     expectRefused(NVRA_RC_INVALID, "start[0] is 1: it must be 0", 1, 4,
                   [&] { return NVRAaddrows(p, 1, 1, &L, &one, nullptr, &s1, &c0, &one); });
-    expectRefused(NVRA_RC_INVALID, "the array rhs is null", 1, 4,
-                  [&] { return NVRAaddrows(p, 1, 0, &L, nullptr, nullptr, nullptr, nullptr, nullptr); });
-    expectRefused(NVRA_RC_INVALID, "the number of rows is negative (-1)", 1, 4,
-                  [&] { return NVRAaddrows(p, -1, 0, &L, &one, nullptr, nullptr, nullptr, nullptr); });
+    expectRefused(NVRA_RC_INVALID, "the array rhs is null", 1, 4, [&] {
+        return NVRAaddrows(p, 1, 0, &L, nullptr, nullptr, nullptr, nullptr, nullptr);
+    });
+    expectRefused(NVRA_RC_INVALID, "the number of rows is negative (-1)", 1, 4, [&] {
+        return NVRAaddrows(p, -1, 0, &L, &one, nullptr, nullptr, nullptr, nullptr);
+    });
     expectRefused(NVRA_RC_INVALID, "1 coefficients given for no rows", 1, 4,
                   [&] { return NVRAaddrows(p, 0, 1, &L, &one, nullptr, &s0, &c0, &one); });
     const int64_t bad[] = {0, 3};
@@ -279,8 +286,9 @@ TEST_F(RowsCols, BadArgumentsAreRefusedAndChangeNothing) {
         const int r3 = 3;
         return NVRAaddcols(p, 1, 1, nullptr, &s0, &r3, &one, nullptr, nullptr);
     });
-    expectRefused(NVRA_RC_INVALID, "a bound of new column 0 is NaN", 1, 4,
-                  [&] { return NVRAaddcols(p, 1, 0, nullptr, nullptr, nullptr, nullptr, &nan, nullptr); });
+    expectRefused(NVRA_RC_INVALID, "a bound of new column 0 is NaN", 1, 4, [&] {
+        return NVRAaddcols(p, 1, 0, nullptr, nullptr, nullptr, nullptr, &nan, nullptr);
+    });
     expectRefused(NVRA_RC_INVALID, "invalid bound type 'x'", 1, 4,
                   [&] { return NVRAchgbounds(p, 1, &c0, &X, &one); });
     expectRefused(NVRA_RC_RANGE, "Column index 9 is out of range: the problem has 4 columns", 1, 4,
@@ -295,7 +303,8 @@ TEST_F(RowsCols, BadArgumentsAreRefusedAndChangeNothing) {
                   [&] { return NVRAchgrowtype(p, 1, &s0, &X); });
     double out[4];
     EXPECT_EQ(NVRAgetlb(p, out, 2, 4), NVRA_RC_RANGE);
-    EXPECT_NE(err().find("Column range 2..4 is invalid: the problem has 4 columns"), std::string::npos);
+    EXPECT_NE(err().find("Column range 2..4 is invalid: the problem has 4 columns"),
+              std::string::npos);
     EXPECT_EQ(NVRAgetrhs(p, out, 0, -2), NVRA_RC_RANGE);
     EXPECT_EQ(NVRAgetlb(p, out, 4, 3), 0); // the empty range at the end
     EXPECT_EQ(NVRAgetub(p, nullptr, 0, 0), NVRA_RC_INVALID);
