@@ -147,9 +147,10 @@ int checkStructure(const Compressed &s) {
 }
 
 int readMatrix(PyObject *m, Compressed *s) {
-    if (readFormat(m, s) != 0 || readDtype(m) != 0 || readShape(m, s) != 0) return -1;
+    if (readFormat(m, s) != 0 || readShape(m, s) != 0) return -1;
     Ref data = vectorAttribute(m, "data");
-    Ref indices = data ? vectorAttribute(m, "indices") : Ref();
+    if (!data || readDtype(m) != 0) return -1;
+    Ref indices = vectorAttribute(m, "indices");
     Ref indptr = indices ? vectorAttribute(m, "indptr") : Ref();
     if (!indptr) return -1;
     if (!isInt32(indices) || !isInt32(indptr)) {
