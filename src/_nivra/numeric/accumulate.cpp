@@ -61,8 +61,6 @@ void shrink(linmap *m) {
 
 } // namespace
 
-int ExpressionAccumulator::kindOf(PyObject *o) { return exprKindOf(o); }
-
 bool ExpressionAccumulator::isExpressionOrEmpty() const { return !obj_ || expression_Check(obj_); }
 
 PyObject *ExpressionAccumulator::take() {

@@ -13,6 +13,9 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include "model/operand.h"
+#include "model/var.h"
+
 struct problem_s;
 struct expression_s;
 
@@ -52,7 +55,8 @@ private:
     Py_ssize_t terms_ = 0;
 
     bool isExpressionOrEmpty() const;
-    static int kindOf(PyObject *o);
+    // Variables first: they are what numeric arrays are mostly multiplied with.
+    static int kindOf(PyObject *o) { return var_Check(o) ? kVar : exprKindOf(o); }
     int scaled(double c, PyObject *o, int kind, bool numberFirst);
     int general(PyObject *a, PyObject *b);
     int generalSum(PyObject *o);
