@@ -46,6 +46,8 @@ def test_every_collection_form_gives_the_same_sum(xs):
     assert str(nivra.Sum(*terms)) == expected
     assert str(nivra.Sum(set(xs))) == "x0 + x1 + x2 + x3"
     assert str(nivra.Sum(var_array(xs, (2, 2)))) == "x0 + x1 + x2 + x3"
+    r = nivra.Sum([3, np.array([1.0, 2.0])])  # a number and a numeric array: an array of numbers
+    assert r.dtype == float and r.tolist() == [4.0, 5.0]
 
 
 def test_numeric_arrays(xs):

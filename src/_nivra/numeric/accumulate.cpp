@@ -172,7 +172,10 @@ int ExpressionAccumulator::general(PyObject *a, PyObject *b) {
 }
 
 int ExpressionAccumulator::add(PyObject *o, int kind) {
-    if (!isExpressionOrEmpty() || kind < 0 || kind == kNonlinear) return generalSum(o);
+    // A number that starts the result stays a number, as the general addition makes it: a
+    // number followed by a numeric array sums to an array of numbers.
+    if (!isExpressionOrEmpty() || kind < 0 || kind == kNonlinear || (!obj_ && kind == kConst))
+        return generalSum(o);
     return scaled(1.0, o, kind, true);
 }
 
