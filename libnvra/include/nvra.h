@@ -94,13 +94,20 @@ NVRA_API int NVRA_ge_message(NVRAobject obj, const char *msg, int msgtype, int m
 NVRA_API int NVRAgetobjecttypename(NVRAobject obj, const char **name);
 
 
-/* ---- problems ---------------------------------------------------------------------------- */
+/* ---- problems ---------------------------------------------------------------------------- *
+ * Every NVRA function that takes a problem first validates the handle (NVRA_RC_MISUSE for a
+ * null, freed or foreign handle, reported through NVRA_ge_getlasterror) and clears the
+ * problem's last error; a failure leaves a specific message there and leaves the problem as it
+ * was. While a problem is being solved, calls that change its model or controls fail with
+ * NVRA_RC_BUSY; queries are answered. Array arguments documented "or NULL" may be null. */
 
 /* Problem message callback: msg is one line without its newline, len its length; msgtype 1
  * information, 2 detail, 3 warning, 4 error; 0 or below asks the receiver to flush. */
 typedef void (*NVRAcbmessage)(NVRAprob prob, void *data, const char *msg, int len, int msgtype);
 
+/* A new problem: empty model named "noname", minimising, default controls, no solution. */
 NVRA_API int NVRAcreateprob(NVRAprob *prob);
+/* Fails with NVRA_RC_BUSY while the problem is being solved. */
 NVRA_API int NVRAdestroyprob(NVRAprob prob);
 /* Last error message of the problem into buf (bufsize bytes, including the zero); an empty
  * string when the last call succeeded. */
@@ -109,54 +116,509 @@ NVRA_API int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize);
 NVRA_API int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority);
 /* Removes every registration of (f, data); a NULL f or data matches any. */
 NVRA_API int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data);
-/* Asks a running solve to stop at its next opportunity; safe from any thread. */
+/* Asks a running solve to stop at its next opportunity; safe from any thread (Ctrl-C during a
+ * solve sets the same request). The solve ends with solve status NVRA_SOLVESTATUS_STOPPED and stop status
+ * NVRA_STOP_INTERRUPT, keeping the best solution found. A request made while no solve runs is
+ * forgotten when the next solve starts. */
 NVRA_API int NVRAinterrupt(NVRAprob prob, int reason);
 
+/* Replaces dest's model by a copy of src's (rows, columns, matrix, objectives and their
+ * controls, quadratic parts, sets, indicators, names, sense) and dest's controls by src's.
+ * probname NULL or "" keeps src's problem name. The solution, callbacks and message callbacks
+ * are not copied; dest's solution is discarded. */
+NVRA_API int NVRAcopyprob(NVRAprob dest, NVRAprob src, const char *probname);
+/* Sets every control of dest to its value in src. */
+NVRA_API int NVRAcopycontrols(NVRAprob dest, NVRAprob src);
 
-/* ---- columns, rows and names (0-based; ranges first..last are inclusive) ------------------ */
+NVRA_API int NVRAsetprobname(NVRAprob prob, const char *probname);
+/* The problem name into name, which must hold NVRA_ATTR_PROBNAMELENGTH (1158) bytes (the name
+ * with its terminating zero). */
+NVRA_API int NVRAgetprobname(NVRAprob prob, char *name);
 
-/* Name kinds of NVRAaddnames, NVRAgetnamelist and NVRAgetindex. */
-#define NVRA_NAMES_ROWS 1
-#define NVRA_NAMES_COLUMNS 2
-#define NVRA_NAMES_SETS 3
+/* ---- loading a whole problem --------------------------------------------------------------
+ * A load replaces the model: rows, columns, matrix, objective 0 and its constant (set to 0),
+ * objectives 1..k (removed), quadratic parts, sets, indicators and all names; it keeps the
+ * objective sense and the controls. Columns are given column-wise: column j has collen[j]
+ * entries from start[j], or, with collen NULL, the entries start[j] .. start[j+1]-1 (start then
+ * has ncols + 1 entries). Arrays may be NULL when their count is 0; range NULL means 0 for every
+ * row (only 'R' rows read it); objcoef NULL means 0; lb NULL means 0; ub NULL means infinity.
+ * The data of every class is stored; classes the engine cannot solve fail at optimisation.
+ *
+ * Quadratic objective (…qp… loaders): nobjqcoefs triplets (objqcol1, objqcol2, objqcoef) of the
+ * symmetric matrix Q of the objective term 0.5 x'Qx: (i, j, v) and (j, i, v) name the same
+ * element; a diagonal triplet (i, i, v) gives 0.5 v x_i^2, an off-diagonal one v x_i x_j.
+ * Duplicates are summed.
+ * Quadratic rows (…qcqp… loaders): nqrows rows qrowind[k], row k having nrowqcoefs[k] triplets
+ * taken in turn from (rowqcol1, rowqcol2, rowqcoef), in the convention of NVRAaddqmatrix64.
+ * Integer entities (…mip… loaders): nentities columns entind[k] get type coltype[k] ('B', 'I',
+ * 'S', 'R', 'P') and, for 'S', 'R', 'P', the threshold limit[k] (limit may be NULL when no such
+ * column is given); nsets sets in the form of NVRAaddsets64 with setstart of nsets entries. */
+NVRA_API int NVRAloadlp(NVRAprob prob, const char *probname, int ncols, int nrows,
+                        const char rowtype[], const double rhs[], const double range[],
+                        const double objcoef[], const int start[], const int collen[],
+                        const int rowind[], const double rowcoef[], const double lb[],
+                        const double ub[]);
+NVRA_API int NVRAloadlp64(NVRAprob prob, const char *probname, int ncols, int nrows,
+                          const char rowtype[], const double rhs[], const double range[],
+                          const double objcoef[], const int64_t start[], const int collen[],
+                          const int rowind[], const double rowcoef[], const double lb[],
+                          const double ub[]);
+NVRA_API int NVRAloadqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
+                          const char rowtype[], const double rhs[], const double range[],
+                          const double objcoef[], const int64_t start[], const int collen[],
+                          const int rowind[], const double rowcoef[], const double lb[],
+                          const double ub[], int64_t nobjqcoefs, const int objqcol1[],
+                          const int objqcol2[], const double objqcoef[]);
+NVRA_API int NVRAloadmip64(NVRAprob prob, const char *probname, int ncols, int nrows,
+                           const char rowtype[], const double rhs[], const double range[],
+                           const double objcoef[], const int64_t start[], const int collen[],
+                           const int rowind[], const double rowcoef[], const double lb[],
+                           const double ub[], int nentities, int nsets, const char coltype[],
+                           const int entind[], const double limit[], const char settype[],
+                           const int64_t setstart[], const int setind[], const double refval[]);
+NVRA_API int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
+                            const char rowtype[], const double rhs[], const double range[],
+                            const double objcoef[], const int64_t start[], const int collen[],
+                            const int rowind[], const double rowcoef[], const double lb[],
+                            const double ub[], int64_t nobjqcoefs, const int objqcol1[],
+                            const int objqcol2[], const double objqcoef[], int nentities,
+                            int nsets, const char coltype[], const int entind[],
+                            const double limit[], const char settype[], const int64_t setstart[],
+                            const int setind[], const double refval[]);
+NVRA_API int NVRAloadqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
+                            const char rowtype[], const double rhs[], const double range[],
+                            const double objcoef[], const int64_t start[], const int collen[],
+                            const int rowind[], const double rowcoef[], const double lb[],
+                            const double ub[], int64_t nobjqcoefs, const int objqcol1[],
+                            const int objqcol2[], const double objqcoef[], int nqrows,
+                            const int qrowind[], const int64_t nrowqcoefs[], const int rowqcol1[],
+                            const int rowqcol2[], const double rowqcoef[]);
+NVRA_API int NVRAloadmiqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
+                              const char rowtype[], const double rhs[], const double range[],
+                              const double objcoef[], const int64_t start[], const int collen[],
+                              const int rowind[], const double rowcoef[], const double lb[],
+                              const double ub[], int64_t nobjqcoefs, const int objqcol1[],
+                              const int objqcol2[], const double objqcoef[], int nqrows,
+                              const int qrowind[], const int64_t nrowqcoefs[],
+                              const int rowqcol1[], const int rowqcol2[], const double rowqcoef[],
+                              int nentities, int nsets, const char coltype[], const int entind[],
+                              const double limit[], const char settype[],
+                              const int64_t setstart[], const int setind[],
+                              const double refval[]);
+
+/* ---- rows and columns (0-based; ranges first..last are inclusive) --------------------------
+ * Coefficient lists: entries with a value of 0 are dropped; duplicate indices within one row
+ * (or column) are summed. Row form: 'L' row <= rhs; 'G' row >= rhs; 'E' row = rhs; 'R'
+ * rhs - range <= row <= rhs (range >= 0); 'N' free. |value| >= 1e20 is infinite. */
+
+/* Appends nrows rows: row i has the entries start[i] .. start[i+1]-1 of colind and rowcoef (the
+ * last row ends at ncoefs; start has nrows entries, a further entry is not read). range NULL
+ * means 0.
+ * New rows are unnamed and carry no quadratic part or indicator. */
+NVRA_API int NVRAaddrows(NVRAprob prob, int nrows, int ncoefs, const char rowtype[],
+                         const double rhs[], const double range[], const int start[],
+                         const int colind[], const double rowcoef[]);
+NVRA_API int NVRAaddrows64(NVRAprob prob, int nrows, int64_t ncoefs, const char rowtype[],
+                           const double rhs[], const double range[], const int64_t start[],
+                           const int colind[], const double rowcoef[]);
+/* Appends ncols continuous, unnamed columns; column j has the entries start[j] ..
+ * start[j+1]-1 (the last ends at ncoefs). objcoef NULL means 0; start, rowind and rowcoef may
+ * be NULL when ncoefs is 0; lb NULL means 0, ub NULL means infinity. */
+NVRA_API int NVRAaddcols(NVRAprob prob, int ncols, int ncoefs, const double objcoef[],
+                         const int start[], const int rowind[], const double rowcoef[],
+                         const double lb[], const double ub[]);
+NVRA_API int NVRAaddcols64(NVRAprob prob, int ncols, int64_t ncoefs, const double objcoef[],
+                           const int64_t start[], const int rowind[], const double rowcoef[],
+                           const double lb[], const double ub[]);
+/* Deletes the listed rows (columns) in any order; a repeated index is an error (nothing is
+ * deleted). Later rows (columns) move down, and everything that refers to them (matrix,
+ * quadratic parts, sets, indicators, objectives, names) is renumbered; set members and
+ * quadratic entries of deleted columns are removed. */
+NVRA_API int NVRAdelrows(NVRAprob prob, int nrows, const int rowind[]);
+NVRA_API int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]);
 
 NVRA_API int NVRAgetlb(NVRAprob prob, double lb[], int first, int last);
 NVRA_API int NVRAgetub(NVRAprob prob, double ub[], int first, int last);
-/* bndtype[k] is 'L' (lower), 'U' (upper) or 'B' (both) for column colind[k]. */
+/* bndtype[k] is 'L' (lower), 'U' (upper) or 'B' (both) for column colind[k]; entries are
+ * applied in order (a later entry for the same column wins). */
 NVRA_API int NVRAchgbounds(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
                            const double bndval[]);
-/* Threshold (global limit) of semi-continuous, semi-integer and partially integer columns. */
+/* Threshold (global limit) of semi-continuous, semi-integer and partially integer columns;
+ * stored for any column, used by those types only. */
 NVRA_API int NVRAchgglblimit(NVRAprob prob, int ncols, const int colind[], const double limit[]);
 NVRA_API int NVRAgetcoltype(NVRAprob prob, char coltype[], int first, int last);
 /* Changing a column to 'B' also sets its bounds to [0, 1]. */
 NVRA_API int NVRAchgcoltype(NVRAprob prob, int ncols, const int colind[], const char coltype[]);
 
 NVRA_API int NVRAgetrhs(NVRAprob prob, double rhs[], int first, int last);
+/* The width of each row's interval: the range of 'R' rows, 0 for 'E' rows, 1e20 for 'L', 'G'
+ * and 'N' rows. */
 NVRA_API int NVRAgetrhsrange(NVRAprob prob, double range[], int first, int last);
 NVRA_API int NVRAgetrowtype(NVRAprob prob, char rowtype[], int first, int last);
+/* For an 'R' row the range is kept (both ends move). */
 NVRA_API int NVRAchgrhs(NVRAprob prob, int nrows, const int rowind[], const double rhs[]);
+/* Makes each row an 'R' row of width |range|. With range >= 0, 'L', 'E' and 'R' rows keep their
+ * upper end and 'G' rows their lower end; with range < 0, 'E', 'R' and 'G' rows keep their
+ * lower end and 'L' rows their upper end. An 'N' row is an error. */
 NVRA_API int NVRAchgrhsrange(NVRAprob prob, int nrows, const int rowind[], const double range[]);
+/* Keeps rhs; a row that becomes 'R' gets range 0 unless it already was 'R'. */
 NVRA_API int NVRAchgrowtype(NVRAprob prob, int nrows, const int rowind[], const char rowtype[]);
+
+/* Sets one matrix element (0 removes it). */
+NVRA_API int NVRAchgcoef(NVRAprob prob, int row, int col, double coef);
+/* Sets ncoefs elements in order (a later entry for the same element wins). */
+NVRA_API int NVRAchgmcoef(NVRAprob prob, int ncoefs, const int rowind[], const int colind[],
+                          const double rowcoef[]);
+NVRA_API int NVRAgetcoef(NVRAprob prob, int row, int col, double *coef);
+/* Rows first..last in row-wise form: start (last - first + 2 entries, or NULL) receives the
+ * offsets, colind and colcoef the entries of each row in increasing column order; *ncoefs the
+ * number of entries. With colind and colcoef NULL (or maxcoefs 0) only *ncoefs (and start, if
+ * given) is computed; otherwise maxcoefs must be at least the number of entries
+ * (NVRA_RC_RANGE, with *ncoefs set to that number). */
+NVRA_API int NVRAgetrows(NVRAprob prob, int start[], int colind[], double colcoef[],
+                         int maxcoefs, int *ncoefs, int first, int last);
+NVRA_API int NVRAgetrows64(NVRAprob prob, int64_t start[], int colind[], double colcoef[],
+                           int64_t maxcoefs, int64_t *ncoefs, int first, int last);
+/* Columns first..last in column-wise form, as NVRAgetrows64. */
+NVRA_API int NVRAgetcols64(NVRAprob prob, int64_t start[], int rowind[], double rowcoef[],
+                           int64_t maxcoefs, int64_t *ncoefs, int first, int last);
+
+/* ---- objective ----------------------------------------------------------------------------
+ * The objective is c'x + 0.5 x'Qx + constant. Column index -1 in NVRAchgobj, NVRAgetobj,
+ * NVRAchgobjn and NVRAgetobjn addresses the objective's right-hand side, the negative of its
+ * constant: NVRAchgobj with index -1 and value -4 gives the constant +4. */
+
+/* Sets ncols coefficients; duplicate indices within one call are summed. */
+NVRA_API int NVRAchgobj(NVRAprob prob, int ncols, const int colind[], const double objcoef[]);
+/* Coefficients of columns first..last; first = -1 puts the right-hand side in objcoef[0]. */
+NVRA_API int NVRAgetobj(NVRAprob prob, double objcoef[], int first, int last);
+/* 1 minimise, -1 maximise; any other value is an error. */
+NVRA_API int NVRAchgobjsense(NVRAprob prob, int objsense);
+/* Sets elements of the quadratic objective Q (convention of the loaders above: (i, j) and
+ * (j, i) name one element; diagonal v gives 0.5 v x_i^2, off-diagonal v gives v x_i x_j).
+ * Duplicates within one call are summed; 0 removes an element. */
+NVRA_API int NVRAchgmqobj(NVRAprob prob, int ncoefs, const int objqcol1[], const int objqcol2[],
+                          const double objqcoef[]);
+NVRA_API int NVRAchgmqobj64(NVRAprob prob, int64_t ncoefs, const int objqcol1[],
+                            const int objqcol2[], const double objqcoef[]);
+/* Q over columns first..last in column-wise form: column j lists each stored element (j, k)
+ * with k >= j once, in increasing k, with its NVRAchgmqobj value (so the output fed back to
+ * NVRAchgmqobj reproduces Q). Sizes and NULL arrays as NVRAgetrows. */
+NVRA_API int NVRAgetmqobj(NVRAprob prob, int start[], int colind[], double objqcoef[],
+                          int maxcoefs, int *ncoefs, int first, int last);
+NVRA_API int NVRAgetmqobj64(NVRAprob prob, int64_t start[], int colind[], double objqcoef[],
+                            int64_t maxcoefs, int64_t *ncoefs, int first, int last);
+
+/* ---- multiple objectives -------------------------------------------------------------------
+ * Objective 0 is the objective above; objectives 1..k are further linear objectives
+ * (NVRA_ATTR_OBJECTIVES = k + 1). Each has the objective controls NVRA_OBJCONTROL_*: priority
+ * (int, default 0), weight (default 1), absolute and relative tolerance (default 0) and rhs
+ * (the objective's constant as it enters the objective; for objective 0 it is the negative of
+ * the right-hand side of NVRAchgobj index -1). objidx may equal k in NVRAchgobjn and the
+ * objective-control setters: the call then appends objective k + 1 (zero coefficients, default
+ * controls). Optimisation solves levels in decreasing priority; objectives of equal priority
+ * are blended by weight (a weight of -1 flips an objective's sense); each later level keeps the
+ * earlier levels' objective values within their absolute and relative tolerances. */
+#define NVRA_OBJCONTROL_PRIORITY 20001
+#define NVRA_OBJCONTROL_WEIGHT 20002
+#define NVRA_OBJCONTROL_ABSTOL 20003
+#define NVRA_OBJCONTROL_RELTOL 20004
+#define NVRA_OBJCONTROL_RHS 20005
+
+/* Appends an objective with the given coefficients (others 0), priority and weight. */
+NVRA_API int NVRAaddobj(NVRAprob prob, int ncols, const int colind[], const double objcoef[],
+                        int priority, double weight);
+NVRA_API int NVRAchgobjn(NVRAprob prob, int objidx, int ncols, const int colind[],
+                         const double objcoef[]);
+/* Removes objective objidx; later objectives move down. Removing objective 0 makes objective 1
+ * the new objective 0 (its coefficients, constant and controls); the only objective cannot be
+ * removed, only cleared. */
+NVRA_API int NVRAdelobj(NVRAprob prob, int objidx);
+NVRA_API int NVRAgetobjn(NVRAprob prob, int objidx, double objcoef[], int first, int last);
+NVRA_API int NVRAsetobjintcontrol(NVRAprob prob, int objidx, int control, int value);
+NVRA_API int NVRAsetobjdblcontrol(NVRAprob prob, int objidx, int control, double value);
+NVRA_API int NVRAgetobjintcontrol(NVRAprob prob, int objidx, int control, int *value);
+NVRA_API int NVRAgetobjdblcontrol(NVRAprob prob, int objidx, int control, double *value);
+
+/* ---- quadratic rows, sets, indicators, integer entities -------------------------------------*/
+
+/* Adds ncoefs triplets to the quadratic part of row: the row becomes a'x + x'Px (op) rhs with
+ * P symmetric; (i, j, v) and (j, i, v) name the same element; a diagonal triplet gives v x_i^2,
+ * an off-diagonal one 2 v x_i x_j (the product c x_i x_j is passed as c / 2). Added to existing
+ * elements; duplicates are summed. */
+NVRA_API int NVRAaddqmatrix64(NVRAprob prob, int row, int64_t ncoefs, const int rowqcol1[],
+                              const int rowqcol2[], const double rowqcoef[]);
+/* The quadratic part of row as upper-triangle triplets (i <= j) sorted by (i, j) in the
+ * convention of NVRAaddqmatrix64. With the three arrays NULL only *ncoefs is set; otherwise
+ * they must hold *ncoefs entries as returned by a preceding size query. */
+NVRA_API int NVRAgetqrowqmatrixtriplets(NVRAprob prob, int row, int *ncoefs, int rowqcol1[],
+                                        int rowqcol2[], double rowqcoef[]);
+
+/* Appends nsets special ordered sets: set k has type settype[k] ('1' or '2') and the members
+ * start[k] .. start[k+1]-1 (the last ends at nelems) of colind with their reference values
+ * refval (which order the members; they must be distinct within a set). New sets are unnamed. */
+NVRA_API int NVRAaddsets(NVRAprob prob, int nsets, int nelems, const char settype[],
+                         const int start[], const int colind[], const double refval[]);
+NVRA_API int NVRAaddsets64(NVRAprob prob, int nsets, int64_t nelems, const char settype[],
+                           const int64_t start[], const int colind[], const double refval[]);
+/* Deletes the listed sets (a repeated index is an error); later sets move down. */
+NVRA_API int NVRAdelsets(NVRAprob prob, int nsets, const int setind[]);
+
+/* Makes row rowind[k] an indicator constraint: it must hold when column colind[k] (binary) is
+ * 1 (complement 1) or 0 (complement -1); complement 0 removes the row's indicator. */
+NVRA_API int NVRAsetindicators(NVRAprob prob, int nrows, const int rowind[], const int colind[],
+                               const int complement[]);
+/* Removes the indicators of rows first..last (the rows stay). */
+NVRA_API int NVRAdelindicators(NVRAprob prob, int first, int last);
+/* For rows first..last: the indicator column (-1 when none) and complement (1, -1, or 0 when
+ * none); either array may be NULL. */
+NVRA_API int NVRAgetindicators(NVRAprob prob, int colind[], int complement[], int first,
+                               int last);
+/* The integer entities: *nentities columns of type 'B', 'I', 'S', 'R' or 'P' in increasing
+ * order with their type, index and threshold (limit; 0 for 'B' and 'I'), and the *nsets sets
+ * with type, start (nsets + 1 entries), members and reference values. Every array may be NULL;
+ * call with all NULL to learn the counts (members: start[nsets] or NVRA_ATTR_SETMEMBERS). */
+NVRA_API int NVRAgetmipentities64(NVRAprob prob, int *nentities, int *nsets, char coltype[],
+                                  int colind[], double limit[], char settype[], int64_t start[],
+                                  int setcols[], double refval[]);
+
+/* ---- names ----------------------------------------------------------------------------------
+ * Every row, column and set has a name: the one given, or its default name: "R", "C" or "S"
+ * followed by its index in decimal ("C0" is column 0), which follows the entry when it moves.
+ * Names are 1 to NVRA_MAXNAMELENGTH - 1 bytes of UTF-8; an empty name makes the entry unnamed.
+ * Names need not be unique (NVRAgetindex then finds the lowest index). */
+#define NVRA_NAMES_ROWS 1
+#define NVRA_NAMES_COLUMNS 2
+#define NVRA_NAMES_SETS 3
 
 /* Names of entries first..last of a kind, given one after another, each ending in a zero byte. */
 NVRA_API int NVRAaddnames(NVRAprob prob, int type, const char names[], int first, int last);
+/* NVRAaddnames with type NVRA_NAMES_SETS. */
+NVRA_API int NVRAaddsetnames(NVRAprob prob, const char names[], int first, int last);
 /* Names of entries first..last, each ending in a zero byte, into names (maxbytes bytes).
  * *nbytes receives the number of bytes needed; with names NULL only that size is computed.
  * Unnamed entries give their default names. */
 NVRA_API int NVRAgetnamelist(NVRAprob prob, int type, char names[], int maxbytes, int *nbytes,
                              int first, int last);
-/* Index of the entry with that name, or -1 (with success) when there is none. */
+/* The same without a size: names must hold (last - first + 1) * NVRA_ATTR_NAMELENGTH bytes. */
+NVRA_API int NVRAgetnames(NVRAprob prob, int type, char names[], int first, int last);
+/* Index of the entry with that name, or -1 (with success) when there is none. A given name
+ * wins over a default name; among equal given names the lowest index is found. */
 NVRA_API int NVRAgetindex(NVRAprob prob, int type, const char *name, int *index);
 
+/* ---- controls and attributes ----------------------------------------------------------------
+ * Controls are settings of a problem (typed 64-bit integer, double or string, each with an id
+ * and a lower-case name); attributes are read-only facts about it. The lists and their flags:
+ * bit NVRA_CA_CONTROL marks a control (else an attribute) and exactly one of NVRA_CA_INT,
+ * NVRA_CA_DOUBLE, NVRA_CA_STRING gives the type. The objective controls 20001..20005 are not
+ * listed (they are reached through the NVRA...objcontrol functions). */
+#define NVRA_CA_INT 0x1
+#define NVRA_CA_DOUBLE 0x2
+#define NVRA_CA_STRING 0x4
+#define NVRA_CA_CONTROL 0x20
+#define NVRA_CA_PERSOLVE 0x40    /* attribute recorded per solve (NVRAgetobj...attrib) */
+#define NVRA_CA_NOEFFECT 0x80    /* control stored and reported, without effect on solves */
+#define NVRA_CA_ENUM 0x100       /* integer whose values are named (see the value sets below) */
+#define NVRA_CA_OBJCONTROL 0x200 /* objective control (not in the lists) */
+
+/* Type codes of NVRAgetcontrolinfo and NVRAgetattribinfo. */
+#define NVRA_TYPE_NOTDEFINED 0
+#define NVRA_TYPE_INT 1
+#define NVRA_TYPE_DOUBLE 2
+#define NVRA_TYPE_STRING 3
+
+/* Longest string control or attribute value, with its terminating zero. */
+#define NVRA_MAXSTRINGLENGTH 2048
+
+/* The list of every control and attribute as three parallel arrays owned by the library (valid
+ * until the process ends): ids, lower-case names and flags. Each array ends with one extra
+ * terminating entry (id 0, name NULL, flags 0) that *count (may be NULL) does not include.
+ * Any of the pointers may be NULL. _c needs a problem (the list is the same for every problem);
+ * _d needs only a started library. */
+NVRA_API int NVRAgetcalist_c(NVRAprob prob, int *count, const int **ids,
+                             const char *const **names, const int **flags);
+NVRA_API int NVRAgetcalist_d(int *count, const int **ids, const char *const **names,
+                             const int **flags);
+/* Id and type (NVRA_TYPE_*) of a control or attribute by name (lower- or upper-case); an
+ * unknown name succeeds with id 0 and type NVRA_TYPE_NOTDEFINED. */
+NVRA_API int NVRAgetcontrolinfo(NVRAprob prob, const char *name, int *id, int *type);
+NVRA_API int NVRAgetattribinfo(NVRAprob prob, const char *name, int *id, int *type);
+
+/* Typed access by id. A wrong type, an unknown id, an attribute id given to a control function
+ * (or the reverse) or a value outside the control's bounds is an error naming the id, the name
+ * and the bounds. The 32-bit forms fail when the value does not fit. */
+NVRA_API int NVRAgetintcontrol(NVRAprob prob, int control, int *value);
+NVRA_API int NVRAgetintcontrol64(NVRAprob prob, int control, int64_t *value);
+NVRA_API int NVRAsetintcontrol(NVRAprob prob, int control, int value);
+NVRA_API int NVRAsetintcontrol64(NVRAprob prob, int control, int64_t value);
+NVRA_API int NVRAgetdblcontrol(NVRAprob prob, int control, double *value);
+NVRA_API int NVRAsetdblcontrol(NVRAprob prob, int control, double value);
+/* value must hold NVRA_MAXSTRINGLENGTH bytes. */
+NVRA_API int NVRAgetstrcontrol(NVRAprob prob, int control, char *value);
+/* At most maxbytes bytes including the zero; *nbytes (may be NULL) the full size with it. */
+NVRA_API int NVRAgetstringcontrol(NVRAprob prob, int control, char *value, int maxbytes,
+                                  int *nbytes);
+/* Strings of NVRA_MAXSTRINGLENGTH bytes or more are refused. */
+NVRA_API int NVRAsetstrcontrol(NVRAprob prob, int control, const char *value);
+/* All controls of the problem back to their defaults. */
+NVRA_API int NVRAsetdefaults(NVRAprob prob);
+/* One control back to its default. */
+NVRA_API int NVRAsetdefaultcontrol(NVRAprob prob, int control);
+
+NVRA_API int NVRAgetintattrib(NVRAprob prob, int attrib, int *value);
+NVRA_API int NVRAgetintattrib64(NVRAprob prob, int attrib, int64_t *value);
+NVRA_API int NVRAgetdblattrib(NVRAprob prob, int attrib, double *value);
+NVRA_API int NVRAgetstringattrib(NVRAprob prob, int attrib, char *value, int maxbytes,
+                                 int *nbytes);
+/* Attributes of solve solveidx (0 .. NVRA_ATTR_SOLVES - 1) of the last optimisation: entries
+ * flagged NVRA_CA_PERSOLVE give that solve's value, all others their current value. */
+NVRA_API int NVRAgetobjintattrib64(NVRAprob prob, int solveidx, int attrib, int64_t *value);
+NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double *value);
+
+/* Attribute ids the module relies on (the full registry is listed by NVRAgetcalist_c). */
+#define NVRA_ATTR_ROWS 1001
+#define NVRA_ATTR_SETS 1004
+#define NVRA_ATTR_LPSTATUS 1010
+#define NVRA_ATTR_MIPSTATUS 1011
+#define NVRA_ATTR_COLS 1018
+#define NVRA_ATTR_CUTS 1019
+#define NVRA_ATTR_PRESOLVESTATE 1026
+#define NVRA_ATTR_NAMELENGTH 1028 /* bytes of the longest name, with its terminating zero */
+#define NVRA_ATTR_QELEMS 1030
+#define NVRA_ATTR_MIPENTS 1032
+#define NVRA_ATTR_SOLSTATUS 1053
+#define NVRA_ATTR_ORIGINALROWS 1124
+#define NVRA_ATTR_PROBNAMELENGTH 1158 /* bytes of the problem name, with its terminating zero */
+#define NVRA_ATTR_ORIGINALSETS 1194
+#define NVRA_ATTR_ORIGINALCOLS 1214
+#define NVRA_ATTR_OPTIMIZETYPEUSED 1268
+#define NVRA_ATTR_ORIGINALMIPENTS 1325
+#define NVRA_ATTR_SETMEMBERS 1327
+#define NVRA_ATTR_SOLVESTATUS 1394
+#define NVRA_ATTR_OBJECTIVES 1397
+#define NVRA_ATTR_SOLVES 1399
+#define NVRA_ATTR_INPUTROWS 1408
+#define NVRA_ATTR_INPUTCOLS 1409
+#define NVRA_ATTR_LPOBJVAL 2001
+#define NVRA_ATTR_MIPOBJVAL 2003
+#define NVRA_ATTR_OBJSENSE 2008
+#define NVRA_CONTROL_PRESOLVE 8011
+#define NVRA_CONTROL_OUTPUTLOG 8035
+#define NVRA_CONTROL_DEFAULTALG 8023
+
+/* ---- statuses (integer attributes; named by nivra.enums) -----------------------------------*/
+
+/* LP status (NVRA_ATTR_LPSTATUS, enumeration "LPStatus"). */
+enum {
+    NVRA_LP_UNSTARTED = 0,      /* not solved since the last change */
+    NVRA_LP_OPTIMAL = 1,
+    NVRA_LP_INFEAS = 2,
+    NVRA_LP_CUTOFF = 3,         /* objective worse than a cutoff */
+    NVRA_LP_UNFINISHED = 4,     /* stopped by a limit or an interrupt */
+    NVRA_LP_UNBOUNDED = 5,
+    NVRA_LP_CUTOFF_IN_DUAL = 6, /* dual simplex stopped at the objective bound */
+    NVRA_LP_UNSOLVED = 7,       /* the engine failed */
+    NVRA_LP_NONCONVEX = 8       /* quadratic objective not convex */
+};
+/* MIP status (NVRA_ATTR_MIPSTATUS, enumeration "MIPStatus"). */
+enum {
+    NVRA_MIP_NOT_LOADED = 0,     /* no MIP solve since the last change */
+    NVRA_MIP_LP_NOT_OPTIMAL = 1, /* stopped before the root relaxation was solved */
+    NVRA_MIP_LP_OPTIMAL = 2,     /* root relaxation solved, no search yet */
+    NVRA_MIP_NO_SOL_FOUND = 3,   /* search stopped without a feasible solution */
+    NVRA_MIP_SOLUTION = 4,       /* search stopped with a feasible solution */
+    NVRA_MIP_INFEAS = 5,
+    NVRA_MIP_OPTIMAL = 6,
+    NVRA_MIP_UNBOUNDED = 7
+};
+/* Solve status (NVRA_ATTR_SOLVESTATUS, enumeration "SolveStatus"): how the last solve ended. */
+enum {
+    NVRA_SOLVESTATUS_UNSTARTED = 0, /* no solve since the last change */
+    NVRA_SOLVESTATUS_STOPPED = 1,   /* a limit or an interrupt stopped it (see NVRA_STOP_*) */
+    NVRA_SOLVESTATUS_FAILED = 2,    /* an error ended it */
+    NVRA_SOLVESTATUS_COMPLETED = 3  /* it ran to the end: the solution status is final */
+};
+/* Solution status (NVRA_ATTR_SOLSTATUS, enumeration "SolStatus"): what the last solve found. */
+enum {
+    NVRA_SOLSTATUS_NOTFOUND = 0,
+    NVRA_SOLSTATUS_OPTIMAL = 1,
+    NVRA_SOLSTATUS_FEASIBLE = 2, /* feasible, not proven optimal */
+    NVRA_SOLSTATUS_INFEASIBLE = 3,
+    NVRA_SOLSTATUS_UNBOUNDED = 4
+};
+/* Why a stopped solve stopped (attribute "stopstatus"). */
+enum {
+    NVRA_STOP_NONE = 0,
+    NVRA_STOP_TIMELIMIT = 1,
+    NVRA_STOP_ITERLIMIT = 2,
+    NVRA_STOP_NODELIMIT = 3,     /* node or solution-count limit */
+    NVRA_STOP_INTERRUPT = 4,     /* NVRAinterrupt or Ctrl-C */
+    NVRA_STOP_MEMORYLIMIT = 5,
+    NVRA_STOP_TARGET = 6         /* objective target reached */
+};
+/* Problem class of the last solve (NVRA_ATTR_OPTIMIZETYPEUSED, enumeration "OptimizeType"). */
+enum {
+    NVRA_OPTIMIZETYPE_NONE = -1,
+    NVRA_OPTIMIZETYPE_LP = 0, /* continuous: LP or convex QP */
+    NVRA_OPTIMIZETYPE_MIP = 1
+};
+/* Availability status returned by the solution getters. */
+enum {
+    NVRA_AVAIL_NONE = 0,
+    NVRA_AVAIL_OPTIMAL = 1, /* available and proven optimal */
+    NVRA_AVAIL_FEASIBLE = 2 /* available, feasible, not proven optimal */
+};
+
+/* Value sets of the enumeration-valued controls with an effect on solves (the others are listed
+ * with their values in the library's registry documentation). */
+enum { NVRA_PRESOLVE_OFF = 0, NVRA_PRESOLVE_ON = 1, NVRA_PRESOLVE_FORCED = 2 };
+enum { NVRA_OUTPUT_NONE = 0, NVRA_OUTPUT_NORMAL = 1, NVRA_OUTPUT_DETAILED = 2 };
+enum {
+    NVRA_ALG_AUTOMATIC = 1,
+    NVRA_ALG_DUAL = 2,
+    NVRA_ALG_PRIMAL = 3,
+    NVRA_ALG_BARRIER = 4,
+    NVRA_ALG_FIRSTORDER = 5
+};
+
+/* ---- solving ------------------------------------------------------------------------------
+ * A solve is refused (NVRA_RC_UNSUPPORTED, with a message naming the class) for classes the
+ * engine cannot solve: quadratic rows, a quadratic objective with integer entities; a non-convex
+ * quadratic objective is reported through NVRA_LP_NONCONVEX. Any change to the model discards
+ * the solution and resets every status to its "unstarted" value.
+ * Flags (NULL = ""): 'd' dual simplex, 'p' primal simplex, 'b' barrier, 'n' network (dual
+ * simplex), 'l' solve the continuous relaxation only (NVRAoptimize); other letters are errors.
+ * Without an algorithm letter the control NVRA_CONTROL_DEFAULTALG (8023) decides. */
+
+/* Solves the problem as what it holds (LP, convex QP or MIP, multi-objective when it has
+ * several objectives). solvestatus and solstatus (may be NULL) receive NVRA_SOLVESTATUS_* and
+ * NVRA_SOLSTATUS_*. Succeeds whenever the solve ran, whatever its outcome. */
+NVRA_API int NVRAoptimize(NVRAprob prob, const char *flags, int *solvestatus, int *solstatus);
+/* Solves the continuous relaxation (integrality, sets and indicators relaxed). */
+NVRA_API int NVRAlpoptimize(NVRAprob prob, const char *flags);
+/* Solves the problem as a MIP (an LP without entities is solved as such). */
+NVRA_API int NVRAmipoptimize(NVRAprob prob, const char *flags);
+
 /* ---- solutions -------------------------------------------------------------------------------
- * The getters succeed when no solution is available and report it in *status:
+ * Vectors are over the problem's rows and columns as built (auxiliary rows and columns of
+ * reformulations never show). Slack of row i = rhs_i - activity_i. Duals and reduced costs
+ * satisfy d = c - A'y for a minimisation (signs follow the sense for maximisation).
+ * The single-vector getters succeed when no solution is available and report it in *status:
  * 1 = available and proven optimal, 2 = available (feasible, not proven optimal), any other
- * value = not available (the arrays are then left untouched). */
+ * value = not available (the arrays are then left untouched). A MIP has no duals or reduced
+ * costs. */
 NVRA_API int NVRAgetsolution(NVRAprob prob, int *status, double x[], int first, int last);
 NVRA_API int NVRAgetslacks(NVRAprob prob, int *status, double slacks[], int first, int last);
 NVRA_API int NVRAgetduals(NVRAprob prob, int *status, double duals[], int first, int last);
 NVRA_API int NVRAgetredcosts(NVRAprob prob, int *status, double djs[], int first, int last);
-/* The same during a callback, for the solution the callback reports. */
+/* Full vectors of the last continuous solve (any may be NULL); a requested vector that is not
+ * available is an error naming it. */
+NVRA_API int NVRAgetlpsol(NVRAprob prob, double x[], double slack[], double duals[],
+                          double djs[]);
+/* Full vectors of the last MIP solution (any may be NULL); an error when there is none. */
+NVRA_API int NVRAgetmipsol(NVRAprob prob, double x[], double slack[]);
+/* The same during a callback, for the solution the callback reports; outside a callback
+ * *available is 0. */
 NVRA_API int NVRAgetcallbacksolution(NVRAprob prob, int *available, double x[], int first,
                                      int last);
 NVRA_API int NVRAgetcallbackslacks(NVRAprob prob, int *available, double slacks[], int first,
@@ -165,6 +627,22 @@ NVRA_API int NVRAgetcallbackduals(NVRAprob prob, int *available, double duals[],
                                   int last);
 NVRA_API int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double djs[], int first,
                                      int last);
+
+/* ---- files ----------------------------------------------------------------------------------
+ * Formats: MPS (free format, which also reads fixed-format files whose names hold no spaces;
+ * flag 'f' for strict fixed columns) and LP. The format is chosen by the flags ('l' LP, 'm' MPS)
+ * or else by the extension (.lp, .mps; anything else is MPS); no extension is added.
+ * Reading replaces the model as a load does (the objective sense comes from the file, minimise
+ * when it has none) and names the problem after the file's NAME line or, without one, after the
+ * file name without directory and extension. A malformed file fails with NVRA_RC_FILE and a
+ * message naming the file and, where known, the line; the problem is then left empty (its
+ * old model is gone either way, so that callers that drop their view of the model before
+ * reading stay in step with it).
+ * Writing keeps names, bounds, types, thresholds, sets, indicators, quadratic parts and the
+ * objective constant, with values in shortest round-trip form. A name the format cannot hold
+ * (duplicates within a kind, characters the format forbids) fails the write, naming it. */
+NVRA_API int NVRAreadprob(NVRAprob prob, const char *filename, const char *flags);
+NVRA_API int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flags);
 
 #ifdef __cplusplus
 }

@@ -1,10 +1,11 @@
 // model.h: the model store of a libnvra problem. The store is the master copy of the model;
-// the engine (HiGHS) only ever sees a compiled image of it (solve.cpp). Every "read the
+// the engine (HiGHS) only ever sees a compiled image of it (compile.cpp). Every "read the
 // problem" call is answered from here.
 //
 // Conventions: 0-based indices; |value| >= 1e20 is infinite and is stored as +-1e20; row types
-// 'L' 'G' 'E' 'R' 'N'; column types 'C' 'B' 'I' 'S' 'R' 'P'. The editing functions in store.cpp
-// keep the invariants stated below; other files read the store and must not break them.
+// 'L' 'G' 'E' 'R' 'N'; column types 'C' 'B' 'I' 'S' 'R' 'P'. The editing functions (store_*.cpp,
+// names.cpp, loaders.cpp, files) keep the invariants stated below; the solver reads the store
+// and never changes it.
 #pragma once
 
 #include <cstdint>
@@ -47,10 +48,11 @@ struct Indicator {
     int32_t complement = 0;
 };
 
-// An additional linear objective (multi-objective problems; objective 0 is Model::cost).
+// An additional linear objective (multi-objective problems; objective 0 is Model::cost). The
+// five fields after cost are its objective controls 20005, 20001, 20002, 20003, 20004.
 struct Objective {
     std::vector<double> cost; // dense, one entry per column
-    double constant = 0.0;
+    double constant = 0.0;    // as it enters the objective
     int priority = 0;
     double weight = 1.0;
     double absTol = 0.0;
@@ -58,7 +60,7 @@ struct Objective {
 };
 
 // Names of one kind (rows, columns or sets), one per entry; an unnamed entry has an empty
-// name, and its displayed name is the default one (names.cpp). Implemented in names.cpp; the
+// name, and its displayed name is the default one ("R", "C" or "S" and the index, names.cpp). Implemented in names.cpp; the
 // representation is private so that it can stay compact for millions of entries.
 class NameList {
 public:
@@ -78,21 +80,26 @@ private:
 };
 
 struct Model {
-    std::string probName;
+    std::string probName = "noname";
     int sense = 1; // 1 minimise, -1 maximise
 
     // Columns.
     std::vector<double> lb, ub, cost, limit; // limit: threshold of 'S', 'R', 'P' columns
     std::vector<char> coltype;
-    double objConstant = 0.0; // constant term of objective 0 (as it enters the objective)
+    // Constant term of objective 0 as it enters the objective (objective control 20005); the
+    // right-hand side at column index -1 of NVRAchgobj is its negative.
+    double objConstant = 0.0;
 
     // Rows.
     std::vector<char> rowtype;
     std::vector<double> rhs, range; // range used by 'R' rows only: row in [rhs - range, rhs]
     SparseRows A;
 
-    QTriplets Q;                              // objective Hessian
-    std::map<int32_t, QTriplets> qrows;       // quadratic parts of the rows that have one
+    QTriplets Q; // objective Hessian
+    // Quadratic parts of the rows that have one. Same triplet form as Q, but the row's term is
+    // x'Px without the factor 0.5: (i, i, v) stands for v x_i^2 and (i, j, v), i < j, for
+    // 2 v x_i x_j.
+    std::map<int32_t, QTriplets> qrows;
     std::map<int32_t, Indicator> indicators;  // indicators of the rows that have one
     std::vector<Sos> sets;
     std::vector<Objective> objectives; // objectives 1..k (objective 0 is cost / objConstant)

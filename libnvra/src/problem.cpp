@@ -1,4 +1,5 @@
-// problem.cpp: creation and destruction of problems, last error, message callbacks, interrupt.
+// problem.cpp: creation and destruction of problems, the entry helpers, last error, message
+// callbacks, interrupt.
 #include "problem.h"
 
 #include "env.h"
@@ -15,6 +16,30 @@ int checkProb(NVRAprob prob) {
     if (!prob || handleKind(prob) != HandleKind::Problem)
         return setGlobalError(NVRA_RC_MISUSE, "Invalid problem handle (null, freed or foreign)");
     return 0;
+}
+
+int enterProb(NVRAprob prob) {
+    if (int rc = checkProb(prob)) return rc;
+    prob->lastError.clear();
+    return 0;
+}
+
+int enterProbEdit(NVRAprob prob) {
+    if (int rc = enterProb(prob)) return rc;
+    if (prob->busy.load())
+        return probError(prob, NVRA_RC_BUSY,
+                         "The problem is being solved: it cannot be changed until the solve ends");
+    return 0;
+}
+
+int notImplemented(NVRAprob prob, const char *function) {
+    if (int rc = enterProb(prob)) return rc;
+    return probError(prob, NVRA_RC_UNSUPPORTED, "%s is not implemented yet", function);
+}
+
+int notImplementedGlobal(const char *function) {
+    if (int rc = requireStarted()) return rc;
+    return setGlobalError(NVRA_RC_UNSUPPORTED, "%s is not implemented yet", function);
 }
 
 int probError(NVRAprob prob, int code, const char *fmt, ...) {
@@ -60,7 +85,7 @@ int NVRAcreateprob(NVRAprob *prob) {
 }
 
 int NVRAdestroyprob(NVRAprob prob) {
-    if (int rc = checkProb(prob)) return rc;
+    if (int rc = enterProbEdit(prob)) return rc;
     prob->header.kind = HandleKind::Freed;
     delete prob;
     return NVRA_RC_OK;
@@ -76,7 +101,7 @@ int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize) {
 }
 
 int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority) {
-    if (int rc = checkProb(prob)) return rc;
+    if (int rc = enterProb(prob)) return rc;
     if (!f) return probError(prob, NVRA_RC_INVALID, "NVRAaddcbmessage: null callback");
     std::lock_guard<std::mutex> lock(prob->cbMutex);
     try {
@@ -93,7 +118,7 @@ int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority) {
 }
 
 int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data) {
-    if (int rc = checkProb(prob)) return rc;
+    if (int rc = enterProb(prob)) return rc;
     std::lock_guard<std::mutex> lock(prob->cbMutex);
     std::erase_if(prob->messageCallbacks, [&](auto &cb) {
         return (!f || cb.fn == f) && (!data || cb.data == data);
