@@ -256,6 +256,8 @@ def rows_of(data):
                 grown = statistics.median(m - b for m, b in zip(rec["maxrss_kib"], rec["base_kib"]))
                 bytes_per_nz = f"{grown * 1024 / elements:.0f}"
             check = checks.get(name) if bench == "solve" else count_check(rec)
+            if info.get("note"):
+                check = f"{check}; {info['note']}"
             if check and check.startswith("MISMATCH"):
                 problems.append(f"{label} {name}: {check}")
             rows.append([label, name, f"{t:.4f}", ratio, per, f"{peak / 1024:.0f}", bytes_per_nz,

@@ -29,8 +29,8 @@ SIGNATURES = {
     "NVRAgetdblattrib": [c_void_p, c_int, D],
 }
 
-# Attribute ids: columns, rows, LP objective, MIP objective, number of integer columns.
-COLS, ROWS, LPOBJVAL, MIPOBJVAL, MIPENTS = 1214, 1124, 2001, 2003, 1032
+# Attribute ids (nvra.h): columns, rows, objective of the last solve.
+COLS, ROWS, OBJVAL = 1214, 1124, 2500
 
 
 class NotYetRunnable(Exception):
@@ -124,8 +124,7 @@ def solve(instance, clock):
     p.on("NVRAreadprob", path, b"")
     p.on("NVRAoptimize", b"", byref(solvestatus), byref(solstatus))
     clock.stop()
-    mip = p.intattrib(MIPENTS) > 0
-    return {"objective": p.dblattrib(MIPOBJVAL if mip else LPOBJVAL)}
+    return {"objective": p.dblattrib(OBJVAL)}
 
 
 BENCHES = {"load": load, "solve": solve}
