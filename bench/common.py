@@ -26,6 +26,7 @@ BENCHMARKS = {
     "addcons": ("micro", (10**5,), "row"),
     "solution": ("micro", (10**6,), "value"),
     "load": ("library", (10**6,), "nz"),
+    "load-submit": ("library", (10**6,), "nz"),
     "solve": ("library", None, None),  # sizes are the public instance names
 }
 SMALL = {("fac", 3), ("fac-lin", 7), ("lqcp", 12)}

@@ -38,10 +38,11 @@ def csr(n, nnz_per_row=10):
 
 
 def _distinct_per_row(g, nvec, width, k):
-    """nvec sorted rows of k distinct indices in 0..width-1 (a random shift of k distinct
-    random offsets, so each row is distinct within itself)."""
+    """nvec sorted rows of k distinct indices in 0..width-1: k distinct random offsets shifted
+    by a random permutation, so that no row repeats an index and, with nvec == width, every
+    index occurs k times."""
     offsets = np.sort(g.choice(width, size=k, replace=False))
-    base = g.integers(0, width, size=nvec)
+    base = g.permutation(width)[:nvec] if nvec <= width else g.integers(0, width, size=nvec)
     out = ((base[:, None] + offsets[None, :]) % width).astype(np.int32)
     out.sort(axis=1)
     return out
