@@ -119,6 +119,9 @@ def test_table_ratios_counts_and_targets():
     assert by_iface["nivra"][6] == f"{1024 * 1024 / good['nz']:.0f}"
     assert problems == [f"fac-lin-25 highspy: MISMATCH nz {good['nz'] - 1} != {good['nz']}"]
     assert len(misses) == 1 and "highspy" in misses[0] and "2.00x" in misses[0]
+    data["records"][1]["maxrss_kib"] = [1024] * 3
+    misses = run.rows_of(data)[2]
+    assert len(misses) == 2 and "leanest peer" in misses[0] and "pyoptinterface" in misses[0]
 
 
 def test_solve_objectives_are_cross_checked_and_nivra_failures_named():

@@ -134,6 +134,15 @@ def sum_(n, clock):
     return {"elements": n}
 
 
+def compare(n, clock):
+    h = new_model()
+    x = h.addVariables(n)
+    clock.start()
+    x >= 0
+    clock.stop()
+    return {"elements": n}
+
+
 def addcons(n, clock):
     h = new_model()
     x = h.addVariables(n + 1)
@@ -169,5 +178,5 @@ def solve(instance, clock):
 
 BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "dot-csr": dot_csr,
-    "sum": sum_, "addcons": addcons, "solution": solution, "solve": solve,
+    "sum": sum_, "compare": compare, "addcons": addcons, "solution": solution, "solve": solve,
 }
