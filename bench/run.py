@@ -134,11 +134,42 @@ def plan(args):
         if bench not in BENCHMARKS:
             sys.exit(f"unknown benchmark {bench!r}; known: {', '.join(BENCHMARKS)}")
         default = BENCHMARKS[bench][1] or INSTANCES
-        for size in sizes.get(bench, default):
+        for rank, size in enumerate(sizes.get(bench, default)):
             if args.small and BENCHMARKS[bench][0] == "model" and (bench, size) not in SMALL:
                 continue
-            out.append((bench, size))
-    return out
+            out.append((rank if BENCHMARKS[bench][0] == "model" else 0, bench, size))
+    # the models' smaller sizes first, so that a long run has every benchmark early on
+    return [(bench, size) for _, bench, size in sorted(out, key=lambda t: t[0])]
+
+
+def save(data, path):
+    if path:
+        with open(path + ".tmp", "w") as f:
+            json.dump(data, f, indent=1)
+        os.replace(path + ".tmp", path)
+
+
+def merge(files):
+    """The measurements of several saved runs; a later file's entry replaces an earlier one
+    for the same interface, benchmark and size."""
+    data, index = None, {}
+    for path in files:
+        with open(path) as f:
+            d = json.load(f)
+        if data is None:
+            data = dict(d, records=[])
+        else:
+            data["interfaces"].update({k: v for k, v in d["interfaces"].items()
+                                       if "version" in v or k not in data["interfaces"]})
+            data["command"] += " ; " + d["command"]
+        for rec in d["records"]:
+            key = (rec["iface"], rec["bench"], str(rec["size"]))
+            if key in index:
+                data["records"][index[key]] = rec
+            else:
+                index[key] = len(data["records"])
+                data["records"].append(rec)
+    return data
 
 
 def run_all(args, log):
@@ -153,6 +184,9 @@ def run_all(args, log):
             what = "not available" if name in NIVRA_SIDE else "not installed, skipped"
             log(f"{name}: {what} ({p['error']})")
     records = []
+    data = {"interfaces": found, "records": records, "machine": machine(),
+            "date": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
+            "command": " ".join(shlex.quote(a) for a in sys.argv), "reps": args.reps}
     timed_out = set()
     for bench, size in plan(args):
         log(f"{bench} {size}")
@@ -167,9 +201,8 @@ def run_all(args, log):
             if rec.get("timeout"):
                 timed_out.add((name, bench))
             records.append(rec)
-    return {"interfaces": found, "records": records, "machine": machine(),
-            "date": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
-            "command": " ".join(shlex.quote(a) for a in sys.argv), "reps": args.reps}
+            save(data, args.json)  # after every entry, so that a stopped run keeps its part
+    return data
 
 
 # ---- results -----------------------------------------------------------------------------------
@@ -231,7 +264,8 @@ def rows_of(data):
     for rec in data["records"]:
         groups.setdefault((rec["bench"], rec["size"]), {})[rec["iface"]] = rec
     rows, problems, misses = [], [], []
-    for (bench, size), group in groups.items():
+    order = list(BENCHMARKS)
+    for (bench, size), group in sorted(groups.items(), key=lambda g: order.index(g[0][0])):
         kind, _, unit = BENCHMARKS[bench]
         ref_name, ref_t = reference_time(group, bench)
         checks = objective_check(group) if bench == "solve" else {}
@@ -389,8 +423,11 @@ def main():
     ap.add_argument("--max-memory-gib", type=float, default=16,
                     help="address space one run may use (default 16); 0 for no limit")
     ap.add_argument("--python", default=sys.executable, help="interpreter for the runs")
-    ap.add_argument("--json", metavar="PATH", help="also save the raw measurements")
-    ap.add_argument("--from-json", metavar="PATH", help="render saved measurements, run nothing")
+    ap.add_argument("--json", metavar="PATH",
+                    help="also save the raw measurements (rewritten after every entry)")
+    ap.add_argument("--from-json", metavar="PATH[,PATH]",
+                    help="render saved measurements, run nothing; with several files, later "
+                    "entries replace earlier ones for the same interface, benchmark and size")
     ap.add_argument("--write-results", action="store_true", help="write bench/RESULTS.md")
     args = ap.parse_args()
 
@@ -398,13 +435,9 @@ def main():
     MEMORY_CAP = int(args.max_memory_gib * 2**30) or None
     log = lambda s: print(s, flush=True)  # noqa: E731
     if args.from_json:
-        with open(args.from_json) as f:
-            data = json.load(f)
+        data = merge(args.from_json.split(","))
     else:
         data = run_all(args, log)
-        if args.json:
-            with open(args.json, "w") as f:
-                json.dump(data, f, indent=1)
     rows, problems, misses = rows_of(data)
     print()
     print(render_text(rows))

@@ -142,9 +142,8 @@ def test_solve_objectives_are_cross_checked_and_nivra_failures_named():
 def test_plan_sizes_and_small():
     args = SimpleNamespace(bench="fac,lqcp,solve", sizes=["fac=25,50", "solve=afiro"],
                            small=False)
-    assert run.plan(args) == [("fac", 25), ("fac", 50), ("lqcp", 12), ("lqcp", 500),
-                              ("lqcp", 1000), ("lqcp", 1500), ("lqcp", 2000),
-                              ("solve", "afiro")]
+    assert run.plan(args) == [("fac", 25), ("lqcp", 12), ("solve", "afiro"), ("fac", 50),
+                              ("lqcp", 500), ("lqcp", 1000), ("lqcp", 1500), ("lqcp", 2000)]
     args = SimpleNamespace(bench="fac-lin,expr", sizes=None, small=True)
     assert run.plan(args) == [("fac-lin", 7), ("expr", 10**6)]
 
@@ -154,3 +153,19 @@ def test_a_missing_interface_is_reported_not_raised():
     assert res["error"].startswith("ModuleNotFoundError")
     res, _ = run.run_child(sys.executable, ["highs_c", "no-such-bench", "1"], 60)
     assert res == {"unsupported": "no no-such-bench benchmark"}
+
+
+def test_saved_runs_merge_later_entries_over_earlier(tmp_path):
+    first = {"interfaces": {"highspy": {"version": "1"}, "nivra": {"error": "x"}},
+             "command": "a", "records": [record("highspy", "sum", 10, [1.0]),
+                                         record("nivra", "sum", 10, [], error="x")]}
+    second = {"interfaces": {"nivra": {"version": "2"}}, "command": "b",
+              "records": [record("nivra", "sum", 10, [0.5])]}
+    paths = []
+    for i, d in enumerate((first, second)):
+        paths.append(str(tmp_path / f"{i}.json"))
+        run.save(d, paths[-1])
+    merged = run.merge(paths)
+    assert merged["interfaces"]["nivra"] == {"version": "2"}
+    assert [(r["iface"], r["seconds"]) for r in merged["records"]] == [
+        ("highspy", [1.0]), ("nivra", [0.5])]

@@ -47,7 +47,7 @@ def fac_lin(n, clock):
     m.set_objective(d * 1.0)
     for i in grid:
         for j in grid:
-            m.add_linear_constraint(poi.quicksum(z.select(i, j, "*")), EQ, 1.0)
+            m.add_linear_constraint(poi.quicksum(z[i, j, f] for f in facs), EQ, 1.0)
     for i in grid:
         for j in grid:
             for f in facs:
