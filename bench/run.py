@@ -202,6 +202,8 @@ def run_all(args, log):
                 timed_out.add((name, bench))
             records.append(rec)
             save(data, args.json)  # after every entry, so that a stopped run keeps its part
+    data["machine"]["load_at_end"] = os.getloadavg()[1]
+    save(data, args.json)
     return data
 
 
@@ -220,7 +222,8 @@ def machine():
                 cpu = line.split(":", 1)[1].strip()
                 break
     return {"cores": os.cpu_count(), "memory_gib": round(mem_kib / 2**20, 1), "cpu": cpu,
-            "python": platform.python_version(), "system": platform.platform()}
+            "python": platform.python_version(), "system": platform.platform(),
+            "load_at_start": os.getloadavg()[1]}
 
 
 def median(xs):
@@ -383,7 +386,7 @@ def versions_text(data):
     return "\n".join(out)
 
 
-def write_results(data, rows, problems, misses, path):
+def write_results(data, rows, problems, misses, path, note=None):
     m = data["machine"]
     text = [
         "# Benchmark results", "",
@@ -392,8 +395,12 @@ def write_results(data, rows, problems, misses, path):
         f"- date: {data['date']}",
         f"- machine: {m['cores']} cores, {m['memory_gib']} GiB memory, {m['cpu']}",
         f"- system: {m['system']}, Python {m['python']}",
+        f"- load average (5 min) at the start and end of the run: "
+        f"{m.get('load_at_start', '?')}, {m.get('load_at_end', '?')} "
+        f"(anything near or above the core count means the timings are disturbed)",
         f"- repetitions: {data['reps']} per entry, each in a fresh process; times are medians",
         f"- command: `{data['command']}`", "",
+        *(["## Notes", "", note, ""] if note else []),
         "## Versions", "", versions_text(data), "",
         "## Table", "", render_markdown(rows), "",
         "## Count and objective checks", "",
@@ -429,6 +436,7 @@ def main():
                     help="render saved measurements, run nothing; with several files, later "
                     "entries replace earlier ones for the same interface, benchmark and size")
     ap.add_argument("--write-results", action="store_true", help="write bench/RESULTS.md")
+    ap.add_argument("--note", help="a paragraph to put into RESULTS.md")
     args = ap.parse_args()
 
     global MEMORY_CAP
@@ -446,7 +454,8 @@ def main():
             print(f"\n{title}:")
             print("\n".join(f"  {x}" for x in items))
     if args.write_results:
-        write_results(data, rows, problems, misses, os.path.join(HERE, "RESULTS.md"))
+        write_results(data, rows, problems, misses, os.path.join(HERE, "RESULTS.md"),
+                      args.note)
         print(f"\nwrote {os.path.join(HERE, 'RESULTS.md')}")
     sys.exit(1 if problems else 0)
 
