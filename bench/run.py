@@ -283,7 +283,7 @@ def rows_of(data):
                 status = rec.get("unsupported") or rec.get("error", "")
                 if name in NIVRA_SIDE and "unsupported" not in rec:
                     status = f"not available ({status})"
-                rows.append([label, name, "-", "-", "-", "-", "-", "-", status])
+                rows.append([label, name, "-", "-", "-", "-", "-", "-", "-", status])
                 continue
             ratio = f"{t / ref_t:.2f}" if ref_t and name != ref_name else "-"
             peak = median(rec["maxrss_kib"])
@@ -298,10 +298,27 @@ def rows_of(data):
                 check = f"{check}; {info['note']}"
             if check and check.startswith("MISMATCH"):
                 problems.append(f"{label} {name}: {check}")
-            rows.append([label, name, f"{t:.4f}", ratio, per, f"{peak / 1024:.0f}", bytes_per_nz,
+            rows.append([label, name, f"{t:.4f}", str(len(rec["seconds"])), ratio, per,
+                         f"{peak / 1024:.0f}", bytes_per_nz,
                          counts_text(info, bench), check or "-"])
         misses += target_misses(bench, label, group, ref_name, ref_t)
     return rows, problems, misses
+
+
+def peer_summary(data):
+    """One line per benchmark and size: the fastest and the leanest peer."""
+    groups = {}
+    for rec in data["records"]:
+        if rec["iface"] not in NIVRA_SIDE and rec["seconds"]:
+            groups.setdefault((rec["bench"], rec["size"]), []).append(rec)
+    order = list(BENCHMARKS)
+    out = []
+    for (bench, size), recs in sorted(groups.items(), key=lambda g: order.index(g[0][0])):
+        fast = min(recs, key=lambda r: median(r["seconds"]))
+        lean = min(recs, key=lambda r: median(r["maxrss_kib"]))
+        out.append(f"{bench}-{size}: fastest {fast['iface']} {median(fast['seconds']):.4f} s; "
+                   f"leanest {lean['iface']} {median(lean['maxrss_kib']) / 1024:.0f} MiB")
+    return out
 
 
 def nz_of(info, bench, size):
@@ -355,7 +372,7 @@ def target_misses(bench, label, group, ref_name, ref_t):
     return out
 
 
-HEADER = ["benchmark", "interface", "median s", "peer/Nivra", "per unit", "peak MiB",
+HEADER = ["benchmark", "interface", "median s", "runs", "peer/Nivra", "per unit", "peak MiB",
           "B/nz", "vars/rows/nz", "check"]
 
 
@@ -403,6 +420,8 @@ def write_results(data, rows, problems, misses, path, note=None):
         *(["## Notes", "", note, ""] if note else []),
         "## Versions", "", versions_text(data), "",
         "## Table", "", render_markdown(rows), "",
+        "## Fastest and leanest peer", "",
+        "\n".join(f"- {x}" for x in peer_summary(data)), "",
         "## Count and objective checks", "",
         "\n".join(f"- {p}" for p in problems) or "All reported counts and objectives agree.", "",
         "## Targets missed", "",

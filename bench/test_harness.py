@@ -109,19 +109,21 @@ def test_table_ratios_counts_and_targets():
     ]}
     rows, problems, misses = run.rows_of(data)
     by_iface = {r[1]: r for r in rows}
-    assert by_iface["nivra"][2:4] == ["2.0000", "-"]
-    assert by_iface["pyoptinterface"][3] == "2.00"
-    assert by_iface["highspy"][3] == "0.50"
+    assert by_iface["nivra"][2:5] == ["2.0000", "3", "-"]
+    assert by_iface["pyoptinterface"][4] == "2.00"
+    assert by_iface["highspy"][4] == "0.50"
     assert by_iface["pyoptinterface"][-1] == "ok"
     assert by_iface["highspy"][-1].startswith("MISMATCH nz")
     assert by_iface["pulp"][-1] == "no quadratic rows"
     # 1 MiB growth over 135200 non-zeros
-    assert by_iface["nivra"][6] == f"{1024 * 1024 / good['nz']:.0f}"
+    assert by_iface["nivra"][7] == f"{1024 * 1024 / good['nz']:.0f}"
     assert problems == [f"fac-lin-25 highspy: MISMATCH nz {good['nz'] - 1} != {good['nz']}"]
     assert len(misses) == 1 and "highspy" in misses[0] and "2.00x" in misses[0]
     data["records"][1]["maxrss_kib"] = [1024] * 3
     misses = run.rows_of(data)[2]
     assert len(misses) == 2 and "leanest peer" in misses[0] and "pyoptinterface" in misses[0]
+    assert run.peer_summary(data) == [
+        "fac-lin-25: fastest highspy 1.0000 s; leanest pyoptinterface 1 MiB"]
 
 
 def test_solve_objectives_are_cross_checked_and_nivra_failures_named():
