@@ -138,7 +138,7 @@ NVRA_API int NVRAgetprobname(NVRAprob prob, char *name);
 /* ---- loading a whole problem --------------------------------------------------------------
  * A load replaces the model: rows, columns, matrix, objective 0 and its constant (set to 0),
  * objectives 1..k (removed), quadratic parts, sets, indicators and all names; it keeps the
- * objective sense and the controls. Columns are given column-wise: column j has collen[j]
+ * objective sense and the controls, and the problem name when probname is NULL or "". Columns are given column-wise: column j has collen[j]
  * entries from start[j], or, with collen NULL, the entries start[j] .. start[j+1]-1 (start then
  * has ncols + 1 entries). Arrays may be NULL when their count is 0; range NULL means 0 for every
  * row (only 'R' rows read it); objcoef NULL means 0; lb NULL means 0; ub NULL means infinity.
@@ -152,7 +152,8 @@ NVRA_API int NVRAgetprobname(NVRAprob prob, char *name);
  * taken in turn from (rowqcol1, rowqcol2, rowqcoef), in the convention of NVRAaddqmatrix64.
  * Integer entities (…mip… loaders): nentities columns entind[k] get type coltype[k] ('B', 'I',
  * 'S', 'R', 'P') and, for 'S', 'R', 'P', the threshold limit[k] (limit may be NULL when no such
- * column is given); nsets sets in the form of NVRAaddsets64 with setstart of nsets entries. */
+ * column is given); nsets sets in the form of NVRAaddsets64, with setstart of nsets + 1 entries
+ * (the last ends the last set). */
 NVRA_API int NVRAloadlp(NVRAprob prob, const char *probname, int ncols, int nrows,
                         const char rowtype[], const double rhs[], const double range[],
                         const double objcoef[], const int start[], const int collen[],
@@ -314,7 +315,7 @@ NVRA_API int NVRAgetmqobj64(NVRAprob prob, int64_t start[], int colind[], double
  * (NVRA_ATTR_OBJECTIVES = k + 1). Each has the objective controls NVRA_OBJCONTROL_*: priority
  * (int, default 0), weight (default 1), absolute and relative tolerance (default 0) and rhs
  * (the objective's constant as it enters the objective; for objective 0 it is the negative of
- * the right-hand side of NVRAchgobj index -1). objidx may equal k in NVRAchgobjn and the
+ * the right-hand side of NVRAchgobj index -1). objidx may equal k + 1 in NVRAchgobjn and the
  * objective-control setters: the call then appends objective k + 1 (zero coefficients, default
  * controls). Optimisation solves levels in decreasing priority; objectives of equal priority
  * are blended by weight (a weight of -1 flips an objective's sense); each later level keeps the

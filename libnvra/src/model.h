@@ -60,20 +60,30 @@ struct Objective {
 };
 
 // Names of one kind (rows, columns or sets), one per entry; an unnamed entry has an empty
-// name, and its displayed name is the default one ("R", "C" or "S" and the index, names.cpp). Implemented in names.cpp; the
-// representation is private so that it can stay compact for millions of entries.
+// name, and its displayed name is the default one ("R", "C" or "S" and the index, names.cpp).
+// Implemented in names.cpp; the representation is private so that it can stay compact for
+// millions of entries (a count only while nothing is named, a sparse map while few entries are
+// named, 8 bytes per entry plus one shared character pool otherwise).
+// Names passed in must satisfy nameFault() == nullptr (store.h); set, assign, resize and erase
+// either succeed or throw std::bad_alloc leaving the list as it was. find may be called from
+// several threads at once (it builds its index under a lock); edits may not overlap anything.
 class NameList {
 public:
     NameList();
     ~NameList();
     NameList(const NameList &);
     NameList &operator=(const NameList &);
+    // A moved-from list may only be assigned to or destroyed.
+    NameList(NameList &&) noexcept;
+    NameList &operator=(NameList &&) noexcept;
     int size() const;
-    std::string_view get(int i) const; // empty when unnamed
-    void set(int i, std::string_view name);
+    std::string_view get(int i) const; // empty when unnamed; valid until the next edit
+    void set(int i, std::string_view name);   // an empty name makes the entry unnamed
+    void assign(int first, const std::vector<std::string_view> &names); // entries first, ...
     void resize(int n);                       // new entries are unnamed
     void erase(const std::vector<int32_t> &sortedUnique); // renumbers the rest
-    int find(std::string_view name) const;    // index of an explicit name, or -1
+    int find(std::string_view name) const;    // lowest index with that given name, or -1
+    int longest() const;                      // bytes of the longest given name, 0 when none
 private:
     struct Impl;
     Impl *impl_;

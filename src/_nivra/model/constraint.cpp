@@ -11,3 +11,6 @@ PyTypeObject constraint_type = {
     .tp_doc = PyDoc_STR("Constraint"),
     .tp_new = PyType_GenericNew,
 };
+
+// Until comparisons build constraints, model objects compare as Python's default does.
+PyObject *generic_cmp(PyObject *, PyObject *, int) { Py_RETURN_NOTIMPLEMENTED; }

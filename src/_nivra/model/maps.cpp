@@ -29,9 +29,35 @@ int linmap_copy(linmap **dst, const linmap *src) {
         delete m;
         return -1;
     }
+    m->hint = src->hint;
     for (auto &kv : m->map) Py_INCREF(kv.first);
     linmap_free(dst);
     *dst = m;
+    return 0;
+}
+
+// The sweep may visit an entry twice (erasing shifts later entries back), which is harmless
+// for this test.
+void linmap_drop_zeros(linmap *m) {
+    for (auto it = m->map.begin(); it != m->map.end();) {
+        if (it->second != 0.0) {
+            ++it;
+            continue;
+        }
+        PyObject *key = it->first;
+        it = m->map.erase(it);
+        Py_DECREF(key);
+    }
+}
+
+int linmap_merge(linmap *dst, const linmap *src, double s) {
+    try {
+        dst->map.reserve(dst->map.size() + src->map.size()); // one growth at most
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+    for (auto &kv : src->map)
+        if (linmap_add(dst, kv.first, s * kv.second) != 0) return -1;
     return 0;
 }
 
@@ -64,6 +90,7 @@ int linmap_set(linmap *m, PyObject *var, double c) {
         return -1;
     }
     Py_INCREF(var);
+    m->hint = var;
     return 0;
 }
 
@@ -73,6 +100,7 @@ int linmap_add(linmap *m, PyObject *var, double c) {
         auto [it, inserted] = m->map.try_emplace(var, c);
         if (inserted) {
             Py_INCREF(var);
+            m->hint = var;
         } else if ((it.value() += c) == 0.0) {
             m->map.erase(it);
             Py_DECREF(var);
@@ -86,6 +114,15 @@ int linmap_add(linmap *m, PyObject *var, double c) {
 void linmap_del(linmap *m, PyObject *var) {
     if (m->map.erase(var)) Py_DECREF(var);
 }
+
+// Returns the hint when it is still a key, else the first key in bucket order (remembered).
+template <class M> static PyObject *anyKey(M *m) {
+    if (m->map.empty()) return nullptr;
+    if (m->hint && m->map.count(m->hint)) return m->hint;
+    return m->hint = m->map.begin()->first;
+}
+
+PyObject *linmap_any_key(linmap *m) { return anyKey(m); }
 
 // ---- quadmap ---------------------------------------------------------------------------------
 
@@ -132,6 +169,29 @@ int quadmap_copy(quadmap **dst, const quadmap *src) {
     return 0;
 }
 
+void quadmap_drop_empty_rows(quadmap *m) {
+    m->size = 0;
+    for (auto it = m->map.begin(); it != m->map.end();) {
+        const Py_ssize_t n = linmap_size(it->second);
+        if (n != 0) {
+            m->size += n;
+            ++it;
+            continue;
+        }
+        PyObject *key = it->first;
+        linmap_free(&it.value());
+        it = m->map.erase(it);
+        Py_DECREF(key);
+    }
+}
+
+int quadmap_merge(quadmap *dst, const quadmap *src, double s) {
+    for (auto &row : src->map)
+        for (auto &kv : row.second->map)
+            if (quadmap_add(dst, row.first, kv.first, s * kv.second) != 0) return -1;
+    return 0;
+}
+
 Py_ssize_t quadmap_size(const quadmap *m) { return m->size; }
 
 int quadmap_get(const quadmap *m, PyObject *u, linmap **row) {
@@ -145,7 +205,7 @@ int quadmap_set(quadmap *m, PyObject *u, linmap *row) {
     auto it = m->map.find(u);
     if (it != m->map.end()) {
         m->size -= linmap_size(it->second);
-        linmap_free(&it.value());
+        if (it->second != row) linmap_free(&it.value());
         it.value() = row;
     } else {
         try {
@@ -154,6 +214,7 @@ int quadmap_set(quadmap *m, PyObject *u, linmap *row) {
             return -1;
         }
         Py_INCREF(u);
+        m->hint = u;
     }
     m->size += linmap_size(row);
     return 0;
@@ -175,6 +236,7 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
             return -1;
         }
         Py_INCREF(u);
+        m->hint = u;
         m->size += 1;
         return 0;
     }
@@ -190,6 +252,8 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
     return 0;
 }
 
+PyObject *quadmap_any_key(quadmap *m) { return anyKey(m); }
+
 void quadmap_del(quadmap *m, PyObject *u) {
     auto it = m->map.find(u);
     if (it == m->map.end()) return;
@@ -198,11 +262,6 @@ void quadmap_del(quadmap *m, PyObject *u) {
     linmap_free(&row);
     m->map.erase(it);
     Py_DECREF(u);
-}
-
-void quadmap_recount(quadmap *m) {
-    m->size = 0;
-    for (auto &kv : m->map) m->size += linmap_size(kv.second);
 }
 
 // ---- namemap and boundmap --------------------------------------------------------------------
@@ -228,8 +287,13 @@ PyObject *namemap_get(const namemap *m, uint64_t id) {
 int namemap_has(const namemap *m, uint64_t id) { return m->map.count(id) ? 1 : 0; }
 
 int namemap_set(namemap *m, uint64_t id, PyObject *str) {
+    auto it = m->map.find(id);
+    if (it != m->map.end()) {
+        Py_SETREF(it.value(), str);
+        return 0;
+    }
     try {
-        m->map.insert_or_assign(id, str);
+        m->map.emplace(id, str);
     } catch (const std::bad_alloc &) {
         Py_DECREF(str);
         return -1;

@@ -21,10 +21,15 @@
 
 #include <tsl/robin_map.h>
 
+// Hash of a variable key by its address: variables are 32-byte objects, so p >> 5 numbers
+// them; the multiplication mixes every bit into the high half, which is folded onto the low
+// bits that select the bucket. (Hashes that keep neighbouring objects in neighbouring buckets
+// were tried: addresses of variables are too irregular, and they formed long probe runs.)
 struct IdentityHash {
     size_t operator()(const void *p) const noexcept {
-        // Objects are 16-byte aligned: drop the low bits, then mix (Fibonacci hashing).
-        return static_cast<size_t>((reinterpret_cast<uintptr_t>(p) >> 4) * 0x9E3779B97F4A7C15ull);
+        const uint64_t h = (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) >> 5) *
+                           0x9E3779B97F4A7C15ull;
+        return static_cast<size_t>(h ^ (h >> 32));
     }
 };
 struct IdHash {
@@ -35,12 +40,22 @@ struct IdHash {
 
 constexpr float kMapMaxLoadFactor = 0.8f;
 
+// Variable-keyed table. The truncated hash is stored in each bucket's padding: growth then
+// moves entries without rehashing keys, and probes compare hashes before keys.
+template <class V>
+using VarTable = tsl::robin_map<PyObject *, V, IdentityHash, std::equal_to<PyObject *>,
+                                std::allocator<std::pair<PyObject *, V>>, true>;
+
+// hint: a recently inserted key, never dereferenced before it is found in the map again; it
+// makes linmap_any_key constant time (iterating from begin() scans empty buckets).
 struct linmap {
-    tsl::robin_map<PyObject *, double, IdentityHash> map;
+    VarTable<double> map;
+    PyObject *hint = nullptr;
 };
 struct quadmap {
-    tsl::robin_map<PyObject *, linmap *, IdentityHash> map;
+    VarTable<linmap *> map;
     Py_ssize_t size = 0; // total entries of all rows
+    PyObject *hint = nullptr;
 };
 struct namemap {
     tsl::robin_map<uint64_t, PyObject *, IdHash> map;
@@ -66,30 +81,41 @@ struct userfuncmap {
 linmap *linmap_new();
 void linmap_free(linmap **m);
 int linmap_copy(linmap **dst, const linmap *src);
+// Removes the entries whose coefficient is 0.0, releasing their keys.
+void linmap_drop_zeros(linmap *m);
+// dst += s·src, entry by entry with linmap_add semantics; dst and src must differ. On failure
+// some entries may have been added already.
+int linmap_merge(linmap *dst, const linmap *src, double s);
 Py_ssize_t linmap_size(const linmap *m);
 int linmap_get(const linmap *m, PyObject *var, double *out);
 int linmap_has(const linmap *m, PyObject *var);
 int linmap_set(linmap *m, PyObject *var, double c);
 int linmap_add(linmap *m, PyObject *var, double c);
 void linmap_del(linmap *m, PyObject *var);
+// Some key of the map (borrowed), or null when it is empty.
+PyObject *linmap_any_key(linmap *m);
 
 quadmap *quadmap_new();
 void quadmap_free(quadmap **m);
 int quadmap_copy(quadmap **dst, const quadmap *src);
+// Removes empty rows and recounts the entries.
+void quadmap_drop_empty_rows(quadmap *m);
+int quadmap_merge(quadmap *dst, const quadmap *src, double s);
 Py_ssize_t quadmap_size(const quadmap *m);
 int quadmap_get(const quadmap *m, PyObject *u, linmap **row);
 // Makes row (ownership passes to the map) the row of u; a previous row is freed.
 int quadmap_set(quadmap *m, PyObject *u, linmap *row);
 int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c);
 void quadmap_del(quadmap *m, PyObject *u);
-// Recounts the entries after a caller edited rows directly.
-void quadmap_recount(quadmap *m);
+// Some row key of the map (borrowed), or null when it is empty.
+PyObject *quadmap_any_key(quadmap *m);
 
 namemap *namemap_new();
 void namemap_free(namemap **m);
 PyObject *namemap_get(const namemap *m, uint64_t id); // borrowed, or null
 int namemap_has(const namemap *m, uint64_t id);
-int namemap_set(namemap *m, uint64_t id, PyObject *str); // steals str
+// Stores str, taking over the caller's reference; a previous value is released here.
+int namemap_set(namemap *m, uint64_t id, PyObject *str);
 void namemap_del(namemap *m, uint64_t id);
 
 boundmap *boundmap_new();
@@ -111,3 +137,37 @@ userfuncmap *userfuncmap_new();
 int userfuncmap_add(userfuncmap *m, userfunc_s *record);
 userfunc_s *userfuncmap_get(const userfuncmap *m, PyObject *function, int nargs);
 void userfuncmap_free(userfuncmap **m);
+
+// ---- coefficient transforms ----------------------------------------------------------------------
+// f maps a coefficient to its new value (a scaling, a division); entries that become 0.0 are
+// removed, so the maps keep holding no zero coefficient.
+
+template <class F> void linmap_apply(linmap *m, F f) {
+    bool zero = false;
+    for (auto it = m->map.begin(); it != m->map.end(); ++it) zero |= (it.value() = f(it->second)) == 0.0;
+    if (zero) linmap_drop_zeros(m);
+}
+
+template <class F> void quadmap_apply(quadmap *m, F f) {
+    for (auto &row : m->map) linmap_apply(row.second, f);
+    quadmap_drop_empty_rows(m);
+}
+
+// *dst becomes the transformed copy of src. 0 or -1 (then *dst is unchanged).
+template <class F> int linmap_copy_apply(linmap **dst, const linmap *src, F f) {
+    linmap *m = nullptr;
+    if (linmap_copy(&m, src) != 0) return -1;
+    linmap_apply(m, f);
+    linmap_free(dst);
+    *dst = m;
+    return 0;
+}
+
+template <class F> int quadmap_copy_apply(quadmap **dst, const quadmap *src, F f) {
+    quadmap *m = nullptr;
+    if (quadmap_copy(&m, src) != 0) return -1;
+    quadmap_apply(m, f);
+    quadmap_free(dst);
+    *dst = m;
+    return 0;
+}
