@@ -157,11 +157,15 @@ def merge(files):
         with open(path) as f:
             d = json.load(f)
         if data is None:
-            data = dict(d, records=[])
+            data = dict(d, records=[], machine=dict(d.get("machine", {})))
         else:
             data["interfaces"].update({k: v for k, v in d["interfaces"].items()
                                        if "version" in v or k not in data["interfaces"]})
             data["command"] += " ; " + d["command"]
+            for key in ("load_at_start", "load_at_end"):
+                if key in d.get("machine", {}):
+                    data["machine"][key] = max(d["machine"][key],
+                                               data["machine"].get(key, 0))
         for rec in d["records"]:
             key = (rec["iface"], rec["bench"], str(rec["size"]))
             if key in index:
@@ -202,7 +206,7 @@ def run_all(args, log):
                 timed_out.add((name, bench))
             records.append(rec)
             save(data, args.json)  # after every entry, so that a stopped run keeps its part
-    data["machine"]["load_at_end"] = os.getloadavg()[1]
+    data["machine"]["load_at_end"] = round(os.getloadavg()[1], 1)
     save(data, args.json)
     return data
 
@@ -223,7 +227,7 @@ def machine():
                 break
     return {"cores": os.cpu_count(), "memory_gib": round(mem_kib / 2**20, 1), "cpu": cpu,
             "python": platform.python_version(), "system": platform.platform(),
-            "load_at_start": os.getloadavg()[1]}
+            "load_at_start": round(os.getloadavg()[1], 1)}
 
 
 def median(xs):
@@ -415,7 +419,8 @@ def write_results(data, rows, problems, misses, path, note=None):
         f"- load average (5 min) at the start and end of the run: "
         f"{m.get('load_at_start', '?')}, {m.get('load_at_end', '?')} "
         f"(anything near or above the core count means the timings are disturbed)",
-        f"- repetitions: {data['reps']} per entry, each in a fresh process; times are medians",
+        f"- repetitions: up to {data['reps']} per entry (column runs), each in a fresh "
+        f"process; times are medians",
         f"- command: `{data['command']}`", "",
         *(["## Notes", "", note, ""] if note else []),
         "## Versions", "", versions_text(data), "",
