@@ -407,6 +407,11 @@ def versions_text(data):
     return "\n".join(out)
 
 
+def _load(machine_record, key):
+    value = machine_record.get(key)
+    return "?" if value is None else f"{value:.1f}"
+
+
 def write_results(data, rows, problems, misses, path, note=None):
     m = data["machine"]
     text = [
@@ -417,7 +422,7 @@ def write_results(data, rows, problems, misses, path, note=None):
         f"- machine: {m['cores']} cores, {m['memory_gib']} GiB memory, {m['cpu']}",
         f"- system: {m['system']}, Python {m['python']}",
         f"- load average (5 min) at the start and end of the run: "
-        f"{m.get('load_at_start', '?')}, {m.get('load_at_end', '?')} "
+        f"{_load(m, 'load_at_start')}, {_load(m, 'load_at_end')} "
         f"(anything near or above the core count means the timings are disturbed)",
         f"- repetitions: up to {data['reps']} per entry (column runs), each in a fresh "
         f"process; times are medians",
