@@ -3,8 +3,12 @@
 #include <cstring>
 
 #include "algebra.h"
+#include "constraint.h"
+#include "equality.h"
+#include "evaluate.h"
 #include "expression.h"
 #include "live.h"
+#include "nonlinear/nonlinear.h"
 #include "module/methods.h"
 #include "module/ref.h"
 #include "operand.h"
@@ -12,7 +16,8 @@
 #include "var.h"
 
 Py_ssize_t nvr_live_objects[kLiveKinds];
-const char *const nvr_live_names[kLiveKinds] = {"var", "linterm", "quadterm", "expression"};
+const char *const nvr_live_names[kLiveKinds] = {"var",       "linterm",    "quadterm", "expression",
+                                                "nonlinear", "constraint", "sos"};
 
 namespace {
 
@@ -63,6 +68,19 @@ const struct {
 
 PyObject *noneOrNull(int rc) { return rc == 0 ? Py_NewRef(Py_None) : nullptr; }
 
+// nonlin_args(x) -> (size, [arguments]) through the argument accessors.
+PyObject *nonlinearArguments(PyObject *args) {
+    PyObject *x;
+    if (!PyArg_ParseTuple(args, "O", &x)) return nullptr;
+    Ref list = Ref::steal(PyList_New(0));
+    if (!list) return nullptr;
+    Py_ssize_t index = 0;
+    for (PyObject *arg = nonlin_arg_first(x, &index); arg; arg = nonlin_arg_next(x, &index))
+        if (PyList_Append(list.get(), arg) != 0) return nullptr;
+    if (PyErr_Occurred()) return nullptr;
+    return Py_BuildValue("(nO)", nonlin_arg_size(x), list.get());
+}
+
 PyObject *callOthers(const char *name, PyObject *args) {
     PyObject *a, *b;
     double d;
@@ -101,6 +119,11 @@ PyObject *callOthers(const char *name, PyObject *args) {
             return nullptr;
         return PyLong_FromLong(col);
     }
+    if (!strcmp(name, "make_constraint")) {
+        int op;
+        return PyArg_ParseTuple(args, "OOi", &a, &b, &op) ? make_constraint(a, b, op) : nullptr;
+    }
+    if (!strcmp(name, "nonlin_args")) return nonlinearArguments(args);
     return PyErr_Format(PyExc_ValueError, "unknown routine %s", name);
 }
 
@@ -140,6 +163,15 @@ PyObject *nivramod_algebra(PyObject *, PyObject *args) {
 } // namespace
 
 PyMethodDef nvr_model_methods[] = {
+    {"evaluate",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_evaluate)),
+     METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("evaluate(*objects, problem=None, solution=None): the values of expressions at a "
+               "solution (a dict of variables to values, a list or array of column values, or "
+               "the problem's current solution)")},
+    {"is_equal", nivramod_is_equal, METH_VARARGS,
+     PyDoc_STR("is_equal(a, b) -> bool: whether two model objects (or containers of them) have "
+               "the same algebraic form")},
     {"_live_counts", nivramod_live_counts, METH_NOARGS,
      PyDoc_STR("_live_counts() -> dict: live objects per modelling type (for tests)")},
     {"_algebra", nivramod_algebra, METH_VARARGS,
