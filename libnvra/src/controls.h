@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace nvra {
 
@@ -110,8 +111,49 @@ struct ControlValues {
 };
 
 // Registry lookups (controls.cpp): the row of an id, or of a name in all-lower or all-upper
-// case; nullptr when there is none.
+// case; nullptr when there is none (a null name included). Both are binary searches over
+// indexes built at compile time.
 const CaEntry *findCa(int id);
 const CaEntry *findCaByName(const char *name);
+
+// What an entry point expects an id to be.
+enum class CaKind { Control, Attribute };
+// The row of `id` as a problem-level control (objective controls excluded) or as an attribute,
+// of value type `type`. On a mismatch: nullptr, with a last error on prob that names the id, the
+// entry's name and what it is instead (NVRA_RC_INVALID).
+const CaEntry *findCaAs(NVRAprob prob, int id, CaKind kind, CaType type);
+// Shortest decimal text of v that reads back as v (for messages).
+std::string numberText(double v);
+// The string getters' output: text into value (maxbytes bytes with the zero; truncated; nothing
+// when value is null or maxbytes is not positive), its full size with the zero into *nbytes
+// when nbytes is given.
+void copyOut(std::string_view text, char *value, int maxbytes, int *nbytes);
+
+// ---- controls into HiGHS options (controls_highs.cpp) ------------------------------------------
+
+// Longest string a HiGHS option can take, with its zero (kHighsMaximumStringLength): the limit of
+// string controls that drive one.
+inline constexpr size_t kEngineStringLength = 512;
+
+// The class of model a solve hands to the engine. The algorithm translation depends on it: the
+// engine's `solver` option names LP algorithms (its text says integrality is then ignored), and a
+// quadratic objective has one method (active set).
+enum class SolveClass { Lp, Qp, Mip };
+
+// The algorithm (NVRA_ALG_*) of a solve of class cls: `requested` when it is non-zero (the
+// algorithm letters of NVRAoptimize), else for LP and QP the first bit of control lpflags, else
+// control defaultalg.
+// (This and applyControlsToHighs are exported for the library's own tests.)
+NVRA_API int chooseAlgorithm(const ControlValues &controls, SolveClass cls, int requested);
+
+// Sets every HiGHS option that a control drives (the rows of controls.def with a HiGHS option,
+// translated as their comments say) on the HiGHS instance `highs` from prob's current values, for
+// a solve of class cls with algorithm chooseAlgorithm(prob->controls, cls, requestedAlg). Also
+// sets log_to_console off. Options no control drives are left as they are; nothing is restored
+// afterwards. Call it before every run (after any Highs_resetOptions or Highs_clear). Control
+// outputlog 0 keeps output_flag on: the log callback itself must drop every line but errors.
+// Returns 0, or NVRA_RC_ENGINE with prob's last error naming the control when HiGHS refuses a
+// value (it has then applied the options before that one).
+NVRA_API int applyControlsToHighs(NVRAprob prob, void *highs, SolveClass cls, int requestedAlg);
 
 } // namespace nvra

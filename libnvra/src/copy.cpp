@@ -24,8 +24,5 @@ int NVRAcopyprob(NVRAprob dest, NVRAprob src, const char *probname) {
         return 0;
     });
 }
-int NVRAcopycontrols(NVRAprob dest, NVRAprob) {
-    return notImplemented(dest, "NVRAcopycontrols");
-}
 
 } // extern "C"

@@ -24,6 +24,7 @@
 #include "numeric/npdtypes.h"
 #include "nvra.h"
 #include "output.h"
+#include "problem/methods.h"
 #include "problem/problem.h"
 #include "ref.h"
 
@@ -354,6 +355,7 @@ void detectScipy() {
 }
 
 PyObject *initModule() {
+    if (problem_build_method_table() != 0) return nullptr;
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;
     if (buildMethodTable() != 0) return nullptr;

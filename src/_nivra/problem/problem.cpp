@@ -2,6 +2,8 @@
 // of library resources.
 #include "problem.h"
 
+#include <vector>
+
 #include "controls/control.h"
 #include "module/args.h"
 #include "module/calllib.h"
@@ -9,6 +11,7 @@
 #include "module/errors.h"
 #include "module/output.h"
 #include "module/ref.h"
+#include "problem/methods.h"
 
 int checkProblemIsInitialized(problem_s *p) {
     if (p->prob) return 0;
@@ -171,7 +174,7 @@ static PyObject *problem_setOutputEnabled(PyObject *self, PyObject *arg) {
     Py_RETURN_NONE;
 }
 
-static PyMethodDef problem_methods[] = {
+PyMethodDef problem_lifecycle_methods[] = {
     {"__enter__", problem_enter, METH_NOARGS, nullptr},
     {"__exit__", problem_exit, METH_VARARGS, nullptr},
     {"getOutputEnabled", problem_getOutputEnabled, METH_NOARGS,
@@ -191,7 +194,23 @@ PyTypeObject problem_type = {
                         "problem"),
     .tp_traverse = problem_traverse,
     .tp_clear = problem_clear,
-    .tp_methods = problem_methods,
     .tp_init = problem_init,
     .tp_new = problem_new,
 };
+
+int problem_build_method_table() {
+    static std::vector<PyMethodDef> table;
+    try {
+        table.clear();
+        for (PyMethodDef *part : {problem_lifecycle_methods, problem_controls_methods,
+                                  problem_variables_methods, problem_constraints_methods,
+                                  problem_objective_methods, problem_solution_methods})
+            for (PyMethodDef *m = part; m->ml_name; ++m) table.push_back(*m);
+        table.push_back({nullptr, nullptr, 0, nullptr});
+    } catch (...) {
+        PyErr_NoMemory();
+        return -1;
+    }
+    problem_type.tp_methods = table.data();
+    return 0;
+}
