@@ -445,3 +445,27 @@ def test_a_linked_constraint_reads_through_the_library(xyz):
     with pytest.raises(nivra.SolverError):
         c.getBody()
     ctypes.c_void_p.from_address(id(c) + _OWNER).value = None
+
+
+def test_row_lookup_for_the_problem_code(xyz, owned):
+    x, y, _ = xyz
+    p, q = nivra.problem(), nivra.problem()
+    unlinked = x <= 1                                   # kind 1: looked up by its serial
+    with pytest.raises(nivra.ModelError, match="Constraint does not belong to this problem"):
+        algebra("get_con_row", p, unlinked)
+    owned(y, id(p))
+    with pytest.raises(nivra.ModelError, match="Constraint does not belong to any problem"):
+        algebra("get_con_row", p, y <= 1)             # a block, but linked variables
+    with pytest.raises(nivra.ModelError, match="Constraint does not belong to any problem"):
+        algebra("get_con_row", p, nivra.constraint(body=2, lb=0))
+    with pytest.raises(nivra.ModelError, match="Constraint is not initialized"):
+        algebra("get_con_row", p, nivra.constraint.__new__(nivra.constraint))
+    with pytest.raises(nivra.ModelError, match="Constraint has been deleted from the problem"):
+        algebra("get_con_row", p, deleted_constraint())
+    c = nivra.constraint.__new__(nivra.constraint)
+    ctypes.c_void_p.from_address(id(c) + _OWNER).value = id(p)
+    ctypes.c_uint32.from_address(id(c) + _OWNER + 8).value = 7
+    assert algebra("get_con_row", p, c) == 7
+    with pytest.raises(nivra.ModelError, match="Constraint is from a different problem"):
+        algebra("get_con_row", q, c)
+    ctypes.c_void_p.from_address(id(c) + _OWNER).value = None

@@ -239,3 +239,19 @@ def test_values_by_column(linked):
     c, = new_vars("c")
     with pytest.raises(nivra.ModelError, match="Variable does not belong to this problem"):
         nivra.evaluate(c, problem=p, solution=[1.0])
+
+
+def test_index_mode(linked):
+    p, a, b = linked
+    values = [1.5, 2.5, 3.5]
+    assert algebra("evaluate_indexed", p, values, (0, np.int32(2), [1], a + b)) == (1.5, 3.5, [2.5], 5.0)
+    assert algebra("evaluate_indexed", p, values, ({"k": (b,)},)) == {"k": (3.5,)}
+    for index in (3, -1, 10 ** 30, "no such column"):
+        with pytest.raises(nivra.InterfaceError, match=r"Call to nivra.problem.getSolution\(\) "
+                                                       "contains an out-of-range index"):
+            algebra("evaluate_indexed", p, values, (index,))
+
+
+def test_user_node_without_arguments(xyz):
+    with pytest.raises(nivra.ModelError, match="Invalid number of arguments"):
+        ev(node(USER, ()), {})

@@ -8,7 +8,7 @@ import warnings
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, new_vars
+from model_helpers import DELETED_OWNER, algebra, new_vars
 
 _OWNER = 16
 
@@ -119,3 +119,21 @@ def test_uninitialised_set():
     assert str(s) == "sos0" and s.index is None
     with pytest.raises(nivra.ModelError, match="SOS is not initialized"):
         s.copy()
+
+
+def test_set_lookup_for_the_problem_code(xyz):
+    p, q = nivra.problem(), nivra.problem()
+    s = sos([xyz[0]], [1])
+    with pytest.raises(nivra.ModelError, match="SOS does not belong to this problem"):
+        algebra("get_sos_index", p, s)
+    with pytest.raises(nivra.ModelError, match="SOS is not initialized"):
+        algebra("get_sos_index", p, nivra.sos.__new__(nivra.sos))
+    index = serial(s)
+    set_owner(s, id(p))                         # linked: the index field is the set's index
+    assert algebra("get_sos_index", p, s) == index
+    with pytest.raises(nivra.ModelError, match="SOS is from a different problem"):
+        algebra("get_sos_index", q, s)
+    set_owner(s, DELETED_OWNER)
+    with pytest.raises(nivra.ModelError, match="SOS has been deleted from the problem"):
+        algebra("get_sos_index", p, s)
+    set_owner(s, 0)

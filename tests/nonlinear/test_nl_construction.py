@@ -275,3 +275,12 @@ def test_unary_minus_and_binary_nodes(xyz):
     assert str(node(MINUS, (1, x))) == "1 - x"
     assert str(node(TIMES, [2, x, 3])) == "2 * x * 3"
 
+
+
+def test_arrays_on_the_right_drive_the_operation(xyz):
+    x, y, _ = xyz
+    f = nivra.sin(x)
+    r = f + np.array([1.0, 2.0])
+    assert [str(v) for v in r] == ["sin(x) + 1.0", "sin(x) + 2.0"]
+    assert [str(v) for v in f - np.array([1.0])] == ["sin(x) + -1.0"]
+    assert [str(v) for v in f / np.array([2.0])] == ["sin(x) * 0.5"]

@@ -232,12 +232,9 @@ int setUnlinkedType(constraint_s *c, long t) {
 
 // ---- attribute access ---------------------------------------------------------------------------
 
-// Attributes of an uninitialised constraint, and most of a deleted one, are refused. 0 or -1.
-int checkReadable(const constraint_s *c) { return checkConstraintValid(c); }
-
 PyObject *readNumber(ConAttr attr, PyObject *self) {
     const constraint_s *c = as_constraint(self);
-    if (checkReadable(c) != 0) return nullptr;
+    if (checkConstraintValid(c) != 0) return nullptr;
     if (constraint_is_linked(c)) return conrow_get(c, attr);
     const double lb = constraint_lb(c), ub = constraint_ub(c);
     if (attr == ConAttr::Type) return PyLong_FromLong(unlinkedType(lb, ub));
@@ -257,13 +254,13 @@ PyObject *constraint_str(PyObject *self) {
 
 PyObject *constraint_get_name(PyObject *self, void *) {
     const constraint_s *c = as_constraint(self);
-    if (!constraint_is_deleted(c) && checkReadable(c) != 0) return nullptr;
+    if (!constraint_is_deleted(c) && checkConstraintValid(c) != 0) return nullptr;
     return constraint_str(self);
 }
 
 PyObject *constraint_get_body(PyObject *self, void *) {
     const constraint_s *c = as_constraint(self);
-    if (checkReadable(c) != 0 ||
+    if (checkConstraintValid(c) != 0 ||
         warnDeprec(9, 5, "access the constraint body with constraint.getBody()") != 0)
         return nullptr;
     if (constraint_is_linked(c))
@@ -276,7 +273,7 @@ PyObject *constraint_get_body(PyObject *self, void *) {
 PyObject *constraint_get_index(PyObject *self, void *) {
     const constraint_s *c = as_constraint(self);
     if (constraint_is_deleted(c)) return PyLong_FromLong(-1);
-    if (checkReadable(c) != 0) return nullptr;
+    if (checkConstraintValid(c) != 0) return nullptr;
     if (constraint_is_linked(c)) return PyLong_FromUnsignedLong(c->id_low);
     Py_RETURN_NONE;
 }
@@ -290,7 +287,7 @@ PyObject *constraint_get_dict(PyObject *self, void *) {
         if (!index || PyDict_SetItemString(d.get(), "index", index.get()) != 0) return nullptr;
         return d.release();
     }
-    if (checkReadable(c) != 0) return nullptr;
+    if (checkConstraintValid(c) != 0) return nullptr;
     static const struct {
         const char *name;
         getter get;
@@ -307,9 +304,6 @@ PyObject *constraint_get_dict(PyObject *self, void *) {
     return d.release();
 }
 
-// Setters refuse uninitialised and deleted constraints.
-int checkWritable(const constraint_s *c) { return checkConstraintValid(c); }
-
 int readDouble(PyObject *value, double *x) {
     *x = PyFloat_AsDouble(value);
     return *x == -1.0 && PyErr_Occurred() ? -1 : 0;
@@ -318,7 +312,7 @@ int readDouble(PyObject *value, double *x) {
 template <bool Lower> int setBound(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     double x;
-    if (checkWritable(c) != 0) return -1;
+    if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c))
         return modelErrorInt("Constraint bounds cannot be modified once it has been added to a "
                              "problem");
@@ -328,20 +322,20 @@ template <bool Lower> int setBound(PyObject *self, PyObject *value, void *) {
 int constraint_set_rhs(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     double x;
-    if (checkWritable(c) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkConstraintValid(c) != 0 || readDouble(value, &x) != 0) return -1;
     return constraint_is_linked(c) ? conrow_set_rhs(c, x) : setUnlinkedRhs(c, x);
 }
 
 int constraint_set_rhsrange(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     double x;
-    if (checkWritable(c) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkConstraintValid(c) != 0 || readDouble(value, &x) != 0) return -1;
     return constraint_is_linked(c) ? conrow_set_range(c, x) : setUnlinkedRange(c, x);
 }
 
 int constraint_set_type(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
-    if (checkWritable(c) != 0) return -1;
+    if (checkConstraintValid(c) != 0) return -1;
     const long t = PyLong_AsLong(value);
     if (t == -1 && PyErr_Occurred()) return -1;
     return constraint_is_linked(c) ? conrow_set_type(c, t) : setUnlinkedType(c, t);
@@ -353,14 +347,14 @@ int checkNameArg(PyObject *name) {
 
 int constraint_set_name(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
-    if (checkWritable(c) != 0 || checkNameArg(value) != 0) return -1;
+    if (checkConstraintValid(c) != 0 || checkNameArg(value) != 0) return -1;
     return constraint_is_linked(c) ? conrow_set_name(c, value) : storeName(c, value);
 }
 
 // A new body (None removes it); the kind follows the new body.
 int constraint_set_body(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
-    if (checkWritable(c) != 0) return -1;
+    if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c))
         return modelErrorInt("Constraint body cannot be modified once it has been added to a "
                              "problem");

@@ -173,7 +173,7 @@ int combine(const nonlin_s *x, PyObject *first, const std::vector<double> &v, do
     const OperationInfo *info = nonlin_info(op);
     if ((info->arity > 0 && v.size() != static_cast<size_t>(info->arity)) ||
         (op == kOpPwl && (v.empty() || v.size() % 2 == 0)) ||
-        ((op == kOpMax || op == kOpMin) && v.empty()))
+        ((op == kOpMax || op == kOpMin) && v.empty()) || (nonlin_is_user(op) && !first))
         return fail(nvy_model_exc, "Invalid number of arguments in nonlinear expression");
     switch (op) {
     case kOpPlus:
@@ -404,6 +404,7 @@ PyObject *evaluate_object(PyObject *obj, const var_map &map, bool index_mode, in
     return nullptr;
 }
 
+// No objects give the empty tuple, as several give a tuple of their values.
 PyObject *scan_args_expressions(PyObject *objects, const var_map &map, bool index_mode) {
     const Py_ssize_t n = PyTuple_GET_SIZE(objects);
     if (n == 1) return evaluate_object(PyTuple_GET_ITEM(objects, 0), map, index_mode, kDepth);

@@ -8,6 +8,7 @@
 #include "nonlinear.h"
 
 #include <cmath>
+#include <utility>
 
 #include "model/algebra.h"
 #include "model/expression.h"
@@ -99,6 +100,15 @@ int isZero(PyObject *o) {
     }
 }
 
+// Inserts item at index t, one of the last items of list: appended, then rotated into place,
+// so that long lists are not moved. 0 or -1.
+int insertNearEnd(PyObject *list, Py_ssize_t t, PyObject *item) {
+    if (PyList_Append(list, item) != 0) return -1;
+    PyObject **items = reinterpret_cast<PyListObject *>(list)->ob_item;
+    for (Py_ssize_t i = PyList_GET_SIZE(list) - 1; i > t; --i) std::swap(items[i], items[i - 1]);
+    return 0;
+}
+
 // existing + c·item: in place when existing is an expression that only the list holds.
 PyObject *merged(PyObject *existing, PyObject *item, double c) {
     if (expression_Check(existing) && Py_REFCNT(existing) == 1)
@@ -113,7 +123,7 @@ int addSummand(PyObject *list, PyObject *item, double c) {
     if (nonlinear_Check(item)) {
         Ref scaled = Ref::steal(c == 1.0 ? Py_NewRef(item) : nonlin_copy(item, c));
         if (!scaled) return -1;
-        return t >= 0 ? PyList_Insert(list, t, scaled.get()) : PyList_Append(list, scaled.get());
+        return t >= 0 ? insertNearEnd(list, t, scaled.get()) : PyList_Append(list, scaled.get());
     }
     Ref sum = Ref::steal(t >= 0 ? merged(PyList_GET_ITEM(list, t), item, c)
                                 : c == 1.0 ? Py_NewRef(item) : general_copy(item, c));
@@ -173,7 +183,7 @@ int timesExtend(PyObject *list, PyObject *b, bool *zero) {
         const Py_ssize_t n = PyList_GET_SIZE(list);
         const bool hasFactor = n > 0 && isNumber(PyList_GET_ITEM(list, n - 1));
         if (!isNumber(item)) {
-            if ((hasFactor ? PyList_Insert(list, n - 1, item) : PyList_Append(list, item)) != 0)
+            if ((hasFactor ? insertNearEnd(list, n - 1, item) : PyList_Append(list, item)) != 0)
                 return -1;
             continue;
         }
