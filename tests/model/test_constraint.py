@@ -139,9 +139,31 @@ def test_an_array_on_the_right_gets_the_reflected_comparison(xyz):
     x, y, _ = xyz
     spy = np.zeros(2).view(Spy)
     for op, expected in ((1, "ge"), (5, "le"), (0, "gt"), (2, "eq")):
-        assert algebra("make_constraint", x, spy, op) == (expected, x)
+        name, other = algebra("make_constraint", x, spy, op)
+        # the model operand reaches NumPy as a 0-d array of the variable element type
+        assert name == expected and other.dtype == nivra.npvar and other[()] is x
     with pytest.raises(nivra.InterfaceError, match="Ill-defined constraint array"):
         algebra("make_constraint", np.array([x]), np.array([y]), 1)
+
+
+@pytest.mark.parametrize("numbers", [np.array([1, 2]), np.array([1.0, 2.0]), np.array([1, 2], dtype=np.int8)])
+def test_a_model_object_against_an_array_of_numbers_gives_constraints(xyz, numbers):
+    x, y, _ = xyz
+
+    def holds(c, point):
+        value = nivra.evaluate(c.body, solution=point)
+        return c.lb - 1e-9 <= value <= c.ub + 1e-9
+
+    for lhs in (x, 2 * x + y):
+        for op in ("<=", ">="):
+            cs = eval(f"lhs {op} numbers")
+            assert cs.dtype == object and len(cs) == 2
+            assert all(type(c) is nivra.constraint for c in cs)
+            for c, n in zip(cs, numbers):
+                for v in (0.0, 1.0, 1.5, 2.0, 3.0):
+                    point = {x: v, y: 0.0}
+                    expected = eval(f"nivra.evaluate(lhs, solution=point) {op} n")
+                    assert holds(c, point) == expected, (str(lhs), op, n, v)
 
 
 def test_serials_and_printed_forms(xyz, owned):

@@ -11,6 +11,7 @@
 #include "module/ref.h"
 #include "nonlinear/nonlinear.h"
 #include "operand.h"
+#include "var.h"
 
 namespace {
 
@@ -126,6 +127,20 @@ int splitBody(Split *s) {
     }
 }
 
+// A 0-d array of the module's variable or expression element type holding o. Compared with an
+// array, it makes NumPy apply the element loops that build constraints, also against arrays of
+// plain numbers (a bare object would go to NumPy's own loop, which yields truth values).
+PyObject *zeroDimElement(PyObject *o) {
+    PyArray_Descr *d = var_Check(o) ? nvr_py_env.npvar_dtype : nvr_py_env.npexpr_dtype;
+    Py_INCREF(d);
+    PyObject *arr = PyArray_NewFromDescr(&PyArray_Type, d, 0, nullptr, nullptr, nullptr, 0, nullptr);
+    if (arr && PyArray_SETITEM(reinterpret_cast<PyArrayObject *>(arr),
+                               static_cast<char *>(PyArray_DATA(reinterpret_cast<PyArrayObject *>(arr))),
+                               o) != 0)
+        Py_CLEAR(arr);
+    return arr;
+}
+
 } // namespace
 
 PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
@@ -141,7 +156,8 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
             PyErr_SetString(nvy_interf_exc, "Ill-defined constraint array");
             return nullptr;
         }
-        return PyObject_RichCompare(b, a, reflected(op));
+        Ref element = Ref::steal(zeroDimElement(left.get()));
+        return element ? PyObject_RichCompare(b, element.get(), reflected(op)) : nullptr;
     }
     if (check_expressions_compatible(left.get(), b, nullptr) != 0) return nullptr;
     Split s;
