@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "algebra.h"
+#include "equality.h"
+#include "evaluate.h"
 #include "expression.h"
 #include "live.h"
 #include "module/methods.h"
@@ -12,7 +14,8 @@
 #include "var.h"
 
 Py_ssize_t nvr_live_objects[kLiveKinds];
-const char *const nvr_live_names[kLiveKinds] = {"var", "linterm", "quadterm", "expression"};
+const char *const nvr_live_names[kLiveKinds] = {"var",       "linterm",    "quadterm", "expression",
+                                                "nonlinear", "constraint", "sos"};
 
 namespace {
 
@@ -140,6 +143,15 @@ PyObject *nivramod_algebra(PyObject *, PyObject *args) {
 } // namespace
 
 PyMethodDef nvr_model_methods[] = {
+    {"evaluate",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_evaluate)),
+     METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("evaluate(*objects, problem=None, solution=None): the values of expressions at a "
+               "solution (a dict of variables to values, a list or array of column values, or "
+               "the problem's current solution)")},
+    {"is_equal", nivramod_is_equal, METH_VARARGS,
+     PyDoc_STR("is_equal(a, b) -> bool: whether two model objects (or containers of them) have "
+               "the same algebraic form")},
     {"_live_counts", nivramod_live_counts, METH_NOARGS,
      PyDoc_STR("_live_counts() -> dict: live objects per modelling type (for tests)")},
     {"_algebra", nivramod_algebra, METH_VARARGS,
