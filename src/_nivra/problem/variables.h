@@ -17,9 +17,8 @@ int problem_addUnlinkedVars(problem_s *p, PyObject *args);
 int check_can_add_unlinked_var(PyObject *var);
 
 // Creates n columns of p with identical settings and n variables linked to them, appended to
-// p->vars; out receives n new references. 0, or a library code (884 for a Python exception)
-// with the exception set; on failure the columns are deleted again and nothing stays in the
-// problem's list.
+// p->vars; out receives n new references. 0, or -1 with an exception set; on failure the
+// columns are deleted again and nothing stays in the problem's list.
 int create_linked_vars(problem_s *p, PyObject **out, Py_ssize_t n, int vartype, double lb,
                        double ub, double threshold);
 
