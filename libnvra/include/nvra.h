@@ -245,7 +245,9 @@ NVRA_API int NVRAgetub(NVRAprob prob, double ub[], int first, int last);
 NVRA_API int NVRAchgbounds(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
                            const double bndval[]);
 /* Threshold (global limit) of semi-continuous, semi-integer and partially integer columns;
- * stored for any column, used by those types only. */
+ * stored for any column, used by those types only. A semi-continuous column ('S') is 0 or lies
+ * in [max(lb, limit), ub]; a semi-integer one ('R') likewise, integral; a partially integer one
+ * ('P') is integral in [lb, limit] and continuous in [limit, ub]. */
 NVRA_API int NVRAchgglblimit(NVRAprob prob, int ncols, const int colind[], const double limit[]);
 NVRA_API int NVRAgetcoltype(NVRAprob prob, char coltype[], int first, int last);
 /* Changing a column to 'B' also sets its bounds to [0, 1]. */
@@ -602,8 +604,11 @@ NVRA_API int NVRAmipoptimize(NVRAprob prob, const char *flags);
 
 /* ---- solutions -------------------------------------------------------------------------------
  * Vectors are over the problem's rows and columns as built (auxiliary rows and columns of
- * reformulations never show). Slack of row i = rhs_i - activity_i. Duals and reduced costs
- * satisfy d = c - A'y for a minimisation (signs follow the sense for maximisation).
+ * reformulations never show). Slack of row i = rhs_i - activity_i (the upper end for 'R'
+ * rows; >= 0 on a satisfied 'L' row, <= 0 on a satisfied 'G' row). The dual y_i is the change
+ * of the objective per unit increase of rhs_i, in either sense (a binding 'G' row of a
+ * minimisation has y_i >= 0, of a maximisation y_i <= 0), and the reduced costs are
+ * d = c - A'y (c + Qx - A'y with a quadratic objective).
  * The single-vector getters succeed when no solution is available and report it in *status:
  * 1 = available and proven optimal, 2 = available (feasible, not proven optimal), any other
  * value = not available (the arrays are then left untouched). A MIP has no duals or reduced

@@ -1,5 +1,5 @@
 """Helpers for the modelling-layer tests: unlinked variables without the deprecation noise, the
-nonlinear hand-over message, a way to put a variable into the states that only a problem can
+nonlinear check, a way to put a variable into the states that only a problem can
 create (deleted, or owned by some problem), and the leak check of tests/conftest.py."""
 
 import ctypes
@@ -10,9 +10,6 @@ import warnings
 import nivra
 from nivra import _nivra
 
-# Every result that is no longer quadratic goes to the nonlinear objects; until they exist the
-# hand-over refuses it with this message.
-NONLINEAR = "Nonlinear expressions are not available"
 DELETED_OWNER = 0xDEAD
 
 # Layout of the variable record after the object header (reference count and type pointer).
@@ -35,6 +32,12 @@ def set_owner(v, owner):
     """Writes the owner field of a variable: 0 unlinked, DELETED_OWNER deleted, any other
     value pretends that a problem at that address owns it."""
     ctypes.c_void_p.from_address(id(v) + _OWNER_OFFSET).value = owner or None
+
+
+def assert_nonlinear(r):
+    """Checks that a result that is no longer quadratic became a nonlinear expression."""
+    assert type(r).__name__ == "nonlinear", r
+    return r
 
 
 def algebra(name, *args):

@@ -3,16 +3,20 @@
 #include <cstring>
 
 #include "algebra.h"
+#include "equality.h"
+#include "evaluate.h"
 #include "expression.h"
 #include "live.h"
 #include "module/methods.h"
 #include "module/ref.h"
 #include "operand.h"
 #include "problem/problem.h"
+#include "problem/variables.h"
 #include "var.h"
 
 Py_ssize_t nvr_live_objects[kLiveKinds];
-const char *const nvr_live_names[kLiveKinds] = {"var", "linterm", "quadterm", "expression"};
+const char *const nvr_live_names[kLiveKinds] = {"var",       "linterm",    "quadterm", "expression",
+                                                "nonlinear", "constraint", "sos"};
 
 namespace {
 
@@ -140,6 +144,20 @@ PyObject *nivramod_algebra(PyObject *, PyObject *args) {
 } // namespace
 
 PyMethodDef nvr_model_methods[] = {
+    {"vars", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_vars)),
+     METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("vars(*indices, name='x', lb=0, ub=infinity, threshold=1, vartype=continuous)\n\n"
+               "Deprecated with positional arguments: unlinked variables over index sets (use\n"
+               "problem.addVariables). Without positional arguments one unlinked nivra.var.")},
+    {"evaluate",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_evaluate)),
+     METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("evaluate(*objects, problem=None, solution=None): the values of expressions at a "
+               "solution (a dict of variables to values, a list or array of column values, or "
+               "the problem's current solution)")},
+    {"is_equal", nivramod_is_equal, METH_VARARGS,
+     PyDoc_STR("is_equal(a, b) -> bool: whether two model objects (or containers of them) have "
+               "the same algebraic form")},
     {"_live_counts", nivramod_live_counts, METH_NOARGS,
      PyDoc_STR("_live_counts() -> dict: live objects per modelling type (for tests)")},
     {"_algebra", nivramod_algebra, METH_VARARGS,

@@ -1,0 +1,26 @@
+// model/libaccess.cpp: names of a problem's rows, columns and sets, read and written through
+// the library.
+#include "libaccess.h"
+
+#include "module/alloc.h"
+
+PyObject *nvr_entityName(problem_s *p, int type, int index) {
+    int nbytes = 0;
+    if (nvr_problemCall(p, NVRAgetnamelist, "NVRAgetnamelist", type, nullptr, 0, &nbytes, index,
+                        index) != 0)
+        return nullptr;
+    const int size = nbytes > 0 ? nbytes : 1;
+    LibArray<char> buf(static_cast<size_t>(size));
+    if (!buf) return nullptr;
+    buf[0] = '\0';
+    if (nvr_problemCall(p, NVRAgetnamelist, "NVRAgetnamelist", type, buf.get(), size, &nbytes,
+                        index, index) != 0)
+        return nullptr;
+    return PyUnicode_FromString(buf.get());
+}
+
+int nvr_setEntityName(problem_s *p, int type, int index, PyObject *name) {
+    const char *utf8 = PyUnicode_AsUTF8(name);
+    if (!utf8) return -1;
+    return nvr_problemCall(p, NVRAaddnames, "NVRAaddnames", type, utf8, index, index);
+}

@@ -1,0 +1,140 @@
+// test_files_util.h: shared pieces of the problem-file tests: a fixture with a started library,
+// one problem and a scratch directory, reading and writing through the C interface, and a
+// field-by-field comparison of two model stores.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "nvra.h"
+#include "problem.h" // the model store, read directly by the checks
+#include "store_test_util.h"
+
+namespace filetest {
+
+inline std::string lastError(NVRAprob p) {
+    char buf[NVRA_MAXMESSAGELENGTH];
+    NVRAgetlasterror(p, buf, sizeof buf);
+    return buf;
+}
+
+inline std::string dataFile(const char *name) { return std::string(NIVRA_TEST_DATA) + "/" + name; }
+
+inline std::string slurp(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The names of every entry of a kind as the problem shows them (given or default).
+inline std::vector<std::string> allNames(NVRAprob p, int type) {
+    const nvra::Model &m = p->model;
+    const int n = type == NVRA_NAMES_ROWS      ? m.numRows()
+                  : type == NVRA_NAMES_COLUMNS ? m.numCols()
+                                               : static_cast<int>(m.sets.size());
+    return storetest::names(p, type, 0, n - 1);
+}
+inline std::string rowName(NVRAprob p, int i) { return allNames(p, NVRA_NAMES_ROWS).at(i); }
+inline std::string colName(NVRAprob p, int j) { return allNames(p, NVRA_NAMES_COLUMNS).at(j); }
+inline std::string setName(NVRAprob p, int s) { return allNames(p, NVRA_NAMES_SETS).at(s); }
+
+class FilesTest : public ::testing::Test {
+protected:
+    NVRAprob prob = nullptr;
+    std::filesystem::path dir;
+
+    void SetUp() override {
+        ASSERT_EQ(NVRAinit(nullptr), 0);
+        ASSERT_EQ(NVRAcreateprob(&prob), 0);
+        dir = std::filesystem::temp_directory_path() /
+              ("nvra_files_" + std::to_string(::getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override {
+        NVRAdestroyprob(prob);
+        NVRAfree();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+
+    const nvra::Model &model() const { return prob->model; }
+    std::string path(const std::string &name) const { return (dir / name).string(); }
+
+    // Writes text to a scratch file and returns its path.
+    std::string file(const std::string &name, const std::string &text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+        return path(name);
+    }
+    // Reads text as a file of that name; returns the return code.
+    int readText(const std::string &name, const std::string &text, const char *flags = "") {
+        return NVRAreadprob(prob, file(name, text).c_str(), flags);
+    }
+    void read(const std::string &path, const char *flags = "") {
+        ASSERT_EQ(NVRAreadprob(prob, path.c_str(), flags), 0) << lastError(prob);
+    }
+};
+
+// Every field of the model stores of two problems, names as shown.
+inline void expectSameModel(NVRAprob pa, NVRAprob pb) {
+    const nvra::Model &a = pa->model, &b = pb->model;
+    EXPECT_EQ(a.probName, b.probName);
+    EXPECT_EQ(a.sense, b.sense);
+    EXPECT_EQ(a.objConstant, b.objConstant);
+    ASSERT_EQ(a.numRows(), b.numRows());
+    ASSERT_EQ(a.numCols(), b.numCols());
+    EXPECT_EQ(a.rowtype, b.rowtype);
+    EXPECT_EQ(a.rhs, b.rhs);
+    for (int i = 0; i < a.numRows(); ++i)
+        if (a.rowtype[i] == 'R') {
+            EXPECT_EQ(a.range[i], b.range[i]) << "row " << i;
+        }
+    EXPECT_EQ(a.A.start, b.A.start);
+    EXPECT_EQ(a.A.index, b.A.index);
+    EXPECT_EQ(a.A.value, b.A.value);
+    EXPECT_EQ(a.coltype, b.coltype);
+    EXPECT_EQ(a.lb, b.lb);
+    EXPECT_EQ(a.ub, b.ub);
+    EXPECT_EQ(a.cost, b.cost);
+    for (int j = 0; j < a.numCols(); ++j) {
+        const char t = a.coltype[j];
+        if (t == 'S' || t == 'R' || t == 'P') {
+            EXPECT_EQ(a.limit[j], b.limit[j]) << "column " << j;
+        }
+    }
+    EXPECT_EQ(a.Q.i, b.Q.i);
+    EXPECT_EQ(a.Q.j, b.Q.j);
+    EXPECT_EQ(a.Q.v, b.Q.v);
+    ASSERT_EQ(a.qrows.size(), b.qrows.size());
+    for (const auto &[row, q] : a.qrows) {
+        auto it = b.qrows.find(row);
+        ASSERT_NE(it, b.qrows.end()) << "quadratic row " << row;
+        EXPECT_EQ(q.i, it->second.i);
+        EXPECT_EQ(q.j, it->second.j);
+        EXPECT_EQ(q.v, it->second.v);
+    }
+    ASSERT_EQ(a.indicators.size(), b.indicators.size());
+    for (const auto &[row, ind] : a.indicators) {
+        auto it = b.indicators.find(row);
+        ASSERT_NE(it, b.indicators.end()) << "indicator row " << row;
+        EXPECT_EQ(ind.col, it->second.col);
+        EXPECT_EQ(ind.complement, it->second.complement);
+    }
+    ASSERT_EQ(a.sets.size(), b.sets.size());
+    for (size_t s = 0; s < a.sets.size(); ++s) {
+        EXPECT_EQ(a.sets[s].type, b.sets[s].type);
+        EXPECT_EQ(a.sets[s].cols, b.sets[s].cols);
+        EXPECT_EQ(a.sets[s].weights, b.sets[s].weights);
+    }
+    for (int type : {NVRA_NAMES_ROWS, NVRA_NAMES_COLUMNS, NVRA_NAMES_SETS})
+        EXPECT_EQ(allNames(pa, type), allNames(pb, type)) << "names of kind " << type;
+}
+
+} // namespace filetest

@@ -1,0 +1,239 @@
+// Writing MPS (free and fixed) and LP files: round trips through every format, full precision,
+// default names, and what the formats cannot hold.
+#include "test_files_util.h"
+
+#include <cmath>
+
+using namespace filetest;
+
+namespace {
+
+class WriteTest : public FilesTest {
+protected:
+    NVRAprob back = nullptr; // the problem read back
+
+    void SetUp() override {
+        FilesTest::SetUp();
+        ASSERT_EQ(NVRAcreateprob(&back), 0);
+    }
+    void TearDown() override {
+        NVRAdestroyprob(back);
+        FilesTest::TearDown();
+    }
+
+    // Writes prob as name with flags, reads it back into back and compares; returns the text.
+    std::string roundTrip(const std::string &name, const char *flags) {
+        const std::string p = path(name);
+        EXPECT_EQ(NVRAwriteprob(prob, p.c_str(), flags), 0) << lastError(prob);
+        EXPECT_EQ(NVRAreadprob(back, p.c_str(), flags), 0) << lastError(back) << "\n" << slurp(p);
+        expectSameModel(prob, back);
+        // The same model writes the same text again.
+        const std::string again = path("again_" + name);
+        EXPECT_EQ(NVRAwriteprob(back, again.c_str(), flags), 0) << lastError(back);
+        EXPECT_EQ(slurp(p), slurp(again));
+        return slurp(p);
+    }
+};
+
+const char *kAllInstances[] = {
+    "afiro.mps",    "adlittle.mps",        "e226.mps",         "etamacro.mps",   "israel.mps",
+    "scrs8.mps",    "shell.mps",           "stair.mps",        "standata.mps",   "standgub.mps",
+    "standmps.mps", "25fv47.mps",          "galenet.mps",      "woodinfe.mps",   "forest6.mps",
+    "flugpl.mps",   "egout.mps",           "bell5.mps",        "gt2.mps",        "lseu.mps",
+    "rgn.mps",      "p0548.mps",           "dcmulti.mps",      "qjh.mps",        "qjh_quadobj.mps",
+    "qjh_qmatrix.mps", "qjh.lp",           "qptestnw.lp",      "qpinfeasible.lp", "qpunbounded.lp",
+    "semi-continuous.mps", "semi-integer.mps",
+};
+
+// Instances with names that LP files cannot hold (they start with a digit or '.').
+bool lpCannotName(std::string_view f) {
+    for (const char *g : {"adlittle.mps", "e226.mps", "shell.mps", "25fv47.mps", "egout.mps",
+                          "rgn.mps", "dcmulti.mps"})
+        if (f == g) return true;
+    return false;
+}
+
+TEST_F(WriteTest, InstancesRoundTripThroughEveryFormat) {
+    for (const char *f : kAllInstances) {
+        SCOPED_TRACE(f);
+        read(dataFile(f));
+        roundTrip("free.mps", "");
+        roundTrip("fixed.mps", "f");
+        if (!lpCannotName(f)) {
+            roundTrip("model.lp", "");
+            continue;
+        }
+        EXPECT_EQ(NVRAwriteprob(prob, path("model.lp").c_str(), ""), NVRA_RC_UNSUPPORTED);
+        EXPECT_NE(lastError(prob).find("which starts with a character LP names cannot start with"),
+                  std::string::npos)
+            << lastError(prob);
+    }
+    // The message names the entry.
+    read(dataFile("dcmulti.mps"));
+    EXPECT_EQ(NVRAwriteprob(prob, path("model.lp").c_str(), ""), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(lastError(prob).find("row 0 is named '2'"), std::string::npos) << lastError(prob);
+}
+
+// A model with every feature the formats carry, and numbers that need all their digits.
+const char *kRichLp = R"(\Problem name: rich
+Maximize
+ obj: 0.1 x + 0.33333333333333331 y - 1e-300 z + 5e-324 b - 2.5e+19 s
+   + 123456789.12345679 t + 7.113 + [ x ^ 2 + 0.6 x * y + 1e-07 y ^ 2 ] / 2
+Subject To
+ c1: x + y <= 10.000000000000002
+ c2: -5.5 <= x - 0.1 y <= 5.25
+ c3: x + y + z >= -inf
+ 3 x >= 1
+ q1: x + [ x ^ 2 + 0.2 x * y - 3 y ^ 2 ] <= 8
+ ind: b = 0 -> x + z = 2
+ ind2: b = 1 -> x - z >= -2
+ c8: y - p <= -1e+19
+Bounds
+ -1e+19 <= x <= 4
+ -inf <= y <= 3
+ z free
+ s <= 10
+ 2 <= s
+ t <= 6
+ t >= 1
+ 0 <= p <= -1
+ q = 1.5
+ r <= inf
+Generals
+ y t r
+Binaries
+ b
+Semi-continuous
+ s t
+Partial-integer
+ z 3
+SOS
+ set1: S1:: x:1 y:2
+ S2:: y:1 z:2.5 p:0.1
+End
+)";
+
+TEST_F(WriteTest, EveryFeatureRoundTripsWithFullPrecision) {
+    ASSERT_EQ(readText("rich.lp", kRichLp), 0) << lastError(prob);
+    EXPECT_EQ(model().cost[1], 1.0 / 3.0);
+    EXPECT_EQ(model().cost[3], 5e-324);
+    EXPECT_EQ(model().sets.size(), 2u);
+    EXPECT_EQ(model().indicators.size(), 2u);
+    roundTrip("rich.mps", "");
+    roundTrip("rich.lp", "");
+    roundTrip("rich_fixed.mps", "f");
+    // Fixed format keeps every field in its columns; long numbers run past their field only.
+    const std::string fixed = slurp(path("rich_fixed.mps"));
+    EXPECT_NE(fixed.find("\n    x         obj       0.1\n"), std::string::npos) << fixed;
+    EXPECT_NE(fixed.find("\n    y         obj       0.3333333333333333\n"), std::string::npos);
+    EXPECT_NE(fixed.find("\n SC BND       s         10\n LO BND       s         2\n"),
+              std::string::npos);
+}
+
+TEST_F(WriteTest, MpsHoldsWhatLpCannot) {
+    // A free row with a right-hand side and an 'R' row whose lower end is not exact in binary.
+    const char *text = "NAME mps\nROWS\n N obj\n N free\n L r\nCOLUMNS\n x obj 1 free 2\n"
+                       " x r 1\nRHS\n RHS free 3 r 0.3\nRANGES\n RNG r 0.1\nENDATA\n";
+    ASSERT_EQ(readText("m.mps", text), 0) << lastError(prob);
+    roundTrip("m2.mps", "");
+    roundTrip("m3.mps", "f");
+}
+
+TEST_F(WriteTest, DefaultNamesReadBackAsThoseNames) {
+    const char rowtype[] = {'L', 'G'};
+    const double rhs[] = {4, 1}, obj[] = {1, 2};
+    const int start[] = {0, 2, 3}, rowind[] = {0, 1, 0};
+    const double rowcoef[] = {1, 1, 1};
+    ASSERT_EQ(NVRAloadlp(prob, "defaults", 2, 2, rowtype, rhs, nullptr, obj, start, nullptr,
+                         rowind, rowcoef, nullptr, nullptr),
+              0)
+        << lastError(prob);
+    const char *flags[] = {"", "f", "l"};
+    for (const char *fl : flags) {
+        SCOPED_TRACE(fl);
+        const std::string p = path(std::string("d") + fl);
+        ASSERT_EQ(NVRAwriteprob(prob, p.c_str(), fl), 0) << lastError(prob);
+        read(p, fl);
+        EXPECT_EQ(allNames(prob, NVRA_NAMES_ROWS), (std::vector<std::string>{"R0", "R1"}));
+        EXPECT_EQ(allNames(prob, NVRA_NAMES_COLUMNS), (std::vector<std::string>{"C0", "C1"}));
+        EXPECT_EQ(model().probName, "defaults");
+    }
+}
+
+TEST_F(WriteTest, EmptyProblemWritesAndReads) {
+    roundTrip("empty.mps", "");
+    roundTrip("empty.lp", "");
+    EXPECT_EQ(model().probName, "noname");
+}
+
+TEST_F(WriteTest, WhatAFormatCannotHoldFailsNamingIt) {
+    const char *text = "Minimize\n obj: x + y\nSubject To\n c: x + y >= 1\nEnd\n";
+    ASSERT_EQ(readText("n.lp", text), 0) << lastError(prob);
+    const char *names = "a b\0longername\0";
+    ASSERT_EQ(NVRAaddnames(prob, NVRA_NAMES_COLUMNS, names, 0, 1), 0) << lastError(prob);
+    struct Case {
+        const char *file, *flags, *words;
+    };
+    const Case cases[] = {
+        {"x.mps", "", "column 0 is named 'a b', which holds a space"},
+        {"x.mps", "f", "column 1 is named 'longername', which is longer than the 8"},
+        {"x.lp", "", "column 0 is named 'a b', which holds a character LP names cannot hold"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.flags);
+        const std::string p = path(c.file);
+        EXPECT_EQ(NVRAwriteprob(prob, p.c_str(), c.flags), NVRA_RC_UNSUPPORTED);
+        EXPECT_NE(lastError(prob).find(c.words), std::string::npos) << lastError(prob);
+        EXPECT_NE(lastError(prob).find(p), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(p)); // refused before anything is written
+    }
+    // Duplicates, also with a default name.
+    ASSERT_EQ(NVRAaddnames(prob, NVRA_NAMES_COLUMNS, "C1\0C1\0", 0, 1), 0);
+    EXPECT_EQ(NVRAwriteprob(prob, path("d.mps").c_str(), ""), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(lastError(prob).find("columns 0 and 1 are both named 'C1'"), std::string::npos)
+        << lastError(prob);
+    ASSERT_EQ(NVRAaddnames(prob, NVRA_NAMES_ROWS, "R1\0", 0, 0), 0);
+    const char rowtype[] = {'N'};
+    const double rhs[] = {0};
+    const int start[] = {0};
+    ASSERT_EQ(NVRAaddrows(prob, 1, 0, rowtype, rhs, nullptr, start, nullptr, nullptr), 0);
+    ASSERT_EQ(NVRAaddnames(prob, NVRA_NAMES_COLUMNS, "u\0v\0", 0, 1), 0);
+    EXPECT_EQ(NVRAwriteprob(prob, path("d.lp").c_str(), ""), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(lastError(prob).find("rows 1 and 0 are both named 'R1'"), std::string::npos)
+        << lastError(prob);
+    ASSERT_EQ(NVRAaddnames(prob, NVRA_NAMES_ROWS, "end\0", 0, 0), 0);
+    EXPECT_EQ(NVRAwriteprob(prob, path("k.lp").c_str(), ""), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(lastError(prob).find("'end', which is a keyword"), std::string::npos)
+        << lastError(prob);
+    ASSERT_EQ(NVRAaddnames(prob, NVRA_NAMES_ROWS, "r\0", 0, 0), 0);
+    ASSERT_EQ(NVRAsetprobname(prob, "two words"), 0);
+    EXPECT_EQ(NVRAwriteprob(prob, path("p.mps").c_str(), ""), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(lastError(prob).find("problem name 'two words'"), std::string::npos);
+    roundTrip("p.lp", ""); // the LP comment holds it
+    EXPECT_EQ(model().probName, "two words");
+    // Several objectives.
+    const int col[] = {0};
+    const double c[] = {1.0};
+    ASSERT_EQ(NVRAaddobj(prob, 1, col, c, 0, 1.0), 0) << lastError(prob);
+    EXPECT_EQ(NVRAwriteprob(prob, path("o.lp").c_str(), ""), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(lastError(prob).find("2 objectives"), std::string::npos) << lastError(prob);
+}
+
+TEST_F(WriteTest, FileAndFlagFailures) {
+    read(dataFile("afiro.mps"));
+    EXPECT_EQ(NVRAwriteprob(prob, path("no/such/dir/x.mps").c_str(), ""), NVRA_RC_FILE);
+    EXPECT_NE(lastError(prob).find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(NVRAwriteprob(prob, path("x.mps").c_str(), "q"), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAwriteprob(prob, path("x.mps").c_str(), "lf"), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAwriteprob(prob, "", ""), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAwriteprob(nullptr, "x.mps", ""), NVRA_RC_MISUSE);
+    // The extension chooses LP; the flag overrides it.
+    ASSERT_EQ(NVRAwriteprob(prob, path("a.lp").c_str(), ""), 0);
+    EXPECT_EQ(slurp(path("a.lp")).rfind("\\Problem name: AFIRO\nMinimize\n", 0), 0u);
+    ASSERT_EQ(NVRAwriteprob(prob, path("a.txt").c_str(), "l"), 0);
+    EXPECT_EQ(slurp(path("a.lp")), slurp(path("a.txt")));
+    ASSERT_EQ(NVRAwriteprob(prob, path("a.LP").c_str(), "m"), 0);
+    EXPECT_EQ(slurp(path("a.LP")).rfind("NAME", 0), 0u);
+}
+
+} // namespace

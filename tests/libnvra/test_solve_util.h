@@ -1,0 +1,168 @@
+// Helpers of the solver tests: a problem fixture, a small model builder over the library's
+// edit functions, the public instances, controls and results.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "nvra.h"
+#include "problem.h"
+
+namespace solvetest {
+
+using Entries = std::vector<std::pair<int, double>>;
+
+inline std::string dataFile(const std::string &name) {
+    return std::string(NIVRA_TEST_DATA) + "/" + name;
+}
+
+inline std::string lastError(NVRAprob prob) {
+    char buf[NVRA_MAXMESSAGELENGTH];
+    NVRAgetlasterror(prob, buf, sizeof buf);
+    return buf;
+}
+
+// Builds models through the library's edit functions; every call must succeed.
+struct Builder {
+    NVRAprob prob;
+
+    int numCols() const { return prob->model.numCols(); }
+
+    int col(double lb, double ub, double cost, char type = 'C', double limit = 0.0) {
+        const int j = numCols();
+        const int start = 0;
+        EXPECT_EQ(NVRAaddcols(prob, 1, 0, &cost, &start, nullptr, nullptr, &lb, &ub), 0)
+            << lastError(prob);
+        if (type != 'C') {
+            EXPECT_EQ(NVRAchgcoltype(prob, 1, &j, &type), 0) << lastError(prob);
+            if (type == 'B') bounds(j, lb, ub);
+        }
+        if (limit != 0.0) {
+            EXPECT_EQ(NVRAchgglblimit(prob, 1, &j, &limit), 0) << lastError(prob);
+        }
+        return j;
+    }
+    int row(char type, double rhs, const Entries &entries, double range = 0.0) {
+        std::vector<int> cols;
+        std::vector<double> vals;
+        for (auto [j, v] : entries) cols.push_back(j), vals.push_back(v);
+        const int start = 0;
+        EXPECT_EQ(NVRAaddrows(prob, 1, static_cast<int>(cols.size()), &type, &rhs, &range,
+                              &start, cols.data(), vals.data()),
+                  0)
+            << lastError(prob);
+        return prob->model.numRows() - 1;
+    }
+    void bounds(int j, double lb, double ub) {
+        const int cols[2] = {j, j};
+        const char types[2] = {'L', 'U'};
+        const double vals[2] = {lb, ub};
+        EXPECT_EQ(NVRAchgbounds(prob, 2, cols, types, vals), 0) << lastError(prob);
+    }
+    void limit(int j, double v) { EXPECT_EQ(NVRAchgglblimit(prob, 1, &j, &v), 0); }
+    void type(int j, char t) { EXPECT_EQ(NVRAchgcoltype(prob, 1, &j, &t), 0); }
+    void cost(int j, double c) { EXPECT_EQ(NVRAchgobj(prob, 1, &j, &c), 0); }
+    void constant(double c) {
+        const int minusOne = -1;
+        const double rhs = -c;
+        EXPECT_EQ(NVRAchgobj(prob, 1, &minusOne, &rhs), 0);
+    }
+    void rhs(int i, double v) { EXPECT_EQ(NVRAchgrhs(prob, 1, &i, &v), 0) << lastError(prob); }
+    void rowType(int i, char t) { EXPECT_EQ(NVRAchgrowtype(prob, 1, &i, &t), 0); }
+    void range(int i, double r) { EXPECT_EQ(NVRAchgrhsrange(prob, 1, &i, &r), 0); }
+    // Element of Q in 0.5 x'Qx (i, j and j, i name the same element).
+    void q(int i, int j, double v) {
+        EXPECT_EQ(NVRAchgmqobj(prob, 1, &i, &j, &v), 0) << lastError(prob);
+    }
+    void sense(int s) { EXPECT_EQ(NVRAchgobjsense(prob, s), 0); }
+    void sos(char type, const std::vector<int> &cols, const std::vector<double> &weights) {
+        const int start = 0;
+        EXPECT_EQ(NVRAaddsets(prob, 1, static_cast<int>(cols.size()), &type, &start, cols.data(),
+                              weights.data()),
+                  0)
+            << lastError(prob);
+    }
+    void indicator(int row, int col, int complement) {
+        EXPECT_EQ(NVRAsetindicators(prob, 1, &row, &col, &complement), 0) << lastError(prob);
+    }
+    // A further objective with its controls.
+    void objective(const std::vector<double> &cost, int priority, double weight,
+                   double absTol = 0.0, double relTol = 0.0, double constant = 0.0) {
+        std::vector<int> cols(cost.size());
+        for (size_t j = 0; j < cols.size(); ++j) cols[j] = static_cast<int>(j);
+        EXPECT_EQ(NVRAaddobj(prob, static_cast<int>(cols.size()), cols.data(), cost.data(),
+                             priority, weight),
+                  0)
+            << lastError(prob);
+        const int k = static_cast<int>(prob->model.objectives.size());
+        objControl(k, NVRA_OBJCONTROL_ABSTOL, absTol);
+        objControl(k, NVRA_OBJCONTROL_RELTOL, relTol);
+        objControl(k, NVRA_OBJCONTROL_RHS, constant);
+    }
+    void objControl(int obj, int control, double v) {
+        EXPECT_EQ(NVRAsetobjdblcontrol(prob, obj, control, v), 0) << lastError(prob);
+    }
+    void priority(int obj, int p) {
+        EXPECT_EQ(NVRAsetobjintcontrol(prob, obj, NVRA_OBJCONTROL_PRIORITY, p), 0);
+    }
+};
+
+// Reads an instance through the library's own reader.
+inline void readInstance(NVRAprob prob, const std::string &name) {
+    ASSERT_EQ(NVRAreadprob(prob, dataFile(name).c_str(), ""), 0) << lastError(prob);
+}
+
+// Controls.
+inline void setInt(NVRAprob prob, int control, int value) {
+    EXPECT_EQ(NVRAsetintcontrol(prob, control, value), 0) << lastError(prob);
+}
+inline void setDbl(NVRAprob prob, int control, double value) {
+    EXPECT_EQ(NVRAsetdblcontrol(prob, control, value), 0) << lastError(prob);
+}
+
+// Results of the last optimisation.
+inline const nvra::SolveResult &result(NVRAprob prob) { return prob->solution.current(); }
+inline const nvra::SolveResult &result(NVRAprob prob, int solve) {
+    return prob->solution.solves.at(solve);
+}
+inline int numSolves(NVRAprob prob) { return static_cast<int>(prob->solution.solves.size()); }
+
+inline std::vector<double> solution(NVRAprob prob, int *status = nullptr) {
+    std::vector<double> x(prob->model.numCols(), std::nan(""));
+    int st = -1;
+    EXPECT_EQ(NVRAgetsolution(prob, &st, x.data(), 0, prob->model.numCols() - 1), 0);
+    if (status) *status = st;
+    return x;
+}
+
+// A started library and one problem.
+class SolveTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(NVRAinit(nullptr), 0);
+        ASSERT_EQ(NVRAcreateprob(&prob), 0);
+        b.prob = prob;
+    }
+    void TearDown() override {
+        EXPECT_EQ(NVRAdestroyprob(prob), 0);
+        EXPECT_EQ(NVRAfree(), 0);
+    }
+    int optimize(const char *flags = "") {
+        int solve = -1, sol = -1;
+        const int rc = NVRAoptimize(prob, flags, &solve, &sol);
+        if (rc == 0) {
+            EXPECT_EQ(solve, result(prob).solveStatus);
+            EXPECT_EQ(sol, result(prob).solStatus);
+        }
+        return rc;
+    }
+    NVRAprob prob = nullptr;
+    Builder b{nullptr};
+};
+
+} // namespace solvetest

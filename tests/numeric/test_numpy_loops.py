@@ -1,0 +1,200 @@
+"""The NumPy element types npvar, npexpr and npconstraint: element functions, truth values,
+casts with their reference counts, and the element loops of NumPy's arithmetic, logical and
+comparison functions."""
+
+import operator
+import sys
+
+import numpy as np
+import pytest
+
+import nivra
+from numeric_helpers import (NONLINEAR_MSG, assert_no_leak, comparisons_build_constraints,
+                             new_vars, nonlinear_available, var_array)
+from nivra import _nivra
+
+
+def texts(a):
+    return [str(t) for t in a]
+
+
+def refcounts(objs):
+    return [sys.getrefcount(o) for o in objs]
+
+
+def test_element_types():
+    for dtype, scalar, char in ((_nivra.npvar, nivra.var, "v"), (_nivra.npexpr, nivra.expression, "e"),
+                                (_nivra.npconstraint, nivra.constraint, "c")):
+        assert dtype.type is scalar and dtype.char == char and dtype.itemsize == 8
+        a = np.empty(3, dtype=dtype)
+        assert a[0] is None  # an element without object reads as None
+        a[1] = "anything"  # elements are not type-checked
+        assert a[1] == "anything"
+
+
+def test_truth_values(xs):
+    cancelled = (xs[0] + 1) - xs[0] - 1  # an expression whose maps are empty
+    assert type(cancelled) is nivra.expression and str(cancelled) == "0"
+    e = np.array([nivra.expression(), cancelled, xs[0] + 1, nivra.Sum(3), xs[1]], dtype=_nivra.npexpr)
+    assert e.nonzero()[0].tolist() == [2, 3, 4]
+    assert np.count_nonzero(var_array(xs)) == 4
+    c = np.array([nivra.constraint(), nivra.constraint()], dtype=_nivra.npconstraint)
+    assert np.count_nonzero(c) == 2
+
+
+def test_casts_share_objects_and_count_references(xs):
+    before = refcounts(xs)
+    v = var_array(xs)
+    assert refcounts(xs) == [n + 1 for n in before]
+    o = v.astype(object)
+    e = o.astype(_nivra.npexpr)
+    back = e.astype(_nivra.npvar)
+    assert o.dtype == object and all(a is b for a, b in zip(o, xs))
+    assert all(a is b for a, b in zip(back, xs)) and all(a is b for a, b in zip(e, xs))
+    assert refcounts(xs) == [n + 4 for n in before]
+    v[0] = xs[1]
+    assert refcounts(xs)[:2] == [before[0] + 3, before[1] + 5]
+    del v, o, e, back
+    assert refcounts(xs) == before
+
+
+ARITHMETIC = [operator.add, operator.sub, operator.mul, operator.truediv, operator.pow]
+
+
+@pytest.mark.parametrize("op", ARITHMETIC, ids=lambda f: f.__name__)
+def test_arithmetic_element_by_element(xs, op):
+    x = var_array(xs[:3])
+    e = np.array([xs[0] + 1, 2 * xs[1], xs[2] - xs[0]], dtype=_nivra.npexpr)
+    numbers = np.array([2.0, 1.0, 4.0])
+    for a, b in ((x, numbers), (numbers, x), (e, numbers), (numbers, e), (x, 2), (2.5, e)):
+        expected = []
+        for i in range(3):
+            ai = a[i] if isinstance(a, np.ndarray) else a
+            bi = b[i] if isinstance(b, np.ndarray) else b
+            try:
+                expected.append(str(op(ai, float(bi) if not hasattr(bi, "extractLinear") else bi)))
+            except nivra.ModelError:
+                expected = None
+                break
+        if expected is None:
+            with pytest.raises(nivra.ModelError):
+                op(a, b)
+            continue
+        r = op(a, b)
+        assert r.dtype == _nivra.npexpr and texts(r) == expected
+
+
+def test_examples(xs):
+    x = var_array(xs[:3])
+    assert texts(3 - x) == ["3 - x0", "3 - x1", "3 - x2"]
+    assert texts(np.subtract(x, 3)) == ["-3 + x0", "-3 + x1", "-3 + x2"]
+    assert texts(x + x[::-1]) == ["x0 + x2", "2 * x1", "x0 + x2"]
+    assert texts(x * x) == texts(np.square(x)) == texts(x ** 2) == ["x0 ** 2", "x1 ** 2", "x2 ** 2"]
+    assert texts(-x) == ["-x0", "-x1", "-x2"] and texts(np.negative(x + 1)) == ["-1 - x0", "-1 - x1", "-1 - x2"]
+    assert texts(x * np.arange(3)) == ["0.0", "x1", "2 * x2"]  # integer arrays arrive as doubles
+    assert texts(x / np.float16(2)) == ["0.5 * x0", "0.5 * x1", "0.5 * x2"]
+    m = var_array(xs, (2, 2))
+    assert texts((m + np.array([10, 20])).ravel()) == ["10 + x0", "20 + x1", "10 + x2", "20 + x3"]
+    assert texts((x + xs[3])) == ["x0 + x3", "x1 + x3", "x2 + x3"]
+
+
+def test_logical_operators(xs):
+    x = var_array(xs[:2])
+    if nonlinear_available():
+        assert all(type(t).__name__ == "nonlinear" for t in x & x[::-1])
+        assert all(type(t).__name__ == "nonlinear" for t in x | 1.0)
+    else:
+        for f in (lambda: x & x, lambda: x | 1.0, lambda: 1.0 & x):
+            with pytest.raises(nivra.ModelError, match=NONLINEAR_MSG):
+                f()
+
+
+class Recorder:
+    """An element that records the number operands it is multiplied by."""
+
+    def __init__(self, seen):
+        self.seen = seen
+
+    def __mul__(self, other):
+        self.seen.append(other)
+        return 1.0
+
+    __rmul__ = __mul__
+
+
+def test_runs_of_equal_numbers_share_one_float():
+    seen = []
+    r = np.array([Recorder(seen) for _ in range(5)], dtype=_nivra.npexpr)
+    r * np.array([2.0, 2.0, 3.0, 3.0, 2.0])
+    assert [type(f) for f in seen] == [float] * 5 and seen == [2.0, 2.0, 3.0, 3.0, 2.0]
+    assert seen[0] is seen[1] and seen[2] is seen[3]
+    assert seen[1] is not seen[2] and seen[3] is not seen[4]
+    seen.clear()
+    np.array([0.0, -0.0]) * r[:2]  # same value, different number: two floats
+    assert seen[0] is not seen[1]
+    seen.clear()
+    r * 7  # a scalar: one float for the whole array
+    assert all(f is seen[0] for f in seen)
+
+
+def test_failures_raise_and_release(xs):
+    x = var_array(xs[:3])
+    before = refcounts(xs)
+    with pytest.raises(nivra.ModelError, match="Division of variable by zero"):
+        x / np.array([1.0, 0.0, 2.0])
+    with pytest.raises(nivra.ModelError, match="Variables from different problems|Linked variables"):
+        y = var_array(new_vars("y0", "y1", "y2"))
+        from numeric_helpers import set_owner
+        set_owner(y[1], 0x1000)
+        try:
+            x + y
+        finally:
+            set_owner(y[1], 0)
+    with pytest.raises(TypeError):
+        np.empty(2, dtype=_nivra.npvar) + 1.0  # elements without objects are None
+    out = np.array([xs[3]] * 3, dtype=_nivra.npexpr)
+    with pytest.raises(nivra.ModelError):
+        np.multiply(x, np.array([1.0, 2.0, 0.0]), out=out) / 0.0
+    assert texts(out) == ["x0", "2 * x1", "0.0"]
+    del out
+    assert refcounts(xs) == before
+
+
+def test_in_place_and_out_arguments(xs):
+    x = var_array(xs[:2])
+    out = np.array([xs[3], xs[3]], dtype=_nivra.npexpr)
+    n = refcounts(xs[3:])[0]
+    r = np.add(x, 1.0, out=out)
+    assert r is out and texts(out) == ["1 + x0", "1 + x1"]
+    assert refcounts(xs[3:])[0] == n - 2  # the replaced elements were released
+    e = np.array([xs[0] + 1], dtype=_nivra.npexpr)
+    e *= 2
+    assert texts(e) == ["2 + 2 * x0"]
+
+
+@pytest.mark.skipif(not comparisons_build_constraints(), reason="comparisons do not build constraints yet")
+def test_comparisons_build_constraint_arrays(xs):
+    x = var_array(xs[:3])
+    for r in (x >= 2, np.greater_equal(2, x), x <= x[::-1], x == np.arange(3.0)):
+        assert r.dtype == object and r.shape == (3,)
+        assert all(type(c) is nivra.constraint for c in r)
+    c = x >= 2
+    assert [con.lb for con in c] == [2.0] * 3
+    assert [str(con.getBody()) for con in c] == ["x0", "x1", "x2"]
+    r = np.less_equal(2.0, x)  # the number stays on the left of the general comparison
+    assert [con.lb for con in r] == [2.0] * 3
+
+
+def test_loops_do_not_grow(xs):
+    x = var_array(xs)
+    e = x + 1
+    c = np.arange(4.0)
+
+    def build():
+        x + c, c - x, x * x, e * 2, -e, np.square(e), x / 2, e + e, x.astype(object).astype(_nivra.npvar)
+        try:
+            x / 0.0
+        except nivra.ModelError:
+            pass
+
+    assert_no_leak(build)
