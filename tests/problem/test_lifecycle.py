@@ -250,4 +250,5 @@ def test_lifecycle_does_not_leak():
         except nivra.ModelError:
             pass
 
-    assert_no_leak(scenario)
+    # Free lists of the interpreter fill over the first few hundred runs; warm them up.
+    assert_no_leak(scenario, warmup=300)
