@@ -493,6 +493,13 @@ int nvy_isOriginalProb(problem_s *p) {
     return (state & (2 | 4)) ? 0 : 1;
 }
 
+Py_ssize_t problem_live_count() {
+    Py_ssize_t n = 0;
+    for (const problem_s *p = nvr_py_env.problems, *prev = nullptr; p; prev = p, p = p->next, ++n)
+        if (p->prev != prev) return -1;
+    return n;
+}
+
 int check_nl_unconstruct(problem_s *) {
     // A nonlinear solve leaves the nonlinear problem in its solved form (status bits of the
     // nonlinear attribute 12062: bit 0 asks for NSLPunconstruct, bit 29 for NSLPpostsolve).
