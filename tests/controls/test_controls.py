@@ -189,6 +189,16 @@ def test_view_introspection(p):
     assert not hasattr(p.controls, "__nonexistent_special__")
 
 
+def test_enumeration_members_are_not_leaked():
+    member = nivra.enums.Presolve.ON
+    before = sys.getrefcount(member)
+    for _ in range(50):
+        q = nivra.problem()
+        q.controls.presolve, q.getControl("presolve"), q.getControl(["presolve"]), repr(q.controls)
+    del q
+    assert sys.getrefcount(member) == before
+
+
 def test_reference_counts(p):
     key, value = "feastol", 1e-6
     counts = sys.getrefcount(key), sys.getrefcount(value), sys.getrefcount(p)
