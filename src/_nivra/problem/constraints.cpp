@@ -123,18 +123,18 @@ int flushConstraints(AddContext &ctx) {
     if (b.empty()) return 0;
     const int base = ctx.rowsBefore + static_cast<int>(ctx.rowsSent);
     const int rows = static_cast<int>(b.rows);
-    int rc = problem_call(p, NVRAaddrows64, "NVRAaddrows64", rows, static_cast<int64_t>(b.nnz),
+    int rc = problem_libcall(p, NVRAaddrows64, "NVRAaddrows64", rows, static_cast<int64_t>(b.nnz),
                           b.types.data(), b.rhs.data(), b.ranges.data(), b.starts.data(),
                           b.cols.data(), b.vals.data());
     if (rc == 0) ctx.rowsSent += b.rows;
     if (rc == 0 && b.named)
-        rc = problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_ROWS, b.names.data(), base,
+        rc = problem_libcall(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_ROWS, b.names.data(), base,
                           base + rows - 1);
     uint64_t q = 0;
     for (size_t i = 0; rc == 0 && i < b.rows; ++i) {
         const uint64_t n = b.rowq[i];
         if (n > 0)
-            rc = problem_call(p, NVRAaddqmatrix64, "NVRAaddqmatrix64", base + static_cast<int>(i),
+            rc = problem_libcall(p, NVRAaddqmatrix64, "NVRAaddqmatrix64", base + static_cast<int>(i),
                               static_cast<int64_t>(n), b.qcols1.data() + q, b.qcols2.data() + q,
                               b.qvals.data() + q);
         q += n;
@@ -256,7 +256,7 @@ void rollback(AddContext &ctx) {
         LibArray<int> idx(static_cast<size_t>(rows - ctx.rowsBefore));
         if (idx) {
             for (int i = ctx.rowsBefore; i < rows; ++i) idx[i - ctx.rowsBefore] = i;
-            if (problem_call(p, NVRAdelrows, "NVRAdelrows", rows - ctx.rowsBefore, idx.get()) != 0)
+            if (problem_libcall(p, NVRAdelrows, "NVRAdelrows", rows - ctx.rowsBefore, idx.get()) != 0)
                 PyErr_Clear();
         }
         PyErr_Clear();

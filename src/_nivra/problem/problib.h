@@ -1,25 +1,13 @@
 // problem/problib.h: small helpers shared by the files that move the model into the library:
-// library calls whose failure becomes the problem's error, attribute reads, and the two ways
-// in which a problem can hold model objects.
+// method-table entries, attribute reads, and the two ways in which a problem can hold model
+// objects.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <utility>
-
-#include "module/calllib.h"
-#include "module/errors.h"
+#include "problem/libcall.h"
 #include "problem/problem.h"
-
-// Calls fn(handle, args...) in the library-call frame; a failure becomes the problem's error
-// (a pending Python exception wins). 0 or -1.
-template <class H, class... P, class... A>
-int problem_call(problem_s *p, int (*fn)(H, P...), const char *name, A &&...args) {
-    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
-    setNvraErr(reinterpret_cast<PyObject *>(p));
-    return -1;
-}
 
 // A method-table entry for a function of any of CPython's method signatures.
 template <class F> PyCFunction problem_method(F f) {
@@ -29,7 +17,7 @@ template <class F> PyCFunction problem_method(F f) {
 // An integer attribute of the optimizer problem. 0 or -1.
 inline int problem_intAttrib(problem_s *p, int id, int *value) {
     *value = 0;
-    return problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", id, value);
+    return problem_libcall(p, NVRAgetintattrib, "NVRAgetintattrib", id, value);
 }
 
 // The problem holds unlinked (older style) objects: one of its serial maps exists.

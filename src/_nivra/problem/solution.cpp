@@ -2,6 +2,7 @@
 // getRedCosts, their callback variants, and the deprecated status and objective queries.
 #include "solution.h"
 
+#include "controls/values.h"
 #include "model/constraint.h"
 #include "model/evaluate.h"
 #include "model/var.h"
@@ -41,7 +42,7 @@ int resolveIndex(problem_s *p, PyObject *obj, int length, bool rows, int *index)
     } else if (PyUnicode_Check(obj) || PyBytes_Check(obj)) {
         const char *name = pyStrToStr(obj, nullptr, nullptr);
         if (!name) return -1;
-        if (problem_call(p, NVRAgetindex, "NVRAgetindex", rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS,
+        if (problem_libcall(p, NVRAgetindex, "NVRAgetindex", rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS,
                          name, index) != 0)
             return -1;
     } else if (nvo_isIntegerArg(obj)) {
@@ -145,7 +146,7 @@ int readSolution(problem_s *p, int *count, LibArray<double> &values) {
     // One element at least, so that the library receives an array even without columns.
     if (values.alloc(static_cast<size_t>(*count) + 1) != 0) return -1;
     int status = 0;
-    if (problem_call(p, NVRAgetsolution, "NVRAgetsolution", &status, values.get(), 0, *count - 1) != 0)
+    if (problem_libcall(p, NVRAgetsolution, "NVRAgetsolution", &status, values.get(), 0, *count - 1) != 0)
         return -1;
     return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE
                ? 0
@@ -173,18 +174,6 @@ PyObject *problem_getSolution(PyObject *self, PyObject *args, PyObject *kwargs) 
 
 // ---- solving ------------------------------------------------------------------------------------
 
-// The member of the enumeration class of nivra.enums for value, or value as an int when the
-// class does not know it. New reference or null.
-PyObject *enumMember(const char *cls, int value) {
-    Ref module = Ref::steal(PyImport_ImportModule("nivra.enums"));
-    Ref type = module ? Ref::steal(PyObject_GetAttrString(module.get(), cls)) : Ref();
-    if (!type) return nullptr;
-    PyObject *member = PyObject_CallFunction(type.get(), "i", value);
-    if (member) return member;
-    PyErr_Clear();
-    return PyLong_FromLong(value);
-}
-
 PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
     auto *p = reinterpret_cast<problem_s *>(self);
     static const char *const kw[] = {"flags", nullptr};
@@ -199,8 +188,8 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
         setNvraErr(self);
         return nullptr;
     }
-    Ref a = Ref::steal(enumMember("SolveStatus", solvestatus));
-    Ref b = a ? Ref::steal(enumMember("SolStatus", solstatus)) : Ref();
+    Ref a = Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLVESTATUS, solvestatus));
+    Ref b = a ? Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLSTATUS, solstatus)) : Ref();
     return b ? PyTuple_Pack(2, a.get(), b.get()) : nullptr;
 }
 
@@ -271,7 +260,7 @@ PyObject *problem_getObjVal(PyObject *self, PyObject *) {
         return nullptr;
     double v = 0.0;
     const int id = cls == ProblemClass::kMixedInteger ? NVRA_ATTR_MIPOBJVAL : NVRA_ATTR_LPOBJVAL;
-    if (problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", id, &v) != 0) return nullptr;
+    if (problem_libcall(p, NVRAgetdblattrib, "NVRAgetdblattrib", id, &v) != 0) return nullptr;
     return PyFloat_FromDouble(v);
 }
 
