@@ -123,18 +123,18 @@ int flushConstraints(AddContext &ctx) {
     if (b.empty()) return 0;
     const int base = ctx.rowsBefore + static_cast<int>(ctx.rowsSent);
     const int rows = static_cast<int>(b.rows);
-    int rc = problem_libcall(p, NVRAaddrows64, "NVRAaddrows64", rows, static_cast<int64_t>(b.nnz),
+    int rc = problem_call(p, NVRAaddrows64, "NVRAaddrows64", rows, static_cast<int64_t>(b.nnz),
                           b.types.data(), b.rhs.data(), b.ranges.data(), b.starts.data(),
                           b.cols.data(), b.vals.data());
     if (rc == 0) ctx.rowsSent += b.rows;
     if (rc == 0 && b.named)
-        rc = problem_libcall(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_ROWS, b.names.data(), base,
+        rc = problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_ROWS, b.names.data(), base,
                           base + rows - 1);
     uint64_t q = 0;
     for (size_t i = 0; rc == 0 && i < b.rows; ++i) {
         const uint64_t n = b.rowq[i];
         if (n > 0)
-            rc = problem_libcall(p, NVRAaddqmatrix64, "NVRAaddqmatrix64", base + static_cast<int>(i),
+            rc = problem_call(p, NVRAaddqmatrix64, "NVRAaddqmatrix64", base + static_cast<int>(i),
                               static_cast<int64_t>(n), b.qcols1.data() + q, b.qcols2.data() + q,
                               b.qvals.data() + q);
         q += n;
@@ -202,7 +202,7 @@ int addOne(problem_s *p, PyObject *obj, void *ctxp) {
     const char *name = nullptr;
     Py_ssize_t nameLen = 0;
     if (PyObject *stored = constraint_stored_name(c)) {
-        if (!(name = PyUnicode_AsUTF8AndSize(stored, &nameLen))) return -1;
+        if (!(name = problem_nameText(stored, "Constraint", &nameLen))) return -1;
     }
     Batch &b = ctx.batch;
     if (!b.empty() && b.named != (name != nullptr) && flushConstraints(ctx) != 0) return -1;
@@ -256,7 +256,7 @@ void rollback(AddContext &ctx) {
         LibArray<int> idx(static_cast<size_t>(rows - ctx.rowsBefore));
         if (idx) {
             for (int i = ctx.rowsBefore; i < rows; ++i) idx[i - ctx.rowsBefore] = i;
-            if (problem_libcall(p, NVRAdelrows, "NVRAdelrows", rows - ctx.rowsBefore, idx.get()) != 0)
+            if (problem_call(p, NVRAdelrows, "NVRAdelrows", rows - ctx.rowsBefore, idx.get()) != 0)
                 PyErr_Clear();
         }
         PyErr_Clear();
@@ -345,5 +345,8 @@ PyMethodDef problem_constraints_methods[] = {
                "Adds constraints (x + y <= 3, NumPy arrays of constraints, and any nesting of\n"
                "lists, tuples, dicts and generators of them) as rows of the problem, in order.\n"
                "If any of them cannot be added, the problem keeps the rows it had.")},
+    {"_convert", problem_method(problem_convertForTests), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("_convert(obj, objective=False): the arrays a constraint body or objective "
+               "becomes (for tests)")},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -64,14 +64,14 @@ int setIntControl(problem_s *p, int objidx, int id, PyObject *value) {
     if (v == -1 && PyErr_Occurred()) return -1;
     if (overflow || v < INT_MIN || v > INT_MAX)
         return raiseMsg(nvy_model_exc, "Objective priority out of range");
-    return problem_libcall(p, NVRAsetobjintcontrol, "NVRAsetobjintcontrol", objidx, id,
+    return problem_call(p, NVRAsetobjintcontrol, "NVRAsetobjintcontrol", objidx, id,
                         static_cast<int>(v));
 }
 
 int setDblControl(problem_s *p, int objidx, int id, PyObject *value) {
     const double v = PyFloat_AsDouble(value);
     if (v == -1.0 && PyErr_Occurred()) return -1;
-    return problem_libcall(p, NVRAsetobjdblcontrol, "NVRAsetobjdblcontrol", objidx, id, v);
+    return problem_call(p, NVRAsetobjdblcontrol, "NVRAsetobjdblcontrol", objidx, id, v);
 }
 
 // Sets the options that are not None on objective objidx, in the order priority, weight,
@@ -98,19 +98,6 @@ struct TransferContext {
     int count = 0; // objectives written so far
 };
 
-// The converted objective; its arrays are freed with it.
-struct ConvertedObjective : ExprRow {
-    ConvertedObjective() = default;
-    ConvertedObjective(const ConvertedObjective &) = delete;
-    ConvertedObjective &operator=(const ConvertedObjective &) = delete;
-    ~ConvertedObjective() {
-        for (void **a : {reinterpret_cast<void **>(&cols), reinterpret_cast<void **>(&vals),
-                         reinterpret_cast<void **>(&qcols1), reinterpret_cast<void **>(&qcols2),
-                         reinterpret_cast<void **>(&qvals)})
-            nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, a);
-    }
-};
-
 int numColumns(problem_s *p, int *ncols) {
     return problem_intAttrib(p, NVRA_ATTR_ORIGINALCOLS, ncols);
 }
@@ -118,7 +105,7 @@ int numColumns(problem_s *p, int *ncols) {
 // Objective i >= 1 of a multi-objective problem: linear only. 0 or -1.
 int transferSecondary(problem_s *p, int i, PyObject *obj) {
     if (exprKindOf(obj) == kNonlinear) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
-    ConvertedObjective row;
+    OwnedExprRow row;
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
     int qelems = 0;
     if (problem_intAttrib(p, NVRA_ATTR_QELEMS, &qelems) != 0) return -1;
@@ -130,12 +117,12 @@ int transferSecondary(problem_s *p, int i, PyObject *obj) {
     LibArray<double> zeros(static_cast<size_t>(ncols));
     if (ncols > 0 && (!all || !zeros)) return -1;
     for (int j = 0; j < ncols; ++j) all[j] = j, zeros[j] = 0.0;
-    if (problem_libcall(p, NVRAchgobjn, "NVRAchgobjn", i, ncols, all.get(), zeros.get()) != 0)
+    if (problem_call(p, NVRAchgobjn, "NVRAchgobjn", i, ncols, all.get(), zeros.get()) != 0)
         return -1;
-    if (row.nnz > 0 && problem_libcall(p, NVRAchgobjn, "NVRAchgobjn", i, static_cast<int>(row.nnz),
+    if (row.nnz > 0 && problem_call(p, NVRAchgobjn, "NVRAchgobjn", i, static_cast<int>(row.nnz),
                                     row.cols, row.vals) != 0)
         return -1;
-    return problem_libcall(p, NVRAsetobjdblcontrol, "NVRAsetobjdblcontrol", i, NVRA_OBJCONTROL_RHS,
+    return problem_call(p, NVRAsetobjdblcontrol, "NVRAsetobjdblcontrol", i, NVRA_OBJCONTROL_RHS,
                         row.constant);
 }
 
@@ -143,15 +130,15 @@ int transferSecondary(problem_s *p, int i, PyObject *obj) {
 int clearObjective(problem_s *p, int ncols) {
     const int minusOne = -1;
     const double zero = 0.0;
-    if (problem_libcall(p, NVRAchgobj, "NVRAchgobj", 1, &minusOne, &zero) != 0) return -1;
+    if (problem_call(p, NVRAchgobj, "NVRAchgobj", 1, &minusOne, &zero) != 0) return -1;
     if (ncols == 0) return 0;
     LibArray<int> all(static_cast<size_t>(ncols));
     LibArray<double> zeros(static_cast<size_t>(ncols));
     if (!all || !zeros) return -1;
     for (int j = 0; j < ncols; ++j) all[j] = j, zeros[j] = 0.0;
-    if (problem_libcall(p, NVRAchgobj, "NVRAchgobj", ncols, all.get(), zeros.get()) != 0) return -1;
+    if (problem_call(p, NVRAchgobj, "NVRAchgobj", ncols, all.get(), zeros.get()) != 0) return -1;
     int nq = 0;
-    if (problem_libcall(p, NVRAgetmqobj, "NVRAgetmqobj", nullptr, nullptr, nullptr, 0, &nq, 0,
+    if (problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", nullptr, nullptr, nullptr, 0, &nq, 0,
                      ncols - 1) != 0)
         return -1;
     if (nq == 0) return 0;
@@ -159,12 +146,12 @@ int clearObjective(problem_s *p, int ncols) {
         col2(static_cast<size_t>(nq));
     LibArray<double> values(static_cast<size_t>(nq));
     if (!start || !col1 || !col2 || !values) return -1;
-    if (problem_libcall(p, NVRAgetmqobj, "NVRAgetmqobj", start.get(), col2.get(), values.get(), nq,
+    if (problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", start.get(), col2.get(), values.get(), nq,
                      &nq, 0, ncols - 1) != 0)
         return -1;
     for (int j = 0; j < ncols; ++j)
         for (int k = start[j]; k < start[j + 1]; ++k) col1[k] = j, values[k] = 0.0;
-    return problem_libcall(p, NVRAchgmqobj, "NVRAchgmqobj", nq, col1.get(), col2.get(), values.get());
+    return problem_call(p, NVRAchgmqobj, "NVRAchgmqobj", nq, col1.get(), col2.get(), values.get());
 }
 
 // Objective 0: replaces the objective of the optimizer problem. The new objective is converted
@@ -178,7 +165,7 @@ int transferMain(problem_s *p, PyObject *obj) {
     if (nonlinear)
         return raiseMsg(nvy_interf_exc, "Nonlinear objectives need the nonlinear solver, which "
                                         "is not available");
-    ConvertedObjective row;
+    OwnedExprRow row;
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
     if (row.nq > 0 && nobj >= 2) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
     if (check_nl_unconstruct(p) != 0) {
@@ -190,12 +177,12 @@ int transferMain(problem_s *p, PyObject *obj) {
     if (row.constant != 0.0) {
         const int minusOne = -1;
         const double rhs = -row.constant;
-        if (problem_libcall(p, NVRAchgobj, "NVRAchgobj", 1, &minusOne, &rhs) != 0) return -1;
+        if (problem_call(p, NVRAchgobj, "NVRAchgobj", 1, &minusOne, &rhs) != 0) return -1;
     }
-    if (row.nnz > 0 && problem_libcall(p, NVRAchgobj, "NVRAchgobj", static_cast<int>(row.nnz),
+    if (row.nnz > 0 && problem_call(p, NVRAchgobj, "NVRAchgobj", static_cast<int>(row.nnz),
                                     row.cols, row.vals) != 0)
         return -1;
-    if (row.nq > 0 && problem_libcall(p, NVRAchgmqobj64, "NVRAchgmqobj64",
+    if (row.nq > 0 && problem_call(p, NVRAchgmqobj64, "NVRAchgmqobj64",
                                    static_cast<int64_t>(row.nq), row.qcols1, row.qcols2,
                                    row.qvals) != 0)
         return -1;
@@ -241,7 +228,7 @@ int checkSense(problem_s *p, int objidx, PyObject *senseObj, int *sense) {
     *sense = static_cast<int>(v);
     if (objidx == 0) return 0;
     double current = 0.0;
-    if (problem_libcall(p, NVRAgetdblattrib, "NVRAgetdblattrib", NVRA_ATTR_OBJSENSE, &current) != 0)
+    if (problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", NVRA_ATTR_OBJSENSE, &current) != 0)
         return -1;
     if (current != static_cast<double>(v))
         return raiseMsg(nvy_model_exc, "All objectives must have the same sense. To use the "
@@ -275,7 +262,7 @@ PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs)
     if (rc != 0) return nullptr;
     // The sense of objective 0 changes once the objective itself is in place.
     if (sense && objidx == 0 &&
-        problem_libcall(p, NVRAchgobjsense, "NVRAchgobjsense", senseValue) != 0)
+        problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", senseValue) != 0)
         return nullptr;
     Py_RETURN_NONE;
 }
@@ -295,7 +282,7 @@ int firstAddedObjective(problem_s *p, int *start) {
     LibArray<double> coefs(static_cast<size_t>(ncols));
     if (ncols > 0) {
         if (!coefs) return -1;
-        if (problem_libcall(p, NVRAgetobj, "NVRAgetobj", coefs.get(), 0, ncols - 1) != 0) return -1;
+        if (problem_call(p, NVRAgetobj, "NVRAgetobj", coefs.get(), 0, ncols - 1) != 0) return -1;
     }
     for (int j = 0; j < ncols; ++j)
         if (coefs[j] != 0.0) return 0;
@@ -350,12 +337,12 @@ PyObject *getObjControl(problem_s *p, int objidx, PyObject *key) {
     if (!c) return nullptr;
     if (c->integer) {
         int v = 0;
-        if (problem_libcall(p, NVRAgetobjintcontrol, "NVRAgetobjintcontrol", objidx, c->id, &v) != 0)
+        if (problem_call(p, NVRAgetobjintcontrol, "NVRAgetobjintcontrol", objidx, c->id, &v) != 0)
             return nullptr;
         return PyLong_FromLong(v);
     }
     double v = 0.0;
-    if (problem_libcall(p, NVRAgetobjdblcontrol, "NVRAgetobjdblcontrol", objidx, c->id, &v) != 0)
+    if (problem_call(p, NVRAgetobjdblcontrol, "NVRAgetobjdblcontrol", objidx, c->id, &v) != 0)
         return nullptr;
     return PyFloat_FromDouble(v);
 }

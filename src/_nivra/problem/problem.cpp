@@ -10,7 +10,6 @@
 #include "controls/control.h"
 #include "controls/objattrib.h"
 #include "controls/values.h"
-#include "model/constraint.h"
 #include "model/maps.h"
 #include "model/var.h"
 #include "module/alloc.h"
@@ -41,16 +40,6 @@ void markVarsDeleted(problem_s *p, PyObject *list) {
         as_var(o)->owner = kDeletedOwner;
         as_var(o)->id_low = 0;
         as_var(o)->id_high = 0;
-    }
-}
-
-// Constraints linked to rows of p get the deleted marker (they hold no reference to p).
-void markConstraintsDeleted(problem_s *p, PyObject *list) {
-    if (!list) return;
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
-        PyObject *o = PyList_GET_ITEM(list, i);
-        if (constraint_Check(o) && constraint_problem(as_constraint(o)) == p)
-            constraint_mark_deleted(as_constraint(o));
     }
 }
 
@@ -347,7 +336,6 @@ int checkProblemIsInitialized(problem_s *p) {
 
 int problem_clearmodeldata(problem_s *p, int final) {
     markVarsDeleted(p, p->vars);
-    markConstraintsDeleted(p, p->cons);
     Py_CLEAR(p->vars);
     Py_CLEAR(p->cons);
     Py_CLEAR(p->sets);

@@ -1,13 +1,27 @@
 // problem/problib.h: small helpers shared by the files that move the model into the library:
-// method-table entries, attribute reads, and the two ways in which a problem can hold model
-// objects.
+// library calls whose failure becomes the problem's error, attribute reads, and the two ways
+// in which a problem can hold model objects.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include "problem/libcall.h"
+#include <cstring>
+#include <utility>
+
+#include "module/calllib.h"
+#include "module/env.h"
+#include "module/errors.h"
 #include "problem/problem.h"
+
+// Calls fn(handle, args...) in the library-call frame; a failure becomes the problem's error
+// (a pending Python exception wins). 0 or -1.
+template <class H, class... P, class... A>
+int problem_call(problem_s *p, int (*fn)(H, P...), const char *name, A &&...args) {
+    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
+    setNvraErr(reinterpret_cast<PyObject *>(p));
+    return -1;
+}
 
 // A method-table entry for a function of any of CPython's method signatures.
 template <class F> PyCFunction problem_method(F f) {
@@ -17,7 +31,7 @@ template <class F> PyCFunction problem_method(F f) {
 // An integer attribute of the optimizer problem. 0 or -1.
 inline int problem_intAttrib(problem_s *p, int id, int *value) {
     *value = 0;
-    return problem_libcall(p, NVRAgetintattrib, "NVRAgetintattrib", id, value);
+    return problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", id, value);
 }
 
 // The problem holds unlinked (older style) objects: one of its serial maps exists.
@@ -28,4 +42,19 @@ inline bool problem_holdsUnlinked(const problem_s *p) {
 inline bool problem_holdsLinked(const problem_s *p) {
     return !problem_holdsUnlinked(p) &&
            (PyList_GET_SIZE(p->vars) || PyList_GET_SIZE(p->cons) || PyList_GET_SIZE(p->sets));
+}
+
+// The UTF-8 text of the name str (what: "Variable", "Constraint"), refusing a zero byte, which
+// the library would take as the end of the name. *len (may be null) receives its length.
+// Null with ModelError or the encoding error.
+inline const char *problem_nameText(PyObject *str, const char *what, Py_ssize_t *len = nullptr) {
+    Py_ssize_t n = 0;
+    const char *text = PyUnicode_AsUTF8AndSize(str, &n);
+    if (!text) return nullptr;
+    if (strlen(text) != static_cast<size_t>(n)) {
+        PyErr_Format(nvy_model_exc, "%s name must not contain a zero character", what);
+        return nullptr;
+    }
+    if (len) *len = n;
+    return text;
 }

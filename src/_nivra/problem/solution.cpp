@@ -42,7 +42,7 @@ int resolveIndex(problem_s *p, PyObject *obj, int length, bool rows, int *index)
     } else if (PyUnicode_Check(obj) || PyBytes_Check(obj)) {
         const char *name = pyStrToStr(obj, nullptr, nullptr);
         if (!name) return -1;
-        if (problem_libcall(p, NVRAgetindex, "NVRAgetindex", rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS,
+        if (problem_call(p, NVRAgetindex, "NVRAgetindex", rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS,
                          name, index) != 0)
             return -1;
     } else if (nvo_isIntegerArg(obj)) {
@@ -146,7 +146,7 @@ int readSolution(problem_s *p, int *count, LibArray<double> &values) {
     // One element at least, so that the library receives an array even without columns.
     if (values.alloc(static_cast<size_t>(*count) + 1) != 0) return -1;
     int status = 0;
-    if (problem_libcall(p, NVRAgetsolution, "NVRAgetsolution", &status, values.get(), 0, *count - 1) != 0)
+    if (problem_call(p, NVRAgetsolution, "NVRAgetsolution", &status, values.get(), 0, *count - 1) != 0)
         return -1;
     return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE
                ? 0
@@ -260,7 +260,7 @@ PyObject *problem_getObjVal(PyObject *self, PyObject *) {
         return nullptr;
     double v = 0.0;
     const int id = cls == ProblemClass::kMixedInteger ? NVRA_ATTR_MIPOBJVAL : NVRA_ATTR_LPOBJVAL;
-    if (problem_libcall(p, NVRAgetdblattrib, "NVRAgetdblattrib", id, &v) != 0) return nullptr;
+    if (problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", id, &v) != 0) return nullptr;
     return PyFloat_FromDouble(v);
 }
 

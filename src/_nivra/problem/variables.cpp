@@ -115,7 +115,7 @@ public:
 
     int flush() {
         if (buf_.size() == 0) return 0;
-        if (problem_libcall(p_, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, buf_.data(),
+        if (problem_call(p_, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, buf_.data(),
                          first_ + handed_, first_ + added_ - 1) != 0)
             return -1;
         handed_ = added_;
@@ -132,7 +132,7 @@ void deleteColumns(problem_s *p, int first, Py_ssize_t n) {
     LibArray<int> idx(static_cast<size_t>(n));
     if (!idx) return;
     for (Py_ssize_t i = 0; i < n; ++i) idx[i] = first + static_cast<int>(i);
-    problem_libcall(p, NVRAdelcols, "NVRAdelcols", static_cast<int>(n), idx.get());
+    problem_call(p, NVRAdelcols, "NVRAdelcols", static_cast<int>(n), idx.get());
 }
 
 // Removes the entries from index `from` on from p->vars; linked variables among them are
@@ -161,13 +161,13 @@ int setColumnProperties(problem_s *p, int first, int n, const VarSettings &s) {
         idx[i] = first + i;
         types[i] = letter;
     }
-    if (problem_libcall(p, NVRAchgcoltype, "NVRAchgcoltype", n, idx.get(), types.get()) != 0)
+    if (problem_call(p, NVRAchgcoltype, "NVRAchgcoltype", n, idx.get(), types.get()) != 0)
         return -1;
     if (hasThreshold(static_cast<int>(s.vartype))) {
         LibArray<double> limits(static_cast<size_t>(n));
         if (!limits) return -1;
         for (int i = 0; i < n; ++i) limits[i] = s.threshold;
-        if (problem_libcall(p, NVRAchgglblimit, "NVRAchgglblimit", n, idx.get(), limits.get()) != 0)
+        if (problem_call(p, NVRAchgglblimit, "NVRAchgglblimit", n, idx.get(), limits.get()) != 0)
             return -1;
     }
     // Changing the type to binary resets the bounds to [0, 1].
@@ -183,7 +183,7 @@ int setColumnProperties(problem_s *p, int first, int n, const VarSettings &s) {
             if (s.lb != 0.0) bidx[k] = first + i, btype[k] = 'L', bval[k++] = s.lb;
             if (s.ub != 1.0) bidx[k] = first + i, btype[k] = 'U', bval[k++] = s.ub;
         }
-        if (problem_libcall(p, NVRAchgbounds, "NVRAchgbounds", static_cast<int>(m), bidx.get(),
+        if (problem_call(p, NVRAchgbounds, "NVRAchgbounds", static_cast<int>(m), bidx.get(),
                          btype.get(), bval.get()) != 0)
             return -1;
     }
@@ -204,7 +204,7 @@ int createLinked(problem_s *p, PyObject **out, Py_ssize_t n, const VarSettings &
         if (ubs.alloc(static_cast<size_t>(n)) != 0) return -1;
         for (int i = 0; i < cols; ++i) ubs[i] = s.ub;
     }
-    if (problem_libcall(p, NVRAaddcols, "NVRAaddcols", cols, 0, nullptr, nullptr, nullptr, nullptr,
+    if (problem_call(p, NVRAaddcols, "NVRAaddcols", cols, 0, nullptr, nullptr, nullptr, nullptr,
                      lbs.get(), ubs.get()) != 0)
         return -1;
     const Py_ssize_t listed = PyList_GET_SIZE(p->vars);
@@ -316,7 +316,8 @@ int formatIndex(PyObject *o, std::string *out) {
         PyErr_Clear();
     } else if (PyUnicode_Check(o) || PyBytes_Check(o)) {
         const char *s = pyStrToStr(o, nullptr, nullptr);
-        if (!s) {
+        const Py_ssize_t n = s ? pyStrLen(o) : -1;
+        if (!s || n < 0 || strlen(s) != static_cast<size_t>(n)) {
             PyErr_Clear();
             return raiseMsg(nvy_model_exc, "Bad index tuple");
         }
@@ -324,8 +325,9 @@ int formatIndex(PyObject *o, std::string *out) {
         return 0;
     }
     Ref text = Ref::steal(PyObject_Str(o));
-    const char *s = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
-    if (!s) {
+    Py_ssize_t n = 0;
+    const char *s = text ? PyUnicode_AsUTF8AndSize(text.get(), &n) : nullptr;
+    if (!s || strlen(s) != static_cast<size_t>(n)) {
         PyErr_Clear();
         return raiseMsg(nvy_model_exc, "Element of index tuple cannot be represented");
     }
@@ -372,7 +374,7 @@ int parseBulkKeywords(PyObject *kwargs, BulkRequest *r) {
     if (name == Py_None) {
         r->names = false;
     } else if (name) {
-        const char *text = PyUnicode_AsUTF8(name);
+        const char *text = problem_nameText(name, "Variable");
         if (!text) return -1;
         r->prefix = text;
         r->names = *text != '\0';
@@ -583,7 +585,7 @@ int admitUnlinked(problem_s *p, PyObject *leaf, void *ctx) {
 int sendUnlinked(UnlinkedBatch &b) NVR_TRY {
     problem_s *p = b.p;
     const int n = static_cast<int>(b.vars.size());
-    if (problem_libcall(p, NVRAaddcols64, "NVRAaddcols64", n, int64_t{0}, nullptr, nullptr, nullptr,
+    if (problem_call(p, NVRAaddcols64, "NVRAaddcols64", n, int64_t{0}, nullptr, nullptr, nullptr,
                      nullptr, b.lbs.data(), b.ubs.data()) != 0)
         return -1;
     std::vector<int> idx(static_cast<size_t>(n));
@@ -598,15 +600,15 @@ int sendUnlinked(UnlinkedBatch &b) NVR_TRY {
             bval.insert(bval.end(), {b.lbs[i], b.ubs[i]});
         }
     }
-    if (problem_libcall(p, NVRAchgcoltype, "NVRAchgcoltype", n, idx.data(), b.types.data()) != 0 ||
-        problem_libcall(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, b.names.data(), b.first,
+    if (problem_call(p, NVRAchgcoltype, "NVRAchgcoltype", n, idx.data(), b.types.data()) != 0 ||
+        problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, b.names.data(), b.first,
                      b.first + n - 1) != 0)
         return -1;
     if (!b.thresholdCols.empty() &&
-        problem_libcall(p, NVRAchgglblimit, "NVRAchgglblimit", static_cast<int>(b.thresholdCols.size()),
+        problem_call(p, NVRAchgglblimit, "NVRAchgglblimit", static_cast<int>(b.thresholdCols.size()),
                      b.thresholdCols.data(), b.thresholds.data()) != 0)
         return -1;
-    if (!bidx.empty() && problem_libcall(p, NVRAchgbounds, "NVRAchgbounds", static_cast<int>(bidx.size()),
+    if (!bidx.empty() && problem_call(p, NVRAchgbounds, "NVRAchgbounds", static_cast<int>(bidx.size()),
                                       bidx.data(), btype.data(), bval.data()) != 0)
         return -1;
     return 0;
@@ -680,14 +682,14 @@ PyObject *newVariable(problem_s *p, PyObject *args, PyObject *kwargs) {
         raiseBadName(p, name);
         return nullptr;
     }
-    const char *text = name == Py_None ? nullptr : PyUnicode_AsUTF8(name);
+    const char *text = name == Py_None ? nullptr : problem_nameText(name, "Variable");
     if (name != Py_None && !text) return nullptr;
     if (applySettings(&s) != 0) return nullptr;
     PyObject *var = nullptr;
     if (createLinked(p, &var, 1, s) != 0) return nullptr;
     if (!text) return var;
     const int col = static_cast<int>(as_var(var)->id_low);
-    if (problem_libcall(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, text, col, col) == 0)
+    if (problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, text, col, col) == 0)
         return var;
     dropVarsFrom(p, PyList_GET_SIZE(p->vars) - 1);
     Py_DECREF(var);
