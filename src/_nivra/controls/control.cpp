@@ -8,6 +8,7 @@
 #include "module/ref.h"
 #include "names.h"
 #include "problem/problem.h"
+#include "problem/problib.h"
 #include "values.h"
 
 namespace {
@@ -163,10 +164,6 @@ PyObject *nivramod_setdefaults(PyObject *, PyObject *) {
     Py_RETURN_NONE;
 }
 
-template <class F> PyCFunction fn(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
-
 } // namespace
 
 PyTypeObject control_type = {
@@ -232,7 +229,7 @@ PyMethodDef nvr_controls_methods[] = {
     {"_getcontrols", nivramod_getcontrols, METH_NOARGS,
      PyDoc_STR("_getcontrols() -> control: the module-level controls object (nivra.controls), "
                "whose assigned values every problem created afterwards starts with")},
-    {"setdefaultcontrol", fn(nivramod_setdefaultcontrol), METH_VARARGS | METH_KEYWORDS,
+    {"setdefaultcontrol", problem_method(nivramod_setdefaultcontrol), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setdefaultcontrol(ipar): forget the module default value of the control named "
                "ipar; problems created afterwards start with the library's default")},
     {"setdefaults", nivramod_setdefaults, METH_NOARGS,

@@ -6,7 +6,7 @@
 #include "module/alloc.h"
 #include "module/env.h"
 #include "module/ref.h"
-#include "problem/libcall.h"
+#include "problem/problib.h"
 #include "values.h"
 
 namespace {
@@ -21,7 +21,7 @@ Py_ssize_t solveCount(objattr_s *o) {
     }
     if (checkProblemIsInitialized(o->problem) != 0) return -1;
     int64_t n = 0;
-    if (problem_libcall(o->problem, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_SOLVES, &n) != 0)
+    if (problem_call(o->problem, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_SOLVES, &n) != 0)
         return -1;
     return static_cast<Py_ssize_t>(n);
 }

@@ -10,7 +10,7 @@
 #include "module/args.h"
 #include "module/env.h"
 #include "module/ref.h"
-#include "problem/libcall.h"
+#include "problem/problib.h"
 
 namespace {
 
@@ -59,31 +59,31 @@ PyObject *readString(problem_s *p, int (*fn)(NVRAprob, int, char *, int, int *),
                      int id) {
     char buf[NVRA_MAXSTRINGLENGTH] = "";
     int needed = 0;
-    if (problem_libcall(p, fn, name, id, buf, int{sizeof buf}, &needed) != 0) return nullptr;
+    if (problem_call(p, fn, name, id, buf, int{sizeof buf}, &needed) != 0) return nullptr;
     if (needed <= int{sizeof buf}) return PyUnicode_FromString(buf);
     LibArray<char> big;
     if (big.alloc(static_cast<size_t>(needed)) != 0) return nullptr;
-    if (problem_libcall(p, fn, name, id, big.get(), needed, &needed) != 0) return nullptr;
+    if (problem_call(p, fn, name, id, big.get(), needed, &needed) != 0) return nullptr;
     return PyUnicode_FromString(big.get());
 }
 
 PyObject *readInt(problem_s *p, const CaEntry &e, int control, int objidx) {
     int64_t v = 0;
-    const int rc = control ? problem_libcall(p, NVRAgetintcontrol64, "NVRAgetintcontrol64", e.id, &v)
+    const int rc = control ? problem_call(p, NVRAgetintcontrol64, "NVRAgetintcontrol64", e.id, &v)
                    : objidx >= 0
-                       ? problem_libcall(p, NVRAgetobjintattrib64, "NVRAgetobjintattrib64", objidx,
+                       ? problem_call(p, NVRAgetobjintattrib64, "NVRAgetobjintattrib64", objidx,
                                          e.id, &v)
-                       : problem_libcall(p, NVRAgetintattrib64, "NVRAgetintattrib64", e.id, &v);
+                       : problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", e.id, &v);
     return rc == 0 ? nvy_intToEnum(e.id, v) : nullptr;
 }
 
 PyObject *readDouble(problem_s *p, const CaEntry &e, int control, int objidx) {
     double v = 0.0;
-    const int rc = control ? problem_libcall(p, NVRAgetdblcontrol, "NVRAgetdblcontrol", e.id, &v)
+    const int rc = control ? problem_call(p, NVRAgetdblcontrol, "NVRAgetdblcontrol", e.id, &v)
                    : objidx >= 0
-                       ? problem_libcall(p, NVRAgetobjdblattrib, "NVRAgetobjdblattrib", objidx,
+                       ? problem_call(p, NVRAgetobjdblattrib, "NVRAgetobjdblattrib", objidx,
                                          e.id, &v)
-                       : problem_libcall(p, NVRAgetdblattrib, "NVRAgetdblattrib", e.id, &v);
+                       : problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", e.id, &v);
     return rc == 0 ? PyFloat_FromDouble(v) : nullptr;
 }
 
@@ -229,19 +229,19 @@ int problem_setControl_single(problem_s *p, const CaEntry &entry, PyObject *valu
     case kParamInt: {
         const long long v = PyLong_AsLongLong(value);
         if (v == -1 && PyErr_Occurred()) return -1;
-        return problem_libcall(p, NVRAsetintcontrol64, "NVRAsetintcontrol64", entry.id,
+        return problem_call(p, NVRAsetintcontrol64, "NVRAsetintcontrol64", entry.id,
                                static_cast<int64_t>(v));
     }
     case kParamDouble: {
         const double v = PyFloat_AsDouble(value);
         if (v == -1.0 && PyErr_Occurred()) return -1;
-        return problem_libcall(p, NVRAsetdblcontrol, "NVRAsetdblcontrol", entry.id, v);
+        return problem_call(p, NVRAsetdblcontrol, "NVRAsetdblcontrol", entry.id, v);
     }
     default: {
         PyObject *keep = nullptr;
         const char *text = pyStrToStr(value, nullptr, &keep);
         if (!text) return -1;
-        const int rc = problem_libcall(p, NVRAsetstrcontrol, "NVRAsetstrcontrol", entry.id, text);
+        const int rc = problem_call(p, NVRAsetstrcontrol, "NVRAsetstrcontrol", entry.id, text);
         Py_XDECREF(keep);
         return rc;
     }

@@ -4,7 +4,9 @@
 #include "module/env.h"
 #include "module/ref.h"
 #include "problem/methods.h"
+#include "problem/objective.h"
 #include "problem/problem.h"
+#include "problem/problib.h"
 
 namespace {
 
@@ -29,6 +31,7 @@ PyObject *problem_getControl(PyObject *self, PyObject *args, PyObject *kwargs) {
     PyObject *objidx;
     if (!parseIndex(kwargs, "objidx", &objidx)) return nullptr;
     if (checkProblemIsInitialized(as_problem(self)) != 0) return nullptr;
+    if (objidx) return problem_getObjControls(as_problem(self), args, objidx);
     return problem_getInfo(as_problem(self), args, 1, -1);
 }
 
@@ -66,6 +69,7 @@ PyObject *problem_setControl(PyObject *self, PyObject *args, PyObject *kwargs) {
     if (!parseIndex(kwargs, "objidx", &objidx)) return nullptr;
     problem_s *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
+    if (objidx) return problem_setObjControls(p, args, objidx);
     int rc = 0;
     switch (PyTuple_GET_SIZE(args)) {
     case 0:
@@ -86,24 +90,20 @@ PyObject *problem_setControl(PyObject *self, PyObject *args, PyObject *kwargs) {
     Py_RETURN_NONE;
 }
 
-template <class F> PyCFunction fn(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
-
 } // namespace
 
 PyMethodDef problem_controls_methods[] = {
-    {"getControl", fn(problem_getControl), METH_VARARGS | METH_KEYWORDS,
+    {"getControl", problem_method(problem_getControl), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getControl(*keys, objidx=None) -> value or dict\n\n"
                "Controls of the problem by name (all lower or all upper case) or id. No key: a "
                "dict of every control; one name or id: its value; a list of keys, or several "
                "keys: a dict keyed by lower-case name or id. With objidx, the objective controls "
                "(priority, weight, abstol, reltol, rhs) of that objective.")},
-    {"setControl", fn(problem_setControl), METH_VARARGS | METH_KEYWORDS,
+    {"setControl", problem_method(problem_setControl), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setControl(name, value, objidx=None) or setControl({name: value, ...}, "
                "objidx=None)\n\nSets controls of the problem by name or id; a dict is applied in "
                "order and stops at the first failure. With objidx, objective controls.")},
-    {"getAttrib", fn(problem_getAttrib), METH_VARARGS | METH_KEYWORDS,
+    {"getAttrib", problem_method(problem_getAttrib), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getAttrib(*keys, solveidx=None) -> value or dict\n\n"
                "Attributes of the problem by name or id, as getControl; with solveidx, those of "
                "that solve of the last (multi-objective) optimisation.")},

@@ -10,15 +10,22 @@
 #include "controls/control.h"
 #include "controls/objattrib.h"
 #include "controls/values.h"
+#include "model/constraint.h"
 #include "model/maps.h"
+#include "model/operand.h"
+#include "model/sos.h"
 #include "model/var.h"
 #include "module/alloc.h"
 #include "module/args.h"
 #include "module/env.h"
 #include "module/output.h"
 #include "module/ref.h"
-#include "problem/libcall.h"
+#include "numeric/walker.h"
+#include "problem/constraints.h"
 #include "problem/methods.h"
+#include "problem/objective.h"
+#include "problem/problib.h"
+#include "problem/variables.h"
 
 namespace {
 
@@ -31,16 +38,32 @@ int modelError(const char *msg) {
 
 // ---- model data ----------------------------------------------------------------------------------
 
-// Linked variables of p in list get the deleted marker; unlinked ones stay as they are.
-void markVarsDeleted(problem_s *p, PyObject *list) {
-    if (!list) return;
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) {
-        PyObject *o = PyList_GET_ITEM(list, i);
-        if (!var_Check(o) || as_var(o)->owner != p) continue;
+// The model object o (variable, constraint or SOS) is linked to p.
+bool linkedTo(PyObject *o, const problem_s *p) {
+    if (var_Check(o)) return as_var(o)->owner == p;
+    if (constraint_Check(o)) return constraint_problem(as_constraint(o)) == p;
+    return sos_Check(o) && as_sos(o)->owner == p;
+}
+
+// A linked object gets the deleted marker and loses its index.
+void markDeleted(PyObject *o) {
+    if (var_Check(o)) {
         as_var(o)->owner = kDeletedOwner;
         as_var(o)->id_low = 0;
         as_var(o)->id_high = 0;
+    } else if (constraint_Check(o)) {
+        constraint_mark_deleted(as_constraint(o));
+    } else {
+        as_sos(o)->owner = kDeletedOwner;
+        as_sos(o)->index = 0;
     }
+}
+
+// The linked objects of p in list get the deleted marker; unlinked ones stay as they are.
+void markListDeleted(problem_s *p, PyObject *list) {
+    if (!list) return;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i)
+        if (linkedTo(PyList_GET_ITEM(list, i), p)) markDeleted(PyList_GET_ITEM(list, i));
 }
 
 // The three empty lists of model objects. 0 or -1.
@@ -93,20 +116,20 @@ int createLibProblem(problem_s *p) {
 }
 
 int registerMessages(problem_s *p) {
-    return problem_libcall(p, NVRAaddcbmessage, "NVRAaddcbmessage", nvr_py_print_prob,
+    return problem_call(p, NVRAaddcbmessage, "NVRAaddcbmessage", nvr_py_print_prob,
                            static_cast<void *>(p), 1);
 }
 
 // Loads the empty model named name with the library's log switched off meanwhile. 0 or -1.
 int loadEmpty(problem_s *p, const char *name) {
     int log = 0;
-    if (problem_libcall(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) != 0 ||
-        problem_libcall(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, 0) != 0)
+    if (problem_call(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) != 0 ||
+        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, 0) != 0)
         return -1;
-    const int rc = problem_libcall(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0,
+    const int rc = problem_call(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0,
                                    nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr, nullptr);
-    const int restored = problem_libcall(p, NVRAsetintcontrol, "NVRAsetintcontrol",
+    const int restored = problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol",
                                          NVRA_CONTROL_OUTPUTLOG, log);
     return (rc || restored) ? -1 : 0;
 }
@@ -117,7 +140,7 @@ int initialise(problem_s *p, const char *name, int sense) {
     if (createRecordParts(p) != 0 || createLibProblem(p) != 0 || loadEmpty(p, name) != 0 ||
         registerMessages(p) != 0 || problem_applyDefaultControls(p) != 0)
         return -1;
-    return problem_libcall(p, NVRAchgobjsense, "NVRAchgobjsense", sense);
+    return problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", sense);
 }
 
 // Frees what a failed creation step left, keeping its exception (or "Error declaring problem").
@@ -128,18 +151,96 @@ void undoCreation(problem_s *p) {
     PyErr_Clear();
 }
 
+// ---- positional elements of the declaration ---------------------------------------------------
+
+const char kErroneousElement[] = "Erroneous problem declaration; argument contained object that "
+                                 "was not a variable, constraint, or expression";
+
+int collectLeaf(problem_s *, PyObject *leaf, void *list) {
+    return PyList_Append(static_cast<PyObject *>(list), leaf);
+}
+
+// A variable of p: linked to it, or an unlinked one it holds already.
+bool inProblem(problem_s *p, PyObject *var) {
+    const var_s *v = as_var(var);
+    return v->owner == p || (!v->owner && rowcolmap_has(p->var_index_map, var_id(v)));
+}
+
+using ElementAdder = int (*)(problem_s *, PyObject *);
+
+// The operation for an element whose first leaf is first, or null with ModelError.
+ElementAdder adderFor(problem_s *p, PyObject *first) {
+    if (var_Check(first)) return inProblem(p, first) ? problem_addObjective : problem_addUnlinkedVars;
+    if (constraint_Check(first)) return problem_addConstraint;
+    if (sos_Check(first)) {
+        modelError("SOS elements are not supported in the problem declaration yet: add them "
+                   "to the problem after its creation");
+        return nullptr;
+    }
+    if (exprKindOf(first) >= 2) return problem_addObjective; // terms, expressions, nonlinear
+    modelError(kErroneousElement);
+    return nullptr;
+}
+
+// One element other than a name, classified by its first leaf. Its leaves are collected first,
+// so that iterators anywhere in it are read once. 0 or -1.
+int addElement(problem_s *p, PyObject *element) {
+    Ref leaves = Ref::steal(PyList_New(0));
+    if (!leaves || for_each_nested_object(p, element, collectLeaf, leaves.get(), kNestingDepth) != 0)
+        return -1;
+    if (PyList_GET_SIZE(leaves.get()) == 0) return 0;
+    const ElementAdder add = adderFor(p, PyList_GET_ITEM(leaves.get(), 0));
+    return add ? add(p, leaves.get()) : -1;
+}
+
+// A string names the problem (once); everything else is added as what its first leaf is. 0 or -1.
+int addElements(problem_s *p, PyObject *elements) {
+    bool named = false;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(elements); ++i) {
+        PyObject *e = PyTuple_GET_ITEM(elements, i);
+        if (!PyUnicode_Check(e) && !PyBytes_Check(e)) {
+            if (addElement(p, e) != 0) return -1;
+            continue;
+        }
+        if (named) return modelError("More than one string passed in problem declaration");
+        named = true;
+        PyObject *keep = nullptr;
+        const char *name = pyStrToStr(e, nullptr, &keep);
+        const int rc = name ? problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) : -1;
+        Py_XDECREF(keep);
+        if (rc != 0) return -1;
+    }
+    return 0;
+}
+
 // ---- copy ------------------------------------------------------------------------------------------
 
-// The copy of one entry of a source list: a linked variable becomes a new variable linked to
-// dst at the same column; every other object is shared. New reference or null.
+// A new object of o's kind linked to dst at o's index. New reference or null.
+PyObject *linkedCopy(PyObject *o, problem_s *dst) {
+    if (var_Check(o)) {
+        PyObject *v = var_base();
+        if (!v) return nullptr;
+        as_var(v)->owner = dst;
+        as_var(v)->id_low = as_var(o)->id_low;
+        as_var(v)->id_high = as_var(o)->id_high;
+        return v;
+    }
+    if (constraint_Check(o)) {
+        PyObject *c = constraint_base();
+        if (c) constraint_link(as_constraint(c), dst, static_cast<int>(as_constraint(o)->id_low));
+        return c;
+    }
+    PyObject *set = sos_type.tp_new(&sos_type, nullptr, nullptr);
+    if (!set) return nullptr;
+    as_sos(set)->owner = dst;
+    as_sos(set)->index = as_sos(o)->index;
+    return set;
+}
+
+// The copy of one entry of a source list: a linked object becomes a new object linked to dst
+// at the same index; an unlinked one is shared. New reference or null.
 PyObject *copyEntry(problem_s *src, problem_s *dst, PyObject *o) {
-    if (!var_Check(o) || as_var(o)->owner != src) return Py_NewRef(o);
-    PyObject *v = var_base();
-    if (!v) return nullptr;
-    as_var(v)->owner = dst;
-    as_var(v)->id_low = as_var(o)->id_low;
-    as_var(v)->id_high = as_var(o)->id_high;
-    return v;
+    return linkedTo(o, src) ? linkedCopy(o, dst) : Py_NewRef(o);
 }
 
 int copyList(problem_s *src, problem_s *dst, PyObject *from, PyObject *to) {
@@ -160,8 +261,8 @@ int copyMap(rowcolmap **dst, const rowcolmap *src) {
 int copyInto(problem_s *src, problem_s *dst) {
     if (createRecordParts(dst) != 0 || createLibProblem(dst) != 0 ||
         problem_applyDefaultControls(dst) != 0 ||
-        problem_libcall(dst, NVRAcopyprob, "NVRAcopyprob", src->prob, "") != 0 ||
-        problem_libcall(dst, NVRAcopycontrols, "NVRAcopycontrols", src->prob) != 0)
+        problem_call(dst, NVRAcopyprob, "NVRAcopyprob", src->prob, "") != 0 ||
+        problem_call(dst, NVRAcopycontrols, "NVRAcopycontrols", src->prob) != 0)
         return -1;
     if (registerMessages(dst) != 0) PyErr_Clear(); // the copy works without its log
     if (copyMap(&dst->var_index_map, src->var_index_map) != 0 ||
@@ -248,9 +349,8 @@ int problem_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     if (p->prob) return modelError("Problem is already initialized");
     if (!parseKeywordArgs(kwargs, "|$si", kw, &name, &sense)) return -1;
     if (sense != 1 && sense != -1) return modelError("Invalid optimization sense");
-    (void)args;
     if (turnNVRAon(nullptr, 0) != 0) return -1;
-    if (initialise(p, name, sense) == 0) return 0;
+    if (initialise(p, name, sense) == 0 && addElements(p, args) == 0) return 0;
     undoCreation(p);
     return -1;
 }
@@ -280,12 +380,12 @@ PyObject *problem_name(PyObject *self, PyObject *) {
     problem_s *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     int length = 0;
-    if (problem_libcall(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_PROBNAMELENGTH, &length) != 0)
+    if (problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_PROBNAMELENGTH, &length) != 0)
         return nullptr;
     LibArray<char> buf;
     if (buf.alloc(static_cast<size_t>(length > 0 ? length : 1)) != 0) return nullptr;
     buf[0] = '\0';
-    if (problem_libcall(p, NVRAgetprobname, "NVRAgetprobname", buf.get()) != 0) return nullptr;
+    if (problem_call(p, NVRAgetprobname, "NVRAgetprobname", buf.get()) != 0) return nullptr;
     return PyUnicode_FromString(buf.get());
 }
 
@@ -335,7 +435,9 @@ int checkProblemIsInitialized(problem_s *p) {
 }
 
 int problem_clearmodeldata(problem_s *p, int final) {
-    markVarsDeleted(p, p->vars);
+    markListDeleted(p, p->vars);
+    markListDeleted(p, p->cons);
+    markListDeleted(p, p->sets);
     Py_CLEAR(p->vars);
     Py_CLEAR(p->cons);
     Py_CLEAR(p->sets);
@@ -352,9 +454,9 @@ int problem_clearmodeldata(problem_s *p, int final) {
 
 void problem_freeresources(problem_s *p) {
     if (nvr_py_env.start_count > 0 && p->prob && !p->parent) {
-        problem_libcall(p, NVRAremovecbmessage, "NVRAremovecbmessage", nvr_py_print_prob,
+        problem_call(p, NVRAremovecbmessage, "NVRAremovecbmessage", nvr_py_print_prob,
                         static_cast<void *>(p));
-        problem_libcall(p, NVRAdestroyprob, "NVRAdestroyprob");
+        problem_call(p, NVRAdestroyprob, "NVRAdestroyprob");
     }
     p->prob = nullptr;
     p->nlprob = nullptr;
@@ -373,7 +475,7 @@ int nvy_isOriginalProb(problem_s *p) {
     if (p->parent) return 0;
     if (checkProblemIsInitialized(p) != 0) return -1;
     int64_t state = 0;
-    if (problem_libcall(p, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_PRESOLVESTATE, &state) != 0)
+    if (problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_PRESOLVESTATE, &state) != 0)
         return -1;
     return (state & (2 | 4)) ? 0 : 1;
 }
