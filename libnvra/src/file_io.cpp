@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace nvra {
 
@@ -64,7 +65,16 @@ bool sameWord(std::string_view s, std::string_view keyword) {
 
 // ---- the read record ------------------------------------------------------------------------
 
+namespace {
+// Rows and columns are counted in int.
+void checkCountFits(size_t count, const char *kind) {
+    if (count >= static_cast<size_t>(std::numeric_limits<int>::max()))
+        throw ReadError{0, std::string("the file has more ") + kind + " than the library can hold"};
+}
+} // namespace
+
 int FileModel::addRow(std::string_view name, char type) {
+    checkCountFits(rowType.size(), "rows");
     rowNames.push_back(name);
     rowType.push_back(type);
     rhs.push_back(0.0);
@@ -73,6 +83,7 @@ int FileModel::addRow(std::string_view name, char type) {
 }
 
 int FileModel::addCol(std::string_view name) {
+    checkCountFits(colType.size(), "columns");
     colNames.push_back(name);
     colType.push_back('C');
     cost.push_back(0.0);

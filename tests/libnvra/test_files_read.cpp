@@ -49,6 +49,12 @@ TEST_F(FilesTest, EveryInstanceReadsWithItsCounts) {
         EXPECT_EQ(model().numCols(), in.cols);
         EXPECT_EQ(integerColumns(model()), in.ints);
         EXPECT_EQ(model().numNz(), in.nz);
+        // What a caller reads right after a read.
+        int rows = -1, cols = -1;
+        EXPECT_EQ(NVRAgetintattrib(prob, NVRA_ATTR_ORIGINALROWS, &rows), 0) << lastError(prob);
+        EXPECT_EQ(NVRAgetintattrib(prob, NVRA_ATTR_ORIGINALCOLS, &cols), 0) << lastError(prob);
+        EXPECT_EQ(rows, in.rows);
+        EXPECT_EQ(cols, in.cols);
     }
 }
 
@@ -217,20 +223,24 @@ ENDATA
     EXPECT_EQ(m.probName, "b"); // no name on the NAME line
 }
 
-TEST_F(FilesTest, NegativeUpperBoundWarns) {
+TEST_F(FilesTest, NegativeUpperBoundsWarnAWhile) {
     std::vector<std::string> lines;
     auto cb = [](NVRAprob, void *data, const char *msg, int len, int type) {
         if (type == 3) static_cast<std::vector<std::string> *>(data)->emplace_back(msg, len);
     };
     ASSERT_EQ(NVRAaddcbmessage(prob, cb, &lines, 0), 0);
-    ASSERT_EQ(readText("n.mps", "NAME\nROWS\n N obj\nCOLUMNS\n x obj 1\nBOUNDS\n UP B x -1\n"
-                                 "ENDATA\n"),
-              0)
-        << lastError(prob);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_NE(lines[0].find("line 7"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find("'x'"), std::string::npos) << lines[0];
-    EXPECT_NE(lines[0].find("n.mps"), std::string::npos) << lines[0];
+    std::string text = "NAME\nROWS\n N obj\nCOLUMNS\n";
+    for (int j = 0; j < 25; ++j) text += " x" + std::to_string(j) + " obj 1\n";
+    text += "BOUNDS\n";
+    for (int j = 0; j < 25; ++j) text += " UP B x" + std::to_string(j) + " -1\n";
+    ASSERT_EQ(readText("n.mps", text + "ENDATA\n"), 0) << lastError(prob);
+    EXPECT_EQ(model().lb[24], -nvra::kInf);
+    // The first twenty, then a count of the rest.
+    ASSERT_EQ(lines.size(), 21u);
+    EXPECT_NE(lines[0].find("n.mps', line 31: column 'x0' has a negative upper bound"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[20].find("5 more warnings"), std::string::npos) << lines[20];
 }
 
 TEST_F(FilesTest, ObjectiveSenseObjNameAndFreeRows) {
