@@ -7,7 +7,6 @@
 #include "sigint.h"
 
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <string>
 
