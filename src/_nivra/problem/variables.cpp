@@ -50,34 +50,20 @@ int raiseMsg(PyObject *exc, const char *msg) {
     return -1;
 }
 
-// A growable byte buffer from the default heap.
+// Zero-terminated names one after another (the buffer starts at 1024 bytes and doubles).
 class ByteBuffer {
-    char *data_ = nullptr;
-    size_t len_ = 0, cap_ = 0;
+    GrowArray<char, kNameBufferStart> bytes_;
+    size_t len_ = 0;
 
 public:
-    ByteBuffer() = default;
-    ByteBuffer(const ByteBuffer &) = delete;
-    ByteBuffer &operator=(const ByteBuffer &) = delete;
-    ~ByteBuffer() { nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, raw()); }
-    const char *data() const { return data_; }
+    const char *data() const { return bytes_.data(); }
     size_t size() const { return len_; }
     void clear() { len_ = 0; }
-    void truncate(size_t n) { len_ = n; }
-    // Room for n more bytes (the capacity starts at 1024 bytes and doubles). 0, or -1 with
-    // MemoryError.
-    int reserve(size_t n) {
-        if (len_ + n <= cap_) return 0;
-        size_t cap = cap_ ? cap_ : kNameBufferStart;
-        while (cap < len_ + n) cap *= 2;
-        if (nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap, raw(), cap) != 0)
-            return -1;
-        cap_ = cap;
-        return 0;
-    }
+    // Room for n more bytes. 0, or -1 with MemoryError.
+    int reserve(size_t n) { return bytes_.reserve(len_ + n); }
     // Appends n bytes after reserve made room for them.
     void put(const char *s, size_t n) {
-        memcpy(data_ + len_, s, n);
+        memcpy(bytes_.data() + len_, s, n);
         len_ += n;
     }
     int append(const char *s, size_t n) {
@@ -85,9 +71,6 @@ public:
         put(s, n);
         return 0;
     }
-
-private:
-    void **raw() { return reinterpret_cast<void **>(&data_); }
 };
 
 // Column names waiting to be handed to the library, sent whenever 1 MiB is pending.
