@@ -132,7 +132,8 @@ int ExpressionAccumulator::addQuadratic(PyObject *u, PyObject *v, double c) {
 
 // result += c·e for an expression e (the expression sum checks that they can be combined).
 int ExpressionAccumulator::addExpression(PyObject *e, double c) {
-    if (c == 0.0 || !target()) return c == 0.0 ? 0 : -1;
+    if (c == 0.0) return 0;
+    if (!target()) return -1;
     Ref r = Ref::steal(expression_incremental_alg_sum(obj_, e, c));
     if (!r) return -1;
     if (ownerState_ == Owner::kNone) ownerState_ = Owner::kUnknown;
