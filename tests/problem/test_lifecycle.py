@@ -37,7 +37,8 @@ def run_fresh(code):
 
 
 def live_problems():
-    return sum(isinstance(o, nivra.problem) for o in gc.get_objects())
+    """Problems in the module's list of live problems (-1 when its links are broken)."""
+    return _nivra._live_counts()["problem"]
 
 
 def test_names():
@@ -218,6 +219,17 @@ def test_subclasses_and_reference_cycles():
     assert live_problems() == base
     with pytest.raises(nivra.ModelError, match=NOT_INITIALIZED):
         controls.feastol
+
+
+def test_live_problem_list_survives_any_order_of_deletion():
+    base = live_problems()
+    for order in ([0, 1, 2, 3], [3, 2, 1, 0], [1, 3, 0, 2], [2, 0, 3, 1]):
+        probs = [nivra.problem() for _ in range(4)]
+        assert live_problems() == base + 4
+        for k, i in enumerate(order):
+            probs[i] = None
+            assert live_problems() == base + 3 - k
+    assert live_problems() == base
 
 
 def test_reference_counts_of_problems_views_and_module():

@@ -27,7 +27,8 @@ bool isDunder(PyObject *name) {
 }
 
 PyObject *incorrectName(int control) {
-    PyErr_SetString(nvy_interf_exc, control ? "Incorrect control name" : "Incorrect attribute name");
+    PyErr_SetString(nvy_interf_exc,
+                    control ? "Incorrect control name" : "Incorrect attribute name");
     return nullptr;
 }
 
@@ -52,7 +53,8 @@ PyObject *ctrl_attr_get(PyObject *self, PyObject *name, PyObject *dict, problem_
     PyObject *tuple = nullptr;
     if (PyDict_GetItem_LowerCaseKey(dict, name, &tuple) != 0) return nullptr;
     CaEntry entry;
-    if (!ca_entry_from_tuple(tuple, &entry)) return PyErr_Occurred() ? nullptr : incorrectName(control);
+    if (!ca_entry_from_tuple(tuple, &entry))
+        return PyErr_Occurred() ? nullptr : incorrectName(control);
     if (objidx >= 0 && entry.solver != 0) {
         PyErr_SetString(nvy_interf_exc, "Only NVRA attributes are supported");
         return nullptr;
@@ -70,9 +72,11 @@ PyObject *viewText(problem_s *p, int control, int objidx) {
     return values ? PyObject_Str(values.get()) : nullptr;
 }
 
-// ---- nivra.control -------------------------------------------------------------------------------
+// ---- nivra.control ------------------------------------------------------------------------------
 
-ctrl_s *as_ctrl(PyObject *o) { return reinterpret_cast<ctrl_s *>(o); }
+ctrl_s *as_ctrl(PyObject *o) {
+    return reinterpret_cast<ctrl_s *>(o);
+}
 
 void ctrl_dealloc(PyObject *self) {
     Py_CLEAR(as_ctrl(self)->dict);
@@ -113,9 +117,11 @@ PyObject *ctrl_repr(PyObject *self) {
     return PyObject_Str(values.get());
 }
 
-// ---- nivra.attribute -----------------------------------------------------------------------------
+// ---- nivra.attribute ----------------------------------------------------------------------------
 
-attr_s *as_attr(PyObject *o) { return reinterpret_cast<attr_s *>(o); }
+attr_s *as_attr(PyObject *o) {
+    return reinterpret_cast<attr_s *>(o);
+}
 
 void attr_dealloc(PyObject *self) {
     Py_CLEAR(as_attr(self)->dict);
@@ -136,7 +142,7 @@ PyObject *attr_repr(PyObject *self) {
     return viewText(as_attr(self)->problem, 0, as_attr(self)->objidx);
 }
 
-// ---- module functions ----------------------------------------------------------------------------
+// ---- module functions ---------------------------------------------------------------------------
 
 PyObject *nivramod_getcontrols(PyObject *, PyObject *) {
     if (ctrl_attr_fill_typeobj() != 0) return nullptr;

@@ -30,6 +30,14 @@ Case caseOf(const char *s, Py_ssize_t n) {
     return lower ? Case::kLower : upper ? Case::kUpper : Case::kMixed;
 }
 
+// str of the n bytes of s with ASCII upper-case letters lowered. New reference or null.
+PyObject *asciiLower(const char *s, Py_ssize_t n) {
+    char buf[kMaxCaNameLength];
+    for (Py_ssize_t i = 0; i < n; ++i)
+        buf[i] = (s[i] >= 'A' && s[i] <= 'Z') ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
+    return PyUnicode_FromStringAndSize(buf, n);
+}
+
 int modelError(const char *msg) {
     PyErr_SetString(nvy_model_exc, msg);
     return -1;
@@ -63,13 +71,11 @@ PyObject *readDefault(NVRAprob prob, int id, int type) {
 // Adds one listed entry to the tables. 0, or -1 with an exception.
 int addEntry(NVRAprob prob, int id, const char *name, int flags) {
     const bool isControl = flags & NVRA_CA_CONTROL;
-    const int type = (flags & NVRA_CA_INT) ? kParamInt : (flags & NVRA_CA_DOUBLE) ? kParamDouble
-                                                                                 : kParamString;
-    char buf[kMaxListedName];
-    const size_t n = strnlen(name, kMaxListedName);
-    for (size_t i = 0; i < n; ++i)
-        buf[i] = (name[i] >= 'A' && name[i] <= 'Z') ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
-    Ref lowered = Ref::steal(PyUnicode_FromStringAndSize(buf, static_cast<Py_ssize_t>(n)));
+    const int type = (flags & NVRA_CA_INT)      ? kParamInt
+                     : (flags & NVRA_CA_DOUBLE) ? kParamDouble
+                                                : kParamString;
+    Ref lowered =
+        Ref::steal(asciiLower(name, static_cast<Py_ssize_t>(strnlen(name, kMaxListedName))));
     Ref entry = Ref::steal(Py_BuildValue("(iii)", id, type, int{kSolverOptimizer}));
     if (!lowered || !entry) return -1;
     if (!isControl) return PyDict_SetItem(nvr_py_env.attribute_table, lowered.get(), entry.get());
@@ -141,13 +147,10 @@ PyObject *to_lowercase_all(PyObject *name) {
     case Case::kLower:
         if (PyUnicode_CheckExact(name)) return Py_NewRef(name);
         return PyUnicode_FromStringAndSize(s, n);
-    case Case::kUpper: {
-        char buf[kMaxCaNameLength];
-        for (Py_ssize_t i = 0; i < n; ++i)
-            buf[i] = (s[i] >= 'A' && s[i] <= 'Z') ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
-        return PyUnicode_FromStringAndSize(buf, n);
-    }
-    case Case::kMixed: break;
+    case Case::kUpper:
+        return asciiLower(s, n);
+    case Case::kMixed:
+        break;
     }
     modelError("Control or attribute is neither all-lower nor all-upper case");
     return nullptr;
@@ -159,11 +162,6 @@ int PyDict_GetItem_LowerCaseKey(PyObject *dict, PyObject *key, PyObject **value)
     if (!norm) return -1;
     *value = PyDict_GetItemWithError(dict, norm.get());
     return (*value || !PyErr_Occurred()) ? 0 : -1;
-}
-
-int PyDict_SetItem_LowerCaseKey(PyObject *dict, PyObject *key, PyObject *value) {
-    Ref norm = Ref::steal(to_lowercase_all(key));
-    return norm ? PyDict_SetItem(dict, norm.get(), value) : -1;
 }
 
 bool ca_entry_from_tuple(PyObject *tuple, CaEntry *entry) {
@@ -182,9 +180,15 @@ int ctrl_type_from_id(int id, int *type) {
     for (int i = 0; names[i]; ++i) {
         if (ids[i] != id) continue;
         switch (flags[i] & (NVRA_CA_INT | NVRA_CA_DOUBLE | NVRA_CA_STRING)) {
-        case NVRA_CA_INT: *type = kParamInt; return 0;
-        case NVRA_CA_DOUBLE: *type = kParamDouble; return 0;
-        case NVRA_CA_STRING: *type = kParamString; return 0;
+        case NVRA_CA_INT:
+            *type = kParamInt;
+            return 0;
+        case NVRA_CA_DOUBLE:
+            *type = kParamDouble;
+            return 0;
+        case NVRA_CA_STRING:
+            *type = kParamString;
+            return 0;
         default:
             PyErr_Format(nvy_interf_exc, "Unknown control type %d", flags[i]);
             return -1;

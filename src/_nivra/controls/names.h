@@ -30,8 +30,6 @@ PyObject *to_lowercase_all(PyObject *name);
 // Lookup of a str key in dict after normalisation: *value receives a borrowed value, or null
 // when the key is absent. 0, or -1 with an exception.
 int PyDict_GetItem_LowerCaseKey(PyObject *dict, PyObject *key, PyObject **value);
-// Insertion under the normalised key. 0, or -1 with an exception.
-int PyDict_SetItem_LowerCaseKey(PyObject *dict, PyObject *key, PyObject *value);
 
 // Reads an (id, type, solver) tuple of a name table. false for any other object.
 bool ca_entry_from_tuple(PyObject *tuple, CaEntry *entry);

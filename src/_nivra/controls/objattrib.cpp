@@ -11,7 +11,9 @@
 
 namespace {
 
-objattr_s *as_objattr(PyObject *o) { return reinterpret_cast<objattr_s *>(o); }
+objattr_s *as_objattr(PyObject *o) {
+    return reinterpret_cast<objattr_s *>(o);
+}
 
 // The number of solves of the last optimisation, or -1 with an exception.
 Py_ssize_t solveCount(objattr_s *o) {
@@ -21,7 +23,8 @@ Py_ssize_t solveCount(objattr_s *o) {
     }
     if (checkProblemIsInitialized(o->problem) != 0) return -1;
     int64_t n = 0;
-    if (problem_call(o->problem, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_SOLVES, &n) != 0)
+    if (problem_call(o->problem, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_SOLVES, &n) !=
+        0)
         return -1;
     return static_cast<Py_ssize_t>(n);
 }
@@ -38,12 +41,15 @@ int growCache(objattr_s *o, Py_ssize_t n) {
                                             static_cast<size_t>(n) * sizeof(PyObject *)) != 0)
         return -1;
     o->cache = static_cast<PyObject **>(block);
-    for (Py_ssize_t i = o->count; i < n; ++i) o->cache[i] = nullptr;
+    for (Py_ssize_t i = o->count; i < n; ++i)
+        o->cache[i] = nullptr;
     o->count = static_cast<int32_t>(n);
     return 0;
 }
 
-Py_ssize_t objattr_length(PyObject *self) { return solveCount(as_objattr(self)); }
+Py_ssize_t objattr_length(PyObject *self) {
+    return solveCount(as_objattr(self));
+}
 
 // The attribute view of solve i (negative indices are refused). New reference or null.
 PyObject *objattr_item(PyObject *self, Py_ssize_t i) {
@@ -86,7 +92,8 @@ PyObject *objattr_repr(PyObject *self) {
 
 void objattr_dealloc(PyObject *self) {
     objattr_s *o = as_objattr(self);
-    for (int32_t i = 0; i < o->count; ++i) Py_XDECREF(o->cache[i]);
+    for (int32_t i = 0; i < o->count; ++i)
+        Py_XDECREF(o->cache[i]);
     void *block = o->cache;
     nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, &block);
     Py_TYPE(self)->tp_free(self);
@@ -130,5 +137,6 @@ void objattr_detach(PyObject *self) {
     if (!self || !Py_IS_TYPE(self, &objattrib_type)) return;
     objattr_s *o = as_objattr(self);
     o->problem = nullptr;
-    for (int32_t i = 0; i < o->count; ++i) ctrl_attr_detach(o->cache[i]);
+    for (int32_t i = 0; i < o->count; ++i)
+        ctrl_attr_detach(o->cache[i]);
 }

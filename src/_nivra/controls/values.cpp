@@ -14,39 +14,63 @@
 
 namespace {
 
-// ---- enumeration classes -------------------------------------------------------------------------
+// ---- enumeration classes ------------------------------------------------------------------------
 
 const struct {
     int id;
     const char *name;
 } kEnumClasses[] = {
-    {1010, "LPStatus"},        {1011, "MIPStatus"},
-    {1053, "SolStatus"},       {1268, "OptimizeType"},
-    {1394, "SolveStatus"},     {1406, "IISSolStatus"},
-    {1508, "StopStatus"},      {8011, "Presolve"},
-    {8013, "Pricing"},         {8023, "DefaultAlg"},
-    {8025, "VariableSelection"}, {8026, "NodeSelectionCriteria"},
-    {8027, "BacktrackAlg"},    {8035, "OutputDetail"},
-    {8044, "AlwaysNeverAutomatic"}, {8046, "CholeskyAlgorithm"},
-    {8080, "BarOrder"},        {8084, "OnOff"},
-    {8138, "CutStrategy"},     {8144, "AlwaysNeverAutomatic"},
-    {8145, "DualGradient"},    {8162, "BranchChoice"},
-    {8174, "DualStrategy"},    {8193, "FeasibilityPump"},
-    {8194, "PresolveCoefElim"}, {8195, "PresolveDomColumn"},
-    {8216, "HeuristicSearchSelect"}, {8217, "HeuristicSearchSelect"},
-    {8224, "AlwaysNeverAutomatic"}, {8238, "PreProbing"},
-    {8251, "OnOff"},           {8252, "PrimalUnshift"},
-    {8254, "RepairIndefiniteQuadratic"}, {8266, "BacktrackAlg"},
-    {8281, "PresolveDomRow"},  {8282, "AlwaysNeverAutomatic"},
-    {8284, "AlwaysNeverAutomatic"}, {8286, "BarPresolveOps"},
-    {8290, "MipRestart"},      {8359, "TunerMode"},
-    {8360, "TunerMethod"},     {8362, "TunerTarget"},
-    {8365, "TunerHistory"},    {8385, "LPFlags"},
-    {8434, "ComputeLog"},      {8457, "MultiObjOps"},
-    {8472, "IISOps"},          {8483, "BARHGOps"},
+    {1010, "LPStatus"},
+    {1011, "MIPStatus"},
+    {1053, "SolStatus"},
+    {1268, "OptimizeType"},
+    {1394, "SolveStatus"},
+    {1406, "IISSolStatus"},
+    {1508, "StopStatus"},
+    {8011, "Presolve"},
+    {8013, "Pricing"},
+    {8023, "DefaultAlg"},
+    {8025, "VariableSelection"},
+    {8026, "NodeSelectionCriteria"},
+    {8027, "BacktrackAlg"},
+    {8035, "OutputDetail"},
+    {8044, "AlwaysNeverAutomatic"},
+    {8046, "CholeskyAlgorithm"},
+    {8080, "BarOrder"},
+    {8084, "OnOff"},
+    {8138, "CutStrategy"},
+    {8144, "AlwaysNeverAutomatic"},
+    {8145, "DualGradient"},
+    {8162, "BranchChoice"},
+    {8174, "DualStrategy"},
+    {8193, "FeasibilityPump"},
+    {8194, "PresolveCoefElim"},
+    {8195, "PresolveDomColumn"},
+    {8216, "HeuristicSearchSelect"},
+    {8217, "HeuristicSearchSelect"},
+    {8224, "AlwaysNeverAutomatic"},
+    {8238, "PreProbing"},
+    {8251, "OnOff"},
+    {8252, "PrimalUnshift"},
+    {8254, "RepairIndefiniteQuadratic"},
+    {8266, "BacktrackAlg"},
+    {8281, "PresolveDomRow"},
+    {8282, "AlwaysNeverAutomatic"},
+    {8284, "AlwaysNeverAutomatic"},
+    {8286, "BarPresolveOps"},
+    {8290, "MipRestart"},
+    {8359, "TunerMode"},
+    {8360, "TunerMethod"},
+    {8362, "TunerTarget"},
+    {8365, "TunerHistory"},
+    {8385, "LPFlags"},
+    {8434, "ComputeLog"},
+    {8457, "MultiObjOps"},
+    {8472, "IISOps"},
+    {8483, "BARHGOps"},
 };
 
-// ---- reading -------------------------------------------------------------------------------------
+// ---- reading ------------------------------------------------------------------------------------
 
 int nonlinearUnavailable() {
     PyErr_SetString(nvy_interf_exc, "The nonlinear solver is not available");
@@ -69,21 +93,20 @@ PyObject *readString(problem_s *p, int (*fn)(NVRAprob, int, char *, int, int *),
 
 PyObject *readInt(problem_s *p, const CaEntry &e, int control, int objidx) {
     int64_t v = 0;
-    const int rc = control ? problem_call(p, NVRAgetintcontrol64, "NVRAgetintcontrol64", e.id, &v)
-                   : objidx >= 0
-                       ? problem_call(p, NVRAgetobjintattrib64, "NVRAgetobjintattrib64", objidx,
-                                         e.id, &v)
-                       : problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", e.id, &v);
+    const int rc =
+        control ? problem_call(p, NVRAgetintcontrol64, "NVRAgetintcontrol64", e.id, &v)
+        : objidx >= 0
+            ? problem_call(p, NVRAgetobjintattrib64, "NVRAgetobjintattrib64", objidx, e.id, &v)
+            : problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", e.id, &v);
     return rc == 0 ? nvy_intToEnum(e.id, v) : nullptr;
 }
 
 PyObject *readDouble(problem_s *p, const CaEntry &e, int control, int objidx) {
     double v = 0.0;
-    const int rc = control ? problem_call(p, NVRAgetdblcontrol, "NVRAgetdblcontrol", e.id, &v)
-                   : objidx >= 0
-                       ? problem_call(p, NVRAgetobjdblattrib, "NVRAgetobjdblattrib", objidx,
-                                         e.id, &v)
-                       : problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", e.id, &v);
+    const int rc = control       ? problem_call(p, NVRAgetdblcontrol, "NVRAgetdblcontrol", e.id, &v)
+                   : objidx >= 0 ? problem_call(p, NVRAgetobjdblattrib, "NVRAgetobjdblattrib",
+                                                objidx, e.id, &v)
+                                 : problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", e.id, &v);
     return rc == 0 ? PyFloat_FromDouble(v) : nullptr;
 }
 
@@ -128,8 +151,7 @@ PyObject *allValues(problem_s *p, PyObject *table, int control, int objidx) {
 }
 
 // Values of the items of an iterable of keys.
-PyObject *valuesOfIterable(problem_s *p, PyObject *table, PyObject *keys, int control,
-                           int objidx) {
+PyObject *valuesOfIterable(problem_s *p, PyObject *table, PyObject *keys, int control, int objidx) {
     Ref it = Ref::steal(PyObject_GetIter(keys));
     Ref result = Ref::steal(PyDict_New());
     if (!it || !result) return nullptr;
@@ -143,7 +165,7 @@ bool isKeyCollection(PyObject *key) {
            Py_TYPE(key)->tp_iter != nullptr;
 }
 
-// ---- setting -------------------------------------------------------------------------------------
+// ---- setting ------------------------------------------------------------------------------------
 
 bool isExactNumpyInteger(PyObject *v) {
     PyTypeObject *t = Py_TYPE(v);
@@ -182,11 +204,15 @@ PyObject *problem_getInfo_single(problem_s *p, const CaEntry &entry, int control
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     if (entry.solver != kSolverOptimizer) return nonlinearUnavailable(), nullptr;
     switch (entry.type) {
-    case kParamInt: return readInt(p, entry, control, objidx);
-    case kParamDouble: return readDouble(p, entry, control, objidx);
-    case kParamString: return readStringValue(p, entry, control, objidx);
+    case kParamInt:
+        return readInt(p, entry, control, objidx);
+    case kParamDouble:
+        return readDouble(p, entry, control, objidx);
+    case kParamString:
+        return readStringValue(p, entry, control, objidx);
     default:
-        modelError(control ? "getControl() called with unknown ID" : "getAttrib() called with unknown ID");
+        modelError(control ? "getControl() called with unknown ID"
+                           : "getAttrib() called with unknown ID");
         return nullptr;
     }
 }
@@ -217,7 +243,8 @@ int check_setCtrl(int type, PyObject *value) {
     case kParamString:
         if (PyUnicode_Check(value)) return 0;
         return modelError("Cannot set non-string value to a string control");
-    default: return modelError("setControl called with unknown ID");
+    default:
+        return modelError("setControl called with unknown ID");
     }
 }
 
@@ -230,7 +257,7 @@ int problem_setControl_single(problem_s *p, const CaEntry &entry, PyObject *valu
         const long long v = PyLong_AsLongLong(value);
         if (v == -1 && PyErr_Occurred()) return -1;
         return problem_call(p, NVRAsetintcontrol64, "NVRAsetintcontrol64", entry.id,
-                               static_cast<int64_t>(v));
+                            static_cast<int64_t>(v));
     }
     case kParamDouble: {
         const double v = PyFloat_AsDouble(value);

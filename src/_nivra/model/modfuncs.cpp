@@ -30,6 +30,8 @@ PyObject *nivramod_live_counts(PyObject *, PyObject *) {
         Ref n = Ref::steal(PyLong_FromSsize_t(nvr_live_objects[k]));
         if (!n || PyDict_SetItemString(d.get(), nvr_live_names[k], n.get()) != 0) return nullptr;
     }
+    Ref problems = Ref::steal(PyLong_FromSsize_t(problem_live_count()));
+    if (!problems || PyDict_SetItemString(d.get(), "problem", problems.get()) != 0) return nullptr;
     return d.release();
 }
 

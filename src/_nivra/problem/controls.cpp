@@ -10,7 +10,9 @@
 
 namespace {
 
-problem_s *as_problem(PyObject *o) { return reinterpret_cast<problem_s *>(o); }
+problem_s *as_problem(PyObject *o) {
+    return reinterpret_cast<problem_s *>(o);
+}
 
 // The keyword-only index argument (objidx or solveidx): *out is null when absent or None, else
 // the int given. TypeError for any other value. 1 on success, 0 with an exception.
@@ -83,8 +85,12 @@ PyObject *problem_setControl(PyObject *self, PyObject *args, PyObject *kwargs) {
         }
         rc = setFromDict(p, PyTuple_GET_ITEM(args, 0));
         break;
-    case 2: rc = problem_setControl_byKey(p, PyTuple_GET_ITEM(args, 0), PyTuple_GET_ITEM(args, 1)); break;
-    default: PyErr_SetString(nvy_model_exc, "setControl: arguments mismatch"); return nullptr;
+    case 2:
+        rc = problem_setControl_byKey(p, PyTuple_GET_ITEM(args, 0), PyTuple_GET_ITEM(args, 1));
+        break;
+    default:
+        PyErr_SetString(nvy_model_exc, "setControl: arguments mismatch");
+        return nullptr;
     }
     if (rc != 0) return nullptr;
     Py_RETURN_NONE;

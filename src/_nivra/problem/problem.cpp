@@ -29,14 +29,16 @@
 
 namespace {
 
-problem_s *as_problem(PyObject *o) { return reinterpret_cast<problem_s *>(o); }
+problem_s *as_problem(PyObject *o) {
+    return reinterpret_cast<problem_s *>(o);
+}
 
 int modelError(const char *msg) {
     PyErr_SetString(nvy_model_exc, msg);
     return -1;
 }
 
-// ---- model data ----------------------------------------------------------------------------------
+// ---- model data ---------------------------------------------------------------------------------
 
 // The model object o (variable, constraint or SOS) is linked to p.
 bool linkedTo(PyObject *o, const problem_s *p) {
@@ -84,7 +86,7 @@ void releaseViews(problem_s *p) {
     Py_XSETREF(p->objattribs, Py_NewRef(Py_None));
 }
 
-// ---- creation steps shared by __init__ and copy --------------------------------------------------
+// ---- creation steps shared by __init__ and copy -------------------------------------------------
 
 // The parts of the record that do not involve the library: saved-exception slot, lists,
 // views, user-function registry and bookkeeping. 0 or -1.
@@ -117,20 +119,21 @@ int createLibProblem(problem_s *p) {
 
 int registerMessages(problem_s *p) {
     return problem_call(p, NVRAaddcbmessage, "NVRAaddcbmessage", nvr_py_print_prob,
-                           static_cast<void *>(p), 1);
+                        static_cast<void *>(p), 1);
 }
 
 // Loads the empty model named name with the library's log switched off meanwhile. 0 or -1.
 int loadEmpty(problem_s *p, const char *name) {
     int log = 0;
-    if (problem_call(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) != 0 ||
+    if (problem_call(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) !=
+            0 ||
         problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, 0) != 0)
         return -1;
-    const int rc = problem_call(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0,
-                                   nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr);
-    const int restored = problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol",
-                                         NVRA_CONTROL_OUTPUTLOG, log);
+    const int rc =
+        problem_call(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    const int restored =
+        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, log);
     return (rc || restored) ? -1 : 0;
 }
 
@@ -170,11 +173,11 @@ using ElementAdder = int (*)(problem_s *, PyObject *);
 
 // The operation for an element whose first leaf is first, or null with ModelError.
 ElementAdder adderFor(problem_s *p, PyObject *first) {
-    if (var_Check(first)) return inProblem(p, first) ? problem_addObjective : problem_addUnlinkedVars;
+    if (var_Check(first))
+        return inProblem(p, first) ? problem_addObjective : problem_addUnlinkedVars;
     if (constraint_Check(first)) return problem_addConstraint;
     if (sos_Check(first)) {
-        modelError("SOS elements are not supported in the problem declaration yet: add them "
-                   "to the problem after its creation");
+        modelError("SOS elements are not supported in the problem declaration yet");
         return nullptr;
     }
     if (exprKindOf(first) >= 2) return problem_addObjective; // terms, expressions, nonlinear
@@ -186,7 +189,8 @@ ElementAdder adderFor(problem_s *p, PyObject *first) {
 // so that iterators anywhere in it are read once. 0 or -1.
 int addElement(problem_s *p, PyObject *element) {
     Ref leaves = Ref::steal(PyList_New(0));
-    if (!leaves || for_each_nested_object(p, element, collectLeaf, leaves.get(), kNestingDepth) != 0)
+    if (!leaves ||
+        for_each_nested_object(p, element, collectLeaf, leaves.get(), kNestingDepth) != 0)
         return -1;
     if (PyList_GET_SIZE(leaves.get()) == 0) return 0;
     const ElementAdder add = adderFor(p, PyList_GET_ITEM(leaves.get(), 0));
@@ -213,7 +217,7 @@ int addElements(problem_s *p, PyObject *elements) {
     return 0;
 }
 
-// ---- copy ------------------------------------------------------------------------------------------
+// ---- copy ---------------------------------------------------------------------------------------
 
 // A new object of o's kind linked to dst at o's index. New reference or null.
 PyObject *linkedCopy(PyObject *o, problem_s *dst) {
@@ -281,7 +285,7 @@ int copyInto(problem_s *src, problem_s *dst) {
     return 0;
 }
 
-// ---- type slots and methods ----------------------------------------------------------------------
+// ---- type slots and methods ---------------------------------------------------------------------
 
 PyObject *problem_new(PyTypeObject *type, PyObject *, PyObject *) {
     auto *p = as_problem(type->tp_alloc(type, 0));
@@ -327,7 +331,8 @@ int problem_traverse(PyObject *self, visitproc visit, void *arg) {
     Py_VISIT(p->attributes);
     Py_VISIT(p->objattribs);
     Py_VISIT(p->parent);
-    for (PyObject *cb : p->callbacks) Py_VISIT(cb);
+    for (PyObject *cb : p->callbacks)
+        Py_VISIT(cb);
     return 0;
 }
 
@@ -336,7 +341,8 @@ int problem_traverse(PyObject *self, visitproc visit, void *arg) {
 int problem_clear(PyObject *self) {
     problem_s *p = as_problem(self);
     problem_clearmodeldata(p, 1);
-    for (PyObject *&cb : p->callbacks) Py_CLEAR(cb);
+    for (PyObject *&cb : p->callbacks)
+        Py_CLEAR(cb);
     Py_CLEAR(p->parent);
     return 0;
 }
@@ -380,7 +386,8 @@ PyObject *problem_name(PyObject *self, PyObject *) {
     problem_s *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     int length = 0;
-    if (problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_PROBNAMELENGTH, &length) != 0)
+    if (problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_PROBNAMELENGTH, &length) !=
+        0)
         return nullptr;
     LibArray<char> buf;
     if (buf.alloc(static_cast<size_t>(length > 0 ? length : 1)) != 0) return nullptr;
@@ -389,9 +396,13 @@ PyObject *problem_name(PyObject *self, PyObject *) {
     return PyUnicode_FromString(buf.get());
 }
 
-PyObject *problem_str(PyObject *self) { return problem_name(self, nullptr); }
+PyObject *problem_str(PyObject *self) {
+    return problem_name(self, nullptr);
+}
 
-PyObject *problem_enter(PyObject *self, PyObject *) { return Py_NewRef(self); }
+PyObject *problem_enter(PyObject *self, PyObject *) {
+    return Py_NewRef(self);
+}
 
 PyObject *problem_exit(PyObject *self, PyObject *) {
     problem_freeresources(as_problem(self));
@@ -455,12 +466,13 @@ int problem_clearmodeldata(problem_s *p, int final) {
 void problem_freeresources(problem_s *p) {
     if (nvr_py_env.start_count > 0 && p->prob && !p->parent) {
         problem_call(p, NVRAremovecbmessage, "NVRAremovecbmessage", nvr_py_print_prob,
-                        static_cast<void *>(p));
+                     static_cast<void *>(p));
         problem_call(p, NVRAdestroyprob, "NVRAdestroyprob");
     }
     p->prob = nullptr;
     p->nlprob = nullptr;
-    for (PyObject *&cb : p->callbacks) Py_CLEAR(cb);
+    for (PyObject *&cb : p->callbacks)
+        Py_CLEAR(cb);
     releaseViews(p);
     problem_clearmodeldata(p, 1);
     userfuncmap_free(&p->userfuncs);
@@ -475,9 +487,17 @@ int nvy_isOriginalProb(problem_s *p) {
     if (p->parent) return 0;
     if (checkProblemIsInitialized(p) != 0) return -1;
     int64_t state = 0;
-    if (problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_PRESOLVESTATE, &state) != 0)
+    if (problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_PRESOLVESTATE,
+                     &state) != 0)
         return -1;
     return (state & (2 | 4)) ? 0 : 1;
+}
+
+Py_ssize_t problem_live_count() {
+    Py_ssize_t n = 0;
+    for (const problem_s *p = nvr_py_env.problems, *prev = nullptr; p; prev = p, p = p->next, ++n)
+        if (p->prev != prev) return -1;
+    return n;
 }
 
 int check_nl_unconstruct(problem_s *) {
@@ -529,10 +549,11 @@ int problem_build_method_table() {
     static std::vector<PyMethodDef> table;
     try {
         table.clear();
-        for (PyMethodDef *part : {problem_lifecycle_methods, problem_controls_methods,
-                                  problem_variables_methods, problem_constraints_methods,
-                                  problem_objective_methods, problem_solution_methods})
-            for (PyMethodDef *m = part; m->ml_name; ++m) table.push_back(*m);
+        for (PyMethodDef *part :
+             {problem_lifecycle_methods, problem_controls_methods, problem_variables_methods,
+              problem_constraints_methods, problem_objective_methods, problem_solution_methods})
+            for (PyMethodDef *m = part; m->ml_name; ++m)
+                table.push_back(*m);
         table.push_back({nullptr, nullptr, 0, nullptr});
     } catch (...) {
         PyErr_NoMemory();

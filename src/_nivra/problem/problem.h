@@ -56,6 +56,9 @@ int problem_clearmodeldata(problem_s *p, int final);
 // 1 when indices of p refer to the problem as built (not a callback problem, not presolved),
 // 0 otherwise, -1 with an exception.
 int nvy_isOriginalProb(problem_s *p);
+// The number of problems in the module-wide list of live problems, or -1 when its links are
+// inconsistent (for the tests' live counts).
+Py_ssize_t problem_live_count();
 // Puts the model back into the state it was built in before an objective change, undoing
 // what a nonlinear solve left. 0, or the library's code (884 for a Python exception).
 int check_nl_unconstruct(problem_s *p);
