@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <utility>
 #include <vector>
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <utility>
 
 #include "highs_c_api.h"

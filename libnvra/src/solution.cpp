@@ -36,11 +36,12 @@ int copyFull(NVRAprob prob, const char *fn, const char *what, double out[],
     return NVRA_RC_OK;
 }
 
-// The library raises no callback that reports a solution, so the callback getters only ever
-// answer "not available".
-int callbackVector(NVRAprob prob, const char *fn, int *available) {
+// The library raises no callback that reports a solution, so the callback getters check their
+// arguments and answer "not available".
+int callbackVector(NVRAprob prob, const char *fn, bool rows, int *available, int first, int last) {
     if (int rc = enterProb(prob)) return rc;
     if (!available) return probError(prob, NVRA_RC_INVALID, "%s: null availability argument", fn);
+    if (int rc = checkRange(prob, rows ? Kind::Row : Kind::Column, first, last)) return rc;
     *available = 0;
     return NVRA_RC_OK;
 }
@@ -90,17 +91,17 @@ int NVRAgetmipsol(NVRAprob prob, double x[], double slack[]) {
     return copyFull(prob, "NVRAgetmipsol", "slacks", slack, s.slack, true);
 }
 
-int NVRAgetcallbacksolution(NVRAprob prob, int *available, double[], int, int) {
-    return callbackVector(prob, "NVRAgetcallbacksolution", available);
+int NVRAgetcallbacksolution(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbacksolution", false, available, first, last);
 }
-int NVRAgetcallbackslacks(NVRAprob prob, int *available, double[], int, int) {
-    return callbackVector(prob, "NVRAgetcallbackslacks", available);
+int NVRAgetcallbackslacks(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackslacks", true, available, first, last);
 }
-int NVRAgetcallbackduals(NVRAprob prob, int *available, double[], int, int) {
-    return callbackVector(prob, "NVRAgetcallbackduals", available);
+int NVRAgetcallbackduals(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackduals", true, available, first, last);
 }
-int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double[], int, int) {
-    return callbackVector(prob, "NVRAgetcallbackredcosts", available);
+int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackredcosts", false, available, first, last);
 }
 
 } // extern "C"

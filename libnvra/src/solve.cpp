@@ -7,7 +7,6 @@
 #include "sigint.h"
 
 #include <cmath>
-#include <cstring>
 #include <new>
 #include <string>
 
@@ -218,6 +217,7 @@ SolveResult mapOutcome(const Outcome &o, bool mip, int sense) {
     const double none = kInf * sense;
     const double objective = hasSolution ? toLibrary(o.objective) : none;
     r.objVal = objective;
+    r.lpObjVal = r.mipObjVal = none;
     if (mip) {
         switch (index) {
         case 6:

@@ -360,6 +360,8 @@ TEST_F(SolveTest, GetterRanges) {
     EXPECT_EQ(NVRAgetcallbacksolution(prob, &avail, v, 0, 1), 0);
     EXPECT_EQ(avail, 0);
     EXPECT_EQ(NVRAgetcallbackduals(prob, nullptr, v, 0, 0), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAgetcallbackredcosts(prob, &avail, v, 0, 2), NVRA_RC_RANGE);
+    EXPECT_EQ(NVRAgetcallbackslacks(prob, &avail, v, 1, 1), NVRA_RC_RANGE);
     EXPECT_EQ(NVRAgetsolution(nullptr, &st, v, 0, 1), NVRA_RC_MISUSE);
     EXPECT_EQ(NVRAoptimize(nullptr, "", nullptr, nullptr), NVRA_RC_MISUSE);
 }

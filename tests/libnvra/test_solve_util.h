@@ -125,12 +125,51 @@ inline void setDbl(NVRAprob prob, int control, double value) {
     EXPECT_EQ(NVRAsetdblcontrol(prob, control, value), 0) << lastError(prob);
 }
 
-// Results of the last optimisation.
-inline const nvra::SolveResult &result(NVRAprob prob) { return prob->solution.current(); }
-inline const nvra::SolveResult &result(NVRAprob prob, int solve) {
-    return prob->solution.solves.at(solve);
+// Results of the last optimisation (or of one of its solves), read through the attributes.
+struct Results {
+    int64_t lpStatus, mipStatus, solveStatus, solStatus, stopStatus, optimizeType;
+    int64_t simplexIter, barIter, nodes;
+    double objVal, lpObjVal, mipObjVal, bestBound, mipGap, solveTime;
+};
+
+inline Results readResults(NVRAprob prob, int solve) {
+    Results r{};
+    auto get = [&](int id, int64_t &v) {
+        EXPECT_EQ(solve < 0 ? NVRAgetintattrib64(prob, id, &v)
+                            : NVRAgetobjintattrib64(prob, solve, id, &v),
+                  0)
+            << lastError(prob);
+    };
+    auto getd = [&](int id, double &v) {
+        EXPECT_EQ(solve < 0 ? NVRAgetdblattrib(prob, id, &v)
+                            : NVRAgetobjdblattrib(prob, solve, id, &v),
+                  0)
+            << lastError(prob);
+    };
+    get(NVRA_ATTR_LPSTATUS, r.lpStatus);
+    get(NVRA_ATTR_MIPSTATUS, r.mipStatus);
+    get(NVRA_ATTR_SOLVESTATUS, r.solveStatus);
+    get(NVRA_ATTR_SOLSTATUS, r.solStatus);
+    get(nvra::kAttrStopStatus, r.stopStatus);
+    get(NVRA_ATTR_OPTIMIZETYPEUSED, r.optimizeType);
+    get(nvra::kAttrSimplexIter, r.simplexIter);
+    get(nvra::kAttrBarIter, r.barIter);
+    get(nvra::kAttrNodes, r.nodes);
+    getd(nvra::kAttrObjVal, r.objVal);
+    getd(NVRA_ATTR_LPOBJVAL, r.lpObjVal);
+    getd(NVRA_ATTR_MIPOBJVAL, r.mipObjVal);
+    getd(nvra::kAttrBestBound, r.bestBound);
+    getd(nvra::kAttrMipGap, r.mipGap);
+    getd(nvra::kAttrSolveTime, r.solveTime);
+    return r;
 }
-inline int numSolves(NVRAprob prob) { return static_cast<int>(prob->solution.solves.size()); }
+inline Results result(NVRAprob prob) { return readResults(prob, -1); }
+inline Results result(NVRAprob prob, int solve) { return readResults(prob, solve); }
+inline int numSolves(NVRAprob prob) {
+    int n = -1;
+    EXPECT_EQ(NVRAgetintattrib(prob, NVRA_ATTR_SOLVES, &n), 0);
+    return n;
+}
 
 inline std::vector<double> solution(NVRAprob prob, int *status = nullptr) {
     std::vector<double> x(prob->model.numCols(), std::nan(""));

@@ -44,23 +44,6 @@ def const_of(e):
         return 0.0
 
 
-def comparisons_build_constraints():
-    x, = new_vars("probe")
-    try:
-        return type(x <= 1) is nivra.constraint
-    except TypeError:
-        return False
-
-
-def nonlinear_available():
-    x, = new_vars("probe")
-    try:
-        x * x * x
-    except nivra.ModelError:
-        return False
-    return True
-
-
-# Every result that is no longer quadratic goes to the nonlinear objects; until they exist the
-# hand-over refuses it with this message.
-NONLINEAR_MSG = "Nonlinear expressions are not available"
+def is_nonlinear(obj):
+    """True for a nivra.nonlinear object (the type is not a module attribute)."""
+    return type(obj).__name__ == "nonlinear" and type(obj).__module__ == "nivra"

@@ -9,8 +9,7 @@ import numpy as np
 import pytest
 
 import nivra
-from numeric_helpers import (NONLINEAR_MSG, assert_no_leak, comparisons_build_constraints,
-                             new_vars, nonlinear_available, var_array)
+from numeric_helpers import assert_no_leak, new_vars, set_owner, var_array
 from nivra import _nivra
 
 
@@ -38,7 +37,7 @@ def test_truth_values(xs):
     e = np.array([nivra.expression(), cancelled, xs[0] + 1, nivra.Sum(3), xs[1]], dtype=_nivra.npexpr)
     assert e.nonzero()[0].tolist() == [2, 3, 4]
     assert np.count_nonzero(var_array(xs)) == 4
-    c = np.array([nivra.constraint(), nivra.constraint()], dtype=_nivra.npconstraint)
+    c = np.array([xs[0] <= 1, xs[1] >= 2], dtype=_nivra.npconstraint)
     assert np.count_nonzero(c) == 2
 
 
@@ -100,13 +99,10 @@ def test_examples(xs):
 
 def test_logical_operators(xs):
     x = var_array(xs[:2])
-    if nonlinear_available():
-        assert all(type(t).__name__ == "nonlinear" for t in x & x[::-1])
-        assert all(type(t).__name__ == "nonlinear" for t in x | 1.0)
-    else:
-        for f in (lambda: x & x, lambda: x | 1.0, lambda: 1.0 & x):
-            with pytest.raises(nivra.ModelError, match=NONLINEAR_MSG):
-                f()
+    assert texts(x & x[::-1]) == ["and(x0, x1)", "and(x1, x0)"]
+    assert texts(x | np.array([1.0, 0.0])) == ["or(x0, 1.0)", "or(x1, 0.0)"]
+    assert texts(np.bitwise_or(1.0, x)) == ["or(x0, 1.0)", "or(x1, 1.0)"]
+    assert texts(x / x[::-1]) == ["x0 / x1", "x1 / x0"]
 
 
 class Recorder:
@@ -144,7 +140,6 @@ def test_failures_raise_and_release(xs):
         x / np.array([1.0, 0.0, 2.0])
     with pytest.raises(nivra.ModelError, match="Variables from different problems|Linked variables"):
         y = var_array(new_vars("y0", "y1", "y2"))
-        from numeric_helpers import set_owner
         set_owner(y[1], 0x1000)
         try:
             x + y
@@ -172,17 +167,39 @@ def test_in_place_and_out_arguments(xs):
     assert texts(e) == ["2 + 2 * x0"]
 
 
-@pytest.mark.skipif(not comparisons_build_constraints(), reason="comparisons do not build constraints yet")
+def bounds(constraints):
+    return [(str(c.getBody()), c.lb, c.ub) for c in constraints]
+
+
 def test_comparisons_build_constraint_arrays(xs):
     x = var_array(xs[:3])
-    for r in (x >= 2, np.greater_equal(2, x), x <= x[::-1], x == np.arange(3.0)):
+    e = x + 1
+    for r in (x >= 2, np.greater_equal(2, x), x <= x[::-1], e == np.arange(3.0), 2 >= e):
         assert r.dtype == object and r.shape == (3,)
         assert all(type(c) is nivra.constraint for c in r)
-    c = x >= 2
-    assert [con.lb for con in c] == [2.0] * 3
-    assert [str(con.getBody()) for con in c] == ["x0", "x1", "x2"]
-    r = np.less_equal(2.0, x)  # the number stays on the left of the general comparison
-    assert [con.lb for con in r] == [2.0] * 3
+    assert bounds(x >= 2) == [("x0", 2.0, 1e20), ("x1", 2.0, 1e20), ("x2", 2.0, 1e20)]
+    assert bounds(2 >= x) == bounds(x <= 2)  # Python reflects the operator
+    # called with the number first, the general comparison keeps it there: 2 - x <= 0
+    assert bounds(np.less_equal(2.0, x)) == [(f"-x{i}", -1e20, -2.0) for i in range(3)]
+    assert bounds(np.equal(x, x[::-1]))[0] == ("x0 - x2", 0.0, 0.0)
+    assert bounds(e <= np.array([1.0, 2.0, 3.0]))[2] == ("x2", -1e20, 2.0)
+    with pytest.raises(nivra.ModelError, match="Deleted variable"):
+        set_owner(xs[1], 0xDEAD)
+        try:
+            x >= 0
+        finally:
+            set_owner(xs[1], 0)
+
+
+def test_comparisons_with_the_constraint_operators_off(xs):
+    x = var_array(xs[:2])
+    nivra._setConstraintOperatorsEnabled(False)
+    try:
+        assert (x == x).tolist() == [True, True] and (x == x[::-1]).tolist() == [False, False]
+        with pytest.raises(TypeError):
+            x <= 1
+    finally:
+        nivra._setConstraintOperatorsEnabled(True)
 
 
 def test_loops_do_not_grow(xs):
@@ -192,6 +209,7 @@ def test_loops_do_not_grow(xs):
 
     def build():
         x + c, c - x, x * x, e * 2, -e, np.square(e), x / 2, e + e, x.astype(object).astype(_nivra.npvar)
+        x >= c, c <= e, x == x, x & e, x / x
         try:
             x / 0.0
         except nivra.ModelError:

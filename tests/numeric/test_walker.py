@@ -40,7 +40,7 @@ def test_arrays_of_model_elements_are_read_without_descending(xs):
     a = var_array(xs, (2, 2))
     assert walk(a) == xs
     assert walk(np.asfortranarray(a)) == [xs[0], xs[2], xs[1], xs[3]]  # memory order
-    c = [nivra.constraint(), nivra.constraint()]
+    c = [xs[0] <= 1, xs[1] >= 2]
     assert walk(np.array(c, dtype=_nivra.npconstraint)) == c
     # object elements are walked further
     assert walk(in_array([xs[0], in_array((xs[1], xs[2]))])) == xs[:3]
@@ -96,7 +96,7 @@ def test_failures_of_nested_objects(xs):
 
 
 def test_indicator_pairs_are_leaves(xs):
-    c1, c2, c3 = nivra.constraint(), nivra.constraint(), nivra.constraint()
+    c1, c2, c3 = xs[0] <= 1, xs[1] >= 1, xs[0] + xs[1] == 1
     x = xs[0]
     obj = [(x, c1), [(c2, c3)], (c1, x), (x, c1, c2), in_array((c1, c2)), in_array(None)]
     assert walk(obj, indicators=True) == [(x, c1), (c2, c3), c1, x, x, c1, c2, (c1, c2), None]

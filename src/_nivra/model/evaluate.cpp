@@ -456,8 +456,12 @@ int solutionValues(PyObject *solution, std::vector<double> &values) {
     return 0;
 }
 
-// The problem's current solution. 0 or -1.
+// The problem's current solution, over all its columns. 0 or -1.
 int currentSolution(problem_s *p, std::vector<double> &values) {
+    int columns = 0;
+    if (nvr_problemCall(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_INPUTCOLS, &columns) != 0)
+        return -1;
+    values.resize(static_cast<size_t>(columns > 0 ? columns : 0));
     if (values.empty()) return 0;
     int status = 0;
     if (nvr_problemCall(p, NVRAgetsolution, "NVRAgetsolution", &status, values.data(), 0,
@@ -479,14 +483,7 @@ PyObject *evaluate(PyObject *args, PyObject *problem, PyObject *solution) {
     }
     var_map map;
     std::vector<double> values;
-    if (problem) {
-        map.problem = reinterpret_cast<problem_s *>(problem);
-        int columns = 0;
-        if (nvr_problemCall(map.problem, NVRAgetintattrib, "NVRAgetintattrib",
-                            NVRA_ATTR_INPUTCOLS, &columns) != 0)
-            return nullptr;
-        values.resize(static_cast<size_t>(columns > 0 ? columns : 0));
-    }
+    if (problem) map.problem = reinterpret_cast<problem_s *>(problem);
     if (!solution) {
         if (currentSolution(map.problem, values) != 0) return nullptr;
         map.by_column = true;

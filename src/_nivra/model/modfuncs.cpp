@@ -3,10 +3,12 @@
 #include <cstring>
 
 #include "algebra.h"
+#include "constraint.h"
 #include "equality.h"
 #include "evaluate.h"
 #include "expression.h"
 #include "live.h"
+#include "nonlinear/nonlinear.h"
 #include "module/methods.h"
 #include "module/ref.h"
 #include "operand.h"
@@ -69,6 +71,19 @@ const struct {
 
 PyObject *noneOrNull(int rc) { return rc == 0 ? Py_NewRef(Py_None) : nullptr; }
 
+// nonlin_args(x) -> (size, [arguments]) through the argument accessors.
+PyObject *nonlinearArguments(PyObject *args) {
+    PyObject *x;
+    if (!PyArg_ParseTuple(args, "O", &x)) return nullptr;
+    Ref list = Ref::steal(PyList_New(0));
+    if (!list) return nullptr;
+    Py_ssize_t index = 0;
+    for (PyObject *arg = nonlin_arg_first(x, &index); arg; arg = nonlin_arg_next(x, &index))
+        if (PyList_Append(list.get(), arg) != 0) return nullptr;
+    if (PyErr_Occurred()) return nullptr;
+    return Py_BuildValue("(nO)", nonlin_arg_size(x), list.get());
+}
+
 PyObject *callOthers(const char *name, PyObject *args) {
     PyObject *a, *b;
     double d;
@@ -107,6 +122,11 @@ PyObject *callOthers(const char *name, PyObject *args) {
             return nullptr;
         return PyLong_FromLong(col);
     }
+    if (!strcmp(name, "make_constraint")) {
+        int op;
+        return PyArg_ParseTuple(args, "OOi", &a, &b, &op) ? make_constraint(a, b, op) : nullptr;
+    }
+    if (!strcmp(name, "nonlin_args")) return nonlinearArguments(args);
     return PyErr_Format(PyExc_ValueError, "unknown routine %s", name);
 }
 

@@ -40,7 +40,7 @@ void takeSerial(sos_s *s) { s->index = static_cast<int64_t>(nvr_py_env.next_sos_
 
 // The type argument: an integer whose lowest 8 bits give 1 or 2. 0 or -1.
 int typeArg(PyObject *o, int *type) {
-    Ref number = Ref::steal(PyNumber_Long(o));
+    Ref number = Ref::steal(PyNumber_Index(o));
     if (!number) return -1;
     const unsigned long bits = PyLong_AsUnsignedLongMask(number.get());
     if (bits == static_cast<unsigned long>(-1) && PyErr_Occurred()) return -1;
@@ -141,10 +141,14 @@ int sos_set_index(PyObject *, PyObject *, void *) {
 PyObject *sos_get_dict(PyObject *self, void *) {
     Ref d = Ref::steal(PyDict_New());
     if (!d) return nullptr;
-    for (const char *name : {"name", "index"}) {
-        if (isDeleted(as_sos(self)) && name[0] == 'n') continue;
-        Ref value = Ref::steal(PyObject_GetAttrString(self, name));
-        if (!value || PyDict_SetItemString(d.get(), name, value.get()) != 0) return nullptr;
+    static const struct {
+        const char *name;
+        getter get;
+    } entries[] = {{"name", sos_get_name}, {"index", sos_get_index}};
+    for (const auto &e : entries) {
+        if (isDeleted(as_sos(self)) && e.get == sos_get_name) continue;
+        Ref value = Ref::steal(e.get(self, nullptr));
+        if (!value || PyDict_SetItemString(d.get(), e.name, value.get()) != 0) return nullptr;
     }
     return d.release();
 }

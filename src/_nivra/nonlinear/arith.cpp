@@ -64,12 +64,13 @@ PyObject *itemsFor(PyObject *o, operation_type op) {
     return PyTuple_Pack(1, o);
 }
 
-// The result of an operation on a node's list: the node (when it is the in-place target), the
-// single remaining item, or a new node. empty is the value of an empty list.
+// The result of an operation on a node's list: the node (when it is the in-place target), a
+// copy of the single remaining item (which other nodes may share), or a new node. empty is
+// the value of an empty list.
 PyObject *finish(operation_type op, PyObject *target, Ref list, double empty) {
     const Py_ssize_t n = PyList_GET_SIZE(list.get());
     if (n == 0) return PyFloat_FromDouble(empty);
-    if (n == 1) return Py_NewRef(PyList_GET_ITEM(list.get(), 0));
+    if (n == 1) return copyOf(PyList_GET_ITEM(list.get(), 0));
     if (target) return Py_NewRef(target);
     return nonlin_make(op, list.release());
 }
@@ -192,7 +193,7 @@ int timesExtend(PyObject *list, PyObject *b, bool *zero) {
             if (hasFactor && PySequence_DelItem(list, n - 1) != 0) return -1;
             continue;
         }
-        PyObject *factor = PyFloat_FromDouble(f);
+        PyObject *factor = hasFactor ? PyFloat_FromDouble(f) : Py_NewRef(item);
         if (!factor) return -1;
         if (hasFactor) {
             PyList_SetItem(list, n - 1, factor); // cannot fail: the index exists

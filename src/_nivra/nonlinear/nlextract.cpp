@@ -74,14 +74,14 @@ int collectNode(const nonlin_s *x, double scale, int depth, PyObject *acc) {
         double d;
         if (n != 2) return 0;
         const int rc = constant(item(1), &d);
-        if (rc <= 0 || d == 0.0) return rc;
+        if (rc <= 0 || d == 0.0) return rc < 0 ? -1 : 0;
         return collect(item(0), scale / d, depth, acc);
     }
     case kOpPower: {
         double p;
         if (n != 2) return 0;
         const int rc = constant(item(1), &p);
-        if (rc <= 0 || p != 1.0) return rc;
+        if (rc <= 0 || p != 1.0) return rc < 0 ? -1 : 0;
         return collect(item(0), scale, depth, acc);
     }
     default: return 0;

@@ -212,34 +212,45 @@ PyObject *nonlin_clone(PyObject *x) {
     return nonlin_make(static_cast<operation_type>(n->op), args);
 }
 
-PyObject *nonlin_copy(PyObject *x, double c) {
-    if (!nonlinear_Check(x)) return PyErr_Format(nvy_model_exc, "Invalid object in operation: <%S>", x);
-    if (c == 0.0) return PyFloat_FromDouble(0.0);
-    const nonlin_s *n = as_nonlin(x);
-    if (Py_EnterRecursiveCall(" while copying a nonlinear expression")) return nullptr;
-    Ref copy;
-    if (c != 1.0 && n->op == kOpUnaryMinus && n->args)
-        copy = Ref::steal(general_copy(n->args, -c));
-    else if (!n->args)
-        copy = Ref::steal(nonlin_base());
-    else
-        copy = Ref::steal(nonlin_make(static_cast<operation_type>(n->op), copyArguments(n)));
-    Py_LeaveRecursiveCall();
-    if (!copy || c == 1.0 || !nonlinear_Check(copy.get())) return copy.release();
-    // A times node keeps its numeric factor last: the factor absorbs c.
+namespace {
+
+// c times a new copy of a node of operation op: a times node whose last item is a number
+// takes c into that number; any other node becomes the times node [copy, c].
+PyObject *scaleCopy(Ref copy, double c, int32_t op) {
+    if (!copy || c == 1.0) return copy.release();
     PyObject *args = as_nonlin(copy.get())->args;
-    if (n->op == kOpTimes && PyList_Check(args) && PyList_GET_SIZE(args) > 0) {
+    if (op == kOpTimes && PyList_Check(args) && PyList_GET_SIZE(args) > 0) {
         const Py_ssize_t last = PyList_GET_SIZE(args) - 1;
         double f;
         PyObject *item = PyList_GET_ITEM(args, last);
         if (exprKindOf(item) == kConst) {
             if (isConstOfKind(item, kConst, &f) < 0) return nullptr;
             PyObject *scaled = PyFloat_FromDouble(f * c);
-            if (!scaled || PyList_SetItem(args, last, scaled) != 0) return nullptr;
+            if (!scaled) return nullptr;
+            PyList_SetItem(args, last, scaled); // cannot fail: the index exists
             return copy.release();
         }
     }
     return nonlin_make(kOpTimes, Py_BuildValue("[Od]", copy.get(), c));
+}
+
+} // namespace
+
+PyObject *nonlin_copy(PyObject *x, double c) {
+    if (!nonlinear_Check(x)) return PyErr_Format(nvy_model_exc, "Invalid object in operation: <%S>", x);
+    if (c == 0.0) return PyFloat_FromDouble(0.0);
+    const nonlin_s *n = as_nonlin(x);
+    if (Py_EnterRecursiveCall(" while copying a nonlinear expression")) return nullptr;
+    PyObject *r;
+    if (c != 1.0 && n->op == kOpUnaryMinus && n->args)
+        r = general_copy(n->args, -c); // -(a) scaled by c is a scaled by -c
+    else if (!n->args)
+        r = nonlin_base();
+    else
+        r = scaleCopy(Ref::steal(nonlin_make(static_cast<operation_type>(n->op), copyArguments(n))),
+                      c, n->op);
+    Py_LeaveRecursiveCall();
+    return r;
 }
 
 // ---- argument access ----------------------------------------------------------------------------

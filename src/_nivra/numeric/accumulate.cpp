@@ -1,4 +1,5 @@
-// numeric/accumulate.cpp: one element of a tensor product, built product by product.
+// numeric/accumulate.cpp: one result of Sum or one element of a tensor product, built in one
+// expression.
 #include "accumulate.h"
 
 #include <new>
@@ -48,19 +49,32 @@ bool termOf(PyObject *o, int kind, double *c, PyObject **x) {
     return false;
 }
 
+// Gives back the room of a map that was reserved for many more terms than it received.
+void shrink(linmap *m) {
+    if (m && m->map.bucket_count() > 4 * (m->map.size() + 16)) {
+        try {
+            m->map.rehash(0);
+        } catch (const std::bad_alloc &) {
+        }
+    }
+}
+
 } // namespace
 
-PyObject *ProductSum::take() {
+bool ExpressionAccumulator::isExpressionOrEmpty() const { return !obj_ || expression_Check(obj_); }
+
+PyObject *ExpressionAccumulator::take() {
+    if (obj_ && expression_Check(obj_)) shrink(as_expression(obj_)->linear);
     PyObject *r = obj_ || target() ? std::exchange(obj_, nullptr) : nullptr;
     ownerState_ = Owner::kNone;
     owner_ = nullptr;
     return r;
 }
 
-// The element as an expression to add into, created when the element is still empty. Null
-// with an exception when it cannot be created; the caller makes sure that a non-empty element
+// The result as an expression to add into, created when the result is still empty. Null
+// with an exception when it cannot be created; the caller makes sure that a non-empty result
 // is an expression.
-expression_s *ProductSum::target() {
+expression_s *ExpressionAccumulator::target() {
     if (!obj_ && !(obj_ = expression_base())) {
         PyErr_SetString(nvy_interf_exc, "Out of memory when creating expression");
         return nullptr;
@@ -68,9 +82,9 @@ expression_s *ProductSum::target() {
     return as_expression(obj_);
 }
 
-// Checks that the variable may join the element: not deleted, and of the same problem (or
-// unlinked like) the variables the element holds. 0 or -1 with ModelError.
-int ProductSum::admit(PyObject *var) {
+// Checks that the variable may join the result: not deleted, and of the same problem (or
+// unlinked like) as the variables the result holds. 0 or -1 with ModelError.
+int ExpressionAccumulator::admit(PyObject *var) {
     const var_s *v = as_var(var);
     if (var_is_deleted(v)) return modelError("Deleted variable in expression");
     if (ownerState_ == Owner::kUnknown) {
@@ -90,14 +104,14 @@ int ProductSum::admit(PyObject *var) {
                           : "Variables from different problems in expression");
 }
 
-int ProductSum::addConstant(double c) {
+int ExpressionAccumulator::addConstant(double c) {
     expression_s *e = target();
     if (!e) return -1;
     e->constant += c;
     return 0;
 }
 
-int ProductSum::addLinear(PyObject *x, double c) {
+int ExpressionAccumulator::addLinear(PyObject *x, double c) {
     if (c == 0.0) return 0;
     expression_s *e = target();
     if (!e || admit(x) != 0) return -1;
@@ -106,7 +120,7 @@ int ProductSum::addLinear(PyObject *x, double c) {
     return 0;
 }
 
-int ProductSum::addQuadratic(PyObject *u, PyObject *v, double c) {
+int ExpressionAccumulator::addQuadratic(PyObject *u, PyObject *v, double c) {
     if (c == 0.0) return 0;
     expression_s *e = target();
     if (!e || admit(u) != 0 || admit(v) != 0) return -1;
@@ -116,18 +130,19 @@ int ProductSum::addQuadratic(PyObject *u, PyObject *v, double c) {
     return 0;
 }
 
-// element += c·e for an expression e (the expression sum checks that they can be combined).
-int ProductSum::addExpression(PyObject *e, double c) {
-    if (c == 0.0 || !target()) return c == 0.0 ? 0 : -1;
+// result += c·e for an expression e (the expression sum checks that they can be combined).
+int ExpressionAccumulator::addExpression(PyObject *e, double c) {
+    if (c == 0.0) return 0;
+    if (!target()) return -1;
     Ref r = Ref::steal(expression_incremental_alg_sum(obj_, e, c));
     if (!r) return -1;
     if (ownerState_ == Owner::kNone) ownerState_ = Owner::kUnknown;
     return 0;
 }
 
-// element += (c·x)·e for an expression e without quadratic terms: its constant gives a linear
+// result += (c·x)·e for an expression e without quadratic terms: its constant gives a linear
 // term, each of its linear terms a quadratic one.
-int ProductSum::addTermTimesLinear(PyObject *x, double c, PyObject *e) {
+int ExpressionAccumulator::addTermTimesLinear(PyObject *x, double c, PyObject *e) {
     var_s *rep;
     if (!target() || firstVarOfKind(e, kExpression, &rep) != 0) return -1;
     if (rep && admit(reinterpret_cast<PyObject *>(rep)) != 0) return -1;
@@ -140,22 +155,34 @@ int ProductSum::addTermTimesLinear(PyObject *x, double c, PyObject *e) {
     return rc;
 }
 
-// element += a·b by the general multiplication and in-place addition.
-int ProductSum::general(PyObject *a, PyObject *b) {
-    Ref keepA = Ref::borrow(a), keepB = Ref::borrow(b); // Python code may run below
-    Ref p = Ref::steal(a == Py_None || b == Py_None ? PyNumber_Multiply(a, b) : general_mul(a, b));
-    if (!p) return -1;
-    PyObject *r = general_iadd(obj_ ? obj_ : Py_None, p.get());
+// result += o by the general in-place addition (an empty result takes a copy of o).
+int ExpressionAccumulator::generalSum(PyObject *o) {
+    Ref keep = Ref::borrow(o); // Python code may run below
+    PyObject *r = general_iadd(obj_ ? obj_ : Py_None, o);
     if (!r) return -1;
     Py_XSETREF(obj_, r);
     ownerState_ = Owner::kUnknown;
     return 0;
 }
 
-// element += c·o (numberFirst: the product is c·o, else o·c).
-int ProductSum::scaled(double c, PyObject *o, bool numberFirst) {
-    const int kind = exprKindOf(o);
-    if ((obj_ && !expression_Check(obj_)) || kind < 0 || kind == kNonlinear) {
+// result += a·b by the general multiplication and in-place addition.
+int ExpressionAccumulator::general(PyObject *a, PyObject *b) {
+    Ref keepA = Ref::borrow(a), keepB = Ref::borrow(b);
+    Ref p = Ref::steal(a == Py_None || b == Py_None ? PyNumber_Multiply(a, b) : general_mul(a, b));
+    return p ? generalSum(p.get()) : -1;
+}
+
+int ExpressionAccumulator::add(PyObject *o, int kind) {
+    // A number that starts the result stays a number, as the general addition makes it: a
+    // number followed by a numeric array sums to an array of numbers.
+    if (!isExpressionOrEmpty() || kind < 0 || kind == kNonlinear || (!obj_ && kind == kConst))
+        return generalSum(o);
+    return scaled(1.0, o, kind, true);
+}
+
+// result += c·o for o of the given kind (numberFirst: the product is c·o, else o·c).
+int ExpressionAccumulator::scaled(double c, PyObject *o, int kind, bool numberFirst) {
+    if (!isExpressionOrEmpty() || kind < 0 || kind == kNonlinear) {
         Ref f = Ref::steal(PyFloat_FromDouble(c));
         if (!f) return -1;
         return numberFirst ? general(f.get(), o) : general(o, f.get());
@@ -175,12 +202,12 @@ int ProductSum::scaled(double c, PyObject *o, bool numberFirst) {
     }
 }
 
-int ProductSum::add(PyObject *a, PyObject *b) {
+int ExpressionAccumulator::addProduct(PyObject *a, PyObject *b) {
     const int ka = exprKindOf(a), kb = exprKindOf(b);
     double v;
-    if (ka == kConst) return isConstOfKind(a, kConst, &v) < 0 ? -1 : scaled(v, b, true);
-    if (kb == kConst) return isConstOfKind(b, kConst, &v) < 0 ? -1 : scaled(v, a, false);
-    if (obj_ && !expression_Check(obj_)) return general(a, b);
+    if (ka == kConst) return isConstOfKind(a, kConst, &v) < 0 ? -1 : scaled(v, b, kb, true);
+    if (kb == kConst) return isConstOfKind(b, kConst, &v) < 0 ? -1 : scaled(v, a, ka, false);
+    if (!isExpressionOrEmpty()) return general(a, b);
     double ca, cb;
     PyObject *xa, *xb;
     const bool ta = termOf(a, ka, &ca, &xa), tb = termOf(b, kb, &cb, &xb);

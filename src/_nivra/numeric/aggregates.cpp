@@ -1,6 +1,7 @@
 // numeric/aggregates.cpp: the module functions Sum, Prod, Dot, And and Or, which reduce any
 // number of operands, given separately or as one collection, with one operation of the
 // algebra; and convert_const_to_expr, which normalises their results.
+#include "accumulate.h"
 #include "elements.h"
 
 #include "model/algebra.h"
@@ -155,44 +156,26 @@ public:
     }
 };
 
-// acc += o for an expression accumulator, in place. 0 or -1.
-int addInPlace(Ref &acc, PyObject *o, int kind) {
-    PyObject *e = acc.get();
-    switch (kind) {
-    case kConst: {
-        double v;
-        if (isConstOfKind(o, kConst, &v) < 0) return -1;
-        as_expression(e)->constant += v;
-        return 0;
-    }
-    case kVar: return expression_addToLinTerm(e, o, 1.0);
-    case kLinterm: return expression_addToLinTerm(e, as_linterm(o)->var, as_linterm(o)->coef);
-    case kQuadterm: {
-        const quadterm_s *q = as_quadterm(o);
-        return expression_addToQuadTerm(e, q->var1, q->var2, q->coef);
-    }
-    default: {
-        PyObject *r = kind == kExpression ? expression_incremental_alg_sum(e, o, 1.0) : general_iadd(e, o);
-        acc = Ref::steal(r);
-        return r ? 0 : -1;
-    }
-    }
+// The number of operands a collection holds when it is known without iterating, else 0.
+Py_ssize_t operandCount(PyObject *args) {
+    PyObject *coll = PyTuple_GET_SIZE(args) == 1 ? PyTuple_GET_ITEM(args, 0) : args;
+    if (PyList_Check(coll) || PyTuple_Check(coll)) return PySequence_Fast_GET_SIZE(coll);
+    if (PyArray_Check(coll)) return PyArray_SIZE(reinterpret_cast<PyArrayObject *>(coll));
+    if (PyDict_Check(coll)) return PyDict_GET_SIZE(coll);
+    return 0;
 }
 
-// Sum(t1, t2, ...): the sum of the operands, built in one expression once the first operands
-// have made one.
+// Sum(t1, t2, ...): the sum of the operands, added into one expression in place (operands of
+// other kinds go through the general in-place addition).
 PyObject *nivramod_Sum(PyObject *, PyObject *args) {
-    Ref acc;
+    ExpressionAccumulator acc;
     KindRanking ranking;
-    const int rc = forEachOperand(args, true, [&](PyObject *o) {
-        if (acc && expression_Check(acc.get())) return addInPlace(acc, o, ranking.classify(o));
-        acc = Ref::steal(general_iadd(acc ? acc.get() : Py_None, o));
-        return acc ? 0 : -1;
-    });
-    if (rc != 0) return nullptr;
-    if (!acc) return expression_base();
-    if (exprKindOf(acc.get()) == kConst && convert_const_to_expr(acc) != 0) return nullptr;
-    return acc.release();
+    acc.begin(operandCount(args));
+    if (forEachOperand(args, true, [&](PyObject *o) { return acc.add(o, ranking.classify(o)); }) != 0)
+        return nullptr;
+    Ref r = Ref::steal(acc.take());
+    if (r && exprKindOf(r.get()) == kConst && convert_const_to_expr(r) != 0) return nullptr;
+    return r.release();
 }
 
 // ---- Prod, And, Or ----------------------------------------------------------------------------------

@@ -243,13 +243,13 @@ int contractGroups(const P *start, const I *other, const double *coef, npy_intp 
     const char *v = PyArray_BYTES(vector);
     const npy_intp vstride = PyArray_STRIDE(vector, 0), rstride = PyArray_STRIDE(result, 0);
     char *r = PyArray_BYTES(result);
-    ProductSum acc;
+    ExpressionAccumulator acc;
     for (npy_intp g = 0; g < groups; ++g, r += rstride) {
         acc.begin(start[g + 1] - start[g]);
         for (npy_intp p = start[g]; p < start[g + 1]; ++p) {
             PyObject *el = nvr_slot_get(v + other[p] * vstride);
             if (!el) el = Py_None;
-            if ((matrixFirst ? acc.add(coef[p], el) : acc.add(el, coef[p])) != 0) return -1;
+            if ((matrixFirst ? acc.addProduct(coef[p], el) : acc.addProduct(el, coef[p])) != 0) return -1;
         }
         PyObject *element = acc.take();
         if (!element) return -1;

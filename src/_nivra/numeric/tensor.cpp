@@ -108,7 +108,7 @@ template <class RA, class RB> Py_ssize_t termsHint(const Layout &L, const char *
 // Fills every element of the result. 0, or -1 with the error of the failing product (the
 // elements done so far stay in the result).
 template <class RA, class RB> int contract(const Layout &L) {
-    ProductSum acc;
+    ExpressionAccumulator acc;
     npy_intp index[kMaxResultDims] = {};
     npy_intp total = 1;
     for (int i = 0; i < L.nd; ++i) total *= L.dims[i];
@@ -118,7 +118,7 @@ template <class RA, class RB> int contract(const Layout &L) {
         acc.begin(termsHint<RA, RB>(L, pa, pb));
         const char *qa = pa, *qb = pb;
         for (npy_intp k = 0; k < L.size; ++k, qa += L.stepA, qb += L.stepB)
-            if (acc.add(RA::read(qa), RB::read(qb)) != 0) return -1;
+            if (acc.addProduct(RA::read(qa), RB::read(qb)) != 0) return -1;
         PyObject *element = acc.take();
         if (!element) return -1;
         nvr_slot_set(po, element);

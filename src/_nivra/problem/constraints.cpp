@@ -28,36 +28,8 @@ int raiseMsg(const char *msg) {
     return -1;
 }
 
-// A growable array from the default heap: the capacity starts at 2048 entries and doubles.
-template <class T> class Column {
-    T *data_ = nullptr;
-    size_t cap_ = 0;
-
-public:
-    Column() = default;
-    Column(const Column &) = delete;
-    Column &operator=(const Column &) = delete;
-    ~Column() { release(); }
-    T *data() const { return data_; }
-    T &operator[](size_t i) const { return data_[i]; }
-    // Room for n entries in total. 0, or -1 with MemoryError.
-    int reserve(size_t n) {
-        if (n <= cap_ && data_) return 0;
-        size_t cap = cap_ ? cap_ : kFirstCapacity;
-        while (cap < n) cap *= 2;
-        if (nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap,
-                                                reinterpret_cast<void **>(&data_),
-                                                cap * sizeof(T)) != 0)
-            return -1;
-        cap_ = cap;
-        return 0;
-    }
-    void release() {
-        nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap,
-                                         reinterpret_cast<void **>(&data_));
-        cap_ = 0;
-    }
-};
+// Batch arrays start at 2048 entries.
+template <class T> using Column = GrowArray<T, kFirstCapacity>;
 
 // The rows collected since the last flush.
 struct Batch {
@@ -79,23 +51,24 @@ struct Batch {
         nnz = nq = 0;
         nameBytes = 0;
         named = false;
-        for (auto *c : {&types, &names}) c->release();
-        for (auto *c : {&rhs, &ranges, &vals, &qvals}) c->release();
-        for (auto *c : {&cols, &qcols1, &qcols2}) c->release();
-        starts.release();
-        rowq.release();
+        forEachArray([](auto &a) { a.release(); });
     }
     // Room for one more row with nameLen bytes of name (0: unnamed) and the entries of row. The
     // linear and quadratic arrays are always allocated, so that a conversion writes into them.
     int reserve(size_t nameLen, const ExprRow &row) {
-        const size_t r = rows + 1;
-        return types.reserve(r) || rhs.reserve(r) || ranges.reserve(r) || starts.reserve(r) ||
-                       rowq.reserve(r) || names.reserve(nameBytes + nameLen) ||
-                       cols.reserve(nnz + row.nnz + 1) || vals.reserve(nnz + row.nnz + 1) ||
-                       qcols1.reserve(nq + row.nq + 1) || qcols2.reserve(nq + row.nq + 1) ||
-                       qvals.reserve(nq + row.nq + 1)
-                   ? -1
-                   : 0;
+        const size_t r = rows + 1, lin = nnz + row.nnz + 1, quad = nq + row.nq + 1;
+        const bool ok = types.reserve(r) == 0 && rhs.reserve(r) == 0 && ranges.reserve(r) == 0 &&
+                        starts.reserve(r) == 0 && rowq.reserve(r) == 0 &&
+                        names.reserve(nameBytes + nameLen) == 0 && cols.reserve(lin) == 0 &&
+                        vals.reserve(lin) == 0 && qcols1.reserve(quad) == 0 &&
+                        qcols2.reserve(quad) == 0 && qvals.reserve(quad) == 0;
+        return ok ? 0 : -1;
+    }
+
+private:
+    template <class F> void forEachArray(F f) {
+        f(types), f(rhs), f(ranges), f(starts), f(rowq), f(cols), f(qcols1), f(qcols2), f(vals),
+            f(qvals), f(names);
     }
 };
 
@@ -202,7 +175,7 @@ int addOne(problem_s *p, PyObject *obj, void *ctxp) {
     const char *name = nullptr;
     Py_ssize_t nameLen = 0;
     if (PyObject *stored = constraint_stored_name(c)) {
-        if (!(name = PyUnicode_AsUTF8AndSize(stored, &nameLen))) return -1;
+        if (!(name = problem_nameText(stored, "Constraint", &nameLen))) return -1;
     }
     Batch &b = ctx.batch;
     if (!b.empty() && b.named != (name != nullptr) && flushConstraints(ctx) != 0) return -1;
@@ -345,5 +318,8 @@ PyMethodDef problem_constraints_methods[] = {
                "Adds constraints (x + y <= 3, NumPy arrays of constraints, and any nesting of\n"
                "lists, tuples, dicts and generators of them) as rows of the problem, in order.\n"
                "If any of them cannot be added, the problem keeps the rows it had.")},
+    {"_convert", problem_method(problem_convertForTests), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("_convert(obj, objective=False): the arrays a constraint body or objective "
+               "becomes (for tests)")},
     {nullptr, nullptr, 0, nullptr},
 };

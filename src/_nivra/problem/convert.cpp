@@ -3,6 +3,8 @@
 #include "convert.h"
 
 #include "model/expression.h"
+#include "module/args.h"
+#include "module/ref.h"
 #include "model/operand.h"
 #include "model/var.h"
 #include "module/alloc.h"
@@ -171,6 +173,13 @@ template <class... T> int growArrays(uint64_t n, T **...arrays) {
 
 } // namespace
 
+OwnedExprRow::~OwnedExprRow() {
+    for (void **a : {reinterpret_cast<void **>(&cols), reinterpret_cast<void **>(&vals),
+                     reinterpret_cast<void **>(&qcols1), reinterpret_cast<void **>(&qcols2),
+                     reinterpret_cast<void **>(&qvals)})
+        nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, a);
+}
+
 int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bool grow) {
     out->constant = 0.0;
     out->nnz = out->nq = 0;
@@ -183,4 +192,42 @@ int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bo
             return -1;
     }
     return Converter(prob, out, objective).convert(obj);
+}
+
+namespace {
+
+// A list of n values of array a converted by f. New reference or null.
+template <class T, class F> PyObject *listOf(const T *a, uint64_t n, F f) {
+    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(n)));
+    for (uint64_t i = 0; list && i < n; ++i) {
+        PyObject *item = f(a[i]);
+        if (!item) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return list.release();
+}
+
+} // namespace
+
+PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwargs) {
+    static const char *const kw[] = {"obj", "objective", nullptr};
+    PyObject *obj;
+    int objective = 0;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "O|p", kw, nullptr, &obj, &objective))
+        return nullptr;
+    auto *p = reinterpret_cast<problem_s *>(self);
+    if (checkProblemIsInitialized(p) != 0) return nullptr;
+    OwnedExprRow row;
+    const int rc = convertExpr(p, obj, &row, objective != 0, true);
+    Ref result;
+    if (rc == 0) {
+        auto col = [](int c) { return PyLong_FromLong(c); };
+        auto val = [](double v) { return PyFloat_FromDouble(v); };
+        result = Ref::steal(Py_BuildValue("(dNNNNN)", row.constant, listOf(row.cols, row.nnz, col),
+                                          listOf(row.vals, row.nnz, val),
+                                          listOf(row.qcols1, row.nq, col),
+                                          listOf(row.qcols2, row.nq, col),
+                                          listOf(row.qvals, row.nq, val)));
+    }
+    return result.release();
 }

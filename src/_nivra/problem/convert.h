@@ -23,6 +23,14 @@ struct ExprRow {
     double *qvals = nullptr;
 };
 
+// An ExprRow whose arrays (from grow mode) are freed with it.
+struct OwnedExprRow : ExprRow {
+    OwnedExprRow() = default;
+    OwnedExprRow(const OwnedExprRow &) = delete;
+    OwnedExprRow &operator=(const OwnedExprRow &) = delete;
+    ~OwnedExprRow();
+};
+
 // Flattens obj (a number, variable, term, expression, or nonlinear sum of such) for problem
 // prob. The counts and the constant are reset at entry.
 //  - Counting mode (all array pointers null, grow false): only the counts are computed.
@@ -34,3 +42,7 @@ struct ExprRow {
 // the same columns are adjacent and not merged. A nonlinear summand raises ModelError: the
 // nonlinear solver is not available. 0, or -1 with an exception set.
 int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bool grow);
+
+// _convert(obj, objective=False) -> (constant, cols, vals, qcols1, qcols2, qvals): a private
+// problem method through which the tests see a conversion.
+PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwargs);

@@ -98,19 +98,6 @@ struct TransferContext {
     int count = 0; // objectives written so far
 };
 
-// The converted objective; its arrays are freed with it.
-struct ConvertedObjective : ExprRow {
-    ConvertedObjective() = default;
-    ConvertedObjective(const ConvertedObjective &) = delete;
-    ConvertedObjective &operator=(const ConvertedObjective &) = delete;
-    ~ConvertedObjective() {
-        for (void **a : {reinterpret_cast<void **>(&cols), reinterpret_cast<void **>(&vals),
-                         reinterpret_cast<void **>(&qcols1), reinterpret_cast<void **>(&qcols2),
-                         reinterpret_cast<void **>(&qvals)})
-            nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, a);
-    }
-};
-
 int numColumns(problem_s *p, int *ncols) {
     return problem_intAttrib(p, NVRA_ATTR_ORIGINALCOLS, ncols);
 }
@@ -118,7 +105,7 @@ int numColumns(problem_s *p, int *ncols) {
 // Objective i >= 1 of a multi-objective problem: linear only. 0 or -1.
 int transferSecondary(problem_s *p, int i, PyObject *obj) {
     if (exprKindOf(obj) == kNonlinear) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
-    ConvertedObjective row;
+    OwnedExprRow row;
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
     int qelems = 0;
     if (problem_intAttrib(p, NVRA_ATTR_QELEMS, &qelems) != 0) return -1;
@@ -178,9 +165,13 @@ int transferMain(problem_s *p, PyObject *obj) {
     if (nonlinear)
         return raiseMsg(nvy_interf_exc, "Nonlinear objectives need the nonlinear solver, which "
                                         "is not available");
-    ConvertedObjective row;
+    OwnedExprRow row;
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
     if (row.nq > 0 && nobj >= 2) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
+    if (check_nl_unconstruct(p) != 0) {
+        setNvraErr(reinterpret_cast<PyObject *>(p));
+        return -1;
+    }
     int ncols = 0;
     if (numColumns(p, &ncols) != 0 || clearObjective(p, ncols) != 0) return -1;
     if (row.constant != 0.0) {

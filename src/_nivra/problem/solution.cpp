@@ -2,6 +2,7 @@
 // getRedCosts, their callback variants, and the deprecated status and objective queries.
 #include "solution.h"
 
+#include "controls/values.h"
 #include "model/constraint.h"
 #include "model/evaluate.h"
 #include "model/var.h"
@@ -173,18 +174,6 @@ PyObject *problem_getSolution(PyObject *self, PyObject *args, PyObject *kwargs) 
 
 // ---- solving ------------------------------------------------------------------------------------
 
-// The member of the enumeration class of nivra.enums for value, or value as an int when the
-// class does not know it. New reference or null.
-PyObject *enumMember(const char *cls, int value) {
-    Ref module = Ref::steal(PyImport_ImportModule("nivra.enums"));
-    Ref type = module ? Ref::steal(PyObject_GetAttrString(module.get(), cls)) : Ref();
-    if (!type) return nullptr;
-    PyObject *member = PyObject_CallFunction(type.get(), "i", value);
-    if (member) return member;
-    PyErr_Clear();
-    return PyLong_FromLong(value);
-}
-
 PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
     auto *p = reinterpret_cast<problem_s *>(self);
     static const char *const kw[] = {"flags", nullptr};
@@ -199,8 +188,8 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
         setNvraErr(self);
         return nullptr;
     }
-    Ref a = Ref::steal(enumMember("SolveStatus", solvestatus));
-    Ref b = a ? Ref::steal(enumMember("SolStatus", solstatus)) : Ref();
+    Ref a = Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLVESTATUS, solvestatus));
+    Ref b = a ? Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLSTATUS, solstatus)) : Ref();
     return b ? PyTuple_Pack(2, a.get(), b.get()) : nullptr;
 }
 

@@ -50,34 +50,20 @@ int raiseMsg(PyObject *exc, const char *msg) {
     return -1;
 }
 
-// A growable byte buffer from the default heap.
+// Zero-terminated names one after another (the buffer starts at 1024 bytes and doubles).
 class ByteBuffer {
-    char *data_ = nullptr;
-    size_t len_ = 0, cap_ = 0;
+    GrowArray<char, kNameBufferStart> bytes_;
+    size_t len_ = 0;
 
 public:
-    ByteBuffer() = default;
-    ByteBuffer(const ByteBuffer &) = delete;
-    ByteBuffer &operator=(const ByteBuffer &) = delete;
-    ~ByteBuffer() { nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, raw()); }
-    const char *data() const { return data_; }
+    const char *data() const { return bytes_.data(); }
     size_t size() const { return len_; }
     void clear() { len_ = 0; }
-    void truncate(size_t n) { len_ = n; }
-    // Room for n more bytes (the capacity starts at 1024 bytes and doubles). 0, or -1 with
-    // MemoryError.
-    int reserve(size_t n) {
-        if (len_ + n <= cap_) return 0;
-        size_t cap = cap_ ? cap_ : kNameBufferStart;
-        while (cap < len_ + n) cap *= 2;
-        if (nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap, raw(), cap) != 0)
-            return -1;
-        cap_ = cap;
-        return 0;
-    }
+    // Room for n more bytes. 0, or -1 with MemoryError.
+    int reserve(size_t n) { return bytes_.reserve(len_ + n); }
     // Appends n bytes after reserve made room for them.
     void put(const char *s, size_t n) {
-        memcpy(data_ + len_, s, n);
+        memcpy(bytes_.data() + len_, s, n);
         len_ += n;
     }
     int append(const char *s, size_t n) {
@@ -85,9 +71,6 @@ public:
         put(s, n);
         return 0;
     }
-
-private:
-    void **raw() { return reinterpret_cast<void **>(&data_); }
 };
 
 // Column names waiting to be handed to the library, sent whenever 1 MiB is pending.
@@ -316,7 +299,8 @@ int formatIndex(PyObject *o, std::string *out) {
         PyErr_Clear();
     } else if (PyUnicode_Check(o) || PyBytes_Check(o)) {
         const char *s = pyStrToStr(o, nullptr, nullptr);
-        if (!s) {
+        const Py_ssize_t n = s ? pyStrLen(o) : -1;
+        if (!s || n < 0 || strlen(s) != static_cast<size_t>(n)) {
             PyErr_Clear();
             return raiseMsg(nvy_model_exc, "Bad index tuple");
         }
@@ -324,8 +308,9 @@ int formatIndex(PyObject *o, std::string *out) {
         return 0;
     }
     Ref text = Ref::steal(PyObject_Str(o));
-    const char *s = text ? PyUnicode_AsUTF8(text.get()) : nullptr;
-    if (!s) {
+    Py_ssize_t n = 0;
+    const char *s = text ? PyUnicode_AsUTF8AndSize(text.get(), &n) : nullptr;
+    if (!s || strlen(s) != static_cast<size_t>(n)) {
         PyErr_Clear();
         return raiseMsg(nvy_model_exc, "Element of index tuple cannot be represented");
     }
@@ -372,7 +357,7 @@ int parseBulkKeywords(PyObject *kwargs, BulkRequest *r) {
     if (name == Py_None) {
         r->names = false;
     } else if (name) {
-        const char *text = PyUnicode_AsUTF8(name);
+        const char *text = problem_nameText(name, "Variable");
         if (!text) return -1;
         r->prefix = text;
         r->names = *text != '\0';
@@ -680,7 +665,7 @@ PyObject *newVariable(problem_s *p, PyObject *args, PyObject *kwargs) {
         raiseBadName(p, name);
         return nullptr;
     }
-    const char *text = name == Py_None ? nullptr : PyUnicode_AsUTF8(name);
+    const char *text = name == Py_None ? nullptr : problem_nameText(name, "Variable");
     if (name != Py_None && !text) return nullptr;
     if (applySettings(&s) != 0) return nullptr;
     PyObject *var = nullptr;

@@ -1,0 +1,144 @@
+"""common.py: benchmark definitions shared by the driver and every interface.
+
+The model benchmarks are the facility-location (fac) and linear-quadratic control (lqcp) models
+of the published benchmark of modelling interfaces, built as its JuMP formulation builds them.
+This module holds their data, the counts every interface must reproduce, and the clock that
+the interfaces start and stop around the part of a benchmark that is timed.
+"""
+
+import math
+import time
+from dataclasses import dataclass, field
+
+# Benchmark name -> (kind, default sizes, what one "element" is for the per-element time).
+# Sizes in SMALL fit the size-limited gurobipy licence (at most 2000 variables and
+# constraints, and at most 200 variables when the model has quadratic parts).
+BENCHMARKS = {
+    "fac": ("model", (3, 25, 50, 75, 100), "nz"),
+    "fac-lin": ("model", (7, 25, 50, 75, 100), "nz"),
+    "lqcp": ("model", (12, 500, 1000, 1500, 2000), "nz"),
+    "expr": ("micro", (10**6,), "term"),
+    "xqx": ("micro", (300,), "term"),
+    "dot-csr": ("micro", (10**4,), "nz"),
+    "dense-mv": ("micro", (1000,), "term"),
+    "sum": ("micro", (10**6,), "term"),
+    "compare": ("micro", (10**6,), "element"),
+    "addcons": ("micro", (10**5,), "row"),
+    "solution": ("micro", (10**6,), "value"),
+    "load": ("library", (10**6,), "nz"),
+    "load-submit": ("library", (10**6,), "nz"),
+    "solve": ("library", None, None),  # sizes are the public instance names
+}
+SMALL = {("fac", 3), ("fac-lin", 7), ("lqcp", 12)}
+
+# The public instances solved by the "solve" benchmark (LP and MIP, optimal ones).
+INSTANCE_DIR = "/work/shared/instances"
+INSTANCES = (
+    "afiro", "adlittle", "e226", "etamacro", "israel", "scrs8", "shell", "stair", "standata",
+    "standgub", "standmps", "25fv47",
+    "flugpl", "egout", "bell5", "gt2", "lseu", "rgn", "p0548", "dcmulti",
+)
+
+FAC_M = 2 * math.sqrt(2)
+
+
+def fac_expected(n, quadratic):
+    """Counts of fac-n: G = F = n, (n+1)^2 grid points per facility."""
+    g = (n + 1) ** 2
+    counts = {
+        "vars": 1 + 2 * n + 4 * g * n,
+        "rows": g + 3 * g * n,       # assignment rows, then 3 linking rows per (i, j, f)
+        "nz": g * n + 7 * g * n,     # sum_f z = 1; s - d + M z = M; r + y = i/G (twice)
+        "qrows": g * n if quadratic else 0,
+        "qnz": 3 * g * n if quadratic else 0,
+    }
+    return counts
+
+
+@dataclass(frozen=True)
+class Lqcp:
+    """Data of lqcp-n: an (n+1) x (n+1) grid, m = n time steps."""
+    n: int
+    m: int = field(init=False)
+    dx: float = field(init=False)
+    dt: float = field(init=False)
+    h2: float = field(init=False)
+    a: float = 0.001
+    T: float = 1.58
+
+    def __post_init__(self):
+        object.__setattr__(self, "m", self.n)
+        object.__setattr__(self, "dx", 1.0 / self.n)
+        object.__setattr__(self, "dt", self.T / self.n)
+        object.__setattr__(self, "h2", (1.0 / self.n) ** 2)
+
+    @property
+    def yt(self):
+        return [0.5 * (1 - (j * self.dx) ** 2) for j in range(self.n + 1)]
+
+    def objective_weights(self):
+        """Weights of the objective: w_y[j] for (y[m,j] - yt[j])^2 and w_u[i] for u[i]^2."""
+        n, m = self.n, self.m
+        wy = [0.25 * self.dx * (1 if j in (0, n) else 2) for j in range(n + 1)]
+        wu = [0.25 * self.a * self.dt * (1 if i == m else 2) for i in range(1, m + 1)]
+        return wy, wu
+
+
+def lqcp_expected(n):
+    m = n
+    return {
+        "vars": (m + 1) * (n + 1) + m,
+        "rows": m * (n - 1) + (n + 1) + 2 * m,
+        # PDE rows 6 entries, initial condition 1, the two boundary rows 3 and 4
+        "nz": 6 * m * (n - 1) + (n + 1) + 7 * m,
+        "qrows": 0,
+        "qnz": 0,
+    }
+
+
+def expected_counts(bench, size):
+    if bench == "fac":
+        return fac_expected(size, True)
+    if bench == "fac-lin":
+        return fac_expected(size, False)
+    if bench == "lqcp":
+        return lqcp_expected(size)
+    return None
+
+
+def current_rss_kib():
+    """Resident memory of this process now, in KiB."""
+    with open("/proc/self/statm") as f:
+        pages = int(f.read().split()[1])
+    return pages * (_page_size() // 1024)
+
+
+def _page_size():
+    import os
+    return os.sysconf("SC_PAGE_SIZE")
+
+
+class Clock:
+    """Timed section of one benchmark run; `count` asks the interface to report model counts."""
+
+    def __init__(self, count):
+        self.count = count
+        self.t0 = self.t1 = None
+        self.rss_base_kib = None
+
+    def start(self):
+        self.rss_base_kib = current_rss_kib()
+        self.t0 = time.perf_counter()
+
+    def stop(self):
+        self.t1 = time.perf_counter()
+
+    @property
+    def seconds(self):
+        if self.t0 is None or self.t1 is None:
+            raise RuntimeError("benchmark did not start and stop its clock")
+        return self.t1 - self.t0
+
+
+class Unsupported(Exception):
+    """The interface does not have the operation a benchmark measures."""

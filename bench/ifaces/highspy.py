@@ -1,0 +1,182 @@
+"""highspy: HiGHS's own Python modelling layer."""
+
+from importlib.metadata import version as _dist_version
+
+import highspy
+import numpy as np
+
+import os
+
+from common import FAC_M, INSTANCE_DIR, Lqcp, Unsupported
+from data import coefficients, csr
+
+INF = highspy.kHighsInf
+
+
+def version():
+    return _dist_version("highspy")
+
+
+def new_model():
+    h = highspy.Highs()
+    h.setOptionValue("output_flag", False)
+    return h
+
+
+def submit(h):
+    """Hands the model to HiGHS with solving suppressed."""
+    h.setOptionValue("time_limit", 0.0)
+    h.run()
+
+
+def counts(h):
+    return {"vars": h.getNumCol(), "rows": h.getNumRow(), "nz": h.getNumNz(),
+            "qrows": 0, "qnz": 0}
+
+
+def pass_diagonal_hessian(h, diag):
+    """Hands HiGHS the diagonal Hessian {column: value} (column-wise, triangular)."""
+    ncol = h.getNumCol()
+    cols = np.array(sorted(diag), dtype=np.int32)
+    start = np.searchsorted(cols, np.arange(ncol + 1)).astype(np.int32)
+    values = np.array([diag[c] for c in cols.tolist()])
+    h.passHessian(ncol, len(cols), highspy.HessianFormat.kTriangular, start, cols, values)
+
+
+def fac_lin(n, clock):
+    clock.start()
+    h = new_model()
+    G = F = n
+    grid, facs = range(G + 1), range(1, F + 1)
+    y = h.addVariables(facs, (1, 2), lb=0.0, ub=1.0)
+    s = h.addVariables(grid, grid, facs, lb=0.0)
+    z = h.addBinaries(grid, grid, facs)
+    r = h.addVariables(grid, grid, facs, (1, 2), lb=-INF)
+    d = h.addVariable(lb=-INF)
+    h.setObjective(d)
+    h.addConstrs(h.qsum(z[i, j, f] for f in facs) == 1 for i in grid for j in grid)
+    for i in grid:
+        for j in grid:
+            for f in facs:
+                h.addConstr(s[i, j, f] == d + FAC_M * (1 - z[i, j, f]))
+                h.addConstr(r[i, j, f, 1] == i / G - y[f, 1])
+                h.addConstr(r[i, j, f, 2] == j / G - y[f, 2])
+    submit(h)
+    clock.stop()
+    return counts(h) if clock.count else None
+
+
+def fac(n, clock):
+    raise Unsupported("HiGHS has no quadratic constraints")
+
+
+def lqcp(n, clock):
+    p = Lqcp(n)
+    m, dx, dt, h2 = p.m, p.dx, p.dt, p.h2
+    yt = p.yt
+    wy, wu = p.objective_weights()
+    clock.start()
+    h = new_model()
+    y = h.addVariables(range(m + 1), range(n + 1), lb=0.0, ub=1.0)
+    u = h.addVariables(range(1, m + 1), lb=-1.0, ub=1.0)
+    # highspy expressions are linear: the squares go in as the Hessian (obj = c'x + x'Qx/2)
+    h.setObjective(h.qsum(-2 * wy[j] * yt[j] * y[m, j] for j in range(n + 1))
+                   + sum(wy[j] * yt[j] ** 2 for j in range(n + 1)))
+    diag = {y[m, j].index: 2 * wy[j] for j in range(n + 1)}
+    diag.update({u[i].index: 2 * wu[i - 1] for i in range(1, m + 1)})
+    pass_diagonal_hessian(h, diag)
+    for i in range(m):
+        for j in range(1, n):
+            h.addConstr(h2 * (y[i + 1, j] - y[i, j]) == 0.5 * dt * (
+                y[i, j - 1] - 2 * y[i, j] + y[i, j + 1]
+                + y[i + 1, j - 1] - 2 * y[i + 1, j] + y[i + 1, j + 1]))
+    for j in range(n + 1):
+        h.addConstr(y[0, j] == 0)
+    for i in range(1, m + 1):
+        h.addConstr(y[i, 2] - 4 * y[i, 1] + 3 * y[i, 0] == 0)
+        h.addConstr(y[i, n - 2] - 4 * y[i, n - 1] + 3 * y[i, n] == 2 * dx * (u[i] - y[i, n]))
+    submit(h)
+    clock.stop()
+    return counts(h) if clock.count else None
+
+
+def expr(n, clock):
+    h = new_model()
+    x = h.addVariables(n)
+    x = [x[i] for i in range(n)]
+    c = coefficients(n)
+    clock.start()
+    e = highspy.highs.highs_linear_expression()
+    for i in range(n):
+        e += c[i] * x[i]
+    clock.stop()
+    return {"elements": n}
+
+
+def dot_csr(n, clock):
+    """HiGHS's matrix call (addRows) is the highspy way to add a sparse matrix of rows."""
+    A = csr(n)
+    h = new_model()
+    h.addVariables(n)
+    clock.start()
+    h.addRows(n, np.full(n, -INF), np.ones(n), A.nnz, A.indptr, A.indices, A.data)
+    clock.stop()
+    return {"elements": A.nnz}
+
+
+def sum_(n, clock):
+    h = new_model()
+    x = h.addVariables(n)
+    x = [x[i] for i in range(n)]
+    clock.start()
+    h.qsum(x)
+    clock.stop()
+    return {"elements": n}
+
+
+def compare(n, clock):
+    h = new_model()
+    x = h.addVariables(n)
+    clock.start()
+    x >= 0
+    clock.stop()
+    return {"elements": n}
+
+
+def addcons(n, clock):
+    h = new_model()
+    x = h.addVariables(n + 1)
+    x = [x[i] for i in range(n + 1)]
+    cons = [x[i] + 2 * x[i + 1] >= 1 for i in range(n)]
+    clock.start()
+    h.addConstrs(cons)
+    clock.stop()
+    assert h.getNumRow() == n
+    return {"elements": n}
+
+
+def solution(n, clock):
+    h = new_model()
+    x = h.addVariables(n, lb=0.0, ub=1.0)
+    h.minimize(h.qsum(x))
+    clock.start()
+    vals = h.vals(x)
+    clock.stop()
+    assert len(vals) == n
+    return {"elements": n}
+
+
+def solve(instance, clock):
+    path = os.path.join(INSTANCE_DIR, instance + ".mps")
+    h = new_model()
+    clock.start()
+    h.readModel(path)
+    h.run()
+    clock.stop()
+    return {"objective": h.getInfo().objective_function_value}
+
+
+BENCHES = {
+    "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "dot-csr": dot_csr,
+    "sum": sum_, "compare": compare, "addcons": addcons, "solution": solution, "solve": solve,
+}

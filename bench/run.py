@@ -1,0 +1,493 @@
+#!/usr/bin/env python3
+"""run.py: Nivra against its peer interfaces, side by side, in one run on one machine.
+
+Every (benchmark, size, interface) is run --reps times, each time in a fresh Python process
+(bench/worker.py). The table gives the median of the timed sections, the ratio peer/Nivra
+(above 1 means Nivra is faster), the peak resident memory of each process and, for the
+models, the memory per non-zero. See bench/README.md.
+
+    .venv/bin/python bench/run.py                          # everything
+    .venv/bin/python bench/run.py --bench fac-lin,lqcp --sizes fac-lin=25,50 --reps 1
+    .venv/bin/python bench/run.py --iface nivra,pyoptinterface --write-results
+"""
+
+import argparse
+import datetime
+import json
+import os
+import platform
+import resource
+import shlex
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+from common import BENCHMARKS, INSTANCES, SMALL, expected_counts  # noqa: E402
+from worker import RESULT_TAG  # noqa: E402
+
+# Display name -> module in bench/ifaces. The first two are Nivra's own.
+INTERFACES = {
+    "nivra": "nivra",
+    "libnvra": "libnvra",
+    "pyoptinterface": "poi",
+    "highspy": "highspy",
+    "pyscipopt": "scip",
+    "python-mip": "mip",
+    "pulp": "pulp",
+    "linopy": "linopy",
+    "gurobipy": "gurobipy",
+    "highs-c": "highs_c",
+}
+NIVRA_SIDE = ("nivra", "libnvra")
+# The Nivra interface each benchmark's ratios are taken against (first one that ran).
+REFERENCE = {"load": ("libnvra",), "load-submit": ("libnvra",), "solve": ("nivra", "libnvra")}
+DEFAULT_REFERENCE = ("nivra",)
+# Targets: the largest time ratio Nivra/peer allowed, for the peers named.
+TARGETS = {"load": ("highs-c", 1.10), "load-submit": ("highs-c", 1.10),
+           "solve": ("highspy", 1.05)}
+COUNT_KEYS = ("vars", "rows", "nz", "qrows", "qnz")
+OBJECTIVE_RTOL = 1e-6
+
+
+# ---- running ---------------------------------------------------------------------------------
+
+MEMORY_CAP = None  # bytes of address space a run may use (set from --max-memory-gib)
+
+
+def limit_memory():
+    if MEMORY_CAP:
+        resource.setrlimit(resource.RLIMIT_AS, (MEMORY_CAP, MEMORY_CAP))
+
+
+def run_child(python, args, timeout):
+    """Runs worker.py with args in a new process; returns (result dict, peak RSS in KiB)."""
+    with tempfile.TemporaryFile() as out:
+        proc = subprocess.Popen([python, os.path.join(HERE, "worker.py"), *args], stdout=out,
+                                stderr=subprocess.STDOUT, start_new_session=True,
+                                preexec_fn=limit_memory)
+        deadline = time.monotonic() + timeout
+        while True:
+            pid, status, usage = os.wait4(proc.pid, os.WNOHANG)
+            if pid:
+                break
+            if time.monotonic() > deadline:
+                os.killpg(proc.pid, signal.SIGKILL)
+                pid, status, usage = os.wait4(proc.pid, 0)
+                proc.returncode = -signal.SIGKILL
+                return {"error": f"timeout after {timeout:.0f} s", "timeout": True}, None
+            time.sleep(0.02)
+        proc.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        text = out.read().decode(errors="replace")
+    lines = [ln for ln in text.splitlines() if ln.startswith(RESULT_TAG)]
+    if not lines:
+        tail = " | ".join(text.strip().splitlines()[-3:])
+        return {"error": f"process ended with code {proc.returncode}: {tail[-300:]}"}, \
+            usage.ru_maxrss
+    return json.loads(lines[-1][len(RESULT_TAG):]), usage.ru_maxrss
+
+
+def probe(python, names, timeout):
+    """name -> {"benches": [...], "version": str} or {"error": str}."""
+    found = {}
+    for name in names:
+        found[name], _ = run_child(python, [INTERFACES[name], "--probe"], timeout)
+    return found
+
+
+def measure(python, iface, bench, size, reps, timeout, log):
+    """Runs one (interface, benchmark, size) reps times; returns its record."""
+    rec = {"iface": iface, "bench": bench, "size": size, "seconds": [], "maxrss_kib": [],
+           "base_kib": [], "info": None}
+    for rep in range(reps):
+        args = [INTERFACES[iface], bench, str(size)] + (["--count"] if rep == 0 else [])
+        res, maxrss = run_child(python, args, timeout)
+        if "seconds" not in res:
+            rec.update({k: v for k, v in res.items() if k in ("error", "unsupported", "timeout")})
+            log(f"  {iface:15s} {res.get('unsupported') or res.get('error')}")
+            break
+        rec["seconds"].append(res["seconds"])
+        rec["maxrss_kib"].append(maxrss)
+        rec["base_kib"].append(res["rss_base_kib"])
+        if rep == 0:
+            rec["info"] = res["info"]
+        log(f"  {iface:15s} rep {rep + 1}/{reps}: {res['seconds']:.4f} s, "
+            f"peak {maxrss / 1024:.0f} MiB")
+    return rec
+
+
+def plan(args):
+    """[(bench, size)] in run order."""
+    benches = args.bench.split(",") if args.bench else list(BENCHMARKS)
+    sizes = {}
+    for spec in args.sizes or []:
+        name, _, values = spec.partition("=")
+        sizes[name] = [int(v) if v.isdigit() else v for v in values.split(",") if v]
+    out = []
+    for bench in benches:
+        if bench not in BENCHMARKS:
+            sys.exit(f"unknown benchmark {bench!r}; known: {', '.join(BENCHMARKS)}")
+        default = BENCHMARKS[bench][1] or INSTANCES
+        for rank, size in enumerate(sizes.get(bench, default)):
+            if args.small and BENCHMARKS[bench][0] == "model" and (bench, size) not in SMALL:
+                continue
+            out.append((rank if BENCHMARKS[bench][0] == "model" else 0, bench, size))
+    # the models' smaller sizes first, so that a long run has every benchmark early on
+    return [(bench, size) for _, bench, size in sorted(out, key=lambda t: t[0])]
+
+
+def save(data, path):
+    if path:
+        with open(path + ".tmp", "w") as f:
+            json.dump(data, f, indent=1)
+        os.replace(path + ".tmp", path)
+
+
+def merge(files):
+    """The measurements of several saved runs; a later file's entry replaces an earlier one
+    for the same interface, benchmark and size."""
+    data, index = None, {}
+    for path in files:
+        with open(path) as f:
+            d = json.load(f)
+        if data is None:
+            data = dict(d, records=[], machine=dict(d.get("machine", {})))
+        else:
+            data["interfaces"].update({k: v for k, v in d["interfaces"].items()
+                                       if "version" in v or k not in data["interfaces"]})
+            data["command"] += " ; " + d["command"]
+            for key in ("load_at_start", "load_at_end"):
+                if key in d.get("machine", {}):
+                    data["machine"][key] = max(d["machine"][key],
+                                               data["machine"].get(key, 0))
+        for rec in d["records"]:
+            key = (rec["iface"], rec["bench"], str(rec["size"]))
+            if key in index:
+                data["records"][index[key]] = rec
+            else:
+                index[key] = len(data["records"])
+                data["records"].append(rec)
+    return data
+
+
+def run_all(args, log):
+    names = args.iface.split(",") if args.iface else list(INTERFACES)
+    for n in names:
+        if n not in INTERFACES:
+            sys.exit(f"unknown interface {n!r}; known: {', '.join(INTERFACES)}")
+    log(f"probing {len(names)} interfaces ...")
+    found = probe(args.python, names, args.timeout)
+    for name, p in found.items():
+        if "error" in p:
+            what = "not available" if name in NIVRA_SIDE else "not installed, skipped"
+            log(f"{name}: {what} ({p['error']})")
+    records = []
+    data = {"interfaces": found, "records": records, "machine": machine(),
+            "date": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
+            "command": " ".join(shlex.quote(a) for a in sys.argv), "reps": args.reps}
+    timed_out = set()
+    for bench, size in plan(args):
+        log(f"{bench} {size}")
+        for name in names:
+            if bench not in found[name].get("benches", ()):
+                continue
+            if (name, bench) in timed_out:
+                records.append({"iface": name, "bench": bench, "size": size, "seconds": [],
+                                "error": "skipped: a smaller size timed out"})
+                continue
+            rec = measure(args.python, name, bench, size, args.reps, args.timeout, log)
+            if rec.get("timeout"):
+                timed_out.add((name, bench))
+            records.append(rec)
+            save(data, args.json)  # after every entry, so that a stopped run keeps its part
+    data["machine"]["load_at_end"] = round(os.getloadavg()[1], 1)
+    save(data, args.json)
+    return data
+
+
+# ---- results -----------------------------------------------------------------------------------
+
+def machine():
+    mem_kib = 0
+    cpu = platform.processor()
+    with open("/proc/meminfo") as f:
+        for line in f:
+            if line.startswith("MemTotal:"):
+                mem_kib = int(line.split()[1])
+    with open("/proc/cpuinfo") as f:
+        for line in f:
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    return {"cores": os.cpu_count(), "memory_gib": round(mem_kib / 2**20, 1), "cpu": cpu,
+            "python": platform.python_version(), "system": platform.platform(),
+            "load_at_start": round(os.getloadavg()[1], 1)}
+
+
+def median(xs):
+    return statistics.median(xs) if xs else None
+
+
+def reference_time(group, bench):
+    for name in REFERENCE.get(bench, DEFAULT_REFERENCE):
+        t = median(group.get(name, {}).get("seconds", []))
+        if t:
+            return name, t
+    return None, None
+
+
+def count_check(rec):
+    """"ok", "-" (nothing to check) or a text naming the counts that differ."""
+    want = expected_counts(rec["bench"], rec["size"])
+    got = rec.get("info") or {}
+    if want is None:
+        return "-"
+    if not any(k in got for k in COUNT_KEYS):
+        return "-"
+    bad = [f"{k} {got[k]} != {want[k]}" for k in COUNT_KEYS if k in got and got[k] != want[k]]
+    return "MISMATCH " + ", ".join(bad) if bad else "ok"
+
+
+def objective_check(group):
+    """Marks solve records whose objective differs from the others' by more than OBJECTIVE_RTOL."""
+    objs = {n: (r.get("info") or {}).get("objective") for n, r in group.items()}
+    objs = {n: o for n, o in objs.items() if o is not None}
+    if len(objs) < 2:
+        return {n: "-" for n in objs}
+    ref = objs.get("highspy", next(iter(objs.values())))
+    return {n: "ok" if abs(o - ref) <= OBJECTIVE_RTOL * max(1.0, abs(ref)) else f"MISMATCH {o:.10g}"
+            for n, o in objs.items()}
+
+
+def rows_of(data):
+    """Table rows (lists of strings) plus the lists of problems and target misses."""
+    groups = {}
+    for rec in data["records"]:
+        groups.setdefault((rec["bench"], rec["size"]), {})[rec["iface"]] = rec
+    rows, problems, misses = [], [], []
+    order = list(BENCHMARKS)
+    for (bench, size), group in sorted(groups.items(), key=lambda g: order.index(g[0][0])):
+        kind, _, unit = BENCHMARKS[bench]
+        ref_name, ref_t = reference_time(group, bench)
+        checks = objective_check(group) if bench == "solve" else {}
+        label = f"{bench}-{size}" + (" (gurobipy licence size)" if (bench, size) in SMALL else "")
+        for name in INTERFACES:
+            rec = group.get(name)
+            if rec is None:
+                continue
+            t = median(rec["seconds"])
+            info = rec.get("info") or {}
+            if t is None:
+                status = rec.get("unsupported") or rec.get("error", "")
+                if name in NIVRA_SIDE and "unsupported" not in rec:
+                    status = f"not available ({status})"
+                rows.append([label, name, "-", "-", "-", "-", "-", "-", "-", status])
+                continue
+            ratio = f"{t / ref_t:.2f}" if ref_t and name != ref_name else "-"
+            peak = median(rec["maxrss_kib"])
+            elements = nz_of(info, bench, size) if kind == "model" else info.get("elements")
+            per = per_unit(t, kind, info, bench, size, elements)
+            bytes_per_nz = "-"
+            if kind == "model" and elements:
+                grown = statistics.median(m - b for m, b in zip(rec["maxrss_kib"], rec["base_kib"]))
+                bytes_per_nz = f"{grown * 1024 / elements:.0f}"
+            check = checks.get(name) if bench == "solve" else count_check(rec)
+            if info.get("note"):
+                check = f"{check}; {info['note']}"
+            if check and check.startswith("MISMATCH"):
+                problems.append(f"{label} {name}: {check}")
+            rows.append([label, name, f"{t:.4f}", str(len(rec["seconds"])), ratio, per,
+                         f"{peak / 1024:.0f}", bytes_per_nz,
+                         counts_text(info, bench), check or "-"])
+        misses += target_misses(bench, label, group, ref_name, ref_t)
+    return rows, problems, misses
+
+
+def peer_summary(data):
+    """One line per benchmark and size: the fastest and the leanest peer."""
+    groups = {}
+    for rec in data["records"]:
+        if rec["iface"] not in NIVRA_SIDE and rec["seconds"]:
+            groups.setdefault((rec["bench"], rec["size"]), []).append(rec)
+    order = list(BENCHMARKS)
+    out = []
+    for (bench, size), recs in sorted(groups.items(), key=lambda g: order.index(g[0][0])):
+        fast = min(recs, key=lambda r: median(r["seconds"]))
+        lean = min(recs, key=lambda r: median(r["maxrss_kib"]))
+        out.append(f"{bench}-{size}: fastest {fast['iface']} {median(fast['seconds']):.4f} s; "
+                   f"leanest {lean['iface']} {median(lean['maxrss_kib']) / 1024:.0f} MiB")
+    return out
+
+
+def nz_of(info, bench, size):
+    c = info if "nz" in info else (expected_counts(bench, size) or {})
+    return (c.get("nz") or 0) + (c.get("qnz") or 0)
+
+
+def per_unit(t, kind, info, bench, size, elements):
+    if kind == "model":
+        nvars = info.get("vars") or expected_counts(bench, size)["vars"]
+        return f"{t / nvars * 1e6:.2f} us/var"
+    if elements:
+        return f"{t / elements * 1e9:.0f} ns/{BENCHMARKS[bench][2]}"
+    return "-"
+
+
+def counts_text(info, bench):
+    if "vars" not in info:
+        return "-"
+    text = f"{info['vars']}/{info['rows']}"
+    if "nz" in info:
+        text += f"/{info['nz']}"
+    if info.get("qrows"):
+        text += f" +{info['qrows']}q/{info['qnz']}"
+    return text
+
+
+def target_misses(bench, label, group, ref_name, ref_t):
+    """Texts for the targets Nivra misses in this group: time, and for the models peak memory
+    at most that of the leanest peer."""
+    if not ref_t:
+        return []
+    peer, limit = TARGETS.get(bench, (None, 1.0))
+    out = []
+    if BENCHMARKS[bench][0] == "model":
+        peaks = {n: median(r.get("maxrss_kib", [])) for n, r in group.items()}
+        peer_peaks = {n: p for n, p in peaks.items() if p and n not in NIVRA_SIDE}
+        own = peaks.get(ref_name)
+        if own and peer_peaks:
+            lean = min(peer_peaks, key=peer_peaks.get)
+            if own > peer_peaks[lean]:
+                out.append(f"{label}: {ref_name} peaks at {own / 1024:.0f} MiB, {lean} at "
+                           f"{peer_peaks[lean] / 1024:.0f} MiB (target: at most the leanest peer)")
+    for name, rec in group.items():
+        t = median(rec["seconds"])
+        if name in NIVRA_SIDE or not t or (peer and name != peer):
+            continue
+        if ref_t / t > limit:
+            out.append(f"{label}: {ref_name} takes {ref_t / t:.2f}x the time of {name} "
+                       f"(target at most {limit:.2f}x)")
+    return out
+
+
+HEADER = ["benchmark", "interface", "median s", "runs", "peer/Nivra", "per unit", "peak MiB",
+          "B/nz", "vars/rows/nz", "check"]
+
+
+def render_text(rows):
+    widths = [max(len(str(r[i])) for r in rows + [HEADER]) for i in range(len(HEADER))]
+    fmt = lambda r: "  ".join(str(c).ljust(w) for c, w in zip(r, widths)).rstrip()  # noqa: E731
+    lines, last = [fmt(HEADER), fmt(["-" * w for w in widths])], None
+    for r in rows:
+        if last is not None and r[0] != last:
+            lines.append("")
+        lines.append(fmt(r if r[0] != last else [""] + r[1:]))
+        last = r[0]
+    return "\n".join(lines)
+
+
+def render_markdown(rows):
+    esc = lambda s: str(s).replace("|", "\\|")  # noqa: E731
+    lines = ["| " + " | ".join(HEADER) + " |", "|" + "---|" * len(HEADER)]
+    lines += ["| " + " | ".join(esc(c) for c in r) + " |" for r in rows]
+    return "\n".join(lines)
+
+
+def versions_text(data):
+    out = []
+    for name, p in data["interfaces"].items():
+        out.append(f"- {name}: {p['version']}" if "version" in p
+                   else f"- {name}: not available ({p['error']})")
+    return "\n".join(out)
+
+
+def _load(machine_record, key):
+    value = machine_record.get(key)
+    return "?" if value is None else f"{value:.1f}"
+
+
+def write_results(data, rows, problems, misses, path, note=None):
+    m = data["machine"]
+    text = [
+        "# Benchmark results", "",
+        "Written by `bench/run.py --write-results`; see bench/README.md for what each benchmark "
+        "measures and how. Ratios are peer time / Nivra time: above 1 means Nivra is faster.", "",
+        f"- date: {data['date']}",
+        f"- machine: {m['cores']} cores, {m['memory_gib']} GiB memory, {m['cpu']}",
+        f"- system: {m['system']}, Python {m['python']}",
+        f"- load average (5 min) at the start and end of the run: "
+        f"{_load(m, 'load_at_start')}, {_load(m, 'load_at_end')} "
+        f"(anything near or above the core count means the timings are disturbed)",
+        f"- repetitions: up to {data['reps']} per entry (column runs), each in a fresh "
+        f"process; times are medians",
+        f"- command: `{data['command']}`", "",
+        *(["## Notes", "", note, ""] if note else []),
+        "## Versions", "", versions_text(data), "",
+        "## Table", "", render_markdown(rows), "",
+        "## Fastest and leanest peer", "",
+        "\n".join(f"- {x}" for x in peer_summary(data)), "",
+        "## Count and objective checks", "",
+        "\n".join(f"- {p}" for p in problems) or "All reported counts and objectives agree.", "",
+        "## Targets missed", "",
+        "\n".join(f"- {x}" for x in misses) or
+        "None among the entries measured (a target needs the Nivra entry to have run).", "",
+    ]
+    with open(path, "w") as f:
+        f.write("\n".join(text))
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--bench", help="comma-separated benchmarks (default: all): "
+                    + ", ".join(BENCHMARKS))
+    ap.add_argument("--iface", help="comma-separated interfaces (default: all): "
+                    + ", ".join(INTERFACES))
+    ap.add_argument("--sizes", action="append", metavar="BENCH=N,N",
+                    help="sizes of one benchmark (repeatable); for solve, instance names")
+    ap.add_argument("--small", action="store_true",
+                    help="models only at the sizes that fit gurobipy's licence")
+    ap.add_argument("--reps", type=int, default=3, help="repetitions (default 3)")
+    ap.add_argument("--timeout", type=float, default=1800,
+                    help="seconds one process may take; larger sizes are then skipped")
+    ap.add_argument("--max-memory-gib", type=float, default=16,
+                    help="address space one run may use (default 16); 0 for no limit")
+    ap.add_argument("--python", default=sys.executable, help="interpreter for the runs")
+    ap.add_argument("--json", metavar="PATH",
+                    help="also save the raw measurements (rewritten after every entry)")
+    ap.add_argument("--from-json", metavar="PATH[,PATH]",
+                    help="render saved measurements, run nothing; with several files, later "
+                    "entries replace earlier ones for the same interface, benchmark and size")
+    ap.add_argument("--write-results", action="store_true", help="write bench/RESULTS.md")
+    ap.add_argument("--note", help="a paragraph to put into RESULTS.md")
+    args = ap.parse_args()
+
+    global MEMORY_CAP
+    MEMORY_CAP = int(args.max_memory_gib * 2**30) or None
+    log = lambda s: print(s, flush=True)  # noqa: E731
+    if args.from_json:
+        data = merge(args.from_json.split(","))
+    else:
+        data = run_all(args, log)
+    rows, problems, misses = rows_of(data)
+    print()
+    print(render_text(rows))
+    for title, items in (("count/objective problems", problems), ("targets missed", misses)):
+        if items:
+            print(f"\n{title}:")
+            print("\n".join(f"  {x}" for x in items))
+    if args.write_results:
+        write_results(data, rows, problems, misses, os.path.join(HERE, "RESULTS.md"),
+                      args.note)
+        print(f"\nwrote {os.path.join(HERE, 'RESULTS.md')}")
+    sys.exit(1 if problems else 0)
+
+
+if __name__ == "__main__":
+    main()

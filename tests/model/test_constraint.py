@@ -1,0 +1,447 @@
+"""nivra.constraint: constraints from comparisons, the constructor's checks, attributes and
+setters of unlinked constraints, the block of slots, copies, the states a problem creates, and
+the truth value."""
+
+import ctypes
+import operator
+import warnings
+
+import numpy as np
+import pytest
+
+import nivra
+from model_helpers import DELETED_OWNER, algebra, new_vars
+
+# Reading constraint.body is deprecated; the tests that check the warning catch it themselves.
+pytestmark = pytest.mark.filterwarnings("ignore:.*access the constraint body")
+
+LEQ, GEQ, EQ, RNG, NONBINDING = 1, 2, 3, 4, 5
+INF = 1e20
+
+# Layout of the constraint record after the object header.
+_OWNER = 16
+_FLAGS = 30
+
+
+def slots(c):
+    """The number of slots of the unlinked block."""
+    return (ctypes.c_uint16.from_address(id(c) + _FLAGS).value >> 11) & 7
+
+
+def deleted_constraint():
+    c = nivra.constraint.__new__(nivra.constraint)
+    ctypes.c_void_p.from_address(id(c) + _OWNER).value = DELETED_OWNER
+    return c
+
+
+def bounds(c):
+    return c.lb, c.ub
+
+
+def constraint(**kwargs):
+    with warnings.catch_warnings():
+        warnings.simplefilter("error")
+        return nivra.constraint(**kwargs)
+
+
+# ---- comparisons ----------------------------------------------------------------------------------
+
+def test_comparisons_move_the_constant_into_the_bounds(xyz, recwarn):
+    x, y, _ = xyz
+    c = x + 2 <= 5
+    assert type(c) is nivra.constraint
+    assert type(c.body) is nivra.expression and str(c.body) == "x"
+    assert (c.lb, c.ub, c.type, c.rhs) == (-INF, 3.0, LEQ, 3.0)
+    c = 5 >= x                     # reflected by Python to x <= 5
+    assert str(c.body) == "x" and bounds(c) == (-INF, 5.0)
+    c = x == y
+    assert str(c.body) == "x - y" and bounds(c) == (0.0, 0.0) and c.type == EQ
+    c = 2 * x >= 1
+    assert str(c.body) == "2 * x" and bounds(c) == (1.0, INF) and c.type == GEQ
+    c = x * y <= 4
+    assert str(c.body) == "x * y" and c.ub == 4.0
+    c = algebra("make_constraint", x, x, 2)          # x == x: the body may be a number
+    assert c.body == 0.0 and bounds(c) == (0.0, 0.0)
+    assert all(issubclass(w.category, nivra.DeprecationWarning) for w in recwarn)
+
+
+def test_nonlinear_bodies(xyz):
+    x, y, _ = xyz
+    f = nivra.sin(x)
+    c = f <= 3
+    assert c.body is f and bounds(c) == (-INF, 3.0)
+    c = 3 <= f
+    assert c.body is f and bounds(c) == (3.0, INF)
+    c = f + y <= 5
+    assert str(c.body) == "sin(x) + y" and c.ub == 5.0
+    c = f + y + 2 == 5
+    assert str(c.body) == "sin(x) + y" and bounds(c) == (3.0, 3.0)
+    c = f + 2 >= 1
+    assert str(c.body) == "sin(x)" and bounds(c) == (-1.0, INF)
+    c = f <= y
+    assert str(c.body) == "sin(x) - y" and bounds(c) == (-INF, 0.0)
+    c = nivra.exp(x) * y >= 0
+    assert str(c.body) == "exp(x) * y" and c.lb == 0.0
+    # A number on the left (as the NumPy element loops build it) reverses a minus node.
+    c = algebra("make_constraint", 2.0, f, 1)            # 2 <= f
+    assert c.body is f and bounds(c) == (2.0, INF)
+    c = algebra("make_constraint", 2.0, x, 1)
+    assert str(c.body) == "-x" and bounds(c) == (-INF, -2.0)
+
+
+def test_comparisons_that_build_no_constraint(xyz, owned):
+    x, y, z = xyz
+    for op in (operator.lt, operator.gt, operator.ne):
+        with pytest.raises(nivra.ModelError, match=r"Invalid constraint: cannot enforce f\(x\) != 0, "
+                                                   r"f\(x\) > 0, or f\(x\) < 0"):
+            op(x, 1)
+    with pytest.raises(nivra.ModelError, match="unrecognized comparison operator"):
+        algebra("make_constraint", x, 1, 9)
+    with pytest.raises(nivra.ModelError, match="Invalid operand in expression"):
+        x <= "a"
+    owned(z, 0x1000)
+    with pytest.raises(nivra.ModelError, match="Linked variables and unlinked variables"):
+        x <= z
+
+
+def test_chained_comparison_uses_the_deprecated_truth_value(xyz):
+    x = xyz[0]
+    with pytest.warns(nivra.DeprecationWarning, match=r"Deprecated in Nivra 9\.6: compare Nivra "
+                                                      r"objects with nivra\.is_equal\(\)"):
+        c = 1 <= x <= 2
+    assert str(c.body) == "x" and bounds(c) == (-INF, 2.0)
+    with pytest.warns(nivra.DeprecationWarning):
+        assert bool(x == x) is True
+
+
+def test_truth_value_fails_when_warnings_are_errors(xyz, deprecations_as_errors):
+    with pytest.raises(nivra.DeprecationWarning):
+        bool(xyz[0] <= 1)
+
+
+class Spy(np.ndarray):
+    """An array that reports the comparison NumPy is asked for."""
+
+    def __ge__(self, other):
+        return ("ge", other)
+
+    def __le__(self, other):
+        return ("le", other)
+
+    def __gt__(self, other):
+        return ("gt", other)
+
+    def __eq__(self, other):
+        return ("eq", other)
+
+
+def test_an_array_on_the_right_gets_the_reflected_comparison(xyz):
+    x, y, _ = xyz
+    spy = np.zeros(2).view(Spy)
+    for op, expected in ((1, "ge"), (5, "le"), (0, "gt"), (2, "eq")):
+        assert algebra("make_constraint", x, spy, op) == (expected, x)
+    with pytest.raises(nivra.InterfaceError, match="Ill-defined constraint array"):
+        algebra("make_constraint", np.array([x]), np.array([y]), 1)
+
+
+def test_serials_and_printed_forms(xyz, owned):
+    x, y, z = xyz
+    a, b = x <= 1, y <= 1
+    assert str(a).startswith("R") and int(str(b)[1:]) == int(str(a)[1:]) + 1
+    assert repr(a) == str(a) == a.name and a.index is None
+    assert str(nivra.constraint(body=3, lb=0)) == "R0"     # no variable, no serial
+    owned(z, 0x1000)
+    assert str(z <= 1) == "R0"                            # linked variables: no serial
+    c = constraint(body=x, lb=0, name="cap")
+    assert str(c) == "cap"
+
+
+# ---- constructor ----------------------------------------------------------------------------------
+
+@pytest.mark.parametrize("kwargs, message", [
+    (dict(constraint=1, lb=2), "When the constraint argument is provided, no other arguments "
+                               "except the name may be provided"),
+    (dict(lb=1), "Constraint body must be provided"),
+    (dict(body=1, rhsrange=2), "When rhsrange argument is provided, rhs argument must also be "
+                               "provided"),
+    (dict(body=1, rhs=2, ub=3), "Cannot provide both right-hand side and bounds arguments"),
+    (dict(body=1), "Constraint right-hand side or bounds must be provided"),
+    (dict(body=1, type=LEQ), "Constraint right-hand side or bounds must be provided"),
+    (dict(body=1, type=LEQ, lb=2), "Cannot provide both type and bounds arguments"),
+    (dict(body=1, rhs=2), "Constraint type must be provided"),
+    (dict(body=1, rhs=2, type=RNG), "Range constraints require the rhsrange argument"),
+    (dict(body=1, lb="a"), "Invalid lower bound argument: expected a number"),
+    (dict(body=1, ub=np.array([1.0])), "Invalid upper bound argument: expected a number"),
+    (dict(body=1, rhs=[1], type=LEQ), "Invalid rhs argument: expected a number"),
+    (dict(body=1, rhs=1, type=RNG, rhsrange=None), "Range constraints require the rhsrange"),
+    (dict(body=1, rhs=1, type=RNG, rhsrange="a"), "Invalid rhsrange argument: expected a number"),
+    (dict(body=1, lb=3, ub=2), "Constraint defined infeasible: lower bound > upper bound"),
+    (dict(body=1, rhs=1, type=9), "Invalid type 9: expected nivra.leq, nivra.geq, nivra.eq"),
+    (dict(body=1, lb=0, name=3), "Constraint name must be a string"),
+    (dict(body="x", lb=0), "Invalid expression passed as body of constraint"),
+    (dict(body=[1], lb=0), "Invalid expression passed as body of constraint"),
+    (dict(constraint=True), r"Attempt to generate an empty constraint failed. Consider using "
+                            r"nivra.constraint\(body=..., type=..., rhs=...\) instead"),
+    (dict(constraint=3), "Invalid constraint object passed to nivra.constraint"),
+])
+def test_constructor_checks(kwargs, message):
+    with pytest.raises(nivra.ModelError, match=message):
+        nivra.constraint(**kwargs)
+
+
+def test_constructor_check_order():
+    # Each case would fail two checks; the earlier one reports.
+    with pytest.raises(nivra.ModelError, match="Constraint body must be provided"):
+        nivra.constraint(rhsrange=1, name=3)
+    with pytest.raises(nivra.ModelError, match="infeasible"):
+        nivra.constraint(body="x", lb=3, ub=2, name=3)
+    with pytest.raises(nivra.ModelError, match="name must be a string"):
+        nivra.constraint(body="x", lb=0, name=3)
+    with pytest.raises(TypeError):
+        nivra.constraint(body=1, rhs=1, type="leq")
+
+
+def test_constructor_bounds_and_types(xyz):
+    x = xyz[0]
+    assert bounds(constraint(body=x, lb=2.0000005, ub=2)) == (2.0000005, 2.0)
+    assert bounds(constraint(body=x, type=RNG, rhs=5, rhsrange=-2)) == (3.0, 5.0)
+    for t, expected in ((LEQ, (-INF, 4.0)), (GEQ, (4.0, INF)), (EQ, (4.0, 4.0)),
+                        (NONBINDING, (-INF, INF))):
+        assert bounds(constraint(body=x, type=t, rhs=4)) == expected
+    assert bounds(constraint(body=x, lb=-1e30, ub=1e30)) == (-INF, INF)
+    assert bounds(constraint(body=x, lb=np.float32(1.5), ub=np.array(2.0))) == (1.5, 2.0)
+    assert constraint(body=x, ub=0).lb == -INF
+    assert constraint(body=x, lb=0).ub == INF
+    body = x + 1
+    c = constraint(body=body, lb=0)
+    assert c.body is body and str(c.body) == "1 + x"      # the constant stays in the body
+    zero_d = np.empty((), dtype=object)
+    zero_d[()] = x
+    assert constraint(body=zero_d, lb=0).body is x
+    with pytest.warns(nivra.DeprecationWarning, match="old argument names"):
+        c = nivra.constraint(body=x, sense=GEQ, rhs=1)
+    assert bounds(c) == (1.0, INF)
+
+
+def test_constructor_from_a_constraint(xyz):
+    x = xyz[0]
+    src = x + 1 <= 4
+    c = constraint(constraint=src, name="copy")
+    assert c.body is src.body and bounds(c) == (-INF, 3.0) and c.name == "copy"
+    with pytest.raises(nivra.ModelError, match="Constraint is not initialized"):
+        nivra.constraint(constraint=nivra.constraint.__new__(nivra.constraint))
+    with pytest.raises(nivra.ModelError, match="Constraint has been deleted from the problem"):
+        nivra.constraint(constraint=deleted_constraint())
+    with pytest.raises(nivra.InterfaceError, match="Cannot re-initialize a constraint"):
+        src.__init__(body=x, lb=0)
+    with pytest.raises(nivra.InterfaceError, match="Cannot re-initialize a constraint"):
+        deleted_constraint().__init__(body=x, lb=0)
+
+
+# ---- attributes and setters -----------------------------------------------------------------------
+
+@pytest.mark.parametrize("lb, ub, type_, rhs, rhsrange", [
+    (2, 2, EQ, 2, 0), (-INF, INF, NONBINDING, 0, INF), (1, INF, GEQ, 1, INF),
+    (-INF, 1, LEQ, 1, INF), (1, 4, RNG, 4, 3), (-5e19, 6e19, RNG, 6e19, INF),
+])
+def test_derived_attributes(xyz, lb, ub, type_, rhs, rhsrange):
+    c = constraint(body=xyz[0], lb=lb, ub=ub)
+    assert (c.type, c.rhs, c.rhsrange) == (type_, rhs, rhsrange)
+    assert type(c.type) is int and type(c.rhs) is float
+
+
+def test_bound_setters_and_slot_reuse(xyz):
+    c = constraint(body=xyz[0], lb=0, ub=1)
+    assert slots(c) == 1                       # both bounds are coded
+    c.name = "n"
+    assert slots(c) == 2
+    c.lb = 3.5
+    assert slots(c) == 3 and c.lb == 3.5
+    c.lb = 0                                   # coded again: its slot is free
+    c.ub = 7.25                                # and reused
+    assert slots(c) == 3 and bounds(c) == (0.0, 7.25)
+    c.lb = -2.5
+    assert slots(c) == 4 and bounds(c) == (-2.5, 7.25)
+    c.name = "m"                               # the name keeps its slot
+    assert slots(c) == 4 and c.name == "m"
+    c.lb, c.ub = -1e25, 1e25
+    assert bounds(c) == (-INF, INF)
+    c.ub = 1
+    assert c.ub == 1.0
+    with pytest.raises(TypeError):
+        c.lb = "a"
+
+
+@pytest.mark.parametrize("lb, ub, rhs, expected", [
+    (2, 2, 5, (5, 5)), (1, INF, 5, (5, INF)), (-INF, 1, 5, (-INF, 5)),
+    (1, 4, 10, (7, 10)), (-INF, INF, 5, (-INF, INF)),
+])
+def test_rhs_setter(xyz, lb, ub, rhs, expected):
+    c = constraint(body=xyz[0], lb=lb, ub=ub)
+    c.rhs = rhs
+    assert bounds(c) == expected
+
+
+@pytest.mark.parametrize("lb, ub, g, expected", [
+    (2, 2, 3, (-1, 2)), (2, 2, -3, (2, 5)), (1, 4, 1, (3, 4)), (1, 4, -1, (1, 2)),
+    (-INF, 4, 1, (3, 4)),
+    (-INF, 4, -1, (3, 4)),      # only an upper bound: it stays, width |g|
+    (1, INF, 2, (1, 3)),
+    (1, INF, -2, (1, 3)),       # only a lower bound: it stays, width |g|
+    (-INF, INF, 2, (-INF, INF)),
+])
+def test_rhsrange_setter(xyz, lb, ub, g, expected):
+    c = constraint(body=xyz[0], lb=lb, ub=ub)
+    c.rhsrange = g
+    assert bounds(c) == expected
+
+
+@pytest.mark.parametrize("lb, ub, t, expected", [
+    (1, 4, LEQ, (-INF, 4)), (1, 4, RNG, (1, 4)), (1, 4, GEQ, (4, INF)), (1, 4, EQ, (4, 4)),
+    (1, 4, NONBINDING, (-INF, INF)), (1, INF, LEQ, (-INF, 1)), (-INF, 3, EQ, (3, 3)),
+    (2, 2, RNG, (-INF, 2)), (-INF, INF, GEQ, (0, INF)),
+])
+def test_type_setter(xyz, lb, ub, t, expected):
+    c = constraint(body=xyz[0], lb=lb, ub=ub)
+    c.type = t
+    assert bounds(c) == expected
+
+
+def test_setter_errors(xyz):
+    x = xyz[0]
+    c = constraint(body=x, lb=0)
+    with pytest.raises(nivra.ModelError, match="Invalid row type 7: expected one of nivra.leq, "
+                                               "nivra.geq, nivra.eq, etc."):
+        c.type = 7
+    with pytest.raises(nivra.ModelError, match="Constraint name must be a string"):
+        c.name = 3
+    with pytest.raises(nivra.InterfaceError, match="Constraint index cannot be modified"):
+        c.index = 3
+    for name in ("lb", "name", "body"):
+        with pytest.raises(nivra.InterfaceError, match=f"Cannot delete the {name} attribute"):
+            delattr(c, name)
+    with pytest.raises(AttributeError):
+        c.__dict__ = {}
+    with pytest.raises(AttributeError):
+        c.unknown_attribute = 1            # other names go to the generic setter
+
+
+def test_body_attribute(xyz):
+    x, y, _ = xyz
+    c = constraint(body=x, lb=0)
+    with pytest.warns(nivra.DeprecationWarning, match=r"Deprecated in Nivra 9\.5: access the "
+                                                      r"constraint body with constraint\.getBody\(\)"):
+        assert c.body is x
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        c.body = None
+        assert c.body is None
+        c.body = y + 1
+        assert str(c.body) == "1 + y"
+
+
+def test_names_and_dict(xyz):
+    x = xyz[0]
+    c = constraint(body=x, lb=1, ub=2, name="c1")
+    c.name = "c2"
+    assert c.name == "c2" and str(c) == "c2"
+    d = c.__dict__
+    assert d == {"lb": 1.0, "ub": 2.0, "type": RNG, "rhs": 2.0, "rhsrange": 1.0, "body": x,
+                 "name": "c2", "index": None}
+    c.body = None
+    assert "body" not in c.__dict__
+
+
+def test_uninitialised_and_deleted_constraints():
+    u = nivra.constraint.__new__(nivra.constraint)
+    for name in ("lb", "ub", "type", "rhs", "rhsrange", "body", "name", "index", "__dict__"):
+        with pytest.raises(nivra.ModelError, match="Constraint is not initialized"):
+            getattr(u, name)
+    with pytest.raises(nivra.ModelError, match="Constraint is not initialized"):
+        u.lb = 1
+    assert str(u) == "R0"
+    d = deleted_constraint()
+    for name in ("lb", "ub", "type", "rhs", "rhsrange", "body"):
+        with pytest.raises(nivra.ModelError, match="Constraint has been deleted from the problem"):
+            getattr(d, name)
+    for name, value in (("lb", 1), ("rhs", 1), ("name", "a"), ("type", 1)):
+        with pytest.raises(nivra.ModelError, match="Constraint has been deleted from the problem"):
+            setattr(d, name, value)
+    assert str(d) == d.name == "(deleted constraint)" and d.index == -1
+    assert d.__dict__ == {"index": -1}
+    with pytest.raises(nivra.ModelError, match="Constraint has been deleted from the problem"):
+        d.getBody()
+
+
+# ---- methods --------------------------------------------------------------------------------------
+
+def test_copy(xyz):
+    x = xyz[0]
+    c = constraint(body=x + 1, lb=-1, ub=2.5, name="c1")
+    k = c.copy()
+    assert k.name == "c1_copy" and bounds(k) == (-1.0, 2.5)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        assert k.body is c.body
+    u = x <= 1
+    v = u.copy()
+    assert int(str(v)[1:]) > int(str(u)[1:])                 # a fresh serial, no stored name
+    with pytest.raises(nivra.ModelError, match="Constraint cannot be copied because it has no body"):
+        nivra.constraint.__new__(nivra.constraint).copy()
+    with pytest.raises(nivra.ModelError, match="Constraint cannot be copied because it has been "
+                                               "added to a problem"):
+        deleted_constraint().copy()
+
+
+def test_get_body_returns_a_copy(xyz):
+    x, y, _ = xyz
+    c = x + 2 * y <= 1
+    b = c.getBody()
+    assert str(b) == "x + 2 * y" and nivra.is_equal(b, c.getBody())
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        assert b is not c.body
+        c.body = None
+    assert c.getBody() is None
+    f = nivra.sin(x) <= 0
+    assert str(f.getBody()) == "sin(x)"
+
+
+def test_solution_methods_of_unlinked_constraints(xyz):
+    c = xyz[0] <= 1
+    for method, name in (("getSlack", "getSlacks"), ("getDual", "getDuals"),
+                         ("getCallbackSlack", "getCallbackSlacks"),
+                         ("getCallbackDual", "getCallbackDuals")):
+        with pytest.raises(nivra.InterfaceError,
+                           match=rf"For unlinked constraints, call problem\.{name}\(constraint\)"):
+            getattr(c, method)()
+
+
+def test_a_linked_constraint_reads_through_the_library(xyz):
+    p = nivra.problem()
+    c = nivra.constraint.__new__(nivra.constraint)
+    ctypes.c_void_p.from_address(id(c) + _OWNER).value = id(p)   # row 0, which p lacks
+    assert c.index == 0
+    for name in ("lb", "ub", "type", "rhs", "rhsrange", "name"):
+        with pytest.raises(nivra.SolverError):
+            getattr(c, name)
+    for name in ("lb", "ub"):
+        with pytest.raises(nivra.ModelError, match="Constraint bounds cannot be modified once it "
+                                                   "has been added to a problem"):
+            setattr(c, name, 1)
+    with pytest.raises(nivra.ModelError, match="Constraint body cannot be modified once it has "
+                                               "been added to a problem"):
+        c.body = xyz[0]
+    with pytest.raises(nivra.ModelError, match="Invalid row type 0"):
+        c.type = 0
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        with pytest.raises(nivra.ModelError, match="Constraint body is not available for linked "
+                                                   "constraints: use constraint.getBody"):
+            c.body
+    with pytest.raises(nivra.ModelError, match="Constraint cannot be copied because it has been "
+                                               "added to a problem"):
+        c.copy()
+    with pytest.raises(nivra.SolverError):
+        c.getBody()
+    ctypes.c_void_p.from_address(id(c) + _OWNER).value = None
