@@ -127,6 +127,10 @@ def test_value_checks(p):
         p.controls.logfile = 3
     p.controls.logfile = "run.log"
     assert p.controls.logfile == "run.log"
+    with pytest.raises(nivra.ModelError, match="must not contain a zero character"):
+        p.controls.logfile = "run\0.log"
+    p.controls.logfile = "ünï.log"
+    assert p.controls.logfile == "ünï.log"
     with pytest.raises(OverflowError):
         p.controls.threads = 2 ** 70
     assert p.controls.threads == 1

@@ -208,11 +208,10 @@ int addElements(problem_s *p, PyObject *elements) {
         }
         if (named) return modelError("More than one string passed in problem declaration");
         named = true;
-        PyObject *keep = nullptr;
-        const char *name = pyStrToStr(e, nullptr, &keep);
-        const int rc = name ? problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) : -1;
-        Py_XDECREF(keep);
-        if (rc != 0) return -1;
+        Ref text = Ref::steal(PyBytes_Check(e) ? PyUnicode_FromEncodedObject(e, "utf-8", "strict")
+                                               : Py_NewRef(e));
+        const char *name = text ? problem_nameText(text.get(), "Problem") : nullptr;
+        if (!name || problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) != 0) return -1;
     }
     return 0;
 }
