@@ -90,23 +90,43 @@ PyObject *readString(problem_s *p, int (*fn)(NVRAprob, int, char *, int, int *),
     return PyUnicode_FromString(big.get());
 }
 
+// The library's getters of one numeric type: control, attribute, attribute of a solve.
+template <class T> struct NumberGetters {
+    int (*control)(NVRAprob, int, T *);
+    const char *controlName;
+    int (*attrib)(NVRAprob, int, T *);
+    const char *attribName;
+    int (*solveAttrib)(NVRAprob, int, int, T *);
+    const char *solveAttribName;
+};
+
+constexpr NumberGetters<int64_t> kIntGetters{NVRAgetintcontrol64,   "NVRAgetintcontrol64",
+                                             NVRAgetintattrib64,    "NVRAgetintattrib64",
+                                             NVRAgetobjintattrib64, "NVRAgetobjintattrib64"};
+constexpr NumberGetters<double> kDoubleGetters{NVRAgetdblcontrol,   "NVRAgetdblcontrol",
+                                               NVRAgetdblattrib,    "NVRAgetdblattrib",
+                                               NVRAgetobjdblattrib, "NVRAgetobjdblattrib"};
+
+// Reads a control (control = 1), an attribute, or (objidx >= 0) an attribute of that solve.
+// 0 or -1.
+template <class T>
+int readNumber(problem_s *p, const NumberGetters<T> &g, const CaEntry &e, int control, int objidx,
+               T *v) {
+    if (control) return problem_call(p, g.control, g.controlName, e.id, v);
+    if (objidx >= 0) return problem_call(p, g.solveAttrib, g.solveAttribName, objidx, e.id, v);
+    return problem_call(p, g.attrib, g.attribName, e.id, v);
+}
+
 PyObject *readInt(problem_s *p, const CaEntry &e, int control, int objidx) {
     int64_t v = 0;
-    const int rc =
-        control ? problem_call(p, NVRAgetintcontrol64, "NVRAgetintcontrol64", e.id, &v)
-        : objidx >= 0
-            ? problem_call(p, NVRAgetobjintattrib64, "NVRAgetobjintattrib64", objidx, e.id, &v)
-            : problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", e.id, &v);
-    return rc == 0 ? nvy_intToEnum(e.id, v) : nullptr;
+    if (readNumber(p, kIntGetters, e, control, objidx, &v) != 0) return nullptr;
+    return nvy_intToEnum(e.id, v);
 }
 
 PyObject *readDouble(problem_s *p, const CaEntry &e, int control, int objidx) {
     double v = 0.0;
-    const int rc = control       ? problem_call(p, NVRAgetdblcontrol, "NVRAgetdblcontrol", e.id, &v)
-                   : objidx >= 0 ? problem_call(p, NVRAgetobjdblattrib, "NVRAgetobjdblattrib",
-                                                objidx, e.id, &v)
-                                 : problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", e.id, &v);
-    return rc == 0 ? PyFloat_FromDouble(v) : nullptr;
+    if (readNumber(p, kDoubleGetters, e, control, objidx, &v) != 0) return nullptr;
+    return PyFloat_FromDouble(v);
 }
 
 PyObject *readStringValue(problem_s *p, const CaEntry &e, int control, int objidx) {
