@@ -1,5 +1,6 @@
 // env.cpp: start and stop, the global environment interface and global message handlers.
 #include "env.h"
+#include "scheduler.h"
 
 #include <algorithm>
 #include <atomic>
@@ -146,8 +147,8 @@ int NVRAfree(void) {
     }
     if (!wasStarted)
         return setGlobalError(NVRA_RC_MISUSE, "NVRAfree called without a matching NVRAinit");
-    // HiGHS keeps one task scheduler per process; release it with the last start.
-    if (last) Highs_resetGlobalScheduler(1);
+    // The engine's thread pool is released with the last start.
+    if (last) releaseThreadPool();
     return NVRA_RC_OK;
 }
 

@@ -4,6 +4,7 @@
 #include "solve.h"
 
 #include "convexity.h"
+#include "scheduler.h"
 #include "sigint.h"
 
 #include <cmath>
@@ -371,6 +372,12 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
 
 int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     void *h = e.highs;
+    ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
+    Highs_setIntOptionValue(h, "threads", lease.threads());
+    if (lease.overridden())
+        note(prob, "The engine's threads are shared with solves already running: this solve uses "
+                   "their thread count instead of the threads control",
+             3);
     Highs_zeroAllClocks(h);
     bool failed = !highsOk(Highs_run(h));
     if (!failed && Highs_getModelStatus(h) == kHighsModelStatusUnboundedOrInfeasible) {
