@@ -127,6 +127,10 @@ def test_value_checks(p):
         p.controls.logfile = 3
     p.controls.logfile = "run.log"
     assert p.controls.logfile == "run.log"
+    with pytest.raises(nivra.ModelError, match="must not contain a zero character"):
+        p.controls.logfile = "run\0.log"
+    p.controls.logfile = "ünï.log"
+    assert p.controls.logfile == "ünï.log"
     with pytest.raises(OverflowError):
         p.controls.threads = 2 ** 70
     assert p.controls.threads == 1
@@ -187,6 +191,16 @@ def test_view_introspection(p):
     assert "'feastol': 1e-07" in text and "'presolve': <Presolve.ON: 1>" in text
     assert "'probname': 'ctl'" in str(p.attributes)
     assert not hasattr(p.controls, "__nonexistent_special__")
+
+
+def test_enumeration_members_are_not_leaked():
+    member = nivra.enums.Presolve.ON
+    before = sys.getrefcount(member)
+    for _ in range(50):
+        q = nivra.problem()
+        q.controls.presolve, q.getControl("presolve"), q.getControl(["presolve"]), repr(q.controls)
+    del q
+    assert sys.getrefcount(member) == before
 
 
 def test_reference_counts(p):

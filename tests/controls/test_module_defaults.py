@@ -74,6 +74,8 @@ def test_module_values_are_checked_by_type():
         nivra.controls.cols  # attributes are no controls
     with pytest.raises(nivra.ModelError, match="Controls cannot be deleted"):
         del nivra.controls.feastol
+    with pytest.raises(nivra.ModelError, match="must not contain a zero character"):
+        nivra.controls.logfile = "x\0.log"
     nivra.controls.logfile = "x.log"
     assert nivra.problem().controls.logfile == "x.log"
 

@@ -53,6 +53,12 @@ def test_positional_name_and_empty_elements():
     assert nivra.problem([], (), {}, iter([]), np.array([]), name="e").name() == "e"
     with pytest.raises(nivra.ModelError, match="More than one string passed in problem declaration"):
         nivra.problem("a", [], "b")
+    with pytest.raises(nivra.ModelError, match="Problem name must not contain a zero character"):
+        nivra.problem("a\0b")
+    with pytest.raises(ValueError):
+        nivra.problem(name="a\0b")
+    with pytest.raises(UnicodeDecodeError):
+        nivra.problem(b"\xff")
 
 
 def test_elements_of_unlinked_objects_build_the_model():

@@ -225,10 +225,12 @@ PyObject *control_own_dict(PyObject *ctrl) {
     return PyObject_TypeCheck(ctrl, &control_type) ? as_ctrl(ctrl)->dict : nullptr;
 }
 
-void ctrl_attr_detach(PyObject *view) {
+void ctrl_attr_detach(PyObject *view, const problem_s *p) {
     if (!view) return;
-    if (Py_IS_TYPE(view, &control_type)) as_ctrl(view)->problem = kDeletedOwner;
-    if (Py_IS_TYPE(view, &attribute_type)) as_attr(view)->problem = kDeletedOwner;
+    if (Py_IS_TYPE(view, &control_type) && as_ctrl(view)->problem == p)
+        as_ctrl(view)->problem = kDeletedOwner;
+    if (Py_IS_TYPE(view, &attribute_type) && as_attr(view)->problem == p)
+        as_attr(view)->problem = kDeletedOwner;
 }
 
 PyMethodDef nvr_controls_methods[] = {

@@ -34,8 +34,9 @@ PyObject *ctrl_base(problem_s *problem);
 PyObject *attr_base(problem_s *problem, int32_t objidx);
 // Borrowed own dictionary of a control view.
 PyObject *control_own_dict(PyObject *ctrl);
-// Cuts a control or attribute view (or None) off its problem.
-void ctrl_attr_detach(PyObject *view);
+// Cuts a control or attribute view (or None) off problem p, when it is a view of p (a problem
+// made for a callback shares the views of the problem being solved).
+void ctrl_attr_detach(PyObject *view, const problem_s *p);
 
 // Builds the control and attribute tables and the library default values once (nothing when
 // they exist), and records the module default of "nslp_postsolve" when the control table has

@@ -20,5 +20,5 @@ extern PyTypeObject objattrib_type;
 
 // A new object with an empty cache. New reference or null.
 PyObject *objattr_create(problem_s *problem);
-// Cuts the object (or None) and the views it handed out off its problem.
-void objattr_detach(PyObject *o);
+// Cuts the object (or None) and the views it handed out off problem p, when it belongs to p.
+void objattr_detach(PyObject *o, const problem_s *p);

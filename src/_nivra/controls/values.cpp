@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "module/alloc.h"
-#include "module/args.h"
 #include "module/env.h"
 #include "module/ref.h"
 #include "problem/problib.h"
@@ -240,9 +239,16 @@ int check_setCtrl(int type, PyObject *value) {
     case kParamDouble:
         if (PyFloat_Check(value) || PyLong_Check(value) || isExactNumpyInteger(value)) return 0;
         return modelError("Cannot set non-numerical value to a floating-point control");
-    case kParamString:
-        if (PyUnicode_Check(value)) return 0;
-        return modelError("Cannot set non-string value to a string control");
+    case kParamString: {
+        if (!PyUnicode_Check(value))
+            return modelError("Cannot set non-string value to a string control");
+        // The library would take a zero character as the end of the value.
+        Py_ssize_t n = 0;
+        const char *text = PyUnicode_AsUTF8AndSize(value, &n);
+        if (!text) return -1;
+        if (strlen(text) == static_cast<size_t>(n)) return 0;
+        return modelError("A string control value must not contain a zero character");
+    }
     default:
         return modelError("setControl called with unknown ID");
     }
@@ -264,14 +270,9 @@ int problem_setControl_single(problem_s *p, const CaEntry &entry, PyObject *valu
         if (v == -1.0 && PyErr_Occurred()) return -1;
         return problem_call(p, NVRAsetdblcontrol, "NVRAsetdblcontrol", entry.id, v);
     }
-    default: {
-        PyObject *keep = nullptr;
-        const char *text = pyStrToStr(value, nullptr, &keep);
-        if (!text) return -1;
-        const int rc = problem_call(p, NVRAsetstrcontrol, "NVRAsetstrcontrol", entry.id, text);
-        Py_XDECREF(keep);
-        return rc;
-    }
+    default:
+        return problem_call(p, NVRAsetstrcontrol, "NVRAsetstrcontrol", entry.id,
+                            PyUnicode_AsUTF8(value));
     }
 }
 

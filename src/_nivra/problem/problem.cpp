@@ -78,9 +78,9 @@ int newLists(problem_s *p) {
 
 // The view objects are cut off before they are let go, as users may hold them longer.
 void releaseViews(problem_s *p) {
-    ctrl_attr_detach(p->controls);
-    ctrl_attr_detach(p->attributes);
-    objattr_detach(p->objattribs);
+    ctrl_attr_detach(p->controls, p);
+    ctrl_attr_detach(p->attributes, p);
+    objattr_detach(p->objattribs, p);
     Py_XSETREF(p->controls, Py_NewRef(Py_None));
     Py_XSETREF(p->attributes, Py_NewRef(Py_None));
     Py_XSETREF(p->objattribs, Py_NewRef(Py_None));
@@ -208,11 +208,10 @@ int addElements(problem_s *p, PyObject *elements) {
         }
         if (named) return modelError("More than one string passed in problem declaration");
         named = true;
-        PyObject *keep = nullptr;
-        const char *name = pyStrToStr(e, nullptr, &keep);
-        const int rc = name ? problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) : -1;
-        Py_XDECREF(keep);
-        if (rc != 0) return -1;
+        Ref text = Ref::steal(PyBytes_Check(e) ? PyUnicode_FromEncodedObject(e, "utf-8", "strict")
+                                               : Py_NewRef(e));
+        const char *name = text ? problem_nameText(text.get(), "Problem") : nullptr;
+        if (!name || problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) != 0) return -1;
     }
     return 0;
 }
@@ -353,7 +352,8 @@ int problem_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     const char *name = nullptr;
     int sense = 1;
     if (p->prob) return modelError("Problem is already initialized");
-    if (!parseKeywordArgs(kwargs, "|$si", kw, &name, &sense)) return -1;
+    // name=None is accepted as well as no name (the documented default).
+    if (!parseKeywordArgs(kwargs, "|$zi", kw, &name, &sense)) return -1;
     if (sense != 1 && sense != -1) return modelError("Invalid optimization sense");
     if (turnNVRAon(nullptr, 0) != 0) return -1;
     if (initialise(p, name, sense) == 0 && addElements(p, args) == 0) return 0;
