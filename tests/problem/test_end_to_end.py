@@ -138,3 +138,37 @@ def test_readme_quick_start_runs_as_written(capsys):
     exec(compile(code, "README.md", "exec"), {})
     last = capsys.readouterr().out.strip().splitlines()[-1]
     assert [float(v) for v in last.split()] == [34.0, 6.0, 4.0]
+
+
+def test_building_and_failing_repeatedly_does_not_leak():
+    """Every object a scenario makes is released. The interpreter and the solver fill caches
+    for a while (a few blocks now and then), so the check is that forty scenarios leave
+    fewer than forty blocks behind: a leak of anything per scenario shows as more."""
+    def scenario():
+        p = quiet()
+        x = p.addVariables(20)
+        y = p.addVariables(["a", "b"])
+        rows = [x[i] + 2 * x[i + 1] >= 1 for i in range(19)]
+        p.addConstraint(rows, nivra.constraint(body=y["a"] - y["b"], lb=0, name="r"))
+        p.setObjective(nivra.Sum(x) + y["a"] * y["a"])
+        p.optimize()
+        p.getSolution(x), p.getDuals(rows), p.getSolution({"k": x[0] + 1})
+        for fail, error in [(lambda: p.addConstraint(x[0] <= 1, "bad"), nivra.ModelError),
+                            (lambda: p.addVariables(3, name="n" * 2000), nivra.SolverError)]:
+            try:
+                fail()
+            except error:
+                continue
+            raise AssertionError("the call did not fail")
+
+    for _ in range(200):
+        scenario()
+    growth = []
+    for _ in range(3):
+        gc.collect()
+        before = sys.getallocatedblocks()
+        for _ in range(40):
+            scenario()
+        gc.collect()
+        growth.append(sys.getallocatedblocks() - before)
+    assert min(growth) < 40, f"allocated blocks per forty scenarios: {growth}"
