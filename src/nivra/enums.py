@@ -191,8 +191,9 @@ class DualGradient(IntEnum):
 
 
 class BranchChoice(IntEnum):
-    MIN_EST_FIRST = 0
-    MAX_EST_FIRST = 1
+    """Which branch of a node the MIP search explores first."""
+    DOWN_FIRST = 0
+    UP_FIRST = 1
     AUTOMATIC = 2
 
 
@@ -290,9 +291,10 @@ class TunerTarget(IntEnum):
 
 
 class TunerHistory(IntEnum):
-    IGNORE = 0
-    APPEND = 1
-    REUSE = 2
+    """Use of the tuner's history of earlier runs."""
+    IGNORE = 0      # neither read nor written
+    READ = 1
+    READ_WRITE = 2
 
 
 class LPFlags(IntFlag):

@@ -12,6 +12,7 @@
 #include "module/ref.h"
 #include "operand.h"
 #include "problem/problem.h"
+#include "problem/variables.h"
 #include "var.h"
 
 Py_ssize_t nvr_live_objects[kLiveKinds];
@@ -28,6 +29,8 @@ PyObject *nivramod_live_counts(PyObject *, PyObject *) {
         Ref n = Ref::steal(PyLong_FromSsize_t(nvr_live_objects[k]));
         if (!n || PyDict_SetItemString(d.get(), nvr_live_names[k], n.get()) != 0) return nullptr;
     }
+    Ref problems = Ref::steal(PyLong_FromSsize_t(problem_live_count()));
+    if (!problems || PyDict_SetItemString(d.get(), "problem", problems.get()) != 0) return nullptr;
     return d.release();
 }
 
@@ -144,6 +147,11 @@ PyObject *nivramod_algebra(PyObject *, PyObject *args) {
 } // namespace
 
 PyMethodDef nvr_model_methods[] = {
+    {"vars", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_vars)),
+     METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("vars(*indices, name='x', lb=0, ub=infinity, threshold=1, vartype=continuous)\n\n"
+               "Deprecated with positional arguments: unlinked variables over index sets (use\n"
+               "problem.addVariables). Without positional arguments one unlinked nivra.var.")},
     {"evaluate",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_evaluate)),
      METH_VARARGS | METH_KEYWORDS,

@@ -213,15 +213,9 @@ int var_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     if (vartype == kBinary && ub >= kInf) ub = 1.0;
     if (validate_var_bounds(vartype, &lb, &ub, threshold) != 0) return -1;
     if (name != Py_None && checkNameArg(name) != 0) return -1;
-    if (var_id(v) == 0) {
-        const uint64_t id = nvr_py_env.next_var_serial++;
-        v->id_low = static_cast<uint32_t>(id);
-        v->id_high = static_cast<uint16_t>(id >> 32);
-    }
-    if (storeLb(v, lb) != 0 || storeUb(v, ub) != 0 || storeThreshold(v, threshold) != 0)
-        return -1;
-    storeType(v, static_cast<int>(vartype));
-    return name == Py_None ? 0 : storeName(v, Py_NewRef(name));
+    const uint64_t id = var_id(v) ? var_id(v) : nvr_py_env.next_var_serial++;
+    return var_init_unlinked(self, id, static_cast<int>(vartype), lb, ub, threshold,
+                             name == Py_None ? nullptr : name);
 }
 
 // ---- attributes ---------------------------------------------------------------------------------
@@ -435,6 +429,24 @@ PyGetSetDef var_getset[] = {
 } // namespace
 
 // ---- functions for other files ------------------------------------------------------------------
+
+int var_init_unlinked(PyObject *var, uint64_t serial, int vartype, double lb, double ub,
+                      double threshold, PyObject *name) {
+    var_s *v = as_var(var);
+    v->id_low = static_cast<uint32_t>(serial);
+    v->id_high = static_cast<uint16_t>(serial >> 32);
+    if (storeLb(v, lb) != 0 || storeUb(v, ub) != 0 || storeThreshold(v, threshold) != 0)
+        return -1;
+    storeType(v, vartype);
+    return name ? storeName(v, Py_NewRef(name)) : 0;
+}
+
+void var_unlinked_props(const var_s *v, int *vartype, double *lb, double *ub, double *threshold) {
+    *vartype = typeOf(v);
+    *lb = unlinkedLb(v);
+    *ub = unlinkedUb(v);
+    *threshold = unlinkedThreshold(v);
+}
 
 char vartype_to_coltype(int vartype) {
     static const char letters[] = "CBISRP";

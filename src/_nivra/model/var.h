@@ -32,6 +32,7 @@ constexpr uint16_t kVarLbMask = 0x3;        // 0: 0.0, 1: -1e20, 2: 1.0, 3: in u
 constexpr uint16_t kVarUbMask = 0xC;        // (>> 2) 0: 1e20, 1: 0.0, 2: 1.0, 3: in unlinked_ub
 constexpr uint16_t kVarThresholdFlag = 0x10; // threshold in unlinked_threshold (else -1e20)
 constexpr uint16_t kVarNameFlag = 0x20;      // name in unlinked_names
+constexpr uint16_t kVarAddedFlag = 0x40;     // added to a problem at least once
 constexpr int kVarTypeShift = 8;             // bits 8-10: variable type 0..5
 constexpr uint16_t kVarTypeMask = 0x700;
 
@@ -72,6 +73,14 @@ int get_var_col_nowarn(problem_s *prob, PyObject *var, int *col, const char *con
 
 // c·x: x itself for c = 1, the float 0.0 for c = 0, else the linear term. New reference or null.
 PyObject *var_copy(PyObject *x, double c);
+
+// Makes v (a variable record) an unlinked variable with identifier serial and the given
+// settings (validated by the caller); name is null or a str (a reference is taken).
+// 0, or -1 with MemoryError.
+int var_init_unlinked(PyObject *v, uint64_t serial, int vartype, double lb, double ub,
+                      double threshold, PyObject *name);
+// The type, bounds and threshold (-1e20 when none) of an unlinked variable.
+void var_unlinked_props(const var_s *v, int *vartype, double *lb, double *ub, double *threshold);
 
 // A new all-zero variable record (unlinked, identifier 0), for the problem code to fill.
 // New reference or null.

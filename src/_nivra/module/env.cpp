@@ -28,20 +28,6 @@ static int undoStart(int previous, bool nslpStarted) {
     return -1;
 }
 
-// Builds the control and attribute tables once and records the module default of
-// "nslp_postsolve". 0 or -1.
-static int fillTables() {
-    if (PyDict_GET_SIZE(nvr_py_env.attribute_table) != 0) return 0;
-    if (ctrl_attr_fill_typeobj(1) != 0) return -1;
-    PyObject *one = PyLong_FromLong(1);
-    if (!one) return -1;
-    PyObject *own = control_own_dict(nvr_py_env.module_controls);
-    int rc = (own ? PyDict_SetItemString(own, "nslp_postsolve", one) : -1) |
-             PyDict_SetItemString(nvr_py_env.default_control_values, "nslp_postsolve", one);
-    Py_DECREF(one);
-    return rc ? -1 : 0;
-}
-
 int turnNVRAon(const char *path, int explicit_start) {
     if (!explicit_start && nvr_py_env.start_count > 0) return 0;
     const int previous = nvr_py_env.start_count;
@@ -74,7 +60,7 @@ int turnNVRAon(const char *path, int explicit_start) {
         decrementStarts();
         return -1;
     }
-    if (fillTables() != 0) return undoStart(previous, nslpStarted);
+    if (ctrl_attr_fill_typeobj() != 0) return undoStart(previous, nslpStarted);
     return 0;
 }
 

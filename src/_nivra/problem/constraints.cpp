@@ -1,6 +1,325 @@
-// problem/constraints.cpp: problem methods addConstraint.
+// problem/constraints.cpp: problem method addConstraint: constraints converted into rows,
+// collected in a batch and sent to the library with as few calls as possible; a failed call
+// leaves the problem with the rows and constraint objects it had.
+#include "constraints.h"
+
+#include <cstring>
+#include <vector>
+
+#include <tsl/robin_set.h>
+
+#include "model/constraint.h"
+#include "model/maps.h"
+#include "module/alloc.h"
+#include "module/env.h"
+#include "module/ref.h"
+#include "numeric/walker.h"
+#include "problem/convert.h"
 #include "problem/methods.h"
+#include "problem/problib.h"
+
+namespace {
+
+constexpr double kInf = NVRA_PLUSINFINITY;
+constexpr size_t kFirstCapacity = 2048;
+
+int raiseMsg(const char *msg) {
+    PyErr_SetString(nvy_model_exc, msg);
+    return -1;
+}
+
+// Batch arrays start at 2048 entries.
+template <class T> using Column = GrowArray<T, kFirstCapacity>;
+
+// The rows collected since the last flush.
+struct Batch {
+    size_t rows = 0;
+    uint64_t nnz = 0, nq = 0;
+    size_t nameBytes = 0;
+    bool named = false; // the rows of the batch have names (all or none do)
+    Column<char> types;
+    Column<double> rhs, ranges;
+    Column<int64_t> starts;
+    Column<uint64_t> rowq; // quadratic entries per row
+    Column<int> cols, qcols1, qcols2;
+    Column<double> vals, qvals;
+    Column<char> names;
+
+    bool empty() const { return rows == 0; }
+    void reset() {
+        rows = 0;
+        nnz = nq = 0;
+        nameBytes = 0;
+        named = false;
+        forEachArray([](auto &a) { a.release(); });
+    }
+    // Room for one more row with nameLen bytes of name (0: unnamed) and the entries of row. The
+    // linear and quadratic arrays are always allocated, so that a conversion writes into them.
+    int reserve(size_t nameLen, const ExprRow &row) {
+        const size_t r = rows + 1, lin = nnz + row.nnz + 1, quad = nq + row.nq + 1;
+        const bool ok = types.reserve(r) == 0 && rhs.reserve(r) == 0 && ranges.reserve(r) == 0 &&
+                        starts.reserve(r) == 0 && rowq.reserve(r) == 0 &&
+                        names.reserve(nameBytes + nameLen) == 0 && cols.reserve(lin) == 0 &&
+                        vals.reserve(lin) == 0 && qcols1.reserve(quad) == 0 &&
+                        qcols2.reserve(quad) == 0 && qvals.reserve(quad) == 0;
+        return ok ? 0 : -1;
+    }
+
+private:
+    template <class F> void forEachArray(F f) {
+        f(types), f(rhs), f(ranges), f(starts), f(rowq), f(cols), f(qcols1), f(qcols2), f(vals),
+            f(qvals), f(names);
+    }
+};
+
+// The state of one addConstraint call.
+struct AddContext {
+    problem_s *p;
+    int rowsBefore;             // rows of the library problem before the call
+    size_t rowsSent = 0;        // rows of this call already flushed
+    Py_ssize_t listed;          // constraints in p->cons before the call
+    bool conMapExisted;
+    Batch batch;
+    tsl::robin_set<PyObject *> added; // the constraints of this call
+    struct SavedMode {
+        constraint_s *c;
+        uint16_t flags, idHigh;
+        uint32_t idLow;
+    };
+    std::vector<SavedMode> modes; // constraints whose mode this call decided
+};
+
+// Sends the batch to the library and empties it (also on failure). 0 or -1.
+int flushConstraints(AddContext &ctx) {
+    problem_s *p = ctx.p;
+    Batch &b = ctx.batch;
+    if (b.empty()) return 0;
+    const int base = ctx.rowsBefore + static_cast<int>(ctx.rowsSent);
+    const int rows = static_cast<int>(b.rows);
+    int rc = problem_call(p, NVRAaddrows64, "NVRAaddrows64", rows, static_cast<int64_t>(b.nnz),
+                          b.types.data(), b.rhs.data(), b.ranges.data(), b.starts.data(),
+                          b.cols.data(), b.vals.data());
+    if (rc == 0) ctx.rowsSent += b.rows;
+    if (rc == 0 && b.named)
+        rc = problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_ROWS, b.names.data(), base,
+                          base + rows - 1);
+    uint64_t q = 0;
+    for (size_t i = 0; rc == 0 && i < b.rows; ++i) {
+        const uint64_t n = b.rowq[i];
+        if (n > 0)
+            rc = problem_call(p, NVRAaddqmatrix64, "NVRAaddqmatrix64", base + static_cast<int>(i),
+                              static_cast<int64_t>(n), b.qcols1.data() + q, b.qcols2.data() + q,
+                              b.qvals.data() + q);
+        q += n;
+    }
+    b.reset();
+    return rc;
+}
+
+// Runs grow and, when it fails with rows in the batch, flushes and tries once more. 0 or -1.
+template <class F> int withRoom(AddContext &ctx, F &&grow) {
+    if (grow() == 0) return 0;
+    if (ctx.batch.empty()) return -1;
+    PyErr_Clear();
+    if (flushConstraints(ctx) != 0) return -1;
+    return grow();
+}
+
+// The constraint's mode in the problem it joins: the kind bits of its record (1: unlinked,
+// identified by a serial; 2: linked). The previous state is kept for a rollback.
+void decideMode(AddContext &ctx, constraint_s *c, int mode) {
+    ctx.modes.push_back({c, c->flags, c->id_high, c->id_low});
+    c->flags = static_cast<uint16_t>((c->flags & ~kConKindMask) | (mode << kConKindShift));
+    if (mode == kConKindUnlinked && constraint_serial(c) == 0) {
+        const uint64_t serial = nvr_py_env.next_constraint_serial++;
+        c->id_low = static_cast<uint32_t>(serial);
+        c->id_high = static_cast<uint16_t>(serial >> 32);
+    }
+}
+
+// The admission checks of one constraint and its mode in the problem. 0 or -1.
+int admit(AddContext &ctx, PyObject *obj, constraint_s **out) {
+    problem_s *p = ctx.p;
+    if (!constraint_Check(obj)) return raiseMsg("Invalid constraint");
+    constraint_s *c = as_constraint(obj);
+    if (checkConstraintValid(c) != 0) return -1;
+    if (constraint_is_linked(c) || ctx.added.count(obj)) {
+        const bool here = ctx.added.count(obj) || constraint_problem(c) == p;
+        PyErr_Format(nvy_model_exc, "Constraint already added to %s problem", here ? "this" : "another");
+        return -1;
+    }
+    const int kind = constraint_kind(c);
+    if (kind == kConKindUnlinked && problem_holdsLinked(p))
+        return raiseMsg("Constraint cannot be added because it contains unlinked variables");
+    if (kind == kConKindLinked && problem_holdsUnlinked(p))
+        return raiseMsg("Constraint cannot be added because one or more variables are linked to "
+                        "another problem");
+    if (!constraint_body(c)) return raiseMsg("Constraint cannot be added because it has no body");
+    if (kind == kConKindNone)
+        decideMode(ctx, c, problem_holdsUnlinked(p) ? kConKindUnlinked : kConKindLinked);
+    if (constraint_kind(c) == kConKindUnlinked &&
+        rowcolmap_has(p->con_index_map, constraint_serial(c)))
+        return raiseMsg("Constraint already added to problem");
+    *out = c;
+    return 0;
+}
+
+// The per-leaf step: one constraint into the batch.
+int addOne(problem_s *p, PyObject *obj, void *ctxp) {
+    auto &ctx = *static_cast<AddContext *>(ctxp);
+    constraint_s *c;
+    if (admit(ctx, obj, &c) != 0) return -1;
+    if (PyList_Append(p->cons, obj) != 0) return -1;
+    ctx.added.insert(obj);
+
+    const char *name = nullptr;
+    Py_ssize_t nameLen = 0;
+    if (PyObject *stored = constraint_stored_name(c)) {
+        if (!(name = problem_nameText(stored, "Constraint", &nameLen))) return -1;
+    }
+    Batch &b = ctx.batch;
+    if (!b.empty() && b.named != (name != nullptr) && flushConstraints(ctx) != 0) return -1;
+
+    PyObject *body = constraint_body(c);
+    ExprRow sizes;
+    if (convertExpr(p, body, &sizes, false, false) != 0) return -1;
+    const size_t nameBytes = name ? static_cast<size_t>(nameLen) + 1 : 0;
+    if (withRoom(ctx, [&] { return b.reserve(nameBytes, sizes); }) != 0) return -1;
+
+    ExprRow row;
+    row.cols = b.cols.data() + b.nnz;
+    row.vals = b.vals.data() + b.nnz;
+    row.qcols1 = b.qcols1.data() + b.nq;
+    row.qcols2 = b.qcols2.data() + b.nq;
+    row.qvals = b.qvals.data() + b.nq;
+    if (convertExpr(p, body, &row, false, false) != 0) return -1;
+
+    double rhs = -row.constant, range = 0.0;
+    getRhsSense(constraint_lb(c), constraint_ub(c), &b.types[b.rows], &rhs, &range);
+    b.rhs[b.rows] = rhs;
+    b.ranges[b.rows] = range;
+    b.starts[b.rows] = static_cast<int64_t>(b.nnz);
+    b.rowq[b.rows] = row.nq;
+    if (name) {
+        memcpy(b.names.data() + b.nameBytes, name, nameBytes);
+        b.nameBytes += nameBytes;
+    }
+    b.named = name != nullptr;
+    b.nnz += row.nnz;
+    b.nq += row.nq;
+    ++b.rows;
+
+    if (constraint_kind(c) == kConKindUnlinked) {
+        const long index = ctx.rowsBefore + static_cast<long>(ctx.rowsSent + b.rows - 1);
+        if ((!p->con_index_map && !(p->con_index_map = rowcolmap_new())) ||
+            rowcolmap_set(p->con_index_map, constraint_serial(c), index) != 0)
+            return raiseMsg("Cannot add constraint to problem");
+    }
+    return 0;
+}
+
+// Takes the problem back to its state before the call: rows, map entries, list entries and the
+// modes that the call decided. A pending exception is kept.
+void rollback(AddContext &ctx) {
+    problem_s *p = ctx.p;
+    AutoSavedException keep;
+    int rows = ctx.rowsBefore;
+    if (problem_intAttrib(p, NVRA_ATTR_ORIGINALROWS, &rows) != 0) PyErr_Clear();
+    if (rows > ctx.rowsBefore) {
+        LibArray<int> idx(static_cast<size_t>(rows - ctx.rowsBefore));
+        if (idx) {
+            for (int i = ctx.rowsBefore; i < rows; ++i) idx[i - ctx.rowsBefore] = i;
+            if (problem_call(p, NVRAdelrows, "NVRAdelrows", rows - ctx.rowsBefore, idx.get()) != 0)
+                PyErr_Clear();
+        }
+        PyErr_Clear();
+    }
+    const Py_ssize_t n = PyList_GET_SIZE(p->cons);
+    if (p->con_index_map)
+        for (Py_ssize_t i = ctx.listed; i < n; ++i) {
+            constraint_s *c = as_constraint(PyList_GET_ITEM(p->cons, i));
+            if (constraint_kind(c) == kConKindUnlinked)
+                rowcolmap_del(p->con_index_map, constraint_serial(c));
+        }
+    if (!ctx.conMapExisted) rowcolmap_free(&p->con_index_map);
+    for (auto it = ctx.modes.rbegin(); it != ctx.modes.rend(); ++it) {
+        it->c->flags = it->flags;
+        it->c->id_low = it->idLow;
+        it->c->id_high = it->idHigh;
+    }
+    if (PyList_SetSlice(p->cons, ctx.listed, n, nullptr) != 0) PyErr_Clear();
+}
+
+// Links the constraints of a successful call to their rows (a problem of linked objects).
+void linkAdded(AddContext &ctx) {
+    problem_s *p = ctx.p;
+    if (p->con_index_map) return;
+    const Py_ssize_t n = PyList_GET_SIZE(p->cons);
+    for (Py_ssize_t i = ctx.listed; i < n; ++i) {
+        constraint_s *c = as_constraint(PyList_GET_ITEM(p->cons, i));
+        if (constraint_kind(c) == kConKindLinked)
+            constraint_link(c, p, ctx.rowsBefore + static_cast<int>(i - ctx.listed));
+    }
+}
+
+PyObject *problem_addConstraint_method(PyObject *self, PyObject *args) {
+    if (problem_addConstraint(reinterpret_cast<problem_s *>(self), args) != 0) return nullptr;
+    Py_RETURN_NONE;
+}
+
+} // namespace
+
+void getRhsSense(double lb, double ub, char *sense, double *rhs, double *range) {
+    *range = 0.0;
+    if (lb <= -kInf) {
+        *sense = ub < kInf ? 'L' : 'N';
+        if (ub < kInf) *rhs += ub;
+    } else if (ub >= kInf) {
+        *sense = 'G';
+        *rhs += lb;
+    } else if (lb != ub) {
+        *sense = 'R';
+        *rhs += ub;
+        *range = ub - lb;
+    } else {
+        *sense = 'E';
+        *rhs += lb;
+    }
+}
+
+int problem_addConstraint(problem_s *p, PyObject *args) {
+    if (checkProblemIsInitialized(p) != 0) return -1;
+    NVR_TRY {
+        AddContext ctx{p};
+        ctx.listed = PyList_GET_SIZE(p->cons);
+        ctx.conMapExisted = p->con_index_map != nullptr;
+        if (problem_intAttrib(p, NVRA_ATTR_ORIGINALROWS, &ctx.rowsBefore) != 0) return -1;
+        int rc = -1;
+        try {
+            rc = for_each_nested_object(p, args, addOne, &ctx, kNestingDepth);
+            if (rc == 0) rc = flushConstraints(ctx);
+        } catch (...) {
+            nvr_translate_exception();
+        }
+        if (rc == 0) {
+            linkAdded(ctx);
+            return 0;
+        }
+        if (!PyErr_Occurred()) setNvraErr(reinterpret_cast<PyObject *>(p));
+        rollback(ctx);
+        return -1;
+    }
+    NVR_CATCH(-1)
+}
 
 PyMethodDef problem_constraints_methods[] = {
+    {"addConstraint", problem_addConstraint_method, METH_VARARGS,
+     PyDoc_STR("addConstraint(*constraints)\n\n"
+               "Adds constraints (x + y <= 3, NumPy arrays of constraints, and any nesting of\n"
+               "lists, tuples, dicts and generators of them) as rows of the problem, in order.\n"
+               "If any of them cannot be added, the problem keeps the rows it had.")},
+    {"_convert", problem_method(problem_convertForTests), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("_convert(obj, objective=False): the arrays a constraint body or objective "
+               "becomes (for tests)")},
     {nullptr, nullptr, 0, nullptr},
 };

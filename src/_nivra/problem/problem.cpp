@@ -1,53 +1,293 @@
-// problem/problem.cpp: nivra.problem lifecycle: creation, the list of live problems, freeing
-// of library resources.
+// problem/problem.cpp: nivra.problem lifecycle: creation and initialisation, the list of live
+// problems, copy, reset, name, context manager, output switch and the freeing of library
+// resources.
 #include "problem.h"
+
+#include <structmember.h>
 
 #include <vector>
 
 #include "controls/control.h"
+#include "controls/objattrib.h"
+#include "controls/values.h"
+#include "model/constraint.h"
+#include "model/maps.h"
+#include "model/operand.h"
+#include "model/sos.h"
+#include "model/var.h"
+#include "module/alloc.h"
 #include "module/args.h"
-#include "module/calllib.h"
 #include "module/env.h"
-#include "module/errors.h"
 #include "module/output.h"
 #include "module/ref.h"
+#include "numeric/walker.h"
+#include "problem/constraints.h"
 #include "problem/methods.h"
+#include "problem/objective.h"
+#include "problem/problib.h"
+#include "problem/variables.h"
 
-int checkProblemIsInitialized(problem_s *p) {
-    if (p->prob) return 0;
-    PyErr_SetString(nvy_model_exc, "Problem is not initialized");
+namespace {
+
+problem_s *as_problem(PyObject *o) {
+    return reinterpret_cast<problem_s *>(o);
+}
+
+int modelError(const char *msg) {
+    PyErr_SetString(nvy_model_exc, msg);
     return -1;
 }
 
-static void clearModelData(problem_s *p) {
-    Py_CLEAR(p->vars);
-    Py_CLEAR(p->cons);
-    Py_CLEAR(p->sets);
+// ---- model data ---------------------------------------------------------------------------------
+
+// The model object o (variable, constraint or SOS) is linked to p.
+bool linkedTo(PyObject *o, const problem_s *p) {
+    if (var_Check(o)) return as_var(o)->owner == p;
+    if (constraint_Check(o)) return constraint_problem(as_constraint(o)) == p;
+    return sos_Check(o) && as_sos(o)->owner == p;
 }
 
-void problem_freeresources(problem_s *p) {
-    if (nvr_py_env.start_count > 0 && p->prob && !p->parent) {
-        if (nvraapi::CallLib(NVRAremovecbmessage, "NVRAremovecbmessage", p, nvr_py_print_prob,
-                             (void *)p) != 0)
-            setNvraErr(reinterpret_cast<PyObject *>(p));
-        if (NVRAdestroyprob(p->prob) != 0) setNvraErr(nullptr);
+// A linked object gets the deleted marker and loses its index.
+void markDeleted(PyObject *o) {
+    if (var_Check(o)) {
+        as_var(o)->owner = kDeletedOwner;
+        as_var(o)->id_low = 0;
+        as_var(o)->id_high = 0;
+    } else if (constraint_Check(o)) {
+        constraint_mark_deleted(as_constraint(o));
+    } else {
+        as_sos(o)->owner = kDeletedOwner;
+        as_sos(o)->index = 0;
     }
-    p->prob = nullptr;
-    p->nlprob = nullptr;
-    for (PyObject *&cb : p->callbacks) Py_CLEAR(cb);
+}
+
+// The linked objects of p in list get the deleted marker; unlinked ones stay as they are.
+void markListDeleted(problem_s *p, PyObject *list) {
+    if (!list) return;
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i)
+        if (linkedTo(PyList_GET_ITEM(list, i), p)) markDeleted(PyList_GET_ITEM(list, i));
+}
+
+// The three empty lists of model objects. 0 or -1.
+int newLists(problem_s *p) {
+    Py_XSETREF(p->vars, PyList_New(0));
+    Py_XSETREF(p->cons, PyList_New(0));
+    Py_XSETREF(p->sets, PyList_New(0));
+    return (p->vars && p->cons && p->sets) ? 0 : -1;
+}
+
+// The view objects are cut off before they are let go, as users may hold them longer.
+void releaseViews(problem_s *p) {
+    ctrl_attr_detach(p->controls, p);
+    ctrl_attr_detach(p->attributes, p);
+    objattr_detach(p->objattribs, p);
     Py_XSETREF(p->controls, Py_NewRef(Py_None));
     Py_XSETREF(p->attributes, Py_NewRef(Py_None));
     Py_XSETREF(p->objattribs, Py_NewRef(Py_None));
-    clearModelData(p);
-    if (p->saved_exc) {
-        p->saved_exc->clear();
-        delete p->saved_exc;
-        p->saved_exc = nullptr;
-    }
 }
 
-static PyObject *problem_new(PyTypeObject *type, PyObject *, PyObject *) {
-    auto *p = reinterpret_cast<problem_s *>(type->tp_alloc(type, 0));
+// ---- creation steps shared by __init__ and copy -------------------------------------------------
+
+// The parts of the record that do not involve the library: saved-exception slot, lists,
+// views, user-function registry and bookkeeping. 0 or -1.
+int createRecordParts(problem_s *p) {
+    p->saved_exc = new (std::nothrow) SavedException;
+    p->userfuncs = userfuncmap_new();
+    if (!p->saved_exc || !p->userfuncs) {
+        PyErr_NoMemory();
+        return -1;
+    }
+    if (newLists(p) != 0) return -1;
+    Py_XSETREF(p->controls, ctrl_base(p));
+    Py_XSETREF(p->attributes, attr_base(p, -1));
+    Py_XSETREF(p->objattribs, objattr_create(p));
+    if (!p->controls || !p->attributes || !p->objattribs) return -1;
+    p->nlprob = nullptr;
+    p->nl_solver = -1;
+    p->nl_rows = 0;
+    p->nl_objective = 0;
+    p->obj_state[0] = -1;
+    return 0;
+}
+
+int createLibProblem(problem_s *p) {
+    if (NVRAcreateprob(&p->prob) == 0) return 0;
+    p->prob = nullptr;
+    setNvraErr(nullptr);
+    return -1;
+}
+
+int registerMessages(problem_s *p) {
+    return problem_call(p, NVRAaddcbmessage, "NVRAaddcbmessage", nvr_py_print_prob,
+                        static_cast<void *>(p), 1);
+}
+
+// Loads the empty model named name with the library's log switched off meanwhile. 0 or -1.
+int loadEmpty(problem_s *p, const char *name) {
+    int log = 0;
+    if (problem_call(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) !=
+            0 ||
+        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, 0) != 0)
+        return -1;
+    const int rc =
+        problem_call(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    const int restored =
+        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, log);
+    return (rc || restored) ? -1 : 0;
+}
+
+// Steps 4 to 9 of initialisation: an empty library problem named name with the given sense,
+// the module default controls and the message callback. 0 or -1.
+int initialise(problem_s *p, const char *name, int sense) {
+    if (createRecordParts(p) != 0 || createLibProblem(p) != 0 || loadEmpty(p, name) != 0 ||
+        registerMessages(p) != 0 || problem_applyDefaultControls(p) != 0)
+        return -1;
+    return problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", sense);
+}
+
+// Frees what a failed creation step left, keeping its exception (or "Error declaring problem").
+void undoCreation(problem_s *p) {
+    if (!PyErr_Occurred()) PyErr_SetString(nvy_model_exc, "Error declaring problem");
+    AutoSavedException keep;
+    problem_freeresources(p);
+    PyErr_Clear();
+}
+
+// ---- positional elements of the declaration ---------------------------------------------------
+
+const char kErroneousElement[] = "Erroneous problem declaration; argument contained object that "
+                                 "was not a variable, constraint, or expression";
+
+int collectLeaf(problem_s *, PyObject *leaf, void *list) {
+    return PyList_Append(static_cast<PyObject *>(list), leaf);
+}
+
+// A variable of p: linked to it, or an unlinked one it holds already.
+bool inProblem(problem_s *p, PyObject *var) {
+    const var_s *v = as_var(var);
+    return v->owner == p || (!v->owner && rowcolmap_has(p->var_index_map, var_id(v)));
+}
+
+using ElementAdder = int (*)(problem_s *, PyObject *);
+
+// The operation for an element whose first leaf is first, or null with ModelError.
+ElementAdder adderFor(problem_s *p, PyObject *first) {
+    if (var_Check(first))
+        return inProblem(p, first) ? problem_addObjective : problem_addUnlinkedVars;
+    if (constraint_Check(first)) return problem_addConstraint;
+    if (sos_Check(first)) {
+        modelError("SOS elements are not supported in the problem declaration yet");
+        return nullptr;
+    }
+    if (exprKindOf(first) >= 2) return problem_addObjective; // terms, expressions, nonlinear
+    modelError(kErroneousElement);
+    return nullptr;
+}
+
+// One element other than a name, classified by its first leaf. Its leaves are collected first,
+// so that iterators anywhere in it are read once. 0 or -1.
+int addElement(problem_s *p, PyObject *element) {
+    Ref leaves = Ref::steal(PyList_New(0));
+    if (!leaves ||
+        for_each_nested_object(p, element, collectLeaf, leaves.get(), kNestingDepth) != 0)
+        return -1;
+    if (PyList_GET_SIZE(leaves.get()) == 0) return 0;
+    const ElementAdder add = adderFor(p, PyList_GET_ITEM(leaves.get(), 0));
+    return add ? add(p, leaves.get()) : -1;
+}
+
+// A string names the problem (once); everything else is added as what its first leaf is. 0 or -1.
+int addElements(problem_s *p, PyObject *elements) {
+    bool named = false;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(elements); ++i) {
+        PyObject *e = PyTuple_GET_ITEM(elements, i);
+        if (!PyUnicode_Check(e) && !PyBytes_Check(e)) {
+            if (addElement(p, e) != 0) return -1;
+            continue;
+        }
+        if (named) return modelError("More than one string passed in problem declaration");
+        named = true;
+        Ref text = Ref::steal(PyBytes_Check(e) ? PyUnicode_FromEncodedObject(e, "utf-8", "strict")
+                                               : Py_NewRef(e));
+        const char *name = text ? problem_nameText(text.get(), "Problem") : nullptr;
+        if (!name || problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) != 0) return -1;
+    }
+    return 0;
+}
+
+// ---- copy ---------------------------------------------------------------------------------------
+
+// A new object of o's kind linked to dst at o's index. New reference or null.
+PyObject *linkedCopy(PyObject *o, problem_s *dst) {
+    if (var_Check(o)) {
+        PyObject *v = var_base();
+        if (!v) return nullptr;
+        as_var(v)->owner = dst;
+        as_var(v)->id_low = as_var(o)->id_low;
+        as_var(v)->id_high = as_var(o)->id_high;
+        return v;
+    }
+    if (constraint_Check(o)) {
+        PyObject *c = constraint_base();
+        if (c) constraint_link(as_constraint(c), dst, static_cast<int>(as_constraint(o)->id_low));
+        return c;
+    }
+    PyObject *set = sos_type.tp_new(&sos_type, nullptr, nullptr);
+    if (!set) return nullptr;
+    as_sos(set)->owner = dst;
+    as_sos(set)->index = as_sos(o)->index;
+    return set;
+}
+
+// The copy of one entry of a source list: a linked object becomes a new object linked to dst
+// at the same index; an unlinked one is shared. New reference or null.
+PyObject *copyEntry(problem_s *src, problem_s *dst, PyObject *o) {
+    return linkedTo(o, src) ? linkedCopy(o, dst) : Py_NewRef(o);
+}
+
+int copyList(problem_s *src, problem_s *dst, PyObject *from, PyObject *to) {
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(from); ++i) {
+        Ref item = Ref::steal(copyEntry(src, dst, PyList_GET_ITEM(from, i)));
+        if (!item || PyList_Append(to, item.get()) != 0) return -1;
+    }
+    return 0;
+}
+
+int copyMap(rowcolmap **dst, const rowcolmap *src) {
+    if (!src || rowcolmap_copy(dst, src) == 0) return 0;
+    PyErr_NoMemory();
+    return -1;
+}
+
+// Fills the new problem dst as a copy of src. 0 or -1.
+int copyInto(problem_s *src, problem_s *dst) {
+    if (createRecordParts(dst) != 0 || createLibProblem(dst) != 0 ||
+        problem_applyDefaultControls(dst) != 0 ||
+        problem_call(dst, NVRAcopyprob, "NVRAcopyprob", src->prob, "") != 0 ||
+        problem_call(dst, NVRAcopycontrols, "NVRAcopycontrols", src->prob) != 0)
+        return -1;
+    if (registerMessages(dst) != 0) PyErr_Clear(); // the copy works without its log
+    if (copyMap(&dst->var_index_map, src->var_index_map) != 0 ||
+        copyMap(&dst->con_index_map, src->con_index_map) != 0 ||
+        copyMap(&dst->sos_index_map, src->sos_index_map) != 0 ||
+        copyList(src, dst, src->vars, dst->vars) != 0 ||
+        copyList(src, dst, src->cons, dst->cons) != 0 ||
+        copyList(src, dst, src->sets, dst->sets) != 0)
+        return -1;
+    dst->output_enabled = src->output_enabled;
+    dst->nl_solver = src->nl_solver;
+    dst->nl_rows = src->nl_rows;
+    dst->nl_objective = src->nl_objective;
+    dst->obj_state[0] = src->obj_state[0];
+    dst->obj_state[1] = src->obj_state[1];
+    return 0;
+}
+
+// ---- type slots and methods ---------------------------------------------------------------------
+
+PyObject *problem_new(PyTypeObject *type, PyObject *, PyObject *) {
+    auto *p = as_problem(type->tp_alloc(type, 0));
     if (!p) return nullptr;
     p->nl_solver = -1;
     p->output_enabled = 1;
@@ -59,13 +299,13 @@ static PyObject *problem_new(PyTypeObject *type, PyObject *, PyObject *) {
     return reinterpret_cast<PyObject *>(p);
 }
 
-static void problem_dealloc(PyObject *self) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+void problem_dealloc(PyObject *self) {
+    problem_s *p = as_problem(self);
     PyObject_GC_UnTrack(self);
     {
         AutoSavedException keep;
         problem_freeresources(p);
-        PyErr_Clear();
+        if (PyErr_Occurred()) PyErr_WriteUnraisable(self);
     }
     Py_CLEAR(p->controls);
     Py_CLEAR(p->attributes);
@@ -81,8 +321,8 @@ static void problem_dealloc(PyObject *self) {
     Py_XDECREF(module);
 }
 
-static int problem_traverse(PyObject *self, visitproc visit, void *arg) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+int problem_traverse(PyObject *self, visitproc visit, void *arg) {
+    problem_s *p = as_problem(self);
     Py_VISIT(p->vars);
     Py_VISIT(p->cons);
     Py_VISIT(p->sets);
@@ -90,82 +330,95 @@ static int problem_traverse(PyObject *self, visitproc visit, void *arg) {
     Py_VISIT(p->attributes);
     Py_VISIT(p->objattribs);
     Py_VISIT(p->parent);
-    for (PyObject *cb : p->callbacks) Py_VISIT(cb);
+    for (PyObject *cb : p->callbacks)
+        Py_VISIT(cb);
     return 0;
 }
 
-static int problem_clear(PyObject *self) {
-    auto *p = reinterpret_cast<problem_s *>(self);
-    clearModelData(p);
-    for (PyObject *&cb : p->callbacks) Py_CLEAR(cb);
+// Breaking a reference cycle: the model objects are let go as deleted ones, so that those that
+// outlive the problem do not point to it.
+int problem_clear(PyObject *self) {
+    problem_s *p = as_problem(self);
+    problem_clearmodeldata(p, 1);
+    for (PyObject *&cb : p->callbacks)
+        Py_CLEAR(cb);
+    Py_CLEAR(p->parent);
     return 0;
 }
 
-static int problem_init(PyObject *self, PyObject *args, PyObject *kwargs) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+int problem_init(PyObject *self, PyObject *args, PyObject *kwargs) {
+    problem_s *p = as_problem(self);
     static const char *const kw[] = {"name", "sense", nullptr};
     const char *name = nullptr;
     int sense = 1;
-    if (p->prob) {
-        PyErr_SetString(nvy_model_exc, "Problem is already initialized");
-        return -1;
-    }
-    if (!parseKeywordArgs(kwargs, "|$si", kw, &name, &sense)) return -1;
-    if (sense != 1 && sense != -1) {
-        PyErr_SetString(nvy_model_exc, "Invalid optimization sense");
-        return -1;
-    }
-    (void)args;
+    if (p->prob) return modelError("Problem is already initialized");
+    // name=None is accepted as well as no name (the documented default).
+    if (!parseKeywordArgs(kwargs, "|$zi", kw, &name, &sense)) return -1;
+    if (sense != 1 && sense != -1) return modelError("Invalid optimization sense");
     if (turnNVRAon(nullptr, 0) != 0) return -1;
-    p->saved_exc = new (std::nothrow) SavedException;
-    if (!p->saved_exc) {
-        PyErr_NoMemory();
-        return -1;
-    }
-    p->vars = PyList_New(0);
-    p->cons = PyList_New(0);
-    p->sets = PyList_New(0);
-    if (!p->vars || !p->cons || !p->sets) goto fail;
-    Py_XSETREF(p->controls, ctrl_base(p));
-    Py_XSETREF(p->attributes, attr_base(p, -1));
-    if (!p->controls || !p->attributes) goto fail;
-    if (NVRAcreateprob(&p->prob) != 0) {
-        p->prob = nullptr;
-        setNvraErr(nullptr);
-        goto fail;
-    }
-    if (nvraapi::CallLib(NVRAaddcbmessage, "NVRAaddcbmessage", p, nvr_py_print_prob, (void *)p,
-                         1) != 0) {
-        setNvraErr(self);
-        goto fail;
-    }
-    return 0;
-fail:
-    if (!PyErr_Occurred()) PyErr_SetString(nvy_model_exc, "Error declaring problem");
-    {
-        AutoSavedException keep;
-        problem_freeresources(p);
-    }
+    if (initialise(p, name, sense) == 0 && addElements(p, args) == 0) return 0;
+    undoCreation(p);
     return -1;
 }
 
-static PyObject *problem_enter(PyObject *self, PyObject *) { return Py_NewRef(self); }
+PyObject *problem_copy(PyObject *self, PyObject *) {
+    problem_s *src = as_problem(self);
+    if (checkProblemIsInitialized(src) != 0) return nullptr;
+    Ref copy = Ref::steal(problem_new(&problem_type, nullptr, nullptr));
+    if (!copy) return nullptr;
+    if (copyInto(src, as_problem(copy.get())) != 0) {
+        undoCreation(as_problem(copy.get()));
+        return nullptr;
+    }
+    return copy.release();
+}
 
-static PyObject *problem_exit(PyObject *self, PyObject *) {
-    problem_freeresources(reinterpret_cast<problem_s *>(self));
+PyObject *problem_reset(PyObject *self, PyObject *) {
+    if (checkProblemIsInitialized(as_problem(self)) != 0) return nullptr;
+    problem_freeresources(as_problem(self));
+    if (PyErr_Occurred()) return nullptr;
+    Ref none = Ref::steal(PyTuple_New(0));
+    if (!none || problem_init(self, none.get(), nullptr) != 0) return nullptr;
+    Py_RETURN_NONE;
+}
+
+PyObject *problem_name(PyObject *self, PyObject *) {
+    problem_s *p = as_problem(self);
+    if (checkProblemIsInitialized(p) != 0) return nullptr;
+    int length = 0;
+    if (problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_PROBNAMELENGTH, &length) !=
+        0)
+        return nullptr;
+    LibArray<char> buf;
+    if (buf.alloc(static_cast<size_t>(length > 0 ? length : 1)) != 0) return nullptr;
+    buf[0] = '\0';
+    if (problem_call(p, NVRAgetprobname, "NVRAgetprobname", buf.get()) != 0) return nullptr;
+    return PyUnicode_FromString(buf.get());
+}
+
+PyObject *problem_str(PyObject *self) {
+    return problem_name(self, nullptr);
+}
+
+PyObject *problem_enter(PyObject *self, PyObject *) {
+    return Py_NewRef(self);
+}
+
+PyObject *problem_exit(PyObject *self, PyObject *) {
+    problem_freeresources(as_problem(self));
     if (PyErr_Occurred()) return nullptr;
     Py_RETURN_NONE;
 }
 
-static PyObject *problem_getOutputEnabled(PyObject *self, PyObject *) {
-    return PyBool_FromLong(reinterpret_cast<problem_s *>(self)->output_enabled);
+PyObject *problem_getOutputEnabled(PyObject *self, PyObject *) {
+    return PyBool_FromLong(as_problem(self)->output_enabled);
 }
 
-static PyObject *problem_setOutputEnabled(PyObject *self, PyObject *arg) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+PyObject *problem_setOutputEnabled(PyObject *self, PyObject *arg) {
+    problem_s *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     if (!nvo_isIntegerArg(arg)) {
-        PyErr_SetString(nvy_model_exc, "Incorrect argument in setOutputEnabled: should be True or False");
+        modelError("Incorrect argument in setOutputEnabled: should be True or False");
         return nullptr;
     }
     const int truth = PyObject_IsTrue(arg);
@@ -174,9 +427,98 @@ static PyObject *problem_setOutputEnabled(PyObject *self, PyObject *arg) {
     Py_RETURN_NONE;
 }
 
+PyMemberDef problem_members[] = {
+    {"controls", T_OBJECT, offsetof(problem_s, controls), READONLY,
+     PyDoc_STR("Controls: p.controls.feastol reads, p.controls.feastol = 1e-8 sets")},
+    {"attributes", T_OBJECT, offsetof(problem_s, attributes), READONLY,
+     PyDoc_STR("Attributes: p.attributes.cols")},
+    {"objattribs", T_OBJECT, offsetof(problem_s, objattribs), READONLY,
+     PyDoc_STR("Objective attributes: p.objattribs[i] holds the attributes of solve i of the "
+               "last multi-objective optimisation")},
+    {nullptr, 0, 0, 0, nullptr},
+};
+
+} // namespace
+
+int checkProblemIsInitialized(problem_s *p) {
+    if (p && p->prob) return 0;
+    return modelError("Problem is not initialized");
+}
+
+int problem_clearmodeldata(problem_s *p, int final) {
+    markListDeleted(p, p->vars);
+    markListDeleted(p, p->cons);
+    markListDeleted(p, p->sets);
+    Py_CLEAR(p->vars);
+    Py_CLEAR(p->cons);
+    Py_CLEAR(p->sets);
+    rowcolmap_free(&p->var_index_map);
+    rowcolmap_free(&p->con_index_map);
+    rowcolmap_free(&p->sos_index_map);
+    if (final) return 0;
+    p->nl_solver = -1;
+    p->nl_rows = 0; // the nonlinear rows went with the rest of the model
+    p->nl_objective = 0;
+    p->obj_state[0] = -1;
+    return newLists(p);
+}
+
+void problem_freeresources(problem_s *p) {
+    if (nvr_py_env.start_count > 0 && p->prob && !p->parent) {
+        problem_call(p, NVRAremovecbmessage, "NVRAremovecbmessage", nvr_py_print_prob,
+                     static_cast<void *>(p));
+        problem_call(p, NVRAdestroyprob, "NVRAdestroyprob");
+    }
+    p->prob = nullptr;
+    p->nlprob = nullptr;
+    for (PyObject *&cb : p->callbacks)
+        Py_CLEAR(cb);
+    releaseViews(p);
+    problem_clearmodeldata(p, 1);
+    userfuncmap_free(&p->userfuncs);
+    if (p->saved_exc) {
+        p->saved_exc->clear();
+        delete p->saved_exc;
+        p->saved_exc = nullptr;
+    }
+}
+
+int nvy_isOriginalProb(problem_s *p) {
+    if (p->parent) return 0;
+    if (checkProblemIsInitialized(p) != 0) return -1;
+    int64_t state = 0;
+    if (problem_call(p, NVRAgetintattrib64, "NVRAgetintattrib64", NVRA_ATTR_PRESOLVESTATE,
+                     &state) != 0)
+        return -1;
+    return (state & (2 | 4)) ? 0 : 1;
+}
+
+Py_ssize_t problem_live_count() {
+    Py_ssize_t n = 0;
+    for (const problem_s *p = nvr_py_env.problems, *prev = nullptr; p; prev = p, p = p->next, ++n)
+        if (p->prev != prev) return -1;
+    return n;
+}
+
+int check_nl_unconstruct(problem_s *) {
+    // A nonlinear solve leaves the nonlinear problem in its solved form (status bits of the
+    // nonlinear attribute 12062: bit 0 asks for NSLPunconstruct, bit 29 for NSLPpostsolve).
+    // This release's nonlinear component is absent: no problem has a nonlinear handle, so
+    // there is never anything to undo.
+    return 0;
+}
+
 PyMethodDef problem_lifecycle_methods[] = {
-    {"__enter__", problem_enter, METH_NOARGS, nullptr},
-    {"__exit__", problem_exit, METH_VARARGS, nullptr},
+    {"copy", problem_copy, METH_NOARGS,
+     PyDoc_STR("copy() -> problem: a new problem with the same model, controls and name; its "
+               "variables are new objects with the same indices")},
+    {"reset", problem_reset, METH_NOARGS,
+     PyDoc_STR("reset(): empty the problem, as a new problem named \"noname\" that minimises; "
+               "its former variables and constraints become deleted objects")},
+    {"name", problem_name, METH_NOARGS, PyDoc_STR("name() -> str: the problem's name")},
+    {"__enter__", problem_enter, METH_NOARGS, PyDoc_STR("with problem(...) as p: ...")},
+    {"__exit__", problem_exit, METH_VARARGS,
+     PyDoc_STR("frees the problem's library resources at the end of a with block")},
     {"getOutputEnabled", problem_getOutputEnabled, METH_NOARGS,
      PyDoc_STR("getOutputEnabled() -> bool: whether this problem's log is printed")},
     {"setOutputEnabled", problem_setOutputEnabled, METH_O,
@@ -189,11 +531,16 @@ PyTypeObject problem_type = {
     .tp_name = "nivra.problem",
     .tp_basicsize = sizeof(problem_s),
     .tp_dealloc = problem_dealloc,
+    .tp_str = problem_str,
     .tp_flags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_HAVE_GC,
-    .tp_doc = PyDoc_STR("problem(*elements, name=None, sense=nivra.minimize): an optimization "
-                        "problem"),
+    .tp_doc = PyDoc_STR(
+        "problem(*elements, name=None, sense=nivra.minimize): an optimization problem\n\n"
+        "elements may hold a name (str), constraints, objectives (expressions) and variables, "
+        "also in nested lists, tuples, dicts or NumPy arrays. Use it as a context manager to "
+        "free its library resources at the end of a with block."),
     .tp_traverse = problem_traverse,
     .tp_clear = problem_clear,
+    .tp_members = problem_members,
     .tp_init = problem_init,
     .tp_new = problem_new,
 };
@@ -202,10 +549,11 @@ int problem_build_method_table() {
     static std::vector<PyMethodDef> table;
     try {
         table.clear();
-        for (PyMethodDef *part : {problem_lifecycle_methods, problem_controls_methods,
-                                  problem_variables_methods, problem_constraints_methods,
-                                  problem_objective_methods, problem_solution_methods})
-            for (PyMethodDef *m = part; m->ml_name; ++m) table.push_back(*m);
+        for (PyMethodDef *part :
+             {problem_lifecycle_methods, problem_controls_methods, problem_variables_methods,
+              problem_constraints_methods, problem_objective_methods, problem_solution_methods})
+            for (PyMethodDef *m = part; m->ml_name; ++m)
+                table.push_back(*m);
         table.push_back({nullptr, nullptr, 0, nullptr});
     } catch (...) {
         PyErr_NoMemory();

@@ -46,5 +46,19 @@ inline bool problem_Check(PyObject *o) { return PyObject_TypeCheck(o, &problem_t
 
 // 0, or -1 with ModelError "Problem is not initialized".
 int checkProblemIsInitialized(problem_s *p);
-// Releases the library problem and the model data; the Python object stays valid.
+// Releases the library problem and the model data; the Python object stays valid. Library
+// failures are raised but do not stop the clean-up.
 void problem_freeresources(problem_s *p);
+// Marks the linked model objects of p deleted and releases its lists and serial maps; unless
+// final, creates new empty lists and resets the nonlinear and objective bookkeeping.
+// 0, or -1 with an exception (only when new lists cannot be made).
+int problem_clearmodeldata(problem_s *p, int final);
+// 1 when indices of p refer to the problem as built (not a callback problem, not presolved),
+// 0 otherwise, -1 with an exception.
+int nvy_isOriginalProb(problem_s *p);
+// The number of problems in the module-wide list of live problems, or -1 when its links are
+// inconsistent (for the tests' live counts).
+Py_ssize_t problem_live_count();
+// Puts the model back into the state it was built in before an objective change, undoing
+// what a nonlinear solve left. 0, or the library's code (884 for a Python exception).
+int check_nl_unconstruct(problem_s *p);

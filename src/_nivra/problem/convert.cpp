@@ -1,0 +1,233 @@
+// problem/convert.cpp: a model object flattened into the library's sparse arrays (constant,
+// linear entries, quadratic triplets) for one problem.
+#include "convert.h"
+
+#include "model/expression.h"
+#include "module/args.h"
+#include "module/ref.h"
+#include "model/operand.h"
+#include "model/var.h"
+#include "module/alloc.h"
+#include "module/env.h"
+#include "nonlinear/nonlinear.h"
+#include "problem/problem.h"
+#include "util/sort.h"
+
+namespace {
+
+constexpr const char *kLinearTerm = "linear term defining constraint";
+constexpr const char *kQuadraticTerm = "quadratic term defining constraint";
+constexpr const char *kLinearPart = "linear part of constraint";
+constexpr const char *kQuadraticPart = "quadratic part of constraint";
+
+int raiseNonlinear() {
+    PyErr_SetString(nvy_model_exc, "Nonlinear constraints and objectives need the nonlinear "
+                                   "solver, which is not available");
+    return -1;
+}
+
+// One conversion into out; counting when out has no arrays.
+class Converter {
+    problem_s *p_;
+    ExprRow *out_;
+    bool objective_;
+    bool counting_;
+
+public:
+    Converter(problem_s *p, ExprRow *out, bool objective)
+        : p_(p), out_(out), objective_(objective),
+          counting_(!out->cols && !out->vals && !out->qcols1 && !out->qcols2 && !out->qvals) {}
+
+    // The top-level object: a linear or quadratic object, or a nonlinear sum of them.
+    int convert(PyObject *obj) {
+        if (!obj) {
+            PyErr_SetString(nvy_model_exc, "Cannot convert expression");
+            return -1;
+        }
+        const int kind = exprKindOf(obj);
+        if (kind == kNonlinear) return nonlinear(obj);
+        if (kind < 0) {
+            PyErr_SetString(nvy_model_exc, "Invalid expression");
+            return -1;
+        }
+        return polynomial(obj, kind, 1.0);
+    }
+
+private:
+    // The column of var (fast for the problem's own linked variables). 0 or -1.
+    int column(PyObject *var, int *col, const char *context) {
+        const var_s *v = as_var(var);
+        if (v->owner == p_) {
+            *col = static_cast<int>(v->id_low);
+            return 0;
+        }
+        return get_var_col(p_, var, col, context);
+    }
+
+    int linear(PyObject *var, double c, const char *context) {
+        int col;
+        if (column(var, &col, context) != 0) return -1;
+        out_->cols[out_->nnz] = col;
+        out_->vals[out_->nnz++] = c;
+        return 0;
+    }
+
+    // c·u·v in the matrix convention; nothing for a zero value.
+    int quadratic(PyObject *u, PyObject *v, double c, const char *context) {
+        int i, j;
+        if (column(u, &i, context) != 0 || column(v, &j, context) != 0) return -1;
+        double value = i == j ? c : c / 2;
+        if (objective_) value *= 2;
+        if (value == 0.0) return 0;
+        out_->qcols1[out_->nq] = i;
+        out_->qcols2[out_->nq] = j;
+        out_->qvals[out_->nq++] = value;
+        return 0;
+    }
+
+    void sortEntries() {
+        nvy_Sort_Int_Dbl(out_->cols, out_->vals, out_->nnz);
+        nvy_LexSort_IntInt_Dbl(out_->qcols1, out_->qcols2, out_->qvals, out_->nq);
+    }
+
+    // Objects of kinds 0 to 4, scaled by s.
+    int polynomial(PyObject *obj, int kind, double s) {
+        Poly poly;
+        if (poly_of(obj, kind, &poly) != 0) return -1;
+        if (counting_) return count(poly);
+        if (s == 0.0) return 0;
+        out_->constant += s * poly.constant;
+        if (!poly.e) {
+            if (!poly.u || poly.c == 0.0) return 0;
+            if (!poly.v) return linear(poly.u, s * poly.c, kLinearTerm);
+            return quadratic(poly.u, poly.v, s * poly.c, kQuadraticTerm);
+        }
+        int rc = 0;
+        expression_forEachLinear(poly.e, [&](PyObject *var, double c) {
+            if (rc == 0 && c != 0.0) rc = linear(var, s * c, kLinearPart);
+        });
+        expression_forEachQuadratic(poly.e, [&](PyObject *u, PyObject *v, double c) {
+            if (rc == 0 && c != 0.0) rc = quadratic(u, v, s * c, kQuadraticPart);
+        });
+        if (rc == 0) sortEntries();
+        return rc;
+    }
+
+    int count(const Poly &poly) {
+        if (poly.e) {
+            if (poly.e->linear) out_->nnz += static_cast<uint64_t>(linmap_size(poly.e->linear));
+            if (poly.e->quadratic)
+                out_->nq += static_cast<uint64_t>(quadmap_size(poly.e->quadratic));
+        } else if (poly.v) {
+            ++out_->nq;
+        } else if (poly.u) {
+            ++out_->nnz;
+        }
+        return 0;
+    }
+
+    // An operand of a nonlinear sum: a nonlinear summand needs the nonlinear solver, anything
+    // else is converted with scale s.
+    int summand(PyObject *obj, double s, const char *invalid) {
+        const int kind = exprKindOf(obj);
+        if (kind == kNonlinear) return raiseNonlinear();
+        if (kind < 0) {
+            PyErr_SetString(nvy_model_exc, invalid);
+            return -1;
+        }
+        return polynomial(obj, kind, s);
+    }
+
+    int nonlinear(PyObject *obj) {
+        const auto *node = reinterpret_cast<const nonlin_s *>(obj);
+        if (node->op == kOpPlus) {
+            Py_ssize_t index = 0;
+            for (PyObject *arg = nonlin_arg_first(obj, &index); arg;
+                 arg = nonlin_arg_next(obj, &index))
+                if (summand(arg, 1.0, "Invalid expression in nonlinear sum") != 0) return -1;
+            return PyErr_Occurred() ? -1 : 0;
+        }
+        if (node->op == kOpMinus) {
+            Py_ssize_t index = 0;
+            PyObject *a = nonlin_arg_first(obj, &index);
+            PyObject *b = a ? nonlin_arg_next(obj, &index) : nullptr;
+            if (!a || !b) {
+                if (!PyErr_Occurred()) PyErr_SetString(nvy_model_exc, "Invalid expression");
+                return -1;
+            }
+            if (summand(a, 1.0, "Invalid expression") != 0) return -1;
+            return summand(b, -1.0, "Invalid expression");
+        }
+        return raiseNonlinear();
+    }
+};
+
+// Makes room for n entries in each of the arrays. 0 or -1 with MemoryError.
+template <class... T> int growArrays(uint64_t n, T **...arrays) {
+    return ((nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap,
+                                                 reinterpret_cast<void **>(arrays),
+                                                 static_cast<size_t>(n) * sizeof(T)) == 0) && ...)
+               ? 0
+               : -1;
+}
+
+} // namespace
+
+OwnedExprRow::~OwnedExprRow() {
+    for (void **a : {reinterpret_cast<void **>(&cols), reinterpret_cast<void **>(&vals),
+                     reinterpret_cast<void **>(&qcols1), reinterpret_cast<void **>(&qcols2),
+                     reinterpret_cast<void **>(&qvals)})
+        nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, a);
+}
+
+int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bool grow) {
+    out->constant = 0.0;
+    out->nnz = out->nq = 0;
+    if (grow) {
+        ExprRow sizes;
+        if (Converter(prob, &sizes, objective).convert(obj) != 0) return -1;
+        // A size of 0 would free the array; keep one entry so that written arrays exist.
+        if (growArrays(sizes.nnz + 1, &out->cols, &out->vals) != 0 ||
+            growArrays(sizes.nq + 1, &out->qcols1, &out->qcols2, &out->qvals) != 0)
+            return -1;
+    }
+    return Converter(prob, out, objective).convert(obj);
+}
+
+namespace {
+
+// A list of n values of array a converted by f. New reference or null.
+template <class T, class F> PyObject *listOf(const T *a, uint64_t n, F f) {
+    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(n)));
+    for (uint64_t i = 0; list && i < n; ++i) {
+        PyObject *item = f(a[i]);
+        if (!item) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return list.release();
+}
+
+} // namespace
+
+PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwargs) {
+    static const char *const kw[] = {"obj", "objective", nullptr};
+    PyObject *obj;
+    int objective = 0;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "O|p", kw, nullptr, &obj, &objective))
+        return nullptr;
+    auto *p = reinterpret_cast<problem_s *>(self);
+    if (checkProblemIsInitialized(p) != 0) return nullptr;
+    OwnedExprRow row;
+    const int rc = convertExpr(p, obj, &row, objective != 0, true);
+    Ref result;
+    if (rc == 0) {
+        auto col = [](int c) { return PyLong_FromLong(c); };
+        auto val = [](double v) { return PyFloat_FromDouble(v); };
+        result = Ref::steal(Py_BuildValue("(dNNNNN)", row.constant, listOf(row.cols, row.nnz, col),
+                                          listOf(row.vals, row.nnz, val),
+                                          listOf(row.qcols1, row.nq, col),
+                                          listOf(row.qcols2, row.nq, col),
+                                          listOf(row.qvals, row.nq, val)));
+    }
+    return result.release();
+}

@@ -1,0 +1,48 @@
+// problem/convert.h: a model object flattened into the library's sparse arrays: a constant,
+// linear entries (column, coefficient) and quadratic triplets (column, column, coefficient).
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstdint>
+
+struct problem_s;
+
+// The outputs of one conversion. The quadratic triplets follow the library's matrix
+// convention: c·x·y (x, y in different columns i, j) becomes (i, j, c/2), c·x² becomes
+// (i, i, c); for an objective every value is doubled afterwards.
+struct ExprRow {
+    double constant = 0.0;
+    uint64_t nnz = 0;
+    int *cols = nullptr;
+    double *vals = nullptr;
+    uint64_t nq = 0;
+    int *qcols1 = nullptr;
+    int *qcols2 = nullptr;
+    double *qvals = nullptr;
+};
+
+// An ExprRow whose arrays (from grow mode) are freed with it.
+struct OwnedExprRow : ExprRow {
+    OwnedExprRow() = default;
+    OwnedExprRow(const OwnedExprRow &) = delete;
+    OwnedExprRow &operator=(const OwnedExprRow &) = delete;
+    ~OwnedExprRow();
+};
+
+// Flattens obj (a number, variable, term, expression, or nonlinear sum of such) for problem
+// prob. The counts and the constant are reset at entry.
+//  - Counting mode (all array pointers null, grow false): only the counts are computed.
+//  - Writing mode (grow false): the caller has sized the arrays (by counting mode); entries
+//    are written from index 0 of the arrays given.
+//  - Grow mode (grow true): the arrays are (re)allocated from the default heap to the exact
+//    size needed; the caller frees them (also after a failure).
+// Linear entries come sorted by column and triplets by (first, second) column; entries with
+// the same columns are adjacent and not merged. A nonlinear summand raises ModelError: the
+// nonlinear solver is not available. 0, or -1 with an exception set.
+int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bool grow);
+
+// _convert(obj, objective=False) -> (constant, cols, vals, qcols1, qcols2, qvals): a private
+// problem method through which the tests see a conversion.
+PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwargs);

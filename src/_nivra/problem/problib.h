@@ -1,0 +1,95 @@
+// problem/problib.h: small helpers shared by the files that move the model into the library:
+// library calls whose failure becomes the problem's error, attribute reads, and the two ways
+// in which a problem can hold model objects.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cstring>
+#include <utility>
+
+#include "module/alloc.h"
+#include "module/calllib.h"
+#include "module/env.h"
+#include "module/errors.h"
+#include "problem/problem.h"
+
+// Calls fn(handle, args...) in the library-call frame; a failure becomes the problem's error
+// (a pending Python exception wins). 0 or -1.
+template <class H, class... P, class... A>
+int problem_call(problem_s *p, int (*fn)(H, P...), const char *name, A &&...args) {
+    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
+    setNvraErr(reinterpret_cast<PyObject *>(p));
+    return -1;
+}
+
+// A method-table entry for a function of any of CPython's method signatures.
+template <class F> PyCFunction problem_method(F f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
+}
+
+// An integer attribute of the optimizer problem. 0 or -1.
+inline int problem_intAttrib(problem_s *p, int id, int *value) {
+    *value = 0;
+    return problem_call(p, NVRAgetintattrib, "NVRAgetintattrib", id, value);
+}
+
+// The problem holds unlinked (older style) objects: one of its serial maps exists.
+inline bool problem_holdsUnlinked(const problem_s *p) {
+    return p->var_index_map || p->con_index_map || p->sos_index_map;
+}
+// The problem holds linked objects: it has objects and no serial map.
+inline bool problem_holdsLinked(const problem_s *p) {
+    return !problem_holdsUnlinked(p) &&
+           (PyList_GET_SIZE(p->vars) || PyList_GET_SIZE(p->cons) || PyList_GET_SIZE(p->sets));
+}
+
+// The UTF-8 text of the name str (what: "Variable", "Constraint"), refusing a zero byte, which
+// the library would take as the end of the name. *len (may be null) receives its length.
+// Null with ModelError or the encoding error.
+inline const char *problem_nameText(PyObject *str, const char *what, Py_ssize_t *len = nullptr) {
+    Py_ssize_t n = 0;
+    const char *text = PyUnicode_AsUTF8AndSize(str, &n);
+    if (!text) return nullptr;
+    if (strlen(text) != static_cast<size_t>(n)) {
+        PyErr_Format(nvy_model_exc, "%s name must not contain a zero character", what);
+        return nullptr;
+    }
+    if (len) *len = n;
+    return text;
+}
+
+// A growable array from the default heap: the capacity starts at First entries and doubles
+// until a request fits.
+template <class T, size_t First> class GrowArray {
+    T *data_ = nullptr;
+    size_t cap_ = 0;
+
+public:
+    GrowArray() = default;
+    GrowArray(const GrowArray &) = delete;
+    GrowArray &operator=(const GrowArray &) = delete;
+    ~GrowArray() { release(); }
+    T *data() const { return data_; }
+    T &operator[](size_t i) const { return data_[i]; }
+    // Room for n entries in total (the array exists afterwards even for n = 0). 0, or -1 with
+    // MemoryError.
+    int reserve(size_t n) {
+        if (n <= cap_ && data_) return 0;
+        size_t cap = cap_ ? cap_ : First;
+        while (cap < n) cap *= 2;
+        if (nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap, raw(),
+                                                cap * sizeof(T)) != 0)
+            return -1;
+        cap_ = cap;
+        return 0;
+    }
+    void release() {
+        nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, raw());
+        cap_ = 0;
+    }
+
+private:
+    void **raw() { return reinterpret_cast<void **>(&data_); }
+};

@@ -1,0 +1,81 @@
+"""The package layer: re-exported names, constraint-type constants, nivra.controls, the type
+stubs against the names that exist at run time, and the help texts users see."""
+
+import ast
+import inspect
+import pathlib
+
+import pytest
+
+import nivra
+from nivra import _nivra
+
+PACKAGE = pathlib.Path(nivra.__file__).parent
+
+
+def stub_names():
+    """Public names bound at the top level of the installed __init__.pyi."""
+    tree = ast.parse((PACKAGE / "__init__.pyi").read_text())
+    names = set()
+    for node in tree.body:
+        if isinstance(node, (ast.FunctionDef, ast.ClassDef)):
+            names.add(node.name)
+        elif isinstance(node, ast.AnnAssign) and isinstance(node.target, ast.Name):
+            names.add(node.target.id)
+        elif isinstance(node, ast.ImportFrom):
+            names.update(a.asname or a.name for a in node.names if a.asname)
+    return {n for n in names if not n.startswith("_")} | {"__version__"} & names
+
+
+def runtime_names():
+    return {n for n in dir(nivra) if not n.startswith("_")} | {"__version__"}
+
+
+def test_constraint_type_constants():
+    assert (nivra.leq, nivra.geq, nivra.eq, nivra.rng, nivra.nonbinding) == (1, 2, 3, 4, 5)
+    p = nivra.problem()
+    p.setOutputEnabled(False)
+    x = p.addVariable(ub=10)
+    rows = [nivra.constraint(body=x, type=t, rhs=4, rhsrange=2) for t in
+            (nivra.leq, nivra.geq, nivra.eq, nivra.rng, nivra.nonbinding)]
+    p.addConstraint(rows)
+    assert [r.type for r in rows] == [1, 2, 3, 4, 5]
+
+
+def test_module_is_re_exported():
+    for name in ("problem", "var", "constraint", "Sum", "ModelError", "setdefaults",
+                 "infinity", "npvar"):
+        assert getattr(nivra, name) is getattr(_nivra, name)
+    assert nivra.controls is _nivra._getcontrols()
+    assert nivra.enums.SolStatus.OPTIMAL == 1
+    assert nivra.__version__ == nivra.getversion()
+
+
+def test_type_stubs_match_the_public_names():
+    assert (PACKAGE / "py.typed").exists()
+    missing_in_stub = runtime_names() - stub_names()
+    missing_at_runtime = stub_names() - runtime_names()
+    assert not missing_in_stub, f"public names without a stub: {sorted(missing_in_stub)}"
+    assert not missing_at_runtime, f"stubs of absent names: {sorted(missing_at_runtime)}"
+
+
+def test_problem_stub_lists_every_problem_method():
+    tree = ast.parse((PACKAGE / "__init__.pyi").read_text())
+    cls = next(n for n in tree.body if isinstance(n, ast.ClassDef) and n.name == "problem")
+    stubbed = {n.name for n in cls.body if isinstance(n, ast.FunctionDef)}
+    public = {n for n in dir(nivra.problem) if not n.startswith("_")} | {"__enter__", "__exit__"}
+    assert public <= stubbed, sorted(public - stubbed)
+
+
+@pytest.mark.parametrize("owner", [nivra, nivra.problem], ids=["module", "problem"])
+def test_help_texts(owner):
+    for name in dir(owner):
+        obj = getattr(owner, name)
+        if name.startswith("_") and name not in ("__enter__", "__exit__"):
+            continue
+        if inspect.isclass(obj) or not callable(obj) or inspect.ismodule(obj):
+            continue
+        doc = inspect.getdoc(obj) or ""
+        assert doc.strip(), f"{name} has no help text"
+    assert "name=None, sense=" in nivra.problem.__doc__
+    assert "controls" in nivra.__doc__
