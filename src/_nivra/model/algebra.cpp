@@ -13,6 +13,7 @@
 #include "linterm.h"
 #include "module/env.h"
 #include "module/ref.h"
+#include "numeric/npdtypes.h"
 #include "operand.h"
 #include "quadterm.h"
 #include "var.h"
@@ -415,8 +416,15 @@ PyObject *inplace(operation_type op, Operands o) {
 double signOf(operation_type op) { return op == kOpMinus ? -1.0 : 1.0; }
 
 // Right operands that are arrays or sequences make the operation element-wise: the operator
-// is applied with the operands swapped, so that the array drives it.
+// is applied with the operands swapped, so that the array drives it. Against a NumPy array the
+// model operand goes as a 0-d array of the module's element type, so that the element loops
+// apply and the result is an array of expressions also when b holds plain numbers.
 PyObject *delegate(operation_type op, PyObject *a, PyObject *b) {
+    Ref element;
+    if (PyArray_Check(b)) {
+        if (!(element = Ref::steal(nvr_zero_dim_element(a)))) return nullptr;
+        a = element.get();
+    }
     switch (op) {
     case kOpPlus: return PyNumber_Add(b, a);
     case kOpMinus: {
@@ -435,10 +443,28 @@ PyObject *delegate(operation_type op, PyObject *a, PyObject *b) {
     }
 }
 
+// A NumPy array on the left of a model object: NumPy's operator defers to the model object's
+// reflected operator (the model types set __array_ufunc__ to None); the operation is applied
+// element-wise with the model operand as a 0-d array of the module's element type.
+PyObject *arrayOnTheLeft(operation_type op, PyObject *a, PyObject *b) {
+    Ref element = Ref::steal(nvr_zero_dim_element(b));
+    if (!element) return nullptr;
+    switch (op) {
+    case kOpPlus: return PyNumber_Add(a, element.get());
+    case kOpMinus: return PyNumber_Subtract(a, element.get());
+    case kOpTimes: return PyNumber_Multiply(a, element.get());
+    case kOpDivide: return PyNumber_TrueDivide(a, element.get());
+    case kOpAnd: return PyNumber_And(a, element.get());
+    case kOpOr: return PyNumber_Or(a, element.get());
+    default: return PyNumber_Power(a, element.get(), Py_None);
+    }
+}
+
 // A number-protocol slot: the operands as Python hands them over.
 template <operation_type Op, bool InPlace> PyObject *slot(PyObject *a, PyObject *b) {
     Operands o{a, b, -1, exprKindOf(b), signOf(Op), false};
     if (o.kb < 0 && isArrayOrSequence(b)) return delegate(Op, a, b);
+    if (PyArray_Check(a)) return arrayOnTheLeft(Op, a, b);
     return InPlace ? inplace(Op, o) : binary(Op, o);
 }
 

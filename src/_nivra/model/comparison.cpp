@@ -3,6 +3,8 @@
 // == and != test structural equality.
 #include "numeric/npy.h"
 
+#include "numeric/npdtypes.h"
+
 #include "algebra.h"
 #include "constraint.h"
 #include "equality.h"
@@ -127,20 +129,6 @@ int splitBody(Split *s) {
     }
 }
 
-// A 0-d array of the module's variable or expression element type holding o. Compared with an
-// array, it makes NumPy apply the element loops that build constraints, also against arrays of
-// plain numbers (a bare object would go to NumPy's own loop, which yields truth values).
-PyObject *zeroDimElement(PyObject *o) {
-    PyArray_Descr *d = var_Check(o) ? nvr_py_env.npvar_dtype : nvr_py_env.npexpr_dtype;
-    Py_INCREF(d);
-    PyObject *arr = PyArray_NewFromDescr(&PyArray_Type, d, 0, nullptr, nullptr, nullptr, 0, nullptr);
-    if (arr && PyArray_SETITEM(reinterpret_cast<PyArrayObject *>(arr),
-                               static_cast<char *>(PyArray_DATA(reinterpret_cast<PyArrayObject *>(arr))),
-                               o) != 0)
-        Py_CLEAR(arr);
-    return arr;
-}
-
 } // namespace
 
 PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
@@ -156,7 +144,7 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
             PyErr_SetString(nvy_interf_exc, "Ill-defined constraint array");
             return nullptr;
         }
-        Ref element = Ref::steal(zeroDimElement(left.get()));
+        Ref element = Ref::steal(nvr_zero_dim_element(left.get()));
         return element ? PyObject_RichCompare(b, element.get(), reflected(op)) : nullptr;
     }
     if (check_expressions_compatible(left.get(), b, nullptr) != 0) return nullptr;

@@ -9,8 +9,11 @@
 
 #include "model/constraint.h"
 #include "model/expression.h"
+#include "model/linterm.h"
+#include "model/quadterm.h"
 #include "model/var.h"
 #include "module/env.h"
+#include "nonlinear/nonlinear.h"
 
 unsigned int nvr_numpy_feature_level = 0;
 
@@ -160,6 +163,19 @@ int registerCasts() {
     return rc;
 }
 
+// NumPy's own operators (array + x, array <= x) leave an operand alone whose type sets
+// __array_ufunc__ to None, and Python then calls the model object's reflected operator, which
+// applies the module's element loops. Without this, array * x would give an array of NumPy's
+// object type (and array <= x truth values) where x * array gives an array of expressions.
+int deferArrayOperators() {
+    for (PyTypeObject *t : {&var_type, &linterm_type, &quadterm_type, &expression_type,
+                            &nonlinear_type}) {
+        if (PyDict_SetItemString(t->tp_dict, "__array_ufunc__", Py_None) != 0) return -1;
+        PyType_Modified(t);
+    }
+    return 0;
+}
+
 } // namespace
 
 int setAltNumOps() {
@@ -172,5 +188,17 @@ int setAltNumOps() {
     for (ElementType &t : element_types)
         if (registerType(t) != 0) return -1;
     if (registerCasts() != 0) return -1;
+    if (deferArrayOperators() != 0) return -1;
     return nvr_register_loops();
+}
+
+PyObject *nvr_zero_dim_element(PyObject *o) {
+    PyArray_Descr *d = var_Check(o) ? nvr_py_env.npvar_dtype : nvr_py_env.npexpr_dtype;
+    Py_INCREF(d);
+    PyObject *arr =
+        PyArray_NewFromDescr(&PyArray_Type, d, 0, nullptr, nullptr, nullptr, 0, nullptr);
+    if (!arr) return nullptr;
+    auto *a = reinterpret_cast<PyArrayObject *>(arr);
+    if (PyArray_SETITEM(a, static_cast<char *>(PyArray_DATA(a)), o) != 0) Py_CLEAR(arr);
+    return arr;
 }
