@@ -1,0 +1,77 @@
+"""The solver log on sys.stdout: module switch, problem switch, the output control, flushes."""
+
+import io
+import sys
+
+import pytest
+
+import nivra
+
+
+class CountingStdout(io.StringIO):
+    def __init__(self):
+        super().__init__()
+        self.flushes = 0
+
+    def flush(self):
+        self.flushes += 1
+        super().flush()
+
+
+def small_lp(name):
+    p = nivra.problem(name=name)
+    x = p.addVariable(name="x", ub=4)
+    y = p.addVariable(name="y", ub=3)
+    p.addConstraint(x + y <= 5)
+    p.setObjective(x + 2 * y, sense=nivra.maximize)
+    return p
+
+
+@pytest.fixture
+def stdout(monkeypatch):
+    """sys.stdout replaced by a counting buffer (installed in the test body, where pytest's own
+    capture does not put its stream back)."""
+    out = CountingStdout()
+
+    def install():
+        monkeypatch.setattr(sys, "stdout", out)
+        return out
+
+    yield install
+    nivra.setOutputEnabled(True)
+
+
+def test_a_solve_prints_its_log_and_flushes_at_the_end(stdout):
+    stdout = stdout()
+    log = solve_and_read(small_lp("a"), stdout)
+    assert log.count("\n") >= 3 and "Optimal" in log
+    assert stdout.flushes >= 1
+
+
+def test_the_problem_switch_silences_one_problem_only(stdout):
+    stdout = stdout()
+    quiet, loud = small_lp("quiet"), small_lp("loud")
+    quiet.setOutputEnabled(False)
+    assert solve_and_read(quiet, stdout) == ""
+    assert solve_and_read(loud, stdout) != ""
+    quiet.setOutputEnabled(True)
+    assert solve_and_read(quiet, stdout) != ""
+
+
+def test_the_module_switch_silences_every_problem(stdout):
+    stdout = stdout()
+    p = small_lp("any")
+    nivra.setOutputEnabled(False)
+    flushes = stdout.flushes
+    assert solve_and_read(p, stdout) == ""
+    assert stdout.flushes == flushes  # no flush requests reach stdout either
+    nivra.setOutputEnabled(True)
+    assert solve_and_read(p, stdout) != ""
+
+
+def test_the_output_control_silences_the_log(stdout):
+    stdout = stdout()
+    p = small_lp("control")
+    p.controls.outputlog = 0
+    assert solve_and_read(p, stdout) == ""
+    assert p.getSolution("y") == 3.0
