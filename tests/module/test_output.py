@@ -27,6 +27,14 @@ def small_lp(name):
     return p
 
 
+def solve_and_read(p, out):
+    """Solves p and returns what it printed to out since the last call."""
+    out.seek(0)
+    out.truncate()
+    p.optimize()
+    return out.getvalue()
+
+
 @pytest.fixture
 def stdout(monkeypatch):
     """sys.stdout replaced by a counting buffer (installed in the test body, where pytest's own
