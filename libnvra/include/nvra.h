@@ -93,7 +93,6 @@ NVRA_API int NVRA_ge_message(NVRAobject obj, const char *msg, int msgtype, int m
  * "NVRAbranchobject" for branching objects, "NVRAlibrary" for NULL. */
 NVRA_API int NVRAgetobjecttypename(NVRAobject obj, const char **name);
 
-
 /* ---- problems ---------------------------------------------------------------------------- *
  * Every NVRA function that takes a problem first validates the handle (NVRA_RC_MISUSE for a
  * null, freed or foreign handle, reported through NVRA_ge_getlasterror) and clears the
@@ -117,9 +116,9 @@ NVRA_API int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int pr
 /* Removes every registration of (f, data); a NULL f or data matches any. */
 NVRA_API int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data);
 /* Asks a running solve to stop at its next opportunity; safe from any thread (Ctrl-C during a
- * solve sets the same request). The solve ends with solve status NVRA_SOLVESTATUS_STOPPED and stop status
- * NVRA_STOP_INTERRUPT, keeping the best solution found. A request made while no solve runs is
- * forgotten when the next solve starts. */
+ * solve sets the same request). The solve ends with solve status NVRA_SOLVESTATUS_STOPPED and stop
+ * status NVRA_STOP_INTERRUPT, keeping the best solution found. A request made while no solve runs
+ * is forgotten when the next solve starts. */
 NVRA_API int NVRAinterrupt(NVRAprob prob, int reason);
 
 /* Replaces dest's model by a copy of src's (rows, columns, matrix, objectives and their
@@ -138,11 +137,12 @@ NVRA_API int NVRAgetprobname(NVRAprob prob, char *name);
 /* ---- loading a whole problem --------------------------------------------------------------
  * A load replaces the model: rows, columns, matrix, objective 0 and its constant (set to 0),
  * objectives 1..k (removed), quadratic parts, sets, indicators and all names; it keeps the
- * objective sense and the controls, and the problem name when probname is NULL or "". Columns are given column-wise: column j has collen[j]
- * entries from start[j], or, with collen NULL, the entries start[j] .. start[j+1]-1 (start then
- * has ncols + 1 entries). Arrays may be NULL when their count is 0; range NULL means 0 for every
- * row (only 'R' rows read it); objcoef NULL means 0; lb NULL means 0; ub NULL means infinity.
- * The data of every class is stored; classes the engine cannot solve fail at optimisation.
+ * objective sense and the controls, and the problem name when probname is NULL or "". Columns are
+ * given column-wise: column j has collen[j] entries from start[j], or, with collen NULL, the
+ * entries start[j] .. start[j+1]-1 (start then has ncols + 1 entries). Arrays may be NULL when
+ * their count is 0; range NULL means 0 for every row (only 'R' rows read it); objcoef NULL means 0;
+ * lb NULL means 0; ub NULL means infinity. The data of every class is stored; classes the engine
+ * cannot solve fail at optimisation.
  *
  * Quadratic objective (…qp… loaders): nobjqcoefs triplets (objqcol1, objqcol2, objqcoef) of the
  * symmetric matrix Q of the objective term 0.5 x'Qx: (i, j, v) and (j, i, v) name the same
@@ -182,10 +182,10 @@ NVRA_API int NVRAloadmiqp64(NVRAprob prob, const char *probname, int ncols, int 
                             const double objcoef[], const int64_t start[], const int collen[],
                             const int rowind[], const double rowcoef[], const double lb[],
                             const double ub[], int64_t nobjqcoefs, const int objqcol1[],
-                            const int objqcol2[], const double objqcoef[], int nentities,
-                            int nsets, const char coltype[], const int entind[],
-                            const double limit[], const char settype[], const int64_t setstart[],
-                            const int setind[], const double refval[]);
+                            const int objqcol2[], const double objqcoef[], int nentities, int nsets,
+                            const char coltype[], const int entind[], const double limit[],
+                            const char settype[], const int64_t setstart[], const int setind[],
+                            const double refval[]);
 NVRA_API int NVRAloadqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
                             const char rowtype[], const double rhs[], const double range[],
                             const double objcoef[], const int64_t start[], const int collen[],
@@ -200,12 +200,11 @@ NVRA_API int NVRAloadmiqcqp64(NVRAprob prob, const char *probname, int ncols, in
                               const int rowind[], const double rowcoef[], const double lb[],
                               const double ub[], int64_t nobjqcoefs, const int objqcol1[],
                               const int objqcol2[], const double objqcoef[], int nqrows,
-                              const int qrowind[], const int64_t nrowqcoefs[],
-                              const int rowqcol1[], const int rowqcol2[], const double rowqcoef[],
-                              int nentities, int nsets, const char coltype[], const int entind[],
-                              const double limit[], const char settype[],
-                              const int64_t setstart[], const int setind[],
-                              const double refval[]);
+                              const int qrowind[], const int64_t nrowqcoefs[], const int rowqcol1[],
+                              const int rowqcol2[], const double rowqcoef[], int nentities,
+                              int nsets, const char coltype[], const int entind[],
+                              const double limit[], const char settype[], const int64_t setstart[],
+                              const int setind[], const double refval[]);
 
 /* ---- rows and columns (0-based; ranges first..last are inclusive) --------------------------
  * Coefficient lists: entries with a value of 0 are dropped; duplicate indices within one row
@@ -278,8 +277,8 @@ NVRA_API int NVRAgetcoef(NVRAprob prob, int row, int col, double *coef);
  * number of entries. With colind and colcoef NULL (or maxcoefs 0) only *ncoefs (and start, if
  * given) is computed; otherwise maxcoefs must be at least the number of entries
  * (NVRA_RC_RANGE, with *ncoefs set to that number). */
-NVRA_API int NVRAgetrows(NVRAprob prob, int start[], int colind[], double colcoef[],
-                         int maxcoefs, int *ncoefs, int first, int last);
+NVRA_API int NVRAgetrows(NVRAprob prob, int start[], int colind[], double colcoef[], int maxcoefs,
+                         int *ncoefs, int first, int last);
 NVRA_API int NVRAgetrows64(NVRAprob prob, int64_t start[], int colind[], double colcoef[],
                            int64_t maxcoefs, int64_t *ncoefs, int first, int last);
 /* Columns first..last in column-wise form, as NVRAgetrows64. */
@@ -307,8 +306,8 @@ NVRA_API int NVRAchgmqobj64(NVRAprob prob, int64_t ncoefs, const int objqcol1[],
 /* Q over columns first..last in column-wise form: column j lists each stored element (j, k)
  * with k >= j once, in increasing k, with its NVRAchgmqobj value (so the output fed back to
  * NVRAchgmqobj reproduces Q). Sizes and NULL arrays as NVRAgetrows. */
-NVRA_API int NVRAgetmqobj(NVRAprob prob, int start[], int colind[], double objqcoef[],
-                          int maxcoefs, int *ncoefs, int first, int last);
+NVRA_API int NVRAgetmqobj(NVRAprob prob, int start[], int colind[], double objqcoef[], int maxcoefs,
+                          int *ncoefs, int first, int last);
 NVRA_API int NVRAgetmqobj64(NVRAprob prob, int64_t start[], int colind[], double objqcoef[],
                             int64_t maxcoefs, int64_t *ncoefs, int first, int last);
 
@@ -375,8 +374,7 @@ NVRA_API int NVRAsetindicators(NVRAprob prob, int nrows, const int rowind[], con
 NVRA_API int NVRAdelindicators(NVRAprob prob, int first, int last);
 /* For rows first..last: the indicator column (-1 when none) and complement (1, -1, or 0 when
  * none); either array may be NULL. */
-NVRA_API int NVRAgetindicators(NVRAprob prob, int colind[], int complement[], int first,
-                               int last);
+NVRA_API int NVRAgetindicators(NVRAprob prob, int colind[], int complement[], int first, int last);
 /* The integer entities: *nentities columns of type 'B', 'I', 'S', 'R' or 'P' in increasing
  * order with their type, index and threshold (limit; 0 for 'B' and 'I'), and the *nsets sets
  * with type, start (nsets + 1 entries), members and reference values. Every array may be NULL;
@@ -438,8 +436,8 @@ NVRA_API int NVRAgetindex(NVRAprob prob, int type, const char *name, int *index)
  * terminating entry (id 0, name NULL, flags 0) that *count (may be NULL) does not include.
  * Any of the pointers may be NULL. _c needs a problem (the list is the same for every problem);
  * _d needs only a started library. */
-NVRA_API int NVRAgetcalist_c(NVRAprob prob, int *count, const int **ids,
-                             const char *const **names, const int **flags);
+NVRA_API int NVRAgetcalist_c(NVRAprob prob, int *count, const int **ids, const char *const **names,
+                             const int **flags);
 NVRA_API int NVRAgetcalist_d(int *count, const int **ids, const char *const **names,
                              const int **flags);
 /* Id and type (NVRA_TYPE_*) of a control or attribute by name (lower- or upper-case); an
@@ -471,8 +469,7 @@ NVRA_API int NVRAsetdefaultcontrol(NVRAprob prob, int control);
 NVRA_API int NVRAgetintattrib(NVRAprob prob, int attrib, int *value);
 NVRA_API int NVRAgetintattrib64(NVRAprob prob, int attrib, int64_t *value);
 NVRA_API int NVRAgetdblattrib(NVRAprob prob, int attrib, double *value);
-NVRA_API int NVRAgetstringattrib(NVRAprob prob, int attrib, char *value, int maxbytes,
-                                 int *nbytes);
+NVRA_API int NVRAgetstringattrib(NVRAprob prob, int attrib, char *value, int maxbytes, int *nbytes);
 /* Attributes of solve solveidx (0 .. NVRA_ATTR_SOLVES - 1) of the last optimisation: entries
  * flagged NVRA_CA_PERSOLVE give that solve's value, all others their current value. */
 NVRA_API int NVRAgetobjintattrib64(NVRAprob prob, int solveidx, int attrib, int64_t *value);
@@ -513,11 +510,11 @@ NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double
 
 /* LP status (NVRA_ATTR_LPSTATUS, enumeration "LPStatus"). */
 enum {
-    NVRA_LP_UNSTARTED = 0,      /* not solved since the last change */
+    NVRA_LP_UNSTARTED = 0, /* not solved since the last change */
     NVRA_LP_OPTIMAL = 1,
     NVRA_LP_INFEAS = 2,
-    NVRA_LP_CUTOFF = 3,         /* objective worse than a cutoff */
-    NVRA_LP_UNFINISHED = 4,     /* stopped by a limit or an interrupt */
+    NVRA_LP_CUTOFF = 3,     /* objective worse than a cutoff */
+    NVRA_LP_UNFINISHED = 4, /* stopped by a limit or an interrupt */
     NVRA_LP_UNBOUNDED = 5,
     NVRA_LP_CUTOFF_IN_DUAL = 6, /* dual simplex stopped at the objective bound */
     NVRA_LP_UNSOLVED = 7,       /* the engine failed */
@@ -554,10 +551,10 @@ enum {
     NVRA_STOP_NONE = 0,
     NVRA_STOP_TIMELIMIT = 1,
     NVRA_STOP_ITERLIMIT = 2,
-    NVRA_STOP_NODELIMIT = 3,     /* node or solution-count limit */
-    NVRA_STOP_INTERRUPT = 4,     /* NVRAinterrupt or Ctrl-C */
+    NVRA_STOP_NODELIMIT = 3, /* node or solution-count limit */
+    NVRA_STOP_INTERRUPT = 4, /* NVRAinterrupt or Ctrl-C */
     NVRA_STOP_MEMORYLIMIT = 5,
-    NVRA_STOP_TARGET = 6         /* objective target reached */
+    NVRA_STOP_TARGET = 6 /* objective target reached */
 };
 /* Problem class of the last solve (NVRA_ATTR_OPTIMIZETYPEUSED, enumeration "OptimizeType"). */
 enum {
@@ -619,8 +616,7 @@ NVRA_API int NVRAgetduals(NVRAprob prob, int *status, double duals[], int first,
 NVRA_API int NVRAgetredcosts(NVRAprob prob, int *status, double djs[], int first, int last);
 /* Full vectors of the last continuous solve (any may be NULL); a requested vector that is not
  * available is an error naming it. */
-NVRA_API int NVRAgetlpsol(NVRAprob prob, double x[], double slack[], double duals[],
-                          double djs[]);
+NVRA_API int NVRAgetlpsol(NVRAprob prob, double x[], double slack[], double duals[], double djs[]);
 /* Full vectors of the last MIP solution (any may be NULL); an error when there is none. */
 NVRA_API int NVRAgetmipsol(NVRAprob prob, double x[], double slack[]);
 /* The same during a callback, for the solution the callback reports; outside a callback

@@ -23,7 +23,8 @@ void Image::addRow(double lower, double upper, std::vector<std::pair<int, double
     for (size_t k = 0; k < entries.size();) {
         const int col = entries[k].first;
         double sum = 0.0;
-        for (; k < entries.size() && entries[k].first == col; ++k) sum += entries[k].second;
+        for (; k < entries.size() && entries[k].first == col; ++k)
+            sum += entries[k].second;
         if (sum != 0.0) {
             auxIndex.push_back(col);
             auxValue.push_back(sum);
@@ -46,16 +47,23 @@ std::string label(const char *kind, const NameList &names, int i) {
 
 } // namespace
 
-std::string colLabel(const Model &m, int j) { return label("column", m.colNames, j); }
-std::string rowLabel(const Model &m, int i) { return label("row", m.rowNames, i); }
+std::string colLabel(const Model &m, int j) {
+    return label("column", m.colNames, j);
+}
+std::string rowLabel(const Model &m, int i) {
+    return label("row", m.rowNames, i);
+}
 
 std::pair<double, double> valueRange(const Model &m, int j) {
     const double lb = m.lb[j], ub = m.ub[j];
     switch (m.coltype[j]) {
-    case 'B': return {std::max(lb, 0.0), std::min(ub, 1.0)};
+    case 'B':
+        return {std::max(lb, 0.0), std::min(ub, 1.0)};
     case 'S':
-    case 'R': return {std::min(0.0, std::max(lb, m.limit[j])), std::max(0.0, ub)};
-    default: return {lb, ub};
+    case 'R':
+        return {std::min(0.0, std::max(lb, m.limit[j])), std::max(0.0, ub)};
+    default:
+        return {lb, ub};
     }
 }
 
@@ -91,11 +99,20 @@ void compileRowBounds(const Model &m, Image &img) {
         const double rhs = m.rhs[i];
         double lo = -kInf, up = kInf;
         switch (m.rowtype[i]) {
-        case 'L': up = rhs; break;
-        case 'G': lo = rhs; break;
-        case 'E': lo = up = rhs; break;
-        case 'R': lo = rhs - m.range[i], up = rhs; break;
-        default: break; // 'N'
+        case 'L':
+            up = rhs;
+            break;
+        case 'G':
+            lo = rhs;
+            break;
+        case 'E':
+            lo = up = rhs;
+            break;
+        case 'R':
+            lo = rhs - m.range[i], up = rhs;
+            break;
+        default:
+            break; // 'N'
         }
         img.rowLower[i] = lo;
         img.rowUpper[i] = up;
@@ -127,7 +144,8 @@ int compileHessian(NVRAprob prob, const Model &m, Image &img) {
                          nq, INT_MAX);
     if (nq == 0) return 0;
     img.qStart.assign(img.numCols(), 0);
-    for (size_t k = 0; k < nq; ++k) ++img.qStart[m.Q.i[k]];
+    for (size_t k = 0; k < nq; ++k)
+        ++img.qStart[m.Q.i[k]];
     HighsInt sum = 0;
     for (HighsInt &s : img.qStart) {
         const HighsInt count = s;
@@ -192,9 +210,9 @@ bool passImage(Engine &e, const Image &img) {
     e.numCol = e.numRow = -1;
     const long status = Highs_passModel(
         h, img.numCols(), img.userRows, nnz, qnz, kHighsMatrixFormatRowwise,
-        kHighsHessianFormatTriangular, img.sense, img.offset, img.cost.data(),
-        img.colLower.data(), img.colUpper.data(), img.rowLower.data(), img.rowUpper.data(),
-        img.rowStart.data(), m.A.index.data(), m.A.value.data(), qnz ? img.qStart.data() : nullptr,
+        kHighsHessianFormatTriangular, img.sense, img.offset, img.cost.data(), img.colLower.data(),
+        img.colUpper.data(), img.rowLower.data(), img.rowUpper.data(), img.rowStart.data(),
+        m.A.index.data(), m.A.value.data(), qnz ? img.qStart.data() : nullptr,
         qnz ? img.qIndex.data() : nullptr, qnz ? img.qValue.data() : nullptr,
         img.integral ? img.colType.data() : nullptr);
     if (!highsOk(status)) return false;

@@ -66,27 +66,65 @@ enum : int {
 
 // The registry, in the order of controls.def.
 inline constexpr CaEntry kRegistry[] = {
-#define CTRL_INT(id, k, name, def, lo, hi, fl, hs)                                                \
-    {id, name, CaType::Int, NVRA_CA_INT | NVRA_CA_CONTROL | (fl), intSlot::k, def, lo, hi, 0, 0, \
-     0, nullptr, hs},
-#define CTRL_DBL(id, k, name, def, lo, hi, fl, hs)                                                \
-    {id, name, CaType::Double, NVRA_CA_DOUBLE | NVRA_CA_CONTROL | (fl), dblSlot::k, 0, 0, 0, def, \
-     lo, hi, nullptr, hs},
-#define CTRL_STR(id, k, name, def, fl, hs)                                                        \
-    {id, name, CaType::String, NVRA_CA_STRING | NVRA_CA_CONTROL | (fl), strSlot::k, 0, 0, 0, 0,   \
-     0, 0, def, hs},
-#define ATTR_INT(id, k, name, fl)                                                                 \
+#define CTRL_INT(id, k, name, def, lo, hi, fl, hs)                                                 \
+    {                                                                                              \
+        id,         name, CaType::Int, NVRA_CA_INT | NVRA_CA_CONTROL | (fl),                       \
+        intSlot::k, def,  lo,          hi,                                                         \
+        0,          0,    0,           nullptr,                                                    \
+        hs},
+#define CTRL_DBL(id, k, name, def, lo, hi, fl, hs)                                                 \
+    {id,                                                                                           \
+     name,                                                                                         \
+     CaType::Double,                                                                               \
+     NVRA_CA_DOUBLE | NVRA_CA_CONTROL | (fl),                                                      \
+     dblSlot::k,                                                                                   \
+     0,                                                                                            \
+     0,                                                                                            \
+     0,                                                                                            \
+     def,                                                                                          \
+     lo,                                                                                           \
+     hi,                                                                                           \
+     nullptr,                                                                                      \
+     hs},
+#define CTRL_STR(id, k, name, def, fl, hs)                                                         \
+    {id,                                                                                           \
+     name,                                                                                         \
+     CaType::String,                                                                               \
+     NVRA_CA_STRING | NVRA_CA_CONTROL | (fl),                                                      \
+     strSlot::k,                                                                                   \
+     0,                                                                                            \
+     0,                                                                                            \
+     0,                                                                                            \
+     0,                                                                                            \
+     0,                                                                                            \
+     0,                                                                                            \
+     def,                                                                                          \
+     hs},
+#define ATTR_INT(id, k, name, fl)                                                                  \
     {id, name, CaType::Int, NVRA_CA_INT | (fl), -1, 0, 0, 0, 0, 0, 0, nullptr, nullptr},
-#define ATTR_DBL(id, k, name, fl)                                                                 \
+#define ATTR_DBL(id, k, name, fl)                                                                  \
     {id, name, CaType::Double, NVRA_CA_DOUBLE | (fl), -1, 0, 0, 0, 0, 0, 0, nullptr, nullptr},
-#define ATTR_STR(id, k, name, fl)                                                                 \
+#define ATTR_STR(id, k, name, fl)                                                                  \
     {id, name, CaType::String, NVRA_CA_STRING | (fl), -1, 0, 0, 0, 0, 0, 0, nullptr, nullptr},
-#define OBJCTRL_INT(id, k, name, def, lo, hi)                                                     \
-    {id, name, CaType::Int, NVRA_CA_INT | NVRA_CA_CONTROL | NVRA_CA_OBJCONTROL, -1, def, lo, hi,  \
-     0, 0, 0, nullptr, nullptr},
-#define OBJCTRL_DBL(id, k, name, def, lo, hi)                                                     \
-    {id, name, CaType::Double, NVRA_CA_DOUBLE | NVRA_CA_CONTROL | NVRA_CA_OBJCONTROL, -1, 0, 0,   \
-     0, def, lo, hi, nullptr, nullptr},
+#define OBJCTRL_INT(id, k, name, def, lo, hi)                                                      \
+    {id,     name, CaType::Int, NVRA_CA_INT | NVRA_CA_CONTROL | NVRA_CA_OBJCONTROL,                \
+     -1,     def,  lo,          hi,                                                                \
+     0,      0,    0,           nullptr,                                                           \
+     nullptr},
+#define OBJCTRL_DBL(id, k, name, def, lo, hi)                                                      \
+    {id,                                                                                           \
+     name,                                                                                         \
+     CaType::Double,                                                                               \
+     NVRA_CA_DOUBLE | NVRA_CA_CONTROL | NVRA_CA_OBJCONTROL,                                        \
+     -1,                                                                                           \
+     0,                                                                                            \
+     0,                                                                                            \
+     0,                                                                                            \
+     def,                                                                                          \
+     lo,                                                                                           \
+     hi,                                                                                           \
+     nullptr,                                                                                      \
+     nullptr},
 #include "controls.def"
 };
 
@@ -102,9 +140,15 @@ struct ControlValues {
         for (const CaEntry &e : kRegistry) {
             if (e.slot < 0) continue;
             switch (e.type) {
-            case CaType::Int: ints[e.slot] = e.intDefault; break;
-            case CaType::Double: dbls[e.slot] = e.dblDefault; break;
-            case CaType::String: strs[e.slot] = e.strDefault; break;
+            case CaType::Int:
+                ints[e.slot] = e.intDefault;
+                break;
+            case CaType::Double:
+                dbls[e.slot] = e.dblDefault;
+                break;
+            case CaType::String:
+                strs[e.slot] = e.strDefault;
+                break;
             }
         }
     }

@@ -14,8 +14,8 @@ namespace nvra {
 namespace {
 
 constexpr double kRelativeTolerance = 1e-9;
-constexpr size_t kMaxFill = 20'000'000;          // entries of the factor
-constexpr double kMaxWork = 2e9;                 // multiply-adds
+constexpr size_t kMaxFill = 20'000'000; // entries of the factor
+constexpr double kMaxWork = 2e9;        // multiply-adds
 
 using Column = std::vector<std::pair<int, double>>; // (row, value), rows increasing
 
@@ -62,7 +62,8 @@ Convexity checkConvexity(const QTriplets &Q, int numCols, int sense) {
     std::stable_sort(order.begin(), order.end(),
                      [&](int a, int b) { return degree[a] < degree[b]; });
     std::vector<int> pos(numCols, -1);
-    for (int k = 0; k < static_cast<int>(order.size()); ++k) pos[order[k]] = k;
+    for (int k = 0; k < static_cast<int>(order.size()); ++k)
+        pos[order[k]] = k;
 
     const int p = static_cast<int>(order.size());
     std::vector<double> diag(p, 0.0);
@@ -75,7 +76,8 @@ Convexity checkConvexity(const QTriplets &Q, int numCols, int sense) {
         else
             cols[std::min(a, b)].emplace_back(std::max(a, b), v);
     }
-    for (Column &c : cols) std::sort(c.begin(), c.end());
+    for (Column &c : cols)
+        std::sort(c.begin(), c.end());
 
     size_t fill = 0;
     double work = 0.0;

@@ -22,10 +22,14 @@ constexpr size_t kMaxCapturedLines = 16;
 int messageType(int highsLogType) {
     switch (highsLogType) {
     case 2:
-    case 3: return 2;
-    case 4: return 3;
-    case 5: return 4;
-    default: return 1;
+    case 3:
+        return 2;
+    case 4:
+        return 3;
+    case 5:
+        return 4;
+    default:
+        return 1;
     }
 }
 
@@ -67,7 +71,8 @@ void captureLog(Engine &e, const char *msg, int logType) {
                 e.pendingLine.push_back(*p);
         }
     }
-    for (auto &[line, type] : lines) probMessage(e.prob, line.c_str(), type);
+    for (auto &[line, type] : lines)
+        probMessage(e.prob, line.c_str(), type);
 }
 
 // A stop is requested by NVRAinterrupt or by a Ctrl-C since the solve started; the latter is
@@ -133,12 +138,15 @@ int ensureEngine(NVRAprob prob, Engine *&engine) {
         !highsOk(Highs_startCallback(h, kHighsCallbackSimplexInterrupt)) ||
         !highsOk(Highs_startCallback(h, kHighsCallbackIpmInterrupt)) ||
         !highsOk(Highs_startCallback(h, kHighsCallbackMipInterrupt)))
-        return probError(prob, NVRA_RC_ENGINE, "The engine refused its log and interrupt callbacks");
+        return probError(prob, NVRA_RC_ENGINE,
+                         "The engine refused its log and interrupt callbacks");
     engine = prob->engine = e.release();
     return 0;
 }
 
-void destroyEngine(Engine *engine) noexcept { delete engine; }
+void destroyEngine(Engine *engine) noexcept {
+    delete engine;
+}
 
 void beginCapture(Engine &engine, bool deliverLog) {
     std::lock_guard<std::mutex> lock(engine.logMutex);
@@ -155,7 +163,8 @@ void endCapture(Engine &engine) {
         if (!engine.pendingLine.empty()) completeLine(engine, lines);
         deliver = engine.deliverLog;
     }
-    for (auto &[line, type] : lines) probMessage(engine.prob, line.c_str(), type);
+    for (auto &[line, type] : lines)
+        probMessage(engine.prob, line.c_str(), type);
     if (deliver) probMessage(engine.prob, "", 0);
 }
 

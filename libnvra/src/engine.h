@@ -54,6 +54,8 @@ std::string capturedText(Engine &engine);
 int engineError(NVRAprob prob, Engine &engine, const char *what);
 
 // True when a HiGHS call succeeded (status Ok or Warning).
-inline bool highsOk(long status) { return status >= 0; }
+inline bool highsOk(long status) {
+    return status >= 0;
+}
 
 } // namespace nvra

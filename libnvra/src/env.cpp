@@ -46,7 +46,9 @@ bool started() {
     return g_starts > 0;
 }
 
-bool checkedMode() { return g_checked.load() != 0; }
+bool checkedMode() {
+    return g_checked.load() != 0;
+}
 
 const char *codeText(int code) {
     static const char *const texts[] = {
@@ -114,7 +116,8 @@ void globalMessage(NVRAobject obj, const char *msg, int msgtype, int msgcode) {
             return;
         }
     }
-    for (const Handler &h : handlers) h.fn(obj, h.data, nullptr, msg, msgtype, msgcode);
+    for (const Handler &h : handlers)
+        h.fn(obj, h.data, nullptr, msg, msgtype, msgcode);
 }
 
 } // namespace nvra
@@ -169,9 +172,9 @@ int NVRAgetbanner(char *buf) {
     if (int rc = requireStarted()) return rc;
     if (!buf) return setGlobalError(NVRA_RC_INVALID, "NVRAgetbanner: null buffer");
     snprintf(buf, NVRA_MAXMESSAGELENGTH,
-             "Nivra optimizer library v%d.%d.%d, numerical engine HiGHS %d.%d.%d",
-             kVersionMajor, kVersionMinor, kVersionBuild, (int)Highs_versionMajor(),
-             (int)Highs_versionMinor(), (int)Highs_versionPatch());
+             "Nivra optimizer library v%d.%d.%d, numerical engine HiGHS %d.%d.%d", kVersionMajor,
+             kVersionMinor, kVersionBuild, (int)Highs_versionMajor(), (int)Highs_versionMinor(),
+             (int)Highs_versionPatch());
     return NVRA_RC_OK;
 }
 
@@ -197,17 +200,17 @@ int NVRA_ge_getlasterror(int *code, char *msg, int maxbytes, int *nbytes) {
     return NVRA_RC_OK;
 }
 
-#define NVRA_GE_FLAG(name, var)                                                                \
-    int NVRA_ge_set##name(int value) {                                                         \
-        if (int rc = requireStarted()) return rc;                                              \
-        var.store(value);                                                                      \
-        return NVRA_RC_OK;                                                                     \
-    }                                                                                          \
-    int NVRA_ge_get##name(int *value) {                                                        \
-        if (int rc = requireStarted()) return rc;                                              \
+#define NVRA_GE_FLAG(name, var)                                                                    \
+    int NVRA_ge_set##name(int value) {                                                             \
+        if (int rc = requireStarted()) return rc;                                                  \
+        var.store(value);                                                                          \
+        return NVRA_RC_OK;                                                                         \
+    }                                                                                              \
+    int NVRA_ge_get##name(int *value) {                                                            \
+        if (int rc = requireStarted()) return rc;                                                  \
         if (!value) return setGlobalError(NVRA_RC_INVALID, "NVRA_ge_get" #name ": null argument"); \
-        *value = var.load();                                                                   \
-        return NVRA_RC_OK;                                                                     \
+        *value = var.load();                                                                       \
+        return NVRA_RC_OK;                                                                         \
     }
 NVRA_GE_FLAG(checkedmode, g_checked)
 NVRA_GE_FLAG(debugmode, g_debug)
@@ -225,7 +228,8 @@ int NVRA_ge_setcomputeallowed(int allowed) {
 
 int NVRA_ge_getcomputeallowed(int *allowed) {
     if (int rc = requireStarted()) return rc;
-    if (!allowed) return setGlobalError(NVRA_RC_INVALID, "NVRA_ge_getcomputeallowed: null argument");
+    if (!allowed)
+        return setGlobalError(NVRA_RC_INVALID, "NVRA_ge_getcomputeallowed: null argument");
     *allowed = g_compute.load();
     return NVRA_RC_OK;
 }
@@ -238,12 +242,10 @@ int NVRA_ge_addcbmsghandler(NVRA_ge_msghandler handler, void *data, int priority
         std::lock_guard<std::mutex> lock(g_mutex);
         try {
             Handler h{handler, data, priority, g_next_seq++};
-            auto pos = std::upper_bound(g_handlers.begin(), g_handlers.end(), h,
-                                        [](const Handler &a, const Handler &b) {
-                                            return a.priority != b.priority
-                                                       ? a.priority > b.priority
-                                                       : a.seq < b.seq;
-                                        });
+            auto pos = std::upper_bound(
+                g_handlers.begin(), g_handlers.end(), h, [](const Handler &a, const Handler &b) {
+                    return a.priority != b.priority ? a.priority > b.priority : a.seq < b.seq;
+                });
             g_handlers.insert(pos, h);
             added = true;
         } catch (const std::bad_alloc &) {

@@ -47,8 +47,10 @@ std::string quoted(std::string_view s) {
 }
 
 std::string_view trim(std::string_view s) {
-    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && isBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -204,7 +206,9 @@ int defaultIndex(std::string_view s, char prefix, int count) {
     return k < count ? static_cast<int>(k) : -1;
 }
 
-[[noreturn]] void refuse(std::string text) { throw WriteError{std::move(text)}; }
+[[noreturn]] void refuse(std::string text) {
+    throw WriteError{std::move(text)};
+}
 
 } // namespace
 
@@ -232,9 +236,8 @@ void checkNames(const NameList &names, int count, char prefix, const char *kind,
         auto [it, fresh] = seen.try_emplace(s, i);
         int other = fresh ? defaultIndex(s, prefix, count) : it->second;
         if (other >= 0 && other != i && (!fresh || names.get(other).empty()))
-            refuse(std::string(kind) + "s " + std::to_string(other) + " and " +
-                   std::to_string(i) + " are both named '" + std::string(s) +
-                   "'; names in a file must be unique");
+            refuse(std::string(kind) + "s " + std::to_string(other) + " and " + std::to_string(i) +
+                   " are both named '" + std::string(s) + "'; names in a file must be unique");
     }
 }
 
@@ -244,7 +247,9 @@ namespace {
 constexpr size_t kSinkBuffer = 1 << 20;
 }
 
-FileSink::FileSink(FILE *f) : f_(f) { buf_.reserve(kSinkBuffer + 4096); }
+FileSink::FileSink(FILE *f) : f_(f) {
+    buf_.reserve(kSinkBuffer + 4096);
+}
 
 FileSink::~FileSink() {
     if (f_) std::fclose(f_);
@@ -267,7 +272,9 @@ FileSink &FileSink::operator<<(std::string_view s) {
     return *this;
 }
 
-FileSink &FileSink::operator<<(char c) { return *this << std::string_view(&c, 1); }
+FileSink &FileSink::operator<<(char c) {
+    return *this << std::string_view(&c, 1);
+}
 
 FileSink &FileSink::operator<<(double v) {
     char buf[32];

@@ -19,10 +19,9 @@
 namespace nvra {
 
 // Entries by name, for the names of one file (views into its text).
-using NameIndex =
-    tsl::robin_map<std::string_view, int32_t, std::hash<std::string_view>,
-                   std::equal_to<std::string_view>,
-                   std::allocator<std::pair<std::string_view, int32_t>>, true>;
+using NameIndex = tsl::robin_map<std::string_view, int32_t, std::hash<std::string_view>,
+                                 std::equal_to<std::string_view>,
+                                 std::allocator<std::pair<std::string_view, int32_t>>, true>;
 
 // A malformed file: line is 1-based, 0 when no single line is to blame.
 struct ReadError {
@@ -33,13 +32,13 @@ struct ReadError {
 // Warnings about input that was read with a stated interpretation (a negative upper bound, a
 // repeated entry). At most kMaxWarnings are kept; the rest are counted.
 class Warnings {
-public:
+  public:
     static constexpr size_t kMaxWarnings = 20;
     void add(int64_t line, std::string text);
     // The kept warnings, then a line with the count of those left out (if any).
     std::vector<std::string> lines() const;
 
-private:
+  private:
     std::vector<std::string> kept_;
     int64_t dropped_ = 0;
 };
@@ -50,7 +49,9 @@ std::string quoted(std::string_view s);
 
 // Text helpers of the readers: blanks are space, tab, CR, VT and FF (not the newline); keywords
 // compare without regard to ASCII case.
-inline bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
 std::string_view trim(std::string_view s);
 bool sameWord(std::string_view s, std::string_view keyword);
 
@@ -136,11 +137,11 @@ std::string_view formatNumber(double v, char (&buf)[32]);
 
 // The name a writer shows for entry i of a list: the given one or the default one ("C12").
 class ShownNames {
-public:
+  public:
     ShownNames(const NameList &names, char prefix) : names_(names), prefix_(prefix) {}
     std::string_view operator[](int i) const;
 
-private:
+  private:
     const NameList &names_;
     char prefix_;
     mutable std::string buf_;
@@ -160,7 +161,7 @@ void checkNames(const NameList &names, int count, char prefix, const char *kind,
 
 // Buffered output to a file; errors are collected and reported by close().
 class FileSink {
-public:
+  public:
     explicit FileSink(FILE *f);
     ~FileSink();
     FileSink(const FileSink &) = delete;
@@ -174,7 +175,7 @@ public:
     // Flushes and closes; 0, or the errno value of the first failed write.
     int close();
 
-private:
+  private:
     void flush();
     void fail();
     FILE *f_;

@@ -31,9 +31,15 @@ int chooseFormat(NVRAprob prob, const char *fn, const char *filename, const char
     bool lp = false, mps = false;
     for (const char *p = flags ? flags : ""; *p; ++p) {
         switch (*p) {
-        case 'l': lp = true; break;
-        case 'm': mps = true; break;
-        case 'f': format.fixed = mps = true; break;
+        case 'l':
+            lp = true;
+            break;
+        case 'm':
+            mps = true;
+            break;
+        case 'f':
+            format.fixed = mps = true;
+            break;
         default:
             return probError(prob, NVRA_RC_INVALID,
                              "%s: unknown flag '%c' in \"%s\" (l: LP format, m: MPS, f: "
@@ -62,7 +68,8 @@ int readWhole(const char *filename, std::string &text) {
     }
     char buf[1 << 16];
     size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
     const int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
     std::fclose(f);
     return err;
@@ -75,7 +82,8 @@ void checkText(std::string_view text) {
     const size_t zero = text.find('\0');
     if (zero != std::string_view::npos) {
         int64_t line = 1;
-        for (size_t p = 0; p < zero; ++p) line += text[p] == '\n';
+        for (size_t p = 0; p < zero; ++p)
+            line += text[p] == '\n';
         throw ReadError{line, "a zero byte (is this a text file?)"};
     }
 }
@@ -94,8 +102,10 @@ void columnWise(const FileModel &fm, std::vector<int64_t> &start, std::vector<in
                 std::vector<double> &value) {
     const size_t n = fm.entVal.size();
     start.assign(static_cast<size_t>(fm.numCols()) + 1, 0);
-    for (int32_t c : fm.entCol) ++start[c + 1];
-    for (int j = 0; j < fm.numCols(); ++j) start[j + 1] += start[j];
+    for (int32_t c : fm.entCol)
+        ++start[c + 1];
+    for (int j = 0; j < fm.numCols(); ++j)
+        start[j + 1] += start[j];
     row.resize(n);
     value.resize(n);
     std::vector<int64_t> next(start.begin(), start.end() - 1);
@@ -177,7 +187,8 @@ int buildFromFile(NVRAprob prob, FileModel &fm, Model &m) {
     m.rowNames.assign(0, fm.rowNames);
     m.colNames.assign(0, fm.colNames);
     m.setNames.assign(0, fm.setNames);
-    for (const auto &ind : fm.indicators) m.indicators[ind.row] = {ind.col, ind.complement};
+    for (const auto &ind : fm.indicators)
+        m.indicators[ind.row] = {ind.col, ind.complement};
     return 0;
 }
 
@@ -264,7 +275,9 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
         return 0;
     } catch (const WriteError &e) {
         return probError(prob, NVRA_RC_UNSUPPORTED, "Cannot write file '%s' as %s: %s", filename,
-                         format.lp ? "LP" : format.fixed ? "fixed-format MPS" : "MPS",
+                         format.lp      ? "LP"
+                         : format.fixed ? "fixed-format MPS"
+                                        : "MPS",
                          e.message.c_str());
     } catch (const std::bad_alloc &) {
         return probError(prob, NVRA_RC_NOMEM, "%s: out of memory writing file '%s'", fn, filename);

@@ -7,8 +7,8 @@
 namespace nvra {
 
 enum class HandleKind : uint32_t {
-    Freed = 0x4e564644,   // 'NVFD': the object has been destroyed
-    Problem = 0x4e565250, // 'NVRP'
+    Freed = 0x4e564644,        // 'NVFD': the object has been destroyed
+    Problem = 0x4e565250,      // 'NVRP'
     BranchObject = 0x4e56424f, // 'NVBO'
 };
 

@@ -38,12 +38,36 @@ namespace nvra {
 namespace {
 
 enum class Keyword {
-    None, Minimize, Maximize, SubjectTo, Bounds, General, Binary, Semi, Partial, Sos, End
+    None,
+    Minimize,
+    Maximize,
+    SubjectTo,
+    Bounds,
+    General,
+    Binary,
+    Semi,
+    Partial,
+    Sos,
+    End
 };
 
 enum class Tok {
-    Eof, Section, Name, Number, Plus, Minus, Times, Caret, Slash, LBracket, RBracket, Colon,
-    Less, Greater, Equal, Arrow
+    Eof,
+    Section,
+    Name,
+    Number,
+    Plus,
+    Minus,
+    Times,
+    Caret,
+    Slash,
+    LBracket,
+    RBracket,
+    Colon,
+    Less,
+    Greater,
+    Equal,
+    Arrow
 };
 
 struct Token {
@@ -54,18 +78,28 @@ struct Token {
     int64_t line = 0;
 };
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // Characters of names besides letters and digits (of which '.' and '/' cannot start one).
 bool isNamePunct(char c) {
     static constexpr std::string_view kPunct = "!\"#$%&()/,.;?@_`'{}|~";
     return kPunct.find(c) != std::string_view::npos || static_cast<unsigned char>(c) >= 0x80;
 }
-bool startsName(char c) { return isLetter(c) || (isNamePunct(c) && c != '.' && c != '/'); }
-bool inName(char c) { return isLetter(c) || isDigit(c) || isNamePunct(c); }
+bool startsName(char c) {
+    return isLetter(c) || (isNamePunct(c) && c != '.' && c != '/');
+}
+bool inName(char c) {
+    return isLetter(c) || isDigit(c) || isNamePunct(c);
+}
 
-bool isInfWord(std::string_view s) { return sameWord(s, "inf") || sameWord(s, "infinity"); }
+bool isInfWord(std::string_view s) {
+    return sameWord(s, "inf") || sameWord(s, "infinity");
+}
 
 struct KeywordWord {
     const char *word;
@@ -73,31 +107,47 @@ struct KeywordWord {
     const char *second; // a required second word, or nullptr
 };
 constexpr KeywordWord kKeywords[] = {
-    {"minimize", Keyword::Minimize, nullptr},   {"minimise", Keyword::Minimize, nullptr},
-    {"minimum", Keyword::Minimize, nullptr},    {"min", Keyword::Minimize, nullptr},
-    {"maximize", Keyword::Maximize, nullptr},   {"maximise", Keyword::Maximize, nullptr},
-    {"maximum", Keyword::Maximize, nullptr},    {"max", Keyword::Maximize, nullptr},
-    {"subject", Keyword::SubjectTo, "to"},      {"such", Keyword::SubjectTo, "that"},
-    {"st", Keyword::SubjectTo, nullptr},        {"s.t.", Keyword::SubjectTo, nullptr},
-    {"st.", Keyword::SubjectTo, nullptr},       {"bounds", Keyword::Bounds, nullptr},
-    {"bound", Keyword::Bounds, nullptr},        {"general", Keyword::General, nullptr},
-    {"generals", Keyword::General, nullptr},    {"gen", Keyword::General, nullptr},
-    {"integer", Keyword::General, nullptr},     {"integers", Keyword::General, nullptr},
-    {"binary", Keyword::Binary, nullptr},       {"binaries", Keyword::Binary, nullptr},
-    {"bin", Keyword::Binary, nullptr},          {"semi-continuous", Keyword::Semi, nullptr},
-    {"semicontinuous", Keyword::Semi, nullptr}, {"semis", Keyword::Semi, nullptr},
-    {"semi", Keyword::Semi, nullptr},           {"partial-integer", Keyword::Partial, nullptr},
-    {"partial-integers", Keyword::Partial, nullptr}, {"sos", Keyword::Sos, nullptr},
+    {"minimize", Keyword::Minimize, nullptr},
+    {"minimise", Keyword::Minimize, nullptr},
+    {"minimum", Keyword::Minimize, nullptr},
+    {"min", Keyword::Minimize, nullptr},
+    {"maximize", Keyword::Maximize, nullptr},
+    {"maximise", Keyword::Maximize, nullptr},
+    {"maximum", Keyword::Maximize, nullptr},
+    {"max", Keyword::Maximize, nullptr},
+    {"subject", Keyword::SubjectTo, "to"},
+    {"such", Keyword::SubjectTo, "that"},
+    {"st", Keyword::SubjectTo, nullptr},
+    {"s.t.", Keyword::SubjectTo, nullptr},
+    {"st.", Keyword::SubjectTo, nullptr},
+    {"bounds", Keyword::Bounds, nullptr},
+    {"bound", Keyword::Bounds, nullptr},
+    {"general", Keyword::General, nullptr},
+    {"generals", Keyword::General, nullptr},
+    {"gen", Keyword::General, nullptr},
+    {"integer", Keyword::General, nullptr},
+    {"integers", Keyword::General, nullptr},
+    {"binary", Keyword::Binary, nullptr},
+    {"binaries", Keyword::Binary, nullptr},
+    {"bin", Keyword::Binary, nullptr},
+    {"semi-continuous", Keyword::Semi, nullptr},
+    {"semicontinuous", Keyword::Semi, nullptr},
+    {"semis", Keyword::Semi, nullptr},
+    {"semi", Keyword::Semi, nullptr},
+    {"partial-integer", Keyword::Partial, nullptr},
+    {"partial-integers", Keyword::Partial, nullptr},
+    {"sos", Keyword::Sos, nullptr},
     {"end", Keyword::End, nullptr},
 };
 
 // The LP tokens of a text, with section keywords recognised at the start of lines.
 class Lexer {
-public:
+  public:
     explicit Lexer(std::string_view text) : s_(text) {}
 
     const Token &peek(size_t k = 0) {
-        while (ahead_.size() <= k) ahead_.push_back(scan());
+        while (ahead_.size() <= k)
+            ahead_.push_back(scan());
         return ahead_[k];
     }
     Token next() {
@@ -108,7 +158,7 @@ public:
     }
     int64_t line() { return peek().line; }
 
-private:
+  private:
     std::string_view s_;
     size_t p_ = 0;
     int64_t line_ = 1;
@@ -118,7 +168,8 @@ private:
 
     std::string_view word(size_t at) const {
         size_t e = at;
-        while (e < s_.size() && !isBlank(s_[e]) && s_[e] != '\n' && s_[e] != '\\') ++e;
+        while (e < s_.size() && !isBlank(s_[e]) && s_[e] != '\n' && s_[e] != '\\')
+            ++e;
         return s_.substr(at, e - at);
     }
 
@@ -130,7 +181,8 @@ private:
             size_t end = p_ + w.size();
             if (k.second) {
                 size_t q = end;
-                while (q < s_.size() && isBlank(s_[q])) ++q;
+                while (q < s_.size() && isBlank(s_[q]))
+                    ++q;
                 std::string_view w2 = word(q);
                 if (!sameWord(w2, k.second)) return 0;
                 end = q + w2.size();
@@ -143,7 +195,8 @@ private:
 
     Token scan() {
         for (;;) {
-            while (p_ < s_.size() && isBlank(s_[p_])) ++p_;
+            while (p_ < s_.size() && isBlank(s_[p_]))
+                ++p_;
             if (p_ == s_.size()) {
                 Token t = make(Tok::Eof, 0);
                 t.line = lastLine_; // the last line that holds anything
@@ -157,7 +210,8 @@ private:
                 continue;
             }
             if (s_[p_] == '\\') {
-                while (p_ < s_.size() && s_[p_] != '\n') ++p_;
+                while (p_ < s_.size() && s_[p_] != '\n')
+                    ++p_;
                 continue;
             }
             break;
@@ -176,20 +230,31 @@ private:
         if (isDigit(c) || (c == '.' && isDigit(d))) return number();
         if (startsName(c)) {
             size_t e = p_;
-            while (e < s_.size() && inName(s_[e])) ++e;
+            while (e < s_.size() && inName(s_[e]))
+                ++e;
             return make(Tok::Name, e - p_);
         }
         switch (c) {
-        case '+': return make(Tok::Plus, 1);
-        case '-': return d == '>' ? make(Tok::Arrow, 2) : make(Tok::Minus, 1);
-        case '*': return make(Tok::Times, 1);
-        case '^': return make(Tok::Caret, 1);
-        case '/': return make(Tok::Slash, 1);
-        case '[': return make(Tok::LBracket, 1);
-        case ']': return make(Tok::RBracket, 1);
-        case ':': return make(Tok::Colon, 1);
-        case '<': return make(Tok::Less, d == '=' ? 2 : 1);
-        case '>': return make(Tok::Greater, d == '=' ? 2 : 1);
+        case '+':
+            return make(Tok::Plus, 1);
+        case '-':
+            return d == '>' ? make(Tok::Arrow, 2) : make(Tok::Minus, 1);
+        case '*':
+            return make(Tok::Times, 1);
+        case '^':
+            return make(Tok::Caret, 1);
+        case '/':
+            return make(Tok::Slash, 1);
+        case '[':
+            return make(Tok::LBracket, 1);
+        case ']':
+            return make(Tok::RBracket, 1);
+        case ':':
+            return make(Tok::Colon, 1);
+        case '<':
+            return make(Tok::Less, d == '=' ? 2 : 1);
+        case '>':
+            return make(Tok::Greater, d == '=' ? 2 : 1);
         case '=':
             if (d == '<') return make(Tok::Less, 2);
             if (d == '>') return make(Tok::Greater, 2);
@@ -201,12 +266,14 @@ private:
 
     Token number() {
         size_t e = p_;
-        while (e < s_.size() && (isDigit(s_[e]) || s_[e] == '.')) ++e;
+        while (e < s_.size() && (isDigit(s_[e]) || s_[e] == '.'))
+            ++e;
         if (e < s_.size() && (s_[e] == 'e' || s_[e] == 'E')) {
             size_t x = e + 1;
             if (x < s_.size() && (s_[x] == '+' || s_[x] == '-')) ++x;
             if (x < s_.size() && isDigit(s_[x])) {
-                while (x < s_.size() && isDigit(s_[x])) ++x;
+                while (x < s_.size() && isDigit(s_[x]))
+                    ++x;
                 e = x;
             }
         }
@@ -226,7 +293,9 @@ private:
     }
 };
 
-bool isComparison(Tok k) { return k == Tok::Less || k == Tok::Greater || k == Tok::Equal; }
+bool isComparison(Tok k) {
+    return k == Tok::Less || k == Tok::Greater || k == Tok::Equal;
+}
 
 // A linear and quadratic expression as read: quadratic terms carry the coefficient of the
 // product as written (divisor applied).
@@ -268,7 +337,7 @@ std::string_view problemName(std::string_view text) {
 }
 
 class LpReader {
-public:
+  public:
     LpReader(std::string_view text, FileModel &fm, Warnings &warnings)
         : lex_(text), fm_(fm), warnings_(warnings) {
         fm_.name = problemName(text);
@@ -292,20 +361,44 @@ public:
                 fm_.sense = t.keyword == Keyword::Maximize ? -1 : 1;
                 objective();
                 break;
-            case Keyword::SubjectTo: while (statementAhead()) constraint(); break;
-            case Keyword::Bounds: while (statementAhead()) bound(); break;
-            case Keyword::General: while (statementAhead()) fm_.makeInteger(column(name())); break;
-            case Keyword::Binary: while (statementAhead()) binary(column(name())); break;
-            case Keyword::Semi: while (statementAhead()) fm_.makeSemi(column(name())); break;
-            case Keyword::Partial: while (statementAhead()) partial(); break;
-            case Keyword::Sos: while (statementAhead()) sos(); break;
-            case Keyword::End: fm_.settle(); return;
-            case Keyword::None: break;
+            case Keyword::SubjectTo:
+                while (statementAhead())
+                    constraint();
+                break;
+            case Keyword::Bounds:
+                while (statementAhead())
+                    bound();
+                break;
+            case Keyword::General:
+                while (statementAhead())
+                    fm_.makeInteger(column(name()));
+                break;
+            case Keyword::Binary:
+                while (statementAhead())
+                    binary(column(name()));
+                break;
+            case Keyword::Semi:
+                while (statementAhead())
+                    fm_.makeSemi(column(name()));
+                break;
+            case Keyword::Partial:
+                while (statementAhead())
+                    partial();
+                break;
+            case Keyword::Sos:
+                while (statementAhead())
+                    sos();
+                break;
+            case Keyword::End:
+                fm_.settle();
+                return;
+            case Keyword::None:
+                break;
             }
         }
     }
 
-private:
+  private:
     Lexer lex_;
     FileModel &fm_;
     Warnings &warnings_;
@@ -319,9 +412,12 @@ private:
 
     static const char *describe(const Token &t) {
         switch (t.kind) {
-        case Tok::Eof: return "the end of the file";
-        case Tok::Section: return "a section keyword";
-        default: return nullptr;
+        case Tok::Eof:
+            return "the end of the file";
+        case Tok::Section:
+            return "a section keyword";
+        default:
+            return nullptr;
         }
     }
     [[noreturn]] void unexpected(const char *wanted) {
@@ -364,7 +460,8 @@ private:
     // number of its tokens.
     bool numberAhead(size_t k, size_t &n) {
         size_t i = k;
-        while (lex_.peek(i).kind == Tok::Plus || lex_.peek(i).kind == Tok::Minus) ++i;
+        while (lex_.peek(i).kind == Tok::Plus || lex_.peek(i).kind == Tok::Minus)
+            ++i;
         const Token &t = lex_.peek(i);
         if (t.kind != Tok::Number && !(t.kind == Tok::Name && isInfWord(t.text))) return false;
         n = i - k + 1;
@@ -376,8 +473,10 @@ private:
         double sign = 1.0;
         bool seen = false;
         for (;; seen = true) {
-            if (accept(Tok::Minus)) sign = -sign;
-            else if (!accept(Tok::Plus)) break;
+            if (accept(Tok::Minus))
+                sign = -sign;
+            else if (!accept(Tok::Plus))
+                break;
         }
         if (any) *any = seen;
         return sign;
@@ -462,7 +561,8 @@ private:
                 unexpected("a divisor after /");
             divisor = lex_.next().value;
         }
-        for (size_t k = first; k < e.quad.size(); ++k) e.quad[k].coef *= sign / divisor;
+        for (size_t k = first; k < e.quad.size(); ++k)
+            e.quad[k].coef *= sign / divisor;
     }
 
     // ---- sections ----
@@ -474,7 +574,8 @@ private:
         }
         expression(expr_);
         if (statementAhead()) unexpected("+ or - between terms");
-        for (const auto &l : expr_.lin) fm_.cost[l.col] += l.coef;
+        for (const auto &l : expr_.lin)
+            fm_.cost[l.col] += l.coef;
         // 0.5 x'Qx: a diagonal element of Q is twice the coefficient of x_i^2, an off-diagonal
         // one the coefficient of x_i x_j.
         for (const auto &q : expr_.quad) {
@@ -567,7 +668,8 @@ private:
         const int32_t row = fm_.addRow(name, type);
         fm_.rhs[row] = rhs;
         fm_.range[row] = range;
-        for (const auto &l : expr_.lin) fm_.addEntry(row, l.col, l.coef);
+        for (const auto &l : expr_.lin)
+            fm_.addEntry(row, l.col, l.coef);
         if (!expr_.quad.empty()) {
             fm_.qrows.push_back({row, {}, {}, {}});
             auto &q = fm_.qrows.back();

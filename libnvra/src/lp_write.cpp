@@ -18,17 +18,18 @@ namespace {
 constexpr int kTermsPerLine = 8;
 
 class LpWriter {
-public:
+  public:
     LpWriter(const Model &m, FileSink &out)
-        : m_(m), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'),
-          sets_(m.setNames, 'S') {}
+        : m_(m), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'), sets_(m.setNames, 'S') {
+    }
 
     void write() {
         if (!m_.probName.empty()) out_ << "\\Problem name: " << m_.probName << '\n';
         out_ << (m_.sense < 0 ? "Maximize\n" : "Minimize\n");
         objective();
         out_ << "Subject To\n";
-        for (int i = 0; i < m_.numRows(); ++i) row(i);
+        for (int i = 0; i < m_.numRows(); ++i)
+            row(i);
         bounds();
         columnList("Generals", [](char t) { return t == 'I' || t == 'R'; });
         columnList("Binaries", [](char t) { return t == 'B'; });
@@ -38,7 +39,7 @@ public:
         out_ << "End\n";
     }
 
-private:
+  private:
     const Model &m_;
     FileSink &out_;
     ShownNames rows_, cols_, sets_;
@@ -51,8 +52,10 @@ private:
             onLine_ = 0;
         }
         ++onLine_;
-        if (c < 0) out_ << (first ? "-" : " - ");
-        else if (!first) out_ << " + ";
+        if (c < 0)
+            out_ << (first ? "-" : " - ");
+        else if (!first)
+            out_ << " + ";
     }
     void term(double c, int j, bool first) {
         sign(c, first);
@@ -69,8 +72,10 @@ private:
             const double c = diag ? q.v[k] : 2.0 * q.v[k];
             sign(c, k == 0);
             out_ << std::fabs(c) << ' ' << cols_[q.i[k]];
-            if (diag) out_ << " ^ 2";
-            else out_ << " * " << cols_[q.j[k]];
+            if (diag)
+                out_ << " ^ 2";
+            else
+                out_ << " * " << cols_[q.j[k]];
         }
         out_ << (objective ? " ] / 2" : " ]");
     }
@@ -78,7 +83,8 @@ private:
     void objective() {
         out_ << " obj: ";
         onLine_ = 0;
-        for (int j = 0; j < m_.numCols(); ++j) term(m_.cost[j], j, j == 0);
+        for (int j = 0; j < m_.numCols(); ++j)
+            term(m_.cost[j], j, j == 0);
         bool first = m_.numCols() == 0;
         if (m_.objConstant != 0.0) {
             sign(m_.objConstant, first);
@@ -99,25 +105,39 @@ private:
         const char type = m_.rowtype[i];
         if (type == 'R') out_ << m_.rhs[i] - m_.range[i] << " <= ";
         const int64_t b = m_.A.start[i], e = m_.A.start[i + 1];
-        for (int64_t k = b; k < e; ++k) term(m_.A.value[k], m_.A.index[k], k == b);
+        for (int64_t k = b; k < e; ++k)
+            term(m_.A.value[k], m_.A.index[k], k == b);
         auto q = m_.qrows.find(i);
         const bool quad = q != m_.qrows.end() && !q->second.v.empty();
-        if (quad) bracket(q->second, false, b == e);
-        else if (b == e) out_ << "0 " << cols_[0]; // an empty row
+        if (quad)
+            bracket(q->second, false, b == e);
+        else if (b == e)
+            out_ << "0 " << cols_[0]; // an empty row
         switch (type) {
         case 'L':
-        case 'R': out_ << " <= " << m_.rhs[i]; break;
-        case 'G': out_ << " >= " << m_.rhs[i]; break;
-        case 'E': out_ << " = " << m_.rhs[i]; break;
-        default: out_ << " >= -inf"; break;
+        case 'R':
+            out_ << " <= " << m_.rhs[i];
+            break;
+        case 'G':
+            out_ << " >= " << m_.rhs[i];
+            break;
+        case 'E':
+            out_ << " = " << m_.rhs[i];
+            break;
+        default:
+            out_ << " >= -inf";
+            break;
         }
         out_ << '\n';
     }
 
     static void bound(FileSink &out, double v) {
-        if (v <= -kInf) out << "-inf";
-        else if (v >= kInf) out << "inf";
-        else out << v;
+        if (v <= -kInf)
+            out << "-inf";
+        else if (v >= kInf)
+            out << "inf";
+        else
+            out << v;
     }
 
     // The bounds a reader needs to take the column from [0, inf) to [lb, ub]. A negative upper
@@ -208,6 +228,8 @@ void checkLp(const Model &m) {
         throw WriteError{"an LP file cannot hold rows without any column"};
 }
 
-void writeLp(const Model &m, FileSink &out) { LpWriter(m, out).write(); }
+void writeLp(const Model &m, FileSink &out) {
+    LpWriter(m, out).write();
+}
 
 } // namespace nvra

@@ -68,7 +68,7 @@ struct Objective {
 // either succeed or throw std::bad_alloc leaving the list as it was. find may be called from
 // several threads at once (it builds its index under a lock); edits may not overlap anything.
 class NameList {
-public:
+  public:
     NameList();
     ~NameList();
     NameList(const NameList &);
@@ -77,14 +77,14 @@ public:
     NameList(NameList &&) noexcept;
     NameList &operator=(NameList &&) noexcept;
     int size() const;
-    std::string_view get(int i) const; // empty when unnamed; valid until the next edit
-    void set(int i, std::string_view name);   // an empty name makes the entry unnamed
+    std::string_view get(int i) const;      // empty when unnamed; valid until the next edit
+    void set(int i, std::string_view name); // an empty name makes the entry unnamed
     void assign(int first, const std::vector<std::string_view> &names); // entries first, ...
-    void resize(int n);                       // new entries are unnamed
-    void erase(const std::vector<int32_t> &sortedUnique); // renumbers the rest
-    int find(std::string_view name) const;    // lowest index with that given name, or -1
-    int longest() const;                      // bytes of the longest given name, 0 when none
-private:
+    void resize(int n);                                                 // new entries are unnamed
+    void erase(const std::vector<int32_t> &sortedUnique);               // renumbers the rest
+    int find(std::string_view name) const; // lowest index with that given name, or -1
+    int longest() const;                   // bytes of the longest given name, 0 when none
+  private:
     struct Impl;
     Impl *impl_;
 };
@@ -110,7 +110,7 @@ struct Model {
     // x'Px without the factor 0.5: (i, i, v) stands for v x_i^2 and (i, j, v), i < j, for
     // 2 v x_i x_j.
     std::map<int32_t, QTriplets> qrows;
-    std::map<int32_t, Indicator> indicators;  // indicators of the rows that have one
+    std::map<int32_t, Indicator> indicators; // indicators of the rows that have one
     std::vector<Sos> sets;
     std::vector<Objective> objectives; // objectives 1..k (objective 0 is cost / objConstant)
     // Controls of objective 0 (the other objectives carry their own).

@@ -50,7 +50,18 @@ namespace {
 constexpr int32_t kObjRow = -1; // the objective row in the row index
 
 enum class Section {
-    None, ObjSense, ObjName, Rows, Columns, Rhs, Ranges, Bounds, QObj, QRow, Sos, Indicators
+    None,
+    ObjSense,
+    ObjName,
+    Rows,
+    Columns,
+    Rhs,
+    Ranges,
+    Bounds,
+    QObj,
+    QRow,
+    Sos,
+    Indicators
 };
 
 // The fields of one data line, in order.
@@ -66,7 +77,7 @@ template <class T> T &grown(std::vector<T> &v, size_t i, T fill) {
 }
 
 class MpsReader {
-public:
+  public:
     MpsReader(std::string_view text, bool fixed, FileModel &fm, Warnings &warnings)
         : text_(text), fixed_(fixed), fm_(fm), warnings_(warnings) {}
 
@@ -88,7 +99,7 @@ public:
         finish();
     }
 
-private:
+  private:
     std::string_view text_;
     bool fixed_;
     FileModel &fm_;
@@ -134,16 +145,25 @@ private:
         if (section_ == Section::ObjName) return objName(trim(s));
         Fields f = fixed_ ? fixedFields(s) : freeFields(s);
         switch (section_) {
-        case Section::Rows: return rowLine(f);
-        case Section::Columns: return columnLine(f);
-        case Section::Rhs: return rhsLine(f, false);
-        case Section::Ranges: return rhsLine(f, true);
-        case Section::Bounds: return boundLine(f);
+        case Section::Rows:
+            return rowLine(f);
+        case Section::Columns:
+            return columnLine(f);
+        case Section::Rhs:
+            return rhsLine(f, false);
+        case Section::Ranges:
+            return rhsLine(f, true);
+        case Section::Bounds:
+            return boundLine(f);
         case Section::QObj:
-        case Section::QRow: return quadLine(f);
-        case Section::Sos: return sosLine(f);
-        case Section::Indicators: return indicatorLine(f);
-        default: return;
+        case Section::QRow:
+            return quadLine(f);
+        case Section::Sos:
+            return sosLine(f);
+        case Section::Indicators:
+            return indicatorLine(f);
+        default:
+            return;
         }
     }
 
@@ -151,11 +171,13 @@ private:
         Fields f;
         size_t p = 0;
         while (true) {
-            while (p < s.size() && isBlank(s[p])) ++p;
+            while (p < s.size() && isBlank(s[p]))
+                ++p;
             if (p == s.size()) return f;
             if (f.n == 6) fail("more than six fields in a " + std::string(sectionName_) + " line");
             size_t q = p;
-            while (q < s.size() && !isBlank(s[q])) ++q;
+            while (q < s.size() && !isBlank(s[q]))
+                ++q;
             f.f[f.n++] = s.substr(p, q - p);
             p = q;
         }
@@ -177,10 +199,12 @@ private:
         // The number field starting at b (before limit); returns where it ends.
         auto number = [&](size_t b, size_t limit, std::string_view &out) {
             size_t p = b;
-            while (p < s.size() && isBlank(s[p])) ++p;
+            while (p < s.size() && isBlank(s[p]))
+                ++p;
             if (p >= s.size() || p >= limit) return b; // nothing in the field itself
             size_t q = p;
-            while (q < s.size() && !isBlank(s[q])) ++q;
+            while (q < s.size() && !isBlank(s[q]))
+                ++q;
             out = s.substr(p, q - p);
             return q;
         };
@@ -255,7 +279,8 @@ private:
 
     void header(std::string_view s) {
         size_t p = 0;
-        while (p < s.size() && !isBlank(s[p])) ++p;
+        while (p < s.size() && !isBlank(s[p]))
+            ++p;
         std::string_view key = s.substr(0, p);
         std::string_view rest = trim(s.substr(p));
         closeSet();
@@ -270,7 +295,8 @@ private:
         if (is("NAME")) {
             // The first word: older files follow it with a comment ("AFIRO   SIZE: ...").
             size_t e = 0;
-            while (e < rest.size() && !isBlank(rest[e])) ++e;
+            while (e < rest.size() && !isBlank(rest[e]))
+                ++e;
             fm_.name = rest.substr(0, e);
             section_ = Section::None;
         } else if (is("OBJSENSE") || is("OBJSENCE")) {
@@ -452,18 +478,40 @@ private:
         auto is = [&](const char *k) { return sameWord(type, k); };
         char &t = fm_.colType[c];
         auto setUpper = [&](double x) { fm_.setUpper(c, x, line_, warnings_); };
-        if (is("UP")) setUpper(v);
-        else if (is("LO")) fm_.setLower(c, v);
-        else if (is("FX")) { fm_.setLower(c, v); fm_.ub[c] = v; }
-        else if (is("FR")) { fm_.setLower(c, -kInf); fm_.ub[c] = kInf; }
-        else if (is("MI")) fm_.setLower(c, -kInf);
-        else if (is("PL")) fm_.ub[c] = kInf;
-        else if (is("BV")) { t = 'B'; fm_.setLower(c, 0.0); fm_.ub[c] = 1.0; }
-        else if (is("LI")) { fm_.makeInteger(c); fm_.setLower(c, v); }
-        else if (is("UI")) { fm_.makeInteger(c); setUpper(v); }
-        else if (is("SC")) { t = 'S'; fm_.ub[c] = v; }
-        else if (is("SI")) { t = 'R'; fm_.ub[c] = v; }
-        else { t = 'P'; fm_.limit[c] = v; } // PI
+        if (is("UP"))
+            setUpper(v);
+        else if (is("LO"))
+            fm_.setLower(c, v);
+        else if (is("FX")) {
+            fm_.setLower(c, v);
+            fm_.ub[c] = v;
+        } else if (is("FR")) {
+            fm_.setLower(c, -kInf);
+            fm_.ub[c] = kInf;
+        } else if (is("MI"))
+            fm_.setLower(c, -kInf);
+        else if (is("PL"))
+            fm_.ub[c] = kInf;
+        else if (is("BV")) {
+            t = 'B';
+            fm_.setLower(c, 0.0);
+            fm_.ub[c] = 1.0;
+        } else if (is("LI")) {
+            fm_.makeInteger(c);
+            fm_.setLower(c, v);
+        } else if (is("UI")) {
+            fm_.makeInteger(c);
+            setUpper(v);
+        } else if (is("SC")) {
+            t = 'S';
+            fm_.ub[c] = v;
+        } else if (is("SI")) {
+            t = 'R';
+            fm_.ub[c] = v;
+        } else {
+            t = 'P';
+            fm_.limit[c] = v;
+        } // PI
     }
 
     void openQuadRow(std::string_view rowName) {
@@ -499,9 +547,7 @@ private:
     }
 
     void sosLine(const Fields &f) {
-        auto isType = [](std::string_view s) {
-            return sameWord(s, "S1") || sameWord(s, "S2");
-        };
+        auto isType = [](std::string_view s) { return sameWord(s, "S1") || sameWord(s, "S2"); };
         double dummy;
         const bool header =
             f.n >= 1 && isType(f.f[0]) &&
@@ -510,8 +556,8 @@ private:
         if (header) {
             closeSet();
             std::string_view name = f.n >= 2 && !sameWord(f.f[1], "SOS") ? f.f[1]
-                                    : f.n >= 3                              ? f.f[2]
-                                                                            : std::string_view();
+                                    : f.n >= 3                           ? f.f[2]
+                                                                         : std::string_view();
             if (!name.empty()) checkName(name, "set");
             fm_.setNames.push_back(name);
             fm_.setType.push_back(f.f[0][1]);

@@ -50,8 +50,10 @@ Columns transpose(const Model &m) {
     Columns c;
     const int n = m.numCols();
     c.start.assign(static_cast<size_t>(n) + 1, 0);
-    for (int32_t j : m.A.index) ++c.start[j + 1];
-    for (int j = 0; j < n; ++j) c.start[j + 1] += c.start[j];
+    for (int32_t j : m.A.index)
+        ++c.start[j + 1];
+    for (int j = 0; j < n; ++j)
+        c.start[j + 1] += c.start[j];
     c.row.resize(m.A.index.size());
     c.value.resize(m.A.index.size());
     std::vector<int64_t> next(c.start.begin(), c.start.end() - 1);
@@ -67,12 +69,13 @@ Columns transpose(const Model &m) {
 // The name of the objective row: one no row has.
 std::string objectiveName(const Model &m) {
     std::string name = "obj";
-    for (int k = 1; m.rowNames.find(name) >= 0; ++k) name = "obj" + std::to_string(k);
+    for (int k = 1; m.rowNames.find(name) >= 0; ++k)
+        name = "obj" + std::to_string(k);
     return name;
 }
 
 class MpsWriter {
-public:
+  public:
     MpsWriter(const Model &m, bool fixed, FileSink &out)
         : m_(m), fixed_(fixed), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'),
           sets_(m.setNames, 'S'), obj_(objectiveName(m)) {}
@@ -93,7 +96,7 @@ public:
         out_ << "ENDATA\n";
     }
 
-private:
+  private:
     const Model &m_;
     bool fixed_;
     FileSink &out_;
@@ -229,7 +232,8 @@ private:
             switch (m_.coltype[j]) {
             case 'B':
                 line("BV", 1.0);
-                if (lb == ub) line("FX", lb);
+                if (lb == ub)
+                    line("FX", lb);
                 else {
                     if (lb > 0) line("LO", lb);
                     if (ub < 1) line("UP", ub);
@@ -260,7 +264,8 @@ private:
     void quadSections() {
         if (!m_.Q.v.empty()) {
             out_ << "QUADOBJ\n";
-            for (size_t k = 0; k < m_.Q.v.size(); ++k) triplet(m_.Q.i[k], m_.Q.j[k], m_.Q.v[k]);
+            for (size_t k = 0; k < m_.Q.v.size(); ++k)
+                triplet(m_.Q.i[k], m_.Q.j[k], m_.Q.v[k]);
         }
         for (const auto &[row, q] : m_.qrows) {
             if (q.v.empty()) continue;
@@ -319,13 +324,16 @@ void checkMps(const Model &m, bool fixed) {
     for (int i = 0; i < m.numRows(); ++i) {
         std::string_view s = m.rowNames.get(i);
         std::string upper(s);
-        for (char &ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        for (char &ch : upper)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
         if (upper == "'MARKER'")
             throw WriteError{"row " + std::to_string(i) + " is named " + std::string(s) +
                              ", which MPS reads as a marker"};
     }
 }
 
-void writeMps(const Model &m, bool fixed, FileSink &out) { MpsWriter(m, fixed, out).write(); }
+void writeMps(const Model &m, bool fixed, FileSink &out) {
+    MpsWriter(m, fixed, out).write();
+}
 
 } // namespace nvra

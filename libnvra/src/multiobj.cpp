@@ -57,7 +57,8 @@ Blend blendLevel(const std::vector<ObjectiveRef> &objs, const std::vector<int> &
     b.cost.assign(n, 0.0);
     for (int k : level) {
         const ObjectiveRef &o = objs[k];
-        for (int j = 0; j < n; ++j) b.cost[j] += o.weight * (*o.cost)[j];
+        for (int j = 0; j < n; ++j)
+            b.cost[j] += o.weight * (*o.cost)[j];
         b.constant += o.weight * o.constant;
         b.absTol = std::max(b.absTol, o.absTol);
         b.relTol = std::max(b.relTol, o.relTol);
@@ -89,7 +90,8 @@ int solveLevels(NVRAprob prob, Engine &e, const Image &img, std::vector<SolveRes
     std::vector<double> start; // the previous level's solution, a start for a MIP level
     for (size_t l = 0; l < levels.size(); ++l) {
         const Blend b = blendLevel(objs, levels[l], img.userCols);
-        if (img.userCols > 0) Highs_changeColsCostByRange(e.highs, 0, img.userCols - 1, b.cost.data());
+        if (img.userCols > 0)
+            Highs_changeColsCostByRange(e.highs, 0, img.userCols - 1, b.cost.data());
         Highs_changeObjectiveOffset(e.highs, b.constant);
         if (!start.empty()) Highs_setSolution(e.highs, start.data(), nullptr, nullptr, nullptr);
         results.emplace_back();
@@ -97,8 +99,8 @@ int solveLevels(NVRAprob prob, Engine &e, const Image &img, std::vector<SolveRes
         const SolveResult &r = results.back();
         if (l + 1 == levels.size() || r.solStatus != NVRA_SOLSTATUS_OPTIMAL) break;
         if (img.integral) {
-            std::vector<double> colDual(Highs_getNumCol(e.highs)), rowValue(Highs_getNumRow(e.highs)),
-                rowDual(rowValue.size());
+            std::vector<double> colDual(Highs_getNumCol(e.highs)),
+                rowValue(Highs_getNumRow(e.highs)), rowDual(rowValue.size());
             start.resize(colDual.size());
             Highs_getSolution(e.highs, start.data(), colDual.data(), rowValue.data(),
                               rowDual.data());

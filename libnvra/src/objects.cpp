@@ -11,8 +11,12 @@ extern "C" int NVRAgetobjecttypename(NVRAobject obj, const char **name) {
         return NVRA_RC_OK;
     }
     switch (handleKind(obj)) {
-    case HandleKind::Problem: *name = "NVRAprob"; return NVRA_RC_OK;
-    case HandleKind::BranchObject: *name = "NVRAbranchobject"; return NVRA_RC_OK;
+    case HandleKind::Problem:
+        *name = "NVRAprob";
+        return NVRA_RC_OK;
+    case HandleKind::BranchObject:
+        *name = "NVRAbranchobject";
+        return NVRA_RC_OK;
     default:
         *name = "";
         return setGlobalError(NVRA_RC_MISUSE, "NVRAgetobjecttypename: unknown or freed object");

@@ -66,7 +66,8 @@ void probMessage(NVRAprob prob, const char *msg, int msgtype) {
         }
     }
     const int len = static_cast<int>(strlen(msg));
-    for (auto &cb : cbs) cb.fn(prob, cb.data, msg, len, msgtype);
+    for (auto &cb : cbs)
+        cb.fn(prob, cb.data, msg, len, msgtype);
     globalMessage(prob, msg, msgtype, 0);
 }
 
@@ -120,9 +121,8 @@ int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority) {
 int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data) {
     if (int rc = enterProb(prob)) return rc;
     std::lock_guard<std::mutex> lock(prob->cbMutex);
-    std::erase_if(prob->messageCallbacks, [&](auto &cb) {
-        return (!f || cb.fn == f) && (!data || cb.data == data);
-    });
+    std::erase_if(prob->messageCallbacks,
+                  [&](auto &cb) { return (!f || cb.fn == f) && (!data || cb.data == data); });
     return NVRA_RC_OK;
 }
 

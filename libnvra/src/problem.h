@@ -20,17 +20,17 @@ namespace nvra {
 // The outcome of one solve (one priority level of a multi-objective run, or the only solve).
 // The attribute getters answer every attribute flagged NVRA_CA_PERSOLVE from one of these.
 struct SolveResult {
-    int lpStatus = NVRA_LP_UNSTARTED;         // 1010
-    int mipStatus = NVRA_MIP_NOT_LOADED;      // 1011
+    int lpStatus = NVRA_LP_UNSTARTED;             // 1010
+    int mipStatus = NVRA_MIP_NOT_LOADED;          // 1011
     int solveStatus = NVRA_SOLVESTATUS_UNSTARTED; // 1394
-    int solStatus = NVRA_SOLSTATUS_NOTFOUND;  // 1053
-    int stopStatus = NVRA_STOP_NONE;          // 1508
-    int optimizeType = NVRA_OPTIMIZETYPE_NONE; // 1268
+    int solStatus = NVRA_SOLSTATUS_NOTFOUND;      // 1053
+    int stopStatus = NVRA_STOP_NONE;              // 1508
+    int optimizeType = NVRA_OPTIMIZETYPE_NONE;    // 1268
     // Objective values include the constant and refer to the problem's own objective at that
     // level (for a blended level, the blended objective); kInf * sense when there is none.
-    double objVal = kInf;    // 2500: the solution this solve left (LP or MIP)
-    double lpObjVal = kInf;  // 2001: continuous solves (LP, QP, relaxation)
-    double mipObjVal = kInf; // 2003: MIP solves (incumbent)
+    double objVal = kInf;     // 2500: the solution this solve left (LP or MIP)
+    double lpObjVal = kInf;   // 2001: continuous solves (LP, QP, relaxation)
+    double mipObjVal = kInf;  // 2003: MIP solves (incumbent)
     double bestBound = -kInf; // 2501: proven bound (equal to objVal at proven optimality)
     double mipGap = kInf;     // 2502: relative gap as the engine reports it
     double solveTime = 0.0;   // 2503: seconds of wall time
@@ -81,9 +81,9 @@ struct nvo_prob_struct {
     nvra::HandleHeader header{nvra::HandleKind::Problem};
     std::string lastError; // empty after a successful call
 
-    nvra::Model model;             // the master copy of the model
-    nvra::ControlValues controls;  // this problem's control values
-    nvra::SolveState solution;     // results of the last optimisation
+    nvra::Model model;              // the master copy of the model
+    nvra::ControlValues controls;   // this problem's control values
+    nvra::SolveState solution;      // results of the last optimisation
     nvra::Engine *engine = nullptr; // owned; see destroyEngine
 
     // Set for the duration of a solve: calls that change the model or the controls fail with

@@ -21,7 +21,9 @@ namespace {
 // binary form instead.
 constexpr double kMaxNativeSemiUpper = 1e5;
 
-bool finite(double v) { return std::fabs(v) < kInf; }
+bool finite(double v) {
+    return std::fabs(v) < kInf;
+}
 
 // 'S' and 'R' columns: HiGHS's own semi-variable types where their rules allow (lower bound
 // positive, upper bound at most 1e5), else x - L b >= 0, x - U b <= 0 with a binary b.
@@ -81,9 +83,9 @@ int partiallyInteger(NVRAprob prob, Image &img, int j) {
     const int z = img.addCol(std::min(t, 0.0), std::max(ub, 0.0), kHighsVarTypeContinuous);
     const int b = img.addCol(0.0, 1.0, kHighsVarTypeInteger);
     img.addRow(0.0, 0.0, {{j, 1.0}, {y, -1.0}, {z, -1.0}});
-    img.addRow(lb, kInf, {{y, 1.0}, {b, lb}});   // y >= lb (1 - b)
-    img.addRow(-kInf, ti, {{y, 1.0}, {b, ti}});  // y <= floor(t) (1 - b)
-    img.addRow(0.0, kInf, {{z, 1.0}, {b, -t}});  // z >= t b
+    img.addRow(lb, kInf, {{y, 1.0}, {b, lb}});    // y >= lb (1 - b)
+    img.addRow(-kInf, ti, {{y, 1.0}, {b, ti}});   // y <= floor(t) (1 - b)
+    img.addRow(0.0, kInf, {{z, 1.0}, {b, -t}});   // z >= t b
     img.addRow(-kInf, 0.0, {{z, 1.0}, {b, -ub}}); // z <= ub b
     return 0;
 }
@@ -102,7 +104,8 @@ int linkMember(NVRAprob prob, Image &img, int set, int col, const std::vector<in
     for (const auto &[bound, lower] : {std::pair{up, false}, std::pair{lo, true}}) {
         if (lower ? bound >= 0.0 : bound <= 0.0) continue;
         std::vector<std::pair<int, double>> entries{{col, 1.0}};
-        for (int b : binaries) entries.emplace_back(b, -bound);
+        for (int b : binaries)
+            entries.emplace_back(b, -bound);
         if (lower)
             img.addRow(0.0, kInf, std::move(entries));
         else

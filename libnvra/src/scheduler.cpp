@@ -9,8 +9,8 @@ namespace nvra {
 namespace {
 
 std::mutex g_mutex;
-int g_running = 0;    // solves between lease and release
-int g_size = -1;      // the "threads" value the pool was started with; -1: not started
+int g_running = 0; // solves between lease and release
+int g_size = -1;   // the "threads" value the pool was started with; -1: not started
 
 } // namespace
 

@@ -7,7 +7,7 @@
 namespace nvra {
 
 class ThreadLease {
-public:
+  public:
     // requested: the "threads" control (0 = automatic).
     explicit ThreadLease(int requested);
     ~ThreadLease();
@@ -18,7 +18,7 @@ public:
     // True when other solves made the run use another count than requested.
     bool overridden() const { return overridden_; }
 
-private:
+  private:
     int threads_;
     bool overridden_ = false;
 };

@@ -10,7 +10,7 @@ namespace nvra {
 namespace {
 
 // The handler touches only these lock-free atomics and async-signal-safe calls.
-std::atomic<unsigned> g_count{0};       // SIGINTs caught since the process started
+std::atomic<unsigned> g_count{0};        // SIGINTs caught since the process started
 std::atomic<unsigned> g_bracketStart{0}; // g_count when the handler was installed
 static_assert(std::atomic<unsigned>::is_always_lock_free);
 
@@ -34,7 +34,9 @@ extern "C" void onSigint(int) {
 
 } // namespace
 
-unsigned sigintCount() { return g_count.load(); }
+unsigned sigintCount() {
+    return g_count.load();
+}
 
 // The handler is installed only over the default disposition: an application that handles or
 // ignores SIGINT itself keeps its choice (and can call NVRAinterrupt from its own handler).

@@ -10,7 +10,7 @@ namespace nvra {
 // Brackets one solve: the first open bracket installs the handler, the last one closing
 // restores the previous disposition. Safe to nest and to hold on several threads at once.
 class SigintBracket {
-public:
+  public:
     SigintBracket();
     ~SigintBracket();
     SigintBracket(const SigintBracket &) = delete;

@@ -31,9 +31,15 @@ int parseFlags(NVRAprob prob, const char *fn, const char *flags, Mode mode, Requ
         int alg = 0;
         switch (*p) {
         case 'd':
-        case 'n': alg = NVRA_ALG_DUAL; break;
-        case 'p': alg = NVRA_ALG_PRIMAL; break;
-        case 'b': alg = NVRA_ALG_BARRIER; break;
+        case 'n':
+            alg = NVRA_ALG_DUAL;
+            break;
+        case 'p':
+            alg = NVRA_ALG_PRIMAL;
+            break;
+        case 'b':
+            alg = NVRA_ALG_BARRIER;
+            break;
         case 'l':
             if (mode == Mode::Mip)
                 return probError(prob, NVRA_RC_INVALID,
@@ -92,7 +98,7 @@ int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, const Reque
 // forgotten; one made once the flag is up is kept (callers wait for the flag before they
 // interrupt). A refused second solve gives the running one its request back.
 class BusyGuard {
-public:
+  public:
     explicit BusyGuard(NVRAprob prob) : prob_(prob) {
         const int stale = prob->interruptReason.exchange(0);
         bool idle = false;
@@ -104,7 +110,7 @@ public:
     }
     bool held() const { return held_; }
 
-private:
+  private:
     NVRAprob prob_;
     bool held_;
 };
@@ -131,20 +137,33 @@ constexpr StatusRule kRules[] = {
     /* 3 presolve error */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
     /* 4 solve error    */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
     /* 5 postsolve error*/ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
-    /* 6 empty model    */ {NVRA_LP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_OPTIMAL, NVRA_STOP_NONE},
-    /* 7 optimal        */ {NVRA_LP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_OPTIMAL, NVRA_STOP_NONE},
-    /* 8 infeasible     */ {NVRA_LP_INFEAS, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_INFEASIBLE, NVRA_STOP_NONE},
-    /* 9 unb. or infeas.*/ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, NVRA_SOLSTATUS_NOTFOUND, NVRA_STOP_NONE},
-    /* 10 unbounded     */ {NVRA_LP_UNBOUNDED, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_UNBOUNDED, NVRA_STOP_NONE},
-    /* 11 obj. bound    */ {NVRA_LP_CUTOFF_IN_DUAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_NOTFOUND, NVRA_STOP_NONE},
-    /* 12 obj. target   */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_TARGET},
-    /* 13 time limit    */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_TIMELIMIT},
-    /* 14 iter. limit   */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_ITERLIMIT},
+    /* 6 empty model    */
+    {NVRA_LP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_OPTIMAL, NVRA_STOP_NONE},
+    /* 7 optimal        */
+    {NVRA_LP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_OPTIMAL, NVRA_STOP_NONE},
+    /* 8 infeasible     */
+    {NVRA_LP_INFEAS, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_INFEASIBLE, NVRA_STOP_NONE},
+    /* 9 unb. or infeas.*/
+    {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, NVRA_SOLSTATUS_NOTFOUND, NVRA_STOP_NONE},
+    /* 10 unbounded     */
+    {NVRA_LP_UNBOUNDED, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_UNBOUNDED, NVRA_STOP_NONE},
+    /* 11 obj. bound    */
+    {NVRA_LP_CUTOFF_IN_DUAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_NOTFOUND, NVRA_STOP_NONE},
+    /* 12 obj. target   */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_TARGET},
+    /* 13 time limit    */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_TIMELIMIT},
+    /* 14 iter. limit   */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_ITERLIMIT},
     /* 15 unknown       */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
-    /* 16 solution limit*/ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_NODELIMIT},
-    /* 17 interrupt     */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_INTERRUPT},
-    /* 18 memory limit  */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_MEMORYLIMIT},
-    /* 19 interrupt     */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_INTERRUPT},
+    /* 16 solution limit*/
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_NODELIMIT},
+    /* 17 interrupt     */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_INTERRUPT},
+    /* 18 memory limit  */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_MEMORYLIMIT},
+    /* 19 interrupt     */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_INTERRUPT},
 };
 
 // What the engine reports after a run.
@@ -180,7 +199,9 @@ Outcome readOutcome(void *h, bool mip, bool runFailed) {
 }
 
 // The engine's infinities and the library's 1e20.
-double toLibrary(double v) { return std::fabs(v) >= kInf ? std::copysign(kInf, v) : v; }
+double toLibrary(double v) {
+    return std::fabs(v) >= kInf ? std::copysign(kInf, v) : v;
+}
 
 // A stopped MIP search: how far it got.
 int unfinishedMipStatus(const Outcome &o, bool feasible) {
@@ -192,13 +213,17 @@ int unfinishedMipStatus(const Outcome &o, bool feasible) {
 // The root relaxation's status as far as a MIP solve reveals it.
 int rootLpStatus(int mipStatus) {
     switch (mipStatus) {
-    case NVRA_MIP_LP_NOT_OPTIMAL: return NVRA_LP_UNFINISHED;
+    case NVRA_MIP_LP_NOT_OPTIMAL:
+        return NVRA_LP_UNFINISHED;
     case NVRA_MIP_LP_OPTIMAL:
     case NVRA_MIP_NO_SOL_FOUND:
     case NVRA_MIP_SOLUTION:
-    case NVRA_MIP_OPTIMAL: return NVRA_LP_OPTIMAL;
-    case NVRA_MIP_UNBOUNDED: return NVRA_LP_UNBOUNDED;
-    default: return NVRA_LP_UNSTARTED;
+    case NVRA_MIP_OPTIMAL:
+        return NVRA_LP_OPTIMAL;
+    case NVRA_MIP_UNBOUNDED:
+        return NVRA_LP_UNBOUNDED;
+    default:
+        return NVRA_LP_UNSTARTED;
     }
 }
 
@@ -222,17 +247,23 @@ SolveResult mapOutcome(const Outcome &o, bool mip, int sense) {
     if (mip) {
         switch (index) {
         case 6:
-        case 7: r.mipStatus = NVRA_MIP_OPTIMAL; break;
-        case 8: r.mipStatus = NVRA_MIP_INFEAS; break;
-        case 10: r.mipStatus = NVRA_MIP_UNBOUNDED; break;
+        case 7:
+            r.mipStatus = NVRA_MIP_OPTIMAL;
+            break;
+        case 8:
+            r.mipStatus = NVRA_MIP_INFEAS;
+            break;
+        case 10:
+            r.mipStatus = NVRA_MIP_UNBOUNDED;
+            break;
         default:
             r.mipStatus = rule.solve == NVRA_SOLVESTATUS_FAILED
                               ? (feasible ? NVRA_MIP_SOLUTION : NVRA_MIP_NO_SOL_FOUND)
                               : unfinishedMipStatus(o, feasible);
             break;
         }
-        r.lpStatus = rule.solve == NVRA_SOLVESTATUS_FAILED ? NVRA_LP_UNSOLVED
-                                                           : rootLpStatus(r.mipStatus);
+        r.lpStatus =
+            rule.solve == NVRA_SOLVESTATUS_FAILED ? NVRA_LP_UNSOLVED : rootLpStatus(r.mipStatus);
         r.mipObjVal = objective;
         r.bestBound = index == 6 ? objective : toLibrary(o.dualBound);
         r.mipGap = hasSolution ? toLibrary(o.gap) : kInf;
@@ -275,7 +306,8 @@ void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveSta
     const Model &m = *img.model;
     st.x.assign(colValue.begin(), colValue.begin() + img.userCols);
     st.slack.resize(img.userRows);
-    for (int i = 0; i < img.userRows; ++i) st.slack[i] = m.rhs[i] - rowValue[i];
+    for (int i = 0; i < img.userRows; ++i)
+        st.slack[i] = m.rhs[i] - rowValue[i];
     if (duals) {
         st.redCost.assign(colDual.begin(), colDual.begin() + img.userCols);
         st.dual.assign(rowDual.begin(), rowDual.begin() + img.userRows);
@@ -300,19 +332,18 @@ void reportNonConvex(NVRAprob prob, SolveState &st) {
 int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, const Image &img,
                   SolveState &st) {
     const Model &m = *img.model;
-    if (!img.qValue.empty() &&
-        checkConvexity(m.Q, m.numCols(), m.sense) == Convexity::NotConvex) {
+    if (!img.qValue.empty() && checkConvexity(m.Q, m.numCols(), m.sense) == Convexity::NotConvex) {
         reportNonConvex(prob, st);
         return 0;
     }
     const bool deliver = prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE;
-    const SolveClass cls = img.integral          ? SolveClass::Mip
+    const SolveClass cls = img.integral         ? SolveClass::Mip
                            : img.qValue.empty() ? SolveClass::Lp
                                                 : SolveClass::Qp;
     const std::string what = std::string(fn) + ": the engine failed";
     auto failed = [&](int rc) {
-        st.solves.push_back(mapOutcome(readOutcome(e.highs, img.integral, true), img.integral,
-                                       m.sense));
+        st.solves.push_back(
+            mapOutcome(readOutcome(e.highs, img.integral, true), img.integral, m.sense));
         endCapture(e);
         return rc == NVRA_RC_ENGINE ? engineError(prob, e, what.c_str()) : rc;
     };
@@ -339,8 +370,8 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
 }
 
 // The checks and the compilation change nothing: a failure there leaves the last solution.
-int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
-                    int *solvestatus, int *solstatus) {
+int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode, int *solvestatus,
+                    int *solstatus) {
     if (int rc = enterProbEdit(prob)) return rc;
     Request req;
     if (int rc = parseFlags(prob, fn, flags, mode, req)) return rc;
@@ -375,8 +406,9 @@ int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
     Highs_setIntOptionValue(h, "threads", lease.threads());
     if (lease.overridden())
-        note(prob, "The engine's threads are shared with solves already running: this solve uses "
-                   "their thread count instead of the threads control",
+        note(prob,
+             "The engine's threads are shared with solves already running: this solve uses "
+             "their thread count instead of the threads control",
              3);
     Highs_zeroAllClocks(h);
     bool failed = !highsOk(Highs_run(h));

@@ -17,27 +17,44 @@ struct Instance {
 // columns; nz: matrix entries without the objective). standgub.mps has one entry of value 0,
 // which the README counts and the store does not keep.
 constexpr Instance kInstances[] = {
-    {"afiro.mps", 27, 32, 0, 83},          {"adlittle.mps", 56, 97, 0, 383},
-    {"e226.mps", 223, 282, 0, 2578},       {"etamacro.mps", 400, 688, 0, 2409},
-    {"israel.mps", 174, 142, 0, 2269},     {"scrs8.mps", 490, 1169, 0, 3182},
-    {"shell.mps", 536, 1775, 0, 3556},     {"stair.mps", 356, 467, 0, 3856},
-    {"standata.mps", 359, 1075, 0, 3031},  {"standgub.mps", 361, 1184, 0, 3139},
-    {"standmps.mps", 467, 1075, 0, 3679},  {"25fv47.mps", 821, 1571, 0, 10400},
-    {"galenet.mps", 8, 8, 0, 16},          {"woodinfe.mps", 35, 89, 0, 140},
-    {"forest6.mps", 66, 95, 0, 210},       {"flugpl.mps", 18, 18, 11, 46},
-    {"egout.mps", 98, 141, 55, 282},       {"bell5.mps", 91, 104, 58, 266},
-    {"gt2.mps", 29, 188, 188, 376},        {"lseu.mps", 28, 89, 89, 309},
-    {"rgn.mps", 24, 180, 100, 460},        {"p0548.mps", 176, 548, 548, 1711},
-    {"dcmulti.mps", 290, 548, 75, 1315},   {"qjh.mps", 1, 3, 0, 2},
-    {"qjh_quadobj.mps", 1, 3, 0, 2},       {"qjh_qmatrix.mps", 1, 3, 0, 2},
-    {"qjh.lp", 1, 3, 0, 2},                {"qptestnw.lp", 3, 2, 0, 6},
-    {"qpinfeasible.lp", 1, 2, 0, 2},       {"qpunbounded.lp", 0, 2, 0, 0},
-    {"semi-continuous.mps", 4, 4, 0, 8},   {"semi-integer.mps", 4, 4, 0, 8},
+    {"afiro.mps", 27, 32, 0, 83},
+    {"adlittle.mps", 56, 97, 0, 383},
+    {"e226.mps", 223, 282, 0, 2578},
+    {"etamacro.mps", 400, 688, 0, 2409},
+    {"israel.mps", 174, 142, 0, 2269},
+    {"scrs8.mps", 490, 1169, 0, 3182},
+    {"shell.mps", 536, 1775, 0, 3556},
+    {"stair.mps", 356, 467, 0, 3856},
+    {"standata.mps", 359, 1075, 0, 3031},
+    {"standgub.mps", 361, 1184, 0, 3139},
+    {"standmps.mps", 467, 1075, 0, 3679},
+    {"25fv47.mps", 821, 1571, 0, 10400},
+    {"galenet.mps", 8, 8, 0, 16},
+    {"woodinfe.mps", 35, 89, 0, 140},
+    {"forest6.mps", 66, 95, 0, 210},
+    {"flugpl.mps", 18, 18, 11, 46},
+    {"egout.mps", 98, 141, 55, 282},
+    {"bell5.mps", 91, 104, 58, 266},
+    {"gt2.mps", 29, 188, 188, 376},
+    {"lseu.mps", 28, 89, 89, 309},
+    {"rgn.mps", 24, 180, 100, 460},
+    {"p0548.mps", 176, 548, 548, 1711},
+    {"dcmulti.mps", 290, 548, 75, 1315},
+    {"qjh.mps", 1, 3, 0, 2},
+    {"qjh_quadobj.mps", 1, 3, 0, 2},
+    {"qjh_qmatrix.mps", 1, 3, 0, 2},
+    {"qjh.lp", 1, 3, 0, 2},
+    {"qptestnw.lp", 3, 2, 0, 6},
+    {"qpinfeasible.lp", 1, 2, 0, 2},
+    {"qpunbounded.lp", 0, 2, 0, 0},
+    {"semi-continuous.mps", 4, 4, 0, 8},
+    {"semi-integer.mps", 4, 4, 0, 8},
 };
 
 int integerColumns(const nvra::Model &m) {
     int n = 0;
-    for (char t : m.coltype) n += t == 'I' || t == 'B';
+    for (char t : m.coltype)
+        n += t == 'I' || t == 'B';
     return n;
 }
 
@@ -96,7 +113,8 @@ TEST_F(FilesTest, QjhVariantsGiveOneHessian) {
             {{"x1", "x1"}, 2.0}, {{"x1", "x3"}, -1.0}, {{"x2", "x2"}, 0.2}, {{"x3", "x3"}, 2.0}};
         EXPECT_EQ(q, want);
         std::map<std::string, double> cost;
-        for (size_t j = 0; j < cols.size(); ++j) cost[cols[j]] = model().cost[j];
+        for (size_t j = 0; j < cols.size(); ++j)
+            cost[cols[j]] = model().cost[j];
         EXPECT_EQ(cost, (std::map<std::string, double>{{"x1", 0}, {"x2", -1}, {"x3", -3}}));
         EXPECT_EQ(model().rowtype, std::vector<char>{'L'});
         EXPECT_EQ(model().rhs, std::vector<double>{2.0});
@@ -215,8 +233,8 @@ ENDATA
     ASSERT_EQ(readText("b.mps", text), 0) << lastError(prob);
     const nvra::Model &m = model();
     const double inf = nvra::kInf;
-    EXPECT_EQ(m.coltype, (std::vector<char>{'C', 'C', 'C', 'C', 'C', 'B', 'I', 'I', 'C', 'C', 'S',
-                                            'P'}));
+    EXPECT_EQ(m.coltype,
+              (std::vector<char>{'C', 'C', 'C', 'C', 'C', 'B', 'I', 'I', 'C', 'C', 'S', 'P'}));
     EXPECT_EQ(m.lb, (std::vector<double>{0, -inf, 0, -inf, 2.5, 0, -3, 0, -inf, 0, 0, -1}));
     EXPECT_EQ(m.ub, (std::vector<double>{4, inf, inf, inf, 2.5, 1, inf, 7, -2, -2, inf, 5}));
     EXPECT_EQ(m.limit[11], 2);
@@ -230,9 +248,11 @@ TEST_F(FilesTest, NegativeUpperBoundsWarnAWhile) {
     };
     ASSERT_EQ(NVRAaddcbmessage(prob, cb, &lines, 0), 0);
     std::string text = "NAME\nROWS\n N obj\nCOLUMNS\n";
-    for (int j = 0; j < 25; ++j) text += " x" + std::to_string(j) + " obj 1\n";
+    for (int j = 0; j < 25; ++j)
+        text += " x" + std::to_string(j) + " obj 1\n";
     text += "BOUNDS\n";
-    for (int j = 0; j < 25; ++j) text += " UP B x" + std::to_string(j) + " -1\n";
+    for (int j = 0; j < 25; ++j)
+        text += " UP B x" + std::to_string(j) + " -1\n";
     ASSERT_EQ(readText("n.mps", text + "ENDATA\n"), 0) << lastError(prob);
     EXPECT_EQ(model().lb[24], -nvra::kInf);
     // The first twenty, then a count of the rest.
@@ -425,8 +445,8 @@ constexpr Bad kBadFiles[] = {
      "QCMATRIX"},
     {"sosw.mps", "NAME\nROWS\n N o\nCOLUMNS\n x o 1\n y o 1\nSOS\n S1 SOS s\n x 1\n y 1\nENDATA\n",
      "", 10, "weight 1"},
-    {"ind.mps", "NAME\nROWS\n N o\n L c\nCOLUMNS\n x c 1\nINDICATORS\n IF c x 1\nENDATA\n", "",
-     0, "not binary"},
+    {"ind.mps", "NAME\nROWS\n N o\n L c\nCOLUMNS\n x c 1\nINDICATORS\n IF c x 1\nENDATA\n", "", 0,
+     "not binary"},
     {"semi.mps", "NAME\nROWS\n N o\nCOLUMNS\n x o 1\nBOUNDS\n SC B x 5\n MI B x\nENDATA\n", "", 0,
      "negative lower bound"},
     {"unsup.mps", "NAME\nROWS\n N o\nGENCONS\nENDATA\n", "", 4, "GENCONS section is not supported"},
@@ -497,8 +517,9 @@ TEST_F(FilesTest, DamagedFilesNeverCrash) {
         seed = seed * 6364136223846793005ull + 1442695040888963407ull;
         return (seed >> 33) % n;
     };
-    const std::string junk[] = {"1e999999", "-inf", "nan", "'MARKER'", "[", "]", ":", "\n",
-                                " ", "S1", "<=", "ENDATA", "End", "\t", "\\", "*", "x"};
+    const std::string junk[] = {"1e999999", "-inf", "nan", "'MARKER'", "[",  "]",
+                                ":",        "\n",   " ",   "S1",       "<=", "ENDATA",
+                                "End",      "\t",   "\\",  "*",        "x"};
     int failures = 0, successes = 0;
     for (const char *src : sources) {
         const std::string text = slurp(dataFile(src));
@@ -506,12 +527,16 @@ TEST_F(FilesTest, DamagedFilesNeverCrash) {
         for (int trial = 0; trial < 150; ++trial) {
             std::string t = text;
             switch (trial % 3) {
-            case 0: t.resize(rnd(t.size())); break; // truncated
-            case 1:                                  // garbage inserted
-                for (int k = 0; k < 3; ++k) t.insert(rnd(t.size()), junk[rnd(std::size(junk))]);
+            case 0:
+                t.resize(rnd(t.size()));
+                break; // truncated
+            case 1:    // garbage inserted
+                for (int k = 0; k < 3; ++k)
+                    t.insert(rnd(t.size()), junk[rnd(std::size(junk))]);
                 break;
             default: // bytes changed
-                for (int k = 0; k < 4; ++k) t[rnd(t.size())] = static_cast<char>(rnd(256));
+                for (int k = 0; k < 4; ++k)
+                    t[rnd(t.size())] = static_cast<char>(rnd(256));
                 break;
             }
             const std::string name = "fuzz" + ext;

@@ -19,11 +19,21 @@ double solveStore(const nvra::Model &m) {
     for (int i = 0; i < rows; ++i) {
         const double r = m.rhs[i];
         switch (m.rowtype[i]) {
-        case 'L': rlo[i] = -nvra::kInf, rup[i] = r; break;
-        case 'G': rlo[i] = r, rup[i] = nvra::kInf; break;
-        case 'E': rlo[i] = rup[i] = r; break;
-        case 'R': rlo[i] = r - m.range[i], rup[i] = r; break;
-        default: rlo[i] = -nvra::kInf, rup[i] = nvra::kInf; break;
+        case 'L':
+            rlo[i] = -nvra::kInf, rup[i] = r;
+            break;
+        case 'G':
+            rlo[i] = r, rup[i] = nvra::kInf;
+            break;
+        case 'E':
+            rlo[i] = rup[i] = r;
+            break;
+        case 'R':
+            rlo[i] = r - m.range[i], rup[i] = r;
+            break;
+        default:
+            rlo[i] = -nvra::kInf, rup[i] = nvra::kInf;
+            break;
         }
     }
     std::vector<double> lo = m.lb;
@@ -31,26 +41,34 @@ double solveStore(const nvra::Model &m) {
     for (int j = 0; j < n; ++j) {
         switch (m.coltype[j]) {
         case 'I':
-        case 'B': integrality[j] = kHighsVarTypeInteger; break;
-        case 'S': integrality[j] = kHighsVarTypeSemiContinuous, lo[j] = m.limit[j]; break;
-        case 'R': integrality[j] = kHighsVarTypeSemiInteger, lo[j] = m.limit[j]; break;
-        default: break;
+        case 'B':
+            integrality[j] = kHighsVarTypeInteger;
+            break;
+        case 'S':
+            integrality[j] = kHighsVarTypeSemiContinuous, lo[j] = m.limit[j];
+            break;
+        case 'R':
+            integrality[j] = kHighsVarTypeSemiInteger, lo[j] = m.limit[j];
+            break;
+        default:
+            break;
         }
     }
     std::vector<HighsInt> astart(m.A.start.begin(), m.A.start.end());
     std::vector<HighsInt> aindex(m.A.index.begin(), m.A.index.end());
     // Upper-triangle triplets sorted by (i, j) are HiGHS's lower triangle, column i.
     std::vector<HighsInt> qstart(n + 1, 0), qindex(m.Q.j.begin(), m.Q.j.end());
-    for (int32_t i : m.Q.i) ++qstart[i + 1];
-    for (int j = 0; j < n; ++j) qstart[j + 1] += qstart[j];
+    for (int32_t i : m.Q.i)
+        ++qstart[i + 1];
+    for (int j = 0; j < n; ++j)
+        qstart[j + 1] += qstart[j];
     void *h = Highs_create();
     Highs_setBoolOptionValue(h, "output_flag", 0);
     const HighsInt st = Highs_passModel(
-        h, n, rows, static_cast<HighsInt>(m.A.value.size()),
-        static_cast<HighsInt>(m.Q.v.size()), kHighsMatrixFormatRowwise,
-        kHighsHessianFormatTriangular, m.sense, m.objConstant, m.cost.data(), lo.data(),
-        m.ub.data(), rlo.data(), rup.data(), astart.data(), aindex.data(), m.A.value.data(),
-        qstart.data(), qindex.data(), m.Q.v.data(), integrality.data());
+        h, n, rows, static_cast<HighsInt>(m.A.value.size()), static_cast<HighsInt>(m.Q.v.size()),
+        kHighsMatrixFormatRowwise, kHighsHessianFormatTriangular, m.sense, m.objConstant,
+        m.cost.data(), lo.data(), m.ub.data(), rlo.data(), rup.data(), astart.data(), aindex.data(),
+        m.A.value.data(), qstart.data(), qindex.data(), m.Q.v.data(), integrality.data());
     double value = std::nan("");
     if (st != kHighsStatusError && Highs_run(h) != kHighsStatusError &&
         Highs_getModelStatus(h) == kHighsModelStatusOptimal)

@@ -24,7 +24,9 @@ inline std::string lastError(NVRAprob p) {
     return buf;
 }
 
-inline std::string dataFile(const char *name) { return std::string(NIVRA_TEST_DATA) + "/" + name; }
+inline std::string dataFile(const char *name) {
+    return std::string(NIVRA_TEST_DATA) + "/" + name;
+}
 
 inline std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -41,12 +43,18 @@ inline std::vector<std::string> allNames(NVRAprob p, int type) {
                                                : static_cast<int>(m.sets.size());
     return storetest::names(p, type, 0, n - 1);
 }
-inline std::string rowName(NVRAprob p, int i) { return allNames(p, NVRA_NAMES_ROWS).at(i); }
-inline std::string colName(NVRAprob p, int j) { return allNames(p, NVRA_NAMES_COLUMNS).at(j); }
-inline std::string setName(NVRAprob p, int s) { return allNames(p, NVRA_NAMES_SETS).at(s); }
+inline std::string rowName(NVRAprob p, int i) {
+    return allNames(p, NVRA_NAMES_ROWS).at(i);
+}
+inline std::string colName(NVRAprob p, int j) {
+    return allNames(p, NVRA_NAMES_COLUMNS).at(j);
+}
+inline std::string setName(NVRAprob p, int s) {
+    return allNames(p, NVRA_NAMES_SETS).at(s);
+}
 
 class FilesTest : public ::testing::Test {
-protected:
+  protected:
     NVRAprob prob = nullptr;
     std::filesystem::path dir;
 

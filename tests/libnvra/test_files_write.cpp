@@ -9,7 +9,7 @@ using namespace filetest;
 namespace {
 
 class WriteTest : public FilesTest {
-protected:
+  protected:
     NVRAprob back = nullptr; // the problem read back
 
     void SetUp() override {
@@ -36,13 +36,38 @@ protected:
 };
 
 const char *kAllInstances[] = {
-    "afiro.mps",    "adlittle.mps",        "e226.mps",         "etamacro.mps",   "israel.mps",
-    "scrs8.mps",    "shell.mps",           "stair.mps",        "standata.mps",   "standgub.mps",
-    "standmps.mps", "25fv47.mps",          "galenet.mps",      "woodinfe.mps",   "forest6.mps",
-    "flugpl.mps",   "egout.mps",           "bell5.mps",        "gt2.mps",        "lseu.mps",
-    "rgn.mps",      "p0548.mps",           "dcmulti.mps",      "qjh.mps",        "qjh_quadobj.mps",
-    "qjh_qmatrix.mps", "qjh.lp",           "qptestnw.lp",      "qpinfeasible.lp", "qpunbounded.lp",
-    "semi-continuous.mps", "semi-integer.mps",
+    "afiro.mps",
+    "adlittle.mps",
+    "e226.mps",
+    "etamacro.mps",
+    "israel.mps",
+    "scrs8.mps",
+    "shell.mps",
+    "stair.mps",
+    "standata.mps",
+    "standgub.mps",
+    "standmps.mps",
+    "25fv47.mps",
+    "galenet.mps",
+    "woodinfe.mps",
+    "forest6.mps",
+    "flugpl.mps",
+    "egout.mps",
+    "bell5.mps",
+    "gt2.mps",
+    "lseu.mps",
+    "rgn.mps",
+    "p0548.mps",
+    "dcmulti.mps",
+    "qjh.mps",
+    "qjh_quadobj.mps",
+    "qjh_qmatrix.mps",
+    "qjh.lp",
+    "qptestnw.lp",
+    "qpinfeasible.lp",
+    "qpunbounded.lp",
+    "semi-continuous.mps",
+    "semi-integer.mps",
 };
 
 // Instances with names that LP files cannot hold (they start with a digit or '.').
@@ -144,8 +169,8 @@ TEST_F(WriteTest, DefaultNamesReadBackAsThoseNames) {
     const double rhs[] = {4, 1}, obj[] = {1, 2};
     const int start[] = {0, 2, 3}, rowind[] = {0, 1, 0};
     const double rowcoef[] = {1, 1, 1};
-    ASSERT_EQ(NVRAloadlp(prob, "defaults", 2, 2, rowtype, rhs, nullptr, obj, start, nullptr,
-                         rowind, rowcoef, nullptr, nullptr),
+    ASSERT_EQ(NVRAloadlp(prob, "defaults", 2, 2, rowtype, rhs, nullptr, obj, start, nullptr, rowind,
+                         rowcoef, nullptr, nullptr),
               0)
         << lastError(prob);
     const char *flags[] = {"", "f", "l"};

@@ -127,22 +127,22 @@ struct Known {
     bool control;
 };
 const Known kKnown[] = {
-    {1001, "rows", CaType::Int, false},          {1004, "sets", CaType::Int, false},
-    {1010, "lpstatus", CaType::Int, false},      {1011, "mipstatus", CaType::Int, false},
-    {1018, "cols", CaType::Int, false},          {1019, nullptr, CaType::Int, false},
-    {1026, nullptr, CaType::Int, false},         {1028, nullptr, CaType::Int, false},
-    {1030, nullptr, CaType::Int, false},         {1032, nullptr, CaType::Int, false},
-    {1053, "solstatus", CaType::Int, false},     {1124, nullptr, CaType::Int, false},
-    {1158, nullptr, CaType::Int, false},         {1194, nullptr, CaType::Int, false},
-    {1214, nullptr, CaType::Int, false},         {1268, nullptr, CaType::Int, false},
-    {1325, nullptr, CaType::Int, false},         {1327, nullptr, CaType::Int, false},
-    {1394, "solvestatus", CaType::Int, false},   {1397, nullptr, CaType::Int, false},
-    {1399, nullptr, CaType::Int, false},         {1408, nullptr, CaType::Int, false},
-    {1409, nullptr, CaType::Int, false},         {2001, nullptr, CaType::Double, false},
-    {2003, nullptr, CaType::Double, false},      {2008, nullptr, CaType::Double, false},
-    {8011, "presolve", CaType::Int, true},       {8035, nullptr, CaType::Int, true},
-    {20001, "priority", CaType::Int, true},      {20002, "weight", CaType::Double, true},
-    {20003, "abstol", CaType::Double, true},     {20004, "reltol", CaType::Double, true},
+    {1001, "rows", CaType::Int, false},        {1004, "sets", CaType::Int, false},
+    {1010, "lpstatus", CaType::Int, false},    {1011, "mipstatus", CaType::Int, false},
+    {1018, "cols", CaType::Int, false},        {1019, nullptr, CaType::Int, false},
+    {1026, nullptr, CaType::Int, false},       {1028, nullptr, CaType::Int, false},
+    {1030, nullptr, CaType::Int, false},       {1032, nullptr, CaType::Int, false},
+    {1053, "solstatus", CaType::Int, false},   {1124, nullptr, CaType::Int, false},
+    {1158, nullptr, CaType::Int, false},       {1194, nullptr, CaType::Int, false},
+    {1214, nullptr, CaType::Int, false},       {1268, nullptr, CaType::Int, false},
+    {1325, nullptr, CaType::Int, false},       {1327, nullptr, CaType::Int, false},
+    {1394, "solvestatus", CaType::Int, false}, {1397, nullptr, CaType::Int, false},
+    {1399, nullptr, CaType::Int, false},       {1408, nullptr, CaType::Int, false},
+    {1409, nullptr, CaType::Int, false},       {2001, nullptr, CaType::Double, false},
+    {2003, nullptr, CaType::Double, false},    {2008, nullptr, CaType::Double, false},
+    {8011, "presolve", CaType::Int, true},     {8035, nullptr, CaType::Int, true},
+    {20001, "priority", CaType::Int, true},    {20002, "weight", CaType::Double, true},
+    {20003, "abstol", CaType::Double, true},   {20004, "reltol", CaType::Double, true},
     {20005, "rhs", CaType::Double, true},
 };
 
@@ -158,11 +158,10 @@ TEST(Registry, ModuleIdsHaveTheirRoles) {
         EXPECT_EQ((e->flags & NVRA_CA_CONTROL) != 0, k.control);
     }
     // Every control with an enumeration class in the module's table is an enumerated int control.
-    const int enumControls[] = {8011, 8013, 8023, 8025, 8026, 8027, 8035, 8044, 8046, 8080,
-                                8084, 8138, 8144, 8145, 8162, 8174, 8193, 8194, 8195, 8216,
-                                8217, 8224, 8238, 8251, 8252, 8254, 8266, 8281, 8282, 8284,
-                                8286, 8290, 8359, 8360, 8362, 8365, 8385, 8434, 8457, 8472,
-                                8483};
+    const int enumControls[] = {8011, 8013, 8023, 8025, 8026, 8027, 8035, 8044, 8046, 8080, 8084,
+                                8138, 8144, 8145, 8162, 8174, 8193, 8194, 8195, 8216, 8217, 8224,
+                                8238, 8251, 8252, 8254, 8266, 8281, 8282, 8284, 8286, 8290, 8359,
+                                8360, 8362, 8365, 8385, 8434, 8457, 8472, 8483};
     for (int id : enumControls) {
         SCOPED_TRACE(id);
         const CaEntry *e = byId(id);
@@ -176,19 +175,20 @@ TEST(Registry, ModuleIdsHaveTheirRoles) {
 }
 
 TEST(Registry, EverydayNamesExist) {
-    const char *controls[] = {"presolve", "feastol", "opttol", "miptol", "miprelstop",
-                              "mipabsstop", "timelimit", "lpiterlimit", "bariterlimit",
-                              "maxnodes", "threads", "seed", "defaultalg", "outputlog"};
+    const char *controls[] = {"presolve",     "feastol",    "opttol",    "miptol",
+                              "miprelstop",   "mipabsstop", "timelimit", "lpiterlimit",
+                              "bariterlimit", "maxnodes",   "threads",   "seed",
+                              "defaultalg",   "outputlog"};
     for (const char *name : controls) {
         const CaEntry *e = byName(name);
         ASSERT_NE(e, nullptr) << name;
         EXPECT_TRUE(e->flags & NVRA_CA_CONTROL) << name;
         EXPECT_FALSE(e->flags & NVRA_CA_NOEFFECT) << name;
     }
-    const char *attributes[] = {"rows", "cols", "elems", "bincols", "intcols", "sets",
-                                "qelems", "indicators", "objval", "lpobjval", "mipobjval",
-                                "bestbound", "mipgap", "simplexiter", "nodes", "solvetime",
-                                "lpstatus", "mipstatus", "solvestatus", "solstatus"};
+    const char *attributes[] = {"rows",      "cols",      "elems",      "bincols",     "intcols",
+                                "sets",      "qelems",    "indicators", "objval",      "lpobjval",
+                                "mipobjval", "bestbound", "mipgap",     "simplexiter", "nodes",
+                                "solvetime", "lpstatus",  "mipstatus",  "solvestatus", "solstatus"};
     for (const char *name : attributes) {
         const CaEntry *e = byName(name);
         ASSERT_NE(e, nullptr) << name;

@@ -24,7 +24,9 @@ struct SmallLp {
     }
 };
 
-double objectiveOf(NVRAprob prob) { return result(prob).objVal; }
+double objectiveOf(NVRAprob prob) {
+    return result(prob).objVal;
+}
 
 // y_i = d(objective)/d(rhs_i) and d_j = d(objective)/d(bound of a non-basic column), by
 // finite differences, for both senses; and d = c - A'y holds.
@@ -57,7 +59,8 @@ void checkDualsBySensitivity(NVRAprob prob, const std::function<int()> &solve) {
         b.rhs(i, rhs);
     }
     for (int j = 0; j < nc; ++j) {
-        const bool atLower = std::fabs(x[j] - m.lb[j]) < 1e-9, atUpper = std::fabs(x[j] - m.ub[j]) < 1e-9;
+        const bool atLower = std::fabs(x[j] - m.lb[j]) < 1e-9,
+                   atUpper = std::fabs(x[j] - m.ub[j]) < 1e-9;
         if (!atLower && !atUpper) continue;
         const double lb = m.lb[j], ub = m.ub[j];
         const double step = atLower ? delta : -delta;
@@ -353,7 +356,7 @@ TEST_F(SolveTest, GetterRanges) {
     EXPECT_EQ(NVRAgetsolution(prob, &st, v, -1, 0), NVRA_RC_RANGE);
     EXPECT_EQ(NVRAgetduals(prob, &st, v, 0, 1), NVRA_RC_RANGE);
     EXPECT_EQ(NVRAgetredcosts(prob, &st, v, 1, 1), 0);
-    EXPECT_EQ(NVRAgetsolution(prob, &st, v, 1, 0), 0); // empty range
+    EXPECT_EQ(NVRAgetsolution(prob, &st, v, 1, 0), 0);       // empty range
     EXPECT_EQ(NVRAgetsolution(prob, &st, nullptr, 0, 1), 0); // status only
     EXPECT_EQ(st, NVRA_AVAIL_OPTIMAL);
     int avail = -1;

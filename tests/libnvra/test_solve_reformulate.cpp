@@ -8,11 +8,12 @@ namespace {
 using namespace solvetest;
 
 class ReformulateTest : public SolveTest {
-protected:
+  protected:
     // Solves and returns the objective (NaN when not optimal).
     double solve(const char *flags = "") {
         EXPECT_EQ(optimize(flags), 0) << lastError(prob);
-        return result(prob).solStatus == NVRA_SOLSTATUS_OPTIMAL ? result(prob).objVal : std::nan("");
+        return result(prob).solStatus == NVRA_SOLSTATUS_OPTIMAL ? result(prob).objVal
+                                                                : std::nan("");
     }
     double relaxation() {
         EXPECT_EQ(NVRAlpoptimize(prob, ""), 0) << lastError(prob);
@@ -109,7 +110,8 @@ TEST_F(ReformulateTest, PartiallyInteger) {
 
 // max 3 x0 + 2 x1 + 4 x2, sum <= 2, each in [0, 1.5]: 7.5 without the set, 6 with SOS1.
 TEST_F(ReformulateTest, Sos1) {
-    for (double c : {3.0, 2.0, 4.0}) b.col(0.0, 1.5, c);
+    for (double c : {3.0, 2.0, 4.0})
+        b.col(0.0, 1.5, c);
     b.row('L', 2.0, {{0, 1.0}, {1, 1.0}, {2, 1.0}});
     b.sense(-1);
     EXPECT_NEAR(solve(), 7.5, 1e-9);
@@ -134,7 +136,8 @@ TEST_F(ReformulateTest, Sos1) {
 // max x0 + 3 x1 + x2 + 4 x3, sum <= 2, each in [0, 1]: 7 without the set; with SOS2 in the
 // order of the reference values only neighbours may both be non-zero.
 TEST_F(ReformulateTest, Sos2FollowsTheReferenceOrder) {
-    for (double c : {1.0, 3.0, 1.0, 4.0}) b.col(0.0, 1.0, c);
+    for (double c : {1.0, 3.0, 1.0, 4.0})
+        b.col(0.0, 1.0, c);
     b.row('L', 2.0, {{0, 1.0}, {1, 1.0}, {2, 1.0}, {3, 1.0}});
     b.sense(-1);
     EXPECT_NEAR(solve(), 7.0, 1e-9);
@@ -176,7 +179,7 @@ TEST_F(ReformulateTest, IndicatorRows) {
     b.indicator(r, bin, 1);
     EXPECT_NEAR(solve(), 10.0, 1e-9); // b = 0, x = 10 beats b = 1, x = 6 (9)
     b.cost(bin, 6.0);
-    EXPECT_NEAR(solve(), 12.0, 1e-9); // b = 1, x = 6
+    EXPECT_NEAR(solve(), 12.0, 1e-9);      // b = 1, x = 6
     EXPECT_NEAR(relaxation(), 16.0, 1e-9); // the indicator is dropped
 }
 

@@ -25,13 +25,16 @@ void buildMarketSplit(Builder &b, int m, unsigned seed) {
     std::uniform_int_distribution<int> coef(0, 99);
     std::vector<std::vector<double>> a(m, std::vector<double>(n));
     for (auto &row : a)
-        for (double &v : row) v = coef(rng);
-    for (int j = 0; j < n; ++j) b.col(0.0, 1.0, 0.0, 'B');
+        for (double &v : row)
+            v = coef(rng);
+    for (int j = 0; j < n; ++j)
+        b.col(0.0, 1.0, 0.0, 'B');
     for (int i = 0; i < m; ++i) {
         const int up = b.col(0.0, nvra::kInf, 1.0), down = b.col(0.0, nvra::kInf, 1.0);
         Entries e{{up, 1.0}, {down, -1.0}};
         double total = 0.0;
-        for (int j = 0; j < n; ++j) e.emplace_back(j, a[i][j]), total += a[i][j];
+        for (int j = 0; j < n; ++j)
+            e.emplace_back(j, a[i][j]), total += a[i][j];
         b.row('E', std::floor(total / 2), e);
     }
 }
@@ -62,7 +65,8 @@ struct LogRecorder {
         (void)prob;
     }
     void waitForTrigger() const {
-        while (!started) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!started)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 };
 
@@ -98,7 +102,8 @@ TEST_F(SolveTest, InterruptFromAnotherThread) {
     EXPECT_EQ(result(prob).solStatus, NVRA_SOLSTATUS_FEASIBLE);
     const std::vector<double> x = solution(prob, &status);
     EXPECT_EQ(status, NVRA_AVAIL_FEASIBLE);
-    for (int j = 0; j < 40; ++j) EXPECT_TRUE(x[j] == 0.0 || x[j] == 1.0);
+    for (int j = 0; j < 40; ++j)
+        EXPECT_TRUE(x[j] == 0.0 || x[j] == 1.0);
     EXPECT_GE(result(prob).objVal, result(prob).bestBound);
 }
 
@@ -252,9 +257,9 @@ TEST(SolveConcurrency, ProblemsSolvedAtTheSameTime) {
         NVRAprob prob = nullptr;
         int rc = -1;
     };
-    std::vector<Job> jobs{{"egout.mps", 568.1007},   {"p0548.mps", 8691},
+    std::vector<Job> jobs{{"egout.mps", 568.1007},     {"p0548.mps", 8691},
                           {"25fv47.mps", 5501.845888}, {"qptestnw.lp", -6.45},
-                          {"lseu.mps", 1120},        {"stair.mps", -251.26695119}};
+                          {"lseu.mps", 1120},          {"stair.mps", -251.26695119}};
     for (Job &j : jobs) {
         ASSERT_EQ(NVRAcreateprob(&j.prob), 0);
         readInstance(j.prob, j.file);
@@ -263,7 +268,8 @@ TEST(SolveConcurrency, ProblemsSolvedAtTheSameTime) {
     std::vector<std::thread> threads;
     for (Job &j : jobs)
         threads.emplace_back([&j] { j.rc = NVRAoptimize(j.prob, "", nullptr, nullptr); });
-    for (auto &t : threads) t.join();
+    for (auto &t : threads)
+        t.join();
     for (Job &j : jobs) {
         EXPECT_EQ(j.rc, 0) << j.file;
         EXPECT_EQ(result(j.prob).solStatus, NVRA_SOLSTATUS_OPTIMAL) << j.file;
@@ -278,7 +284,7 @@ TEST(SolveConcurrency, ProblemsSolvedAtTheSameTime) {
 // x in [0, 6], y in [0, 10], x + y <= 10; objective 0: max x + y (priority 2); objective 1:
 // max x - y (priority 1). Level 1 reaches 10; level 2 then keeps x + y >= 10 - tolerance.
 class MultiObjectiveTest : public SolveTest {
-protected:
+  protected:
     void SetUp() override {
         SolveTest::SetUp();
         b.col(0.0, 6.0, 1.0);
@@ -298,7 +304,8 @@ TEST_F(MultiObjectiveTest, LevelsInDecreasingPriority) {
     const std::vector<double> x = solution(prob);
     EXPECT_NEAR(x[0], 6.0, 1e-9);
     EXPECT_NEAR(x[1], 4.0, 1e-9);
-    for (int k = 0; k < 2; ++k) EXPECT_EQ(result(prob, k).solStatus, NVRA_SOLSTATUS_OPTIMAL);
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(result(prob, k).solStatus, NVRA_SOLSTATUS_OPTIMAL);
     // An absolute tolerance of 4 on level 1: x + y >= 6, so x = 6, y = 0.
     b.objControl(0, NVRA_OBJCONTROL_ABSTOL, 4.0);
     ASSERT_EQ(optimize(), 0);

@@ -50,10 +50,11 @@ struct Builder {
     int row(char type, double rhs, const Entries &entries, double range = 0.0) {
         std::vector<int> cols;
         std::vector<double> vals;
-        for (auto [j, v] : entries) cols.push_back(j), vals.push_back(v);
+        for (auto [j, v] : entries)
+            cols.push_back(j), vals.push_back(v);
         const int start = 0;
-        EXPECT_EQ(NVRAaddrows(prob, 1, static_cast<int>(cols.size()), &type, &rhs, &range,
-                              &start, cols.data(), vals.data()),
+        EXPECT_EQ(NVRAaddrows(prob, 1, static_cast<int>(cols.size()), &type, &rhs, &range, &start,
+                              cols.data(), vals.data()),
                   0)
             << lastError(prob);
         return prob->model.numRows() - 1;
@@ -94,7 +95,8 @@ struct Builder {
     void objective(const std::vector<double> &cost, int priority, double weight,
                    double absTol = 0.0, double relTol = 0.0, double constant = 0.0) {
         std::vector<int> cols(cost.size());
-        for (size_t j = 0; j < cols.size(); ++j) cols[j] = static_cast<int>(j);
+        for (size_t j = 0; j < cols.size(); ++j)
+            cols[j] = static_cast<int>(j);
         EXPECT_EQ(NVRAaddobj(prob, static_cast<int>(cols.size()), cols.data(), cost.data(),
                              priority, weight),
                   0)
@@ -163,8 +165,12 @@ inline Results readResults(NVRAprob prob, int solve) {
     getd(nvra::kAttrSolveTime, r.solveTime);
     return r;
 }
-inline Results result(NVRAprob prob) { return readResults(prob, -1); }
-inline Results result(NVRAprob prob, int solve) { return readResults(prob, solve); }
+inline Results result(NVRAprob prob) {
+    return readResults(prob, -1);
+}
+inline Results result(NVRAprob prob, int solve) {
+    return readResults(prob, solve);
+}
 inline int numSolves(NVRAprob prob) {
     int n = -1;
     EXPECT_EQ(NVRAgetintattrib(prob, NVRA_ATTR_SOLVES, &n), 0);
@@ -181,7 +187,7 @@ inline std::vector<double> solution(NVRAprob prob, int *status = nullptr) {
 
 // A started library and one problem.
 class SolveTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(NVRAinit(nullptr), 0);
         ASSERT_EQ(NVRAcreateprob(&prob), 0);

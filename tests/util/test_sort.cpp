@@ -12,13 +12,14 @@
 
 namespace {
 
-const size_t kSizes[] = {0,  1,  2,  3,  4,  5,   7,   8,   11,  12,   15,   16,   17,   23,
-                         24, 31, 95, 96, 97, 127, 128, 129, 511, 512, 513, 1023, 1024, 1025,
-                         1500, 2048, 4097, 9000};
+const size_t kSizes[] = {0,   1,   2,   3,    4,    5,    7,    8,    11,   12,  15,
+                         16,  17,  23,  24,   31,   95,   96,   97,   127,  128, 129,
+                         511, 512, 513, 1023, 1024, 1025, 1500, 2048, 4097, 9000};
 
 enum class Shape { Random, FewKeys, Sorted, Descending, DescendingWithTie, AllEqual, Sawtooth };
-const Shape kShapes[] = {Shape::Random,   Shape::FewKeys,  Shape::Sorted,  Shape::Descending,
-                         Shape::DescendingWithTie, Shape::AllEqual, Shape::Sawtooth};
+const Shape kShapes[] = {Shape::Random,     Shape::FewKeys,           Shape::Sorted,
+                         Shape::Descending, Shape::DescendingWithTie, Shape::AllEqual,
+                         Shape::Sawtooth};
 
 // Keys of the given shape (signed, so negative keys take part).
 std::vector<int> makeKeys(size_t n, Shape shape, unsigned seed) {
@@ -27,13 +28,27 @@ std::vector<int> makeKeys(size_t n, Shape shape, unsigned seed) {
     for (size_t i = 0; i < n; ++i) {
         const int ii = static_cast<int>(i);
         switch (shape) {
-        case Shape::Random: k[i] = static_cast<int>(rng() % (2 * n + 1)) - static_cast<int>(n); break;
-        case Shape::FewKeys: k[i] = static_cast<int>(rng() % 5) - 2; break;
-        case Shape::Sorted: k[i] = ii - 10; break;
-        case Shape::Descending: k[i] = static_cast<int>(n) - ii - 10; break;
-        case Shape::DescendingWithTie: k[i] = static_cast<int>(n) - ii - (i > n / 2 ? 1 : 0); break;
-        case Shape::AllEqual: k[i] = 7; break;
-        case Shape::Sawtooth: k[i] = ii % 37 - (ii % 3 == 0 ? 50 : 0); break;
+        case Shape::Random:
+            k[i] = static_cast<int>(rng() % (2 * n + 1)) - static_cast<int>(n);
+            break;
+        case Shape::FewKeys:
+            k[i] = static_cast<int>(rng() % 5) - 2;
+            break;
+        case Shape::Sorted:
+            k[i] = ii - 10;
+            break;
+        case Shape::Descending:
+            k[i] = static_cast<int>(n) - ii - 10;
+            break;
+        case Shape::DescendingWithTie:
+            k[i] = static_cast<int>(n) - ii - (i > n / 2 ? 1 : 0);
+            break;
+        case Shape::AllEqual:
+            k[i] = 7;
+            break;
+        case Shape::Sawtooth:
+            k[i] = ii % 37 - (ii % 3 == 0 ? 50 : 0);
+            break;
         }
     }
     return k;
@@ -69,7 +84,8 @@ struct Case {
 std::vector<Case> allCases() {
     std::vector<Case> c;
     for (size_t n : kSizes)
-        for (Shape s : kShapes) c.push_back({n, s});
+        for (Shape s : kShapes)
+            c.push_back({n, s});
     return c;
 }
 
@@ -79,7 +95,8 @@ TEST_P(SortTest, IntDbl) {
     const auto [n, shape] = GetParam();
     std::vector<int> k = makeKeys(n, shape, 1);
     std::vector<double> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<double>(i);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<double>(i);
     const auto ref = reference(k, {});
     nvy_Sort_Int_Dbl(k.data(), v.data(), n);
     for (size_t i = 0; i < n; ++i) {
@@ -92,7 +109,8 @@ TEST_P(SortTest, LexIntIntDbl) {
     const auto [n, shape] = GetParam();
     std::vector<int> k1 = makeKeys(n, shape, 2), k2 = makeKeys(n, Shape::FewKeys, 3);
     std::vector<double> v(n);
-    for (size_t i = 0; i < n; ++i) v[i] = static_cast<double>(i);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<double>(i);
     const auto ref = reference(k1, k2);
     nvy_LexSort_IntInt_Dbl(k1.data(), k2.data(), v.data(), n);
     for (size_t i = 0; i < n; ++i) {
@@ -106,7 +124,8 @@ TEST_P(SortTest, VarDblAndVarPtr) {
     const auto [n, shape] = GetParam();
     const std::vector<int> k = makeKeys(n, shape, 4);
     std::vector<var_s> vars;
-    for (int key : k) vars.push_back(makeVar(key));
+    for (int key : k)
+        vars.push_back(makeVar(key));
     std::vector<const var_s *> keysD(n), keysP(n);
     std::vector<double> vd(n);
     std::vector<const void *> vp(n);
@@ -163,8 +182,8 @@ INSTANTIATE_TEST_SUITE_P(Thresholds, SortTest, ::testing::ValuesIn(allCases()));
 TEST(SortKeys, VariablesCompareByIdentifierOnly) {
     // Upper 16 bits decide before lower 32 bits, both unsigned; addresses do not matter.
     var_s hi{}, lo{}, mid{};
-    hi.id_high = 1;           // 2^32
-    lo.id_low = 0xFFFFFFFFu;  // 2^32 - 1
+    hi.id_high = 1;          // 2^32
+    lo.id_low = 0xFFFFFFFFu; // 2^32 - 1
     mid.id_low = 5;
     const var_s *keys[] = {&hi, &lo, &mid};
     double vals[] = {0, 1, 2};

@@ -6,8 +6,7 @@
 namespace {
 
 struct pointer_s {
-    PyObject_HEAD
-    void *ptr;
+    PyObject_HEAD void *ptr;
 };
 
 PyObject *pointer_repr(PyObject *self) {
@@ -50,7 +49,15 @@ PyTypeObject nvraobject_type = {
     .tp_new = [](PyTypeObject *t, PyObject *, PyObject *) { return pointer_create(t, nullptr); },
 };
 
-PyObject *voidstar_create(void *p) { return pointer_create(&generic_type, p); }
-void *voidstar_getobj(PyObject *o) { return pointer_get(&generic_type, o); }
-PyObject *nvraobject_create(void *p) { return pointer_create(&nvraobject_type, p); }
-void *nvraobject_getobj(PyObject *o) { return pointer_get(&nvraobject_type, o); }
+PyObject *voidstar_create(void *p) {
+    return pointer_create(&generic_type, p);
+}
+void *voidstar_getobj(PyObject *o) {
+    return pointer_get(&generic_type, o);
+}
+PyObject *nvraobject_create(void *p) {
+    return pointer_create(&nvraobject_type, p);
+}
+void *nvraobject_getobj(PyObject *o) {
+    return pointer_get(&nvraobject_type, o);
+}

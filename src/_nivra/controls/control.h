@@ -12,16 +12,14 @@ struct problem_s;
 // A view's problem is not reference-counted: the problem cuts its views off (problem pointer
 // kDeletedOwner) when it lets them go, after which they raise "Problem is not initialized".
 struct ctrl_s {
-    PyObject_HEAD
-    problem_s *problem; // null for the module-level object
-    PyObject *dict;     // control table (problem view) or library defaults (module object)
+    PyObject_HEAD problem_s *problem; // null for the module-level object
+    PyObject *dict; // control table (problem view) or library defaults (module object)
 };
 
 struct attr_s {
-    PyObject_HEAD
-    problem_s *problem;
-    PyObject *dict;     // attribute table
-    int32_t objidx;     // -1 for the problem's own view, else the solve index
+    PyObject_HEAD problem_s *problem;
+    PyObject *dict; // attribute table
+    int32_t objidx; // -1 for the problem's own view, else the solve index
 };
 
 extern PyTypeObject control_type;

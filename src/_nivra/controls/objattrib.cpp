@@ -137,5 +137,6 @@ void objattr_detach(PyObject *self, const problem_s *p) {
     if (!self || !Py_IS_TYPE(self, &objattrib_type) || as_objattr(self)->problem != p) return;
     objattr_s *o = as_objattr(self);
     o->problem = nullptr;
-    for (int32_t i = 0; i < o->count; ++i) ctrl_attr_detach(o->cache[i], p);
+    for (int32_t i = 0; i < o->count; ++i)
+        ctrl_attr_detach(o->cache[i], p);
 }

@@ -10,10 +10,10 @@
 struct problem_s;
 
 struct objattr_s {
-    PyObject_HEAD
-    problem_s *problem; // not reference-counted; null once the problem let the object go
-    int32_t count;      // slots of cache
-    PyObject **cache;   // attribute view per solve index, or null (module allocator)
+    PyObject_HEAD problem_s
+        *problem;     // not reference-counted; null once the problem let the object go
+    int32_t count;    // slots of cache
+    PyObject **cache; // attribute view per solve index, or null (module allocator)
 };
 
 extern PyTypeObject objattrib_type;

@@ -26,9 +26,9 @@ PyObject *nvr_nonlinear_binary(operation_type op, PyObject *a, PyObject *b, bool
         binaryfunc plain, inPlace;
     };
     static const Entry table[] = {
-        {kOpPlus, nonlin_add, nonlin_iadd},   {kOpMinus, nonlin_sub, nonlin_isub},
-        {kOpTimes, nonlin_mul, nonlin_imul},  {kOpDivide, nonlin_div, nonlin_idiv},
-        {kOpAnd, nonlin_and, nonlin_iand},    {kOpOr, nonlin_or, nonlin_ior},
+        {kOpPlus, nonlin_add, nonlin_iadd},  {kOpMinus, nonlin_sub, nonlin_isub},
+        {kOpTimes, nonlin_mul, nonlin_imul}, {kOpDivide, nonlin_div, nonlin_idiv},
+        {kOpAnd, nonlin_and, nonlin_iand},   {kOpOr, nonlin_or, nonlin_ior},
     };
     if (op == kOpPower) return (inplace ? nonlin_ipow : nonlin_pow)(a, b, Py_None);
     for (const Entry &e : table)
@@ -58,7 +58,9 @@ PyObject *modelError(const char *msg) {
 
 // Value of a number operand, or of an expression that holds only a constant. 1 when o is
 // such a constant, 0 when not, -1 with an exception.
-int numberOf(PyObject *o, int kind, double *value) { return isConstOfKind(o, kind, value); }
+int numberOf(PyObject *o, int kind, double *value) {
+    return isConstOfKind(o, kind, value);
+}
 
 // A single term (or number) as coefficient and factors: u null for a number, v null for a
 // linear term.
@@ -69,10 +71,14 @@ struct Term {
 
 Term termOf(PyObject *o, int kind, double number) {
     switch (kind) {
-    case kVar: return {1.0, o, nullptr};
-    case kLinterm: return {as_linterm(o)->coef, as_linterm(o)->var, nullptr};
-    case kQuadterm: return {as_quadterm(o)->coef, as_quadterm(o)->var1, as_quadterm(o)->var2};
-    default: return {number, nullptr, nullptr};
+    case kVar:
+        return {1.0, o, nullptr};
+    case kLinterm:
+        return {as_linterm(o)->coef, as_linterm(o)->var, nullptr};
+    case kQuadterm:
+        return {as_quadterm(o)->coef, as_quadterm(o)->var1, as_quadterm(o)->var2};
+    default:
+        return {number, nullptr, nullptr};
     }
 }
 
@@ -93,8 +99,12 @@ Poly polyOfTerm(const Term &t) {
     return p;
 }
 
-PyObject *swapped(const Operands &o) { return !o.general && o.ka == kVar ? o.b : o.a; }
-PyObject *other(const Operands &o) { return !o.general && o.ka == kVar ? o.a : o.b; }
+PyObject *swapped(const Operands &o) {
+    return !o.general && o.ka == kVar ? o.b : o.a;
+}
+PyObject *other(const Operands &o) {
+    return !o.general && o.ka == kVar ? o.a : o.b;
+}
 
 // ---- sums: a + s·b ------------------------------------------------------------------------------
 
@@ -108,7 +118,8 @@ PyObject *numSum(const Operands &o) {
 const char *termSumError(int ka, int kb) {
     if ((ka == kLinterm && kb == kVar) || (ka == kVar && kb == kLinterm))
         return "Error creating expression as sum of linear term and variable";
-    if (ka == kLinterm && kb == kLinterm) return "Error creating expression as sum of two linear terms";
+    if (ka == kLinterm && kb == kLinterm)
+        return "Error creating expression as sum of two linear terms";
     return "Error creating expression";
 }
 
@@ -143,12 +154,12 @@ PyObject *nlSum(const Operands &o) {
 // a + s·b by the kinds of a (row) and b (column).
 const Routine kSum[kNumKinds][kNumKinds] = {
     //  number   variable  linterm  quadterm  expression  nonlinear
-    {numSum, termSum, termSum, termSum, exprSum, nlSum},   // number
-    {termSum, termSum, termSum, termSum, exprSum, nlSum},  // variable
-    {termSum, termSum, termSum, termSum, exprSum, nlSum},  // linterm
-    {termSum, termSum, termSum, termSum, exprSum, nlSum},  // quadterm
-    {exprSum, exprSum, exprSum, exprSum, exprSum, nlSum},  // expression
-    {nlSum, nlSum, nlSum, nlSum, nlSum, nlSum},            // nonlinear
+    {numSum, termSum, termSum, termSum, exprSum, nlSum},  // number
+    {termSum, termSum, termSum, termSum, exprSum, nlSum}, // variable
+    {termSum, termSum, termSum, termSum, exprSum, nlSum}, // linterm
+    {termSum, termSum, termSum, termSum, exprSum, nlSum}, // quadterm
+    {exprSum, exprSum, exprSum, exprSum, exprSum, nlSum}, // expression
+    {nlSum, nlSum, nlSum, nlSum, nlSum, nlSum},           // nonlinear
 };
 
 // ---- products -----------------------------------------------------------------------------------
@@ -168,9 +179,12 @@ PyObject *scaleMul(const Operands &o) {
     if (checkCompatibleKinds(o.a, o.ka, o.b, o.kb) != 0 || numberOf(n, kConst, &c) < 0)
         return nullptr;
     switch (kt) {
-    case kVar: return var_copy(t, c);
-    case kLinterm: return linterm_copy(t, c);
-    default: return quadterm_copy(t, c);
+    case kVar:
+        return var_copy(t, c);
+    case kLinterm:
+        return linterm_copy(t, c);
+    default:
+        return quadterm_copy(t, c);
     }
 }
 
@@ -180,7 +194,9 @@ PyObject *termMul(const Operands &o) {
     return quadterm_fill(ta.c * tb.c, ta.u, tb.u);
 }
 
-PyObject *exprMul(const Operands &o) { return expression_mul(swapped(o), other(o)); }
+PyObject *exprMul(const Operands &o) {
+    return expression_mul(swapped(o), other(o));
+}
 
 PyObject *nlMul(const Operands &o) {
     return nvr_nonlinear_binary(kOpTimes, swapped(o), other(o), false);
@@ -188,20 +204,24 @@ PyObject *nlMul(const Operands &o) {
 
 const Routine kProduct[kNumKinds][kNumKinds] = {
     //  number    variable  linterm   quadterm  expression nonlinear
-    {numMul, scaleMul, scaleMul, scaleMul, exprMul, nlMul},  // number
-    {scaleMul, termMul, termMul, nlMul, exprMul, nlMul},     // variable
-    {scaleMul, termMul, termMul, nlMul, exprMul, nlMul},     // linterm
-    {scaleMul, nlMul, nlMul, nlMul, exprMul, nlMul},         // quadterm
-    {exprMul, exprMul, exprMul, exprMul, exprMul, nlMul},    // expression
-    {nlMul, nlMul, nlMul, nlMul, nlMul, nlMul},              // nonlinear
+    {numMul, scaleMul, scaleMul, scaleMul, exprMul, nlMul}, // number
+    {scaleMul, termMul, termMul, nlMul, exprMul, nlMul},    // variable
+    {scaleMul, termMul, termMul, nlMul, exprMul, nlMul},    // linterm
+    {scaleMul, nlMul, nlMul, nlMul, exprMul, nlMul},        // quadterm
+    {exprMul, exprMul, exprMul, exprMul, exprMul, nlMul},   // expression
+    {nlMul, nlMul, nlMul, nlMul, nlMul, nlMul},             // nonlinear
 };
 
 // ---- quotients ----------------------------------------------------------------------------------
 
-PyObject *nlDiv(const Operands &o) { return nvr_nonlinear_binary(kOpDivide, o.a, o.b, false); }
+PyObject *nlDiv(const Operands &o) {
+    return nvr_nonlinear_binary(kOpDivide, o.a, o.b, false);
+}
 
 // The divisor's value (a number or a constant expression); -1 on a conversion error.
-int divisor(const Operands &o, double *d) { return numberOf(o.b, o.kb, d); }
+int divisor(const Operands &o, double *d) {
+    return numberOf(o.b, o.kb, d);
+}
 
 PyObject *numDiv(const Operands &o) {
     double x, y;
@@ -257,8 +277,12 @@ PyObject *linDivQuad(const Operands &o) {
 
 // The variable's own division leaves x / (d·x) and x / (d·x·z) to the nonlinear quotient;
 // the general entry point applies the term rules.
-PyObject *varDivLin(const Operands &o) { return o.general ? linDivLin(o) : nlDiv(o); }
-PyObject *varDivQuad(const Operands &o) { return o.general ? linDivQuad(o) : nlDiv(o); }
+PyObject *varDivLin(const Operands &o) {
+    return o.general ? linDivLin(o) : nlDiv(o);
+}
+PyObject *varDivQuad(const Operands &o) {
+    return o.general ? linDivQuad(o) : nlDiv(o);
+}
 
 PyObject *varDivVar(const Operands &o) {
     if (o.a != o.b) return nlDiv(o);
@@ -295,7 +319,9 @@ PyObject *quadDivQuad(const Operands &o) {
     return nvr_nonlinear_binary(kOpDivide, rest.get(), den[1 - common % 2], false);
 }
 
-PyObject *exprDiv(const Operands &o) { return expression_div(o.a, o.b); }
+PyObject *exprDiv(const Operands &o) {
+    return expression_div(o.a, o.b);
+}
 
 // A variable or term divided by an expression: by the number when the expression is only a
 // constant, else the nonlinear quotient.
@@ -304,11 +330,11 @@ PyObject *divByExpression(const Operands &o);
 const Routine kQuotient[kNumKinds][kNumKinds] = {
     //  number         variable    linterm     quadterm     expression       nonlinear
     {numDiv, nlDiv, nlDiv, nlDiv, nlDiv, nlDiv},                                  // number
-    {varDivNumber, varDivVar, varDivLin, varDivQuad, divByExpression, nlDiv},      // variable
-    {linDivNumber, linDivLin, linDivLin, linDivQuad, divByExpression, nlDiv},      // linterm
-    {quadDivNumber, quadDivLin, quadDivLin, quadDivQuad, divByExpression, nlDiv},  // quadterm
-    {exprDiv, exprDiv, exprDiv, exprDiv, exprDiv, nlDiv},                          // expression
-    {nlDiv, nlDiv, nlDiv, nlDiv, nlDiv, nlDiv},                                    // nonlinear
+    {varDivNumber, varDivVar, varDivLin, varDivQuad, divByExpression, nlDiv},     // variable
+    {linDivNumber, linDivLin, linDivLin, linDivQuad, divByExpression, nlDiv},     // linterm
+    {quadDivNumber, quadDivLin, quadDivLin, quadDivQuad, divByExpression, nlDiv}, // quadterm
+    {exprDiv, exprDiv, exprDiv, exprDiv, exprDiv, nlDiv},                         // expression
+    {nlDiv, nlDiv, nlDiv, nlDiv, nlDiv, nlDiv},                                   // nonlinear
 };
 
 PyObject *divByExpression(const Operands &o) {
@@ -320,9 +346,13 @@ PyObject *divByExpression(const Operands &o) {
 
 // ---- powers -------------------------------------------------------------------------------------
 
-PyObject *nlPow(const Operands &o) { return nvr_nonlinear_binary(kOpPower, o.a, o.b, false); }
+PyObject *nlPow(const Operands &o) {
+    return nvr_nonlinear_binary(kOpPower, o.a, o.b, false);
+}
 
-PyObject *numPow(const Operands &o) { return PyNumber_Power(o.a, o.b, Py_None); }
+PyObject *numPow(const Operands &o) {
+    return PyNumber_Power(o.a, o.b, Py_None);
+}
 
 // A number raised to a model object: 1 ** anything is 1.0, otherwise nonlinear.
 PyObject *numberBasePow(const Operands &o) {
@@ -345,16 +375,18 @@ PyObject *termPow(const Operands &o) {
     return nlPow(o);
 }
 
-PyObject *exprPow(const Operands &o) { return expression_pow(o.a, o.b); }
+PyObject *exprPow(const Operands &o) {
+    return expression_pow(o.a, o.b);
+}
 
 const Routine kPower[kNumKinds][kNumKinds] = {
     //  number    variable  linterm  quadterm  expression  nonlinear
     {numPow, numberBasePow, numberBasePow, numberBasePow, numberBasePow, numberBasePow},
-    {termPow, nlPow, nlPow, nlPow, nlPow, nlPow},                  // variable
-    {termPow, nlPow, nlPow, nlPow, nlPow, nlPow},                  // linterm
-    {termPow, nlPow, nlPow, nlPow, nlPow, nlPow},                  // quadterm
-    {exprPow, exprPow, exprPow, exprPow, exprPow, exprPow},        // expression
-    {nlPow, nlPow, nlPow, nlPow, nlPow, nlPow},                    // nonlinear
+    {termPow, nlPow, nlPow, nlPow, nlPow, nlPow},           // variable
+    {termPow, nlPow, nlPow, nlPow, nlPow, nlPow},           // linterm
+    {termPow, nlPow, nlPow, nlPow, nlPow, nlPow},           // quadterm
+    {exprPow, exprPow, exprPow, exprPow, exprPow, exprPow}, // expression
+    {nlPow, nlPow, nlPow, nlPow, nlPow, nlPow},             // nonlinear
 };
 
 // ---- dispatch -----------------------------------------------------------------------------------
@@ -363,10 +395,14 @@ const Routine kPower[kNumKinds][kNumKinds] = {
 const Routine (*tableOf(operation_type op))[kNumKinds] {
     switch (op) {
     case kOpPlus:
-    case kOpMinus: return kSum;
-    case kOpTimes: return kProduct;
-    case kOpDivide: return kQuotient;
-    default: return kPower;
+    case kOpMinus:
+        return kSum;
+    case kOpTimes:
+        return kProduct;
+    case kOpDivide:
+        return kQuotient;
+    default:
+        return kPower;
     }
 }
 
@@ -391,11 +427,16 @@ PyObject *inplace(operation_type op, Operands o) {
     if (o.ka == kExpression) {
         switch (op) {
         case kOpPlus:
-        case kOpMinus: return expression_incremental_alg_sum(o.a, o.b, o.s);
-        case kOpTimes: return expression_imul(o.a, o.b);
-        case kOpDivide: return expression_idiv(o.a, o.b);
-        case kOpPower: return expression_ipow(o.a, o.b);
-        default: return nvr_nonlinear_binary(op, o.a, o.b, true);
+        case kOpMinus:
+            return expression_incremental_alg_sum(o.a, o.b, o.s);
+        case kOpTimes:
+            return expression_imul(o.a, o.b);
+        case kOpDivide:
+            return expression_idiv(o.a, o.b);
+        case kOpPower:
+            return expression_ipow(o.a, o.b);
+        default:
+            return nvr_nonlinear_binary(op, o.a, o.b, true);
         }
     }
     if (o.ka == kNonlinear || o.kb == kNonlinear || op == kOpAnd || op == kOpOr)
@@ -413,7 +454,9 @@ PyObject *inplace(operation_type op, Operands o) {
     return binary(op, o);
 }
 
-double signOf(operation_type op) { return op == kOpMinus ? -1.0 : 1.0; }
+double signOf(operation_type op) {
+    return op == kOpMinus ? -1.0 : 1.0;
+}
 
 // Right operands that are arrays or sequences make the operation element-wise: the operator
 // is applied with the operands swapped, so that the array drives it. Against a NumPy array the
@@ -426,20 +469,25 @@ PyObject *delegate(operation_type op, PyObject *a, PyObject *b) {
         a = element.get();
     }
     switch (op) {
-    case kOpPlus: return PyNumber_Add(b, a);
+    case kOpPlus:
+        return PyNumber_Add(b, a);
     case kOpMinus: {
         Ref neg = Ref::steal(PyNumber_Negative(b));
         return neg ? PyNumber_Add(neg.get(), a) : nullptr;
     }
-    case kOpTimes: return PyNumber_Multiply(b, a);
+    case kOpTimes:
+        return PyNumber_Multiply(b, a);
     case kOpDivide: {
         Ref one = Ref::steal(PyFloat_FromDouble(1.0));
         Ref inv = Ref::steal(one ? PyNumber_TrueDivide(one.get(), b) : nullptr);
         return inv ? PyNumber_Multiply(inv.get(), a) : nullptr;
     }
-    case kOpAnd: return PyNumber_And(b, a);
-    case kOpOr: return PyNumber_Or(b, a);
-    default: return modelError("Cannot obtain a power with a vector as an exponent");
+    case kOpAnd:
+        return PyNumber_And(b, a);
+    case kOpOr:
+        return PyNumber_Or(b, a);
+    default:
+        return modelError("Cannot obtain a power with a vector as an exponent");
     }
 }
 
@@ -450,13 +498,20 @@ PyObject *arrayOnTheLeft(operation_type op, PyObject *a, PyObject *b) {
     Ref element = Ref::steal(nvr_zero_dim_element(b));
     if (!element) return nullptr;
     switch (op) {
-    case kOpPlus: return PyNumber_Add(a, element.get());
-    case kOpMinus: return PyNumber_Subtract(a, element.get());
-    case kOpTimes: return PyNumber_Multiply(a, element.get());
-    case kOpDivide: return PyNumber_TrueDivide(a, element.get());
-    case kOpAnd: return PyNumber_And(a, element.get());
-    case kOpOr: return PyNumber_Or(a, element.get());
-    default: return PyNumber_Power(a, element.get(), Py_None);
+    case kOpPlus:
+        return PyNumber_Add(a, element.get());
+    case kOpMinus:
+        return PyNumber_Subtract(a, element.get());
+    case kOpTimes:
+        return PyNumber_Multiply(a, element.get());
+    case kOpDivide:
+        return PyNumber_TrueDivide(a, element.get());
+    case kOpAnd:
+        return PyNumber_And(a, element.get());
+    case kOpOr:
+        return PyNumber_Or(a, element.get());
+    default:
+        return PyNumber_Power(a, element.get(), Py_None);
     }
 }
 
@@ -476,17 +531,27 @@ template <bool InPlace> PyObject *powerSlot(PyObject *a, PyObject *b, PyObject *
 // -x: a linear term for a variable, the scaled copy of a term or expression.
 PyObject *negate(PyObject *a, int kind) {
     switch (kind) {
-    case kVar: return var_copy(a, -1.0);
-    case kLinterm: return linterm_copy(a, -1.0);
-    case kQuadterm: return quadterm_copy(a, -1.0);
-    case kExpression: return expression_copy(a, -1.0);
-    case kNonlinear: return nonlin_neg(a);
-    default: return PyNumber_Negative(a);
+    case kVar:
+        return var_copy(a, -1.0);
+    case kLinterm:
+        return linterm_copy(a, -1.0);
+    case kQuadterm:
+        return quadterm_copy(a, -1.0);
+    case kExpression:
+        return expression_copy(a, -1.0);
+    case kNonlinear:
+        return nonlin_neg(a);
+    default:
+        return PyNumber_Negative(a);
     }
 }
 
-PyObject *negativeSlot(PyObject *a) { return negate(a, exprKindOf(a)); }
-PyObject *absoluteSlot(PyObject *a) { return nonlin_abs(a); }
+PyObject *negativeSlot(PyObject *a) {
+    return negate(a, exprKindOf(a));
+}
+PyObject *absoluteSlot(PyObject *a) {
+    return nonlin_abs(a);
+}
 
 // ---- general entry points -------------------------------------------------------------------
 
@@ -496,18 +561,23 @@ struct PythonOps {
 
 PythonOps pythonOps(operation_type op) {
     switch (op) {
-    case kOpPlus: return {PyNumber_Add, PyNumber_InPlaceAdd};
-    case kOpMinus: return {PyNumber_Subtract, PyNumber_InPlaceSubtract};
-    case kOpTimes: return {PyNumber_Multiply, PyNumber_InPlaceMultiply};
-    case kOpDivide: return {PyNumber_TrueDivide, PyNumber_InPlaceTrueDivide};
-    case kOpAnd: return {PyNumber_And, PyNumber_InPlaceAnd};
-    default: return {PyNumber_Or, PyNumber_InPlaceOr};
+    case kOpPlus:
+        return {PyNumber_Add, PyNumber_InPlaceAdd};
+    case kOpMinus:
+        return {PyNumber_Subtract, PyNumber_InPlaceSubtract};
+    case kOpTimes:
+        return {PyNumber_Multiply, PyNumber_InPlaceMultiply};
+    case kOpDivide:
+        return {PyNumber_TrueDivide, PyNumber_InPlaceTrueDivide};
+    case kOpAnd:
+        return {PyNumber_And, PyNumber_InPlaceAnd};
+    default:
+        return {PyNumber_Or, PyNumber_InPlaceOr};
     }
 }
 
 PyObject *pythonOp(operation_type op, PyObject *a, PyObject *b, bool inPlace) {
-    if (op == kOpPower)
-        return (inPlace ? PyNumber_InPlacePower : PyNumber_Power)(a, b, Py_None);
+    if (op == kOpPower) return (inPlace ? PyNumber_InPlacePower : PyNumber_Power)(a, b, Py_None);
     const PythonOps f = pythonOps(op);
     return (inPlace ? f.inPlace : f.plain)(a, b);
 }
@@ -524,11 +594,14 @@ PyObject *accumulatorCopy(PyObject *b, double s) {
     case kVar:
     case kLinterm:
     case kQuadterm:
-    case kExpression: return expression_copy(b, s);
-    case kNonlinear: return nonlin_copy(b, s);
+    case kExpression:
+        return expression_copy(b, s);
+    case kNonlinear:
+        return nonlin_copy(b, s);
     default:
         if (s < 0) return PyNumber_Negative(b);
-        if (PyArray_Check(b)) return PyArray_NewCopy(reinterpret_cast<PyArrayObject *>(b), NPY_KEEPORDER);
+        if (PyArray_Check(b))
+            return PyArray_NewCopy(reinterpret_cast<PyArrayObject *>(b), NPY_KEEPORDER);
         if (PyList_Check(b)) return PyList_GetSlice(b, 0, PyList_GET_SIZE(b));
         return Py_NewRef(b);
     }
@@ -553,7 +626,8 @@ PyObject *nvr_sum(PyObject *a, PyObject *b, double s) {
     return kSum[o.ka][o.kb](o);
 }
 
-// ---- general_* ------------------------------------------------------------------------------------
+// ---- general_*
+// ------------------------------------------------------------------------------------
 
 PyObject *general_add(PyObject *a, PyObject *b) {
     if (a == Py_None) return accumulatorCopy(b, 1.0);
@@ -601,7 +675,9 @@ PyObject *general_sqr(PyObject *a) {
     return two ? general(kOpPower, a, two.get(), false) : nullptr;
 }
 
-PyObject *general_neg(PyObject *a) { return negate(a, exprKindOf(a)); }
+PyObject *general_neg(PyObject *a) {
+    return negate(a, exprKindOf(a));
+}
 
 PyObject *general_and(PyObject *a, PyObject *b) {
     if (a == Py_None) return accumulatorCopy(b, 1.0);
@@ -630,12 +706,18 @@ PyObject *general_copy(PyObject *a, double c) {
         if (numberOf(a, kConst, &x) < 0) return nullptr;
         return PyFloat_FromDouble(c * x);
     }
-    case kVar: return var_copy(a, c);
-    case kLinterm: return linterm_copy(a, c);
-    case kQuadterm: return quadterm_copy(a, c);
-    case kExpression: return expression_copy(a, c);
-    case kNonlinear: return nonlin_copy(a, c);
-    default: return nullptr;
+    case kVar:
+        return var_copy(a, c);
+    case kLinterm:
+        return linterm_copy(a, c);
+    case kQuadterm:
+        return quadterm_copy(a, c);
+    case kExpression:
+        return expression_copy(a, c);
+    case kNonlinear:
+        return nonlin_copy(a, c);
+    default:
+        return nullptr;
     }
 }
 

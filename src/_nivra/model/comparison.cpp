@@ -25,20 +25,28 @@ PyObject *modelError(const char *msg) {
 // The comparison that NumPy applies element by element when the array is the left operand.
 int reflected(int op) {
     switch (op) {
-    case Py_LE: return Py_GE;
-    case Py_GE: return Py_LE;
-    case Py_LT: return Py_GT;
-    case Py_GT: return Py_LT;
-    default: return op;
+    case Py_LE:
+        return Py_GE;
+    case Py_GE:
+        return Py_LE;
+    case Py_LT:
+        return Py_GT;
+    case Py_GT:
+        return Py_LT;
+    default:
+        return op;
     }
 }
 
 // The constraint type of a comparison code; ModelError for the others.
 long typeOfComparison(int op) {
     switch (op) {
-    case Py_LE: return kConLeq;
-    case Py_GE: return kConGeq;
-    case Py_EQ: return kConEq;
+    case Py_LE:
+        return kConLeq;
+    case Py_GE:
+        return kConGeq;
+    case Py_EQ:
+        return kConEq;
     case Py_LT:
     case Py_GT:
     case Py_NE:
@@ -58,7 +66,9 @@ struct Split {
 };
 
 // The value of a constant operand. 1, 0, or -1 with an exception.
-int constantOf(PyObject *o, double *value) { return isObjectConst(o, nullptr, value); }
+int constantOf(PyObject *o, double *value) {
+    return isObjectConst(o, nullptr, value);
+}
 
 // The trailing item of a plus node's list when it is an expression with a constant: the
 // constant becomes the right-hand side and the item is replaced by one without it (dropped
@@ -120,12 +130,16 @@ int splitBody(Split *s) {
         s->rhs = -as_expression(body)->constant;
         as_expression(body)->constant = 0.0;
         return 0;
-    case kNonlinear: return splitNonlinear(s);
+    case kNonlinear:
+        return splitNonlinear(s);
     case kConst:
     case kVar:
     case kLinterm:
-    case kQuadterm: return 0;
-    default: modelError("Invalid constraint body"); return -1;
+    case kQuadterm:
+        return 0;
+    default:
+        modelError("Invalid constraint body");
+        return -1;
     }
 }
 
@@ -172,9 +186,8 @@ PyObject *generic_cmp(PyObject *a, PyObject *b, int op) {
         }
     }
     static const char *const kOperators[] = {"<", "<=", "==", "!=", ">", ">="};
-    PyErr_Format(PyExc_TypeError,
-                 "TypeError: '%s' not supported between instances of '%s' and '%s'",
-                 op >= 0 && op <= Py_GE ? kOperators[op] : "?", Py_TYPE(a)->tp_name,
-                 Py_TYPE(b)->tp_name);
+    PyErr_Format(
+        PyExc_TypeError, "TypeError: '%s' not supported between instances of '%s' and '%s'",
+        op >= 0 && op <= Py_GE ? kOperators[op] : "?", Py_TYPE(a)->tp_name, Py_TYPE(b)->tp_name);
     return nullptr;
 }

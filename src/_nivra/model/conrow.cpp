@@ -18,16 +18,24 @@ struct Row {
     int index;
 };
 
-Row rowOf(const constraint_s *c) { return {constraint_problem(c), static_cast<int>(c->id_low)}; }
+Row rowOf(const constraint_s *c) {
+    return {constraint_problem(c), static_cast<int>(c->id_low)};
+}
 
 long typeOfLetter(char letter) {
     switch (letter) {
-    case 'L': return kConLeq;
-    case 'G': return kConGeq;
-    case 'E': return kConEq;
-    case 'R': return kConRange;
-    case 'N': return kConNonbinding;
-    default: return -1;
+    case 'L':
+        return kConLeq;
+    case 'G':
+        return kConGeq;
+    case 'E':
+        return kConEq;
+    case 'R':
+        return kConRange;
+    case 'N':
+        return kConNonbinding;
+    default:
+        return -1;
     }
 }
 
@@ -53,14 +61,19 @@ PyObject *rowBound(Row r, bool lower) {
     double rhs = 0.0, range = 0.0;
     if (rowType(r, &letter) != 0 || rowRhs(r, &rhs) != 0) return nullptr;
     switch (letter) {
-    case 'E': return PyFloat_FromDouble(rhs);
-    case 'G': return PyFloat_FromDouble(lower ? rhs : kInf);
-    case 'L': return PyFloat_FromDouble(lower ? -kInf : rhs);
-    case 'N': return PyFloat_FromDouble(lower ? -kInf : kInf);
+    case 'E':
+        return PyFloat_FromDouble(rhs);
+    case 'G':
+        return PyFloat_FromDouble(lower ? rhs : kInf);
+    case 'L':
+        return PyFloat_FromDouble(lower ? -kInf : rhs);
+    case 'N':
+        return PyFloat_FromDouble(lower ? -kInf : kInf);
     case 'R':
         if (!lower) return PyFloat_FromDouble(rhs);
         return rowRange(r, &range) != 0 ? nullptr : PyFloat_FromDouble(rhs - range);
-    default: return unexpectedType(letter);
+    default:
+        return unexpectedType(letter);
     }
 }
 
@@ -152,16 +165,18 @@ constexpr RowQuery kSlack{NVRAgetslacks, "NVRAgetslacks", "getSlacks", "Solution
 constexpr RowQuery kDual{NVRAgetduals, "NVRAgetduals", "getDuals", "Duals"};
 constexpr RowQuery kCallbackSlack{NVRAgetcallbackslacks, "NVRAgetcallbackslacks",
                                   "getCallbackSlacks", "Solution"};
-constexpr RowQuery kCallbackDual{NVRAgetcallbackduals, "NVRAgetcallbackduals",
-                                 "getCallbackDuals", "Duals"};
+constexpr RowQuery kCallbackDual{NVRAgetcallbackduals, "NVRAgetcallbackduals", "getCallbackDuals",
+                                 "Duals"};
 
 } // namespace
 
 PyObject *conrow_get(const constraint_s *c, ConAttr attr) {
     const Row r = rowOf(c);
     switch (attr) {
-    case ConAttr::Lb: return rowBound(r, true);
-    case ConAttr::Ub: return rowBound(r, false);
+    case ConAttr::Lb:
+        return rowBound(r, true);
+    case ConAttr::Ub:
+        return rowBound(r, false);
     case ConAttr::Type: {
         char letter = 0;
         if (rowType(r, &letter) != 0) return nullptr;
@@ -219,8 +234,12 @@ PyObject *conrow_body(const constraint_s *c) {
     return e.release();
 }
 
-PyObject *constraint_getSlack(PyObject *self, PyObject *) { return rowSolution<kSlack>(self); }
-PyObject *constraint_getDual(PyObject *self, PyObject *) { return rowSolution<kDual>(self); }
+PyObject *constraint_getSlack(PyObject *self, PyObject *) {
+    return rowSolution<kSlack>(self);
+}
+PyObject *constraint_getDual(PyObject *self, PyObject *) {
+    return rowSolution<kDual>(self);
+}
 PyObject *constraint_getCallbackSlack(PyObject *self, PyObject *) {
     return rowSolution<kCallbackSlack>(self);
 }

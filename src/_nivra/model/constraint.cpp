@@ -43,23 +43,37 @@ ConSlot *blockOf(const constraint_s *c) {
     return constraint_slots(c) ? static_cast<ConSlot *>(c->owner) : nullptr;
 }
 
-int field(const constraint_s *c, uint16_t mask, int shift) { return (c->flags & mask) >> shift; }
+int field(const constraint_s *c, uint16_t mask, int shift) {
+    return (c->flags & mask) >> shift;
+}
 void setField(constraint_s *c, uint16_t mask, int shift, int value) {
     c->flags = static_cast<uint16_t>((c->flags & ~mask) | ((value << shift) & mask));
 }
 
-int lbCode(const constraint_s *c) { return field(c, kConLbMask, 0); }
-int ubCode(const constraint_s *c) { return field(c, kConUbMask, kConUbShift); }
-int nameSlot(const constraint_s *c) { return field(c, kConNameMask, kConNameShift); }
+int lbCode(const constraint_s *c) {
+    return field(c, kConLbMask, 0);
+}
+int ubCode(const constraint_s *c) {
+    return field(c, kConUbMask, kConUbShift);
+}
+int nameSlot(const constraint_s *c) {
+    return field(c, kConNameMask, kConNameShift);
+}
 // The slot that holds a bound with this code (0: the value is coded, no slot).
-int slotOfCode(int code) { return code >= 3 ? code - 2 : 0; }
+int slotOfCode(int code) {
+    return code >= 3 ? code - 2 : 0;
+}
 
 double decodeBound(const constraint_s *c, int code, double infinite) {
     switch (code) {
-    case 0: return infinite;
-    case 1: return 0.0;
-    case 2: return 1.0;
-    default: return blockOf(c)[code - 2].value;
+    case 0:
+        return infinite;
+    case 1:
+        return 0.0;
+    case 2:
+        return 1.0;
+    default:
+        return blockOf(c)[code - 2].value;
     }
 }
 
@@ -174,14 +188,20 @@ long unlinkedType(double lb, double ub) {
     return lb <= -kInf ? kConLeq : kConRange;
 }
 
-double unlinkedRhs(double lb, double ub) { return ub < kInf ? ub : lb > -kInf ? lb : 0.0; }
+double unlinkedRhs(double lb, double ub) {
+    return ub < kInf ? ub : lb > -kInf ? lb : 0.0;
+}
 
 double unlinkedValue(ConAttr attr, double lb, double ub) {
     switch (attr) {
-    case ConAttr::Lb: return lb;
-    case ConAttr::Ub: return ub;
-    case ConAttr::Rhs: return unlinkedRhs(lb, ub);
-    default: return std::min(ub - lb, kInf);
+    case ConAttr::Lb:
+        return lb;
+    case ConAttr::Ub:
+        return ub;
+    case ConAttr::Rhs:
+        return unlinkedRhs(lb, ub);
+    default:
+        return std::min(ub - lb, kInf);
     }
 }
 
@@ -217,16 +237,21 @@ int setUnlinkedType(constraint_s *c, long t) {
     const double lb = constraint_lb(c), ub = constraint_ub(c);
     if (t < kConLeq || t > kConNonbinding) {
         PyErr_Format(nvy_model_exc,
-                     "Invalid row type %ld: expected one of nivra.leq, nivra.geq, nivra.eq, etc.", t);
+                     "Invalid row type %ld: expected one of nivra.leq, nivra.geq, nivra.eq, etc.",
+                     t);
         return -1;
     }
     if (t == unlinkedType(lb, ub)) return 0;
     const double r = unlinkedRhs(lb, ub);
     switch (t) {
-    case kConGeq: return storeBounds(c, r, kInf);
-    case kConEq: return storeBounds(c, r, r);
-    case kConNonbinding: return storeBounds(c, -kInf, kInf);
-    default: return storeBounds(c, -kInf, r); // leq and rng
+    case kConGeq:
+        return storeBounds(c, r, kInf);
+    case kConEq:
+        return storeBounds(c, r, r);
+    case kConNonbinding:
+        return storeBounds(c, -kInf, kInf);
+    default:
+        return storeBounds(c, -kInf, r); // leq and rng
     }
 }
 
@@ -241,7 +266,9 @@ PyObject *readNumber(ConAttr attr, PyObject *self) {
     return PyFloat_FromDouble(unlinkedValue(attr, lb, ub));
 }
 
-template <ConAttr A> PyObject *getNumber(PyObject *self, void *) { return readNumber(A, self); }
+template <ConAttr A> PyObject *getNumber(PyObject *self, void *) {
+    return readNumber(A, self);
+}
 
 // str(): "(deleted constraint)", the row name, the stored name, or "R<serial>".
 PyObject *constraint_str(PyObject *self) {
@@ -291,10 +318,14 @@ PyObject *constraint_get_dict(PyObject *self, void *) {
     static const struct {
         const char *name;
         getter get;
-    } entries[] = {{"lb", getNumber<ConAttr::Lb>},          {"ub", getNumber<ConAttr::Ub>},
-                   {"type", getNumber<ConAttr::Type>},      {"rhs", getNumber<ConAttr::Rhs>},
-                   {"rhsrange", getNumber<ConAttr::RhsRange>}, {"body", nullptr},
-                   {"name", constraint_get_name},           {"index", constraint_get_index}};
+    } entries[] = {{"lb", getNumber<ConAttr::Lb>},
+                   {"ub", getNumber<ConAttr::Ub>},
+                   {"type", getNumber<ConAttr::Type>},
+                   {"rhs", getNumber<ConAttr::Rhs>},
+                   {"rhsrange", getNumber<ConAttr::RhsRange>},
+                   {"body", nullptr},
+                   {"name", constraint_get_name},
+                   {"index", constraint_get_index}};
     for (const auto &e : entries) {
         PyObject *body = constraint_body(c);
         if (!e.get && !body) continue;
@@ -398,8 +429,8 @@ int numberArg(PyObject *o, double *x, const char *msg) {
 }
 
 struct ConstructorArgs {
-    PyObject *constraint = nullptr, *body = nullptr, *lb = nullptr, *ub = nullptr,
-             *type = nullptr, *rhs = nullptr, *name = nullptr, *rhsrange = nullptr;
+    PyObject *constraint = nullptr, *body = nullptr, *lb = nullptr, *ub = nullptr, *type = nullptr,
+             *rhs = nullptr, *name = nullptr, *rhsrange = nullptr;
 };
 
 // Checks 2 and 3: which arguments may be combined. type receives the converted type.
@@ -415,15 +446,15 @@ int checkCombination(const ConstructorArgs &a, long *type) {
                                  "except the name may be provided");
         return 0;
     }
-    const char *msg = !a.body                 ? "Constraint body must be provided"
-                      : a.rhsrange && !a.rhs  ? "When rhsrange argument is provided, rhs "
-                                                "argument must also be provided"
-                      : a.rhs && (a.lb || a.ub) ? "Cannot provide both right-hand side and "
-                                                  "bounds arguments"
+    const char *msg = !a.body                    ? "Constraint body must be provided"
+                      : a.rhsrange && !a.rhs     ? "When rhsrange argument is provided, rhs "
+                                                   "argument must also be provided"
+                      : a.rhs && (a.lb || a.ub)  ? "Cannot provide both right-hand side and "
+                                                   "bounds arguments"
                       : !a.rhs && !a.lb && !a.ub ? "Constraint right-hand side or bounds must be "
                                                    "provided"
                       : a.type && (a.lb || a.ub) ? "Cannot provide both type and bounds arguments"
-                      : a.rhs && !a.type          ? "Constraint type must be provided"
+                      : a.rhs && !a.type         ? "Constraint type must be provided"
                       : a.type && *type == kConRange && !a.rhsrange
                           ? "Range constraints require the rhsrange argument"
                           : nullptr;
@@ -459,7 +490,8 @@ PyObject *bodyArg(PyObject *body) {
         b = Ref::steal(PyArray_GETITEM(arr, static_cast<char *>(PyArray_DATA(arr))));
         if (!b) return nullptr;
     }
-    if (exprKindOf(b.get()) < 0) return modelError("Invalid expression passed as body of constraint");
+    if (exprKindOf(b.get()) < 0)
+        return modelError("Invalid expression passed as body of constraint");
     return b.release();
 }
 
@@ -478,7 +510,9 @@ int sourceConstraint(PyObject *o, const constraint_s **src) {
     return 0;
 }
 
-PyObject *noneToNull(PyObject *o) { return o == Py_None ? nullptr : o; }
+PyObject *noneToNull(PyObject *o) {
+    return o == Py_None ? nullptr : o;
+}
 
 // constraint(constraint=None, body=None, lb=-infinity, ub=infinity, type=None, rhs=None,
 // name=None, rhsrange=None). The type is read as an object (and converted as an integer) so
@@ -489,9 +523,9 @@ int constraint_init(PyObject *self, PyObject *args, PyObject *kwargs) {
         PyErr_SetString(nvy_interf_exc, "Cannot re-initialize a constraint");
         return -1;
     }
-    static const char *const kw[] = {"constraint", "body", "lb",   "ub",      "type",
+    static const char *const kw[] = {"constraint", "body", "lb",       "ub",   "type",
                                      "rhs",        "name", "rhsrange", nullptr};
-    static const char *const kwold[] = {"constraint", "body", "lb",   "ub",      "sense",
+    static const char *const kwold[] = {"constraint", "body", "lb",       "ub",   "sense",
                                         "rhs",        "name", "rhsrange", nullptr};
     ConstructorArgs a;
     if (!nvo_ParseTupleAndKeywords(args, kwargs, "|OOOOOOOO", kw, kwold, &a.constraint, &a.body,
@@ -519,7 +553,9 @@ int constraint_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     return constraint_init_internal(c, lb, ub, body.get(), a.name);
 }
 
-PyObject *constraint_new(PyTypeObject *, PyObject *, PyObject *) { return constraint_base(); }
+PyObject *constraint_new(PyTypeObject *, PyObject *, PyObject *) {
+    return constraint_base();
+}
 
 void constraint_dealloc(PyObject *self) {
     PyObject_GC_UnTrack(self);
@@ -639,24 +675,36 @@ PyObject *constraint_base() {
 
 int calc_constraint_bounds(long type, double rhs, double range, double *lb, double *ub) {
     switch (type) {
-    case kConLeq: *lb = -kInf, *ub = rhs; return 0;
-    case kConGeq: *lb = rhs, *ub = kInf; return 0;
-    case kConEq: *lb = rhs, *ub = rhs; return 0;
-    case kConRange: *lb = rhs - std::fabs(range), *ub = rhs; return 0;
-    case kConNonbinding: *lb = -kInf, *ub = kInf; return 0;
-    default: return -1;
+    case kConLeq:
+        *lb = -kInf, *ub = rhs;
+        return 0;
+    case kConGeq:
+        *lb = rhs, *ub = kInf;
+        return 0;
+    case kConEq:
+        *lb = rhs, *ub = rhs;
+        return 0;
+    case kConRange:
+        *lb = rhs - std::fabs(range), *ub = rhs;
+        return 0;
+    case kConNonbinding:
+        *lb = -kInf, *ub = kInf;
+        return 0;
+    default:
+        return -1;
     }
 }
 
-int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *body, PyObject *name) {
+int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *body,
+                             PyObject *name) {
     int kind;
     if (kindOfBody(body, &kind) != 0) return -1;
     lb = std::max(lb, -kInf);
     ub = std::min(ub, kInf);
     auto needsSlot = [](double x) { return std::fabs(x) < kInf && x != 0.0 && x != 1.0; };
     const int slots = 1 + (name != nullptr) + needsSlot(lb) + needsSlot(ub);
-    if (nvo_MemoryAllocator_Alloc_Untyped(nvo_MemoryAllocator_DefaultHeap,
-                                          slots * sizeof(ConSlot), &c->owner) != 0)
+    if (nvo_MemoryAllocator_Alloc_Untyped(nvo_MemoryAllocator_DefaultHeap, slots * sizeof(ConSlot),
+                                          &c->owner) != 0)
         return -1;
     c->flags = 0;
     setField(c, kConSlotsMask, kConSlotsShift, slots);
@@ -700,8 +748,12 @@ PyObject *constraint_body(const constraint_s *c) {
     return block ? block[0].obj : nullptr;
 }
 
-double constraint_lb(const constraint_s *c) { return decodeBound(c, lbCode(c), -kInf); }
-double constraint_ub(const constraint_s *c) { return decodeBound(c, ubCode(c), kInf); }
+double constraint_lb(const constraint_s *c) {
+    return decodeBound(c, lbCode(c), -kInf);
+}
+double constraint_ub(const constraint_s *c) {
+    return decodeBound(c, ubCode(c), kInf);
+}
 
 PyObject *constraint_stored_name(const constraint_s *c) {
     const int slot = nameSlot(c);

@@ -14,8 +14,7 @@ struct problem_s;
 // unlinked block when the flags count slots, and null when uninitialised. id_low is the row of
 // a linked constraint; id_low + (id_high << 32) the serial of an unlinked one (0: none).
 struct constraint_s {
-    PyObject_HEAD
-    void *owner;
+    PyObject_HEAD void *owner;
     uint32_t id_low;
     uint16_t id_high;
     uint16_t flags;
@@ -49,16 +48,26 @@ enum ConstraintType : long {
 
 extern PyTypeObject constraint_type;
 
-inline bool constraint_Check(PyObject *o) { return Py_IS_TYPE(o, &constraint_type); }
-inline constraint_s *as_constraint(PyObject *o) { return reinterpret_cast<constraint_s *>(o); }
+inline bool constraint_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &constraint_type);
+}
+inline constraint_s *as_constraint(PyObject *o) {
+    return reinterpret_cast<constraint_s *>(o);
+}
 
-inline int constraint_slots(const constraint_s *c) { return (c->flags & kConSlotsMask) >> kConSlotsShift; }
-inline int constraint_kind(const constraint_s *c) { return (c->flags & kConKindMask) >> kConKindShift; }
+inline int constraint_slots(const constraint_s *c) {
+    return (c->flags & kConSlotsMask) >> kConSlotsShift;
+}
+inline int constraint_kind(const constraint_s *c) {
+    return (c->flags & kConKindMask) >> kConKindShift;
+}
 inline uint64_t constraint_serial(const constraint_s *c) {
     return c->id_low | (uint64_t{c->id_high} << 32);
 }
 // Holds an unlinked block (body, bounds, name).
-inline bool constraint_is_unlinked(const constraint_s *c) { return constraint_slots(c) != 0; }
+inline bool constraint_is_unlinked(const constraint_s *c) {
+    return constraint_slots(c) != 0;
+}
 bool constraint_is_deleted(const constraint_s *c);
 // Refers to a row of its owner.
 bool constraint_is_linked(const constraint_s *c);

@@ -10,11 +10,13 @@
 
 namespace {
 
-[[noreturn]] void throwPythonError() { throw nanobind::python_error(); }
+[[noreturn]] void throwPythonError() {
+    throw nanobind::python_error();
+}
 
 // Leaves the interpreter's recursion count balanced on every exit.
 class RecursionGuard {
-public:
+  public:
     RecursionGuard() {
         if (Py_EnterRecursiveCall(" while comparing Nivra objects")) throwPythonError();
     }
@@ -84,16 +86,17 @@ template <class F> bool allQuadratic(const Poly &p, F f) {
 // Every entry of a has the same coefficient in b.
 bool entriesIn(const Poly &a, const Poly &b) {
     return allLinear(a, [&](PyObject *x, double c) { return linearCoef(b, x) == c; }) &&
-           allQuadratic(a, [&](PyObject *u, PyObject *v, double c) {
-               return quadraticCoef(b, u, v) == c;
-           });
+           allQuadratic(
+               a, [&](PyObject *u, PyObject *v, double c) { return quadraticCoef(b, u, v) == c; });
 }
 
 bool samePolynomial(const Poly &a, const Poly &b) {
     return a.constant == b.constant && entriesIn(a, b) && entriesIn(b, a);
 }
 
-bool isSequence(PyObject *args) { return args && (PyList_Check(args) || PyTuple_Check(args)); }
+bool isSequence(PyObject *args) {
+    return args && (PyList_Check(args) || PyTuple_Check(args));
+}
 
 } // namespace
 

@@ -22,7 +22,7 @@ void nvr_translate_unknown_exception() noexcept;
 class ConstraintOperatorsSwitch {
     uint8_t saved_;
 
-public:
+  public:
     explicit ConstraintOperatorsSwitch(bool enabled);
     ~ConstraintOperatorsSwitch();
     ConstraintOperatorsSwitch(const ConstraintOperatorsSwitch &) = delete;

@@ -79,25 +79,42 @@ double logicalTolerance() {
 
 double applyUnary(int32_t op, double a) {
     switch (op) {
-    case kOpUnaryMinus: return -a;
-    case kOpExp: return std::exp(a);
-    case kOpLog: return std::log(a);
-    case kOpLog10: return std::log(a) / kLn10;
-    case kOpSin: return std::sin(a);
-    case kOpCos: return std::cos(a);
-    case kOpTan: return std::tan(a);
-    case kOpAsin: return std::asin(a);
-    case kOpAcos: return std::acos(a);
-    case kOpAtan: return std::atan(a);
-    case kOpAbs: return std::fabs(a);
-    case kOpSign: return a > 0.0 ? 1.0 : a < 0.0 ? -1.0 : 0.0;
-    case kOpErf: return std::erf(a);
-    case kOpErfc: return std::erfc(a);
-    default: return std::sqrt(a); // kOpSqrt
+    case kOpUnaryMinus:
+        return -a;
+    case kOpExp:
+        return std::exp(a);
+    case kOpLog:
+        return std::log(a);
+    case kOpLog10:
+        return std::log(a) / kLn10;
+    case kOpSin:
+        return std::sin(a);
+    case kOpCos:
+        return std::cos(a);
+    case kOpTan:
+        return std::tan(a);
+    case kOpAsin:
+        return std::asin(a);
+    case kOpAcos:
+        return std::acos(a);
+    case kOpAtan:
+        return std::atan(a);
+    case kOpAbs:
+        return std::fabs(a);
+    case kOpSign:
+        return a > 0.0 ? 1.0 : a < 0.0 ? -1.0 : 0.0;
+    case kOpErf:
+        return std::erf(a);
+    case kOpErfc:
+        return std::erfc(a);
+    default:
+        return std::sqrt(a); // kOpSqrt
     }
 }
 
-PyObject *floatObject(double x) { return PyFloat_FromDouble(x); }
+PyObject *floatObject(double x) {
+    return PyFloat_FromDouble(x);
+}
 
 // A piecewise linear node [x, x0, y0, x1, y1, ...] at v[0]: interpolated on the segment that
 // holds x, extrapolated on the first segment left of all breakpoints and on the last segment
@@ -111,7 +128,8 @@ int piecewiseLinear(PyObject *arg, const std::vector<double> &v, double *out) {
         return by(i) + (by(j) - by(i)) / (bx(j) - bx(i)) * (x - bx(i));
     };
     size_t k = 0;
-    while (k < n && !(bx(k) > x)) ++k;
+    while (k < n && !(bx(k) > x))
+        ++k;
     if (k > 0 && k < n) {
         *out = line(k - 1, k);
         return 0;
@@ -179,33 +197,41 @@ int combine(const nonlin_s *x, PyObject *first, const std::vector<double> &v, do
     case kOpPlus:
     case kOpSum: {
         double s = 0.0;
-        for (double a : v) s += a;
+        for (double a : v)
+            s += a;
         *out = s;
         return 0;
     }
     case kOpTimes:
     case kOpProd: {
         double p = 1.0;
-        for (double a : v) p *= a;
+        for (double a : v)
+            p *= a;
         *out = p;
         return 0;
     }
-    case kOpMinus: *out = v[0] - v[1]; return 0;
+    case kOpMinus:
+        *out = v[0] - v[1];
+        return 0;
     case kOpDivide:
         if (v[1] == 0.0)
             return fail(PyExc_ZeroDivisionError,
                         "Division by zero in evaluation of expression containing fraction");
         *out = v[0] / v[1];
         return 0;
-    case kOpPower: *out = std::pow(v[0], v[1]); return 0;
+    case kOpPower:
+        *out = std::pow(v[0], v[1]);
+        return 0;
     case kOpMax:
     case kOpMin: {
         double m = v[0];
-        for (double a : v) m = op == kOpMax ? (a > m ? a : m) : (a < m ? a : m);
+        for (double a : v)
+            m = op == kOpMax ? (a > m ? a : m) : (a < m ? a : m);
         *out = m;
         return 0;
     }
-    case kOpPwl: return piecewiseLinear(first, v, out);
+    case kOpPwl:
+        return piecewiseLinear(first, v, out);
     case kOpAnd:
     case kOpOr: {
         const double t = logicalTolerance();
@@ -219,8 +245,11 @@ int combine(const nonlin_s *x, PyObject *first, const std::vector<double> &v, do
     }
     case kOpUserNoDerivatives:
     case kOpUserDerivatives:
-    case kOpUserDerivativesOnDemand: return userFunction(first, v, out);
-    default: *out = applyUnary(op, v[0]); return 0;
+    case kOpUserDerivativesOnDemand:
+        return userFunction(first, v, out);
+    default:
+        *out = applyUnary(op, v[0]);
+        return 0;
     }
 }
 
@@ -269,7 +298,8 @@ PyObject *walkContainer(PyObject *obj, const var_map &map, bool index, int depth
     Ref out = Ref::steal(tuple ? PyTuple_New(n) : PyList_New(n));
     if (!out) return nullptr;
     for (Py_ssize_t i = 0; i < n; ++i) {
-        PyObject *v = evaluate_object(PySequence_Fast_GET_ITEM(seq.get(), i), map, index, depth - 1);
+        PyObject *v =
+            evaluate_object(PySequence_Fast_GET_ITEM(seq.get(), i), map, index, depth - 1);
         if (!v) return nullptr;
         if (tuple)
             PyTuple_SET_ITEM(out.get(), i, v);
@@ -334,7 +364,9 @@ PyObject *namedColumnValue(PyObject *name, const var_map &map) {
     return columnValue(map, col);
 }
 
-bool isIndex(PyObject *o) { return PyLong_Check(o) || PyArray_IsScalar(o, Integer); }
+bool isIndex(PyObject *o) {
+    return PyLong_Check(o) || PyArray_IsScalar(o, Integer);
+}
 
 } // namespace
 
@@ -342,8 +374,10 @@ int evaluate_value(PyObject *obj, const var_map &map, int depth, double *out) {
     if (depth < 1) return recursionLimit();
     double x, y;
     switch (exprKindOf(obj)) {
-    case kConst: return isConstOfKind(obj, kConst, out) < 0 ? -1 : 0;
-    case kVar: return variableValue(obj, map, out);
+    case kConst:
+        return isConstOfKind(obj, kConst, out) < 0 ? -1 : 0;
+    case kVar:
+        return variableValue(obj, map, out);
     case kLinterm:
         if (variableValue(as_linterm(obj)->var, map, &x) != 0) return -1;
         *out = as_linterm(obj)->coef * x;
@@ -370,8 +404,10 @@ int evaluate_value(PyObject *obj, const var_map &map, int depth, double *out) {
         *out = sum;
         return 0;
     }
-    case kNonlinear: return evaluateNode(as_nonlin(obj), map, depth, out);
-    default: return fail(nvy_model_exc, "Evaluation of object of incorrect type");
+    case kNonlinear:
+        return evaluateNode(as_nonlin(obj), map, depth, out);
+    default:
+        return fail(nvy_model_exc, "Evaluation of object of incorrect type");
     }
 }
 
@@ -382,7 +418,8 @@ PyObject *evaluate_object(PyObject *obj, const var_map &map, bool index_mode, in
     if (PyArray_Check(obj)) return walkArray(reinterpret_cast<PyArrayObject *>(obj), map, depth);
     if (PyUnicode_Check(obj)) {
         if (index_mode) return namedColumnValue(obj, map);
-        PyErr_SetString(nvy_interf_exc, "Call to nivra.evaluate cannot contain strings as arguments");
+        PyErr_SetString(nvy_interf_exc,
+                        "Call to nivra.evaluate cannot contain strings as arguments");
         return nullptr;
     }
     if (index_mode && isIndex(obj)) {
@@ -422,7 +459,9 @@ PyObject *scan_args_expressions(PyObject *objects, const var_map &map, bool inde
 
 namespace {
 
-int badSolution() { return fail(nvy_interf_exc, kBadSolution); }
+int badSolution() {
+    return fail(nvy_interf_exc, kBadSolution);
+}
 
 // A solution list or one-dimensional array as doubles: numbers only. 0 or -1.
 int solutionValues(PyObject *solution, std::vector<double> &values) {
@@ -434,8 +473,8 @@ int solutionValues(PyObject *solution, std::vector<double> &values) {
         if (kind == 'b' || kind == 'i' || kind == 'u' || kind == 'f') {
             Ref d = Ref::steal(PyArray_FROM_OTF(solution, NPY_DOUBLE, NPY_ARRAY_IN_ARRAY));
             if (!d) return -1;
-            const double *p = static_cast<const double *>(PyArray_DATA(
-                reinterpret_cast<PyArrayObject *>(d.get())));
+            const double *p = static_cast<const double *>(
+                PyArray_DATA(reinterpret_cast<PyArrayObject *>(d.get())));
             values.assign(p, p + PyArray_SIZE(reinterpret_cast<PyArrayObject *>(d.get())));
             return 0;
         }
@@ -460,7 +499,8 @@ int solutionValues(PyObject *solution, std::vector<double> &values) {
 // The problem's current solution, over all its columns. 0 or -1.
 int currentSolution(problem_s *p, std::vector<double> &values) {
     int columns = 0;
-    if (nvr_problemCall(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_INPUTCOLS, &columns) != 0)
+    if (nvr_problemCall(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_INPUTCOLS, &columns) !=
+        0)
         return -1;
     values.resize(static_cast<size_t>(columns > 0 ? columns : 0));
     if (values.empty()) return 0;

@@ -21,7 +21,9 @@ expression_s *newExpression() {
     return newModelObject<expression_s>(&expression_type, kLiveExpression);
 }
 
-PyObject *asObject(expression_s *e) { return reinterpret_cast<PyObject *>(e); }
+PyObject *asObject(expression_s *e) {
+    return reinterpret_cast<PyObject *>(e);
+}
 
 // Unchecked amendments (the caller checked compatibility). 0, or -1 when memory is exhausted
 // (no exception set).
@@ -41,7 +43,9 @@ int modelError(const char *msg) {
     if (!PyErr_Occurred()) PyErr_SetString(nvy_model_exc, msg);
     return -1;
 }
-PyObject *modelErrorObj(const char *msg) { return modelError(msg), nullptr; }
+PyObject *modelErrorObj(const char *msg) {
+    return modelError(msg), nullptr;
+}
 
 // Visits the linear (f(x, c)) or quadratic (f(u, v, c)) entries of a view until f fails.
 template <class F> int eachLin(const Poly &p, F f) {
@@ -72,7 +76,8 @@ int addPoly(expression_s *e, const Poly &p, double s) {
         const expression_s *src = p.e;
         if (src->linear) {
             if (!e->linear) {
-                if (linmap_copy_apply(&e->linear, src->linear, [s](double c) { return s * c; }) != 0)
+                if (linmap_copy_apply(&e->linear, src->linear, [s](double c) { return s * c; }) !=
+                    0)
                     return -1;
             } else if (linmap_merge(e->linear, src->linear, s) != 0) {
                 return -1;
@@ -126,7 +131,8 @@ bool constValue(PyObject *o, int kind, double *value, int *rc) {
 
 } // namespace
 
-// ---- polynomial view ------------------------------------------------------------------------------
+// ---- polynomial view
+// ------------------------------------------------------------------------------
 
 int poly_of(PyObject *obj, int kind, Poly *p) {
     *p = Poly{};
@@ -193,7 +199,9 @@ PyObject *poly_product(const Poly &a, const Poly &b) {
 
 // ---- records ------------------------------------------------------------------------------------
 
-PyObject *expression_base() { return asObject(newExpression()); }
+PyObject *expression_base() {
+    return asObject(newExpression());
+}
 
 PyObject *expression_copy(PyObject *obj, double c) {
     const int kind = getExprType(obj);
@@ -204,7 +212,9 @@ PyObject *expression_copy(PyObject *obj, double c) {
     Poly p;
     if (firstVarOfKind(obj, kind, &first) != 0 || poly_of(obj, kind, &p) != 0) return nullptr;
     if (c == 0.0) return expression_base();
-    if (p.e) return transformedCopy(p.e, [c](double x) { return c * x; }, "Cannot copy expression");
+    if (p.e)
+        return transformedCopy(
+            p.e, [c](double x) { return c * x; }, "Cannot copy expression");
     Ref r = Ref::steal(expression_base());
     if (!r) return nullptr;
     expression_s *e = as_expression(r.get());
@@ -221,7 +231,8 @@ int expression_nonzero(PyObject *o) {
     return e->constant != 0.0 || expression_has_linear(e) || expression_has_quadratic(e);
 }
 
-// ---- amendments -----------------------------------------------------------------------------------
+// ---- amendments
+// -----------------------------------------------------------------------------------
 
 namespace {
 
@@ -250,8 +261,7 @@ int expression_setLinTerm(PyObject *e, PyObject *x, double c) {
 int expression_addToLinTerm(PyObject *e, PyObject *x, double c) {
     if (c == 0.0) return 0;
     if (checkAmend(e, x) != 0) return -1;
-    return addLin(as_expression(e), x, c) != 0 ? modelError("Error amending linear expression")
-                                               : 0;
+    return addLin(as_expression(e), x, c) != 0 ? modelError("Error amending linear expression") : 0;
 }
 
 int expression_addToQuadTerm(PyObject *e, PyObject *u, PyObject *v, double c) {
@@ -264,24 +274,32 @@ int expression_addToQuadTerm(PyObject *e, PyObject *u, PyObject *v, double c) {
 int expression_setQuadTerm(PyObject *e, PyObject *u, PyObject *v, double c) {
     if (c == 0.0) return 0;
     if (checkAmend(e, u, v) != 0) return -1;
-    return addQuad(as_expression(e), u, v, c) != 0 ? modelError("Error setting quadratic expression")
-                                                   : 0;
+    return addQuad(as_expression(e), u, v, c) != 0
+               ? modelError("Error setting quadratic expression")
+               : 0;
 }
 
 PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, int *kind) {
     (void)constobj;
     if (*kind < 0 && (*kind = getExprType(obj)) < 0) return nullptr;
     switch (*kind) {
-    case kVar: return var_copy(obj, c == 0.0 ? 0.0 : c);
-    case kLinterm: return linterm_copy(obj, c);
-    case kQuadterm: return quadterm_copy(obj, c);
-    case kExpression: return expression_copy(obj, c);
-    case kNonlinear: return nonlin_copy(obj, c);
-    default: return modelErrorObj("Error multiplying expressions");
+    case kVar:
+        return var_copy(obj, c == 0.0 ? 0.0 : c);
+    case kLinterm:
+        return linterm_copy(obj, c);
+    case kQuadterm:
+        return quadterm_copy(obj, c);
+    case kExpression:
+        return expression_copy(obj, c);
+    case kNonlinear:
+        return nonlin_copy(obj, c);
+    default:
+        return modelErrorObj("Error multiplying expressions");
     }
 }
 
-// ---- operations -------------------------------------------------------------------------------------
+// ---- operations
+// -------------------------------------------------------------------------------------
 
 PyObject *expression_alg_sum(PyObject *a, PyObject *b, double s) {
     int ka, kb;
@@ -349,8 +367,8 @@ PyObject *expression_div(PyObject *a, PyObject *b) {
         if (rc < 0) return nullptr;
         if (rc == 1) {
             if (d == 0.0) return modelErrorObj("Division by zero");
-            return transformedCopy(as_expression(a), [d](double x) { return x / d; },
-                                   "Cannot copy expression");
+            return transformedCopy(
+                as_expression(a), [d](double x) { return x / d; }, "Cannot copy expression");
         }
     }
     return nvr_nonlinear_binary(kOpDivide, a, b, false);
@@ -412,7 +430,8 @@ PyObject *expression_ipow(PyObject *a, PyObject *b) {
     return expression_pow(a, b);
 }
 
-// ---- type ---------------------------------------------------------------------------------------------
+// ---- type
+// ---------------------------------------------------------------------------------------------
 
 namespace {
 

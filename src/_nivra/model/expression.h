@@ -12,16 +12,19 @@
 // exist and be empty. Every quadratic product is stored once, under the factor with the smaller
 // identifier.
 struct expression_s {
-    PyObject_HEAD
-    double constant;
+    PyObject_HEAD double constant;
     linmap *linear;
     quadmap *quadratic;
 };
 
 extern PyTypeObject expression_type;
 
-inline bool expression_Check(PyObject *o) { return Py_IS_TYPE(o, &expression_type); }
-inline expression_s *as_expression(PyObject *o) { return reinterpret_cast<expression_s *>(o); }
+inline bool expression_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &expression_type);
+}
+inline expression_s *as_expression(PyObject *o) {
+    return reinterpret_cast<expression_s *>(o);
+}
 inline bool expression_has_linear(const expression_s *e) {
     return e->linear && linmap_size(e->linear) > 0;
 }
@@ -33,12 +36,14 @@ inline bool expression_has_quadratic(const expression_s *e) {
 // (var1 has the smaller identifier). Iteration order is that of the hash tables.
 template <class F> void expression_forEachLinear(const expression_s *e, F &&f) {
     if (e->linear)
-        for (auto &kv : e->linear->map) f(kv.first, kv.second);
+        for (auto &kv : e->linear->map)
+            f(kv.first, kv.second);
 }
 template <class F> void expression_forEachQuadratic(const expression_s *e, F &&f) {
     if (e->quadratic)
         for (auto &row : e->quadratic->map)
-            for (auto &kv : row.second->map) f(row.first, kv.first, kv.second);
+            for (auto &kv : row.second->map)
+                f(row.first, kv.first, kv.second);
 }
 
 // Truth value of an element of an expression array: an expression is true when its constant

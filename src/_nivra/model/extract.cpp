@@ -18,7 +18,9 @@ const void **objItems(PyObject *list) {
 }
 
 // Sets item i of list to a new reference to o, or to a new float (false on failure).
-void put(PyObject *list, Py_ssize_t i, PyObject *o) { PyList_SET_ITEM(list, i, Py_NewRef(o)); }
+void put(PyObject *list, Py_ssize_t i, PyObject *o) {
+    PyList_SET_ITEM(list, i, Py_NewRef(o));
+}
 bool putFloat(PyObject *list, Py_ssize_t i, double c) {
     PyObject *f = PyFloat_FromDouble(c);
     if (!f) return false;
@@ -67,8 +69,7 @@ PyObject *nvr_extractLinear(PyObject *self, PyObject *) {
 PyObject *nvr_extractQuadratic(PyObject *self, PyObject *) {
     Poly p;
     if (viewOf(self, &p) != 0) return nullptr;
-    const Py_ssize_t n =
-        p.e ? (p.e->quadratic ? quadmap_size(p.e->quadratic) : 0) : (p.v ? 1 : 0);
+    const Py_ssize_t n = p.e ? (p.e->quadratic ? quadmap_size(p.e->quadratic) : 0) : (p.v ? 1 : 0);
     Ref lists[3];
     if (newLists(n, lists, 3) != 0) return nullptr;
     Py_ssize_t i = 0;

@@ -7,15 +7,18 @@
 // The record: coef is never 0 (linterm_fill returns the float 0.0 instead); var is an owned
 // reference to a nivra.var.
 struct linterm_s {
-    PyObject_HEAD
-    double coef;
+    PyObject_HEAD double coef;
     PyObject *var;
 };
 
 extern PyTypeObject linterm_type;
 
-inline bool linterm_Check(PyObject *o) { return Py_IS_TYPE(o, &linterm_type); }
-inline linterm_s *as_linterm(PyObject *o) { return reinterpret_cast<linterm_s *>(o); }
+inline bool linterm_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &linterm_type);
+}
+inline linterm_s *as_linterm(PyObject *o) {
+    return reinterpret_cast<linterm_s *>(o);
+}
 
 // c·x as a linear term, or the float 0.0 when c is 0. New reference or null.
 PyObject *linterm_fill(double c, PyObject *x);

@@ -3,7 +3,9 @@
 
 #include <new>
 
-template <class M> static void setLoad(M &m) { m.max_load_factor(kMapMaxLoadFactor); }
+template <class M> static void setLoad(M &m) {
+    m.max_load_factor(kMapMaxLoadFactor);
+}
 
 // ---- linmap ----------------------------------------------------------------------------------
 
@@ -15,7 +17,8 @@ linmap *linmap_new() {
 
 void linmap_free(linmap **m) {
     if (!*m) return;
-    for (auto &kv : (*m)->map) Py_DECREF(kv.first);
+    for (auto &kv : (*m)->map)
+        Py_DECREF(kv.first);
     delete *m;
     *m = nullptr;
 }
@@ -30,7 +33,8 @@ int linmap_copy(linmap **dst, const linmap *src) {
         return -1;
     }
     m->hint = src->hint;
-    for (auto &kv : m->map) Py_INCREF(kv.first);
+    for (auto &kv : m->map)
+        Py_INCREF(kv.first);
     linmap_free(dst);
     *dst = m;
     return 0;
@@ -61,7 +65,9 @@ int linmap_merge(linmap *dst, const linmap *src, double s) {
     return 0;
 }
 
-Py_ssize_t linmap_size(const linmap *m) { return static_cast<Py_ssize_t>(m->map.size()); }
+Py_ssize_t linmap_size(const linmap *m) {
+    return static_cast<Py_ssize_t>(m->map.size());
+}
 
 int linmap_get(const linmap *m, PyObject *var, double *out) {
     auto it = m->map.find(var);
@@ -70,7 +76,9 @@ int linmap_get(const linmap *m, PyObject *var, double *out) {
     return 0;
 }
 
-int linmap_has(const linmap *m, PyObject *var) { return m->map.count(var) ? 1 : 0; }
+int linmap_has(const linmap *m, PyObject *var) {
+    return m->map.count(var) ? 1 : 0;
+}
 
 int linmap_set(linmap *m, PyObject *var, double c) {
     auto it = m->map.find(var);
@@ -122,7 +130,9 @@ template <class M> static PyObject *anyKey(M *m) {
     return m->hint = m->map.begin()->first;
 }
 
-PyObject *linmap_any_key(linmap *m) { return anyKey(m); }
+PyObject *linmap_any_key(linmap *m) {
+    return anyKey(m);
+}
 
 // ---- quadmap ---------------------------------------------------------------------------------
 
@@ -192,7 +202,9 @@ int quadmap_merge(quadmap *dst, const quadmap *src, double s) {
     return 0;
 }
 
-Py_ssize_t quadmap_size(const quadmap *m) { return m->size; }
+Py_ssize_t quadmap_size(const quadmap *m) {
+    return m->size;
+}
 
 int quadmap_get(const quadmap *m, PyObject *u, linmap **row) {
     auto it = m->map.find(u);
@@ -252,7 +264,9 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
     return 0;
 }
 
-PyObject *quadmap_any_key(quadmap *m) { return anyKey(m); }
+PyObject *quadmap_any_key(quadmap *m) {
+    return anyKey(m);
+}
 
 void quadmap_del(quadmap *m, PyObject *u) {
     auto it = m->map.find(u);
@@ -274,7 +288,8 @@ namemap *namemap_new() {
 
 void namemap_free(namemap **m) {
     if (!*m) return;
-    for (auto &kv : (*m)->map) Py_DECREF(kv.second);
+    for (auto &kv : (*m)->map)
+        Py_DECREF(kv.second);
     delete *m;
     *m = nullptr;
 }
@@ -284,7 +299,9 @@ PyObject *namemap_get(const namemap *m, uint64_t id) {
     return it == m->map.end() ? nullptr : it->second;
 }
 
-int namemap_has(const namemap *m, uint64_t id) { return m->map.count(id) ? 1 : 0; }
+int namemap_has(const namemap *m, uint64_t id) {
+    return m->map.count(id) ? 1 : 0;
+}
 
 int namemap_set(namemap *m, uint64_t id, PyObject *str) {
     auto it = m->map.find(id);
@@ -325,7 +342,9 @@ double boundmap_get(const boundmap *m, uint64_t id) {
     return it == m->map.end() ? 0.0 : it->second;
 }
 
-int boundmap_has(const boundmap *m, uint64_t id) { return m->map.count(id) ? 1 : 0; }
+int boundmap_has(const boundmap *m, uint64_t id) {
+    return m->map.count(id) ? 1 : 0;
+}
 
 int boundmap_set(boundmap *m, uint64_t id, double x) {
     try {
@@ -336,11 +355,15 @@ int boundmap_set(boundmap *m, uint64_t id, double x) {
     return 0;
 }
 
-void boundmap_del(boundmap *m, uint64_t id) { m->map.erase(id); }
+void boundmap_del(boundmap *m, uint64_t id) {
+    m->map.erase(id);
+}
 
 // ---- rowcolmap -------------------------------------------------------------------------------
 
-rowcolmap *rowcolmap_new() { return new (std::nothrow) rowcolmap; }
+rowcolmap *rowcolmap_new() {
+    return new (std::nothrow) rowcolmap;
+}
 
 void rowcolmap_free(rowcolmap **m) {
     delete *m;
@@ -369,7 +392,9 @@ int rowcolmap_get(const rowcolmap *m, uint64_t id, long *out) {
     return 0;
 }
 
-int rowcolmap_has(const rowcolmap *m, uint64_t id) { return m && m->map.count(id) ? 1 : 0; }
+int rowcolmap_has(const rowcolmap *m, uint64_t id) {
+    return m && m->map.count(id) ? 1 : 0;
+}
 
 int rowcolmap_set(rowcolmap *m, uint64_t id, long index) {
     try {
@@ -386,7 +411,9 @@ void rowcolmap_del(rowcolmap *m, uint64_t id) {
 
 // ---- userfuncmap -----------------------------------------------------------------------------
 
-userfuncmap *userfuncmap_new() { return new (std::nothrow) userfuncmap; }
+userfuncmap *userfuncmap_new() {
+    return new (std::nothrow) userfuncmap;
+}
 
 int userfuncmap_add(userfuncmap *m, userfunc_s *record) {
     try {

@@ -27,8 +27,8 @@
 // were tried: addresses of variables are too irregular, and they formed long probe runs.)
 struct IdentityHash {
     size_t operator()(const void *p) const noexcept {
-        const uint64_t h = (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) >> 5) *
-                           0x9E3779B97F4A7C15ull;
+        const uint64_t h =
+            (static_cast<uint64_t>(reinterpret_cast<uintptr_t>(p)) >> 5) * 0x9E3779B97F4A7C15ull;
         return static_cast<size_t>(h ^ (h >> 32));
     }
 };
@@ -138,18 +138,21 @@ int userfuncmap_add(userfuncmap *m, userfunc_s *record);
 userfunc_s *userfuncmap_get(const userfuncmap *m, PyObject *function, int nargs);
 void userfuncmap_free(userfuncmap **m);
 
-// ---- coefficient transforms ----------------------------------------------------------------------
-// f maps a coefficient to its new value (a scaling, a division); entries that become 0.0 are
-// removed, so the maps keep holding no zero coefficient.
+// ---- coefficient transforms
+// ---------------------------------------------------------------------- f maps a coefficient to
+// its new value (a scaling, a division); entries that become 0.0 are removed, so the maps keep
+// holding no zero coefficient.
 
 template <class F> void linmap_apply(linmap *m, F f) {
     bool zero = false;
-    for (auto it = m->map.begin(); it != m->map.end(); ++it) zero |= (it.value() = f(it->second)) == 0.0;
+    for (auto it = m->map.begin(); it != m->map.end(); ++it)
+        zero |= (it.value() = f(it->second)) == 0.0;
     if (zero) linmap_drop_zeros(m);
 }
 
 template <class F> void quadmap_apply(quadmap *m, F f) {
-    for (auto &row : m->map) linmap_apply(row.second, f);
+    for (auto &row : m->map)
+        linmap_apply(row.second, f);
     quadmap_drop_empty_rows(m);
 }
 

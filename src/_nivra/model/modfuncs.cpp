@@ -34,7 +34,8 @@ PyObject *nivramod_live_counts(PyObject *, PyObject *) {
     return d.release();
 }
 
-// ---- _algebra(name, *args) ------------------------------------------------------------------------
+// ---- _algebra(name, *args)
+// ------------------------------------------------------------------------
 
 const struct {
     const char *name;
@@ -68,7 +69,9 @@ const struct {
 } kQuadAmend[] = {{"expression_addToQuadTerm", expression_addToQuadTerm},
                   {"expression_setQuadTerm", expression_setQuadTerm}};
 
-PyObject *noneOrNull(int rc) { return rc == 0 ? Py_NewRef(Py_None) : nullptr; }
+PyObject *noneOrNull(int rc) {
+    return rc == 0 ? Py_NewRef(Py_None) : nullptr;
+}
 
 PyObject *callOthers(const char *name, PyObject *args) {
     PyObject *a, *b;
@@ -80,7 +83,7 @@ PyObject *callOthers(const char *name, PyObject *args) {
     if (!strcmp(name, "multiply_by_const_expr")) {
         int kind = -1;
         return PyArg_ParseTuple(args, "OOd", &a, &b, &d) ? multiply_by_const_expr(a, b, d, &kind)
-                                                          : nullptr;
+                                                         : nullptr;
     }
     if (!strcmp(name, "check_first_var")) {
         var_s *v;
@@ -152,8 +155,7 @@ PyMethodDef nvr_model_methods[] = {
      PyDoc_STR("vars(*indices, name='x', lb=0, ub=infinity, threshold=1, vartype=continuous)\n\n"
                "Deprecated with positional arguments: unlinked variables over index sets (use\n"
                "problem.addVariables). Without positional arguments one unlinked nivra.var.")},
-    {"evaluate",
-     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_evaluate)),
+    {"evaluate", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_evaluate)),
      METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("evaluate(*objects, problem=None, solution=None): the values of expressions at a "
                "solution (a dict of variables to values, a list or array of column values, or "

@@ -80,7 +80,9 @@ int isObjectConst(PyObject *obj, int *kind, double *value) {
     return rc;
 }
 
-bool isArrayOrSequence(PyObject *o) { return PyArray_Check(o) || PySequence_Check(o); }
+bool isArrayOrSequence(PyObject *o) {
+    return PyArray_Check(o) || PySequence_Check(o);
+}
 
 namespace {
 

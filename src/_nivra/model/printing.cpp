@@ -22,7 +22,8 @@ constexpr size_t kTermTextLimit = 1023;
 void cutText(std::string &s, size_t limit) {
     if (s.size() <= limit) return;
     size_t end = limit;
-    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80) --end;
+    while (end > 0 && (static_cast<unsigned char>(s[end]) & 0xC0) == 0x80)
+        --end;
     s.resize(end);
 }
 

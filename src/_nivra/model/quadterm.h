@@ -7,16 +7,19 @@
 // The record: var1 and var2 are owned references, var1 the factor with the smaller identifier
 // (the same object for a square). The coefficient may be 0.
 struct quadterm_s {
-    PyObject_HEAD
-    double coef;
+    PyObject_HEAD double coef;
     PyObject *var1;
     PyObject *var2;
 };
 
 extern PyTypeObject quadterm_type;
 
-inline bool quadterm_Check(PyObject *o) { return Py_IS_TYPE(o, &quadterm_type); }
-inline quadterm_s *as_quadterm(PyObject *o) { return reinterpret_cast<quadterm_s *>(o); }
+inline bool quadterm_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &quadterm_type);
+}
+inline quadterm_s *as_quadterm(PyObject *o) {
+    return reinterpret_cast<quadterm_s *>(o);
+}
 
 // c·u·v with the factors checked for compatibility and put in identifier order (equal
 // identifiers keep the argument order). New reference or null.

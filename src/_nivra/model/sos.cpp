@@ -16,8 +16,12 @@ namespace {
 
 constexpr const char *kDeletedMsg = "SOS has been deleted from the problem";
 
-bool isDeleted(const sos_s *s) { return s->owner == kDeletedOwner; }
-bool isLinked(const sos_s *s) { return s->owner && !isDeleted(s); }
+bool isDeleted(const sos_s *s) {
+    return s->owner == kDeletedOwner;
+}
+bool isLinked(const sos_s *s) {
+    return s->owner && !isDeleted(s);
+}
 
 PyObject *modelError(const char *msg) {
     PyErr_SetString(nvy_model_exc, msg);
@@ -36,7 +40,9 @@ PyObject *sos_new(PyTypeObject *, PyObject *, PyObject *) {
     return reinterpret_cast<PyObject *>(newSos());
 }
 
-void takeSerial(sos_s *s) { s->index = static_cast<int64_t>(nvr_py_env.next_sos_serial++); }
+void takeSerial(sos_s *s) {
+    s->index = static_cast<int64_t>(nvr_py_env.next_sos_serial++);
+}
 
 // The type argument: an integer whose lowest 8 bits give 1 or 2. 0 or -1.
 int typeArg(PyObject *o, int *type) {
@@ -62,16 +68,17 @@ int sos_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     takeSerial(s);
     static const char *const kw[] = {"indices", "weights", "type", "name", nullptr};
     PyObject *indices, *weights, *typeObj = nullptr, *name = nullptr;
-    if (!nvo_ParseTupleAndKeywords(args, kwargs, "OO|OO", kw, nullptr, &indices, &weights,
-                                   &typeObj, &name))
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "OO|OO", kw, nullptr, &indices, &weights, &typeObj,
+                                   &name))
         return -1;
     int type = 1;
     if (typeObj && typeObj != Py_None && typeArg(typeObj, &type) != 0) return -1;
     if (!PyList_Check(weights)) return modelError("SOS weights must be passed as a list"), -1;
     if (!PyList_Check(indices)) return modelError("SOS indices must be passed as a list"), -1;
-    Ref stored = Ref::steal(name && name != Py_None
-                                ? Py_NewRef(name)
-                                : PyUnicode_FromFormat("sos%lld", static_cast<long long>(s->index)));
+    Ref stored =
+        Ref::steal(name && name != Py_None
+                       ? Py_NewRef(name)
+                       : PyUnicode_FromFormat("sos%lld", static_cast<long long>(s->index)));
     if (!stored) return -1;
     s->type = type;
     Py_XSETREF(s->name, stored.release());
@@ -114,7 +121,9 @@ PyObject *sos_str(PyObject *self) {
     return PyUnicode_FromFormat("sos%lld", static_cast<long long>(s->index));
 }
 
-PyObject *sos_get_name(PyObject *self, void *) { return sos_str(self); }
+PyObject *sos_get_name(PyObject *self, void *) {
+    return sos_str(self);
+}
 
 int sos_set_name(PyObject *self, PyObject *value, void *) {
     sos_s *s = as_sos(self);
@@ -154,7 +163,8 @@ PyObject *sos_get_dict(PyObject *self, void *) {
 }
 
 int sos_set_dict(PyObject *, PyObject *, void *) {
-    PyErr_SetString(PyExc_AttributeError, "attribute '__dict__' of 'nivra.sos' objects is not writable");
+    PyErr_SetString(PyExc_AttributeError,
+                    "attribute '__dict__' of 'nivra.sos' objects is not writable");
     return -1;
 }
 

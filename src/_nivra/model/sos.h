@@ -14,8 +14,7 @@ struct problem_s;
 // initialised). name: the stored name of an unlinked set. indices and weights: the lists given
 // at construction (owned).
 struct sos_s {
-    PyObject_HEAD
-    problem_s *owner;
+    PyObject_HEAD problem_s *owner;
     int64_t index;
     PyObject *name;
     int type;
@@ -25,8 +24,12 @@ struct sos_s {
 
 extern PyTypeObject sos_type;
 
-inline bool sos_Check(PyObject *o) { return Py_IS_TYPE(o, &sos_type); }
-inline sos_s *as_sos(PyObject *o) { return reinterpret_cast<sos_s *>(o); }
+inline bool sos_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &sos_type);
+}
+inline sos_s *as_sos(PyObject *o) {
+    return reinterpret_cast<sos_s *>(o);
+}
 
 // The index of the set of sos in prob (ModelError when it has none there). 0 or -1.
 int get_sos_index(problem_s *prob, const sos_s *sos, int64_t *index);

@@ -29,8 +29,8 @@ constexpr const char *kDeletedMsg = "Variable has been deleted from the problem"
 
 // Calls fn(handle, args...) for the variable's problem; library failures become the problem's
 // error. 0 or -1.
-template <class... P, class... A> int libCall(const var_s *v, int (*fn)(NVRAprob, P...),
-                                              const char *name, A &&...args) {
+template <class... P, class... A>
+int libCall(const var_s *v, int (*fn)(NVRAprob, P...), const char *name, A &&...args) {
     problem_s *p = v->owner;
     if (checkProblemIsInitialized(p) != 0) return -1;
     if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
@@ -38,7 +38,9 @@ template <class... P, class... A> int libCall(const var_s *v, int (*fn)(NVRAprob
     return -1;
 }
 
-int col(const var_s *v) { return static_cast<int>(v->id_low); }
+int col(const var_s *v) {
+    return static_cast<int>(v->id_low);
+}
 
 template <int (*Get)(NVRAprob, double[], int, int)>
 PyObject *linkedBound(const var_s *v, const char *name) {
@@ -97,9 +99,15 @@ int raiseDeleted() {
 
 // ---- properties of unlinked variables ------------------------------------------------------
 
-int lbCode(const var_s *v) { return v->flags & kVarLbMask; }
-int ubCode(const var_s *v) { return (v->flags & kVarUbMask) >> 2; }
-int typeOf(const var_s *v) { return (v->flags & kVarTypeMask) >> kVarTypeShift; }
+int lbCode(const var_s *v) {
+    return v->flags & kVarLbMask;
+}
+int ubCode(const var_s *v) {
+    return (v->flags & kVarUbMask) >> 2;
+}
+int typeOf(const var_s *v) {
+    return (v->flags & kVarTypeMask) >> kVarTypeShift;
+}
 
 double unlinkedLb(const var_s *v) {
     static const double coded[] = {0.0, -kInf, 1.0};
@@ -175,7 +183,9 @@ void releaseUnlinked(var_s *v) {
     v->flags = 0;
 }
 
-bool isLinked(const var_s *v) { return v->owner && v->owner != kDeletedOwner; }
+bool isLinked(const var_s *v) {
+    return v->owner && v->owner != kDeletedOwner;
+}
 
 // ---- construction ------------------------------------------------------------------------------
 
@@ -207,8 +217,8 @@ int var_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     PyObject *name = Py_None;
     double lb = 0.0, ub = kInf, threshold = 1.0;
     long vartype = kContinuous;
-    if (!nvo_ParseTupleAndKeywords(args, kwargs, "|Odddl", kw, nullptr, &name, &lb, &ub,
-                                   &threshold, &vartype))
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, "|Odddl", kw, nullptr, &name, &lb, &ub, &threshold,
+                                   &vartype))
         return -1;
     if (vartype == kBinary && ub >= kInf) ub = 1.0;
     if (validate_var_bounds(vartype, &lb, &ub, threshold) != 0) return -1;
@@ -246,7 +256,9 @@ PyObject *var_get_vartype(PyObject *self, void *) {
     return PyLong_FromLong(typeOf(v));
 }
 
-PyObject *var_get_name(PyObject *self, void *) { return var_str(self); }
+PyObject *var_get_name(PyObject *self, void *) {
+    return var_str(self);
+}
 
 PyObject *var_get_index(PyObject *self, void *) {
     const var_s *v = as_var(self);
@@ -270,7 +282,9 @@ PyObject *var_get_dict(PyObject *self, void *) {
 }
 
 // Setters: every one refuses deletion of the attribute (tp_setattro does) and deleted variables.
-int checkSettable(var_s *v) { return var_is_deleted(v) ? raiseDeleted() : 0; }
+int checkSettable(var_s *v) {
+    return var_is_deleted(v) ? raiseDeleted() : 0;
+}
 
 int readDouble(PyObject *value, double *x) {
     *x = PyFloat_AsDouble(value);
@@ -313,8 +327,9 @@ int var_set_vartype(PyObject *self, PyObject *value, void *) {
     const long type = PyLong_AsLong(value);
     if (type == -1 && PyErr_Occurred()) return -1;
     if (type < kContinuous || type > kPartiallyInteger) {
-        PyErr_SetString(nvy_model_exc,
-                        "Invalid variable type: should be one of nivra.binary, nivra.continuous, etc.");
+        PyErr_SetString(
+            nvy_model_exc,
+            "Invalid variable type: should be one of nivra.binary, nivra.continuous, etc.");
         return -1;
     }
     if (isLinked(v)) return linkedSetVartype(v, static_cast<int>(type));
@@ -342,7 +357,8 @@ int var_set_index(PyObject *, PyObject *, void *) {
 }
 
 int var_set_dict(PyObject *, PyObject *, void *) {
-    PyErr_SetString(PyExc_AttributeError, "attribute '__dict__' of 'nivra.var' objects is not writable");
+    PyErr_SetString(PyExc_AttributeError,
+                    "attribute '__dict__' of 'nivra.var' objects is not writable");
     return -1;
 }
 
@@ -354,9 +370,13 @@ int var_setattro(PyObject *self, PyObject *name, PyObject *value) {
     return PyObject_GenericSetAttr(self, name, value);
 }
 
-PyObject *var_repr(PyObject *self) { return var_str(self); }
+PyObject *var_repr(PyObject *self) {
+    return var_str(self);
+}
 
-Py_hash_t var_hash(PyObject *self) { return static_cast<Py_hash_t>(as_var(self)->id_low); }
+Py_hash_t var_hash(PyObject *self) {
+    return static_cast<Py_hash_t>(as_var(self)->id_low);
+}
 
 // ---- solution methods ---------------------------------------------------------------------------
 
@@ -373,7 +393,8 @@ template <const SolutionQuery &Q> PyObject *solutionMethod(PyObject *self, PyObj
     var_s *v = as_var(self);
     if (var_is_deleted(v)) return raiseDeleted(), nullptr;
     if (!v->owner) {
-        PyErr_Format(nvy_interf_exc, "For unlinked variables, call problem.%s(var)", Q.unlinkedName);
+        PyErr_Format(nvy_interf_exc, "For unlinked variables, call problem.%s(var)",
+                     Q.unlinkedName);
         return nullptr;
     }
     int status = 0;
@@ -435,8 +456,7 @@ int var_init_unlinked(PyObject *var, uint64_t serial, int vartype, double lb, do
     var_s *v = as_var(var);
     v->id_low = static_cast<uint32_t>(serial);
     v->id_high = static_cast<uint16_t>(serial >> 32);
-    if (storeLb(v, lb) != 0 || storeUb(v, ub) != 0 || storeThreshold(v, threshold) != 0)
-        return -1;
+    if (storeLb(v, lb) != 0 || storeUb(v, ub) != 0 || storeThreshold(v, threshold) != 0) return -1;
     storeType(v, vartype);
     return name ? storeName(v, Py_NewRef(name)) : 0;
 }
@@ -455,30 +475,38 @@ char vartype_to_coltype(int vartype) {
 
 int coltype_to_vartype(char coltype) {
     switch (coltype) {
-    case 'B': return kBinary;
-    case 'I': return kInteger;
-    case 'S': return kSemiContinuous;
-    case 'R': return kSemiInteger;
-    case 'P': return kPartiallyInteger;
-    default: return kContinuous;
+    case 'B':
+        return kBinary;
+    case 'I':
+        return kInteger;
+    case 'S':
+        return kSemiContinuous;
+    case 'R':
+        return kSemiInteger;
+    case 'P':
+        return kPartiallyInteger;
+    default:
+        return kContinuous;
     }
 }
 
 int validate_var_bounds(long vartype, double *lb, double *ub, double threshold) {
     if (vartype < kContinuous || vartype > kPartiallyInteger) {
-        PyErr_Format(nvy_model_exc,
-                     "Invalid variable type %ld: expected one of nivra.binary, nivra.continuous, etc.",
-                     vartype);
+        PyErr_Format(
+            nvy_model_exc,
+            "Invalid variable type %ld: expected one of nivra.binary, nivra.continuous, etc.",
+            vartype);
         return -1;
     }
     if (vartype == kBinary) {
-        const char *msg = !(*lb >= 0.0 && *lb <= 1.0)
-                              ? "Invalid variable domain: binary variables must have a lower bound "
-                                "between 0 and 1"
-                          : !(*ub >= 0.0 && *ub <= 1.0)
-                              ? "Invalid variable domain: binary variables must have an upper bound "
-                                "between 0 and 1"
-                              : nullptr;
+        const char *msg =
+            !(*lb >= 0.0 && *lb <= 1.0)
+                ? "Invalid variable domain: binary variables must have a lower bound "
+                  "between 0 and 1"
+            : !(*ub >= 0.0 && *ub <= 1.0)
+                ? "Invalid variable domain: binary variables must have an upper bound "
+                  "between 0 and 1"
+                : nullptr;
         if (msg) {
             PyErr_SetString(nvy_model_exc, msg);
             return -1;
@@ -557,7 +585,9 @@ PyObject *var_copy(PyObject *x, double c) {
     return linterm_fill(c, x);
 }
 
-PyObject *var_base() { return var_new(&var_type, nullptr, nullptr); }
+PyObject *var_base() {
+    return var_new(&var_type, nullptr, nullptr);
+}
 
 PyTypeObject var_type = {
     NVR_TYPE_HEAD,

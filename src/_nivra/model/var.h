@@ -15,8 +15,7 @@ struct problem_s;
 // column index of a linked variable and the serial number of an unlinked one (0: never
 // initialised). flags are meaningful for unlinked variables only (kVarFlag* below).
 struct var_s {
-    PyObject_HEAD
-    problem_s *owner;
+    PyObject_HEAD problem_s *owner;
     uint32_t id_low;
     uint16_t id_high;
     uint16_t flags;
@@ -28,8 +27,8 @@ extern PyTypeObject var_type;
 inline problem_s *const kDeletedOwner = reinterpret_cast<problem_s *>(uintptr_t{0xDEAD});
 
 // Flags of an unlinked variable.
-constexpr uint16_t kVarLbMask = 0x3;        // 0: 0.0, 1: -1e20, 2: 1.0, 3: in unlinked_lb
-constexpr uint16_t kVarUbMask = 0xC;        // (>> 2) 0: 1e20, 1: 0.0, 2: 1.0, 3: in unlinked_ub
+constexpr uint16_t kVarLbMask = 0x3;         // 0: 0.0, 1: -1e20, 2: 1.0, 3: in unlinked_lb
+constexpr uint16_t kVarUbMask = 0xC;         // (>> 2) 0: 1e20, 1: 0.0, 2: 1.0, 3: in unlinked_ub
 constexpr uint16_t kVarThresholdFlag = 0x10; // threshold in unlinked_threshold (else -1e20)
 constexpr uint16_t kVarNameFlag = 0x20;      // name in unlinked_names
 constexpr uint16_t kVarAddedFlag = 0x40;     // added to a problem at least once
@@ -46,12 +45,22 @@ enum VarType : int {
     kPartiallyInteger = 5,
 };
 
-inline bool var_Check(PyObject *o) { return Py_IS_TYPE(o, &var_type); }
-inline var_s *as_var(PyObject *o) { return reinterpret_cast<var_s *>(o); }
-inline uint64_t var_id(const var_s *v) { return v->id_low | (uint64_t{v->id_high} << 32); }
+inline bool var_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &var_type);
+}
+inline var_s *as_var(PyObject *o) {
+    return reinterpret_cast<var_s *>(o);
+}
+inline uint64_t var_id(const var_s *v) {
+    return v->id_low | (uint64_t{v->id_high} << 32);
+}
 // Order of variables everywhere: by identifier, upper 16 bits first, then lower 32 bits.
-inline bool var_key_greater(const var_s *a, const var_s *b) { return var_id(a) > var_id(b); }
-inline bool var_is_deleted(const var_s *v) { return v->owner == kDeletedOwner; }
+inline bool var_key_greater(const var_s *a, const var_s *b) {
+    return var_id(a) > var_id(b);
+}
+inline bool var_is_deleted(const var_s *v) {
+    return v->owner == kDeletedOwner;
+}
 
 // "C" for types outside 1..5, else the letter of the type.
 char vartype_to_coltype(int vartype);

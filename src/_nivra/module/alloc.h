@@ -31,7 +31,7 @@ void nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_s *a, void **block);
 template <class T> class LibArray {
     T *p_ = nullptr;
 
-public:
+  public:
     LibArray() = default;
     explicit LibArray(size_t n) { (void)alloc(n); }
     LibArray(const LibArray &) = delete;
@@ -46,6 +46,6 @@ public:
     T &operator[](size_t i) const { return p_[i]; }
     explicit operator bool() const { return p_ != nullptr; }
 
-private:
+  private:
     void **raw() { return reinterpret_cast<void **>(&p_); }
 };

@@ -45,7 +45,8 @@ int parseKeywordArgs(PyObject *kwargs, const char *format, const char *const *kw
     if (!empty) return 0;
     va_list va;
     va_start(va, kw);
-    int ok = PyArg_VaParseTupleAndKeywords(empty.get(), kwargs, format, const_cast<char **>(kw), va);
+    int ok =
+        PyArg_VaParseTupleAndKeywords(empty.get(), kwargs, format, const_cast<char **>(kw), va);
     va_end(va);
     return ok;
 }
@@ -64,7 +65,8 @@ void nvo_PyErr_MissingArgs(const char *name, ...) {
     int n = 0;
     va_list va;
     va_start(va, name);
-    for (const char *s = name; s && n < 64; s = va_arg(va, const char *)) names[n++] = s;
+    for (const char *s = name; s && n < 64; s = va_arg(va, const char *))
+        names[n++] = s;
     va_end(va);
     raiseMissing(names, n);
 }

@@ -66,7 +66,8 @@ int turnNVRAon(const char *path, int explicit_start) {
 
 // Frees the library resources of every live problem (the objects stay alive).
 static void freeAllProblems() {
-    for (problem_s *p = nvr_py_env.problems; p; p = p->next) problem_freeresources(p);
+    for (problem_s *p = nvr_py_env.problems; p; p = p->next)
+        problem_freeresources(p);
 }
 
 int turnNVRAoff(int explicit_start) {
@@ -91,9 +92,9 @@ int init_structures(PyObject *module) {
     struct {
         const char *name;
         long value;
-    } static const ints[] = {{"continuous", 0}, {"binary", 1},     {"integer", 2},
+    } static const ints[] = {{"continuous", 0},     {"binary", 1},      {"integer", 2},
                              {"semicontinuous", 3}, {"semiinteger", 4}, {"partiallyinteger", 5},
-                             {"minimize", 1},   {"maximize", -1}};
+                             {"minimize", 1},       {"maximize", -1}};
     for (auto &c : ints)
         if (PyModule_AddIntConstant(module, c.name, c.value) != 0) return -1;
     PyObject *inf = PyFloat_FromDouble(NVRA_PLUSINFINITY);

@@ -13,18 +13,18 @@ struct problem_s;
 typedef struct _PyArray_Descr PyArray_Descr;
 
 struct nvr_py_env_s {
-    PyObject *module;                 // borrowed; non-null once the module is initialised
-    uint64_t next_var_serial;         // serial of the next unlinked variable
-    uint64_t next_constraint_serial;  // serial of the next unlinked constraint
-    uint64_t next_sos_serial;         // serial of the next unlinked SOS
-    PyObject *module_controls;        // nivra.control with no problem (owned)
-    PyObject *control_table;          // dict name -> (id, type, solver) (owned)
-    PyObject *attribute_table;        // dict name -> (id, type, solver) (owned)
-    PyObject *default_control_values; // dict of module default controls (owned)
-    PyObject *msghandlers;            // list of [handler, data] entries (owned)
-    int32_t nonlinear_available;      // -1 never started, 1 started, 0 not available
-    int32_t start_count;              // outstanding starts of the library, never negative
-    uint8_t output_enabled;           // library messages go to sys.stdout
+    PyObject *module;                     // borrowed; non-null once the module is initialised
+    uint64_t next_var_serial;             // serial of the next unlinked variable
+    uint64_t next_constraint_serial;      // serial of the next unlinked constraint
+    uint64_t next_sos_serial;             // serial of the next unlinked SOS
+    PyObject *module_controls;            // nivra.control with no problem (owned)
+    PyObject *control_table;              // dict name -> (id, type, solver) (owned)
+    PyObject *attribute_table;            // dict name -> (id, type, solver) (owned)
+    PyObject *default_control_values;     // dict of module default controls (owned)
+    PyObject *msghandlers;                // list of [handler, data] entries (owned)
+    int32_t nonlinear_available;          // -1 never started, 1 started, 0 not available
+    int32_t start_count;                  // outstanding starts of the library, never negative
+    uint8_t output_enabled;               // library messages go to sys.stdout
     uint8_t constraint_operators_enabled; // comparisons build constraints
     boundmap *unlinked_lb;
     boundmap *unlinked_ub;
@@ -42,10 +42,10 @@ struct nvr_py_env_s {
 extern nvr_py_env_s nvr_py_env;
 
 // Exception types (process globals, owned by the module).
-extern PyObject *nvy_model_exc;     // nivra.ModelError
-extern PyObject *nvy_interf_exc;    // nivra.InterfaceError
-extern PyObject *nvy_solver_exc;    // nivra.SolverError
-extern PyObject *nvy_deprec_warn;   // nivra.DeprecationWarning
+extern PyObject *nvy_model_exc;   // nivra.ModelError
+extern PyObject *nvy_interf_exc;  // nivra.InterfaceError
+extern PyObject *nvy_solver_exc;  // nivra.SolverError
+extern PyObject *nvy_deprec_warn; // nivra.DeprecationWarning
 
 // Starts the library; explicit is 1 for _init. 0, or -1 with an exception set.
 int turnNVRAon(const char *path, int explicit_start);

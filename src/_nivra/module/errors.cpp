@@ -58,7 +58,8 @@ void setNvraErr(PyObject *obj) {
             if (code && !*msg) snprintf(msg, sizeof msg, "Nonlinear solver error %d", code);
         }
         if (PyErr_Occurred()) return;
-        raiseWithText(nvy_solver_exc, msg, "Unidentified error associated with optimization problem");
+        raiseWithText(nvy_solver_exc, msg,
+                      "Unidentified error associated with optimization problem");
         return;
     }
     raiseWithText(nvy_solver_exc, nullptr, "Unidentified error associated with a branching object");

@@ -143,7 +143,8 @@ PyObject *nivramod_getOutputEnabled(PyObject *, PyObject *) {
 }
 
 PyObject *nivramod_setOutputEnabled(PyObject *, PyObject *arg) {
-    const int t = truthOrError(arg, "Incorrect argument in setOutputEnabled: should be True or False");
+    const int t =
+        truthOrError(arg, "Incorrect argument in setOutputEnabled: should be True or False");
     if (t < 0) return nullptr;
     nvr_py_env.output_enabled = static_cast<uint8_t>(t);
     Py_RETURN_NONE;
@@ -163,7 +164,8 @@ PyObject *nivramod_setConstraintOperatorsEnabled(PyObject *, PyObject *arg) {
 
 PyObject *nivramod_setcomputeallowed(PyObject *, PyObject *arg) {
     if (!nvo_isIntegerArg(arg)) {
-        PyErr_SetString(nvy_model_exc, "Incorrect argument in setcomputeallowed: should be 0, 1 or -1");
+        PyErr_SetString(nvy_model_exc,
+                        "Incorrect argument in setcomputeallowed: should be 0, 1 or -1");
         return nullptr;
     }
     Ref num = Ref::steal(PyNumber_Long(arg));
@@ -246,7 +248,8 @@ int buildMethodTable() {
         all_methods.clear();
         for (PyMethodDef *table : {nvr_numeric_methods, nvr_nonlinear_methods, nvr_runtime_methods,
                                    nvr_controls_methods, nvr_model_methods})
-            for (PyMethodDef *m = table; m->ml_name; ++m) all_methods.push_back(*m);
+            for (PyMethodDef *m = table; m->ml_name; ++m)
+                all_methods.push_back(*m);
         all_methods.push_back({nullptr, nullptr, 0, nullptr});
     } catch (...) {
         PyErr_NoMemory();
@@ -293,9 +296,9 @@ PyModuleDef nivra_module = {
 };
 
 PyTypeObject *const all_types[] = {
-    &var_type,      &sos_type,     &expression_type, &constraint_type, &control_type,
-    &attribute_type, &objattrib_type, &problem_type, &branchobj_type, &poolcut_type,
-    &nvraobject_type, &generic_type, &linterm_type,  &quadterm_type,   &nonlinear_type,
+    &var_type,        &sos_type,       &expression_type, &constraint_type, &control_type,
+    &attribute_type,  &objattrib_type, &problem_type,    &branchobj_type,  &poolcut_type,
+    &nvraobject_type, &generic_type,   &linterm_type,    &quadterm_type,   &nonlinear_type,
 };
 
 // Step 4 of initialisation: the module-wide containers. 0 or -1.
@@ -368,16 +371,11 @@ PyObject *initModule() {
         const char *name;
         PyObject *obj;
     } added[] = {
-        {"var", (PyObject *)&var_type},
-        {"expression", (PyObject *)&expression_type},
-        {"sos", (PyObject *)&sos_type},
-        {"constraint", (PyObject *)&constraint_type},
-        {"problem", (PyObject *)&problem_type},
-        {"branchobj", (PyObject *)&branchobj_type},
-        {"poolcut", (PyObject *)&poolcut_type},
-        {"ModelError", nvy_model_exc},
-        {"InterfaceError", nvy_interf_exc},
-        {"SolverError", nvy_solver_exc},
+        {"var", (PyObject *)&var_type},          {"expression", (PyObject *)&expression_type},
+        {"sos", (PyObject *)&sos_type},          {"constraint", (PyObject *)&constraint_type},
+        {"problem", (PyObject *)&problem_type},  {"branchobj", (PyObject *)&branchobj_type},
+        {"poolcut", (PyObject *)&poolcut_type},  {"ModelError", nvy_model_exc},
+        {"InterfaceError", nvy_interf_exc},      {"SolverError", nvy_solver_exc},
         {"DeprecationWarning", nvy_deprec_warn},
     };
     for (auto &a : added)
@@ -396,7 +394,8 @@ PyObject *initModule() {
 
 PyMODINIT_FUNC PyInit__nivra(void) {
     if (nvr_py_env.module) {
-        PyErr_SetString(PyExc_ImportError, "the module _nivra is already initialized in this process");
+        PyErr_SetString(PyExc_ImportError,
+                        "the module _nivra is already initialized in this process");
         return nullptr;
     }
     PyObject *module = nullptr;

@@ -61,7 +61,8 @@ static int wrapper_msghandler(NVRAobject obj, void *entry, void *thread, const c
     if (!PyErr_Occurred()) {
         PyObject *e = static_cast<PyObject *>(entry);
         if (!PyList_Check(e) || PyList_GET_SIZE(e) != 2) {
-            PyErr_SetString(nvy_interf_exc, "Incorrect general environment message handler detected");
+            PyErr_SetString(nvy_interf_exc,
+                            "Incorrect general environment message handler detected");
             rc = -1;
         } else {
             Ref handler = Ref::borrow(PyList_GET_ITEM(e, 0));
@@ -70,9 +71,8 @@ static int wrapper_msghandler(NVRAobject obj, void *entry, void *thread, const c
             Ref pythread = pyobj ? Ref::steal(voidstar_create(thread)) : Ref();
             if (pythread) {
                 Ref r = Ref::steal(PyObject_CallFunction(handler.get(), "(OOOsll)", pyobj.get(),
-                                                         data.get(), pythread.get(),
-                                                         msg ? msg : "", (long)msgtype,
-                                                         (long)msgcode));
+                                                         data.get(), pythread.get(), msg ? msg : "",
+                                                         (long)msgtype, (long)msgcode));
             }
         }
     }

@@ -13,7 +13,7 @@
 class Ref {
     PyObject *p_ = nullptr;
 
-public:
+  public:
     static Ref steal(PyObject *p) noexcept {
         Ref r;
         r.p_ = p;
@@ -45,10 +45,10 @@ void nvr_translate_exception() noexcept;
 // Wrap the body of any function that uses nanobind or the STL:
 //   NVR_TRY { ... } NVR_CATCH(nullptr)
 #define NVR_TRY try
-#define NVR_CATCH(failvalue)                                                                   \
-    catch (...) {                                                                              \
-        nvr_translate_exception();                                                             \
-        return failvalue;                                                                      \
+#define NVR_CATCH(failvalue)                                                                       \
+    catch (...) {                                                                                  \
+        nvr_translate_exception();                                                                 \
+        return failvalue;                                                                          \
     }
 
 // First member of a static PyTypeObject written with designated initialisers:

@@ -43,12 +43,18 @@ int constantOf(PyObject *o, Constant *c) {
     return rc < 0 ? -1 : 0;
 }
 
-bool isNumber(PyObject *o) { return exprKindOf(o) == kConst; }
+bool isNumber(PyObject *o) {
+    return exprKindOf(o) == kConst;
+}
 
 // A new object equal to o that the caller may extend.
-PyObject *copyOf(PyObject *o) { return nonlinear_Check(o) ? nonlin_clone(o) : general_copy(o, 1.0); }
+PyObject *copyOf(PyObject *o) {
+    return nonlinear_Check(o) ? nonlin_clone(o) : general_copy(o, 1.0);
+}
 
-PyObject *unaryMinus(PyObject *o) { return nonlin_make(kOpUnaryMinus, Py_NewRef(o)); }
+PyObject *unaryMinus(PyObject *o) {
+    return nonlin_make(kOpUnaryMinus, Py_NewRef(o));
+}
 
 // The list of a node of op, or null when o is not such a node.
 PyObject *listOf(PyObject *o, operation_type op) {
@@ -76,7 +82,8 @@ PyObject *finish(operation_type op, PyObject *target, Ref list, double empty) {
     return nonlin_make(op, list.release());
 }
 
-// ---- sums -----------------------------------------------------------------------------------------
+// ---- sums
+// -----------------------------------------------------------------------------------------
 
 // Index of the item holding the summands that are not nonlinear, searched among the last three
 // items of a plus node's list; -1 when there is none.
@@ -95,8 +102,10 @@ int isZero(PyObject *o) {
         double v;
         return isConstOfKind(o, kConst, &v) < 0 ? -1 : v == 0.0;
     }
-    case kExpression: return !expression_nonzero(o);
-    default: return 0;
+    case kExpression:
+        return !expression_nonzero(o);
+    default:
+        return 0;
     }
 }
 
@@ -105,7 +114,8 @@ int isZero(PyObject *o) {
 int insertNearEnd(PyObject *list, Py_ssize_t t, PyObject *item) {
     if (PyList_Append(list, item) != 0) return -1;
     PyObject **items = reinterpret_cast<PyListObject *>(list)->ob_item;
-    for (Py_ssize_t i = PyList_GET_SIZE(list) - 1; i > t; --i) std::swap(items[i], items[i - 1]);
+    for (Py_ssize_t i = PyList_GET_SIZE(list) - 1; i > t; --i)
+        std::swap(items[i], items[i - 1]);
     return 0;
 }
 
@@ -125,8 +135,9 @@ int addSummand(PyObject *list, PyObject *item, double c) {
         if (!scaled) return -1;
         return t >= 0 ? insertNearEnd(list, t, scaled.get()) : PyList_Append(list, scaled.get());
     }
-    Ref sum = Ref::steal(t >= 0 ? merged(PyList_GET_ITEM(list, t), item, c)
-                                : c == 1.0 ? Py_NewRef(item) : general_copy(item, c));
+    Ref sum = Ref::steal(t >= 0     ? merged(PyList_GET_ITEM(list, t), item, c)
+                         : c == 1.0 ? Py_NewRef(item)
+                                    : general_copy(item, c));
     if (!sum) return -1;
     const int zero = isZero(sum.get());
     if (zero < 0) return -1;
@@ -170,7 +181,8 @@ PyObject *difference(PyObject *a, PyObject *b, bool inplace) {
     return nonlin_binary_unchecked(kOpMinus, a, b);
 }
 
-// ---- products -------------------------------------------------------------------------------------
+// ---- products
+// -------------------------------------------------------------------------------------
 
 // Multiplies the list of a times node by the items of b: numbers multiply the numeric factor
 // kept as the last item (a factor 1 is dropped), other factors go before it. Sets *zero when
@@ -253,7 +265,8 @@ PyObject *productInPlace(PyObject *a, PyObject *b) {
     return finish(kOpTimes, own ? a : nullptr, std::move(list), 1.0);
 }
 
-// ---- quotients ------------------------------------------------------------------------------------
+// ---- quotients
+// ------------------------------------------------------------------------------------
 
 // The simplifications of a / b shared by both forms; null result (no exception) when none
 // applies.
@@ -313,7 +326,8 @@ PyObject *quotientInPlace(PyObject *a, PyObject *b) {
     return nonlin_binary_unchecked(kOpDivide, a, b);
 }
 
-// ---- powers ---------------------------------------------------------------------------------------
+// ---- powers
+// ---------------------------------------------------------------------------------------
 
 PyObject *simplifiedPower(PyObject *a, const Constant &ca, const Constant &cb, bool inplace) {
     if (ca.equals(1.0) || cb.equals(0.0)) return PyFloat_FromDouble(1.0);
@@ -394,5 +408,9 @@ PyObject *nonlin_and(PyObject *a, PyObject *b) {
 PyObject *nonlin_or(PyObject *a, PyObject *b) {
     return nonlin_instantiate_binary_flatten(kOpOr, a, b);
 }
-PyObject *nonlin_iand(PyObject *a, PyObject *b) { return nonlin_inplace_generic(kOpAnd, a, b); }
-PyObject *nonlin_ior(PyObject *a, PyObject *b) { return nonlin_inplace_generic(kOpOr, a, b); }
+PyObject *nonlin_iand(PyObject *a, PyObject *b) {
+    return nonlin_inplace_generic(kOpAnd, a, b);
+}
+PyObject *nonlin_ior(PyObject *a, PyObject *b) {
+    return nonlin_inplace_generic(kOpOr, a, b);
+}

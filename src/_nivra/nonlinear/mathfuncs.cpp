@@ -33,7 +33,9 @@ constexpr MathFunction kMath[] = {
     {"atan", kOpAtan, [](double x) { return std::atan(x); }, "atan(x): arc tangent"},
     {"abs", kOpAbs, [](double x) { return std::fabs(x); }, "abs(x): absolute value"},
     {"sqrt", kOpSqrt, [](double x) { return std::sqrt(x); }, "sqrt(x): square root"},
-    {"sign", kOpSign, [](double x) { return x > 0.0 ? 1.0 : x < 0.0 ? -1.0 : 0.0; },
+    {"sign", kOpSign, [](double x) { return x > 0.0   ? 1.0
+                                            : x < 0.0 ? -1.0
+                                                      : 0.0; },
      "sign(x): -1, 0 or 1"},
     {"erf", kOpErf, [](double x) { return std::erf(x); }, "erf(x): error function"},
     {"erfc", kOpErfc, [](double x) { return std::erfc(x); },
@@ -44,15 +46,14 @@ PyObject *applyMath(const MathFunction &fn, PyObject *arg);
 
 // A numeric array: a new float64 array of the function's values.
 PyObject *foldArray(const MathFunction &fn, PyArrayObject *arr) {
-    Ref out = Ref::steal(PyArray_FromAny(reinterpret_cast<PyObject *>(arr),
-                                         PyArray_DescrFromType(NPY_DOUBLE), 0, 0,
-                                         NPY_ARRAY_CARRAY | NPY_ARRAY_ENSURECOPY |
-                                             NPY_ARRAY_FORCECAST,
-                                         nullptr));
+    Ref out = Ref::steal(
+        PyArray_FromAny(reinterpret_cast<PyObject *>(arr), PyArray_DescrFromType(NPY_DOUBLE), 0, 0,
+                        NPY_ARRAY_CARRAY | NPY_ARRAY_ENSURECOPY | NPY_ARRAY_FORCECAST, nullptr));
     if (!out) return nullptr;
     PyArrayObject *o = reinterpret_cast<PyArrayObject *>(out.get());
     double *data = static_cast<double *>(PyArray_DATA(o));
-    for (npy_intp i = 0, n = PyArray_SIZE(o); i < n; ++i) data[i] = fn.fold(data[i]);
+    for (npy_intp i = 0, n = PyArray_SIZE(o); i < n; ++i)
+        data[i] = fn.fold(data[i]);
     return out.release();
 }
 
@@ -122,9 +123,12 @@ PyObject *applyMath(const MathFunction &fn, PyObject *arg) {
     return nonlin_instantiate_unary(fn.op, arg);
 }
 
-template <int I> PyObject *nivramod_math(PyObject *, PyObject *arg) { return applyMath(kMath[I], arg); }
+template <int I> PyObject *nivramod_math(PyObject *, PyObject *arg) {
+    return applyMath(kMath[I], arg);
+}
 
-// ---- max and min ----------------------------------------------------------------------------------
+// ---- max and min
+// ----------------------------------------------------------------------------------
 
 // The items that a single argument of max or min stands for: the elements of a sequence,
 // iterable or (flattened) array. New tuple, or null with the function's message.
@@ -194,15 +198,26 @@ PyObject *nivramod_nonlinear_node(PyObject *, PyObject *args) {
                             : nonlin_instantiate_nary(code, operands);
 }
 
-#define NVR_MATH_ENTRY(i) {kMath[i].name, nivramod_math<i>, METH_O, PyDoc_STR(kMath[i].doc)}
+#define NVR_MATH_ENTRY(i)                                                                          \
+    { kMath[i].name, nivramod_math<i>, METH_O, PyDoc_STR(kMath[i].doc) }
 
 } // namespace
 
 PyMethodDef nvr_nonlinear_methods[] = {
-    NVR_MATH_ENTRY(0),  NVR_MATH_ENTRY(1),  NVR_MATH_ENTRY(2),  NVR_MATH_ENTRY(3),
-    NVR_MATH_ENTRY(4),  NVR_MATH_ENTRY(5),  NVR_MATH_ENTRY(6),  NVR_MATH_ENTRY(7),
-    NVR_MATH_ENTRY(8),  NVR_MATH_ENTRY(9),  NVR_MATH_ENTRY(10), NVR_MATH_ENTRY(11),
-    NVR_MATH_ENTRY(12), NVR_MATH_ENTRY(13),
+    NVR_MATH_ENTRY(0),
+    NVR_MATH_ENTRY(1),
+    NVR_MATH_ENTRY(2),
+    NVR_MATH_ENTRY(3),
+    NVR_MATH_ENTRY(4),
+    NVR_MATH_ENTRY(5),
+    NVR_MATH_ENTRY(6),
+    NVR_MATH_ENTRY(7),
+    NVR_MATH_ENTRY(8),
+    NVR_MATH_ENTRY(9),
+    NVR_MATH_ENTRY(10),
+    NVR_MATH_ENTRY(11),
+    NVR_MATH_ENTRY(12),
+    NVR_MATH_ENTRY(13),
     {"max", nivramod_extremum<kMax>, METH_VARARGS,
      PyDoc_STR("max(t1, t2, ...) or max(collection): the maximum of expressions")},
     {"min", nivramod_extremum<kMin>, METH_VARARGS,

@@ -31,7 +31,9 @@ int addPolynomial(PyObject *o, int kind, double scale, PyObject *acc) {
 }
 
 // The constant value of o, if it is one. 1, 0, or -1 on a conversion error.
-int constant(PyObject *o, double *value) { return isObjectConst(o, nullptr, value); }
+int constant(PyObject *o, double *value) {
+    return isObjectConst(o, nullptr, value);
+}
 
 int collect(PyObject *o, double scale, int depth, PyObject *acc);
 
@@ -52,7 +54,8 @@ int collectNode(const nonlin_s *x, double scale, int depth, PyObject *acc) {
     case kOpMinus:
         if (n != 2) return 0;
         return collect(item(0), scale, depth, acc) != 0 ? -1 : collect(item(1), -scale, depth, acc);
-    case kOpUnaryMinus: return sequence ? 0 : collect(args, -scale, depth, acc);
+    case kOpUnaryMinus:
+        return sequence ? 0 : collect(args, -scale, depth, acc);
     case kOpTimes: {
         PyObject *factor = nullptr;
         double product = 1.0;
@@ -84,7 +87,8 @@ int collectNode(const nonlin_s *x, double scale, int depth, PyObject *acc) {
         if (rc <= 0 || p != 1.0) return rc < 0 ? -1 : 0;
         return collect(item(0), scale, depth, acc);
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -97,9 +101,12 @@ int collect(PyObject *o, double scale, int depth, PyObject *acc) {
     case kVar:
     case kLinterm:
     case kQuadterm:
-    case kExpression: return addPolynomial(o, kind, scale, acc);
-    case kNonlinear: return collectNode(as_nonlin(o), scale, depth - 1, acc);
-    default: return 0;
+    case kExpression:
+        return addPolynomial(o, kind, scale, acc);
+    case kNonlinear:
+        return collectNode(as_nonlin(o), scale, depth - 1, acc);
+    default:
+        return 0;
     }
 }
 

@@ -27,7 +27,8 @@ int precedenceOf(PyObject *o) {
         const double c = as_linterm(o)->coef;
         return c == 0.0 || c == 1.0 ? 0 : kPrecedenceTimes;
     }
-    case kQuadterm: return as_quadterm(o)->coef == 0.0 ? 0 : kPrecedenceTimes;
+    case kQuadterm:
+        return as_quadterm(o)->coef == 0.0 ? 0 : kPrecedenceTimes;
     case kExpression: {
         const expression_s *e = as_expression(o);
         const Py_ssize_t terms = (e->linear ? linmap_size(e->linear) : 0) +
@@ -39,7 +40,8 @@ int precedenceOf(PyObject *o) {
         const OperationInfo *info = nonlin_info(as_nonlin(o)->op);
         return info && info->form != OpForm::Function ? info->precedence : 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 
@@ -56,7 +58,7 @@ bool needsParentheses(PyObject *child, int32_t parent, int parentPrecedence, boo
 }
 
 class Printer {
-public:
+  public:
     std::string out;
 
     // Appends the text of o, printed at the given remaining depth. 0 or -1.
@@ -66,13 +68,18 @@ public:
             return 0;
         }
         switch (exprKindOf(o)) {
-        case kConst: return appendStr(Ref::steal(PyObject_Str(o)));
-        case kVar: return appendStr(Ref::steal(var_str(o)));
+        case kConst:
+            return appendStr(Ref::steal(PyObject_Str(o)));
+        case kVar:
+            return appendStr(Ref::steal(var_str(o)));
         case kLinterm:
         case kQuadterm:
-        case kExpression: return appendStr(Ref::steal(nvr_model_str(o)));
-        case kNonlinear: return printNode(as_nonlin(o), depth);
-        default: break;
+        case kExpression:
+            return appendStr(Ref::steal(nvr_model_str(o)));
+        case kNonlinear:
+            return printNode(as_nonlin(o), depth);
+        default:
+            break;
         }
         if (PyCallable_Check(o)) {
             out += "user";
@@ -82,7 +89,7 @@ public:
         return -1;
     }
 
-private:
+  private:
     int appendStr(Ref s) {
         if (!s) return -1;
         Py_ssize_t n;
@@ -118,7 +125,9 @@ private:
         }
         const bool sequence = args && (PyList_Check(args) || PyTuple_Check(args));
         const Py_ssize_t n = !args ? 0 : sequence ? PySequence_Fast_GET_SIZE(args) : 1;
-        auto item = [&](Py_ssize_t i) { return sequence ? PySequence_Fast_GET_ITEM(args, i) : args; };
+        auto item = [&](Py_ssize_t i) {
+            return sequence ? PySequence_Fast_GET_ITEM(args, i) : args;
+        };
         if (info->form == OpForm::Function) {
             out += info->name;
             out += '(';

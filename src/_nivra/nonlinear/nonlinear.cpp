@@ -16,21 +16,21 @@
 namespace {
 
 constexpr OperationInfo kOperations[kNumOperations] = {
-    {"+", -1, OpForm::Infix, 2},         {"-", 2, OpForm::Infix, 2},
-    {"-", 1, OpForm::Prefix, 4},         {"*", -1, OpForm::Infix, 3},
-    {"/", 2, OpForm::Infix, 3},          {"**", 2, OpForm::Infix, 5},
-    {"exp", 1, OpForm::Function, 0},     {"log", 1, OpForm::Function, 0},
-    {"log10", 1, OpForm::Function, 0},   {"sin", 1, OpForm::Function, 0},
-    {"cos", 1, OpForm::Function, 0},     {"tan", 1, OpForm::Function, 0},
-    {"asin", 1, OpForm::Function, 0},    {"acos", 1, OpForm::Function, 0},
-    {"atan", 1, OpForm::Function, 0},    {"max", -1, OpForm::Function, 0},
-    {"min", -1, OpForm::Function, 0},    {"abs", 1, OpForm::Function, 0},
-    {"sign", 1, OpForm::Function, 0},    {"erf", 1, OpForm::Function, 0},
-    {"erfc", 1, OpForm::Function, 0},    {"sqrt", 1, OpForm::Function, 0},
-    {"pwl", -1, OpForm::Function, 0},    {"sum", -1, OpForm::Function, 0},
-    {"prod", -1, OpForm::Function, 0},   {"and", -1, OpForm::Function, 0},
-    {"or", -1, OpForm::Function, 0},     {"user", -1, OpForm::Function, 0},
-    {"user", -1, OpForm::Function, 0},   {"user", -1, OpForm::Function, 0},
+    {"+", -1, OpForm::Infix, 2},       {"-", 2, OpForm::Infix, 2},
+    {"-", 1, OpForm::Prefix, 4},       {"*", -1, OpForm::Infix, 3},
+    {"/", 2, OpForm::Infix, 3},        {"**", 2, OpForm::Infix, 5},
+    {"exp", 1, OpForm::Function, 0},   {"log", 1, OpForm::Function, 0},
+    {"log10", 1, OpForm::Function, 0}, {"sin", 1, OpForm::Function, 0},
+    {"cos", 1, OpForm::Function, 0},   {"tan", 1, OpForm::Function, 0},
+    {"asin", 1, OpForm::Function, 0},  {"acos", 1, OpForm::Function, 0},
+    {"atan", 1, OpForm::Function, 0},  {"max", -1, OpForm::Function, 0},
+    {"min", -1, OpForm::Function, 0},  {"abs", 1, OpForm::Function, 0},
+    {"sign", 1, OpForm::Function, 0},  {"erf", 1, OpForm::Function, 0},
+    {"erfc", 1, OpForm::Function, 0},  {"sqrt", 1, OpForm::Function, 0},
+    {"pwl", -1, OpForm::Function, 0},  {"sum", -1, OpForm::Function, 0},
+    {"prod", -1, OpForm::Function, 0}, {"and", -1, OpForm::Function, 0},
+    {"or", -1, OpForm::Function, 0},   {"user", -1, OpForm::Function, 0},
+    {"user", -1, OpForm::Function, 0}, {"user", -1, OpForm::Function, 0},
 };
 
 PyObject *modelError(const char *msg) {
@@ -43,7 +43,9 @@ bool isListOperation(int32_t op) {
     return op == kOpPlus || op == kOpTimes || op == kOpAnd || op == kOpOr;
 }
 
-bool isSequenceArgs(PyObject *args) { return args && (PyList_Check(args) || PyTuple_Check(args)); }
+bool isSequenceArgs(PyObject *args) {
+    return args && (PyList_Check(args) || PyTuple_Check(args));
+}
 
 // Checks the two operands of a binary node: known kinds, variables that can be combined.
 // 0 or -1.
@@ -199,8 +201,12 @@ PyObject *nonlin_inplace_generic(operation_type op, PyObject *a, PyObject *b) {
     return Py_NewRef(a);
 }
 
-PyObject *nonlin_neg(PyObject *a) { return nonlin_instantiate_unary(kOpUnaryMinus, a); }
-PyObject *nonlin_abs(PyObject *a) { return nonlin_instantiate_unary(kOpAbs, a); }
+PyObject *nonlin_neg(PyObject *a) {
+    return nonlin_instantiate_unary(kOpUnaryMinus, a);
+}
+PyObject *nonlin_abs(PyObject *a) {
+    return nonlin_instantiate_unary(kOpAbs, a);
+}
 
 // ---- copies -------------------------------------------------------------------------------------
 
@@ -237,7 +243,8 @@ PyObject *scaleCopy(Ref copy, double c, int32_t op) {
 } // namespace
 
 PyObject *nonlin_copy(PyObject *x, double c) {
-    if (!nonlinear_Check(x)) return PyErr_Format(nvy_model_exc, "Invalid object in operation: <%S>", x);
+    if (!nonlinear_Check(x))
+        return PyErr_Format(nvy_model_exc, "Invalid object in operation: <%S>", x);
     if (c == 0.0) return PyFloat_FromDouble(0.0);
     const nonlin_s *n = as_nonlin(x);
     if (Py_EnterRecursiveCall(" while copying a nonlinear expression")) return nullptr;
@@ -284,8 +291,7 @@ namespace {
 void nonlinear_dealloc(PyObject *self) {
     PyObject_GC_UnTrack(self);
     // Deep trees are released through the interpreter's trashcan, not by deep C recursion.
-    Py_TRASHCAN_BEGIN(self, nonlinear_dealloc)
-    Py_CLEAR(as_nonlin(self)->args);
+    Py_TRASHCAN_BEGIN(self, nonlinear_dealloc) Py_CLEAR(as_nonlin(self)->args);
     freeModelObject(self, kLiveNonlinear);
     Py_TRASHCAN_END
 }

@@ -49,15 +49,18 @@ constexpr int kNumOperations = 30;
 // the list or tuple given at construction (max, min, pwl, sum, prod, and user functions, whose
 // first item is the callable). op is -1 in a node not yet filled.
 struct nonlin_s {
-    PyObject_HEAD
-    PyObject *args;
+    PyObject_HEAD PyObject *args;
     int32_t op;
 };
 
 extern PyTypeObject nonlinear_type;
 
-inline bool nonlinear_Check(PyObject *o) { return Py_IS_TYPE(o, &nonlinear_type); }
-inline nonlin_s *as_nonlin(PyObject *o) { return reinterpret_cast<nonlin_s *>(o); }
+inline bool nonlinear_Check(PyObject *o) {
+    return Py_IS_TYPE(o, &nonlinear_type);
+}
+inline nonlin_s *as_nonlin(PyObject *o) {
+    return reinterpret_cast<nonlin_s *>(o);
+}
 // True when o is a node of operation op.
 inline bool nonlin_is(PyObject *o, operation_type op) {
     return nonlinear_Check(o) && as_nonlin(o)->op == op;
@@ -66,7 +69,8 @@ inline bool nonlin_is_user(int32_t op) {
     return op >= kOpUserNoDerivatives && op <= kOpUserDerivativesOnDemand;
 }
 
-// ---- Operation table ------------------------------------------------------------------------------
+// ---- Operation table
+// ------------------------------------------------------------------------------
 
 enum class OpForm : uint8_t { Infix, Prefix, Function };
 
@@ -74,14 +78,15 @@ struct OperationInfo {
     const char *name; // printed name
     int arity;        // 1 unary, 2 binary, -1 any number
     OpForm form;
-    int precedence;   // 0 for functions
+    int precedence; // 0 for functions
 };
 
 // The entry of op, or null for a code outside the table.
 const OperationInfo *nonlin_info(int32_t op);
 
-// ---- Construction ---------------------------------------------------------------------------------
-// All return a new reference, or null with ModelError.
+// ---- Construction
+// --------------------------------------------------------------------------------- All return a
+// new reference, or null with ModelError.
 
 // An empty node (op -1, no arguments).
 PyObject *nonlin_base();
@@ -132,8 +137,9 @@ PyObject *nonlin_copy(PyObject *x, double c);
 // or single argument is shared, since nodes never change them). New reference or null.
 PyObject *nonlin_clone(PyObject *x);
 
-// ---- Argument access ------------------------------------------------------------------------------
-// Number of arguments (1 for a unary node), or -1 when x is not a node.
+// ---- Argument access
+// ------------------------------------------------------------------------------ Number of
+// arguments (1 for a unary node), or -1 when x is not a node.
 Py_ssize_t nonlin_arg_size(PyObject *x);
 // The arguments of a node in order: the first, then the next after *index (borrowed
 // references); null at the end without an exception, or null with ModelError when x is not a

@@ -49,7 +49,8 @@ PyObject *modelError(const char *msg) {
 // one variable. 0 or -1.
 int lineOf(PyObject *value, Line *l) {
     switch (exprKindOf(value)) {
-    case kConst: return isConstOfKind(value, kConst, &l->t) < 0 ? -1 : 0;
+    case kConst:
+        return isConstOfKind(value, kConst, &l->t) < 0 ? -1 : 0;
     case kVar:
         l->s = 1.0;
         l->var = value;
@@ -75,7 +76,8 @@ int lineOf(PyObject *value, Line *l) {
         });
         return 0;
     }
-    default: break;
+    default:
+        break;
     }
     PyErr_Format(nvy_model_exc, kNotLinear, value);
     return -1;

@@ -61,7 +61,9 @@ void shrink(linmap *m) {
 
 } // namespace
 
-bool ExpressionAccumulator::isExpressionOrEmpty() const { return !obj_ || expression_Check(obj_); }
+bool ExpressionAccumulator::isExpressionOrEmpty() const {
+    return !obj_ || expression_Check(obj_);
+}
 
 PyObject *ExpressionAccumulator::take() {
     if (obj_ && expression_Check(obj_)) shrink(as_expression(obj_)->linear);
@@ -99,9 +101,10 @@ int ExpressionAccumulator::admit(PyObject *var) {
         return 0;
     }
     if (v->owner == owner_) return 0;
-    return modelError(!owner_ || !v->owner
-                          ? "Linked variables and unlinked variables cannot be combined in expression"
-                          : "Variables from different problems in expression");
+    return modelError(
+        !owner_ || !v->owner
+            ? "Linked variables and unlinked variables cannot be combined in expression"
+            : "Variables from different problems in expression");
 }
 
 int ExpressionAccumulator::addConstant(double c) {
@@ -125,7 +128,8 @@ int ExpressionAccumulator::addQuadratic(PyObject *u, PyObject *v, double c) {
     expression_s *e = target();
     if (!e || admit(u) != 0 || admit(v) != 0) return -1;
     quadterm_order(&u, &v);
-    if ((!e->quadratic && !(e->quadratic = quadmap_new())) || quadmap_add(e->quadratic, u, v, c) != 0)
+    if ((!e->quadratic && !(e->quadratic = quadmap_new())) ||
+        quadmap_add(e->quadratic, u, v, c) != 0)
         return modelError("Cannot amend quadratic expression");
     return 0;
 }
@@ -188,13 +192,16 @@ int ExpressionAccumulator::scaled(double c, PyObject *o, int kind, bool numberFi
         return numberFirst ? general(f.get(), o) : general(o, f.get());
     }
     switch (kind) {
-    case kVar: return addLinear(o, c);
-    case kLinterm: return addLinear(as_linterm(o)->var, c * as_linterm(o)->coef);
+    case kVar:
+        return addLinear(o, c);
+    case kLinterm:
+        return addLinear(as_linterm(o)->var, c * as_linterm(o)->coef);
     case kQuadterm: {
         const quadterm_s *q = as_quadterm(o);
         return addQuadratic(q->var1, q->var2, c * q->coef);
     }
-    case kExpression: return addExpression(o, c);
+    case kExpression:
+        return addExpression(o, c);
     default: {
         double v;
         return isConstOfKind(o, kConst, &v) < 0 ? -1 : addConstant(c * v);

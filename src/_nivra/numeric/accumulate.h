@@ -20,7 +20,7 @@ struct problem_s;
 struct expression_s;
 
 class ExpressionAccumulator {
-public:
+  public:
     ExpressionAccumulator() = default;
     ExpressionAccumulator(const ExpressionAccumulator &) = delete;
     ExpressionAccumulator &operator=(const ExpressionAccumulator &) = delete;
@@ -44,7 +44,7 @@ public:
     // accumulator is empty again afterwards.
     PyObject *take();
 
-private:
+  private:
     // Whose variables the result holds: none yet, some problem (or unlinked), or not known
     // after a general operation (then read from the result when needed).
     enum class Owner { kNone, kKnown, kUnknown };

@@ -44,12 +44,12 @@ template <class F> int forEachOperand(PyObject *args, bool anySingle, F &&f) {
     auto visit = [&f](PyObject *o) { return o == Py_None ? 0 : f(o); };
     if (PyTuple_Check(coll) || PyList_Check(coll)) return eachItem(coll, visit);
     if (PyArray_Check(coll))
-        return nvr_for_each_element(reinterpret_cast<PyArrayObject *>(coll), false,
-                                    [&](PyObject *el, ElementSource) {
-                                        return el ? visit(el)
-                                                  : modelError("Incorrect objects used in Sum, Dot, "
-                                                               "Prod, or aggregate functions");
-                                    });
+        return nvr_for_each_element(
+            reinterpret_cast<PyArrayObject *>(coll), false, [&](PyObject *el, ElementSource) {
+                return el ? visit(el)
+                          : modelError("Incorrect objects used in Sum, Dot, "
+                                       "Prod, or aggregate functions");
+            });
     if (PySequence_Check(coll)) {
         if (PySequence_Size(coll) < 0) return modelError("Invalid sequence of objects");
         Ref fast = Ref::steal(PySequence_Fast(coll, ""));
@@ -121,7 +121,8 @@ int convert_const_to_expr(Ref &x) {
     return rc;
 }
 
-// ---- Sum ------------------------------------------------------------------------------------------
+// ---- Sum
+// ------------------------------------------------------------------------------------------
 
 // The kinds that Sum adds into its expression in place, ranked by how often they were met in
 // this call: a homogeneous run of operands moves its kind to the front.
@@ -131,15 +132,20 @@ class KindRanking {
 
     static bool is(int kind, PyObject *o) {
         switch (kind) {
-        case kLinterm: return Py_IS_TYPE(o, &linterm_type);
-        case kVar: return Py_IS_TYPE(o, &var_type);
-        case kQuadterm: return Py_IS_TYPE(o, &quadterm_type);
-        case kExpression: return Py_IS_TYPE(o, &expression_type);
-        default: return exprKindOf(o) == kConst;
+        case kLinterm:
+            return Py_IS_TYPE(o, &linterm_type);
+        case kVar:
+            return Py_IS_TYPE(o, &var_type);
+        case kQuadterm:
+            return Py_IS_TYPE(o, &quadterm_type);
+        case kExpression:
+            return Py_IS_TYPE(o, &expression_type);
+        default:
+            return exprKindOf(o) == kConst;
         }
     }
 
-public:
+  public:
     // o's kind among the five, or -1.
     int classify(PyObject *o) {
         for (int i = 0; i < 5; ++i) {
@@ -147,7 +153,8 @@ public:
             const int kind = kind_[i];
             const Py_ssize_t hits = ++hits_[i];
             int j = i;
-            while (j > 0 && hits_[j - 1] < hits) --j;
+            while (j > 0 && hits_[j - 1] < hits)
+                --j;
             std::swap(kind_[i], kind_[j]);
             std::swap(hits_[i], hits_[j]);
             return kind;
@@ -171,14 +178,16 @@ PyObject *nivramod_Sum(PyObject *, PyObject *args) {
     ExpressionAccumulator acc;
     KindRanking ranking;
     acc.begin(operandCount(args));
-    if (forEachOperand(args, true, [&](PyObject *o) { return acc.add(o, ranking.classify(o)); }) != 0)
+    if (forEachOperand(args, true, [&](PyObject *o) { return acc.add(o, ranking.classify(o)); }) !=
+        0)
         return nullptr;
     Ref r = Ref::steal(acc.take());
     if (r && exprKindOf(r.get()) == kConst && convert_const_to_expr(r) != 0) return nullptr;
     return r.release();
 }
 
-// ---- Prod, And, Or ----------------------------------------------------------------------------------
+// ---- Prod, And, Or
+// ----------------------------------------------------------------------------------
 
 PyObject *nivramod_Prod(PyObject *, PyObject *args) {
     Ref acc;
@@ -197,8 +206,12 @@ template <binaryfunc Logical> PyObject *logical(PyObject *args) {
     return acc ? acc.release() : Py_NewRef(Py_True);
 }
 
-PyObject *nivramod_And(PyObject *, PyObject *args) { return logical<general_iand>(args); }
-PyObject *nivramod_Or(PyObject *, PyObject *args) { return logical<general_ior>(args); }
+PyObject *nivramod_And(PyObject *, PyObject *args) {
+    return logical<general_iand>(args);
+}
+PyObject *nivramod_Or(PyObject *, PyObject *args) {
+    return logical<general_ior>(args);
+}
 
 // ---- Dot ----------------------------------------------------------------------------------------
 
@@ -208,7 +221,8 @@ PyObject *nivramod_Dot(PyObject *, PyObject *args, PyObject *kwargs) {
     static const char *const kw[] = {"out", nullptr};
     PyObject *out = nullptr;
     Ref noArgs = Ref::steal(PyTuple_New(0));
-    if (!noArgs || !PyArg_ParseTupleAndKeywords(noArgs.get(), kwargs, "|O", const_cast<char **>(kw), &out))
+    if (!noArgs ||
+        !PyArg_ParseTupleAndKeywords(noArgs.get(), kwargs, "|O", const_cast<char **>(kw), &out))
         return nullptr;
     Ref acc, pending;
     Py_ssize_t operands = 0;
@@ -252,6 +266,7 @@ PyMethodDef nvr_numeric_methods[] = {
     {"Or", nivramod_Or, METH_VARARGS,
      PyDoc_STR("Or(t1, t2, ...) or Or(collection): the logical disjunction of the operands")},
     {"_walk", method(nivramod_walk), METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("_walk(obj, indicators=False) -> list: the leaves that the nested-object walker visits")},
+     PyDoc_STR(
+         "_walk(obj, indicators=False) -> list: the leaves that the nested-object walker visits")},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -17,11 +17,20 @@ PyArrayObject *nvr_native_array(PyArrayObject *arr) {
 int nvr_element_source(PyArrayObject *arr, bool constraints, ElementSource *source) {
     const PyArray_Descr *d = PyArray_DESCR(arr);
     switch (d->type_num) {
-    case NPY_OBJECT: *source = ElementSource::kObjectSlot; return 0;
-    case NPY_DOUBLE: *source = ElementSource::kDouble; return 0;
-    case NPY_INT: *source = ElementSource::kInt32; return 0;
-    case NPY_BOOL: *source = ElementSource::kBool; return 0;
-    default: break;
+    case NPY_OBJECT:
+        *source = ElementSource::kObjectSlot;
+        return 0;
+    case NPY_DOUBLE:
+        *source = ElementSource::kDouble;
+        return 0;
+    case NPY_INT:
+        *source = ElementSource::kInt32;
+        return 0;
+    case NPY_BOOL:
+        *source = ElementSource::kBool;
+        return 0;
+    default:
+        break;
     }
     if (nvr_is_npvar(d) || nvr_is_npexpr(d) || (constraints && nvr_is_npconstraint(d))) {
         *source = ElementSource::kModelSlot;
@@ -33,23 +42,29 @@ int nvr_element_source(PyArrayObject *arr, bool constraints, ElementSource *sour
 namespace {
 
 PyObject *incorrectObjects() {
-    PyErr_SetString(nvy_model_exc, "Incorrect objects used in Sum, Dot, Prod, or aggregate functions");
+    PyErr_SetString(nvy_model_exc,
+                    "Incorrect objects used in Sum, Dot, Prod, or aggregate functions");
     return nullptr;
 }
 
 // The element at p as a new reference (null without exception for an empty slot).
 PyObject *readElement(const char *p, ElementSource source) {
     switch (source) {
-    case ElementSource::kDouble: return PyFloat_FromDouble(nvr_read_number<double>(p));
-    case ElementSource::kInt32: return PyFloat_FromDouble(nvr_read_number<npy_int32>(p));
-    case ElementSource::kBool: return PyFloat_FromDouble(*p ? 1.0 : 0.0);
-    default: return Py_XNewRef(nvr_slot_get(p));
+    case ElementSource::kDouble:
+        return PyFloat_FromDouble(nvr_read_number<double>(p));
+    case ElementSource::kInt32:
+        return PyFloat_FromDouble(nvr_read_number<npy_int32>(p));
+    case ElementSource::kBool:
+        return PyFloat_FromDouble(*p ? 1.0 : 0.0);
+    default:
+        return Py_XNewRef(nvr_slot_get(p));
     }
 }
 
 } // namespace
 
-int nvr_for_each_element(PyArrayObject *arr, bool constraints, nvr_element_visitor visit, void *ctx) {
+int nvr_for_each_element(PyArrayObject *arr, bool constraints, nvr_element_visitor visit,
+                         void *ctx) {
     ElementSource source;
     if (nvr_element_source(arr, constraints, &source) != 0) return incorrectObjects(), -1;
     Ref native = Ref::steal(reinterpret_cast<PyObject *>(nvr_native_array(arr)));
@@ -69,7 +84,8 @@ int nvr_for_each_element(PyArrayObject *arr, bool constraints, nvr_element_visit
             const char *p = data[0];
             for (npy_intp i = 0; i < *size && rc == 0; ++i, p += stride[0]) {
                 Ref element = Ref::steal(readElement(p, source));
-                const bool slot = source == ElementSource::kObjectSlot || source == ElementSource::kModelSlot;
+                const bool slot =
+                    source == ElementSource::kObjectSlot || source == ElementSource::kModelSlot;
                 rc = element || slot ? visit(element.get(), source, ctx) : -1;
             }
         } while (rc == 0 && next(it));

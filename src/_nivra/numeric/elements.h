@@ -12,8 +12,12 @@
 
 // ---- element types ----------------------------------------------------------------------------
 
-inline bool nvr_is_npvar(const PyArray_Descr *d) { return d->type_num == nvr_py_env.npvar_dtype->type_num; }
-inline bool nvr_is_npexpr(const PyArray_Descr *d) { return d->type_num == nvr_py_env.npexpr_dtype->type_num; }
+inline bool nvr_is_npvar(const PyArray_Descr *d) {
+    return d->type_num == nvr_py_env.npvar_dtype->type_num;
+}
+inline bool nvr_is_npexpr(const PyArray_Descr *d) {
+    return d->type_num == nvr_py_env.npexpr_dtype->type_num;
+}
 inline bool nvr_is_npconstraint(const PyArray_Descr *d) {
     return d->type_num == nvr_py_env.npconstraint_dtype->type_num;
 }
@@ -99,7 +103,8 @@ int nvr_element_source(PyArrayObject *arr, bool constraints, ElementSource *sour
 // and for arrays whose element type is not accepted (ModelError "Incorrect objects used in
 // Sum, Dot, Prod, or aggregate functions").
 using nvr_element_visitor = int (*)(PyObject *element, ElementSource source, void *ctx);
-int nvr_for_each_element(PyArrayObject *arr, bool constraints, nvr_element_visitor visit, void *ctx);
+int nvr_for_each_element(PyArrayObject *arr, bool constraints, nvr_element_visitor visit,
+                         void *ctx);
 
 // nvr_for_each_element with a callable.
 template <class F> int nvr_for_each_element(PyArrayObject *arr, bool constraints, F &&f) {

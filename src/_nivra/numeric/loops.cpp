@@ -15,7 +15,8 @@
 
 namespace {
 
-// ---- operand readers ------------------------------------------------------------------------------
+// ---- operand readers
+// ------------------------------------------------------------------------------
 
 // A model element (borrowed); an empty slot reads as None.
 struct ModelArg {
@@ -48,7 +49,9 @@ template <binaryfunc General, binaryfunc Python> PyObject *binaryOp(PyObject *a,
     return a == Py_None || b == Py_None ? Python(a, b) : General(a, b);
 }
 
-PyObject *pythonPower(PyObject *a, PyObject *b) { return PyNumber_Power(a, b, Py_None); }
+PyObject *pythonPower(PyObject *a, PyObject *b) {
+    return PyNumber_Power(a, b, Py_None);
+}
 PyObject *pythonSquare(PyObject *a) {
     Ref two = Ref::steal(PyLong_FromLong(2));
     return two ? PyNumber_Power(a, two.get(), Py_None) : nullptr;
@@ -69,7 +72,8 @@ template <int Op> PyObject *compareOp(PyObject *a, PyObject *b) {
     return PyObject_RichCompare(a, b, Op);
 }
 
-// ---- the loop template ----------------------------------------------------------------------------
+// ---- the loop template
+// ----------------------------------------------------------------------------
 
 // out[i] = Op(a[i], b[i]); each result replaces (and releases) what the output slot held. At
 // the first failure the slot gets null and the loop ends, leaving the exception for NumPy to
@@ -88,7 +92,8 @@ void arr_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *) 
     }
 }
 
-template <auto Op> void arr_unary_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *) {
+template <auto Op>
+void arr_unary_loop(char **args, const npy_intp *dims, const npy_intp *steps, void *) {
     ModelArg arg;
     const char *a = args[0];
     char *out = args[1];
@@ -99,7 +104,8 @@ template <auto Op> void arr_unary_loop(char **args, const npy_intp *dims, const 
     }
 }
 
-// ---- registration table ---------------------------------------------------------------------------
+// ---- registration table
+// ---------------------------------------------------------------------------
 
 // Type codes of the table, resolved at registration.
 enum Type : char { kVarT = 'V', kExprT = 'E', kDoubleT = 'D', kObjectT = 'O' };
@@ -143,10 +149,14 @@ const UnaryEntry kUnary[] = {
 
 int typeNum(Type t) {
     switch (t) {
-    case kVarT: return nvr_py_env.npvar_dtype->type_num;
-    case kExprT: return nvr_py_env.npexpr_dtype->type_num;
-    case kDoubleT: return NPY_DOUBLE;
-    default: return NPY_OBJECT;
+    case kVarT:
+        return nvr_py_env.npvar_dtype->type_num;
+    case kExprT:
+        return nvr_py_env.npexpr_dtype->type_num;
+    case kDoubleT:
+        return NPY_DOUBLE;
+    default:
+        return NPY_OBJECT;
     }
 }
 
@@ -166,7 +176,8 @@ int registerLoop(PyUFuncObject *ufunc, PyUFuncGenericFunction loop, const std::v
 
 // Registers fn(ufunc) for the NumPy function name, once per function object (divide and
 // true_divide are one function in current NumPy). 0 or -1.
-template <class F> int withUfunc(PyObject *numpy, const char *name, std::vector<PyObject *> &done, F fn) {
+template <class F>
+int withUfunc(PyObject *numpy, const char *name, std::vector<PyObject *> &done, F fn) {
     Ref u = Ref::steal(PyObject_GetAttrString(numpy, name));
     if (!u) return -1;
     if (!PyObject_TypeCheck(u.get(), &PyUFunc_Type)) {

@@ -57,7 +57,9 @@ void elem_copyswap(void *dst, void *src, int swap, void *arr) {
     elem_copyswapn(dst, 0, src, 0, 1, swap, arr);
 }
 
-npy_bool always_nonzero(void *, void *) { return NPY_TRUE; }
+npy_bool always_nonzero(void *, void *) {
+    return NPY_TRUE;
+}
 
 npy_bool expr_nonzero(void *data, void *) {
     PyObject *o;
@@ -168,8 +170,8 @@ int registerCasts() {
 // applies the module's element loops. Without this, array * x would give an array of NumPy's
 // object type (and array <= x truth values) where x * array gives an array of expressions.
 int deferArrayOperators() {
-    for (PyTypeObject *t : {&var_type, &linterm_type, &quadterm_type, &expression_type,
-                            &nonlinear_type}) {
+    for (PyTypeObject *t :
+         {&var_type, &linterm_type, &quadterm_type, &expression_type, &nonlinear_type}) {
         if (PyDict_SetItemString(t->tp_dict, "__array_ufunc__", Py_None) != 0) return -1;
         PyType_Modified(t);
     }

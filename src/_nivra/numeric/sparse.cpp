@@ -31,12 +31,15 @@ PyObject *interfaceError(const char *msg) {
 }
 
 int missing(const char *attribute) {
-    PyErr_Format(nvy_interf_exc, "Invalid sparse matrix in dot product: missing or incorrect %s attribute",
+    PyErr_Format(nvy_interf_exc,
+                 "Invalid sparse matrix in dot product: missing or incorrect %s attribute",
                  attribute);
     return -1;
 }
 
-PyArrayObject *asArray(const Ref &r) { return reinterpret_cast<PyArrayObject *>(r.get()); }
+PyArrayObject *asArray(const Ref &r) {
+    return reinterpret_cast<PyArrayObject *>(r.get());
+}
 
 // A sparse matrix in compressed form: entries indptr[i] .. indptr[i+1]-1 belong to major index
 // i (rows for csr, columns for csc); indices holds their minor index. The arrays are
@@ -49,8 +52,12 @@ struct Compressed {
     npy_intp major() const { return csr ? rows : cols; }
     npy_intp minor() const { return csr ? cols : rows; }
     const double *coef() const { return static_cast<const double *>(PyArray_DATA(asArray(data))); }
-    const npy_int32 *index() const { return static_cast<const npy_int32 *>(PyArray_DATA(asArray(indices))); }
-    const npy_int32 *start() const { return static_cast<const npy_int32 *>(PyArray_DATA(asArray(indptr))); }
+    const npy_int32 *index() const {
+        return static_cast<const npy_int32 *>(PyArray_DATA(asArray(indices)));
+    }
+    const npy_int32 *start() const {
+        return static_cast<const npy_int32 *>(PyArray_DATA(asArray(indptr)));
+    }
 };
 
 int readFormat(PyObject *m, Compressed *s) {
@@ -62,7 +69,8 @@ int readFormat(PyObject *m, Compressed *s) {
     }
     if (strcmp(text, "csr") != 0 && strcmp(text, "csc") != 0) {
         PyErr_Format(nvy_interf_exc,
-                     "Dot product only supports sparse matrices in csc or csr format, but found %s", text);
+                     "Dot product only supports sparse matrices in csc or csr format, but found %s",
+                     text);
         return -1;
     }
     s->csr = text[2] == 'r';
@@ -112,7 +120,8 @@ bool isInt32(const Ref &v) {
 
 // A contiguous native copy (or v itself) of type typenum.
 Ref contiguous(const Ref &v, int typenum) {
-    return Ref::steal(PyArray_FROMANY(v.get(), typenum, 1, 1, NPY_ARRAY_IN_ARRAY | NPY_ARRAY_FORCECAST));
+    return Ref::steal(
+        PyArray_FROMANY(v.get(), typenum, 1, 1, NPY_ARRAY_IN_ARRAY | NPY_ARRAY_FORCECAST));
 }
 
 // indptr: non-decreasing from 0 up to at most the number of stored entries; indices: within
@@ -120,16 +129,19 @@ Ref contiguous(const Ref &v, int typenum) {
 int checkStructure(const Compressed &s) {
     const npy_intp n = PyArray_DIM(asArray(s.indptr), 0);
     if (n != s.major() + 1) {
-        PyErr_Format(nvy_interf_exc,
-                     "Invalid sparse matrix in dot product: expected indptr array to have length %zd "
-                     "but it was %zd",
-                     static_cast<Py_ssize_t>(s.major() + 1), static_cast<Py_ssize_t>(n));
+        PyErr_Format(
+            nvy_interf_exc,
+            "Invalid sparse matrix in dot product: expected indptr array to have length %zd "
+            "but it was %zd",
+            static_cast<Py_ssize_t>(s.major() + 1), static_cast<Py_ssize_t>(n));
         return -1;
     }
-    const npy_intp stored = std::min(PyArray_DIM(asArray(s.indices), 0), PyArray_DIM(asArray(s.data), 0));
+    const npy_intp stored =
+        std::min(PyArray_DIM(asArray(s.indices), 0), PyArray_DIM(asArray(s.data), 0));
     const npy_int32 *start = s.start();
     bool ordered = start[0] >= 0;
-    for (npy_intp i = 0; ordered && i < s.major(); ++i) ordered = start[i] <= start[i + 1];
+    for (npy_intp i = 0; ordered && i < s.major(); ++i)
+        ordered = start[i] <= start[i + 1];
     if (!ordered || start[s.major()] > stored) {
         interfaceError("Invalid sparse matrix in dot product: indptr array must be non-decreasing "
                        "and within the stored entries");
@@ -138,9 +150,10 @@ int checkStructure(const Compressed &s) {
     const npy_int32 *index = s.index();
     for (npy_intp p = start[0]; p < start[s.major()]; ++p)
         if (index[p] < 0 || index[p] >= s.minor()) {
-            PyErr_Format(nvy_interf_exc,
-                         "Invalid sparse matrix in dot product: index out of range in indices array: %d",
-                         static_cast<int>(index[p]));
+            PyErr_Format(
+                nvy_interf_exc,
+                "Invalid sparse matrix in dot product: index out of range in indices array: %d",
+                static_cast<int>(index[p]));
             return -1;
         }
     return 0;
@@ -154,8 +167,10 @@ int readMatrix(PyObject *m, Compressed *s) {
     Ref indptr = indices ? vectorAttribute(m, "indptr") : Ref();
     if (!indptr) return -1;
     if (!isInt32(indices) || !isInt32(indptr)) {
-        PyErr_Format(nvy_interf_exc, "Only sparse matrices with int32 indices are supported, but found dtypes %d and %d",
-                     PyArray_TYPE(asArray(indices)), PyArray_TYPE(asArray(indptr)));
+        PyErr_Format(
+            nvy_interf_exc,
+            "Only sparse matrices with int32 indices are supported, but found dtypes %d and %d",
+            PyArray_TYPE(asArray(indices)), PyArray_TYPE(asArray(indptr)));
         return -1;
     }
     s->data = contiguous(data, NPY_DOUBLE);
@@ -168,13 +183,15 @@ int readMatrix(PyObject *m, Compressed *s) {
 int checkVector(PyArrayObject *v, npy_intp length, const Compressed &s) {
     if (PyArray_NDIM(v) != 1) {
         PyErr_Format(nvy_interf_exc,
-                     "Dot product with a sparse matrix requires the other argument to be a 1D array, but it is %dD",
+                     "Dot product with a sparse matrix requires the other argument to be a 1D "
+                     "array, but it is %dD",
                      PyArray_NDIM(v));
         return -1;
     }
     const PyArray_Descr *d = PyArray_DESCR(v);
     if (!nvr_is_object_like(d) && !nvr_is_npvar(d)) {
-        interfaceError("Dot product with a sparse matrix requires the other argument to be an array of objects");
+        interfaceError("Dot product with a sparse matrix requires the other argument to be an "
+                       "array of objects");
         return -1;
     }
     if (PyArray_DIM(v, 0) != length) {
@@ -196,7 +213,8 @@ PyObject *resultVector(PyArrayObject *out, npy_intp length, PyArrayObject *v) {
         return r ? r : interfaceError("Could not initialize result of dot product");
     }
     if (PyArray_NDIM(out) != 1 || PyArray_DIM(out, 0) != length) {
-        PyErr_Format(nvy_interf_exc, "Invalid output argument: must be an array of dimension (%zd,)",
+        PyErr_Format(nvy_interf_exc,
+                     "Invalid output argument: must be an array of dimension (%zd,)",
                      static_cast<Py_ssize_t>(length));
         return nullptr;
     }
@@ -218,19 +236,23 @@ int regroup(const Compressed &s, Regrouped *g) {
     const npy_int32 *start = s.start(), *index = s.index();
     const double *coef = s.coef();
     const npy_intp groups = s.minor(), entries = start[s.major()] - start[0];
-    if (g->start.alloc(groups + 1) != 0 || g->other.alloc(entries) != 0 || g->coef.alloc(entries) != 0)
+    if (g->start.alloc(groups + 1) != 0 || g->other.alloc(entries) != 0 ||
+        g->coef.alloc(entries) != 0)
         return -1;
     npy_intp *pos = g->start.get();
     memset(pos, 0, (groups + 1) * sizeof *pos);
-    for (npy_intp p = start[0]; p < start[s.major()]; ++p) ++pos[index[p] + 1];
-    for (npy_intp j = 0; j < groups; ++j) pos[j + 1] += pos[j];
+    for (npy_intp p = start[0]; p < start[s.major()]; ++p)
+        ++pos[index[p] + 1];
+    for (npy_intp j = 0; j < groups; ++j)
+        pos[j + 1] += pos[j];
     for (npy_intp i = 0; i < s.major(); ++i)
         for (npy_intp p = start[i]; p < start[i + 1]; ++p) {
             const npy_intp q = pos[index[p]]++;
             g->other[q] = i;
             g->coef[q] = coef[p];
         }
-    for (npy_intp j = groups; j > 0; --j) pos[j] = pos[j - 1]; // pos[j] ran to the end of group j
+    for (npy_intp j = groups; j > 0; --j)
+        pos[j] = pos[j - 1]; // pos[j] ran to the end of group j
     pos[0] = 0;
     return 0;
 }
@@ -249,7 +271,8 @@ int contractGroups(const P *start, const I *other, const double *coef, npy_intp 
         for (npy_intp p = start[g]; p < start[g + 1]; ++p) {
             PyObject *el = nvr_slot_get(v + other[p] * vstride);
             if (!el) el = Py_None;
-            if ((matrixFirst ? acc.addProduct(coef[p], el) : acc.addProduct(el, coef[p])) != 0) return -1;
+            if ((matrixFirst ? acc.addProduct(coef[p], el) : acc.addProduct(el, coef[p])) != 0)
+                return -1;
         }
         PyObject *element = acc.take();
         if (!element) return -1;
@@ -278,7 +301,9 @@ PyObject *nvy_Sparse_Product(PyObject *a, PyObject *b, PyObject *out) {
     } else {
         Regrouped g;
         rc = regroup(s, &g);
-        if (rc == 0) rc = contractGroups(g.start.get(), g.other.get(), g.coef.get(), length, vector, r, matrixFirst);
+        if (rc == 0)
+            rc = contractGroups(g.start.get(), g.other.get(), g.coef.get(), length, vector, r,
+                                matrixFirst);
     }
     return rc == 0 ? result.release() : nullptr;
 }

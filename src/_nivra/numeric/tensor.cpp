@@ -31,9 +31,22 @@ PyObject *interfaceError(const char *msg) {
 
 // ---- element kinds and readers -----------------------------------------------------------------
 
-enum KindCode : int { kInt8, kInt16, kInt32, kInt64, kHalf, kFloat, kDouble, kVarElem, kObjElem, kNumCodes };
+enum KindCode : int {
+    kInt8,
+    kInt16,
+    kInt32,
+    kInt64,
+    kHalf,
+    kFloat,
+    kDouble,
+    kVarElem,
+    kObjElem,
+    kNumCodes
+};
 
-constexpr bool isNumeric(int code) { return code < kVarElem; }
+constexpr bool isNumeric(int code) {
+    return code < kVarElem;
+}
 
 // The kind code of arr's element type, or -1 for types outside the table.
 int kindCode(PyArrayObject *arr) {
@@ -41,18 +54,23 @@ int kindCode(PyArrayObject *arr) {
     if (nvr_is_npvar(d)) return kVarElem;
     if (nvr_is_object_like(d)) return kObjElem;
     const auto elsize = PyDataType_ELSIZE(d);
-    if (d->kind == 'i')
-        switch (elsize) {
-        case 1: return kInt8;
-        case 2: return kInt16;
-        case 4: return kInt32;
-        case 8: return kInt64;
+    if (d->kind == 'i') switch (elsize) {
+        case 1:
+            return kInt8;
+        case 2:
+            return kInt16;
+        case 4:
+            return kInt32;
+        case 8:
+            return kInt64;
         }
-    if (d->kind == 'f')
-        switch (elsize) {
-        case 2: return kHalf;
-        case 4: return kFloat;
-        case 8: return kDouble;
+    if (d->kind == 'f') switch (elsize) {
+        case 2:
+            return kHalf;
+        case 4:
+            return kFloat;
+        case 8:
+            return kDouble;
         }
     return -1;
 }
@@ -95,14 +113,19 @@ struct Layout {
 // The number of non-zero numbers along the contracted axis at p: the linear terms to expect.
 template <class R> Py_ssize_t nonzeros(const char *p, npy_intp step, npy_intp n) {
     Py_ssize_t count = 0;
-    for (npy_intp k = 0; k < n; ++k, p += step) count += R::read(p) != 0.0;
+    for (npy_intp k = 0; k < n; ++k, p += step)
+        count += R::read(p) != 0.0;
     return count;
 }
 
-template <class RA, class RB> Py_ssize_t termsHint(const Layout &L, const char *pa, const char *pb) {
-    if constexpr (RA::numeric) return nonzeros<RA>(pa, L.stepA, L.size);
-    else if constexpr (RB::numeric) return nonzeros<RB>(pb, L.stepB, L.size);
-    else return 0;
+template <class RA, class RB>
+Py_ssize_t termsHint(const Layout &L, const char *pa, const char *pb) {
+    if constexpr (RA::numeric)
+        return nonzeros<RA>(pa, L.stepA, L.size);
+    else if constexpr (RB::numeric)
+        return nonzeros<RB>(pb, L.stepB, L.size);
+    else
+        return 0;
 }
 
 // Fills every element of the result. 0, or -1 with the error of the failing product (the
@@ -111,7 +134,8 @@ template <class RA, class RB> int contract(const Layout &L) {
     ExpressionAccumulator acc;
     npy_intp index[kMaxResultDims] = {};
     npy_intp total = 1;
-    for (int i = 0; i < L.nd; ++i) total *= L.dims[i];
+    for (int i = 0; i < L.nd; ++i)
+        total *= L.dims[i];
     const char *pa = L.a, *pb = L.b;
     char *po = L.out;
     for (npy_intp n = 0; n < total; ++n) {
@@ -138,8 +162,10 @@ template <class RA, class RB> int contract(const Layout &L) {
 using Routine = int (*)(const Layout &);
 
 template <int A, int B> constexpr Routine routineFor() {
-    if constexpr (isNumeric(A) && isNumeric(B)) return nullptr; // NumPy's own product
-    else return contract<typename ReaderOf<A>::type, typename ReaderOf<B>::type>;
+    if constexpr (isNumeric(A) && isNumeric(B))
+        return nullptr; // NumPy's own product
+    else
+        return contract<typename ReaderOf<A>::type, typename ReaderOf<B>::type>;
 }
 
 template <size_t... I> constexpr auto routineTable(std::index_sequence<I...>) {
@@ -189,7 +215,8 @@ int checkOutput(PyArrayObject *out, const Layout &L, PyArrayObject *a, PyArrayOb
         return -1;
     }
     bool same = PyArray_NDIM(out) == L.nd;
-    for (int i = 0; same && i < L.nd; ++i) same = PyArray_DIM(out, i) == L.dims[i];
+    for (int i = 0; same && i < L.nd; ++i)
+        same = PyArray_DIM(out, i) == L.dims[i];
     if (!same) {
         interfaceError("Output argument of dot product must have the shape of the result");
         return -1;
@@ -215,7 +242,8 @@ PyArrayObject *resultArray(PyArrayObject *out, const Layout &L) {
 PyObject *numericProduct(PyArrayObject *a, PyArrayObject *b, PyArrayObject *out) {
     Ref r = Ref::steal(PyArray_MatrixProduct2(reinterpret_cast<PyObject *>(a),
                                               reinterpret_cast<PyObject *>(b), out));
-    if (!r || out || (PyArray_Check(r.get()) && PyArray_NDIM(reinterpret_cast<PyArrayObject *>(r.get())) > 0))
+    if (!r || out ||
+        (PyArray_Check(r.get()) && PyArray_NDIM(reinterpret_cast<PyArrayObject *>(r.get())) > 0))
         return r.release();
     return PyObject_CallMethod(r.get(), "item", nullptr);
 }
@@ -248,13 +276,18 @@ PyObject *scalarProduct(PyArrayObject *a, PyArrayObject *b, PyArrayObject *out) 
 PyObject *arrayProduct(PyArrayObject *a, PyArrayObject *b, PyArrayObject *out) {
     const int m = PyArray_NDIM(a), n = PyArray_NDIM(b);
     if (m == 0 && n == 0) return scalarProduct(a, b, out);
-    if (m == 0) return interfaceError("Dot product between incompatible objects: first one is a scalar");
-    if (n == 0) return interfaceError("Dot product between incompatible objects: second one is a scalar");
+    if (m == 0)
+        return interfaceError("Dot product between incompatible objects: first one is a scalar");
+    if (n == 0)
+        return interfaceError("Dot product between incompatible objects: second one is a scalar");
     const int ka = kindCode(a), kb = kindCode(b);
     if (ka < 0 || kb < 0)
-        return interfaceError("Dot product must be between long, double, and expressions/variables");
+        return interfaceError(
+            "Dot product must be between long, double, and expressions/variables");
     if (isNumeric(ka) && isNumeric(kb)) return numericProduct(a, b, out);
-    auto native = [](PyArrayObject *x) { return Ref::steal(reinterpret_cast<PyObject *>(nvr_native_array(x))); };
+    auto native = [](PyArrayObject *x) {
+        return Ref::steal(reinterpret_cast<PyObject *>(nvr_native_array(x)));
+    };
     Ref na = native(a), nb = native(b);
     if (!na || !nb) return nullptr;
     a = reinterpret_cast<PyArrayObject *>(na.get());
@@ -265,14 +298,16 @@ PyObject *arrayProduct(PyArrayObject *a, PyArrayObject *b, PyArrayObject *out) {
     if (!result) return nullptr;
     PyArrayObject *r = reinterpret_cast<PyArrayObject *>(result.get());
     L.out = PyArray_BYTES(r);
-    for (int i = 0; i < L.nd; ++i) L.strideOut[i] = PyArray_STRIDE(r, i);
+    for (int i = 0; i < L.nd; ++i)
+        L.strideOut[i] = PyArray_STRIDE(r, i);
     if (kRoutines[ka * kNumCodes + kb](L) != 0) return nullptr;
     if (L.nd == 0 && !out) return Py_NewRef(nvr_slot_get(L.out));
     return result.release();
 }
 
 PyObject *notArrays() {
-    return interfaceError("Dot product can only occur between NumPy arrays and SciPy sparse matrices");
+    return interfaceError(
+        "Dot product can only occur between NumPy arrays and SciPy sparse matrices");
 }
 
 // The byte range [lo, hi) that arr's elements occupy (empty for an empty array).
@@ -325,7 +360,9 @@ PyObject *tensor_mult(PyObject *a, PyObject *b, PyObject *out) {
     }
     if (a == Py_None) return PyArray_Check(b) || sparseB ? Py_NewRef(b) : notArrays();
     if (PyArray_Check(a) && PyArray_Check(b))
-        return arrayProduct(reinterpret_cast<PyArrayObject *>(a), reinterpret_cast<PyArrayObject *>(b), outArr);
-    if ((sparseA && PyArray_Check(b)) || (sparseB && PyArray_Check(a))) return nvy_Sparse_Product(a, b, out);
+        return arrayProduct(reinterpret_cast<PyArrayObject *>(a),
+                            reinterpret_cast<PyArrayObject *>(b), outArr);
+    if ((sparseA && PyArray_Check(b)) || (sparseB && PyArray_Check(a)))
+        return nvy_Sparse_Product(a, b, out);
     return notArrays();
 }

@@ -35,8 +35,8 @@ int modelError(const char *msg) {
     return -1;
 }
 
-constexpr const char *kNullObject =
-    "Incorrect (nested) array/list/sequence passed. Perhaps this is a NumPy array containing a tuple?";
+constexpr const char *kNullObject = "Incorrect (nested) array/list/sequence passed. Perhaps this "
+                                    "is a NumPy array containing a tuple?";
 
 template <bool Pairs> struct Walker {
     problem_s *prob;
@@ -48,16 +48,21 @@ template <bool Pairs> struct Walker {
         const Nesting kind = classify<Pairs>(obj);
         if (depth < 0) return modelError("Maximum recursion (inclusion) level reached");
         switch (kind) {
-        case Nesting::kLeaf: return fn(prob, obj, ctx);
+        case Nesting::kLeaf:
+            return fn(prob, obj, ctx);
         case Nesting::kTuple:
-        case Nesting::kList: return items(obj, depth - 1);
-        case Nesting::kArray: return elements(reinterpret_cast<PyArrayObject *>(obj), depth - 1);
-        case Nesting::kSequence: return sequence(obj, depth - 1);
+        case Nesting::kList:
+            return items(obj, depth - 1);
+        case Nesting::kArray:
+            return elements(reinterpret_cast<PyArrayObject *>(obj), depth - 1);
+        case Nesting::kSequence:
+            return sequence(obj, depth - 1);
         case Nesting::kDict: {
             Ref values = Ref::steal(PyDict_Values(obj));
             return values ? items(values.get(), depth - 1) : -1;
         }
-        case Nesting::kIterable: return iterable(obj, depth - 1);
+        case Nesting::kIterable:
+            return iterable(obj, depth - 1);
         }
         return 0;
     }
@@ -100,7 +105,8 @@ int for_each_nested_object(problem_s *prob, PyObject *obj, nvr_leaf_fn fn, void 
     return Walker<false>{prob, fn, ctx}.walk(obj, depth);
 }
 
-int for_each_nested_indicator(problem_s *prob, PyObject *obj, nvr_leaf_fn fn, void *ctx, int depth) {
+int for_each_nested_indicator(problem_s *prob, PyObject *obj, nvr_leaf_fn fn, void *ctx,
+                              int depth) {
     return Walker<true>{prob, fn, ctx}.walk(obj, depth);
 }
 
@@ -108,7 +114,8 @@ PyObject *nivramod_walk(PyObject *, PyObject *args, PyObject *kwargs) {
     static const char *const kw[] = {"obj", "indicators", nullptr};
     PyObject *obj;
     int indicators = 0;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|p", const_cast<char **>(kw), &obj, &indicators))
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|p", const_cast<char **>(kw), &obj,
+                                     &indicators))
         return nullptr;
     Ref leaves = Ref::steal(PyList_New(0));
     if (!leaves) return nullptr;

@@ -65,7 +65,7 @@ struct Batch {
         return ok ? 0 : -1;
     }
 
-private:
+  private:
     template <class F> void forEachArray(F f) {
         f(types), f(rhs), f(ranges), f(starts), f(rowq), f(cols), f(qcols1), f(qcols2), f(vals),
             f(qvals), f(names);
@@ -75,9 +75,9 @@ private:
 // The state of one addConstraint call.
 struct AddContext {
     problem_s *p;
-    int rowsBefore;             // rows of the library problem before the call
-    size_t rowsSent = 0;        // rows of this call already flushed
-    Py_ssize_t listed;          // constraints in p->cons before the call
+    int rowsBefore;      // rows of the library problem before the call
+    size_t rowsSent = 0; // rows of this call already flushed
+    Py_ssize_t listed;   // constraints in p->cons before the call
     bool conMapExisted;
     Batch batch;
     tsl::robin_set<PyObject *> added; // the constraints of this call
@@ -145,7 +145,8 @@ int admit(AddContext &ctx, PyObject *obj, constraint_s **out) {
     if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c) || ctx.added.count(obj)) {
         const bool here = ctx.added.count(obj) || constraint_problem(c) == p;
-        PyErr_Format(nvy_model_exc, "Constraint already added to %s problem", here ? "this" : "another");
+        PyErr_Format(nvy_model_exc, "Constraint already added to %s problem",
+                     here ? "this" : "another");
         return -1;
     }
     const int kind = constraint_kind(c);
@@ -228,7 +229,8 @@ void rollback(AddContext &ctx) {
     if (rows > ctx.rowsBefore) {
         LibArray<int> idx(static_cast<size_t>(rows - ctx.rowsBefore));
         if (idx) {
-            for (int i = ctx.rowsBefore; i < rows; ++i) idx[i - ctx.rowsBefore] = i;
+            for (int i = ctx.rowsBefore; i < rows; ++i)
+                idx[i - ctx.rowsBefore] = i;
             if (problem_call(p, NVRAdelrows, "NVRAdelrows", rows - ctx.rowsBefore, idx.get()) != 0)
                 PyErr_Clear();
         }

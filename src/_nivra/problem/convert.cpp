@@ -33,7 +33,7 @@ class Converter {
     bool objective_;
     bool counting_;
 
-public:
+  public:
     Converter(problem_s *p, ExprRow *out, bool objective)
         : p_(p), out_(out), objective_(objective),
           counting_(!out->cols && !out->vals && !out->qcols1 && !out->qcols2 && !out->qvals) {}
@@ -53,7 +53,7 @@ public:
         return polynomial(obj, kind, 1.0);
     }
 
-private:
+  private:
     // The column of var (fast for the problem's own linked variables). 0 or -1.
     int column(PyObject *var, int *col, const char *context) {
         const var_s *v = as_var(var);
@@ -166,7 +166,8 @@ private:
 template <class... T> int growArrays(uint64_t n, T **...arrays) {
     return ((nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap,
                                                  reinterpret_cast<void **>(arrays),
-                                                 static_cast<size_t>(n) * sizeof(T)) == 0) && ...)
+                                                 static_cast<size_t>(n) * sizeof(T)) == 0) &&
+            ...)
                ? 0
                : -1;
 }
@@ -223,11 +224,10 @@ PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwar
     if (rc == 0) {
         auto col = [](int c) { return PyLong_FromLong(c); };
         auto val = [](double v) { return PyFloat_FromDouble(v); };
-        result = Ref::steal(Py_BuildValue("(dNNNNN)", row.constant, listOf(row.cols, row.nnz, col),
-                                          listOf(row.vals, row.nnz, val),
-                                          listOf(row.qcols1, row.nq, col),
-                                          listOf(row.qcols2, row.nq, col),
-                                          listOf(row.qvals, row.nq, val)));
+        result = Ref::steal(
+            Py_BuildValue("(dNNNNN)", row.constant, listOf(row.cols, row.nnz, col),
+                          listOf(row.vals, row.nnz, val), listOf(row.qcols1, row.nq, col),
+                          listOf(row.qcols2, row.nq, col), listOf(row.qvals, row.nq, val)));
     }
     return result.release();
 }

@@ -5,13 +5,14 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-extern PyMethodDef problem_lifecycle_methods[];   // problem/problem.cpp
-extern PyMethodDef problem_controls_methods[];    // problem/controls.cpp: getControl, setControl, getAttrib
+extern PyMethodDef problem_lifecycle_methods[]; // problem/problem.cpp
+extern PyMethodDef
+    problem_controls_methods[]; // problem/controls.cpp: getControl, setControl, getAttrib
 extern PyMethodDef problem_variables_methods[];   // problem/variables.cpp: addVariable(s)
 extern PyMethodDef problem_constraints_methods[]; // problem/constraints.cpp: addConstraint
-extern PyMethodDef problem_objective_methods[];   // problem/objective.cpp: setObjective, addObjective
-extern PyMethodDef problem_solution_methods[];    // problem/solution.cpp: optimize, getSolution, ...
-extern PyMethodDef problem_files_methods[];       // problem/files.cpp: read, write
+extern PyMethodDef problem_objective_methods[]; // problem/objective.cpp: setObjective, addObjective
+extern PyMethodDef problem_solution_methods[];  // problem/solution.cpp: optimize, getSolution, ...
+extern PyMethodDef problem_files_methods[];     // problem/files.cpp: read, write
 
 // Joins the tables above into problem_type.tp_methods. 0, or -1 with an exception set.
 int problem_build_method_table();

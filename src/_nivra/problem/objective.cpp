@@ -77,7 +77,8 @@ int setDblControl(problem_s *p, int objidx, int id, PyObject *value) {
 // Sets the options that are not None on objective objidx, in the order priority, weight,
 // abstol, reltol. 0 or -1.
 int applyOptions(problem_s *p, int objidx, const ObjOptions &o) {
-    if (o.priority != Py_None && setIntControl(p, objidx, NVRA_OBJCONTROL_PRIORITY, o.priority) != 0)
+    if (o.priority != Py_None &&
+        setIntControl(p, objidx, NVRA_OBJCONTROL_PRIORITY, o.priority) != 0)
         return -1;
     const struct {
         PyObject *value;
@@ -116,7 +117,8 @@ int transferSecondary(problem_s *p, int i, PyObject *obj) {
     LibArray<int> all(static_cast<size_t>(ncols));
     LibArray<double> zeros(static_cast<size_t>(ncols));
     if (ncols > 0 && (!all || !zeros)) return -1;
-    for (int j = 0; j < ncols; ++j) all[j] = j, zeros[j] = 0.0;
+    for (int j = 0; j < ncols; ++j)
+        all[j] = j, zeros[j] = 0.0;
     if (problem_call(p, NVRAchgobjn, "NVRAchgobjn", i, ncols, all.get(), zeros.get()) != 0)
         return -1;
     if (row.nnz > 0 && problem_call(p, NVRAchgobjn, "NVRAchgobjn", i, static_cast<int>(row.nnz),
@@ -135,7 +137,8 @@ int clearObjective(problem_s *p, int ncols) {
     LibArray<int> all(static_cast<size_t>(ncols));
     LibArray<double> zeros(static_cast<size_t>(ncols));
     if (!all || !zeros) return -1;
-    for (int j = 0; j < ncols; ++j) all[j] = j, zeros[j] = 0.0;
+    for (int j = 0; j < ncols; ++j)
+        all[j] = j, zeros[j] = 0.0;
     if (problem_call(p, NVRAchgobj, "NVRAchgobj", ncols, all.get(), zeros.get()) != 0) return -1;
     int nq = 0;
     if (problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", nullptr, nullptr, nullptr, 0, &nq, 0,
@@ -150,7 +153,8 @@ int clearObjective(problem_s *p, int ncols) {
                      &nq, 0, ncols - 1) != 0)
         return -1;
     for (int j = 0; j < ncols; ++j)
-        for (int k = start[j]; k < start[j + 1]; ++k) col1[k] = j, values[k] = 0.0;
+        for (int k = start[j]; k < start[j + 1]; ++k)
+            col1[k] = j, values[k] = 0.0;
     return problem_call(p, NVRAchgmqobj, "NVRAchgmqobj", nq, col1.get(), col2.get(), values.get());
 }
 
@@ -182,9 +186,9 @@ int transferMain(problem_s *p, PyObject *obj) {
     if (row.nnz > 0 && problem_call(p, NVRAchgobj, "NVRAchgobj", static_cast<int>(row.nnz),
                                     row.cols, row.vals) != 0)
         return -1;
-    if (row.nq > 0 && problem_call(p, NVRAchgmqobj64, "NVRAchgmqobj64",
-                                   static_cast<int64_t>(row.nq), row.qcols1, row.qcols2,
-                                   row.qvals) != 0)
+    if (row.nq > 0 &&
+        problem_call(p, NVRAchgmqobj64, "NVRAchgmqobj64", static_cast<int64_t>(row.nq), row.qcols1,
+                     row.qcols2, row.qvals) != 0)
         return -1;
     return 0;
 }
@@ -212,7 +216,8 @@ PyObject *singleObjective(PyObject *objective) {
     } else {
         return Py_NewRef(objective);
     }
-    PyErr_SetString(nvy_model_exc, "Use addObjective to add more than one objective to the problem");
+    PyErr_SetString(nvy_model_exc,
+                    "Use addObjective to add more than one objective to the problem");
     return nullptr;
 }
 
@@ -239,8 +244,8 @@ int checkSense(problem_s *p, int objidx, PyObject *senseObj, int *sense) {
 
 PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs) {
     auto *p = reinterpret_cast<problem_s *>(self);
-    static const char *const kw[] = {"objective", "sense", "objidx", "priority", "weight",
-                                     "abstol", "reltol", nullptr};
+    static const char *const kw[] = {"objective", "sense",  "objidx", "priority",
+                                     "weight",    "abstol", "reltol", nullptr};
     PyObject *objective = Py_None, *sense = nullptr;
     int objidx = 0;
     ObjOptions o;
@@ -256,9 +261,9 @@ PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs)
     int senseValue = 0;
     if (sense && checkSense(p, objidx, sense, &senseValue) != 0) return nullptr;
     TransferContext ctx{objidx, o};
-    const int rc = single ? for_each_nested_object(p, single.get(), transferObjective, &ctx,
-                                                   kNestingDepth)
-                          : applyOptions(p, objidx, o);
+    const int rc =
+        single ? for_each_nested_object(p, single.get(), transferObjective, &ctx, kNestingDepth)
+               : applyOptions(p, objidx, o);
     if (rc != 0) return nullptr;
     // The sense of objective 0 changes once the objective itself is in place.
     if (sense && objidx == 0 &&
@@ -358,7 +363,8 @@ int setObjControl(problem_s *p, int objidx, PyObject *key, PyObject *value) {
                      key);
         return -1;
     }
-    return c->integer ? setIntControl(p, objidx, c->id, value) : setDblControl(p, objidx, c->id, value);
+    return c->integer ? setIntControl(p, objidx, c->id, value)
+                      : setDblControl(p, objidx, c->id, value);
 }
 
 // objidx as a non-negative int. 0 or -1 with ModelError.
@@ -388,7 +394,9 @@ PyObject *objControlDict(problem_s *p, int objidx, PyObject *keys) {
 
 // ---- functions for other files ------------------------------------------------------------------
 
-int problem_addObjective(problem_s *p, PyObject *args) { return addObjectives(p, args, ObjOptions{}); }
+int problem_addObjective(problem_s *p, PyObject *args) {
+    return addObjectives(p, args, ObjOptions{});
+}
 
 PyObject *problem_getObjControls(problem_s *p, PyObject *keys, PyObject *objidx) {
     int index;
@@ -437,16 +445,14 @@ PyObject *problem_setObjControls(problem_s *p, PyObject *args, PyObject *objidx)
 }
 
 PyMethodDef problem_objective_methods[] = {
-    {"setObjective", problem_method(problem_setObjective),
-     METH_VARARGS | METH_KEYWORDS,
+    {"setObjective", problem_method(problem_setObjective), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setObjective(objective=None, sense=None, objidx=0, priority=None, weight=None,\n"
                "             abstol=None, reltol=None)\n\n"
                "Replaces objective objidx by a linear or quadratic expression (secondary\n"
                "objectives are linear). sense is nivra.minimize or nivra.maximize. The options\n"
                "set the objective controls of that objective; with objective None only they are\n"
                "set.")},
-    {"addObjective", problem_method(problem_addObjective_method),
-     METH_VARARGS | METH_KEYWORDS,
+    {"addObjective", problem_method(problem_addObjective_method), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("addObjective(*objectives, priority=None, weight=None, abstol=None, reltol=None)\n\n"
                "Appends linear objectives for multi-objective optimisation; on a problem whose\n"
                "objective is still empty the first one becomes objective 0. Objectives are solved\n"

@@ -66,7 +66,7 @@ template <class T, size_t First> class GrowArray {
     T *data_ = nullptr;
     size_t cap_ = 0;
 
-public:
+  public:
     GrowArray() = default;
     GrowArray(const GrowArray &) = delete;
     GrowArray &operator=(const GrowArray &) = delete;
@@ -78,7 +78,8 @@ public:
     int reserve(size_t n) {
         if (n <= cap_ && data_) return 0;
         size_t cap = cap_ ? cap_ : First;
-        while (cap < n) cap *= 2;
+        while (cap < n)
+            cap *= 2;
         if (nvo_MemoryAllocator_Realloc_Untyped(nvo_MemoryAllocator_DefaultHeap, raw(),
                                                 cap * sizeof(T)) != 0)
             return -1;
@@ -90,6 +91,6 @@ public:
         cap_ = 0;
     }
 
-private:
+  private:
     void **raw() { return reinterpret_cast<void **>(&data_); }
 };

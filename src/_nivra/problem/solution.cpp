@@ -42,8 +42,8 @@ int resolveIndex(problem_s *p, PyObject *obj, int length, bool rows, int *index)
     } else if (PyUnicode_Check(obj) || PyBytes_Check(obj)) {
         const char *name = pyStrToStr(obj, nullptr, nullptr);
         if (!name) return -1;
-        if (problem_call(p, NVRAgetindex, "NVRAgetindex", rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS,
-                         name, index) != 0)
+        if (problem_call(p, NVRAgetindex, "NVRAgetindex",
+                         rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS, name, index) != 0)
             return -1;
     } else if (nvo_isIntegerArg(obj)) {
         const long long v = PyLong_AsLongLong(obj);
@@ -93,9 +93,11 @@ struct VectorQuery {
 constexpr VectorQuery kDuals{NVRAgetduals, true, "Dual values are not available"};
 constexpr VectorQuery kSlacks{NVRAgetslacks, true, "Slack values are not available"};
 constexpr VectorQuery kRedCosts{NVRAgetredcosts, false, "Reduced costs are not available"};
-constexpr VectorQuery kCallbackSolution{NVRAgetcallbacksolution, false, "Solution is not available"};
+constexpr VectorQuery kCallbackSolution{NVRAgetcallbacksolution, false,
+                                        "Solution is not available"};
 constexpr VectorQuery kCallbackDuals{NVRAgetcallbackduals, true, "Dual values are not available"};
-constexpr VectorQuery kCallbackSlacks{NVRAgetcallbackslacks, true, "Slack values are not available"};
+constexpr VectorQuery kCallbackSlacks{NVRAgetcallbackslacks, true,
+                                      "Slack values are not available"};
 constexpr VectorQuery kCallbackRedCosts{NVRAgetcallbackredcosts, false,
                                         "Reduced costs are not available"};
 
@@ -115,7 +117,8 @@ int readVector(problem_s *p, const VectorQuery &q, int length, LibArray<double> 
         setNvraErr(reinterpret_cast<PyObject *>(p));
         return -1;
     }
-    return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE ? 0 : raiseMsg(q.unavailable);
+    return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE ? 0
+                                                                         : raiseMsg(q.unavailable);
 }
 
 template <const VectorQuery &Q> PyObject *vectorMethod(PyObject *self, PyObject *args) {
@@ -146,7 +149,8 @@ int readSolution(problem_s *p, int *count, LibArray<double> &values) {
     // One element at least, so that the library receives an array even without columns.
     if (values.alloc(static_cast<size_t>(*count) + 1) != 0) return -1;
     int status = 0;
-    if (problem_call(p, NVRAgetsolution, "NVRAgetsolution", &status, values.get(), 0, *count - 1) != 0)
+    if (problem_call(p, NVRAgetsolution, "NVRAgetsolution", &status, values.get(), 0, *count - 1) !=
+        0)
         return -1;
     return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE
                ? 0
@@ -182,7 +186,8 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     int solvestatus = 0, solstatus = 0;
     setSigIntHandler();
-    const int rc = nvraapi::CallLib(NVRAoptimize, "NVRAoptimize", p, flags, &solvestatus, &solstatus);
+    const int rc =
+        nvraapi::CallLib(NVRAoptimize, "NVRAoptimize", p, flags, &solvestatus, &solstatus);
     resetSigIntHandler();
     if (rc != 0) {
         setNvraErr(self);
@@ -205,7 +210,8 @@ int problemClass(problem_s *p, ProblemClass *cls) {
         return 0;
     }
     *cls = ProblemClass::kLinear;
-    for (int id : {NVRA_ATTR_MIPENTS, NVRA_ATTR_SETS, NVRA_ATTR_SETMEMBERS, NVRA_ATTR_ORIGINALMIPENTS}) {
+    for (int id :
+         {NVRA_ATTR_MIPENTS, NVRA_ATTR_SETS, NVRA_ATTR_SETMEMBERS, NVRA_ATTR_ORIGINALMIPENTS}) {
         int n = 0;
         if (problem_intAttrib(p, id, &n) != 0) return -1;
         if (n != 0) *cls = ProblemClass::kMixedInteger;
@@ -220,9 +226,8 @@ int problemStatus(PyObject *self, const char *advice, ProblemClass *cls, int *st
         problemClass(p, cls) != 0)
         return -1;
     // The nonlinear class needs the nonlinear library, which this build does not have.
-    return problem_intAttrib(p, *cls == ProblemClass::kMixedInteger ? NVRA_ATTR_MIPSTATUS
-                                                                     : NVRA_ATTR_LPSTATUS,
-                             status);
+    return problem_intAttrib(
+        p, *cls == ProblemClass::kMixedInteger ? NVRA_ATTR_MIPSTATUS : NVRA_ATTR_LPSTATUS, status);
 }
 
 constexpr const char *kStatusAdvice =

@@ -43,7 +43,9 @@ int applySettings(VarSettings *s) {
     return validate_var_bounds(s->vartype, &s->lb, &s->ub, s->threshold);
 }
 
-bool hasThreshold(int vartype) { return vartype >= 3 && vartype <= 5; }
+bool hasThreshold(int vartype) {
+    return vartype >= 3 && vartype <= 5;
+}
 
 int raiseMsg(PyObject *exc, const char *msg) {
     PyErr_SetString(exc, msg);
@@ -55,7 +57,7 @@ class ByteBuffer {
     GrowArray<char, kNameBufferStart> bytes_;
     size_t len_ = 0;
 
-public:
+  public:
     const char *data() const { return bytes_.data(); }
     size_t size() const { return len_; }
     void clear() { len_ = 0; }
@@ -80,7 +82,7 @@ class NameAdder {
     int added_ = 0, handed_ = 0;
     ByteBuffer buf_;
 
-public:
+  public:
     NameAdder(problem_s *p, int first) : p_(p), first_(first) {}
 
     // Appends one name (n bytes, no zero among them). 0 or -1.
@@ -114,7 +116,8 @@ void deleteColumns(problem_s *p, int first, Py_ssize_t n) {
     if (n <= 0) return;
     LibArray<int> idx(static_cast<size_t>(n));
     if (!idx) return;
-    for (Py_ssize_t i = 0; i < n; ++i) idx[i] = first + static_cast<int>(i);
+    for (Py_ssize_t i = 0; i < n; ++i)
+        idx[i] = first + static_cast<int>(i);
     problem_call(p, NVRAdelcols, "NVRAdelcols", static_cast<int>(n), idx.get());
 }
 
@@ -149,7 +152,8 @@ int setColumnProperties(problem_s *p, int first, int n, const VarSettings &s) {
     if (hasThreshold(static_cast<int>(s.vartype))) {
         LibArray<double> limits(static_cast<size_t>(n));
         if (!limits) return -1;
-        for (int i = 0; i < n; ++i) limits[i] = s.threshold;
+        for (int i = 0; i < n; ++i)
+            limits[i] = s.threshold;
         if (problem_call(p, NVRAchgglblimit, "NVRAchgglblimit", n, idx.get(), limits.get()) != 0)
             return -1;
     }
@@ -181,11 +185,13 @@ int createLinked(problem_s *p, PyObject **out, Py_ssize_t n, const VarSettings &
     LibArray<double> lbs, ubs;
     if (s.lb != 0.0) {
         if (lbs.alloc(static_cast<size_t>(n)) != 0) return -1;
-        for (int i = 0; i < cols; ++i) lbs[i] = s.lb;
+        for (int i = 0; i < cols; ++i)
+            lbs[i] = s.lb;
     }
     if (s.ub < kInf) {
         if (ubs.alloc(static_cast<size_t>(n)) != 0) return -1;
-        for (int i = 0; i < cols; ++i) ubs[i] = s.ub;
+        for (int i = 0; i < cols; ++i)
+            ubs[i] = s.ub;
     }
     if (problem_call(p, NVRAaddcols, "NVRAaddcols", cols, 0, nullptr, nullptr, nullptr, nullptr,
                      lbs.get(), ubs.get()) != 0)
@@ -207,7 +213,8 @@ int createLinked(problem_s *p, PyObject **out, Py_ssize_t n, const VarSettings &
     if (ok) return 0;
     const Py_ssize_t made = PyList_GET_SIZE(p->vars) - listed;
     dropVarsFrom(p, listed);
-    for (Py_ssize_t i = 0; i < made; ++i) Py_CLEAR(out[i]);
+    for (Py_ssize_t i = 0; i < made; ++i)
+        Py_CLEAR(out[i]);
     deleteColumns(p, first, n);
     return -1;
 }
@@ -218,7 +225,7 @@ int createLinked(problem_s *p, PyObject **out, Py_ssize_t n, const VarSettings &
 // or the list of the items of a collection.
 struct IndexSet {
     Py_ssize_t size = 0;
-    Ref items; // list, or null for an integer range
+    Ref items;                       // list, or null for an integer range
     std::vector<std::string> labels; // formatted items, when names are built
 };
 
@@ -245,14 +252,15 @@ int classifyIndex(PyObject *arg, int argno, IndexSet *set) {
         const long long k = PyLong_AsLongLong(arg);
         if (k == -1 && PyErr_Occurred()) return -1;
         if (k < 1)
-            return raiseMsg(nvy_model_exc, "Invalid index: integer argument must be positive (it is "
-                                        "equivalent to range(k))");
+            return raiseMsg(nvy_model_exc,
+                            "Invalid index: integer argument must be positive (it is "
+                            "equivalent to range(k))");
         if (k > PY_SSIZE_T_MAX) return raiseMsg(nvy_model_exc, kNoMemoryTables);
         set->size = static_cast<Py_ssize_t>(k);
         return 0;
     } else {
         return raiseMsg(nvy_model_exc, "Invalid index: arguments must be lists, sets, iterable "
-                                    "objects, or integer numbers");
+                                       "objects, or integer numbers");
     }
     if (!set->items) return -1;
     set->size = PyList_GET_SIZE(set->items.get());
@@ -267,11 +275,14 @@ int classifyIndex(PyObject *arg, int argno, IndexSet *set) {
             return -1;
         }
     }
-    if (set->size == 0) return raiseMsg(nvy_model_exc, "Invalid index: empty dimension in creation of variables");
+    if (set->size == 0)
+        return raiseMsg(nvy_model_exc, "Invalid index: empty dimension in creation of variables");
     return 0;
 }
 
-bool isNumpyInteger(PyObject *o) { return PyArray_IsScalar(o, Integer); }
+bool isNumpyInteger(PyObject *o) {
+    return PyArray_IsScalar(o, Integer);
+}
 bool isFloatLike(PyObject *o) {
     return PyFloat_Check(o) || PyArray_IsScalar(o, Floating);
 }
@@ -387,7 +398,8 @@ PyObject *newContainer(const BulkRequest &r) {
     PyObject *c;
     if (r.array) {
         std::vector<npy_intp> dims;
-        for (const IndexSet &set : r.sets) dims.push_back(set.size);
+        for (const IndexSet &set : r.sets)
+            dims.push_back(set.size);
         Py_INCREF(nvr_py_env.npvar_dtype);
         c = PyArray_NewFromDescr(&PyArray_Type, nvr_py_env.npvar_dtype,
                                  static_cast<int>(dims.size()), dims.data(), nullptr, nullptr, 0,
@@ -430,8 +442,9 @@ void buildName(const BulkRequest &r, const std::vector<Py_ssize_t> &pos, std::st
 int store(PyObject *container, const BulkRequest &r, Py_ssize_t i,
           const std::vector<Py_ssize_t> &pos, PyObject *var) {
     if (r.array) {
-        auto *slot = reinterpret_cast<PyObject **>(PyArray_DATA(
-                         reinterpret_cast<PyArrayObject *>(container))) + i;
+        auto *slot = reinterpret_cast<PyObject **>(
+                         PyArray_DATA(reinterpret_cast<PyArrayObject *>(container))) +
+                     i;
         *slot = var;
         return 0;
     }
@@ -476,7 +489,8 @@ PyObject *bulkLinked(problem_s *p, BulkRequest &r) {
         nvr_translate_exception();
     }
     if (rc == 0 && names.flush() == 0) return container.release();
-    for (Py_ssize_t i = stored; i < r.count; ++i) Py_CLEAR(all[i]);
+    for (Py_ssize_t i = stored; i < r.count; ++i)
+        Py_CLEAR(all[i]);
     container.reset();
     const Py_ssize_t made = PyList_GET_SIZE(p->vars) - listed;
     dropVarsFrom(p, listed);
@@ -495,7 +509,8 @@ PyObject *bulkUnlinked(BulkRequest &r) {
         Ref text;
         if (r.names) {
             buildName(r, pos, &name);
-            text = Ref::steal(PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
+            text = Ref::steal(
+                PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size())));
             if (!text) return -1;
         }
         PyObject *var = var_base();
@@ -527,7 +542,8 @@ struct UnlinkedBatch {
 int admitUnlinked(problem_s *p, PyObject *leaf, void *ctx) {
     auto *b = static_cast<UnlinkedBatch *>(ctx);
     if (!var_Check(leaf))
-        return raiseMsg(nvy_model_exc, "Invalid object passed to problem.addVariable: expected variables");
+        return raiseMsg(nvy_model_exc,
+                        "Invalid object passed to problem.addVariable: expected variables");
     var_s *v = as_var(leaf);
     // A repeated variable is reported as such, before the warning about shared variables.
     if (!v->owner && rowcolmap_has(p->var_index_map, var_id(v)))
@@ -587,12 +603,13 @@ int sendUnlinked(UnlinkedBatch &b) NVR_TRY {
         problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, b.names.data(), b.first,
                      b.first + n - 1) != 0)
         return -1;
-    if (!b.thresholdCols.empty() &&
-        problem_call(p, NVRAchgglblimit, "NVRAchgglblimit", static_cast<int>(b.thresholdCols.size()),
-                     b.thresholdCols.data(), b.thresholds.data()) != 0)
+    if (!b.thresholdCols.empty() && problem_call(p, NVRAchgglblimit, "NVRAchgglblimit",
+                                                 static_cast<int>(b.thresholdCols.size()),
+                                                 b.thresholdCols.data(), b.thresholds.data()) != 0)
         return -1;
-    if (!bidx.empty() && problem_call(p, NVRAchgbounds, "NVRAchgbounds", static_cast<int>(bidx.size()),
-                                      bidx.data(), btype.data(), bval.data()) != 0)
+    if (!bidx.empty() &&
+        problem_call(p, NVRAchgbounds, "NVRAchgbounds", static_cast<int>(bidx.size()), bidx.data(),
+                     btype.data(), bval.data()) != 0)
         return -1;
     return 0;
 }
@@ -708,7 +725,8 @@ PyObject *problem_addVariables(PyObject *self, PyObject *args, PyObject *kwargs)
 int check_can_add_unlinked_var(PyObject *var) {
     const var_s *v = as_var(var);
     if (var_is_deleted(v)) return raiseMsg(nvy_model_exc, "Deleted variables cannot be re-used");
-    if (v->owner) return raiseMsg(nvy_model_exc, "Linked variables cannot be added to another problem");
+    if (v->owner)
+        return raiseMsg(nvy_model_exc, "Linked variables cannot be added to another problem");
     if (var_id(v) == 0) return raiseMsg(nvy_model_exc, "Variable is not initialized");
     if (v->flags & kVarAddedFlag)
         return warnDeprec(9, 5, "do not share variables between several problems");
@@ -740,11 +758,13 @@ PyObject *add_variables_common(PyObject *indices, PyObject *kwargs, problem_s *p
 
 int problem_addUnlinkedVars(problem_s *p, PyObject *args) {
     if (problem_holdsLinked(p))
-        return raiseMsg(nvy_model_exc, "Cannot use problem.addVariable to add existing variables to "
-                                    "the problem");
+        return raiseMsg(nvy_model_exc,
+                        "Cannot use problem.addVariable to add existing variables to "
+                        "the problem");
     if (PyTuple_GET_SIZE(args) == 0)
-        return warnDeprec(9, 5, "problem.addVariable() with no arguments on an unlinked problem "
-                                "has no effect");
+        return warnDeprec(9, 5,
+                          "problem.addVariable() with no arguments on an unlinked problem "
+                          "has no effect");
     NVR_TRY {
         UnlinkedBatch b;
         b.p = p;
@@ -808,7 +828,8 @@ int addColsAsVariables(problem_s *p, int ncols, PyObject *names, PyObject *types
             }
             const double ub = vartype == 1 ? 1.0 : kInf;
             if (var_init_unlinked(var.get(), nvr_py_env.next_var_serial++, vartype, 0.0, ub,
-                                  threshold, name && name.get() != Py_None ? name.get() : nullptr) != 0) {
+                                  threshold,
+                                  name && name.get() != Py_None ? name.get() : nullptr) != 0) {
                 rc = -1;
                 break;
             }
@@ -843,19 +864,19 @@ PyObject *nivramod_vars(PyObject *, PyObject *args, PyObject *kwargs) {
 }
 
 PyMethodDef problem_variables_methods[] = {
-    {"addVariable", problem_method(problem_addVariable),
-     METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("addVariable(name=None, lb=0, ub=infinity, threshold=1, vartype=continuous) -> var\n\n"
-               "Adds one column to the problem and returns its variable. Types: nivra.continuous,\n"
-               "binary, integer, semicontinuous, semiinteger, partiallyinteger (the last three\n"
-               "use the threshold). A binary variable has bounds [0, 1] unless given.")},
-    {"addVariables", problem_method(problem_addVariables),
-     METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("addVariables(*indices, name='x', lb=0, ub=infinity, threshold=1, vartype=continuous)\n\n"
-               "Adds one variable per combination of the index arguments. With integer arguments\n"
-               "only (addVariables(3, 2)) the result is a NumPy array of that shape; with lists,\n"
-               "sets or other iterables it is a dict keyed by the index (tuples for several\n"
-               "arguments). Variables are named name(i,j,...); name='' or None leaves them\n"
-               "unnamed.")},
+    {"addVariable", problem_method(problem_addVariable), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR(
+         "addVariable(name=None, lb=0, ub=infinity, threshold=1, vartype=continuous) -> var\n\n"
+         "Adds one column to the problem and returns its variable. Types: nivra.continuous,\n"
+         "binary, integer, semicontinuous, semiinteger, partiallyinteger (the last three\n"
+         "use the threshold). A binary variable has bounds [0, 1] unless given.")},
+    {"addVariables", problem_method(problem_addVariables), METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR(
+         "addVariables(*indices, name='x', lb=0, ub=infinity, threshold=1, vartype=continuous)\n\n"
+         "Adds one variable per combination of the index arguments. With integer arguments\n"
+         "only (addVariables(3, 2)) the result is a NumPy array of that shape; with lists,\n"
+         "sets or other iterables it is a dict keyed by the index (tuples for several\n"
+         "arguments). Variables are named name(i,j,...); name='' or None leaves them\n"
+         "unnamed.")},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -77,13 +77,16 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
         memmove(v_ + dst, v_ + src, n * sizeof(V));
     }
     void toScratch(size_t s, size_t i, size_t n) {
-        for (size_t k = 0; k < n; ++k) scratch_[s + k] = get(i + k);
+        for (size_t k = 0; k < n; ++k)
+            scratch_[s + k] = get(i + k);
     }
     void fromScratch(size_t i, size_t s, size_t n) {
-        for (size_t k = 0; k < n; ++k) set(i + k, scratch_[s + k]);
+        for (size_t k = 0; k < n; ++k)
+            set(i + k, scratch_[s + k]);
     }
     void reverse(size_t lo, size_t hi) {
-        while (lo + 1 < hi) swapAt(lo++, --hi);
+        while (lo + 1 < hi)
+            swapAt(lo++, --hi);
     }
 
     // ---- small path ---------------------------------------------------------------------------
@@ -99,7 +102,8 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
         for (size_t i = lo + sorted; i < lo + n; ++i) {
             const E e = get(i);
             size_t j = i;
-            for (; j > lo && gt(get(j - 1), e); --j) set(j, get(j - 1));
+            for (; j > lo && gt(get(j - 1), e); --j)
+                set(j, get(j - 1));
             set(j, e);
         }
     }
@@ -152,8 +156,10 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
                 ++i;
             }
         }
-        while (i < na) put(d++, ga(i++));
-        while (j < nb) put(d++, gb(j++));
+        while (i < na)
+            put(d++, ga(i++));
+        while (j < nb)
+            put(d++, gb(j++));
     }
 
     // Merges [lo, lo + na) and [lo + na, lo + na + nb) in place, with the left run (na <= 512)
@@ -162,9 +168,8 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
         if (na == 0 || nb == 0 || !gtAt(lo + na - 1, lo + na)) return;
         toScratch(0, lo, na);
         const size_t mid = lo + na;
-        mergeInto([&](size_t i) { return scratch_[i]; }, na,
-                  [&](size_t j) { return get(mid + j); }, nb,
-                  [&](size_t d, const E &e) { set(lo + d, e); });
+        mergeInto([&](size_t i) { return scratch_[i]; }, na, [&](size_t j) { return get(mid + j); },
+                  nb, [&](size_t d, const E &e) { set(lo + d, e); });
     }
     // Same with the right run (nb <= 512) in the scratch area, merged from the back.
     void mergeRightInScratch(size_t lo, size_t na, size_t nb) {
@@ -181,7 +186,8 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
                 --j;
             }
         }
-        while (j > 0) set(--d, scratch_[--j]);
+        while (j > 0)
+            set(--d, scratch_[--j]);
     }
 
     // Copies or merges the neighbouring runs [i, i + na) and [i + na, i + na + nb) of the
@@ -189,9 +195,8 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
     void pairToScratch(size_t s, size_t i, size_t na, size_t nb) {
         if (na == 0 || nb == 0 || !gtAt(i + na - 1, i + na)) return toScratch(s, i, na + nb);
         const size_t mid = i + na;
-        mergeInto([&](size_t k) { return get(i + k); }, na,
-                  [&](size_t k) { return get(mid + k); }, nb,
-                  [&](size_t d, const E &e) { scratch_[s + d] = e; });
+        mergeInto([&](size_t k) { return get(i + k); }, na, [&](size_t k) { return get(mid + k); },
+                  nb, [&](size_t d, const E &e) { scratch_[s + d] = e; });
     }
 
     // Merges four neighbouring sorted runs of the given lengths (total <= 512) into one.
@@ -316,7 +321,7 @@ template <class K1, class K2, class V, class Cmp> class StableSort {
                 rotationMerge(lo, lo + block, n - lo - block < block ? n : lo + 2 * block);
     }
 
-public:
+  public:
     StableSort(K1 *k1, K2 *k2, V *v) : k1_(k1), k2_(k2), v_(v) {}
     void run(size_t n) {
         if (n < 2) return;
