@@ -7,6 +7,7 @@ the interfaces start and stop around the part of a benchmark that is timed.
 """
 
 import math
+import os
 import time
 from dataclasses import dataclass, field
 
@@ -31,13 +32,26 @@ BENCHMARKS = {
 }
 SMALL = {("fac", 3), ("fac-lin", 7), ("lqcp", 12)}
 
-# The public instances solved by the "solve" benchmark (LP and MIP, optimal ones).
+# The public instances solved by the "solve" benchmark: every file of the instance folder
+# (LP, infeasible LP, MIP, QP and semi-continuous), named by file without ".mps".
 INSTANCE_DIR = "/work/shared/instances"
 INSTANCES = (
     "afiro", "adlittle", "e226", "etamacro", "israel", "scrs8", "shell", "stair", "standata",
     "standgub", "standmps", "25fv47",
+    "galenet", "woodinfe", "forest6",
     "flugpl", "egout", "bell5", "gt2", "lseu", "rgn", "p0548", "dcmulti",
+    "qjh", "qjh_quadobj", "qjh_qmatrix", "qjh.lp", "qptestnw.lp", "qpinfeasible.lp",
+    "qpunbounded.lp", "semi-continuous", "semi-integer",
 )
+# Engine threads of every solve (the same for every interface; 1 keeps the engine's work
+# identical and the timings steadier on a shared machine).
+SOLVE_THREADS = 1
+
+
+def instance_path(instance):
+    name = instance if instance.endswith((".mps", ".lp")) else instance + ".mps"
+    return os.path.join(INSTANCE_DIR, name)
+
 
 FAC_M = 2 * math.sqrt(2)
 
@@ -114,30 +128,38 @@ def current_rss_kib():
 
 
 def _page_size():
-    import os
     return os.sysconf("SC_PAGE_SIZE")
 
 
 class Clock:
-    """Timed section of one benchmark run; `count` asks the interface to report model counts."""
+    """Timed section of one benchmark run; `count` asks the interface to report model counts.
+    It takes the wall time and the CPU time of the process (all threads) over the section: on
+    a shared machine the CPU time is the steadier measure of single-threaded work."""
 
     def __init__(self, count):
         self.count = count
-        self.t0 = self.t1 = None
+        self.t0 = self.t1 = self.c0 = self.c1 = None
         self.rss_base_kib = None
 
     def start(self):
         self.rss_base_kib = current_rss_kib()
+        self.c0 = time.process_time()
         self.t0 = time.perf_counter()
 
     def stop(self):
         self.t1 = time.perf_counter()
+        self.c1 = time.process_time()
 
     @property
     def seconds(self):
         if self.t0 is None or self.t1 is None:
             raise RuntimeError("benchmark did not start and stop its clock")
         return self.t1 - self.t0
+
+    @property
+    def cpu_seconds(self):
+        self.seconds  # noqa: B018 (raises when the clock did not run)
+        return self.c1 - self.c0
 
 
 class Unsupported(Exception):

@@ -103,8 +103,8 @@ def probe(python, names, timeout):
 
 def measure(python, iface, bench, size, reps, timeout, log):
     """Runs one (interface, benchmark, size) reps times; returns its record."""
-    rec = {"iface": iface, "bench": bench, "size": size, "seconds": [], "maxrss_kib": [],
-           "base_kib": [], "info": None}
+    rec = {"iface": iface, "bench": bench, "size": size, "seconds": [], "cpu_seconds": [],
+           "maxrss_kib": [], "base_kib": [], "info": None}
     for rep in range(reps):
         args = [INTERFACES[iface], bench, str(size)] + (["--count"] if rep == 0 else [])
         res, maxrss = run_child(python, args, timeout)
@@ -113,12 +113,13 @@ def measure(python, iface, bench, size, reps, timeout, log):
             log(f"  {iface:15s} {res.get('unsupported') or res.get('error')}")
             break
         rec["seconds"].append(res["seconds"])
+        rec["cpu_seconds"].append(res["cpu_seconds"])
         rec["maxrss_kib"].append(maxrss)
         rec["base_kib"].append(res["rss_base_kib"])
         if rep == 0:
             rec["info"] = res["info"]
-        log(f"  {iface:15s} rep {rep + 1}/{reps}: {res['seconds']:.4f} s, "
-            f"peak {maxrss / 1024:.0f} MiB")
+        log(f"  {iface:15s} rep {rep + 1}/{reps}: {res['seconds']:.4f} s "
+            f"(cpu {res['cpu_seconds']:.4f} s), peak {maxrss / 1024:.0f} MiB")
     return rec
 
 
@@ -255,14 +256,23 @@ def count_check(rec):
 
 
 def objective_check(group):
-    """Marks solve records whose objective differs from the others' by more than OBJECTIVE_RTOL."""
-    objs = {n: (r.get("info") or {}).get("objective") for n, r in group.items()}
-    objs = {n: o for n, o in objs.items() if o is not None}
-    if len(objs) < 2:
-        return {n: "-" for n in objs}
-    ref = objs.get("highspy", next(iter(objs.values())))
-    return {n: "ok" if abs(o - ref) <= OBJECTIVE_RTOL * max(1.0, abs(ref)) else f"MISMATCH {o:.10g}"
-            for n, o in objs.items()}
+    """Checks the solve records of one instance against highspy's (or the first one's): the
+    same status, and for optimal solves the same objective within OBJECTIVE_RTOL."""
+    infos = {n: r.get("info") for n, r in group.items() if r.get("info")}
+    if len(infos) < 2:
+        return {n: "-" for n in infos}
+    ref = infos.get("highspy", next(iter(infos.values())))
+    out = {}
+    for n, info in infos.items():
+        o, want = info.get("objective"), ref.get("objective")
+        if info.get("status") != ref.get("status"):
+            out[n] = f"MISMATCH status {info.get('status')}"
+        elif o is not None and want is not None and \
+                abs(o - want) > OBJECTIVE_RTOL * max(1.0, abs(want)):
+            out[n] = f"MISMATCH {o:.10g}"
+        else:
+            out[n] = "ok"
+    return out
 
 
 def rows_of(data):
@@ -287,7 +297,7 @@ def rows_of(data):
                 status = rec.get("unsupported") or rec.get("error", "")
                 if name in NIVRA_SIDE and "unsupported" not in rec:
                     status = f"not available ({status})"
-                rows.append([label, name, "-", "-", "-", "-", "-", "-", "-", status])
+                rows.append([label, name, "-", "-", "-", "-", "-", "-", "-", "-", status])
                 continue
             ratio = f"{t / ref_t:.2f}" if ref_t and name != ref_name else "-"
             peak = median(rec["maxrss_kib"])
@@ -302,11 +312,65 @@ def rows_of(data):
                 check = f"{check}; {info['note']}"
             if check and check.startswith("MISMATCH"):
                 problems.append(f"{label} {name}: {check}")
-            rows.append([label, name, f"{t:.4f}", str(len(rec["seconds"])), ratio, per,
+            cpu = median(rec.get("cpu_seconds", []))
+            rows.append([label, name, f"{t:.4f}", "-" if cpu is None else f"{cpu:.4f}",
+                         str(len(rec["seconds"])), ratio, per,
                          f"{peak / 1024:.0f}", bytes_per_nz,
                          counts_text(info, bench), check or "-"])
         misses += target_misses(bench, label, group, ref_name, ref_t)
+    misses += solve_overhead(data)[1] + growth_misses(data)
     return rows, problems, misses
+
+
+# Allowance for noise in the rule that Nivra's time per variable does not grow with fac's size.
+GROWTH_ALLOWANCE = 1.15
+
+
+def growth_misses(data):
+    """Nivra's build-and-submit time per variable on fac and fac-lin, from size 25 up, against
+    that of the smallest such size measured."""
+    out = []
+    for bench in ("fac", "fac-lin"):
+        per_var = sorted((rec["size"], median(rec["seconds"]) / expected_counts(bench, rec["size"])
+                          ["vars"]) for rec in data["records"]
+                         if rec["bench"] == bench and rec["iface"] == "nivra" and rec["seconds"]
+                         and rec["size"] >= 25)
+        for size, per in per_var[1:]:
+            base_size, base = per_var[0]
+            if per > GROWTH_ALLOWANCE * base:
+                out.append(f"{bench}-{size}: nivra takes {per * 1e6:.2f} us/var, "
+                           f"{bench}-{base_size} {base * 1e6:.2f} us/var (target: no growth "
+                           f"with size; allowance {GROWTH_ALLOWANCE:.2f}x)")
+    return out
+
+
+def memory_summary(data):
+    """One line per model and size: Nivra's peak and bytes per non-zero against the leanest
+    peers by peak and by bytes per non-zero."""
+    groups = {}
+    for rec in data["records"]:
+        if BENCHMARKS[rec["bench"]][0] == "model" and rec["seconds"]:
+            groups.setdefault((rec["bench"], rec["size"]), {})[rec["iface"]] = rec
+    order = list(BENCHMARKS)
+    out = []
+    for (bench, size), group in sorted(groups.items(),
+                                       key=lambda g: (order.index(g[0][0]), g[0][1])):
+        stats = {}
+        for name, rec in group.items():
+            nz = nz_of(rec.get("info") or {}, bench, size)
+            grown = statistics.median(m - b for m, b in zip(rec["maxrss_kib"], rec["base_kib"]))
+            stats[name] = (median(rec["maxrss_kib"]) / 1024, grown * 1024 / nz if nz else 0.0)
+        peers = {n: v for n, v in stats.items() if n not in NIVRA_SIDE}
+        own = stats.get("nivra")
+        text = f"{bench}-{size}: nivra " + (f"{own[0]:.0f} MiB, {own[1]:.0f} B/nz" if own
+                                             else "did not run")
+        if peers:
+            lean = min(peers, key=lambda n: peers[n][0])
+            dense = min(peers, key=lambda n: peers[n][1])
+            text += (f"; leanest peer {lean} {peers[lean][0]:.0f} MiB; fewest B/nz {dense} "
+                     f"{peers[dense][1]:.0f} B/nz")
+        out.append(text)
+    return out
 
 
 def peer_summary(data):
@@ -346,7 +410,7 @@ def counts_text(info, bench):
     if "nz" in info:
         text += f"/{info['nz']}"
     if info.get("qrows"):
-        text += f" +{info['qrows']}q/{info['qnz']}"
+        text += f" +{info['qrows']}q/{info.get('qnz', '?')}"
     return text
 
 
@@ -366,18 +430,63 @@ def target_misses(bench, label, group, ref_name, ref_t):
             if own > peer_peaks[lean]:
                 out.append(f"{label}: {ref_name} peaks at {own / 1024:.0f} MiB, {lean} at "
                            f"{peer_peaks[lean] / 1024:.0f} MiB (target: at most the leanest peer)")
+    key = target_measure(bench)
+    ref_t = median(group[ref_name].get(key, []))
     for name, rec in group.items():
-        t = median(rec["seconds"])
-        if name in NIVRA_SIDE or not t or (peer and name != peer):
+        t = median(rec.get(key, []))
+        if name in NIVRA_SIDE or not t or not ref_t or (peer and name != peer):
             continue
         if ref_t / t > limit:
-            out.append(f"{label}: {ref_name} takes {ref_t / t:.2f}x the time of {name} "
+            what = "CPU time" if key == "cpu_seconds" else "time"
+            out.append(f"{label}: {ref_name} takes {ref_t / t:.2f}x the {what} of {name} "
                        f"(target at most {limit:.2f}x)")
     return out
 
 
-HEADER = ["benchmark", "interface", "median s", "runs", "peer/Nivra", "per unit", "peak MiB",
-          "B/nz", "vars/rows/nz", "check"]
+def target_measure(bench):
+    """The solves are judged on CPU time (one engine thread on both sides: the work done, which
+    other load on a shared machine disturbs far less than the wall time of a millisecond
+    solve); everything else on wall time."""
+    return "cpu_seconds" if bench == "solve" else "seconds"
+
+
+def solve_overhead(data):
+    """(lines, misses) comparing Nivra's solves with highspy's: per instance, and over all
+    instances that both solved (sums of the medians), in wall and in CPU time."""
+    by_inst = {}
+    for rec in data["records"]:
+        if rec["bench"] == "solve" and rec["iface"] in ("nivra", "highspy") and rec["seconds"]:
+            by_inst.setdefault(rec["size"], {})[rec["iface"]] = rec
+    pct = lambda a, b: f"{(a / b - 1) * 100:+.1f} %"  # noqa: E731
+    lines, totals = [], {"seconds": [0.0, 0.0], "cpu_seconds": [0.0, 0.0]}
+    for inst, pair in by_inst.items():
+        if len(pair) < 2:
+            continue
+        parts = []
+        for key, total in totals.items():
+            nv, hs = median(pair["nivra"].get(key, [])), median(pair["highspy"].get(key, []))
+            if nv and hs:
+                total[0] += nv
+                total[1] += hs
+                parts.append(f"{'cpu' if key == 'cpu_seconds' else 'wall'} {nv:.4f} s vs "
+                             f"{hs:.4f} s ({pct(nv, hs)})")
+        lines.append(f"{inst}: " + "; ".join(parts))
+    misses = []
+    if lines:
+        head = []
+        for key, (nv, hs) in totals.items():
+            what = "CPU" if key == "cpu_seconds" else "wall"
+            if hs:
+                head.append(f"{what} {nv:.3f} s vs {hs:.3f} s ({pct(nv, hs)})")
+                if nv / hs > TARGETS["solve"][1]:
+                    misses.append(f"solve, all instances: Nivra takes {nv / hs:.3f}x the {what} "
+                                  f"time of highspy (target at most {TARGETS['solve'][1]:.2f}x)")
+        lines.insert(0, f"all {len(lines)} instances: " + "; ".join(head))
+    return lines, misses
+
+
+HEADER = ["benchmark", "interface", "median s", "cpu s", "runs", "peer/Nivra", "per unit",
+          "peak MiB", "B/nz", "vars/rows/nz", "check"]
 
 
 def render_text(rows):
@@ -430,6 +539,10 @@ def write_results(data, rows, problems, misses, path, note=None):
         *(["## Notes", "", note, ""] if note else []),
         "## Versions", "", versions_text(data), "",
         "## Table", "", render_markdown(rows), "",
+        "## Solve overhead (Nivra against highspy, same file, same settings)", "",
+        "\n".join(f"- {x}" for x in solve_overhead(data)[0]) or "Not measured.", "",
+        "## Memory (peak resident set; bytes per non-zero of the growth while timed)", "",
+        "\n".join(f"- {x}" for x in memory_summary(data)) or "Not measured.", "",
         "## Fastest and leanest peer", "",
         "\n".join(f"- {x}" for x in peer_summary(data)), "",
         "## Count and objective checks", "",
@@ -478,7 +591,9 @@ def main():
     rows, problems, misses = rows_of(data)
     print()
     print(render_text(rows))
-    for title, items in (("count/objective problems", problems), ("targets missed", misses)):
+    for title, items in (("solve overhead", solve_overhead(data)[0]),
+                         ("memory", memory_summary(data)),
+                         ("count/objective problems", problems), ("targets missed", misses)):
         if items:
             print(f"\n{title}:")
             print("\n".join(f"  {x}" for x in items))

@@ -93,10 +93,12 @@ def test_published_variable_counts():
     assert lqcp_expected(2000)["vars"] == 4006001
 
 
-def record(iface, bench, size, seconds, info=None, **extra):
+def record(iface, bench, size, seconds, info=None, cpu=None, **extra):
+    """A measured entry; its CPU times are half its wall times unless given."""
+    cpu = [t / 2 for t in seconds] if cpu is None else cpu
     return dict({"iface": iface, "bench": bench, "size": size, "seconds": seconds,
-                 "maxrss_kib": [2048] * len(seconds), "base_kib": [1024] * len(seconds),
-                 "info": info}, **extra)
+                 "cpu_seconds": cpu, "maxrss_kib": [2048] * len(seconds),
+                 "base_kib": [1024] * len(seconds), "info": info}, **extra)
 
 
 def test_table_ratios_counts_and_targets():
@@ -109,14 +111,14 @@ def test_table_ratios_counts_and_targets():
     ]}
     rows, problems, misses = run.rows_of(data)
     by_iface = {r[1]: r for r in rows}
-    assert by_iface["nivra"][2:5] == ["2.0000", "3", "-"]
-    assert by_iface["pyoptinterface"][4] == "2.00"
-    assert by_iface["highspy"][4] == "0.50"
+    assert by_iface["nivra"][2:6] == ["2.0000", "1.0000", "3", "-"]
+    assert by_iface["pyoptinterface"][5] == "2.00"
+    assert by_iface["highspy"][5] == "0.50"
     assert by_iface["pyoptinterface"][-1] == "ok"
     assert by_iface["highspy"][-1].startswith("MISMATCH nz")
     assert by_iface["pulp"][-1] == "no quadratic rows"
     # 1 MiB growth over 135200 non-zeros
-    assert by_iface["nivra"][7] == f"{1024 * 1024 / good['nz']:.0f}"
+    assert by_iface["nivra"][8] == f"{1024 * 1024 / good['nz']:.0f}"
     assert problems == [f"fac-lin-25 highspy: MISMATCH nz {good['nz'] - 1} != {good['nz']}"]
     assert len(misses) == 1 and "highspy" in misses[0] and "2.00x" in misses[0]
     data["records"][1]["maxrss_kib"] = [1024] * 3
@@ -171,3 +173,46 @@ def test_saved_runs_merge_later_entries_over_earlier(tmp_path):
     assert merged["interfaces"]["nivra"] == {"version": "2"}
     assert [(r["iface"], r["seconds"]) for r in merged["records"]] == [
         ("highspy", [1.0]), ("nivra", [0.5])]
+
+
+def test_solves_are_checked_on_status_then_objective():
+    data = {"records": [
+        record("nivra", "solve", "galenet", [1.0], {"status": "infeasible", "objective": None}),
+        record("highspy", "solve", "galenet", [1.0], {"status": "infeasible", "objective": None}),
+        record("nivra", "solve", "afiro", [1.0], {"status": "unbounded", "objective": None}),
+        record("highspy", "solve", "afiro", [1.0], {"status": "optimal", "objective": -464.75}),
+        record("nivra", "solve", "lseu", [1.0], {"status": "optimal", "objective": 1120.0000001}),
+        record("highspy", "solve", "lseu", [1.0], {"status": "optimal", "objective": 1120.0}),
+    ]}
+    rows, problems, _ = run.rows_of(data)
+    assert [r[-1] for r in rows] == ["ok", "ok", "MISMATCH status unbounded", "ok", "ok", "ok"]
+    assert problems == ["solve-afiro nivra: MISMATCH status unbounded"]
+
+
+def test_solve_overhead_sums_instances_and_judges_cpu_time():
+    data = {"records": [
+        record("nivra", "solve", "afiro", [1.1, 1.3, 1.2], cpu=[0.5, 0.5, 0.5]),
+        record("highspy", "solve", "afiro", [1.0, 1.0, 1.0], cpu=[0.5, 0.5, 0.5]),
+        record("nivra", "solve", "bell5", [2.0], cpu=[1.0]),
+        record("highspy", "solve", "bell5", [2.0], cpu=[0.9]),
+        record("highspy", "solve", "lseu", [5.0]),  # no Nivra entry: left out of the sums
+    ]}
+    lines, misses = run.solve_overhead(data)
+    assert lines[0] == ("all 2 instances: wall 3.200 s vs 3.000 s (+6.7 %); "
+                        "CPU 1.500 s vs 1.400 s (+7.1 %)")
+    assert lines[1] == "afiro: wall 1.2000 s vs 1.0000 s (+20.0 %); cpu 0.5000 s vs 0.5000 s (+0.0 %)"
+    assert len(misses) == 2 and "1.067x the wall" in misses[0] and "1.071x the CPU" in misses[1]
+    # per instance the target is judged on CPU time: afiro's 20 % in wall time is not a miss
+    per_instance = [m for m in run.rows_of(data)[2] if not m.startswith("solve, all")]
+    assert per_instance == ["solve-bell5: nivra takes 1.11x the CPU time of highspy "
+                            "(target at most 1.05x)"]
+
+
+def test_time_per_variable_must_not_grow_with_fac_size():
+    def fac_lin(size, us_per_var):
+        t = us_per_var * 1e-6 * fac_expected(size, False)["vars"]
+        return record("nivra", "fac-lin", size, [t])
+    data = {"records": [fac_lin(7, 50.0), fac_lin(25, 2.0), fac_lin(50, 2.2), fac_lin(75, 3.0)]}
+    assert run.growth_misses(data) == [
+        "fac-lin-75: nivra takes 3.00 us/var, fac-lin-25 2.00 us/var (target: no growth with "
+        "size; allowance 1.15x)"]

@@ -55,7 +55,8 @@ def run(name, bench, size, count):
         return {"unsupported": str(exc)}
     except Exception as exc:
         return {"error": f"{type(exc).__name__}: {exc}"}
-    return {"seconds": clock.seconds, "rss_base_kib": clock.rss_base_kib, "info": info}
+    return {"seconds": clock.seconds, "cpu_seconds": clock.cpu_seconds,
+            "rss_base_kib": clock.rss_base_kib, "info": info}
 
 
 def main():

@@ -5,9 +5,7 @@ from importlib.metadata import version as _dist_version
 import highspy
 import numpy as np
 
-import os
-
-from common import FAC_M, INSTANCE_DIR, Lqcp, Unsupported
+from common import FAC_M, SOLVE_THREADS, Lqcp, Unsupported, instance_path
 from data import coefficients, csr
 
 INF = highspy.kHighsInf
@@ -166,14 +164,22 @@ def solution(n, clock):
     return {"elements": n}
 
 
+# model status -> the status names the solve benchmark compares across interfaces
+STATUS = {highspy.HighsModelStatus.kOptimal: "optimal",
+          highspy.HighsModelStatus.kInfeasible: "infeasible",
+          highspy.HighsModelStatus.kUnbounded: "unbounded"}
+
+
 def solve(instance, clock):
-    path = os.path.join(INSTANCE_DIR, instance + ".mps")
     h = new_model()
+    h.setOptionValue("threads", SOLVE_THREADS)
     clock.start()
-    h.readModel(path)
+    h.readModel(instance_path(instance))
     h.run()
     clock.stop()
-    return {"objective": h.getInfo().objective_function_value}
+    status = STATUS.get(h.getModelStatus(), str(h.getModelStatus()))
+    return {"status": status,
+            "objective": h.getInfo().objective_function_value if status == "optimal" else None}
 
 
 BENCHES = {

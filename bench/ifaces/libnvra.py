@@ -8,7 +8,7 @@ import importlib.util
 import os
 from ctypes import POINTER, byref, c_char, c_char_p, c_double, c_int, c_int64, c_void_p
 
-from common import INSTANCE_DIR
+from common import SOLVE_THREADS, instance_path
 from data import sparse_lp
 
 D, I, I64, S = POINTER(c_double), POINTER(c_int), POINTER(c_int64), POINTER(c_char)
@@ -29,6 +29,7 @@ SIGNATURES = {
     "NVRAgetdblattrib": [c_void_p, c_int, D],
     "NVRAgetcontrolinfo": [c_void_p, c_char_p, I, I],
     "NVRAsetdblcontrol": [c_void_p, c_int, c_double],
+    "NVRAsetintcontrol": [c_void_p, c_int, c_int],
 }
 
 # Attribute ids (nvra.h): columns, rows, objective of the last solve.
@@ -87,12 +88,18 @@ class Problem:
         self.on("NVRAgetintattrib64", ident, byref(v))
         return v.value
 
-    def set_dblcontrol(self, name, value):
+    def control_id(self, name):
         ident, kind = c_int(), c_int()
         self.on("NVRAgetcontrolinfo", name.encode(), byref(ident), byref(kind))
         if not ident.value:
             raise NotYetRunnable(f"not yet runnable: libnvra has no control {name!r}")
-        self.on("NVRAsetdblcontrol", ident.value, value)
+        return ident.value
+
+    def set_dblcontrol(self, name, value):
+        self.on("NVRAsetdblcontrol", self.control_id(name), value)
+
+    def set_intcontrol(self, name, value):
+        self.on("NVRAsetintcontrol", self.control_id(name), value)
 
     def dblattrib(self, ident):
         v = c_double()
@@ -134,17 +141,25 @@ def load_submit(nnz, clock):
     return load(nnz, clock, submit=True)
 
 
+# NVRA_SOLSTATUS_* -> the status names the solve benchmark compares across interfaces
+STATUS = {1: "optimal", 2: "feasible", 3: "infeasible", 4: "unbounded"}
+
+
 def solve(instance, clock):
-    path = os.path.join(INSTANCE_DIR, instance + ".mps").encode()
+    """NVRAreadprob + NVRAoptimize with the settings every solve interface uses."""
+    path = instance_path(instance).encode()
     p = Problem()
     for name in ("NVRAreadprob", "NVRAoptimize"):
         fn(name)
+    p.set_intcontrol("outputlog", 0)
+    p.set_intcontrol("threads", SOLVE_THREADS)
     solvestatus, solstatus = c_int(), c_int()
     clock.start()
     p.on("NVRAreadprob", path, b"")
     p.on("NVRAoptimize", b"", byref(solvestatus), byref(solstatus))
     clock.stop()
-    return {"objective": p.dblattrib(OBJVAL)}
+    status = STATUS.get(solstatus.value, f"solstatus {solstatus.value}")
+    return {"status": status, "objective": p.dblattrib(OBJVAL) if status == "optimal" else None}
 
 
 BENCHES = {"load": load, "load-submit": load_submit, "solve": solve}

@@ -4,13 +4,12 @@ Sum and Dot, and one addConstraint call per family of rows.
 Variables are created without names (name=""), as every peer creates them."""
 
 from importlib.metadata import version as _dist_version
-import os
 
 import numpy as np
 
 import nivra
 
-from common import FAC_M, INSTANCE_DIR, Lqcp
+from common import FAC_M, SOLVE_THREADS, Lqcp, instance_path
 from data import coefficients, csr, dense
 
 
@@ -39,17 +38,21 @@ def submit(p, quadratic_rows=False):
 
 
 def counts(p):
-    """Counts read back from the library (rows without quadratic parts as rows)."""
+    """Counts read back from the library (rows without quadratic parts as rows). The quadratic
+    entries of the rows are read through the library's row getters when the module has them."""
     a = p.attributes
-    qrows = []
-    p.getqrows(qrows)
-    qnz = 0
-    for row in qrows:
-        col1 = []
-        p.getqrowqmatrixtriplets(row, col1, None, None)
-        qnz += len(col1)
-    return {"vars": a.originalcols, "rows": a.originalrows - a.qconstraints, "nz": a.elems,
-            "qrows": a.qconstraints, "qnz": qnz}
+    out = {"vars": a.originalcols, "rows": a.originalrows - a.qconstraints, "nz": a.elems,
+           "qrows": a.qconstraints}
+    if hasattr(p, "getqrows"):
+        qrows = []
+        p.getqrows(qrows)
+        qnz = 0
+        for row in qrows:
+            col1 = []
+            p.getqrowqmatrixtriplets(row, col1, None, None)
+            qnz += len(col1)
+        out["qnz"] = qnz
+    return out
 
 
 def _fac(n, clock, quadratic):
@@ -131,7 +134,9 @@ def dot_csr(n, clock):
     p = new_problem()
     x = p.addVariables(n, name="")
     clock.start()
-    p.addConstraint(nivra.Dot(A, x) <= 1)
+    # Dot of a sparse matrix returns a plain object array, whose comparison NumPy would turn
+    # into booleans: it is taken as an array of expressions first.
+    p.addConstraint(nivra.Dot(A, x).astype(nivra.npexpr) <= 1)
     clock.stop()
     return {"elements": A.nnz}
 
@@ -188,14 +193,19 @@ def solution(n, clock):
 
 
 def solve(instance, clock):
-    """Reads a public instance and solves it; returns the objective for the cross-check."""
-    path = os.path.join(INSTANCE_DIR, instance + ".mps")
-    clock.start()
+    """Reads a public instance and solves it with the settings every solve interface uses
+    (common.SOLVE_THREADS engine threads, no output); the problem object exists before the
+    clock starts, as highspy's Highs object does."""
     p = new_problem()
-    p.read(path)
+    p.controls.outputlog = 0
+    p.controls.threads = SOLVE_THREADS
+    clock.start()
+    p.read(instance_path(instance))
     p.optimize()
     clock.stop()
-    return {"objective": p.attributes.objval}
+    status = p.attributes.solstatus.name.lower()
+    return {"status": status,
+            "objective": p.attributes.objval if status == "optimal" else None}
 
 
 BENCHES = {
