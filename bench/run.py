@@ -101,11 +101,15 @@ def probe(python, names, timeout):
     return found
 
 
-def measure(python, iface, bench, size, reps, timeout, log):
-    """Runs one (interface, benchmark, size) reps times; returns its record."""
+def measure(python, iface, bench, size, reps, timeout, log, rep_budget=0.0):
+    """Runs one (interface, benchmark, size) reps times, or fewer once its processes have taken
+    more than rep_budget seconds together (0: no budget); returns its record."""
     rec = {"iface": iface, "bench": bench, "size": size, "seconds": [], "cpu_seconds": [],
            "maxrss_kib": [], "base_kib": [], "info": None}
+    started = time.monotonic()
     for rep in range(reps):
+        if rep and rep_budget and time.monotonic() - started > rep_budget:
+            break
         args = [INTERFACES[iface], bench, str(size)] + (["--count"] if rep == 0 else [])
         res, maxrss = run_child(python, args, timeout)
         if "seconds" not in res:
@@ -141,6 +145,40 @@ def plan(args):
             out.append((rank if BENCHMARKS[bench][0] == "model" else 0, bench, size))
     # the models' smaller sizes first, so that a long run has every benchmark early on
     return [(bench, size) for _, bench, size in sorted(out, key=lambda t: t[0])]
+
+
+def size_limits(specs):
+    """{(interface, benchmark): largest size} from "IFACE:BENCH=N" texts."""
+    out = {}
+    for spec in specs or []:
+        key, _, n = spec.partition("=")
+        iface, _, bench = key.partition(":")
+        if iface not in INTERFACES or BENCHMARKS.get(bench, (0, None))[1] is None \
+                or not n.isdigit():
+            sys.exit(f"--max-size wants IFACE:BENCH=N with a known interface and a benchmark "
+                     f"with numeric sizes, not {spec!r}")
+        out[(iface, bench)] = int(n)
+    return out
+
+
+# Presets of options (--plan NAME): expanded in front of the command line's own options, which
+# therefore override them. "standard" is the full comparison sized to take about 35 minutes on
+# a 2-core machine (see bench/README.md): every benchmark and size, three repetitions unless an
+# entry's processes have taken 20 s together, and the slow peers left out of the large models.
+PLANS = {
+    "standard": [
+        "--reps", "3", "--rep-budget", "20", "--timeout", "300",
+        # gurobipy's pip licence: the licence sizes only
+        "--max-size", "gurobipy:fac=3", "--max-size", "gurobipy:fac-lin=7",
+        "--max-size", "gurobipy:lqcp=12",
+        # SCIP needs more than 16 GiB at fac-100; the slowest builders stop early
+        "--max-size", "pyscipopt:fac=75", "--max-size", "pyscipopt:fac-lin=75",
+        "--max-size", "pyscipopt:lqcp=1000",
+        "--max-size", "python-mip:fac-lin=25", "--max-size", "pulp:fac-lin=25",
+        "--max-size", "pyoptinterface:fac-lin=50", "--max-size", "highspy:fac-lin=75",
+        "--max-size", "highspy:lqcp=1000",
+    ],
+}
 
 
 def save(data, path):
@@ -193,6 +231,7 @@ def run_all(args, log):
             "date": datetime.datetime.now().astimezone().isoformat(timespec="seconds"),
             "command": " ".join(shlex.quote(a) for a in sys.argv), "reps": args.reps}
     timed_out = set()
+    limits = size_limits(args.max_size)
     for bench, size in plan(args):
         log(f"{bench} {size}")
         for name in names:
@@ -202,7 +241,13 @@ def run_all(args, log):
                 records.append({"iface": name, "bench": bench, "size": size, "seconds": [],
                                 "error": "skipped: a smaller size timed out"})
                 continue
-            rec = measure(args.python, name, bench, size, args.reps, args.timeout, log)
+            limit = limits.get((name, bench))
+            if limit is not None and size > limit:
+                records.append({"iface": name, "bench": bench, "size": size, "seconds": [],
+                                "unsupported": f"not run above {bench}-{limit} in this run"})
+                continue
+            rec = measure(args.python, name, bench, size, args.reps, args.timeout, log,
+                          args.rep_budget)
             if rec.get("timeout"):
                 timed_out.add((name, bench))
             records.append(rec)
@@ -566,7 +611,14 @@ def main():
                     help="sizes of one benchmark (repeatable); for solve, instance names")
     ap.add_argument("--small", action="store_true",
                     help="models only at the sizes that fit gurobipy's licence")
+    ap.add_argument("--plan", choices=sorted(PLANS),
+                    help="a preset of the options below (they override it); see README.md")
     ap.add_argument("--reps", type=int, default=3, help="repetitions (default 3)")
+    ap.add_argument("--rep-budget", type=float, default=0, metavar="S",
+                    help="no further repetition of an entry once its processes have taken S "
+                    "seconds together (default 0: always --reps)")
+    ap.add_argument("--max-size", action="append", metavar="IFACE:BENCH=N",
+                    help="largest size IFACE runs of BENCH (repeatable)")
     ap.add_argument("--timeout", type=float, default=1800,
                     help="seconds one process may take; larger sizes are then skipped")
     ap.add_argument("--max-memory-gib", type=float, default=16,
@@ -580,6 +632,8 @@ def main():
     ap.add_argument("--write-results", action="store_true", help="write bench/RESULTS.md")
     ap.add_argument("--note", help="a paragraph to put into RESULTS.md")
     args = ap.parse_args()
+    if args.plan:
+        args = ap.parse_args(PLANS[args.plan] + sys.argv[1:])
 
     global MEMORY_CAP
     MEMORY_CAP = int(args.max_memory_gib * 2**30) or None

@@ -216,3 +216,19 @@ def test_time_per_variable_must_not_grow_with_fac_size():
     assert run.growth_misses(data) == [
         "fac-lin-75: nivra takes 3.00 us/var, fac-lin-25 2.00 us/var (target: no growth with "
         "size; allowance 1.15x)"]
+
+
+def test_rep_budget_and_size_limits(tmp_path):
+    log = lambda s: None  # noqa: E731
+    full = run.measure(sys.executable, "highs-c", "load", 1000, 3, 60, log)
+    cut = run.measure(sys.executable, "highs-c", "load", 1000, 3, 60, log, rep_budget=1e-3)
+    assert len(full["seconds"]) == len(full["cpu_seconds"]) == 3 and len(cut["seconds"]) == 1
+    assert run.size_limits(["gurobipy:lqcp=12"]) == {("gurobipy", "lqcp"): 12}
+    with pytest.raises(SystemExit):
+        run.size_limits(["highspy:solve=3"])
+    args = SimpleNamespace(iface="highs-c", bench="load", sizes=["load=1000,2000"], small=False,
+                           timeout=60, python=sys.executable, reps=1, rep_budget=0,
+                           max_size=["highs-c:load=1000"], json=str(tmp_path / "r.json"))
+    records = run.run_all(args, log)["records"]
+    assert [len(r["seconds"]) for r in records] == [1, 0]
+    assert records[1]["unsupported"] == "not run above load-1000 in this run"
