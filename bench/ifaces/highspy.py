@@ -178,8 +178,10 @@ def solve(instance, clock):
     h.run()
     clock.stop()
     status = STATUS.get(h.getModelStatus(), str(h.getModelStatus()))
+    info = h.getInfo()
     return {"status": status,
-            "objective": h.getInfo().objective_function_value if status == "optimal" else None}
+            "objective": info.objective_function_value if status == "optimal" else None,
+            "iterations": info.simplex_iteration_count, "nodes": max(0, info.mip_node_count)}
 
 
 BENCHES = {

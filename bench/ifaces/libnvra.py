@@ -32,8 +32,9 @@ SIGNATURES = {
     "NVRAsetintcontrol": [c_void_p, c_int, c_int],
 }
 
-# Attribute ids (nvra.h): columns, rows, objective of the last solve.
-COLS, ROWS, OBJVAL = 1214, 1124, 2500
+# Attribute ids (nvra.h): columns, rows, simplex iterations and nodes and objective of the last
+# solve.
+COLS, ROWS, SIMPLEXITER, NODES, OBJVAL = 1214, 1124, 1505, 1507, 2500
 
 
 class NotYetRunnable(Exception):
@@ -159,7 +160,8 @@ def solve(instance, clock):
     p.on("NVRAoptimize", b"", byref(solvestatus), byref(solstatus))
     clock.stop()
     status = STATUS.get(solstatus.value, f"solstatus {solstatus.value}")
-    return {"status": status, "objective": p.dblattrib(OBJVAL) if status == "optimal" else None}
+    return {"status": status, "objective": p.dblattrib(OBJVAL) if status == "optimal" else None,
+            "iterations": p.intattrib(SIMPLEXITER), "nodes": p.intattrib(NODES)}
 
 
 BENCHES = {"load": load, "load-submit": load_submit, "solve": solve}

@@ -201,9 +201,10 @@ def solve(instance, clock):
     p.read(instance_path(instance))
     p.optimize()
     clock.stop()
-    status = p.attributes.solstatus.name.lower()
-    return {"status": status,
-            "objective": p.attributes.objval if status == "optimal" else None}
+    a = p.attributes
+    status = a.solstatus.name.lower()
+    return {"status": status, "objective": a.objval if status == "optimal" else None,
+            "iterations": a.simplexiter, "nodes": a.nodes}
 
 
 BENCHES = {
