@@ -53,9 +53,9 @@ for food, x in servings.items():
 
 # Duals and slacks come back in the order the constraints are given. A constraint that does
 # not bind has dual 0; its slack, the requirement minus the intake, is then negative: the menu
-# provides that much more than needed. (Adding 0.0 prints a dual of -0.0 as 0.)
+# provides that much more than needed.
 duals = p.getDuals(list(needs.values()))
 slacks = p.getSlacks(list(needs.values()))
 print("nutrient      dual (cents/unit)   slack")
 for nutrient, dual, slack in zip(needs, duals, slacks):
-    print(f"  {nutrient:<12} {dual + 0.0:12.6f} {slack:12.4f}")
+    print(f"  {nutrient:<12} {dual:12.6f} {slack:12.4f}")

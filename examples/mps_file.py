@@ -5,9 +5,8 @@ solved, extended and written like a model built in Python. The example writes tw
 the output directory (a new temporary directory unless one is given):
   - <name>.lp: the problem as read, in LP format (`problem.write` picks the format from the
     extension; .mps writes MPS);
-  - <name>.sol.csv: the solution: a header line, then one line "column,value" per column,
-    the column given by its index (columns are numbered from 0 in the order in which the
-    file's COLUMNS section introduces them).
+  - <name>.sol.csv: the solution: a header line, then one line "variable,value" per column,
+    in the order in which the file's COLUMNS section introduces them.
 By default it reads data/afiro.mps next to this script, a small LP from the Netlib set.
 
 Run:  python examples/mps_file.py [file.mps [output directory]]
@@ -37,8 +36,9 @@ stem = source.stem
 p.write(str(outdir / f"{stem}.lp"))
 with open(outdir / f"{stem}.sol.csv", "w", newline="") as f:
     out = csv.writer(f)
-    out.writerow(["column", "value"])
-    # Without arguments getSolution gives the values of all columns, in column order.
-    for column, value in enumerate(p.getSolution()):
-        out.writerow([column, repr(value)])
+    out.writerow(["variable", "value"])
+    # The read made one variable per column: getVariable() lists them in column order, and
+    # getSolution() without arguments gives their values in the same order.
+    for x, value in zip(p.getVariable(), p.getSolution()):
+        out.writerow([x.name, repr(value)])
 print(f"Wrote {outdir / (stem + '.lp')} and {outdir / (stem + '.sol.csv')}")
