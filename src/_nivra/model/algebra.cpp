@@ -608,8 +608,11 @@ PyObject *accumulatorCopy(PyObject *b, double s) {
 }
 
 PyObject *general(operation_type op, PyObject *a, PyObject *b, bool inPlace) {
-    if (isArrayOrSequence(a) || isArrayOrSequence(b)) return pythonOp(op, a, b, inPlace);
+    // Numbers and model objects are never arrays or sequences, so the common case of two of
+    // them is decided by their kinds alone.
     const int ka = exprKindOf(a), kb = exprKindOf(b);
+    if ((ka < 0 && isArrayOrSequence(a)) || (kb < 0 && isArrayOrSequence(b)))
+        return pythonOp(op, a, b, inPlace);
     if (ka == kNonlinear || kb == kNonlinear) return nvr_nonlinear_binary(op, a, b, inPlace);
     if (ka <= kConst && kb <= kConst) return pythonOp(op, a, b, inPlace);
     if ((op == kOpAnd || op == kOpOr) && ka >= 0 && kb >= 0)

@@ -7,19 +7,31 @@ template <class M> static void setLoad(M &m) {
     m.max_load_factor(kMapMaxLoadFactor);
 }
 
+// Headers of the variable-keyed maps come from the same allocator as their tables. Null when
+// memory is exhausted.
+template <class M> static M *newVarMap() {
+    void *p = PyMem_Malloc(sizeof(M));
+    if (!p) return nullptr;
+    M *m = new (p) M;
+    setLoad(m->map);
+    return m;
+}
+template <class M> static void deleteVarMap(M *m) {
+    m->~M();
+    PyMem_Free(m);
+}
+
 // ---- linmap ----------------------------------------------------------------------------------
 
 linmap *linmap_new() {
-    auto *m = new (std::nothrow) linmap;
-    if (m) setLoad(m->map);
-    return m;
+    return newVarMap<linmap>();
 }
 
 void linmap_free(linmap **m) {
     if (!*m) return;
     for (auto &kv : (*m)->map)
         Py_DECREF(kv.first);
-    delete *m;
+    deleteVarMap(*m);
     *m = nullptr;
 }
 
@@ -29,7 +41,7 @@ int linmap_copy(linmap **dst, const linmap *src) {
     try {
         m->map = src->map;
     } catch (const std::bad_alloc &) {
-        delete m;
+        deleteVarMap(m);
         return -1;
     }
     m->hint = src->hint;
@@ -55,11 +67,7 @@ void linmap_drop_zeros(linmap *m) {
 }
 
 int linmap_merge(linmap *dst, const linmap *src, double s) {
-    try {
-        dst->map.reserve(dst->map.size() + src->map.size()); // one growth at most
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
+    if (linmap_reserve(dst, dst->map.size() + src->map.size()) != 0) return -1; // one growth
     for (auto &kv : src->map)
         if (linmap_add(dst, kv.first, s * kv.second) != 0) return -1;
     return 0;
@@ -67,6 +75,18 @@ int linmap_merge(linmap *dst, const linmap *src, double s) {
 
 Py_ssize_t linmap_size(const linmap *m) {
     return static_cast<Py_ssize_t>(m->map.size());
+}
+
+int linmap_reserve(linmap *m, size_t n) {
+    // The table's reserve() rebuilds the table even when it is large enough already.
+    if (static_cast<double>(n) < static_cast<double>(m->map.bucket_count()) * kMapMaxLoadFactor)
+        return 0;
+    try {
+        m->map.reserve(n);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+    return 0;
 }
 
 int linmap_get(const linmap *m, PyObject *var, double *out) {
@@ -137,9 +157,7 @@ PyObject *linmap_any_key(linmap *m) {
 // ---- quadmap ---------------------------------------------------------------------------------
 
 quadmap *quadmap_new() {
-    auto *m = new (std::nothrow) quadmap;
-    if (m) setLoad(m->map);
-    return m;
+    return newVarMap<quadmap>();
 }
 
 void quadmap_free(quadmap **m) {
@@ -149,7 +167,7 @@ void quadmap_free(quadmap **m) {
         linmap_free(&row);
         Py_DECREF(kv.first);
     }
-    delete *m;
+    deleteVarMap(*m);
     *m = nullptr;
 }
 
