@@ -21,6 +21,11 @@ template <class M> static void deleteVarMap(M *m) {
     PyMem_Free(m);
 }
 
+// Called before the entry of key is erased: the hint must always be a key of the map, or null.
+template <class M> static void forgetHint(M *m, PyObject *key) {
+    if (m->hint == key) m->hint = nullptr;
+}
+
 // ---- linmap ----------------------------------------------------------------------------------
 
 linmap *linmap_new() {
@@ -61,6 +66,7 @@ void linmap_drop_zeros(linmap *m) {
             continue;
         }
         PyObject *key = it->first;
+        forgetHint(m, key);
         it = m->map.erase(it);
         Py_DECREF(key);
     }
@@ -106,6 +112,7 @@ int linmap_set(linmap *m, PyObject *var, double c) {
         if (c != 0.0) {
             it.value() = c;
         } else {
+            forgetHint(m, var);
             m->map.erase(it);
             Py_DECREF(var);
         }
@@ -130,6 +137,7 @@ int linmap_add(linmap *m, PyObject *var, double c) {
             Py_INCREF(var);
             m->hint = var;
         } else if ((it.value() += c) == 0.0) {
+            forgetHint(m, var);
             m->map.erase(it);
             Py_DECREF(var);
         }
@@ -140,13 +148,13 @@ int linmap_add(linmap *m, PyObject *var, double c) {
 }
 
 void linmap_del(linmap *m, PyObject *var) {
+    forgetHint(m, var);
     if (m->map.erase(var)) Py_DECREF(var);
 }
 
-// Returns the hint when it is still a key, else the first key in bucket order (remembered).
+// Returns the hint, else the first key in bucket order (remembered).
 template <class M> static PyObject *anyKey(M *m) {
-    if (m->map.empty()) return nullptr;
-    if (m->hint && m->map.count(m->hint)) return m->hint;
+    if (m->hint || m->map.empty()) return m->hint;
     return m->hint = m->map.begin()->first;
 }
 
@@ -207,6 +215,7 @@ void quadmap_drop_empty_rows(quadmap *m) {
             continue;
         }
         PyObject *key = it->first;
+        forgetHint(m, key);
         linmap_free(&it.value());
         it = m->map.erase(it);
         Py_DECREF(key);
@@ -275,6 +284,7 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
     if (linmap_add(row, v, c) != 0) return -1;
     m->size += linmap_size(row) - before;
     if (linmap_size(row) == 0) {
+        forgetHint(m, u);
         linmap_free(&row);
         m->map.erase(it);
         Py_DECREF(u);
@@ -291,6 +301,7 @@ void quadmap_del(quadmap *m, PyObject *u) {
     if (it == m->map.end()) return;
     linmap *row = it->second;
     m->size -= linmap_size(row);
+    forgetHint(m, u);
     linmap_free(&row);
     m->map.erase(it);
     Py_DECREF(u);

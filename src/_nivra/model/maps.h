@@ -66,8 +66,9 @@ template <class V>
 using VarTable = tsl::robin_map<PyObject *, V, IdentityHash, std::equal_to<PyObject *>,
                                 PyMemAllocator<std::pair<PyObject *, V>>, true>;
 
-// hint: a recently inserted key, never dereferenced before it is found in the map again; it
-// makes linmap_any_key constant time (iterating from begin() scans empty buckets).
+// hint: a key of the map (a recently inserted or found one) or null; every erasure of that key
+// clears it. It makes linmap_any_key constant time (iterating from begin() scans empty
+// buckets), without a lookup.
 struct linmap {
     VarTable<double> map;
     PyObject *hint = nullptr;
