@@ -321,6 +321,10 @@ PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, in
 PyObject *expression_alg_sum(PyObject *a, PyObject *b, double s) {
     int ka, kb;
     if (kindsOf(a, b, &ka, &kb) != 0) return nullptr;
+    return expression_alg_sum(a, ka, b, kb, s);
+}
+
+PyObject *expression_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
     if (ka == kNonlinear || kb == kNonlinear)
         return nvr_nonlinear_binary(s < 0 ? kOpMinus : kOpPlus, a, b, false);
     if (checkCompatibleKinds(a, ka, b, kb) != 0) return nullptr;
@@ -332,13 +336,17 @@ PyObject *expression_alg_sum(PyObject *a, PyObject *b, double s) {
 PyObject *expression_incremental_alg_sum(PyObject *a, PyObject *b, double s) {
     int ka, kb;
     if (kindsOf(a, b, &ka, &kb) != 0) return nullptr;
+    return expression_incremental_alg_sum(a, ka, b, kb, s);
+}
+
+PyObject *expression_incremental_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
     if (ka != kExpression || kb == kNonlinear) {
         if (ka == kConst && kb == kConst) {
             double x, y;
             if (isConstOfKind(a, ka, &x) < 0 || isConstOfKind(b, kb, &y) < 0) return nullptr;
             return PyFloat_FromDouble(x + s * y);
         }
-        return ka == kExpression || kb == kExpression ? expression_alg_sum(a, b, s)
+        return ka == kExpression || kb == kExpression ? expression_alg_sum(a, ka, b, kb, s)
                                                       : nvr_sum(a, b, s);
     }
     if (checkCompatibleKinds(a, ka, b, kb) != 0) return nullptr;
