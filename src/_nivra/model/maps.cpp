@@ -7,20 +7,6 @@ template <class M> static void setLoad(M &m) {
     m.max_load_factor(kMapMaxLoadFactor);
 }
 
-// Headers of the variable-keyed maps come from the same allocator as their tables. Null when
-// memory is exhausted.
-template <class M> static M *newVarMap() {
-    void *p = PyMem_Malloc(sizeof(M));
-    if (!p) return nullptr;
-    M *m = new (p) M;
-    setLoad(m->map);
-    return m;
-}
-template <class M> static void deleteVarMap(M *m) {
-    m->~M();
-    PyMem_Free(m);
-}
-
 // Called before the entry of key is erased: the hint must always be a key of the map, or null.
 template <class M> static void forgetHint(M *m, PyObject *key) {
     if (m->hint == key) m->hint = nullptr;
@@ -29,14 +15,16 @@ template <class M> static void forgetHint(M *m, PyObject *key) {
 // ---- linmap ----------------------------------------------------------------------------------
 
 linmap *linmap_new() {
-    return newVarMap<linmap>();
+    auto *m = new (std::nothrow) linmap;
+    if (m) setLoad(m->map);
+    return m;
 }
 
 void linmap_free(linmap **m) {
     if (!*m) return;
     for (auto &kv : (*m)->map)
         Py_DECREF(kv.first);
-    deleteVarMap(*m);
+    delete *m;
     *m = nullptr;
 }
 
@@ -46,7 +34,7 @@ int linmap_copy(linmap **dst, const linmap *src) {
     try {
         m->map = src->map;
     } catch (const std::bad_alloc &) {
-        deleteVarMap(m);
+        delete m;
         return -1;
     }
     m->hint = src->hint;
@@ -165,7 +153,9 @@ PyObject *linmap_any_key(linmap *m) {
 // ---- quadmap ---------------------------------------------------------------------------------
 
 quadmap *quadmap_new() {
-    return newVarMap<quadmap>();
+    auto *m = new (std::nothrow) quadmap;
+    if (m) setLoad(m->map);
+    return m;
 }
 
 void quadmap_free(quadmap **m) {
@@ -175,7 +165,7 @@ void quadmap_free(quadmap **m) {
         linmap_free(&row);
         Py_DECREF(kv.first);
     }
-    deleteVarMap(*m);
+    delete *m;
     *m = nullptr;
 }
 

@@ -18,7 +18,6 @@
 
 #include <cstdint>
 #include <map>
-#include <new>
 
 #include <tsl/robin_map.h>
 
@@ -41,30 +40,11 @@ struct IdHash {
 
 constexpr float kMapMaxLoadFactor = 0.8f;
 
-// Memory of the variable-keyed tables and their headers: Python's small-object allocator, which
-// serves the small bucket arrays of typical expressions several times faster than the C heap
-// (larger blocks it passes on to the C heap). Like every object of the modelling layer, these
-// maps are made, changed and freed only with the interpreter lock held.
-template <class T> struct PyMemAllocator {
-    using value_type = T;
-    PyMemAllocator() = default;
-    template <class U> PyMemAllocator(const PyMemAllocator<U> &) noexcept {}
-    T *allocate(size_t n) {
-        void *p = n <= PY_SSIZE_T_MAX / sizeof(T) ? PyMem_Malloc(n * sizeof(T)) : nullptr;
-        if (!p) throw std::bad_alloc();
-        return static_cast<T *>(p);
-    }
-    void deallocate(T *p, size_t) noexcept { PyMem_Free(p); }
-    friend bool operator==(const PyMemAllocator &, const PyMemAllocator &) noexcept {
-        return true;
-    }
-};
-
 // Variable-keyed table. The truncated hash is stored in each bucket's padding: growth then
 // moves entries without rehashing keys, and probes compare hashes before keys.
 template <class V>
 using VarTable = tsl::robin_map<PyObject *, V, IdentityHash, std::equal_to<PyObject *>,
-                                PyMemAllocator<std::pair<PyObject *, V>>, true>;
+                                std::allocator<std::pair<PyObject *, V>>, true>;
 
 // hint: a key of the map (a recently inserted or found one) or null; every erasure of that key
 // clears it. It makes linmap_any_key constant time (iterating from begin() scans empty
