@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <limits>
 #include <new>
 
 namespace nvra {
@@ -65,6 +66,13 @@ std::pair<double, double> valueRange(const Model &m, int j) {
     default:
         return {lb, ub};
     }
+}
+
+void Image::useEngineInfinity() {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    for (auto *bounds : {&colLower, &colUpper, &rowLower, &rowUpper, &auxLower, &auxUpper})
+        for (double &v : *bounds)
+            v = v >= kInf ? inf : v <= -kInf ? -inf : v;
 }
 
 namespace {
@@ -196,7 +204,8 @@ bool saveBasis(Engine &e, const Image &img, std::vector<HighsInt> &colStatus,
 
 } // namespace
 
-bool passImage(Engine &e, const Image &img) {
+bool passImage(Engine &e, Image &img) {
+    img.useEngineInfinity();
     void *h = e.highs;
     std::vector<HighsInt> colStatus, rowStatus;
     bool warm = false;

@@ -51,6 +51,9 @@ struct Image {
     // Appends an auxiliary row lower <= sum value * x[col] <= upper; the entries may come in any
     // order, with repeated columns (summed) and zeros (dropped).
     void addRow(double lower, double upper, std::vector<std::pair<int, double>> entries);
+    // Bounds at or beyond the library's infinity (1e20) become the engine's own infinity, so
+    // that the engine neither reports nor re-checks them as large finite values.
+    void useEngineInfinity();
 };
 
 // What a compiled solve relaxes: with relax set, integrality, semi-continuity, partial
@@ -73,7 +76,7 @@ std::pair<double, double> valueRange(const Model &model, int j);
 
 // Hands the image to the engine; keeps the engine's basis as a warm start when the previous
 // model had the same shape. False when the engine refused it (its message is captured).
-bool passImage(Engine &engine, const Image &img);
+bool passImage(Engine &engine, Image &img);
 
 // Labels used in error messages: "column 3", "row 0", "set 2".
 std::string colLabel(const Model &model, int j);

@@ -9,6 +9,7 @@
 #include "solve.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 #include <numeric>
 
@@ -74,8 +75,9 @@ void addToleranceRow(Engine &e, const Blend &b, double value, int sense) {
         if (b.cost[j] != 0.0) index.push_back(j), coef.push_back(b.cost[j]);
     if (index.empty()) return;
     const double tol = std::max(b.absTol, b.relTol * std::fabs(value));
-    const double lower = sense > 0 ? -kInf : value - tol - b.constant;
-    const double upper = sense > 0 ? value + tol - b.constant : kInf;
+    constexpr double inf = std::numeric_limits<double>::infinity(); // the engine's own
+    const double lower = sense > 0 ? -inf : value - tol - b.constant;
+    const double upper = sense > 0 ? value + tol - b.constant : inf;
     if (highsOk(Highs_addRow(e.highs, lower, upper, static_cast<HighsInt>(index.size()),
                              index.data(), coef.data())))
         ++e.numRow;

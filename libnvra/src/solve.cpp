@@ -288,6 +288,14 @@ int availability(int solStatus) {
                                                   : NVRA_AVAIL_NONE;
 }
 
+// The first n values of an engine vector, with its negative zeros (the engine's sign flips of
+// zero duals and values) made plain zeros.
+void keepValues(std::vector<double> &to, const std::vector<double> &from, int n) {
+    to.resize(n);
+    for (int k = 0; k < n; ++k)
+        to[k] = from[k] + 0.0;
+}
+
 // The engine's solution cut to the user's rows and columns: slack = rhs - activity; duals and
 // reduced costs (continuous solves) as the engine gives them: d = c - A'y (plus Qx), y the
 // change of the objective per unit increase of the row's right-hand side, in either sense.
@@ -304,13 +312,13 @@ void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveSta
     std::vector<double> colValue(nc), colDual(nc), rowValue(nr), rowDual(nr);
     Highs_getSolution(e.highs, colValue.data(), colDual.data(), rowValue.data(), rowDual.data());
     const Model &m = *img.model;
-    st.x.assign(colValue.begin(), colValue.begin() + img.userCols);
+    keepValues(st.x, colValue, img.userCols);
     st.slack.resize(img.userRows);
     for (int i = 0; i < img.userRows; ++i)
         st.slack[i] = m.rhs[i] - rowValue[i];
     if (duals) {
-        st.redCost.assign(colDual.begin(), colDual.begin() + img.userCols);
-        st.dual.assign(rowDual.begin(), rowDual.begin() + img.userRows);
+        keepValues(st.redCost, colDual, img.userCols);
+        keepValues(st.dual, rowDual, img.userRows);
         st.dualAvail = NVRA_AVAIL_OPTIMAL;
     }
 }
@@ -329,7 +337,7 @@ void reportNonConvex(NVRAprob prob, SolveState &st) {
 
 // Hands the compiled problem to the engine and solves it; fills st, also when the engine
 // fails (the solve then says so). The problem is busy meanwhile.
-int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, const Image &img,
+int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, Image &img,
                   SolveState &st) {
     const Model &m = *img.model;
     if (!img.qValue.empty() && checkConvexity(m.Q, m.numCols(), m.sense) == Convexity::NotConvex) {

@@ -83,3 +83,15 @@ def test_the_output_control_silences_the_log(stdout):
     p.controls.outputlog = 0
     assert solve_and_read(p, stdout) == ""
     assert p.getSolution("y") == 3.0
+
+
+def test_free_sides_reach_the_engine_as_infinite(stdout):
+    """Unbounded sides are the engine's own infinity: no note about huge bounds in the log."""
+    stdout = stdout()
+    p = nivra.problem()
+    x = p.addVariable(lb=-nivra.infinity, ub=nivra.infinity)
+    y = p.addVariable(ub=nivra.infinity)
+    p.addConstraint(x + y >= 1, x - y <= 3)
+    p.setObjective(x + 2 * y)
+    log = solve_and_read(p, stdout)
+    assert "Optimal" in log and "treated as" not in log

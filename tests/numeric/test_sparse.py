@@ -25,9 +25,13 @@ def x():
 def test_both_orders_match_the_dense_product(x, cls):
     m = cls(A)
     r = nivra.Dot(m, x)
-    assert r.dtype == object and r.shape == (3,)
+    assert r.dtype == _nivra.npexpr and r.shape == (3,)
     assert [lin(t) for t in r] == [lin(t) for t in nivra.Dot(A, x)]
     assert str(r[1]) == "0" and type(r[1]) is nivra.expression
+    # compared with numbers the result gives constraints, as a dense product does (a plain
+    # object array would compare into booleans)
+    rows = r <= np.array([1.0, 2.0, 3.0])
+    assert all(type(c) is nivra.constraint for c in rows) and rows[2].ub == 3.0
     y = x[:3]
     r = nivra.Dot(y, m)
     assert r.shape == (4,) and [lin(t) for t in r] == [lin(t) for t in nivra.Dot(y, A)]

@@ -120,3 +120,18 @@ def test_the_interpreter_sigint_handler_is_back_after_a_solve(solved):
     handler = signal.getsignal(signal.SIGINT)
     p.optimize()
     assert signal.getsignal(signal.SIGINT) is handler
+
+
+def test_zero_duals_and_values_are_plain_zeros():
+    """The engine's negative zeros do not reach the user (they print as -0.0)."""
+    import math
+
+    p = quiet()
+    x = p.addVariables(3, ub=10)
+    rows = [nivra.Sum(x) >= 2, x[0] + x[1] <= 50, x[1] - x[2] >= -40, x[2] <= 30]
+    p.addConstraint(rows)
+    p.setObjective(x[0] + 3 * x[1] + 2 * x[2])
+    p.optimize()
+    values = p.getDuals() + p.getRedCosts() + p.getSolution()
+    assert values.count(0.0) >= 5
+    assert all(math.copysign(1.0, v) > 0 for v in values if v == 0.0)

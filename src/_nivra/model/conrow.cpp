@@ -22,23 +22,6 @@ Row rowOf(const constraint_s *c) {
     return {constraint_problem(c), static_cast<int>(c->id_low)};
 }
 
-long typeOfLetter(char letter) {
-    switch (letter) {
-    case 'L':
-        return kConLeq;
-    case 'G':
-        return kConGeq;
-    case 'E':
-        return kConEq;
-    case 'R':
-        return kConRange;
-    case 'N':
-        return kConNonbinding;
-    default:
-        return -1;
-    }
-}
-
 PyObject *unexpectedType(char letter) {
     PyErr_Format(nvy_solver_exc, "Unexpected row type %c from NVRAgetrowtype", letter);
     return nullptr;
@@ -180,7 +163,7 @@ PyObject *conrow_get(const constraint_s *c, ConAttr attr) {
     case ConAttr::Type: {
         char letter = 0;
         if (rowType(r, &letter) != 0) return nullptr;
-        const long type = typeOfLetter(letter);
+        const long type = conrow_type_of_letter(letter);
         return type < 0 ? unexpectedType(letter) : PyLong_FromLong(type);
     }
     case ConAttr::Rhs: {
@@ -245,4 +228,21 @@ PyObject *constraint_getCallbackSlack(PyObject *self, PyObject *) {
 }
 PyObject *constraint_getCallbackDual(PyObject *self, PyObject *) {
     return rowSolution<kCallbackDual>(self);
+}
+
+long conrow_type_of_letter(char letter) {
+    switch (letter) {
+    case 'L':
+        return kConLeq;
+    case 'G':
+        return kConGeq;
+    case 'E':
+        return kConEq;
+    case 'R':
+        return kConRange;
+    case 'N':
+        return kConNonbinding;
+    default:
+        return -1;
+    }
 }

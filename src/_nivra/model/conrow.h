@@ -11,6 +11,9 @@ enum class ConAttr { Lb, Ub, Type, Rhs, RhsRange };
 
 // An attribute of a linked constraint: a float, or an int for Type. New reference or null.
 PyObject *conrow_get(const constraint_s *c, ConAttr attr);
+
+// The constraint type of a library row type letter (L, G, E, R, N), or -1 for another letter.
+long conrow_type_of_letter(char letter);
 // Sets the right-hand side, the range or the type (kConLeq ... kConNonbinding) of the row.
 // 0 or -1.
 int conrow_set_rhs(const constraint_s *c, double rhs);

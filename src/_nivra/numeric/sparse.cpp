@@ -12,6 +12,7 @@
 #include "accumulate.h"
 #include "elements.h"
 #include "module/alloc.h"
+#include "module/env.h"
 #include "module/ref.h"
 #include "tensor.h"
 
@@ -205,11 +206,14 @@ int checkVector(PyArrayObject *v, npy_intp length, const Compressed &s) {
     return 0;
 }
 
-// The result array: out (checked) or a new object array. New reference or null.
+// The result array: out (checked) or a new array of the expression element type, as for the
+// dense products, so that comparing it with numbers builds constraints element by element
+// (NumPy compares plain object arrays into booleans). New reference or null.
 PyObject *resultVector(PyArrayObject *out, npy_intp length, PyArrayObject *v) {
     if (!out) {
-        PyObject *r = PyArray_NewFromDescr(&PyArray_Type, PyArray_DescrFromType(NPY_OBJECT), 1,
-                                           &length, nullptr, nullptr, 0, nullptr);
+        Py_INCREF(nvr_py_env.npexpr_dtype);
+        PyObject *r = PyArray_NewFromDescr(&PyArray_Type, nvr_py_env.npexpr_dtype, 1, &length,
+                                           nullptr, nullptr, 0, nullptr);
         return r ? r : interfaceError("Could not initialize result of dot product");
     }
     if (PyArray_NDIM(out) != 1 || PyArray_DIM(out, 0) != length) {

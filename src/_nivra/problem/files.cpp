@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "model/constraint.h"
+#include "model/conrow.h"
 #include "model/maps.h"
 #include "model/sos.h"
 #include "model/var.h"
@@ -181,24 +182,6 @@ int addUnlinkedVars(problem_s *p, int n, int nameLength, const Entities &ent) {
     return 0;
 }
 
-// The constraint type of a row type letter, or 0 for an unexpected one.
-long rowTypeToConstraintType(char t) {
-    switch (t) {
-    case 'L':
-        return kConLeq;
-    case 'G':
-        return kConGeq;
-    case 'E':
-        return kConEq;
-    case 'R':
-        return kConRange;
-    case 'N':
-        return kConNonbinding; // free rows, which MPS files may hold beside the objective
-    default:
-        return 0;
-    }
-}
-
 // Unlinked constraints for the n rows: no body, the library's bounds and names, each with a
 // serial mapped to its row. 0 or -1.
 int addUnlinkedCons(problem_s *p, int n, int nameLength) {
@@ -212,8 +195,9 @@ int addUnlinkedCons(problem_s *p, int n, int nameLength) {
         return -1;
     NameReader names(p, NVRA_NAMES_ROWS, n, nameLength);
     for (int i = 0; i < n; ++i) {
-        const long contype = rowTypeToConstraintType(type[i]);
-        if (!contype) {
+        // Free rows ('N'), which MPS files may hold beside the objective, are nonbinding.
+        const long contype = conrow_type_of_letter(type[i]);
+        if (contype < 0) {
             PyErr_Format(nvy_interf_exc, "Unexpected constraint type %c in row %d", type[i], i);
             return -1;
         }

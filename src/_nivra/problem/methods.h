@@ -13,6 +13,7 @@ extern PyMethodDef problem_constraints_methods[]; // problem/constraints.cpp: ad
 extern PyMethodDef problem_objective_methods[]; // problem/objective.cpp: setObjective, addObjective
 extern PyMethodDef problem_solution_methods[];  // problem/solution.cpp: optimize, getSolution, ...
 extern PyMethodDef problem_files_methods[];     // problem/files.cpp: read, write
+extern PyMethodDef problem_lookup_methods[];    // problem/lookup.cpp: getVariable, ..., getIndex
 
 // Joins the tables above into problem_type.tp_methods. 0, or -1 with an exception set.
 int problem_build_method_table();

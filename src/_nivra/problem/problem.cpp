@@ -552,7 +552,7 @@ int problem_build_method_table() {
         for (PyMethodDef *part :
              {problem_lifecycle_methods, problem_controls_methods, problem_variables_methods,
               problem_constraints_methods, problem_objective_methods, problem_solution_methods,
-              problem_files_methods})
+              problem_files_methods, problem_lookup_methods})
             for (PyMethodDef *m = part; m->ml_name; ++m)
                 table.push_back(*m);
         table.push_back({nullptr, nullptr, 0, nullptr});

@@ -1,0 +1,48 @@
+"""Mean-variance portfolio: the least risky portfolio that reaches a target return.
+
+A quadratic program (QP): the objective, the variance w' S w of the portfolio's return, is
+quadratic; the constraints are linear. Weights are continuous and non-negative (no short
+selling). Expected returns and the covariance matrix are made up from a random factor model;
+the size argument is the number of assets.
+
+Run:  python examples/portfolio.py [assets]
+"""
+
+import sys
+
+import numpy as np
+
+import nivra
+
+
+def make_data(assets, seed=3):
+    """Expected returns (per year) and a positive definite covariance matrix."""
+    rng = np.random.default_rng(seed)
+    mean = rng.uniform(0.02, 0.15, assets)
+    factors = rng.normal(0.0, 0.1, (assets, 2))
+    covariance = factors @ factors.T + np.diag(rng.uniform(0.001, 0.01, assets))
+    return mean, covariance
+
+
+def solve(mean, covariance, target):
+    p = nivra.problem(name="portfolio")
+    p.setOutputEnabled(False)  # comment this out to see the solver log
+
+    weight = p.addVariables(len(mean), name="w")  # lb=0 by default: no short selling
+    p.addConstraint(nivra.Sum(weight) == 1)  # invest everything
+    p.addConstraint(nivra.Dot(mean, weight) >= target)  # expected return
+    # Dot of the covariance matrix with the weights, then with the weights again, gives the
+    # quadratic expression w' S w.
+    p.setObjective(nivra.Dot(weight, covariance, weight))
+    p.optimize()
+    return p.attributes.objval, np.array(p.getSolution(weight))
+
+
+if __name__ == "__main__":
+    assets = int(sys.argv[1]) if len(sys.argv) > 1 else 12
+    mean, covariance = make_data(assets)
+    target = 0.5 * (mean.mean() + mean.max())  # between the average and the best asset
+    variance, w = solve(mean, covariance, target)
+    print(f"Target return: {target:.6f}")
+    print(f"Variance: {variance:.8f}  (risk {np.sqrt(variance):.6f})")
+    print("Weights: " + " ".join(f"{v:.6f}" for v in w))

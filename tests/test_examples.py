@@ -1,0 +1,250 @@
+"""Every example runs end to end in its own interpreter (at a small size) and prints the result
+that a second, independent computation gives: SciPy's LP/MIP solvers on the same data, brute
+force over the discrete choices, an active-set enumeration for the QP, published values."""
+
+import ast
+import csv
+import importlib.util
+import itertools
+import pathlib
+import re
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+import nivra
+
+optimize = pytest.importorskip("scipy.optimize")
+
+EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
+TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
+          "network_flow.py", "mps_file.py", "production.py"}
+
+
+def run(script, *args):
+    """The example's standard output; it must end well and write nothing to stderr."""
+    done = subprocess.run([sys.executable, str(EXAMPLES / script), *map(str, args)],
+                          capture_output=True, text=True, timeout=120, check=False)
+    assert done.returncode == 0 and done.stderr == "", done.stderr
+    return done.stdout
+
+
+def value(out, label):
+    """The number printed after "label:"."""
+    return float(re.search(rf"^{label}:\s*(\S+)", out, re.M).group(1))
+
+
+def constants(script, *names):
+    """Top-level literal constants of an example, read without running it."""
+    tree = ast.parse((EXAMPLES / script).read_text())
+    found = {t.id: ast.literal_eval(node.value) for node in tree.body
+             if isinstance(node, ast.Assign) for t in node.targets
+             if isinstance(t, ast.Name) and t.id in names}
+    return [found[n] for n in names]
+
+
+def load(script):
+    """An example with a main guard, imported as a module (for its data)."""
+    spec = importlib.util.spec_from_file_location(script[:-3], EXAMPLES / script)
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def test_every_example_is_tested():
+    assert {p.name for p in EXAMPLES.glob("*.py")} == TESTED
+
+
+def test_diet_shows_the_log_and_the_duals_of_the_lp():
+    foods, needs = constants("diet.py", "FOODS", "NEEDS")
+    out = run("diet.py")
+    head, result = out.split("Cheapest menu:")
+    assert "Optimal" in head and len(head.splitlines()) > 5  # the solver log came first
+    names = list(foods)
+    price = np.array([foods[f][0] for f in names], float)
+    content = np.array([[foods[f][col] for f in names] for col, _ in needs.values()], float)
+    required = np.array([req for _, req in needs.values()], float)
+    lp = optimize.linprog(price, A_ub=-content, b_ub=-required,
+                          bounds=[(0, foods[f][4]) for f in names], method="highs")
+    assert float(result.split()[0]) == pytest.approx(lp.fun, abs=0.005)
+    menu = dict.fromkeys(names, 0.0)
+    menu.update((m[1], float(m[2])) for m in re.finditer(r"^  (\w+)\s+(\S+) servings$", out, re.M))
+    amounts = np.array([menu[f] for f in names])
+    assert price @ amounts == pytest.approx(lp.fun, abs=0.05)
+    rows = re.findall(r"^  (\w+)\s+(\S+)\s+(\S+)$", out.split("nutrient")[-1], re.M)
+    assert [r[0] for r in rows] == list(needs)
+    # linprog's marginals are d cost / d b_ub, with b_ub = -requirement
+    assert [float(r[1]) for r in rows] == pytest.approx(-lp.ineqlin.marginals, abs=1e-6)
+    # slack = requirement - intake (negative: the menu gives more than needed)
+    assert [float(r[2]) for r in rows] == pytest.approx(required - content @ amounts, abs=0.05)
+
+
+def test_transport_ships_at_the_least_cost():
+    supply, demand, cost = constants("transport.py", "SUPPLY", "DEMAND", "COST")
+    out = run("transport.py")
+    plants, markets = list(supply), list(demand)
+    c = [cost[i][j] for i in plants for j in markets]
+    a_ub = [[1.0 if k // len(markets) == i else 0.0 for k in range(len(c))]
+            for i in range(len(plants))]
+    a_eq = [[1.0 if k % len(markets) == j else 0.0 for k in range(len(c))]
+            for j in range(len(markets))]
+    lp = optimize.linprog(c, A_ub=a_ub, b_ub=list(supply.values()), A_eq=a_eq,
+                          b_eq=list(demand.values()), method="highs")
+    assert value(out, "Total cost") == pytest.approx(lp.fun) == 365  # also by hand
+    flows = re.findall(r"^  ship\((\w+),(\w+)\)\s+(\S+)$", out, re.M)
+    assert sum(cost[i][j] * float(u) for i, j, u in flows) == pytest.approx(lp.fun)
+    for j in markets:
+        assert sum(float(u) for _, m, u in flows if m == j) == pytest.approx(demand[j])
+
+
+def test_facility_location_against_every_choice_of_open_sites():
+    fixed, capacity, demand, serve_cost = load("facility.py").make_data(16)
+    out = run("facility.py", 16)
+    sites, customers = serve_cost.shape
+    best = (np.inf, None)
+    for k in range(1, sites + 1):
+        for chosen in itertools.combinations(range(sites), k):
+            # with the sites fixed, what remains is an LP over the shares
+            n = len(chosen)
+            a_eq = np.kron(np.ones(n), np.eye(customers))
+            a_ub = np.kron(np.eye(n), demand)
+            lp = optimize.linprog(serve_cost[list(chosen)].ravel(), A_ub=a_ub,
+                                  b_ub=capacity[list(chosen)], A_eq=a_eq,
+                                  b_eq=np.ones(customers), bounds=(0, 1), method="highs")
+            if lp.status == 0 and fixed[list(chosen)].sum() + lp.fun < best[0]:
+                best = (fixed[list(chosen)].sum() + lp.fun, chosen)
+    assert value(out, "Total cost") == pytest.approx(best[0], abs=1e-3)
+    opened = re.search(r"^Open sites: (.*)$", out, re.M).group(1)
+    assert tuple(map(int, opened.split())) == best[1]
+    served = re.findall(r"serves (\d+) customers", out)
+    assert len(served) == len(best[1]) and sum(map(int, served)) >= customers
+
+
+def least_variance(mean, covariance, target):
+    """Exact optimum by enumeration: on every face of {w >= 0}, with the return constraint
+    active or not, solve the equality-constrained stationarity conditions; the best feasible
+    point found is the optimum of the convex QP."""
+    n = len(mean)
+    best = (np.inf, None)
+    for k in range(1, n + 1):
+        for support in itertools.combinations(range(n), k):
+            s = list(support)
+            for rows in ([np.ones(k)], [np.ones(k), mean[s]]):
+                a = np.array(rows)
+                kkt = np.block([[2 * covariance[np.ix_(s, s)], a.T],
+                                [a, np.zeros((len(a), len(a)))]])
+                rhs = np.concatenate([np.zeros(k), [1.0, target][:len(a)]])
+                try:
+                    w_s = np.linalg.solve(kkt, rhs)[:k]
+                except np.linalg.LinAlgError:
+                    continue
+                w = np.zeros(n)
+                w[s] = w_s
+                if w.min() >= -1e-12 and mean @ w >= target - 1e-12 and \
+                        w @ covariance @ w < best[0]:
+                    best = (w @ covariance @ w, w)
+    return best
+
+
+def test_portfolio_matches_the_enumerated_optimum():
+    example = load("portfolio.py")
+    mean, covariance = example.make_data(8)
+    out = run("portfolio.py", 8)
+    target = value(out, "Target return")
+    assert target == pytest.approx(0.5 * (mean.mean() + mean.max()), abs=1e-6)
+    variance, weights = least_variance(mean, covariance, 0.5 * (mean.mean() + mean.max()))
+    assert value(out, "Variance") == pytest.approx(variance, rel=1e-5)
+    printed = np.array(re.search(r"^Weights: (.*)$", out, re.M).group(1).split(), float)
+    assert printed == pytest.approx(weights, abs=2e-5)
+    assert 0 < np.count_nonzero(weights > 1e-9) < len(weights)  # some bounds are active
+
+
+def test_lexicographic_objectives_against_brute_force():
+    profit, cost, staff, budget = load("lexicographic.py").make_data(11)
+    out = run("lexicographic.py", 11)
+    best = max((profit @ x, -(staff @ x)) for x in itertools.product((0, 1), repeat=11)
+               if cost @ np.array(x) <= budget)
+    assert (value(out, "Profit"), value(out, "Staff")) == (best[0], -best[1])
+    # the second objective mattered: the most profitable selections differ in staff
+    staffs = {staff @ x for x in itertools.product((0, 1), repeat=11)
+              if cost @ np.array(x) <= budget and profit @ x == best[0]}
+    assert len(staffs) > 1
+    chosen = [int(j) for j in re.search(r"^Projects: (.*)$", out, re.M).group(1).split()]
+    assert cost[chosen].sum() <= budget and profit[chosen].sum() == best[0]
+
+
+def test_network_flow_matches_the_lp_of_the_same_arrays():
+    incidence, cost, capacity, supply = load("network_flow.py").make_data(4)
+    out = run("network_flow.py", 4)
+    lp = optimize.linprog(cost, A_eq=incidence.toarray(), b_eq=supply,
+                          bounds=list(zip(np.zeros_like(capacity), capacity)), method="highs")
+    assert value(out, "Minimum cost") == pytest.approx(lp.fun, abs=1e-5)
+    assert f"of {len(cost)}" in out
+
+
+def objective_of_mps(path):
+    """Objective coefficients of a fixed-format MPS file with one N row, by column."""
+    section, objective_row, coefficients = None, None, {}
+    for line in path.read_text().splitlines():
+        if line and not line[0].isspace():
+            section = line.split()[0]
+            continue
+        fields = line.split()
+        if section == "ROWS" and fields[0] == "N":
+            objective_row = fields[1]
+        elif section == "COLUMNS":
+            coefficients.setdefault(fields[0], 0.0)
+            for row, number in zip(fields[1::2], fields[2::2]):
+                if row == objective_row:
+                    coefficients[fields[0]] += float(number)
+    return coefficients  # in the order the columns appear
+
+
+def test_mps_file_is_solved_and_written(tmp_path):
+    out = run("mps_file.py", EXAMPLES / "data" / "afiro.mps", tmp_path)
+    published = -4.6475314286e02  # Netlib
+    assert "32 columns, 27 rows" in out and "Status: OPTIMAL" in out
+    assert value(out, "Objective") == pytest.approx(published, rel=1e-9)
+    with open(tmp_path / "afiro.sol.csv", newline="") as f:
+        rows = list(csv.reader(f))
+    costs = objective_of_mps(EXAMPLES / "data" / "afiro.mps")
+    assert rows[0] == ["variable", "value"] and [r[0] for r in rows[1:]] == list(costs)
+    x = np.array([float(r[1]) for r in rows[1:]])
+    assert np.array(list(costs.values())) @ x == pytest.approx(published)
+    again = nivra.problem()  # the written LP file holds the same problem
+    again.setOutputEnabled(False)
+    again.read(str(tmp_path / "afiro.lp"))
+    again.optimize()
+    assert again.attributes.objval == pytest.approx(published, rel=1e-9)
+
+
+def read_plan(folder):
+    with open(folder / "resources.csv", newline="") as f:
+        hours = {r["resource"]: float(r["hours"]) for r in csv.DictReader(f)}
+    with open(folder / "products.csv", newline="") as f:
+        products = list(csv.DictReader(f))
+    return hours, products
+
+
+def test_production_plan_from_the_shipped_csv_files():
+    out = run("production.py")
+    hours, products = read_plan(EXAMPLES / "data" / "production")
+    use = np.array([[float(p[r]) for p in products] for r in hours])
+    plan = optimize.milp(-np.array([float(p["profit"]) for p in products]),
+                         constraints=optimize.LinearConstraint(use, ub=list(hours.values())),
+                         integrality=np.ones(len(products)),
+                         bounds=optimize.Bounds(0, [float(p["max_sales"]) for p in products]))
+    assert value(out, "Weekly profit") == pytest.approx(-plan.fun)
+    units = dict(re.findall(r"^  (\w+)\s+(\d+) units$", out, re.M))
+    made = np.array([float(units[p["product"]]) for p in products])
+    assert (use @ made <= np.array(list(hours.values())) + 1e-9).all()
+
+
+def test_production_plan_from_a_csv_given_on_the_command_line(tmp_path):
+    (tmp_path / "products.csv").write_text("product,profit,max_sales,oven\nbread,3,10,2\n")
+    (tmp_path / "resources.csv").write_text("resource,hours\noven,9\n")
+    out = run("production.py", tmp_path)
+    # 9 oven hours at 2 hours a loaf: 4 whole loaves, 12 in profit
+    assert value(out, "Weekly profit") == 12 and re.search(r"^  bread\s+4 units$", out, re.M)
