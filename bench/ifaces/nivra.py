@@ -37,22 +37,14 @@ def submit(p, quadratic_rows=False):
     return None
 
 
-def counts(p):
+def counts(p, qcons=()):
     """Counts read back from the library (rows without quadratic parts as rows). The quadratic
-    entries of the rows are read through the library's row getters when the module has them."""
+    entries are read from the bodies of the quadratic constraints `qcons`, which the library
+    hands back once they are linked."""
     a = p.attributes
-    out = {"vars": a.originalcols, "rows": a.originalrows - a.qconstraints, "nz": a.elems,
-           "qrows": a.qconstraints}
-    if hasattr(p, "getqrows"):
-        qrows = []
-        p.getqrows(qrows)
-        qnz = 0
-        for row in qrows:
-            col1 = []
-            p.getqrowqmatrixtriplets(row, col1, None, None)
-            qnz += len(col1)
-        out["qnz"] = qnz
-    return out
+    qnz = sum(len(c.getBody().extractQuadratic()[0]) for c in np.ravel(qcons))
+    return {"vars": a.originalcols, "rows": a.originalrows - a.qconstraints, "nz": a.elems,
+            "qrows": a.qconstraints, "qnz": qnz}
 
 
 def _fac(n, clock, quadratic):
@@ -70,11 +62,13 @@ def _fac(n, clock, quadratic):
     grid = np.arange(G + 1) / G
     p.addConstraint(r[:, :, :, 0] == grid[:, None, None] - y[:, 0])
     p.addConstraint(r[:, :, :, 1] == grid[None, :, None] - y[:, 1])
+    qcons = ()
     if quadratic:
-        p.addConstraint(r[..., 0] * r[..., 0] + r[..., 1] * r[..., 1] <= s * s)
+        qcons = r[..., 0] * r[..., 0] + r[..., 1] * r[..., 1] <= s * s
+        p.addConstraint(qcons)
     note = submit(p, quadratic)
     clock.stop()
-    info = counts(p) if clock.count else {}
+    info = counts(p, qcons) if clock.count else {}
     return dict(info, note=note) if note else info
 
 

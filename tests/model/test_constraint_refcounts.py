@@ -80,6 +80,27 @@ def test_live_objects_return_to_baseline_and_cycles_are_collected():
     assert _nivra._live_counts() == base
 
 
+def test_only_constraints_that_can_be_in_a_cycle_are_tracked():
+    x, y = new_vars("x", "y")
+    assert not gc.is_tracked(x + y <= 1)
+    assert not gc.is_tracked(nivra.constraint(body=x, lb=1, name="c"))
+    assert gc.is_tracked(nivra.sin(x) >= 0)
+
+    class Name(str):
+        pass
+
+    c = x + y <= 1
+    name = Name("n")
+    c.name = name
+    assert gc.is_tracked(c)
+    name.owner = c                 # a cycle through the name
+    gc.collect()
+    base = _nivra._live_counts()["constraint"]
+    del c, name
+    gc.collect()
+    assert _nivra._live_counts()["constraint"] == base - 1
+
+
 def use_constraints():
     x, y, z = new_vars("x", "y", "z")
     with warnings.catch_warnings():

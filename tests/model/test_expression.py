@@ -144,6 +144,26 @@ def test_compatibility_of_variables(xyz, owned):
     assert e.extractLinear() == ([x, y], [1.0, 1.0])
 
 
+def test_representative_variable_after_removals():
+    # The compatibility check takes one variable of each operand; after the entry of the
+    # variable inserted last (or every entry) is removed, the one it takes must still be there.
+    p, q = nivra.problem(), nivra.problem()
+    x, y = p.addVariable(), p.addVariable()
+    z = q.addVariable()
+    e = x + y
+    e -= y
+    with pytest.raises(nivra.ModelError, match="Variables from different problems"):
+        e + z
+    e -= x
+    assert (e + z).extractLinear() == ([z], [1.0])
+    f = y * y + x * y    # rows of y, then of x
+    f -= x * y
+    with pytest.raises(nivra.ModelError, match="Variables from different problems"):
+        f + z
+    f -= y * y
+    assert (f + z).extractLinear() == ([z], [1.0])
+
+
 def test_deleted_variable_in_expression(xyz, owned):
     x, y, _ = xyz
     e = x + 2 * y

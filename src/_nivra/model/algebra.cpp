@@ -142,8 +142,8 @@ PyObject *termSum(const Operands &o) {
 }
 
 PyObject *exprSum(const Operands &o) {
-    return o.s > 0 ? expression_alg_sum(swapped(o), other(o), 1.0)
-                   : expression_alg_sum(o.a, o.b, o.s);
+    if (o.s > 0 && swapped(o) != o.a) return expression_alg_sum(o.b, o.kb, o.a, o.ka, 1.0);
+    return expression_alg_sum(o.a, o.ka, o.b, o.kb, o.s);
 }
 
 PyObject *nlSum(const Operands &o) {
@@ -428,7 +428,7 @@ PyObject *inplace(operation_type op, Operands o) {
         switch (op) {
         case kOpPlus:
         case kOpMinus:
-            return expression_incremental_alg_sum(o.a, o.b, o.s);
+            return expression_incremental_alg_sum(o.a, o.ka, o.b, o.kb, o.s);
         case kOpTimes:
             return expression_imul(o.a, o.b);
         case kOpDivide:
@@ -517,9 +517,9 @@ PyObject *arrayOnTheLeft(operation_type op, PyObject *a, PyObject *b) {
 
 // A number-protocol slot: the operands as Python hands them over.
 template <operation_type Op, bool InPlace> PyObject *slot(PyObject *a, PyObject *b) {
-    Operands o{a, b, -1, exprKindOf(b), signOf(Op), false};
+    Operands o{a, b, exprKindOf(a), exprKindOf(b), signOf(Op), false};
     if (o.kb < 0 && isArrayOrSequence(b)) return delegate(Op, a, b);
-    if (PyArray_Check(a)) return arrayOnTheLeft(Op, a, b);
+    if (o.ka < 0 && PyArray_Check(a)) return arrayOnTheLeft(Op, a, b);
     return InPlace ? inplace(Op, o) : binary(Op, o);
 }
 
@@ -608,8 +608,11 @@ PyObject *accumulatorCopy(PyObject *b, double s) {
 }
 
 PyObject *general(operation_type op, PyObject *a, PyObject *b, bool inPlace) {
-    if (isArrayOrSequence(a) || isArrayOrSequence(b)) return pythonOp(op, a, b, inPlace);
+    // Numbers and model objects are never arrays or sequences, so the common case of two of
+    // them is decided by their kinds alone.
     const int ka = exprKindOf(a), kb = exprKindOf(b);
+    if ((ka < 0 && isArrayOrSequence(a)) || (kb < 0 && isArrayOrSequence(b)))
+        return pythonOp(op, a, b, inPlace);
     if (ka == kNonlinear || kb == kNonlinear) return nvr_nonlinear_binary(op, a, b, inPlace);
     if (ka <= kConst && kb <= kConst) return pythonOp(op, a, b, inPlace);
     if ((op == kOpAnd || op == kOpOr) && ka >= 0 && kb >= 0)

@@ -115,6 +115,15 @@ int storeBound(constraint_s *c, bool lower, double x) {
     return 0;
 }
 
+// A constraint is tracked by the cycle collector only once it holds an object that can be part
+// of a reference cycle (a nonlinear body, the instance of a str subclass); with expressions and
+// plain names it cannot be, and the rows of a large model then cost the collector nothing (as
+// CPython leaves tuples of atomic objects untracked). Called after obj was stored in c.
+void trackFor(constraint_s *c, PyObject *obj) {
+    PyObject *self = reinterpret_cast<PyObject *>(c);
+    if (obj && PyObject_IS_GC(obj) && !PyObject_GC_IsTracked(self)) PyObject_GC_Track(self);
+}
+
 // Stores the name (a str, or null to remove it), releasing a previous one. 0 or -1.
 int storeName(constraint_s *c, PyObject *name) {
     int slot = nameSlot(c);
@@ -131,6 +140,7 @@ int storeName(constraint_s *c, PyObject *name) {
         setField(c, kConNameMask, kConNameShift, slot);
     }
     Py_XSETREF(blockOf(c)[slot].obj, Py_NewRef(name));
+    trackFor(c, name);
     return 0;
 }
 
@@ -393,6 +403,7 @@ int constraint_set_body(PyObject *self, PyObject *value, void *) {
     int kind;
     if (kindOfBody(body, &kind) != 0) return -1;
     Py_XSETREF(blockOf(c)[0].obj, Py_XNewRef(body));
+    trackFor(c, body);
     setKind(c, kind);
     return 0;
 }
@@ -668,9 +679,7 @@ problem_s *constraint_problem(const constraint_s *c) {
 
 PyObject *constraint_base() {
     constraint_s *c = newGcModelObject<constraint_s>(&constraint_type, kLiveConstraint);
-    if (!c) return nullptr;
-    PyObject_GC_Track(c);
-    return reinterpret_cast<PyObject *>(c);
+    return reinterpret_cast<PyObject *>(c); // tracked once it holds a collectable object
 }
 
 int calc_constraint_bounds(long type, double rhs, double range, double *lb, double *ub) {
@@ -709,6 +718,7 @@ int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *bo
     c->flags = 0;
     setField(c, kConSlotsMask, kConSlotsShift, slots);
     blockOf(c)[0].obj = Py_XNewRef(body);
+    trackFor(c, body);
     if (storeName(c, name) != 0 || storeBounds(c, lb, ub) != 0) {
         releaseBlock(c);
         c->flags = 0;

@@ -98,6 +98,21 @@ int addPoly(expression_s *e, const Poly &p, double s) {
     return p.u ? addLin(e, p.u, s * p.c) : 0;
 }
 
+// The number of linear entries that a view adds to a sum (at most).
+size_t linearCount(const Poly &p) {
+    if (p.e) return p.e->linear ? static_cast<size_t>(linmap_size(p.e->linear)) : 0;
+    return p.u && !p.v && p.c != 0.0 ? 1 : 0;
+}
+
+// Makes room for n linear entries in e (creating its map when n > 0), so that a sum of views
+// allocates its table once instead of copying the first one and growing it for the second.
+// 0 or -1 when memory is exhausted.
+int reserveLinear(expression_s *e, size_t n) {
+    if (n == 0) return 0;
+    if (!e->linear && !(e->linear = linmap_new())) return -1;
+    return linmap_reserve(e->linear, n);
+}
+
 // Applies f to the constant and every coefficient of e.
 template <class F> void transform(expression_s *e, F f) {
     e->constant = f(e->constant);
@@ -171,7 +186,9 @@ PyObject *poly_sum(const Poly &a, const Poly &b, double s, const char *msg) {
     Ref r = Ref::steal(asObject(newExpression()));
     if (!r) return nullptr;
     expression_s *e = as_expression(r.get());
-    if (addPoly(e, a, 1.0) != 0 || addPoly(e, b, s) != 0) return modelErrorObj(msg);
+    if (reserveLinear(e, linearCount(a) + linearCount(b)) != 0 || addPoly(e, a, 1.0) != 0 ||
+        addPoly(e, b, s) != 0)
+        return modelErrorObj(msg);
     return r.release();
 }
 
@@ -304,6 +321,10 @@ PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, in
 PyObject *expression_alg_sum(PyObject *a, PyObject *b, double s) {
     int ka, kb;
     if (kindsOf(a, b, &ka, &kb) != 0) return nullptr;
+    return expression_alg_sum(a, ka, b, kb, s);
+}
+
+PyObject *expression_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
     if (ka == kNonlinear || kb == kNonlinear)
         return nvr_nonlinear_binary(s < 0 ? kOpMinus : kOpPlus, a, b, false);
     if (checkCompatibleKinds(a, ka, b, kb) != 0) return nullptr;
@@ -315,13 +336,17 @@ PyObject *expression_alg_sum(PyObject *a, PyObject *b, double s) {
 PyObject *expression_incremental_alg_sum(PyObject *a, PyObject *b, double s) {
     int ka, kb;
     if (kindsOf(a, b, &ka, &kb) != 0) return nullptr;
+    return expression_incremental_alg_sum(a, ka, b, kb, s);
+}
+
+PyObject *expression_incremental_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
     if (ka != kExpression || kb == kNonlinear) {
         if (ka == kConst && kb == kConst) {
             double x, y;
             if (isConstOfKind(a, ka, &x) < 0 || isConstOfKind(b, kb, &y) < 0) return nullptr;
             return PyFloat_FromDouble(x + s * y);
         }
-        return ka == kExpression || kb == kExpression ? expression_alg_sum(a, b, s)
+        return ka == kExpression || kb == kExpression ? expression_alg_sum(a, ka, b, kb, s)
                                                       : nvr_sum(a, b, s);
     }
     if (checkCompatibleKinds(a, ka, b, kb) != 0) return nullptr;

@@ -72,6 +72,9 @@ PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, in
 // null with ModelError.
 PyObject *expression_alg_sum(PyObject *a, PyObject *b, double s);             // a + s·b
 PyObject *expression_incremental_alg_sum(PyObject *a, PyObject *b, double s); // a += s·b
+// The same for operands whose kinds (getExprType) the caller has determined already.
+PyObject *expression_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s);
+PyObject *expression_incremental_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s);
 PyObject *expression_mul(PyObject *a, PyObject *b);
 PyObject *expression_div(PyObject *a, PyObject *b);
 PyObject *expression_pow(PyObject *a, PyObject *b);

@@ -7,6 +7,11 @@ template <class M> static void setLoad(M &m) {
     m.max_load_factor(kMapMaxLoadFactor);
 }
 
+// Called before the entry of key is erased: the hint must always be a key of the map, or null.
+template <class M> static void forgetHint(M *m, PyObject *key) {
+    if (m->hint == key) m->hint = nullptr;
+}
+
 // ---- linmap ----------------------------------------------------------------------------------
 
 linmap *linmap_new() {
@@ -49,17 +54,14 @@ void linmap_drop_zeros(linmap *m) {
             continue;
         }
         PyObject *key = it->first;
+        forgetHint(m, key);
         it = m->map.erase(it);
         Py_DECREF(key);
     }
 }
 
 int linmap_merge(linmap *dst, const linmap *src, double s) {
-    try {
-        dst->map.reserve(dst->map.size() + src->map.size()); // one growth at most
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
+    if (linmap_reserve(dst, dst->map.size() + src->map.size()) != 0) return -1; // one growth
     for (auto &kv : src->map)
         if (linmap_add(dst, kv.first, s * kv.second) != 0) return -1;
     return 0;
@@ -67,6 +69,18 @@ int linmap_merge(linmap *dst, const linmap *src, double s) {
 
 Py_ssize_t linmap_size(const linmap *m) {
     return static_cast<Py_ssize_t>(m->map.size());
+}
+
+int linmap_reserve(linmap *m, size_t n) {
+    // The table's reserve() rebuilds the table even when it is large enough already.
+    if (static_cast<double>(n) < static_cast<double>(m->map.bucket_count()) * kMapMaxLoadFactor)
+        return 0;
+    try {
+        m->map.reserve(n);
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+    return 0;
 }
 
 int linmap_get(const linmap *m, PyObject *var, double *out) {
@@ -86,6 +100,7 @@ int linmap_set(linmap *m, PyObject *var, double c) {
         if (c != 0.0) {
             it.value() = c;
         } else {
+            forgetHint(m, var);
             m->map.erase(it);
             Py_DECREF(var);
         }
@@ -110,6 +125,7 @@ int linmap_add(linmap *m, PyObject *var, double c) {
             Py_INCREF(var);
             m->hint = var;
         } else if ((it.value() += c) == 0.0) {
+            forgetHint(m, var);
             m->map.erase(it);
             Py_DECREF(var);
         }
@@ -120,13 +136,13 @@ int linmap_add(linmap *m, PyObject *var, double c) {
 }
 
 void linmap_del(linmap *m, PyObject *var) {
+    forgetHint(m, var);
     if (m->map.erase(var)) Py_DECREF(var);
 }
 
-// Returns the hint when it is still a key, else the first key in bucket order (remembered).
+// Returns the hint, else the first key in bucket order (remembered).
 template <class M> static PyObject *anyKey(M *m) {
-    if (m->map.empty()) return nullptr;
-    if (m->hint && m->map.count(m->hint)) return m->hint;
+    if (m->hint || m->map.empty()) return m->hint;
     return m->hint = m->map.begin()->first;
 }
 
@@ -189,6 +205,7 @@ void quadmap_drop_empty_rows(quadmap *m) {
             continue;
         }
         PyObject *key = it->first;
+        forgetHint(m, key);
         linmap_free(&it.value());
         it = m->map.erase(it);
         Py_DECREF(key);
@@ -257,6 +274,7 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
     if (linmap_add(row, v, c) != 0) return -1;
     m->size += linmap_size(row) - before;
     if (linmap_size(row) == 0) {
+        forgetHint(m, u);
         linmap_free(&row);
         m->map.erase(it);
         Py_DECREF(u);
@@ -273,6 +291,7 @@ void quadmap_del(quadmap *m, PyObject *u) {
     if (it == m->map.end()) return;
     linmap *row = it->second;
     m->size -= linmap_size(row);
+    forgetHint(m, u);
     linmap_free(&row);
     m->map.erase(it);
     Py_DECREF(u);

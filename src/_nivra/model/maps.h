@@ -46,8 +46,9 @@ template <class V>
 using VarTable = tsl::robin_map<PyObject *, V, IdentityHash, std::equal_to<PyObject *>,
                                 std::allocator<std::pair<PyObject *, V>>, true>;
 
-// hint: a recently inserted key, never dereferenced before it is found in the map again; it
-// makes linmap_any_key constant time (iterating from begin() scans empty buckets).
+// hint: a key of the map (a recently inserted or found one) or null; every erasure of that key
+// clears it. It makes linmap_any_key constant time (iterating from begin() scans empty
+// buckets), without a lookup.
 struct linmap {
     VarTable<double> map;
     PyObject *hint = nullptr;
@@ -87,6 +88,8 @@ void linmap_drop_zeros(linmap *m);
 // some entries may have been added already.
 int linmap_merge(linmap *dst, const linmap *src, double s);
 Py_ssize_t linmap_size(const linmap *m);
+// Makes room for n entries in all, so that inserting up to n grows the table at most once.
+int linmap_reserve(linmap *m, size_t n);
 int linmap_get(const linmap *m, PyObject *var, double *out);
 int linmap_has(const linmap *m, PyObject *var);
 int linmap_set(linmap *m, PyObject *var, double c);
