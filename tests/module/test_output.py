@@ -95,3 +95,27 @@ def test_free_sides_reach_the_engine_as_infinite(stdout):
     p.setObjective(x + 2 * y)
     log = solve_and_read(p, stdout)
     assert "Optimal" in log and "treated as" not in log
+
+
+def test_an_exception_in_a_handler_during_a_solve_is_raised_after_it():
+    """A Python message handler that raises while the library solves: the exception is kept
+    until the library call returns, no further message reaches Python meanwhile, and the solve
+    itself completes."""
+    seen = []
+
+    def handler(obj, data, thread, msg, msgtype, msgcode):
+        seen.append(msg)
+        raise KeyError("from handler")
+
+    p = small_lp("raising")
+    p.setOutputEnabled(False)
+    nivra.addcbmsghandler(handler, None, 0)
+    try:
+        with pytest.raises(KeyError, match="from handler"):
+            p.optimize()
+    finally:
+        nivra.removecbmsghandler(handler, None)
+    assert len(seen) == 1
+    assert p.attributes.solstatus == nivra.enums.SolStatus.OPTIMAL
+    assert p.getSolution("y") == 3.0
+    p.optimize()  # nothing left pending
