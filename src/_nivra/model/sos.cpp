@@ -253,3 +253,12 @@ PyTypeObject sos_type = {
     .tp_init = sos_init,
     .tp_new = sos_new,
 };
+
+PyObject *sos_new_linked(problem_s *prob, int64_t index) {
+    PyObject *set = sos_type.tp_new(&sos_type, nullptr, nullptr);
+    if (set) {
+        as_sos(set)->owner = prob;
+        as_sos(set)->index = index;
+    }
+    return set;
+}

@@ -31,5 +31,8 @@ inline sos_s *as_sos(PyObject *o) {
     return reinterpret_cast<sos_s *>(o);
 }
 
+// A new set object linked to the set at index of prob. New reference or null.
+PyObject *sos_new_linked(problem_s *prob, int64_t index);
+
 // The index of the set of sos in prob (ModelError when it has none there). 0 or -1.
 int get_sos_index(problem_s *prob, const sos_s *sos, int64_t *index);

@@ -271,11 +271,8 @@ int addLinkedObjects(problem_s *p, const ReadCounts &n) {
         if (PyList_Append(p->cons, c.get()) != 0) return -1;
     }
     for (int k = 0; k < n.sets; ++k) {
-        Ref set = Ref::steal(sos_type.tp_new(&sos_type, nullptr, nullptr));
-        if (!set) return -1;
-        as_sos(set.get())->owner = p;
-        as_sos(set.get())->index = k;
-        if (PyList_Append(p->sets, set.get()) != 0) return -1;
+        Ref set = Ref::steal(sos_new_linked(p, k));
+        if (!set || PyList_Append(p->sets, set.get()) != 0) return -1;
     }
     return 0;
 }

@@ -233,11 +233,7 @@ PyObject *linkedCopy(PyObject *o, problem_s *dst) {
         if (c) constraint_link(as_constraint(c), dst, static_cast<int>(as_constraint(o)->id_low));
         return c;
     }
-    PyObject *set = sos_type.tp_new(&sos_type, nullptr, nullptr);
-    if (!set) return nullptr;
-    as_sos(set)->owner = dst;
-    as_sos(set)->index = as_sos(o)->index;
-    return set;
+    return sos_new_linked(dst, as_sos(o)->index);
 }
 
 // The copy of one entry of a source list: a linked object becomes a new object linked to dst
