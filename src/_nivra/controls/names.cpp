@@ -38,11 +38,6 @@ PyObject *asciiLower(const char *s, Py_ssize_t n) {
     return PyUnicode_FromStringAndSize(buf, n);
 }
 
-int modelError(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 const char *missMessage(int control) {
     return control ? "Incorrect control name" : "Incorrect attribute name";
 }
@@ -142,7 +137,8 @@ PyObject *to_lowercase_all(PyObject *name) {
             PyErr_SetString(nvy_interf_exc, "Control name cannot be interpreted as string");
         return nullptr;
     }
-    if (n > kMaxCaNameLength) return modelError("Control or attribute name is too long"), nullptr;
+    if (n > kMaxCaNameLength)
+        return nvr_model_error("Control or attribute name is too long"), nullptr;
     switch (caseOf(s, n)) {
     case Case::kLower:
         if (PyUnicode_CheckExact(name)) return Py_NewRef(name);
@@ -152,7 +148,7 @@ PyObject *to_lowercase_all(PyObject *name) {
     case Case::kMixed:
         break;
     }
-    modelError("Control or attribute is neither all-lower nor all-upper case");
+    nvr_model_error("Control or attribute is neither all-lower nor all-upper case");
     return nullptr;
 }
 
@@ -176,7 +172,7 @@ int ctrl_type_from_id(int id, int *type) {
     const int *ids = nullptr, *flags = nullptr;
     const char *const *names = nullptr;
     if (NVRAgetcalist_d(nullptr, &ids, &names, &flags) != 0 || !ids || !names || !flags)
-        return modelError("Internal error: failed to get control list");
+        return nvr_model_error("Internal error: failed to get control list");
     for (int i = 0; names[i]; ++i) {
         if (ids[i] != id) continue;
         switch (flags[i] & (NVRA_CA_INT | NVRA_CA_DOUBLE | NVRA_CA_STRING)) {

@@ -192,11 +192,6 @@ bool isExactNumpyInteger(PyObject *v) {
            t == &PyLongArrType_Type || t == &PyLongLongArrType_Type;
 }
 
-int modelError(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 } // namespace
 
 const char *nvy_getEnumForControlOrAttrib(int id) {
@@ -230,8 +225,8 @@ PyObject *problem_getInfo_single(problem_s *p, const CaEntry &entry, int control
     case kParamString:
         return readStringValue(p, entry, control, objidx);
     default:
-        modelError(control ? "getControl() called with unknown ID"
-                           : "getAttrib() called with unknown ID");
+        nvr_model_error(control ? "getControl() called with unknown ID"
+                                : "getAttrib() called with unknown ID");
         return nullptr;
     }
 }
@@ -255,22 +250,22 @@ int check_setCtrl(int type, PyObject *value) {
     switch (type) {
     case kParamInt:
         if (PyLong_Check(value) || isExactNumpyInteger(value)) return 0;
-        return modelError("Cannot set non-integer value to an integer control");
+        return nvr_model_error("Cannot set non-integer value to an integer control");
     case kParamDouble:
         if (PyFloat_Check(value) || PyLong_Check(value) || isExactNumpyInteger(value)) return 0;
-        return modelError("Cannot set non-numerical value to a floating-point control");
+        return nvr_model_error("Cannot set non-numerical value to a floating-point control");
     case kParamString: {
         if (!PyUnicode_Check(value))
-            return modelError("Cannot set non-string value to a string control");
+            return nvr_model_error("Cannot set non-string value to a string control");
         // The library would take a zero character as the end of the value.
         Py_ssize_t n = 0;
         const char *text = PyUnicode_AsUTF8AndSize(value, &n);
         if (!text) return -1;
         if (strlen(text) == static_cast<size_t>(n)) return 0;
-        return modelError("A string control value must not contain a zero character");
+        return nvr_model_error("A string control value must not contain a zero character");
     }
     default:
-        return modelError("setControl called with unknown ID");
+        return nvr_model_error("setControl called with unknown ID");
     }
 }
 

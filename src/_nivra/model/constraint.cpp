@@ -185,11 +185,6 @@ PyObject *modelError(const char *msg) {
     return nullptr;
 }
 
-int modelErrorInt(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 // ---- unlinked attributes ------------------------------------------------------------------------
 
 long unlinkedType(double lb, double ub) {
@@ -355,8 +350,8 @@ template <bool Lower> int setBound(PyObject *self, PyObject *value, void *) {
     double x;
     if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c))
-        return modelErrorInt("Constraint bounds cannot be modified once it has been added to a "
-                             "problem");
+        return nvr_model_error("Constraint bounds cannot be modified once it has been added to a "
+                               "problem");
     return readDouble(value, &x) != 0 ? -1 : storeBound(c, Lower, x);
 }
 
@@ -383,7 +378,7 @@ int constraint_set_type(PyObject *self, PyObject *value, void *) {
 }
 
 int checkNameArg(PyObject *name) {
-    return PyUnicode_Check(name) ? 0 : modelErrorInt("Constraint name must be a string");
+    return PyUnicode_Check(name) ? 0 : nvr_model_error("Constraint name must be a string");
 }
 
 int constraint_set_name(PyObject *self, PyObject *value, void *) {
@@ -397,8 +392,8 @@ int constraint_set_body(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c))
-        return modelErrorInt("Constraint body cannot be modified once it has been added to a "
-                             "problem");
+        return nvr_model_error("Constraint body cannot be modified once it has been added to a "
+                               "problem");
     PyObject *body = value == Py_None ? nullptr : value;
     int kind;
     if (kindOfBody(body, &kind) != 0) return -1;
@@ -433,10 +428,10 @@ int constraint_setattro(PyObject *self, PyObject *name, PyObject *value) {
 // 0 or -1 with ModelError msg.
 int numberArg(PyObject *o, double *x, const char *msg) {
     if (PyArray_Check(o) && PyArray_NDIM(reinterpret_cast<PyArrayObject *>(o)) >= 1)
-        return modelErrorInt(msg);
+        return nvr_model_error(msg);
     if (readDouble(o, x) == 0) return 0;
     PyErr_Clear();
-    return modelErrorInt(msg);
+    return nvr_model_error(msg);
 }
 
 struct ConstructorArgs {
@@ -453,8 +448,8 @@ int checkCombination(const ConstructorArgs &a, long *type) {
     }
     if (a.constraint) {
         if (a.body || a.lb || a.ub || a.type || a.rhs || a.rhsrange)
-            return modelErrorInt("When the constraint argument is provided, no other arguments "
-                                 "except the name may be provided");
+            return nvr_model_error("When the constraint argument is provided, no other arguments "
+                                   "except the name may be provided");
         return 0;
     }
     const char *msg = !a.body                    ? "Constraint body must be provided"
@@ -469,7 +464,7 @@ int checkCombination(const ConstructorArgs &a, long *type) {
                       : a.type && *type == kConRange && !a.rhsrange
                           ? "Range constraints require the rhsrange argument"
                           : nullptr;
-    return msg ? modelErrorInt(msg) : 0;
+    return msg ? nvr_model_error(msg) : 0;
 }
 
 // Checks 4 to 6: the bounds from lb and ub, or from type, rhs and rhsrange. 0 or -1.
@@ -484,7 +479,7 @@ int boundsOf(const ConstructorArgs &a, long type, double *lb, double *ub) {
          numberArg(a.rhsrange, &range, "Invalid rhsrange argument: expected a number") != 0))
         return -1;
     if (*lb > *ub + kInfeasibleTolerance)
-        return modelErrorInt("Constraint defined infeasible: lower bound > upper bound");
+        return nvr_model_error("Constraint defined infeasible: lower bound > upper bound");
     if (a.rhs && calc_constraint_bounds(type, rhs, range, lb, ub) != 0) {
         PyErr_Format(nvy_model_exc, "Invalid type %ld: expected nivra.leq, nivra.geq, nivra.eq",
                      type);
@@ -509,15 +504,15 @@ PyObject *bodyArg(PyObject *body) {
 // Check 9: the constraint to take body and bounds from. 0 or -1.
 int sourceConstraint(PyObject *o, const constraint_s **src) {
     if (!constraint_Check(o))
-        return modelErrorInt(PyBool_Check(o)
-                                 ? "Attempt to generate an empty constraint failed. Consider using "
-                                   "nivra.constraint(body=..., type=..., rhs=...) instead"
-                                 : "Invalid constraint object passed to nivra.constraint");
+        return nvr_model_error(
+            PyBool_Check(o) ? "Attempt to generate an empty constraint failed. Consider using "
+                              "nivra.constraint(body=..., type=..., rhs=...) instead"
+                            : "Invalid constraint object passed to nivra.constraint");
     *src = as_constraint(o);
     if (checkConstraintValid(*src) != 0) return -1;
     if (constraint_is_linked(*src))
-        return modelErrorInt("Cannot create a constraint from an existing constraint that has "
-                             "already been added to a problem");
+        return nvr_model_error("Cannot create a constraint from an existing constraint that has "
+                               "already been added to a problem");
     return 0;
 }
 
@@ -729,26 +724,26 @@ int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *bo
 }
 
 int checkConstraintValid(const constraint_s *c) {
-    if (constraint_is_deleted(c)) return modelErrorInt(kDeletedMsg);
-    if (!c->owner) return modelErrorInt(kNotInitializedMsg);
+    if (constraint_is_deleted(c)) return nvr_model_error(kDeletedMsg);
+    if (!c->owner) return nvr_model_error(kNotInitializedMsg);
     return 0;
 }
 
 int get_con_row(problem_s *prob, const constraint_s *c, int *row) {
-    if (constraint_is_deleted(c)) return modelErrorInt(kDeletedMsg);
+    if (constraint_is_deleted(c)) return nvr_model_error(kDeletedMsg);
     if (constraint_is_unlinked(c)) {
         if (constraint_kind(c) != kConKindUnlinked)
-            return modelErrorInt("Constraint does not belong to any problem");
-        if (constraint_serial(c) == 0) return modelErrorInt(kNotInitializedMsg);
+            return nvr_model_error("Constraint does not belong to any problem");
+        if (constraint_serial(c) == 0) return nvr_model_error(kNotInitializedMsg);
         long index;
         if (rowcolmap_get(prob->con_index_map, constraint_serial(c), &index) != 0)
-            return modelErrorInt("Constraint does not belong to this problem");
+            return nvr_model_error("Constraint does not belong to this problem");
         *row = static_cast<int>(index);
         return 0;
     }
-    if (!c->owner) return modelErrorInt(kNotInitializedMsg);
+    if (!c->owner) return nvr_model_error(kNotInitializedMsg);
     if (c->owner != prob && !(prob->parent && c->owner == prob->parent))
-        return modelErrorInt("Constraint is from a different problem");
+        return nvr_model_error("Constraint is from a different problem");
     *row = static_cast<int>(c->id_low);
     return 0;
 }

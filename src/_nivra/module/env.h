@@ -47,6 +47,16 @@ extern PyObject *nvy_interf_exc;  // nivra.InterfaceError
 extern PyObject *nvy_solver_exc;  // nivra.SolverError
 extern PyObject *nvy_deprec_warn; // nivra.DeprecationWarning
 
+// Sets exc with msg and returns -1, the failure result of the int-returning helpers.
+inline int nvr_raise(PyObject *exc, const char *msg) {
+    PyErr_SetString(exc, msg);
+    return -1;
+}
+// nvr_raise with nivra.ModelError.
+inline int nvr_model_error(const char *msg) {
+    return nvr_raise(nvy_model_exc, msg);
+}
+
 // Starts the library; explicit is 1 for _init. 0, or -1 with an exception set.
 int turnNVRAon(const char *path, int explicit_start);
 // Stops the library once (explicit) or completely. Returns 0.

@@ -16,11 +16,6 @@
 
 namespace {
 
-int modelError(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 // A new coefficient map with room for n entries (the room is a hint: without it the map grows
 // as usual). Null when memory is exhausted.
 linmap *newLinmap(Py_ssize_t n) {
@@ -88,7 +83,7 @@ expression_s *ExpressionAccumulator::target() {
 // unlinked like) as the variables the result holds. 0 or -1 with ModelError.
 int ExpressionAccumulator::admit(PyObject *var) {
     const var_s *v = as_var(var);
-    if (var_is_deleted(v)) return modelError("Deleted variable in expression");
+    if (var_is_deleted(v)) return nvr_model_error("Deleted variable in expression");
     if (ownerState_ == Owner::kUnknown) {
         var_s *rep;
         if (check_first_var(obj_, &rep) != 0) return -1;
@@ -101,7 +96,7 @@ int ExpressionAccumulator::admit(PyObject *var) {
         return 0;
     }
     if (v->owner == owner_) return 0;
-    return modelError(
+    return nvr_model_error(
         !owner_ || !v->owner
             ? "Linked variables and unlinked variables cannot be combined in expression"
             : "Variables from different problems in expression");
@@ -119,7 +114,7 @@ int ExpressionAccumulator::addLinear(PyObject *x, double c) {
     expression_s *e = target();
     if (!e || admit(x) != 0) return -1;
     if ((!e->linear && !(e->linear = newLinmap(terms_))) || linmap_add(e->linear, x, c) != 0)
-        return modelError("Error amending linear expression");
+        return nvr_model_error("Error amending linear expression");
     return 0;
 }
 
@@ -130,7 +125,7 @@ int ExpressionAccumulator::addQuadratic(PyObject *u, PyObject *v, double c) {
     quadterm_order(&u, &v);
     if ((!e->quadratic && !(e->quadratic = quadmap_new())) ||
         quadmap_add(e->quadratic, u, v, c) != 0)
-        return modelError("Cannot amend quadratic expression");
+        return nvr_model_error("Cannot amend quadratic expression");
     return 0;
 }
 

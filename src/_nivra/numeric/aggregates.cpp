@@ -17,11 +17,6 @@
 
 namespace {
 
-int modelError(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 // ---- operands ---------------------------------------------------------------------------------
 
 // Calls f(item) for the items of a tuple or list, by index (the length is read again after
@@ -47,13 +42,13 @@ template <class F> int forEachOperand(PyObject *args, bool anySingle, F &&f) {
         return nvr_for_each_element(
             reinterpret_cast<PyArrayObject *>(coll), false, [&](PyObject *el, ElementSource) {
                 return el ? visit(el)
-                          : modelError("Incorrect objects used in Sum, Dot, "
-                                       "Prod, or aggregate functions");
+                          : nvr_model_error("Incorrect objects used in Sum, Dot, "
+                                            "Prod, or aggregate functions");
             });
     if (PySequence_Check(coll)) {
-        if (PySequence_Size(coll) < 0) return modelError("Invalid sequence of objects");
+        if (PySequence_Size(coll) < 0) return nvr_model_error("Invalid sequence of objects");
         Ref fast = Ref::steal(PySequence_Fast(coll, ""));
-        return fast ? eachItem(fast.get(), visit) : modelError("Cannot iterate over sequence");
+        return fast ? eachItem(fast.get(), visit) : nvr_model_error("Cannot iterate over sequence");
     }
     if (PyDict_Check(coll)) {
         Ref values = Ref::steal(PyDict_Values(coll));
@@ -67,7 +62,7 @@ template <class F> int forEachOperand(PyObject *args, bool anySingle, F &&f) {
         return PyErr_Occurred() ? -1 : 0;
     }
     if (!anySingle && coll != Py_None && exprKindOf(coll) < 0)
-        return modelError("Invalid object in Sum or Prod operators");
+        return nvr_model_error("Invalid object in Sum or Prod operators");
     return visit(coll);
 }
 
@@ -92,7 +87,8 @@ int convert_const_to_expr(Ref &x) {
         return x ? 0 : -1;
     }
     if (!PyArray_Check(x.get()))
-        return modelError("Wrong expression resulting from cumulated operator (Sum, Prod, Dot)");
+        return nvr_model_error(
+            "Wrong expression resulting from cumulated operator (Sum, Prod, Dot)");
     PyArrayObject *arr = reinterpret_cast<PyArrayObject *>(x.get());
     if (!nvr_is_object_like(PyArray_DESCR(arr)) || PyArray_SIZE(arr) == 0) return 0;
     NpyIter *it = NpyIter_New(arr, NPY_ITER_READWRITE | NPY_ITER_REFS_OK | NPY_ITER_EXTERNAL_LOOP,
@@ -109,7 +105,7 @@ int convert_const_to_expr(Ref &x) {
                 PyObject *el = nvr_slot_get(p);
                 const int kind = el ? exprKindOf(el) : -1;
                 if (kind < 0) {
-                    rc = modelError("Invalid object in place of expression/constant");
+                    rc = nvr_model_error("Invalid object in place of expression/constant");
                 } else if (kind == kConst) {
                     PyObject *e = expression_copy(el, 1.0);
                     rc = e ? (nvr_slot_set(p, e), 0) : -1;

@@ -30,11 +30,6 @@ template <bool Pairs> Nesting classify(PyObject *o) {
     return Nesting::kLeaf;
 }
 
-int modelError(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 constexpr const char *kNullObject = "Incorrect (nested) array/list/sequence passed. Perhaps this "
                                     "is a NumPy array containing a tuple?";
 
@@ -44,9 +39,9 @@ template <bool Pairs> struct Walker {
     void *ctx;
 
     int walk(PyObject *obj, int depth) {
-        if (!obj) return modelError(kNullObject);
+        if (!obj) return nvr_model_error(kNullObject);
         const Nesting kind = classify<Pairs>(obj);
-        if (depth < 0) return modelError("Maximum recursion (inclusion) level reached");
+        if (depth < 0) return nvr_model_error("Maximum recursion (inclusion) level reached");
         switch (kind) {
         case Nesting::kLeaf:
             return fn(prob, obj, ctx);
@@ -80,13 +75,13 @@ template <bool Pairs> struct Walker {
     int elements(PyArrayObject *arr, int depth) {
         return nvr_for_each_element(arr, true, [&](PyObject *el, ElementSource source) {
             if (source == ElementSource::kObjectSlot) return walk(el, depth);
-            return el ? fn(prob, el, ctx) : modelError(kNullObject);
+            return el ? fn(prob, el, ctx) : nvr_model_error(kNullObject);
         });
     }
 
     int sequence(PyObject *obj, int depth) {
         Ref fast = Ref::steal(PySequence_Fast(obj, ""));
-        if (!fast) return modelError("Cannot iterate over sequence");
+        if (!fast) return nvr_model_error("Cannot iterate over sequence");
         return items(fast.get(), depth);
     }
 

@@ -23,11 +23,6 @@ namespace {
 constexpr double kInf = NVRA_PLUSINFINITY;
 constexpr size_t kFirstCapacity = 2048;
 
-int raiseMsg(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 // Batch arrays start at 2048 entries.
 template <class T> using Column = GrowArray<T, kFirstCapacity>;
 
@@ -140,7 +135,7 @@ void decideMode(AddContext &ctx, constraint_s *c, int mode) {
 // The admission checks of one constraint and its mode in the problem. 0 or -1.
 int admit(AddContext &ctx, PyObject *obj, constraint_s **out) {
     problem_s *p = ctx.p;
-    if (!constraint_Check(obj)) return raiseMsg("Invalid constraint");
+    if (!constraint_Check(obj)) return nvr_model_error("Invalid constraint");
     constraint_s *c = as_constraint(obj);
     if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c) || ctx.added.count(obj)) {
@@ -151,16 +146,18 @@ int admit(AddContext &ctx, PyObject *obj, constraint_s **out) {
     }
     const int kind = constraint_kind(c);
     if (kind == kConKindUnlinked && problem_holdsLinked(p))
-        return raiseMsg("Constraint cannot be added because it contains unlinked variables");
+        return nvr_model_error("Constraint cannot be added because it contains unlinked variables");
     if (kind == kConKindLinked && problem_holdsUnlinked(p))
-        return raiseMsg("Constraint cannot be added because one or more variables are linked to "
-                        "another problem");
-    if (!constraint_body(c)) return raiseMsg("Constraint cannot be added because it has no body");
+        return nvr_model_error(
+            "Constraint cannot be added because one or more variables are linked to "
+            "another problem");
+    if (!constraint_body(c))
+        return nvr_model_error("Constraint cannot be added because it has no body");
     if (kind == kConKindNone)
         decideMode(ctx, c, problem_holdsUnlinked(p) ? kConKindUnlinked : kConKindLinked);
     if (constraint_kind(c) == kConKindUnlinked &&
         rowcolmap_has(p->con_index_map, constraint_serial(c)))
-        return raiseMsg("Constraint already added to problem");
+        return nvr_model_error("Constraint already added to problem");
     *out = c;
     return 0;
 }
@@ -214,7 +211,7 @@ int addOne(problem_s *p, PyObject *obj, void *ctxp) {
         const long index = ctx.rowsBefore + static_cast<long>(ctx.rowsSent + b.rows - 1);
         if ((!p->con_index_map && !(p->con_index_map = rowcolmap_new())) ||
             rowcolmap_set(p->con_index_map, constraint_serial(c), index) != 0)
-            return raiseMsg("Cannot add constraint to problem");
+            return nvr_model_error("Cannot add constraint to problem");
     }
     return 0;
 }
@@ -265,7 +262,7 @@ void linkAdded(AddContext &ctx) {
 }
 
 PyObject *problem_addConstraint_method(PyObject *self, PyObject *args) {
-    if (problem_addConstraint(reinterpret_cast<problem_s *>(self), args) != 0) return nullptr;
+    if (problem_addConstraint(as_problem(self), args) != 0) return nullptr;
     Py_RETURN_NONE;
 }
 

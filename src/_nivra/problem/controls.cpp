@@ -10,10 +10,6 @@
 
 namespace {
 
-problem_s *as_problem(PyObject *o) {
-    return reinterpret_cast<problem_s *>(o);
-}
-
 // The keyword-only index argument (objidx or solveidx): *out is null when absent or None, else
 // the int given. TypeError for any other value. 1 on success, 0 with an exception.
 int parseIndex(PyObject *kwargs, const char *name, PyObject **out) {

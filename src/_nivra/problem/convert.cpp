@@ -216,7 +216,7 @@ PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwar
     int objective = 0;
     if (!nvo_ParseTupleAndKeywords(args, kwargs, "O|p", kw, nullptr, &obj, &objective))
         return nullptr;
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     OwnedExprRow row;
     const int rc = convertExpr(p, obj, &row, objective != 0, true);

@@ -26,15 +26,6 @@ namespace {
 constexpr double kInf = NVRA_PLUSINFINITY;
 constexpr int kNameBlock = 256; // names fetched per library call
 
-problem_s *as_problem(PyObject *o) {
-    return reinterpret_cast<problem_s *>(o);
-}
-
-int raiseMsg(PyObject *exc, const char *msg) {
-    PyErr_SetString(exc, msg);
-    return -1;
-}
-
 // The sizes of the library's problem after a read.
 struct ReadCounts {
     int cols = 0, rows = 0, sets = 0;
@@ -59,7 +50,7 @@ int readMode(problem_s *p, PyObject *arg, bool *unlinked) {
         return 0;
     }
     if (!PyBool_Check(arg) && !PyArray_IsScalar(arg, Bool))
-        return raiseMsg(nvy_model_exc, "The unlinked argument must be a Boolean value");
+        return nvr_raise(nvy_model_exc, "The unlinked argument must be a Boolean value");
     *unlinked = PyObject_IsTrue(arg) == 1;
     return *unlinked ? warnDeprec(9, 5, "unlinked variables and constraints are deprecated") : 0;
 }
@@ -114,7 +105,7 @@ class NameReader {
 // Records serial -> index in one of the problem's maps, creating the map. 0 or -1.
 int mapSerial(rowcolmap **map, uint64_t serial, long index, const char *failure) {
     if ((*map || (*map = rowcolmap_new())) && rowcolmap_set(*map, serial, index) == 0) return 0;
-    return raiseMsg(nvy_model_exc, failure);
+    return nvr_raise(nvy_model_exc, failure);
 }
 
 // The integer entities and sets of the problem, as NVRAgetmipentities64 gives them: column

@@ -13,10 +13,6 @@
 
 namespace {
 
-problem_s *as_problem(PyObject *o) {
-    return reinterpret_cast<problem_s *>(o);
-}
-
 // The position a leaf of an index argument names: a Python int or NumPy integer scalar, or the
 // float the walker reads from an integer NumPy array. 0, or -1 with TypeError.
 int leafPosition(PyObject *leaf, Py_ssize_t *pos) {

@@ -35,11 +35,6 @@ constexpr ObjControl kObjControls[] = {
     {"rhs", NVRA_OBJCONTROL_RHS, false},
 };
 
-int raiseMsg(PyObject *exc, const char *msg) {
-    PyErr_SetString(exc, msg);
-    return -1;
-}
-
 // The optional objective controls given with an objective (None when absent; borrowed).
 struct ObjOptions {
     PyObject *priority = Py_None;
@@ -63,7 +58,7 @@ int setIntControl(problem_s *p, int objidx, int id, PyObject *value) {
     const long v = PyLong_AsLongAndOverflow(value, &overflow);
     if (v == -1 && PyErr_Occurred()) return -1;
     if (overflow || v < INT_MIN || v > INT_MAX)
-        return raiseMsg(nvy_model_exc, "Objective priority out of range");
+        return nvr_raise(nvy_model_exc, "Objective priority out of range");
     return problem_call(p, NVRAsetobjintcontrol, "NVRAsetobjintcontrol", objidx, id,
                         static_cast<int>(v));
 }
@@ -105,13 +100,13 @@ int numColumns(problem_s *p, int *ncols) {
 
 // Objective i >= 1 of a multi-objective problem: linear only. 0 or -1.
 int transferSecondary(problem_s *p, int i, PyObject *obj) {
-    if (exprKindOf(obj) == kNonlinear) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
+    if (exprKindOf(obj) == kNonlinear) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     OwnedExprRow row;
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
     int qelems = 0;
     if (problem_intAttrib(p, NVRA_ATTR_QELEMS, &qelems) != 0) return -1;
     if (row.nq > 0 || qelems >= 1 || p->nl_objective)
-        return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
+        return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     int ncols = 0;
     if (numColumns(p, &ncols) != 0) return -1;
     LibArray<int> all(static_cast<size_t>(ncols));
@@ -165,13 +160,13 @@ int transferMain(problem_s *p, PyObject *obj) {
     int nobj = 0;
     if (problem_intAttrib(p, NVRA_ATTR_OBJECTIVES, &nobj) != 0) return -1;
     const bool nonlinear = exprKindOf(obj) == kNonlinear;
-    if (nonlinear && nobj >= 2) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
+    if (nonlinear && nobj >= 2) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     if (nonlinear)
-        return raiseMsg(nvy_interf_exc, "Nonlinear objectives need the nonlinear solver, which "
-                                        "is not available");
+        return nvr_raise(nvy_interf_exc, "Nonlinear objectives need the nonlinear solver, which "
+                                         "is not available");
     OwnedExprRow row;
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
-    if (row.nq > 0 && nobj >= 2) return raiseMsg(nvy_model_exc, kMultiObjectiveQuadratic);
+    if (row.nq > 0 && nobj >= 2) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     if (check_nl_unconstruct(p) != 0) {
         setNvraErr(reinterpret_cast<PyObject *>(p));
         return -1;
@@ -196,7 +191,7 @@ int transferMain(problem_s *p, PyObject *obj) {
 // The per-leaf step of setObjective and addObjective.
 int transferObjective(problem_s *p, PyObject *obj, void *ctxp) {
     auto *ctx = static_cast<TransferContext *>(ctxp);
-    if (exprKindOf(obj) < 0) return raiseMsg(nvy_model_exc, "Invalid object set as objective");
+    if (exprKindOf(obj) < 0) return nvr_raise(nvy_model_exc, "Invalid object set as objective");
     const int i = ctx->objidx + ctx->count;
     if ((i >= 1 ? transferSecondary(p, i, obj) : transferMain(p, obj)) != 0) return -1;
     if (applyOptions(p, i, ctx->options) != 0) return -1;
@@ -236,14 +231,14 @@ int checkSense(problem_s *p, int objidx, PyObject *senseObj, int *sense) {
     if (problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", NVRA_ATTR_OBJSENSE, &current) != 0)
         return -1;
     if (current != static_cast<double>(v))
-        return raiseMsg(nvy_model_exc, "All objectives must have the same sense. To use the "
-                                       "opposite sense for secondary objectives, set the weight "
-                                       "to -1.");
+        return nvr_raise(nvy_model_exc, "All objectives must have the same sense. To use the "
+                                        "opposite sense for secondary objectives, set the weight "
+                                        "to -1.");
     return 0;
 }
 
 PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     static const char *const kw[] = {"objective", "sense",  "objidx", "priority",
                                      "weight",    "abstol", "reltol", nullptr};
     PyObject *objective = Py_None, *sense = nullptr;
@@ -255,7 +250,7 @@ PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs)
                                    &o.reltol))
         return nullptr;
     if (checkProblemIsInitialized(p) != 0) return nullptr;
-    if (objidx < 0) return raiseMsg(nvy_model_exc, "Invalid objective index"), nullptr;
+    if (objidx < 0) return nvr_raise(nvy_model_exc, "Invalid objective index"), nullptr;
     Ref single;
     if (objective != Py_None && !(single = Ref::steal(singleObjective(objective)))) return nullptr;
     int senseValue = 0;
@@ -308,7 +303,7 @@ PyObject *problem_addObjective_method(PyObject *self, PyObject *args, PyObject *
     if (!parseKeywordArgs(kwargs, "|O!O&O&O&", kw, &PyLong_Type, &o.priority, floatOrNone,
                           &o.weight, floatOrNone, &o.abstol, floatOrNone, &o.reltol))
         return nullptr;
-    if (addObjectives(reinterpret_cast<problem_s *>(self), args, o) != 0) return nullptr;
+    if (addObjectives(as_problem(self), args, o) != 0) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -372,7 +367,7 @@ int objectiveIndex(PyObject *objidx, int *out) {
     const long v = PyLong_Check(objidx) ? PyLong_AsLong(objidx) : -1;
     if (v < 0 || v > INT_MAX) {
         PyErr_Clear();
-        return raiseMsg(nvy_model_exc, "Invalid objective index");
+        return nvr_raise(nvy_model_exc, "Invalid objective index");
     }
     *out = static_cast<int>(v);
     return 0;

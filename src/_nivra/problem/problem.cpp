@@ -29,15 +29,6 @@
 
 namespace {
 
-problem_s *as_problem(PyObject *o) {
-    return reinterpret_cast<problem_s *>(o);
-}
-
-int modelError(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 // ---- model data ---------------------------------------------------------------------------------
 
 // The model object o (variable, constraint or SOS) is linked to p.
@@ -177,11 +168,11 @@ ElementAdder adderFor(problem_s *p, PyObject *first) {
         return inProblem(p, first) ? problem_addObjective : problem_addUnlinkedVars;
     if (constraint_Check(first)) return problem_addConstraint;
     if (sos_Check(first)) {
-        modelError("SOS elements are not supported in the problem declaration yet");
+        nvr_model_error("SOS elements are not supported in the problem declaration yet");
         return nullptr;
     }
     if (exprKindOf(first) >= 2) return problem_addObjective; // terms, expressions, nonlinear
-    modelError(kErroneousElement);
+    nvr_model_error(kErroneousElement);
     return nullptr;
 }
 
@@ -206,7 +197,7 @@ int addElements(problem_s *p, PyObject *elements) {
             if (addElement(p, e) != 0) return -1;
             continue;
         }
-        if (named) return modelError("More than one string passed in problem declaration");
+        if (named) return nvr_model_error("More than one string passed in problem declaration");
         named = true;
         Ref text = Ref::steal(PyBytes_Check(e) ? PyUnicode_FromEncodedObject(e, "utf-8", "strict")
                                                : Py_NewRef(e));
@@ -347,10 +338,10 @@ int problem_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     static const char *const kw[] = {"name", "sense", nullptr};
     const char *name = nullptr;
     int sense = 1;
-    if (p->prob) return modelError("Problem is already initialized");
+    if (p->prob) return nvr_model_error("Problem is already initialized");
     // name=None is accepted as well as no name (the documented default).
     if (!parseKeywordArgs(kwargs, "|$zi", kw, &name, &sense)) return -1;
-    if (sense != 1 && sense != -1) return modelError("Invalid optimization sense");
+    if (sense != 1 && sense != -1) return nvr_model_error("Invalid optimization sense");
     if (turnNVRAon(nullptr, 0) != 0) return -1;
     if (initialise(p, name, sense) == 0 && addElements(p, args) == 0) return 0;
     undoCreation(p);
@@ -414,7 +405,7 @@ PyObject *problem_setOutputEnabled(PyObject *self, PyObject *arg) {
     problem_s *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     if (!nvo_isIntegerArg(arg)) {
-        modelError("Incorrect argument in setOutputEnabled: should be True or False");
+        nvr_model_error("Incorrect argument in setOutputEnabled: should be True or False");
         return nullptr;
     }
     const int truth = PyObject_IsTrue(arg);
@@ -438,7 +429,7 @@ PyMemberDef problem_members[] = {
 
 int checkProblemIsInitialized(problem_s *p) {
     if (p && p->prob) return 0;
-    return modelError("Problem is not initialized");
+    return nvr_model_error("Problem is not initialized");
 }
 
 int problem_clearmodeldata(problem_s *p, int final) {

@@ -39,6 +39,10 @@ struct problem_s {
     problem_s *prev, *next; // module-wide list of live problems
 };
 
+inline problem_s *as_problem(PyObject *o) {
+    return reinterpret_cast<problem_s *>(o);
+}
+
 extern PyTypeObject problem_type;
 
 inline bool problem_Check(PyObject *o) {

@@ -28,11 +28,6 @@ struct PickContext {
     PyObject *list;
 };
 
-int raiseMsg(const char *msg) {
-    PyErr_SetString(nvy_model_exc, msg);
-    return -1;
-}
-
 // The row or column that obj stands for. 0 or -1 with ModelError.
 int resolveIndex(problem_s *p, PyObject *obj, int length, bool rows, int *index) {
     if (rows && constraint_Check(obj)) {
@@ -49,13 +44,14 @@ int resolveIndex(problem_s *p, PyObject *obj, int length, bool rows, int *index)
         const long long v = PyLong_AsLongLong(obj);
         if (v == -1 && PyErr_Occurred()) {
             PyErr_Clear();
-            return raiseMsg(kIndexOutOfRange);
+            return nvr_model_error(kIndexOutOfRange);
         }
         *index = v < 0 || v >= length ? -1 : static_cast<int>(v);
     } else {
-        return raiseMsg("Incorrect object(s) passed: need index, variable, constraint, or SOS");
+        return nvr_model_error(
+            "Incorrect object(s) passed: need index, variable, constraint, or SOS");
     }
-    return *index >= 0 && *index < length ? 0 : raiseMsg(kIndexOutOfRange);
+    return *index >= 0 && *index < length ? 0 : nvr_model_error(kIndexOutOfRange);
 }
 
 int appendValue(problem_s *p, PyObject *leaf, void *ctxp) {
@@ -117,12 +113,13 @@ int readVector(problem_s *p, const VectorQuery &q, int length, LibArray<double> 
         setNvraErr(reinterpret_cast<PyObject *>(p));
         return -1;
     }
-    return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE ? 0
-                                                                         : raiseMsg(q.unavailable);
+    return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE
+               ? 0
+               : nvr_model_error(q.unavailable);
 }
 
 template <const VectorQuery &Q> PyObject *vectorMethod(PyObject *self, PyObject *args) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     int length = 0;
     LibArray<double> values;
@@ -154,11 +151,11 @@ int readSolution(problem_s *p, int *count, LibArray<double> &values) {
         return -1;
     return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE
                ? 0
-               : raiseMsg("Solution is not available");
+               : nvr_model_error("Solution is not available");
 }
 
 PyObject *problem_getSolution(PyObject *self, PyObject *args, PyObject *kwargs) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     static const char *const kw[] = {"flatten", nullptr};
     PyObject *flatten = Py_False;
     if (!parseKeywordArgs(kwargs, "|O", kw, &flatten)) return nullptr;
@@ -179,7 +176,7 @@ PyObject *problem_getSolution(PyObject *self, PyObject *args, PyObject *kwargs) 
 // ---- solving ------------------------------------------------------------------------------------
 
 PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     static const char *const kw[] = {"flags", nullptr};
     const char *flags = "";
     if (!nvo_ParseTupleAndKeywords(args, kwargs, "|s", kw, nullptr, &flags)) return nullptr;
@@ -221,7 +218,7 @@ int problemClass(problem_s *p, ProblemClass *cls) {
 
 // The problem's status (the attribute of its class). 0 or -1.
 int problemStatus(PyObject *self, const char *advice, ProblemClass *cls, int *status) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     if (warnDeprec(9, 5, advice) != 0 || checkProblemIsInitialized(p) != 0 ||
         problemClass(p, cls) != 0)
         return -1;
@@ -258,7 +255,7 @@ PyObject *problem_getProbStatusString(PyObject *self, PyObject *) {
 }
 
 PyObject *problem_getObjVal(PyObject *self, PyObject *) {
-    auto *p = reinterpret_cast<problem_s *>(self);
+    auto *p = as_problem(self);
     ProblemClass cls;
     if (warnDeprec(9, 5, "use problem.attributes.objval instead") != 0 ||
         checkProblemIsInitialized(p) != 0 || problemClass(p, &cls) != 0)

@@ -47,11 +47,6 @@ bool hasThreshold(int vartype) {
     return vartype >= 3 && vartype <= 5;
 }
 
-int raiseMsg(PyObject *exc, const char *msg) {
-    PyErr_SetString(exc, msg);
-    return -1;
-}
-
 // Zero-terminated names one after another (the buffer starts at 1024 bytes and doubles).
 class ByteBuffer {
     GrowArray<char, kNameBufferStart> bytes_;
@@ -180,7 +175,7 @@ int setColumnProperties(problem_s *p, int first, int n, const VarSettings &s) {
 int createLinked(problem_s *p, PyObject **out, Py_ssize_t n, const VarSettings &s) {
     int first = 0;
     if (problem_intAttrib(p, NVRA_ATTR_ORIGINALCOLS, &first) != 0) return -1;
-    if (n > INT_MAX - first) return raiseMsg(nvy_model_exc, kNoMemoryTables);
+    if (n > INT_MAX - first) return nvr_raise(nvy_model_exc, kNoMemoryTables);
     const int cols = static_cast<int>(n);
     LibArray<double> lbs, ubs;
     if (s.lb != 0.0) {
@@ -252,15 +247,15 @@ int classifyIndex(PyObject *arg, int argno, IndexSet *set) {
         const long long k = PyLong_AsLongLong(arg);
         if (k == -1 && PyErr_Occurred()) return -1;
         if (k < 1)
-            return raiseMsg(nvy_model_exc,
-                            "Invalid index: integer argument must be positive (it is "
-                            "equivalent to range(k))");
-        if (k > PY_SSIZE_T_MAX) return raiseMsg(nvy_model_exc, kNoMemoryTables);
+            return nvr_raise(nvy_model_exc,
+                             "Invalid index: integer argument must be positive (it is "
+                             "equivalent to range(k))");
+        if (k > PY_SSIZE_T_MAX) return nvr_raise(nvy_model_exc, kNoMemoryTables);
         set->size = static_cast<Py_ssize_t>(k);
         return 0;
     } else {
-        return raiseMsg(nvy_model_exc, "Invalid index: arguments must be lists, sets, iterable "
-                                       "objects, or integer numbers");
+        return nvr_raise(nvy_model_exc, "Invalid index: arguments must be lists, sets, iterable "
+                                        "objects, or integer numbers");
     }
     if (!set->items) return -1;
     set->size = PyList_GET_SIZE(set->items.get());
@@ -276,7 +271,7 @@ int classifyIndex(PyObject *arg, int argno, IndexSet *set) {
         }
     }
     if (set->size == 0)
-        return raiseMsg(nvy_model_exc, "Invalid index: empty dimension in creation of variables");
+        return nvr_raise(nvy_model_exc, "Invalid index: empty dimension in creation of variables");
     return 0;
 }
 
@@ -313,7 +308,7 @@ int formatIndex(PyObject *o, std::string *out) {
         const Py_ssize_t n = s ? pyStrLen(o) : -1;
         if (!s || n < 0 || strlen(s) != static_cast<size_t>(n)) {
             PyErr_Clear();
-            return raiseMsg(nvy_model_exc, "Bad index tuple");
+            return nvr_raise(nvy_model_exc, "Bad index tuple");
         }
         *out = s;
         return 0;
@@ -323,7 +318,7 @@ int formatIndex(PyObject *o, std::string *out) {
     const char *s = text ? PyUnicode_AsUTF8AndSize(text.get(), &n) : nullptr;
     if (!s || strlen(s) != static_cast<size_t>(n)) {
         PyErr_Clear();
-        return raiseMsg(nvy_model_exc, "Element of index tuple cannot be represented");
+        return nvr_raise(nvy_model_exc, "Element of index tuple cannot be represented");
     }
     *out = s;
     return 0;
@@ -364,7 +359,7 @@ int parseBulkKeywords(PyObject *kwargs, BulkRequest *r) {
     if (!parseKeywordArgs(kwargs, "|Odddl", kw, &name, &s.lb, &s.ub, &s.threshold, &s.vartype))
         return -1;
     if (name && name != Py_None && !PyUnicode_Check(name))
-        return raiseMsg(nvy_model_exc, "Variable name must be a string");
+        return nvr_raise(nvy_model_exc, "Variable name must be a string");
     if (name == Py_None) {
         r->names = false;
     } else if (name) {
@@ -384,7 +379,7 @@ int classifyAll(PyObject *indices, BulkRequest *r) {
         if (classifyIndex(PyTuple_GET_ITEM(indices, d), static_cast<int>(d + 1), &set) != 0)
             return -1;
         if (set.items) r->array = false;
-        if (set.size > PY_SSIZE_T_MAX / r->count) return raiseMsg(nvy_model_exc, kNoMemoryTables);
+        if (set.size > PY_SSIZE_T_MAX / r->count) return nvr_raise(nvy_model_exc, kNoMemoryTables);
         r->count *= set.size;
     }
     if (r->names)
@@ -542,19 +537,19 @@ struct UnlinkedBatch {
 int admitUnlinked(problem_s *p, PyObject *leaf, void *ctx) {
     auto *b = static_cast<UnlinkedBatch *>(ctx);
     if (!var_Check(leaf))
-        return raiseMsg(nvy_model_exc,
-                        "Invalid object passed to problem.addVariable: expected variables");
+        return nvr_raise(nvy_model_exc,
+                         "Invalid object passed to problem.addVariable: expected variables");
     var_s *v = as_var(leaf);
     // A repeated variable is reported as such, before the warning about shared variables.
     if (!v->owner && rowcolmap_has(p->var_index_map, var_id(v)))
-        return raiseMsg(nvy_interf_exc, "Variable already added to problem");
+        return nvr_raise(nvy_interf_exc, "Variable already added to problem");
     if (check_can_add_unlinked_var(leaf) != 0) return -1;
     NVR_TRY {
         if (!p->var_index_map && !(p->var_index_map = rowcolmap_new()))
-            return raiseMsg(nvy_model_exc, "Could not amend variable map");
+            return nvr_raise(nvy_model_exc, "Could not amend variable map");
         const int col = b->first + static_cast<int>(b->vars.size());
         if (rowcolmap_set(p->var_index_map, var_id(v), col) != 0)
-            return raiseMsg(nvy_model_exc, "Could not amend variable map");
+            return nvr_raise(nvy_model_exc, "Could not amend variable map");
         if (PyList_Append(p->vars, leaf) != 0) {
             rowcolmap_del(p->var_index_map, var_id(v));
             return -1;
@@ -724,10 +719,10 @@ PyObject *problem_addVariables(PyObject *self, PyObject *args, PyObject *kwargs)
 
 int check_can_add_unlinked_var(PyObject *var) {
     const var_s *v = as_var(var);
-    if (var_is_deleted(v)) return raiseMsg(nvy_model_exc, "Deleted variables cannot be re-used");
+    if (var_is_deleted(v)) return nvr_raise(nvy_model_exc, "Deleted variables cannot be re-used");
     if (v->owner)
-        return raiseMsg(nvy_model_exc, "Linked variables cannot be added to another problem");
-    if (var_id(v) == 0) return raiseMsg(nvy_model_exc, "Variable is not initialized");
+        return nvr_raise(nvy_model_exc, "Linked variables cannot be added to another problem");
+    if (var_id(v) == 0) return nvr_raise(nvy_model_exc, "Variable is not initialized");
     if (v->flags & kVarAddedFlag)
         return warnDeprec(9, 5, "do not share variables between several problems");
     return 0;
@@ -758,9 +753,9 @@ PyObject *add_variables_common(PyObject *indices, PyObject *kwargs, problem_s *p
 
 int problem_addUnlinkedVars(problem_s *p, PyObject *args) {
     if (problem_holdsLinked(p))
-        return raiseMsg(nvy_model_exc,
-                        "Cannot use problem.addVariable to add existing variables to "
-                        "the problem");
+        return nvr_raise(nvy_model_exc,
+                         "Cannot use problem.addVariable to add existing variables to "
+                         "the problem");
     if (PyTuple_GET_SIZE(args) == 0)
         return warnDeprec(9, 5,
                           "problem.addVariable() with no arguments on an unlinked problem "
@@ -783,9 +778,9 @@ int problem_addUnlinkedVars(problem_s *p, PyObject *args) {
 int addColsAsVariables(problem_s *p, int ncols, PyObject *names, PyObject *types,
                        PyObject *thresholds) {
     if (names && PySequence_Size(names) != ncols)
-        return raiseMsg(nvy_model_exc, "Incorrect length of variable name list");
+        return nvr_raise(nvy_model_exc, "Incorrect length of variable name list");
     if (types && PySequence_Size(types) != ncols)
-        return raiseMsg(nvy_model_exc, "Incorrect length of variable type list");
+        return nvr_raise(nvy_model_exc, "Incorrect length of variable type list");
     const Py_ssize_t listed = PyList_GET_SIZE(p->vars);
     const bool unlinked = problem_holdsUnlinked(p);
     const bool mapExisted = p->var_index_map != nullptr;
@@ -809,7 +804,7 @@ int addColsAsVariables(problem_s *p, int ncols, PyObject *names, PyObject *types
                 }
                 vartype = coltype_to_vartype(*letter);
                 if (strlen(letter) != 1 || (vartype == 0 && *letter != 'C')) {
-                    rc = raiseMsg(nvy_model_exc, "Incorrect variable type");
+                    rc = nvr_raise(nvy_model_exc, "Incorrect variable type");
                     break;
                 }
                 if (hasThreshold(vartype) && thresholds) {
@@ -836,7 +831,7 @@ int addColsAsVariables(problem_s *p, int ncols, PyObject *names, PyObject *types
             as_var(var.get())->flags |= kVarAddedFlag;
             if ((!p->var_index_map && !(p->var_index_map = rowcolmap_new())) ||
                 rowcolmap_set(p->var_index_map, var_id(as_var(var.get())), col) != 0) {
-                rc = raiseMsg(nvy_model_exc, "Could not amend variable map");
+                rc = nvr_raise(nvy_model_exc, "Could not amend variable map");
                 break;
             }
         } else {
