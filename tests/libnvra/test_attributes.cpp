@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "nvra.h"
-#include "problem.h"
+#include "core/problem.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "highs_c_api.h"
 #include "nvra.h"
-#include "problem.h"
+#include "core/problem.h"
 
 namespace {
 

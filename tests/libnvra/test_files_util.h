@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "nvra.h"
-#include "problem.h" // the model store, read directly by the checks
+#include "core/problem.h" // the model store, read directly by the checks
 #include "store_test_util.h"
 
 namespace filetest {

@@ -7,7 +7,7 @@
 #include <set>
 #include <string>
 
-#include "controls.h"
+#include "core/controls.h"
 #include "highs_c_api.h"
 
 namespace {

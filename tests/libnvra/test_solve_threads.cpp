@@ -1,7 +1,7 @@
 // The engine's thread pool: solves may ask for another thread count than earlier ones.
 #include "test_solve_util.h"
 
-#include "controls.h"
+#include "core/controls.h"
 
 namespace solvetest {
 namespace {

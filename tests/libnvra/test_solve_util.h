@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "nvra.h"
-#include "problem.h"
+#include "core/problem.h"
 
 namespace solvetest {
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "problem.h" // the copied controls and the discarded solution have no getters here
+#include "core/problem.h" // the copied controls and the discarded solution have no getters here
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "problem.h" // the sense has no getter of its own here (attribute 2008)
+#include "core/problem.h" // the sense has no getter of its own here (attribute 2008)
 
 namespace {
 

@@ -1,0 +1,135 @@
+// problem.cpp: creation and destruction of problems, the entry helpers, last error, message
+// callbacks, interrupt.
+#include "core/problem.h"
+
+#include "core/env.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace nvra {
+
+int checkProb(NVRAprob prob) {
+    if (int rc = requireStarted()) return rc;
+    if (!prob || handleKind(prob) != HandleKind::Problem)
+        return setGlobalError(NVRA_RC_MISUSE, "Invalid problem handle (null, freed or foreign)");
+    return 0;
+}
+
+int enterProb(NVRAprob prob) {
+    if (int rc = checkProb(prob)) return rc;
+    prob->lastError.clear();
+    return 0;
+}
+
+int enterProbEdit(NVRAprob prob) {
+    if (int rc = enterProb(prob)) return rc;
+    if (prob->busy.load())
+        return probError(prob, NVRA_RC_BUSY,
+                         "The problem is being solved: it cannot be changed until the solve ends");
+    return 0;
+}
+
+int notImplemented(NVRAprob prob, const char *function) {
+    if (int rc = enterProb(prob)) return rc;
+    return probError(prob, NVRA_RC_UNSUPPORTED, "%s is not implemented yet", function);
+}
+
+int notImplementedGlobal(const char *function) {
+    if (int rc = requireStarted()) return rc;
+    return setGlobalError(NVRA_RC_UNSUPPORTED, "%s is not implemented yet", function);
+}
+
+int probError(NVRAprob prob, int code, const char *fmt, ...) {
+    char buf[NVRA_MAXMESSAGELENGTH];
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    try {
+        prob->lastError = buf;
+    } catch (...) {
+    }
+    return code;
+}
+
+void probMessage(NVRAprob prob, const char *msg, int msgtype) {
+    std::vector<nvo_prob_struct::MessageCallback> cbs;
+    {
+        std::lock_guard<std::mutex> lock(prob->cbMutex);
+        try {
+            cbs = prob->messageCallbacks;
+        } catch (...) {
+            return;
+        }
+    }
+    const int len = static_cast<int>(strlen(msg));
+    for (auto &cb : cbs)
+        cb.fn(prob, cb.data, msg, len, msgtype);
+    globalMessage(prob, msg, msgtype, 0);
+}
+
+} // namespace nvra
+
+using namespace nvra;
+
+extern "C" {
+
+int NVRAcreateprob(NVRAprob *prob) {
+    if (int rc = requireStarted()) return rc;
+    if (!prob) return setGlobalError(NVRA_RC_INVALID, "NVRAcreateprob: null argument");
+    *prob = new (std::nothrow) nvo_prob_struct;
+    if (!*prob) return setGlobalError(NVRA_RC_NOMEM, "Out of memory creating a problem");
+    return NVRA_RC_OK;
+}
+
+int NVRAdestroyprob(NVRAprob prob) {
+    if (int rc = enterProbEdit(prob)) return rc;
+    prob->header.kind = HandleKind::Freed;
+    delete prob;
+    return NVRA_RC_OK;
+}
+
+int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize) {
+    if (int rc = checkProb(prob)) return rc;
+    if (!buf || bufsize <= 0) return NVRA_RC_OK;
+    const size_t n = std::min(prob->lastError.size(), static_cast<size_t>(bufsize - 1));
+    memcpy(buf, prob->lastError.data(), n);
+    buf[n] = '\0';
+    return NVRA_RC_OK;
+}
+
+int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority) {
+    if (int rc = enterProb(prob)) return rc;
+    if (!f) return probError(prob, NVRA_RC_INVALID, "NVRAaddcbmessage: null callback");
+    std::lock_guard<std::mutex> lock(prob->cbMutex);
+    try {
+        nvo_prob_struct::MessageCallback cb{f, data, priority, prob->nextSeq++};
+        auto &v = prob->messageCallbacks;
+        auto pos = std::upper_bound(v.begin(), v.end(), cb, [](auto &a, auto &b) {
+            return a.priority != b.priority ? a.priority > b.priority : a.seq < b.seq;
+        });
+        v.insert(pos, cb);
+    } catch (const std::bad_alloc &) {
+        return probError(prob, NVRA_RC_NOMEM, "Out of memory adding a message callback");
+    }
+    return NVRA_RC_OK;
+}
+
+int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data) {
+    if (int rc = enterProb(prob)) return rc;
+    std::lock_guard<std::mutex> lock(prob->cbMutex);
+    std::erase_if(prob->messageCallbacks,
+                  [&](auto &cb) { return (!f || cb.fn == f) && (!data || cb.data == data); });
+    return NVRA_RC_OK;
+}
+
+int NVRAinterrupt(NVRAprob prob, int reason) {
+    if (int rc = checkProb(prob)) return rc;
+    prob->interruptReason.store(reason ? reason : 1);
+    return NVRA_RC_OK;
+}
+
+} // extern "C"

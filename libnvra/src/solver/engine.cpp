@@ -1,0 +1,193 @@
+// engine.cpp: the solver's per-problem state: the HiGHS instance, its log capture and the
+// interrupt callbacks through which NVRAinterrupt and Ctrl-C stop a running solve.
+#include "solver/engine.h"
+
+#include "core/sigint.h"
+
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string_view>
+#include <utility>
+
+#include "highs_c_api.h"
+
+namespace nvra {
+namespace {
+
+// At most this many captured error (and warning) lines are kept per solve.
+constexpr size_t kMaxCapturedLines = 16;
+
+// HiGHS log types (1 info, 2 detailed, 3 verbose, 4 warning, 5 error) as message types.
+int messageType(int highsLogType) {
+    switch (highsLogType) {
+    case 2:
+    case 3:
+        return 2;
+    case 4:
+        return 3;
+    case 5:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+// A log line without HiGHS's "ERROR:" or "WARNING:" tag and surrounding blanks.
+std::string untagged(std::string_view line) {
+    for (std::string_view tag : {"ERROR:", "WARNING:"})
+        if (line.substr(0, tag.size()) == tag) line.remove_prefix(tag.size());
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    const size_t last = line.find_last_not_of(" \t\r");
+    return std::string(line.substr(first, last - first + 1));
+}
+
+void keepLine(std::vector<std::string> &lines, std::string_view line) {
+    if (lines.size() < kMaxCapturedLines) lines.push_back(untagged(line));
+}
+
+// Completes the pending line: records it if it is an error or a warning and queues it for
+// delivery. Called with logMutex held.
+void completeLine(Engine &e, std::vector<std::pair<std::string, int>> &out) {
+    const int type = messageType(e.pendingType);
+    if (type == 4) keepLine(e.errorLines, e.pendingLine);
+    if (type == 3) keepLine(e.warningLines, e.pendingLine);
+    if (e.deliverLog) out.emplace_back(std::move(e.pendingLine), type);
+    e.pendingLine.clear();
+}
+
+// Splits a log fragment into lines; delivers the complete ones outside the lock, so that a
+// message callback may call back into the library.
+void captureLog(Engine &e, const char *msg, int logType) {
+    std::vector<std::pair<std::string, int>> lines;
+    {
+        std::lock_guard<std::mutex> lock(e.logMutex);
+        for (const char *p = msg; *p; ++p) {
+            if (e.pendingLine.empty()) e.pendingType = logType;
+            if (*p == '\n')
+                completeLine(e, lines);
+            else
+                e.pendingLine.push_back(*p);
+        }
+    }
+    for (auto &[line, type] : lines)
+        probMessage(e.prob, line.c_str(), type);
+}
+
+// A stop is requested by NVRAinterrupt or by a Ctrl-C since the solve started; the latter is
+// turned into the problem's own request here, outside the signal handler.
+bool stopRequested(Engine &e) {
+    if (sigintCount() != e.sigintMark) {
+        int none = 0;
+        e.prob->interruptReason.compare_exchange_strong(none, 1);
+    }
+    return e.prob->interruptReason.load() != 0;
+}
+
+// The one HiGHS callback of every instance. HiGHS copies user_interrupt back after every call
+// and resets it almost never, so it is written on every call that carries it: the stop request
+// in the three kinds that honour it, 0 elsewhere (a 1 left behind would stop the next run).
+extern "C" void engineCallback(int kind, const char *msg, const HighsCallbackDataOut *out,
+                               HighsCallbackDataIn *in, void *user) {
+    Engine &e = *static_cast<Engine *>(user);
+    try {
+        switch (kind) {
+        case kHighsCallbackLogging:
+            if (msg && out) captureLog(e, msg, out->log_type);
+            break;
+        case kHighsCallbackSimplexInterrupt:
+        case kHighsCallbackIpmInterrupt:
+        case kHighsCallbackMipInterrupt:
+            if (in) in->user_interrupt = stopRequested(e) ? 1 : 0;
+            break;
+        default:
+            if (in) in->user_interrupt = 0;
+            break;
+        }
+    } catch (...) {
+        // Out of memory while splitting a log line: the line is lost, the solve goes on.
+    }
+}
+
+} // namespace
+
+Engine::~Engine() {
+    if (highs) Highs_destroy(highs);
+}
+
+int ensureEngine(NVRAprob prob, Engine *&engine) {
+    if (prob->engine) {
+        engine = prob->engine;
+        return 0;
+    }
+    std::unique_ptr<Engine> e(new (std::nothrow) Engine);
+    if (!e || !(e->highs = Highs_create()))
+        return probError(prob, NVRA_RC_NOMEM, "Out of memory creating the engine instance");
+    e->prob = prob;
+    void *h = e->highs;
+    const long intSize = Highs_getSizeofHighsInt(h);
+    if (intSize != static_cast<long>(sizeof(int32_t)))
+        return probError(prob, NVRA_RC_ENGINE,
+                         "The engine uses %ld-byte indices; this library needs its 4-byte build",
+                         intSize);
+    Highs_setBoolOptionValue(h, "log_to_console", 0);
+    // Highs_setCallback clears every started kind: it is called once, before the starts.
+    if (!highsOk(Highs_setCallback(h, engineCallback, e.get())) ||
+        !highsOk(Highs_startCallback(h, kHighsCallbackLogging)) ||
+        !highsOk(Highs_startCallback(h, kHighsCallbackSimplexInterrupt)) ||
+        !highsOk(Highs_startCallback(h, kHighsCallbackIpmInterrupt)) ||
+        !highsOk(Highs_startCallback(h, kHighsCallbackMipInterrupt)))
+        return probError(prob, NVRA_RC_ENGINE,
+                         "The engine refused its log and interrupt callbacks");
+    engine = prob->engine = e.release();
+    return 0;
+}
+
+void destroyEngine(Engine *engine) noexcept {
+    delete engine;
+}
+
+void beginCapture(Engine &engine, bool deliverLog) {
+    std::lock_guard<std::mutex> lock(engine.logMutex);
+    engine.errorLines.clear();
+    engine.warningLines.clear();
+    engine.deliverLog = deliverLog;
+}
+
+void endCapture(Engine &engine) {
+    std::vector<std::pair<std::string, int>> lines;
+    bool deliver;
+    {
+        std::lock_guard<std::mutex> lock(engine.logMutex);
+        if (!engine.pendingLine.empty()) completeLine(engine, lines);
+        deliver = engine.deliverLog;
+    }
+    for (auto &[line, type] : lines)
+        probMessage(engine.prob, line.c_str(), type);
+    if (deliver) probMessage(engine.prob, "", 0);
+}
+
+std::string capturedText(Engine &engine) {
+    std::lock_guard<std::mutex> lock(engine.logMutex);
+    const auto &lines = engine.errorLines.empty() ? engine.warningLines : engine.errorLines;
+    std::string text;
+    for (const std::string &line : lines) {
+        if (line.empty()) continue;
+        if (!text.empty()) text += "; ";
+        text += line;
+    }
+    return text;
+}
+
+int engineError(NVRAprob prob, Engine &engine, const char *what) {
+    std::string text;
+    try {
+        text = capturedText(engine);
+    } catch (...) {
+    }
+    if (text.empty()) return probError(prob, NVRA_RC_ENGINE, "%s", what);
+    return probError(prob, NVRA_RC_ENGINE, "%s: %s", what, text.c_str());
+}
+
+} // namespace nvra

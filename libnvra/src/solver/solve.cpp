@@ -1,0 +1,457 @@
+// solve.cpp: the optimisation entry points: the choice of LP, convex QP or MIP from the
+// problem's content, the classes refused, algorithm flags, engine options, the mapping of the
+// engine's outcome to the library's statuses, and the solution kept after the solve.
+#include "solver/solve.h"
+
+#include "solver/convexity.h"
+#include "core/scheduler.h"
+#include "core/sigint.h"
+
+#include <cmath>
+#include <new>
+#include <string>
+
+#include "highs_c_api.h"
+
+namespace nvra {
+namespace {
+
+enum class Mode { Auto, Lp, Mip };
+
+struct Request {
+    int alg = 0; // NVRA_ALG_* of the flags, 0 when they name none
+    bool relax = false;
+};
+
+// Flags: one algorithm letter at most ('d' dual, 'p' primal, 'b' barrier, 'n' network, which
+// the engine solves by the dual simplex), and 'l' (relaxation only) where allowed.
+int parseFlags(NVRAprob prob, const char *fn, const char *flags, Mode mode, Request &req) {
+    char algLetter = 0;
+    for (const char *p = flags ? flags : ""; *p; ++p) {
+        int alg = 0;
+        switch (*p) {
+        case 'd':
+        case 'n':
+            alg = NVRA_ALG_DUAL;
+            break;
+        case 'p':
+            alg = NVRA_ALG_PRIMAL;
+            break;
+        case 'b':
+            alg = NVRA_ALG_BARRIER;
+            break;
+        case 'l':
+            if (mode == Mode::Mip)
+                return probError(prob, NVRA_RC_INVALID,
+                                 "%s: flag 'l' (relaxation only) contradicts a MIP solve", fn);
+            req.relax = true;
+            continue;
+        default:
+            return probError(prob, NVRA_RC_INVALID,
+                             "%s: unknown flag '%c' in \"%s\": the flags are d, p, b, n and l", fn,
+                             *p, flags);
+        }
+        if (algLetter && algLetter != *p)
+            return probError(prob, NVRA_RC_INVALID,
+                             "%s: the flags '%c' and '%c' ask for two different algorithms", fn,
+                             algLetter, *p);
+        algLetter = *p;
+        req.alg = alg;
+    }
+    if (mode == Mode::Lp) req.relax = true;
+    return 0;
+}
+
+bool hasEntities(const Model &m) {
+    for (char t : m.coltype)
+        if (t != 'C') return true;
+    if (!m.sets.empty()) return true;
+    for (const auto &[row, ind] : m.indicators)
+        if (ind.complement != 0) return true;
+    return false;
+}
+
+// Classes the engine cannot solve are refused before anything changes.
+int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, const Request &req) {
+    for (const auto &[row, q] : m.qrows)
+        if (!q.v.empty())
+            return probError(prob, NVRA_RC_UNSUPPORTED,
+                             "%s: problems with quadratic constraints are not supported (row %d "
+                             "has a quadratic part)",
+                             fn, row);
+    if (m.Q.v.empty()) return 0;
+    if (!req.relax && hasEntities(m))
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: mixed-integer quadratic problems are not supported (the objective is "
+                         "quadratic and the problem has integer entities); the continuous "
+                         "relaxation can be solved",
+                         fn);
+    if (!m.objectives.empty())
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: multi-objective problems with a quadratic objective are not "
+                         "supported",
+                         fn);
+    return 0;
+}
+
+// The busy flag for the length of a solve. A request to interrupt made before the solve is
+// forgotten; one made once the flag is up is kept (callers wait for the flag before they
+// interrupt). A refused second solve gives the running one its request back.
+class BusyGuard {
+  public:
+    explicit BusyGuard(NVRAprob prob) : prob_(prob) {
+        const int stale = prob->interruptReason.exchange(0);
+        bool idle = false;
+        held_ = prob->busy.compare_exchange_strong(idle, true);
+        if (!held_ && stale) prob->interruptReason.store(stale);
+    }
+    ~BusyGuard() {
+        if (held_) prob_->busy.store(false);
+    }
+    bool held() const { return held_; }
+
+  private:
+    NVRAprob prob_;
+    bool held_;
+};
+
+// The library's own remarks about a solve, silenced with the engine's log.
+void note(NVRAprob prob, const char *msg, int type) {
+    if (prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE)
+        probMessage(prob, msg, type);
+}
+
+// ---- statuses --------------------------------------------------------------------------------
+
+constexpr int kDepends = -1; // solution status: feasible when a feasible point exists
+
+// How each engine model status maps (index = kHighsModelStatus value, 18 memory limit and 19
+// the engine's own interrupt included).
+struct StatusRule {
+    int lp, solve, sol, stop;
+};
+constexpr StatusRule kRules[] = {
+    /* 0 not set        */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 1 load error     */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 2 model error    */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 3 presolve error */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 4 solve error    */ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 5 postsolve error*/ {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 6 empty model    */
+    {NVRA_LP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_OPTIMAL, NVRA_STOP_NONE},
+    /* 7 optimal        */
+    {NVRA_LP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_OPTIMAL, NVRA_STOP_NONE},
+    /* 8 infeasible     */
+    {NVRA_LP_INFEAS, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_INFEASIBLE, NVRA_STOP_NONE},
+    /* 9 unb. or infeas.*/
+    {NVRA_LP_UNSOLVED, NVRA_SOLVESTATUS_FAILED, NVRA_SOLSTATUS_NOTFOUND, NVRA_STOP_NONE},
+    /* 10 unbounded     */
+    {NVRA_LP_UNBOUNDED, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_UNBOUNDED, NVRA_STOP_NONE},
+    /* 11 obj. bound    */
+    {NVRA_LP_CUTOFF_IN_DUAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_SOLSTATUS_NOTFOUND, NVRA_STOP_NONE},
+    /* 12 obj. target   */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_TARGET},
+    /* 13 time limit    */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_TIMELIMIT},
+    /* 14 iter. limit   */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_ITERLIMIT},
+    /* 15 unknown       */ {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_FAILED, kDepends, NVRA_STOP_NONE},
+    /* 16 solution limit*/
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_NODELIMIT},
+    /* 17 interrupt     */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_INTERRUPT},
+    /* 18 memory limit  */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_MEMORYLIMIT},
+    /* 19 interrupt     */
+    {NVRA_LP_UNFINISHED, NVRA_SOLVESTATUS_STOPPED, kDepends, NVRA_STOP_INTERRUPT},
+};
+
+// What the engine reports after a run.
+struct Outcome {
+    HighsInt modelStatus = kHighsModelStatusNotset;
+    HighsInt primalStatus = kHighsSolutionStatusNone;
+    double objective = 0.0, dualBound = -kInf, gap = 0.0, time = 0.0;
+    HighsInt simplexIter = 0, ipmIter = 0;
+    int64_t nodes = 0;
+};
+
+// After a run the engine reported as failed its statuses and information may still be those
+// of an earlier run: none of them is read.
+Outcome readOutcome(void *h, bool mip, bool runFailed) {
+    Outcome o;
+    o.time = Highs_getRunTime(h);
+    if (runFailed) {
+        o.modelStatus = kHighsModelStatusSolveError;
+        return o;
+    }
+    o.modelStatus = Highs_getModelStatus(h);
+    Highs_getIntInfoValue(h, "primal_solution_status", &o.primalStatus);
+    Highs_getDoubleInfoValue(h, "objective_function_value", &o.objective);
+    Highs_getIntInfoValue(h, "simplex_iteration_count", &o.simplexIter);
+    Highs_getIntInfoValue(h, "ipm_iteration_count", &o.ipmIter);
+    if (mip) {
+        Highs_getDoubleInfoValue(h, "mip_dual_bound", &o.dualBound);
+        Highs_getDoubleInfoValue(h, "mip_gap", &o.gap);
+        Highs_getInt64InfoValue(h, "mip_node_count", &o.nodes);
+    }
+    if (o.modelStatus == kHighsModelStatusModelEmpty) Highs_getObjectiveOffset(h, &o.objective);
+    return o;
+}
+
+// The engine's infinities and the library's 1e20.
+double toLibrary(double v) {
+    return std::fabs(v) >= kInf ? std::copysign(kInf, v) : v;
+}
+
+// A stopped MIP search: how far it got.
+int unfinishedMipStatus(const Outcome &o, bool feasible) {
+    if (feasible) return NVRA_MIP_SOLUTION;
+    if (std::fabs(o.dualBound) >= kInf) return NVRA_MIP_LP_NOT_OPTIMAL;
+    return o.nodes > 0 ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_LP_OPTIMAL;
+}
+
+// The root relaxation's status as far as a MIP solve reveals it.
+int rootLpStatus(int mipStatus) {
+    switch (mipStatus) {
+    case NVRA_MIP_LP_NOT_OPTIMAL:
+        return NVRA_LP_UNFINISHED;
+    case NVRA_MIP_LP_OPTIMAL:
+    case NVRA_MIP_NO_SOL_FOUND:
+    case NVRA_MIP_SOLUTION:
+    case NVRA_MIP_OPTIMAL:
+        return NVRA_LP_OPTIMAL;
+    case NVRA_MIP_UNBOUNDED:
+        return NVRA_LP_UNBOUNDED;
+    default:
+        return NVRA_LP_UNSTARTED;
+    }
+}
+
+SolveResult mapOutcome(const Outcome &o, bool mip, int sense) {
+    const int index = o.modelStatus >= 0 && o.modelStatus <= 19 ? o.modelStatus : 15;
+    const StatusRule &rule = kRules[index];
+    const bool feasible = o.primalStatus == kHighsSolutionStatusFeasible;
+    SolveResult r;
+    r.solveStatus = rule.solve;
+    r.stopStatus = rule.stop;
+    r.solStatus = rule.sol != kDepends ? rule.sol
+                  : feasible           ? NVRA_SOLSTATUS_FEASIBLE
+                                       : NVRA_SOLSTATUS_NOTFOUND;
+    r.optimizeType = mip ? NVRA_OPTIMIZETYPE_MIP : NVRA_OPTIMIZETYPE_LP;
+    const bool optimal = r.solStatus == NVRA_SOLSTATUS_OPTIMAL;
+    const bool hasSolution = optimal || r.solStatus == NVRA_SOLSTATUS_FEASIBLE;
+    const double none = kInf * sense;
+    const double objective = hasSolution ? toLibrary(o.objective) : none;
+    r.objVal = objective;
+    r.lpObjVal = r.mipObjVal = none;
+    if (mip) {
+        switch (index) {
+        case 6:
+        case 7:
+            r.mipStatus = NVRA_MIP_OPTIMAL;
+            break;
+        case 8:
+            r.mipStatus = NVRA_MIP_INFEAS;
+            break;
+        case 10:
+            r.mipStatus = NVRA_MIP_UNBOUNDED;
+            break;
+        default:
+            r.mipStatus = rule.solve == NVRA_SOLVESTATUS_FAILED
+                              ? (feasible ? NVRA_MIP_SOLUTION : NVRA_MIP_NO_SOL_FOUND)
+                              : unfinishedMipStatus(o, feasible);
+            break;
+        }
+        r.lpStatus =
+            rule.solve == NVRA_SOLVESTATUS_FAILED ? NVRA_LP_UNSOLVED : rootLpStatus(r.mipStatus);
+        r.mipObjVal = objective;
+        r.bestBound = index == 6 ? objective : toLibrary(o.dualBound);
+        r.mipGap = hasSolution ? toLibrary(o.gap) : kInf;
+    } else {
+        r.lpStatus = rule.lp;
+        r.lpObjVal = objective;
+        r.bestBound = optimal ? objective : -none;
+        r.mipGap = optimal ? 0.0 : kInf;
+    }
+    r.solveTime = o.time;
+    r.simplexIter = o.simplexIter > 0 ? o.simplexIter : 0;
+    r.barIter = o.ipmIter > 0 ? o.ipmIter : 0;
+    r.nodes = o.nodes;
+    return r;
+}
+
+// ---- the solution ------------------------------------------------------------------------------
+
+int availability(int solStatus) {
+    return solStatus == NVRA_SOLSTATUS_OPTIMAL    ? NVRA_AVAIL_OPTIMAL
+           : solStatus == NVRA_SOLSTATUS_FEASIBLE ? NVRA_AVAIL_FEASIBLE
+                                                  : NVRA_AVAIL_NONE;
+}
+
+// The first n values of an engine vector, with its negative zeros (the engine's sign flips of
+// zero duals and values) made plain zeros.
+void keepValues(std::vector<double> &to, const std::vector<double> &from, int n) {
+    to.resize(n);
+    for (int k = 0; k < n; ++k)
+        to[k] = from[k] + 0.0;
+}
+
+// The engine's solution cut to the user's rows and columns: slack = rhs - activity; duals and
+// reduced costs (continuous solves) as the engine gives them: d = c - A'y (plus Qx), y the
+// change of the objective per unit increase of the row's right-hand side, in either sense.
+void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveState &st) {
+    st.fromMip = last.optimizeType == NVRA_OPTIMIZETYPE_MIP;
+    st.primalAvail = availability(last.solStatus);
+    if (st.primalAvail == NVRA_AVAIL_NONE) return;
+    HighsInt dualStatus = kHighsSolutionStatusNone;
+    Highs_getIntInfoValue(e.highs, "dual_solution_status", &dualStatus);
+    const bool duals = !st.fromMip && last.solStatus == NVRA_SOLSTATUS_OPTIMAL &&
+                       dualStatus == kHighsSolutionStatusFeasible;
+    // The engine may hold rows beyond the image's (a multi-objective run's tolerance rows).
+    const HighsInt nc = Highs_getNumCol(e.highs), nr = Highs_getNumRow(e.highs);
+    std::vector<double> colValue(nc), colDual(nc), rowValue(nr), rowDual(nr);
+    Highs_getSolution(e.highs, colValue.data(), colDual.data(), rowValue.data(), rowDual.data());
+    const Model &m = *img.model;
+    keepValues(st.x, colValue, img.userCols);
+    st.slack.resize(img.userRows);
+    for (int i = 0; i < img.userRows; ++i)
+        st.slack[i] = m.rhs[i] - rowValue[i];
+    if (duals) {
+        keepValues(st.redCost, colDual, img.userCols);
+        keepValues(st.dual, rowDual, img.userRows);
+        st.dualAvail = NVRA_AVAIL_OPTIMAL;
+    }
+}
+
+// A quadratic objective that is not convex: reported through the LP status, nothing solved.
+void reportNonConvex(NVRAprob prob, SolveState &st) {
+    SolveResult r;
+    r.lpStatus = NVRA_LP_NONCONVEX;
+    r.solveStatus = NVRA_SOLVESTATUS_FAILED;
+    r.optimizeType = NVRA_OPTIMIZETYPE_LP;
+    r.objVal = r.lpObjVal = r.mipObjVal = kInf * prob->model.sense;
+    r.bestBound = -r.objVal;
+    st.solves.push_back(r);
+    note(prob, "The quadratic objective is not convex: the problem cannot be solved", 4);
+}
+
+// Hands the compiled problem to the engine and solves it; fills st, also when the engine
+// fails (the solve then says so). The problem is busy meanwhile.
+int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, Image &img,
+                  SolveState &st) {
+    const Model &m = *img.model;
+    if (!img.qValue.empty() && checkConvexity(m.Q, m.numCols(), m.sense) == Convexity::NotConvex) {
+        reportNonConvex(prob, st);
+        return 0;
+    }
+    const bool deliver = prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE;
+    const SolveClass cls = img.integral         ? SolveClass::Mip
+                           : img.qValue.empty() ? SolveClass::Lp
+                                                : SolveClass::Qp;
+    const std::string what = std::string(fn) + ": the engine failed";
+    auto failed = [&](int rc) {
+        st.solves.push_back(
+            mapOutcome(readOutcome(e.highs, img.integral, true), img.integral, m.sense));
+        endCapture(e);
+        return rc == NVRA_RC_ENGINE ? engineError(prob, e, what.c_str()) : rc;
+    };
+    beginCapture(e, deliver);
+    if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
+    // The options follow the controls, set before every run; algorithm letters win over them.
+    if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg)) return failed(rc);
+    beginCapture(e, deliver);
+    int rc = 0;
+    {
+        SigintBracket ctrlC;
+        e.sigintMark = sigintCount();
+        if (m.objectives.empty()) {
+            st.solves.emplace_back();
+            rc = runEngine(prob, e, img.integral, st.solves.back());
+        } else {
+            rc = solveLevels(prob, e, img, st.solves);
+        }
+    }
+    if (!st.solves.empty()) keepSolution(e, img, st.solves.back(), st);
+    endCapture(e);
+    if (rc) engineError(prob, e, what.c_str());
+    return rc;
+}
+
+// The checks and the compilation change nothing: a failure there leaves the last solution.
+int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode, int *solvestatus,
+                    int *solstatus) {
+    if (int rc = enterProbEdit(prob)) return rc;
+    Request req;
+    if (int rc = parseFlags(prob, fn, flags, mode, req)) return rc;
+    if (int rc = refuseUnsupported(prob, fn, prob->model, req)) return rc;
+    BusyGuard busy(prob);
+    if (!busy.held())
+        return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
+    int rc = 0;
+    try {
+        Engine *engine = nullptr;
+        if ((rc = ensureEngine(prob, engine))) return rc;
+        Image img;
+        if ((rc = compileModel(prob, CompileOptions{req.relax}, img))) return rc;
+        prob->solution.reset();
+        SolveState st;
+        rc = solveCompiled(prob, fn, req, *engine, img, st);
+        prob->solution = std::move(st);
+    } catch (const std::bad_alloc &) {
+        prob->solution.reset();
+        rc = probError(prob, NVRA_RC_NOMEM, "%s: out of memory", fn);
+    }
+    const SolveResult &last = prob->solution.current();
+    if (solvestatus) *solvestatus = last.solveStatus;
+    if (solstatus) *solstatus = last.solStatus;
+    return rc;
+}
+
+} // namespace
+
+int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
+    void *h = e.highs;
+    ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
+    Highs_setIntOptionValue(h, "threads", lease.threads());
+    if (lease.overridden())
+        note(prob,
+             "The engine's threads are shared with solves already running: this solve uses "
+             "their thread count instead of the threads control",
+             3);
+    Highs_zeroAllClocks(h);
+    bool failed = !highsOk(Highs_run(h));
+    if (!failed && Highs_getModelStatus(h) == kHighsModelStatusUnboundedOrInfeasible) {
+        // Presolve can tell that a problem is infeasible or unbounded without telling which.
+        char presolve[kHighsMaximumStringLength] = "choose";
+        Highs_getStringOptionValue(h, "presolve", presolve);
+        Highs_setStringOptionValue(h, "presolve", "off");
+        Highs_zeroAllClocks(h);
+        failed = !highsOk(Highs_run(h));
+        Highs_setStringOptionValue(h, "presolve", presolve);
+    }
+    const Outcome outcome = readOutcome(h, mip, failed);
+    if (outcome.modelStatus == kHighsModelStatusUnboundedOrInfeasible)
+        note(prob, "The engine could not tell whether the problem is infeasible or unbounded", 3);
+    result = mapOutcome(outcome, mip, prob->model.sense);
+    return failed ? NVRA_RC_ENGINE : 0;
+}
+
+} // namespace nvra
+
+using namespace nvra;
+
+extern "C" {
+
+int NVRAoptimize(NVRAprob prob, const char *flags, int *solvestatus, int *solstatus) {
+    return optimizeProblem(prob, "NVRAoptimize", flags, Mode::Auto, solvestatus, solstatus);
+}
+
+int NVRAlpoptimize(NVRAprob prob, const char *flags) {
+    return optimizeProblem(prob, "NVRAlpoptimize", flags, Mode::Lp, nullptr, nullptr);
+}
+
+int NVRAmipoptimize(NVRAprob prob, const char *flags) {
+    return optimizeProblem(prob, "NVRAmipoptimize", flags, Mode::Mip, nullptr, nullptr);
+}
+
+} // extern "C"

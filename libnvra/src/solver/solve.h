@@ -1,0 +1,25 @@
+// solve.h: what the optimisation entry points (solve.cpp) share with the multi-objective driver
+// (multiobj.cpp): one run of the engine on the model it holds, mapped to the library's statuses.
+#pragma once
+
+#include "solver/compile.h"
+#include "solver/engine.h"
+#include "core/problem.h"
+
+#include <vector>
+
+namespace nvra {
+
+// Runs the engine once (clocks zeroed first) and maps its outcome into result. A continuous
+// run that ends "infeasible or unbounded" is repeated once without presolve to tell them apart.
+// Returns 0, or NVRA_RC_ENGINE with the engine's message when the engine reported an error
+// (result then says so: solve status failed).
+int runEngine(NVRAprob prob, Engine &engine, bool mip, SolveResult &result);
+
+// Solves the priority levels of a problem with objectives 1..k (multiobj.cpp): one run per
+// level, each appended to results; stops after the first level that does not end optimal.
+// The engine holds img with objective 0's costs; they are changed per level and the rows that
+// keep earlier levels within their tolerances are removed again at the end.
+int solveLevels(NVRAprob prob, Engine &engine, const Image &img, std::vector<SolveResult> &results);
+
+} // namespace nvra
