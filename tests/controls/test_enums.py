@@ -21,7 +21,7 @@ def registry_enums():
     first word of the comment above the row (a row right below another shares its comment);
     bounds are (default, lower, upper) for controls."""
     rows, comment, cls, pending = [], [], None, ""
-    for line in (LIBNVRA / "src" / "controls.def").read_text().splitlines():
+    for line in (LIBNVRA / "src" / "core" / "controls.def").read_text().splitlines():
         if pending or line.startswith(("CTRL_INT(", "ATTR_INT(")):
             pending += line.strip()
             if not pending.endswith(")"):
