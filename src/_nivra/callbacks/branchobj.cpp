@@ -1,7 +1,7 @@
 // callbacks/branchobj.cpp: nivra.branchobj (placeholder type until its behaviour is built).
 #include "branchobj.h"
 
-#include "module/ref.h"
+#include "runtime/ref.h"
 
 PyTypeObject branchobj_type = {
     NVR_TYPE_HEAD,

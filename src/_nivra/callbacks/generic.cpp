@@ -1,7 +1,7 @@
 // callbacks/generic.cpp: the one-pointer wrapper types nivra.generic and nivra.nvraobject.
 #include "generic.h"
 
-#include "module/ref.h"
+#include "runtime/ref.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // callbacks/poolcut.cpp: nivra.poolcut (placeholder type until its behaviour is built).
 #include "poolcut.h"
 
-#include "module/ref.h"
+#include "runtime/ref.h"
 
 PyTypeObject poolcut_type = {
     NVR_TYPE_HEAD,

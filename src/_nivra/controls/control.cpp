@@ -3,9 +3,9 @@
 #include "control.h"
 
 #include "model/var.h"
-#include "module/env.h"
-#include "module/methods.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/methods.h"
+#include "runtime/ref.h"
 #include "names.h"
 #include "problem/problem.h"
 #include "problem/problib.h"

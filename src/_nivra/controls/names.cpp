@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "control.h"
-#include "module/env.h"
-#include "module/errors.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/errors.h"
+#include "runtime/ref.h"
 #include "nslp.h"
 #include "nvra.h"
 

@@ -3,9 +3,9 @@
 #include "objattrib.h"
 
 #include "control.h"
-#include "module/alloc.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "problem/problib.h"
 #include "values.h"
 

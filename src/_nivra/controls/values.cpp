@@ -1,14 +1,14 @@
 // controls/values.cpp: reading and setting the controls and attributes of a problem, value
 // checks, module default values, and the enumeration members of integer values.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "values.h"
 
 #include <cstring>
 
-#include "module/alloc.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "problem/problib.h"
 
 namespace {

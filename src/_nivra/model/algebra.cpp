@@ -3,7 +3,7 @@
 // cell names the routine that computes the result. The number-protocol slots of the four
 // modelling types and the general_* entry points only classify the operands, apply the
 // array/sequence delegation and the in-place shortcuts, and look the routine up.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "algebra.h"
 
@@ -11,8 +11,8 @@
 
 #include "expression.h"
 #include "linterm.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "numeric/npdtypes.h"
 #include "operand.h"
 #include "quadterm.h"

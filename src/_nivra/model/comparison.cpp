@@ -1,7 +1,7 @@
 // model/comparison.cpp: comparisons of model objects: with the constraint operators switched on
 // they build constraints (the body a - b, its constant moved into the bounds); switched off,
 // == and != test structural equality.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "numeric/npdtypes.h"
 
@@ -9,8 +9,8 @@
 #include "constraint.h"
 #include "equality.h"
 #include "expression.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "nonlinear/nonlinear.h"
 #include "operand.h"
 #include "var.h"

@@ -5,9 +5,9 @@
 #include "constraint.h"
 #include "expression.h"
 #include "libaccess.h"
-#include "module/alloc.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 
 namespace {
 

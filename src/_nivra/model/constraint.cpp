@@ -2,7 +2,7 @@
 // its checks, attribute access (linked constraints through model/conrow.cpp), copies, the
 // row lookup for the problem code and the type object. Comparisons that build constraints are
 // in model/comparison.cpp.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "constraint.h"
 
@@ -13,11 +13,11 @@
 #include "conrow.h"
 #include "live.h"
 #include "maps.h"
-#include "module/alloc.h"
-#include "module/args.h"
-#include "module/env.h"
-#include "module/errors.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/args.h"
+#include "runtime/env.h"
+#include "runtime/errors.h"
+#include "runtime/ref.h"
 #include "operand.h"
 #include "problem/problem.h"
 #include "var.h"

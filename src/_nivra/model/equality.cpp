@@ -4,7 +4,7 @@
 #include <nanobind/nanobind.h>
 
 #include "expression.h"
-#include "module/env.h"
+#include "runtime/env.h"
 #include "nonlinear/nonlinear.h"
 #include "operand.h"
 

@@ -1,7 +1,7 @@
 // model/evaluate.cpp: evaluation of model objects at variable values given by column or by a
 // dictionary: the value evaluator (every nonlinear operation, piecewise linear and logical
 // nodes included), the walker over containers and arrays, and the module function evaluate.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "evaluate.h"
 
@@ -12,9 +12,9 @@
 #include "expression.h"
 #include "libaccess.h"
 #include "linterm.h"
-#include "module/args.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/args.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "nonlinear/nonlinear.h"
 #include "operand.h"
 #include "problem/problem.h"

@@ -3,7 +3,7 @@
 #include "extract.h"
 
 #include "expression.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 #include "operand.h"
 #include "util/sort.h"
 #include "var.h"

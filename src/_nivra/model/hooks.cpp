@@ -7,7 +7,7 @@
 
 #include "constraint.h"
 #include "evaluate.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 #include "nonlinear/nonlinear.h"
 #include "problem/problem.h"
 #include "sos.h"

@@ -2,7 +2,7 @@
 // the library.
 #include "libaccess.h"
 
-#include "module/alloc.h"
+#include "runtime/alloc.h"
 
 PyObject *nvr_entityName(problem_s *p, int type, int index) {
     int nbytes = 0;

@@ -7,8 +7,8 @@
 
 #include <utility>
 
-#include "module/calllib.h"
-#include "module/errors.h"
+#include "runtime/calllib.h"
+#include "runtime/errors.h"
 #include "problem/problem.h"
 
 // Calls fn(handle, args...) on p through the library-call frame; a failure becomes the

@@ -6,8 +6,8 @@
 #include "constraint.h"
 #include "extract.h"
 #include "live.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "printing.h"
 #include "var.h"
 

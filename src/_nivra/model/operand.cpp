@@ -1,12 +1,12 @@
 // model/operand.cpp: operand kinds, numbers, representative variables and the compatibility
 // check of two operands.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "operand.h"
 
 #include "expression.h"
 #include "linterm.h"
-#include "module/env.h"
+#include "runtime/env.h"
 #include "nonlinear/nonlinear.h"
 #include "quadterm.h"
 #include "var.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "expression.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 #include "operand.h"
 #include "util/sort.h"
 #include "var.h"

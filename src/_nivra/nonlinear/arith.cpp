@@ -13,8 +13,8 @@
 #include "model/algebra.h"
 #include "model/expression.h"
 #include "model/operand.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 
 namespace {
 

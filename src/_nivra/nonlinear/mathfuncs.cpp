@@ -1,14 +1,14 @@
 // nonlinear/mathfuncs.cpp: the module functions that build nonlinear expressions: the
 // mathematical functions (folded with the C library for numbers, element-wise on NumPy
 // arrays), max and min, pwl (nonlinear/pwl.cpp), and a private node constructor for tests.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include <cmath>
 
 #include "model/operand.h"
-#include "module/env.h"
-#include "module/methods.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/methods.h"
+#include "runtime/ref.h"
 #include "nonlinear.h"
 #include "pwl.h"
 

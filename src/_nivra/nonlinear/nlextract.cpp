@@ -4,7 +4,7 @@
 #include "model/expression.h"
 #include "model/extract.h"
 #include "model/operand.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 #include "nonlinear.h"
 
 namespace {

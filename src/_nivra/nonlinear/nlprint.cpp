@@ -9,8 +9,8 @@
 #include "model/printing.h"
 #include "model/quadterm.h"
 #include "model/var.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "nonlinear.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "model/live.h"
 #include "model/operand.h"
 #include "model/var.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "model/linterm.h"
 #include "model/operand.h"
 #include "model/var.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "nonlinear.h"
 
 namespace {

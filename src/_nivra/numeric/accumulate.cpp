@@ -11,8 +11,8 @@
 #include "model/operand.h"
 #include "model/quadterm.h"
 #include "model/var.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "model/operand.h"
 #include "model/quadterm.h"
 #include "model/var.h"
-#include "module/methods.h"
-#include "module/ref.h"
+#include "runtime/methods.h"
+#include "runtime/ref.h"
 #include "tensor.h"
 #include "walker.h"
 

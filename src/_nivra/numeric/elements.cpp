@@ -1,7 +1,7 @@
 // numeric/elements.cpp: native byte order views and the element walk of arrays.
 #include "elements.h"
 
-#include "module/ref.h"
+#include "runtime/ref.h"
 
 PyArrayObject *nvr_native_array(PyArrayObject *arr) {
     if (PyArray_ISNOTSWAPPED(arr)) {

@@ -3,12 +3,12 @@
 // order, and the element walk that the aggregates and the nested-object walker share.
 #pragma once
 
-#include "npy.h"
+#include "runtime/npy.h"
 
 #include <cstdint>
 #include <cstring>
 
-#include "module/env.h"
+#include "runtime/env.h"
 
 // ---- element types ----------------------------------------------------------------------------
 

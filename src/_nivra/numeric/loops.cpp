@@ -2,7 +2,7 @@
 // instance of one template over the element operation and the readers of its two operands (a
 // model element, or a double that becomes a Python float); a table registers them for NumPy's
 // arithmetic, logical and comparison functions.
-#include "npy.h"
+#include "runtime/npy.h"
 
 #include <cstring>
 #include <vector>
@@ -10,7 +10,7 @@
 #include "elements.h"
 #include "model/algebra.h"
 #include "model/constraint.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 #include "npdtypes.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // numeric/npdtypes.cpp: registration of the element types npvar, npexpr and npconstraint and
 // of their casts. Each element is one owned reference to a Python object.
 #define NVR_NUMPY_IMPORT
-#include "npy.h"
+#include "runtime/npy.h"
 
 #include "npdtypes.h"
 
@@ -12,7 +12,7 @@
 #include "model/linterm.h"
 #include "model/quadterm.h"
 #include "model/var.h"
-#include "module/env.h"
+#include "runtime/env.h"
 #include "nonlinear/nonlinear.h"
 
 unsigned int nvr_numpy_feature_level = 0;

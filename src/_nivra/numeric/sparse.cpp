@@ -11,9 +11,9 @@
 
 #include "accumulate.h"
 #include "elements.h"
-#include "module/alloc.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "tensor.h"
 
 int nvy_Sparse_IsSparseMat(PyObject *x) {

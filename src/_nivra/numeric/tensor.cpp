@@ -18,7 +18,7 @@
 #include "model/algebra.h"
 #include "model/expression.h"
 #include "model/operand.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 #include "nonlinear/nonlinear.h"
 #include "sparse.h"
 

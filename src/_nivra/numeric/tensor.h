@@ -1,7 +1,7 @@
 // numeric/tensor.h: the two-operand tensor product behind Dot.
 #pragma once
 
-#include "npy.h"
+#include "runtime/npy.h"
 
 // a·b with the shape rule of numpy.dot for NumPy arrays of numbers, variables and other model
 // objects, and products of SciPy sparse matrices (compressed row or column form) with vectors

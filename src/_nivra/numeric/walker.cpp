@@ -4,7 +4,7 @@
 #include "elements.h"
 #include "model/constraint.h"
 #include "model/var.h"
-#include "module/ref.h"
+#include "runtime/ref.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "model/constraint.h"
 #include "model/maps.h"
-#include "module/alloc.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "numeric/walker.h"
 #include "problem/convert.h"
 #include "problem/methods.h"

@@ -1,8 +1,8 @@
 // problem/controls.cpp: problem methods getControl, setControl, getAttrib.
 #include "controls/values.h"
-#include "module/args.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/args.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "problem/methods.h"
 #include "problem/objective.h"
 #include "problem/problem.h"

@@ -15,9 +15,9 @@
 #include "model/maps.h"
 #include "model/sos.h"
 #include "model/var.h"
-#include "module/args.h"
-#include "module/ref.h"
-#include "numeric/npy.h"
+#include "runtime/args.h"
+#include "runtime/ref.h"
+#include "runtime/npy.h"
 #include "problem/methods.h"
 #include "problem/variables.h"
 

@@ -5,9 +5,9 @@
 #include "model/constraint.h"
 #include "model/sos.h"
 #include "model/var.h"
-#include "module/args.h"
-#include "module/ref.h"
-#include "numeric/npy.h"
+#include "runtime/args.h"
+#include "runtime/ref.h"
+#include "runtime/npy.h"
 #include "numeric/walker.h"
 #include "problem/methods.h"
 

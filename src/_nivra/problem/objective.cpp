@@ -8,11 +8,11 @@
 #include <iterator>
 
 #include "model/operand.h"
-#include "module/alloc.h"
-#include "module/args.h"
-#include "module/env.h"
-#include "module/ref.h"
-#include "numeric/npy.h"
+#include "runtime/alloc.h"
+#include "runtime/args.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
+#include "runtime/npy.h"
 #include "numeric/walker.h"
 #include "problem/convert.h"
 #include "problem/methods.h"

@@ -9,10 +9,10 @@
 #include <cstring>
 #include <utility>
 
-#include "module/alloc.h"
-#include "module/calllib.h"
-#include "module/env.h"
-#include "module/errors.h"
+#include "runtime/alloc.h"
+#include "runtime/calllib.h"
+#include "runtime/env.h"
+#include "runtime/errors.h"
 #include "problem/problem.h"
 
 // Calls fn(handle, args...) in the library-call frame; a failure becomes the problem's error

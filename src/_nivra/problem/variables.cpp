@@ -1,7 +1,7 @@
 // problem/variables.cpp: variables as columns of a problem: addVariable, addVariables, the
 // module function vars, columns added through the API, and the older addition of existing
 // unlinked variable objects.
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include "variables.h"
 
@@ -12,10 +12,10 @@
 
 #include "model/maps.h"
 #include "model/var.h"
-#include "module/alloc.h"
-#include "module/args.h"
-#include "module/env.h"
-#include "module/ref.h"
+#include "runtime/alloc.h"
+#include "runtime/args.h"
+#include "runtime/env.h"
+#include "runtime/ref.h"
 #include "numeric/walker.h"
 #include "problem/methods.h"
 #include "problem/problib.h"

@@ -1,4 +1,4 @@
-// module/output.h: library output to sys.stdout and Python message handlers.
+// runtime/output.h: library output to sys.stdout and Python message handlers.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN

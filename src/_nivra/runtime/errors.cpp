@@ -1,4 +1,4 @@
-// module/errors.cpp: error report, saved exceptions, deprecation warnings, SIGINT bracket.
+// runtime/errors.cpp: error report, saved exceptions, deprecation warnings, SIGINT bracket.
 #include "errors.h"
 
 #include <csignal>

@@ -1,4 +1,4 @@
-// module/env.cpp: the module-wide record and the counted start and stop of the library.
+// runtime/env.cpp: the module-wide record and the counted start and stop of the library.
 #include "env.h"
 
 #include "controls/control.h"

@@ -1,4 +1,4 @@
-// module/alloc.h: the allocator for temporary arrays handed to the library.
+// runtime/alloc.h: the allocator for temporary arrays handed to the library.
 #pragma once
 
 #include <cstddef>

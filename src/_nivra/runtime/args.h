@@ -1,4 +1,4 @@
-// module/args.h: argument parsing with old keyword names, missing-argument errors, and the
+// runtime/args.h: argument parsing with old keyword names, missing-argument errors, and the
 // string helpers.
 #pragma once
 

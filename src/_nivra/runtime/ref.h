@@ -1,4 +1,4 @@
-// module/ref.h: an owned Python reference for C++ locals, and the barrier that keeps C++
+// runtime/ref.h: an owned Python reference for C++ locals, and the barrier that keeps C++
 // exceptions from crossing a CPython slot or a library callback.
 #pragma once
 

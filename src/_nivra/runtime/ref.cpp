@@ -1,4 +1,4 @@
-// module/ref.cpp: translation of C++ exceptions into Python exceptions.
+// runtime/ref.cpp: translation of C++ exceptions into Python exceptions.
 #include "ref.h"
 
 #include <nanobind/nanobind.h>

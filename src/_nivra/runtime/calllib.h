@@ -1,4 +1,4 @@
-// module/calllib.h: the frame around every library call on a problem. It is the only place
+// runtime/calllib.h: the frame around every library call on a problem. It is the only place
 // where the interpreter lock is released.
 #pragma once
 

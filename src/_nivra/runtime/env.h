@@ -1,4 +1,4 @@
-// module/env.h: the one module-wide record nvr_py_env, the exception objects, and the counted
+// runtime/env.h: the one module-wide record nvr_py_env, the exception objects, and the counted
 // start and stop of the optimizer library.
 #pragma once
 

@@ -1,4 +1,4 @@
-// module/errors.h: library errors as Python exceptions, exceptions saved across library calls,
+// runtime/errors.h: library errors as Python exceptions, exceptions saved across library calls,
 // deprecation warnings and the Ctrl-C bracket around long solves.
 #pragma once
 

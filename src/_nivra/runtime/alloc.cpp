@@ -1,4 +1,4 @@
-// module/alloc.cpp: the three heaps of the temporary-array allocator.
+// runtime/alloc.cpp: the three heaps of the temporary-array allocator.
 #include "alloc.h"
 
 #define PY_SSIZE_T_CLEAN

@@ -1,4 +1,4 @@
-// numeric/npy.h: the one way this module includes NumPy's C interface (a single API table
+// runtime/npy.h: the one way this module includes NumPy's C interface (a single API table
 // shared by all files; numeric/npdtypes.cpp imports it).
 #pragma once
 

@@ -1,18 +1,18 @@
-// module/module.cpp: the module entry point, its free hook and the module functions of the
+// module.cpp: the module entry point, its free hook and the module functions of the
 // runtime (library start and stop, global-environment settings, output switches).
-#include "numeric/npy.h"
+#include "runtime/npy.h"
 
 #include <vector>
 
-#include "args.h"
+#include "runtime/args.h"
 #include "callbacks/branchobj.h"
 #include "callbacks/generic.h"
 #include "callbacks/poolcut.h"
 #include "controls/control.h"
 #include "controls/objattrib.h"
-#include "env.h"
-#include "errors.h"
-#include "methods.h"
+#include "runtime/env.h"
+#include "runtime/errors.h"
+#include "runtime/methods.h"
 #include "model/constraint.h"
 #include "model/expression.h"
 #include "model/linterm.h"
@@ -23,10 +23,10 @@
 #include "nonlinear/nonlinear.h"
 #include "numeric/npdtypes.h"
 #include "nvra.h"
-#include "output.h"
+#include "runtime/output.h"
 #include "problem/methods.h"
 #include "problem/problem.h"
-#include "ref.h"
+#include "runtime/ref.h"
 
 namespace {
 

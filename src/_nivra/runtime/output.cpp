@@ -1,4 +1,4 @@
-// module/output.cpp: routing of library messages to sys.stdout and to Python handlers.
+// runtime/output.cpp: routing of library messages to sys.stdout and to Python handlers.
 #include "output.h"
 
 #include <cstring>

@@ -1,5 +1,5 @@
-// module/args.cpp: argument parsing, missing-argument messages and string helpers.
-#include "numeric/npy.h"
+// runtime/args.cpp: argument parsing, missing-argument messages and string helpers.
+#include "runtime/npy.h"
 
 #include "args.h"
 
