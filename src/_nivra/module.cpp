@@ -4,29 +4,32 @@
 
 #include <vector>
 
+#include "nvra.h"
 #include "runtime/args.h"
-#include "callbacks/branchobj.h"
-#include "callbacks/generic.h"
-#include "callbacks/poolcut.h"
-#include "controls/control.h"
-#include "controls/objattrib.h"
 #include "runtime/env.h"
 #include "runtime/errors.h"
-#include "runtime/methods.h"
+#include "runtime/output.h"
+#include "runtime/ref.h"
 #include "model/constraint.h"
 #include "model/expression.h"
 #include "model/linterm.h"
 #include "model/maps.h"
+#include "model/modfuncs.h"
 #include "model/quadterm.h"
 #include "model/sos.h"
 #include "model/var.h"
 #include "nonlinear/nonlinear.h"
+#include "numeric/aggregates.h"
 #include "numeric/npdtypes.h"
-#include "nvra.h"
-#include "runtime/output.h"
+#include "controls/control.h"
+#include "controls/objattrib.h"
 #include "problem/methods.h"
 #include "problem/problem.h"
-#include "runtime/ref.h"
+#include "callbacks/branchobj.h"
+#include "callbacks/generic.h"
+#include "callbacks/msghandlers.h"
+#include "callbacks/poolcut.h"
+#include "testhooks.h"
 
 namespace {
 
@@ -185,14 +188,7 @@ PyObject *nivramod_setdebugmode(PyObject *, PyObject *arg) {
     return noneOrGlobalError(NVRA_ge_setdebugmode(t));
 }
 
-// METH_VARARGS | METH_KEYWORDS functions go through void(*)(void) to silence the cast check.
-template <class F> PyCFunction fn(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
-
-} // namespace
-
-PyMethodDef nvr_runtime_methods[] = {
+PyMethodDef runtime_methods[] = {
     {"getlasterror", nivramod_getlasterror, METH_NOARGS,
      PyDoc_STR("getlasterror() -> (code, message): the library's last global error")},
     {"getversion", nivramod_getversion, METH_NOARGS,
@@ -201,23 +197,17 @@ PyMethodDef nvr_runtime_methods[] = {
      PyDoc_STR("getversionnumbers() -> (major, minor, build)")},
     {"getcheckedmode", nivramod_getcheckedmode, METH_NOARGS,
      PyDoc_STR("getcheckedmode() -> bool: whether the library checks its arguments")},
-    {"setcheckedmode", fn(nivramod_setcheckedmode), METH_VARARGS | METH_KEYWORDS,
+    {"setcheckedmode", nvr_method(nivramod_setcheckedmode), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setcheckedmode(checked_mode): enable argument checks (only True enables)")},
-    {"addcbmsghandler", fn(nivramod_addcbmsghandler), METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("addcbmsghandler(msghandler, data, priority): add a global message handler, "
-               "called as msghandler(object, data, thread, message, type, number)")},
-    {"removecbmsghandler", fn(nivramod_removecbmsghandler), METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("removecbmsghandler(msghandler, data): remove global message handlers; None "
-               "matches any")},
-    {"getbanner", fn(nivramod_getbanner), METH_VARARGS | METH_KEYWORDS,
+    {"getbanner", nvr_method(nivramod_getbanner), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getbanner() -> str: the library's banner")},
     {"_init", nivramod_init, METH_O,
      PyDoc_STR("_init(path): start the optimizer library explicitly (path: None or a directory)")},
     {"free", nivramod_free, METH_NOARGS,
      PyDoc_STR("free() -> bool: undo one explicit start; True if the library is still started")},
-    {"setarchconsistency", fn(nivramod_setarchconsistency), METH_VARARGS | METH_KEYWORDS,
+    {"setarchconsistency", nvr_method(nivramod_setarchconsistency), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setarchconsistency(ifArchConsistent): same results on every architecture")},
-    {"featurequery", fn(nivramod_featurequery), METH_VARARGS | METH_KEYWORDS,
+    {"featurequery", nvr_method(nivramod_featurequery), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("featurequery(feature) -> bool: whether the library has the named feature")},
     {"getOutputEnabled", nivramod_getOutputEnabled, METH_NOARGS,
      PyDoc_STR("getOutputEnabled() -> bool: whether library output is printed")},
@@ -238,16 +228,15 @@ PyMethodDef nvr_runtime_methods[] = {
     {nullptr, nullptr, 0, nullptr},
 };
 
-namespace {
-
 std::vector<PyMethodDef> all_methods;
 
 // Joins the subsystems' function tables. 0 or -1.
 int buildMethodTable() {
     try {
         all_methods.clear();
-        for (PyMethodDef *table : {nvr_numeric_methods, nvr_nonlinear_methods, nvr_runtime_methods,
-                                   nvr_controls_methods, nvr_model_methods})
+        for (PyMethodDef *table : {nvr_numeric_methods, nvr_nonlinear_methods, runtime_methods,
+                                   nvr_callbacks_methods, nvr_controls_methods, nvr_model_methods,
+                                   nvr_problem_module_methods, nvr_test_methods})
             for (PyMethodDef *m = table; m->ml_name; ++m)
                 all_methods.push_back(*m);
         all_methods.push_back({nullptr, nullptr, 0, nullptr});
@@ -366,6 +355,10 @@ PyObject *initModule() {
     Ref module = Ref::steal(PyModule_Create(&nivra_module));
     if (!module) return nullptr;
     nvr_py_env.module = module.get();
+    nvr_py_env.hooks.build_tables = ctrl_attr_fill_typeobj;
+    nvr_py_env.hooks.release_problem = [](problem_lib_s *p) {
+        problem_freeresources(static_cast<problem_s *>(p));
+    };
     if (createEnvironment() != 0 || createExceptions() != 0) return nullptr;
     const struct {
         const char *name;

@@ -8,6 +8,7 @@
 #include <tuple>
 #include <vector>
 
+#include "model/varsort.h"
 #include "util/sort.h"
 
 namespace {

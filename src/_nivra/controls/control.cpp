@@ -2,20 +2,17 @@
 // module-level default controls.
 #include "control.h"
 
-#include "model/var.h"
 #include "runtime/env.h"
-#include "runtime/methods.h"
 #include "runtime/ref.h"
 #include "names.h"
-#include "problem/problem.h"
-#include "problem/problib.h"
+#include "runtime/calllib.h"
 #include "values.h"
 
 namespace {
 
 // 0 when the view's problem can be asked, else -1 with "Problem is not initialized".
-int checkViewProblem(problem_s *p) {
-    if (p != kDeletedOwner) return checkProblemIsInitialized(p);
+int checkViewProblem(problem_lib_s *p) {
+    if (p != kDeletedProblem) return checkProblemIsInitialized(p);
     PyErr_SetString(nvy_model_exc, "Problem is not initialized");
     return -1;
 }
@@ -44,8 +41,8 @@ PyObject *moduleControlValue(PyObject *own, PyObject *name) {
 
 // Attribute access shared by both view types: "__dict__" gives the view's dictionary, other
 // special names behave as on any object, every other name is a control or attribute.
-PyObject *ctrl_attr_get(PyObject *self, PyObject *name, PyObject *dict, problem_s *p, int control,
-                        int objidx) {
+PyObject *ctrl_attr_get(PyObject *self, PyObject *name, PyObject *dict, problem_lib_s *p,
+                        int control, int objidx) {
     if (PyUnicode_Check(name) && PyUnicode_CompareWithASCIIString(name, "__dict__") == 0)
         return Py_NewRef(dict);
     if (PyUnicode_Check(name) && isDunder(name)) return PyObject_GenericGetAttr(self, name);
@@ -64,7 +61,7 @@ PyObject *ctrl_attr_get(PyObject *self, PyObject *name, PyObject *dict, problem_
 }
 
 // str() of the values of a view: every control or attribute (for objidx >= 0, of that solve).
-PyObject *viewText(problem_s *p, int control, int objidx) {
+PyObject *viewText(problem_lib_s *p, int control, int objidx) {
     if (checkViewProblem(p) != 0) return nullptr;
     Ref none = Ref::steal(PyTuple_New(0));
     if (!none) return nullptr;
@@ -100,7 +97,7 @@ int ctrl_set(PyObject *self, PyObject *name, PyObject *value) {
     CaEntry entry;
     if (!ca_entry_from_tuple(PyDict_GetItemWithError(nvr_py_env.control_table, norm.get()), &entry))
         return PyErr_Occurred() ? -1 : (incorrectName(1), -1);
-    problem_s *p = as_ctrl(self)->problem;
+    problem_lib_s *p = as_ctrl(self)->problem;
     if (p) return checkViewProblem(p) != 0 ? -1 : problem_setControl_single(p, entry, value);
     if (check_setCtrl(entry.type, value) != 0) return -1;
     return PyDict_SetItem(nvr_py_env.default_control_values, norm.get(), value);
@@ -199,7 +196,7 @@ PyTypeObject attribute_type = {
                         "attributes: p.attributes.cols."),
 };
 
-PyObject *ctrl_base(problem_s *problem) {
+PyObject *ctrl_base(problem_lib_s *problem) {
     PyObject *dict = problem ? Py_NewRef(nvr_py_env.control_table) : PyDict_New();
     if (!dict) return nullptr;
     auto *c = PyObject_New(ctrl_s, &control_type);
@@ -212,7 +209,7 @@ PyObject *ctrl_base(problem_s *problem) {
     return reinterpret_cast<PyObject *>(c);
 }
 
-PyObject *attr_base(problem_s *problem, int32_t objidx) {
+PyObject *attr_base(problem_lib_s *problem, int32_t objidx) {
     auto *a = PyObject_New(attr_s, &attribute_type);
     if (!a) return nullptr;
     a->problem = problem;
@@ -225,19 +222,19 @@ PyObject *control_own_dict(PyObject *ctrl) {
     return PyObject_TypeCheck(ctrl, &control_type) ? as_ctrl(ctrl)->dict : nullptr;
 }
 
-void ctrl_attr_detach(PyObject *view, const problem_s *p) {
+void ctrl_attr_detach(PyObject *view, const problem_lib_s *p) {
     if (!view) return;
     if (Py_IS_TYPE(view, &control_type) && as_ctrl(view)->problem == p)
-        as_ctrl(view)->problem = kDeletedOwner;
+        as_ctrl(view)->problem = kDeletedProblem;
     if (Py_IS_TYPE(view, &attribute_type) && as_attr(view)->problem == p)
-        as_attr(view)->problem = kDeletedOwner;
+        as_attr(view)->problem = kDeletedProblem;
 }
 
 PyMethodDef nvr_controls_methods[] = {
     {"_getcontrols", nivramod_getcontrols, METH_NOARGS,
      PyDoc_STR("_getcontrols() -> control: the module-level controls object (nivra.controls), "
                "whose assigned values every problem created afterwards starts with")},
-    {"setdefaultcontrol", problem_method(nivramod_setdefaultcontrol), METH_VARARGS | METH_KEYWORDS,
+    {"setdefaultcontrol", nvr_method(nivramod_setdefaultcontrol), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setdefaultcontrol(ipar): forget the module default value of the control named "
                "ipar; problems created afterwards start with the library's default")},
     {"setdefaults", nivramod_setdefaults, METH_NOARGS,

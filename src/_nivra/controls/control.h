@@ -7,17 +7,20 @@
 
 #include <cstdint>
 
-struct problem_s;
+struct problem_lib_s;
+
+// setdefaultcontrol, setdefaults and _getcontrols.
+extern PyMethodDef nvr_controls_methods[];
 
 // A view's problem is not reference-counted: the problem cuts its views off (problem pointer
-// kDeletedOwner) when it lets them go, after which they raise "Problem is not initialized".
+// kDeletedProblem) when it lets them go, after which they raise "Problem is not initialized".
 struct ctrl_s {
-    PyObject_HEAD problem_s *problem; // null for the module-level object
+    PyObject_HEAD problem_lib_s *problem; // null for the module-level object
     PyObject *dict; // control table (problem view) or library defaults (module object)
 };
 
 struct attr_s {
-    PyObject_HEAD problem_s *problem;
+    PyObject_HEAD problem_lib_s *problem;
     PyObject *dict; // attribute table
     int32_t objidx; // -1 for the problem's own view, else the solve index
 };
@@ -27,14 +30,14 @@ extern PyTypeObject attribute_type;
 
 // New control view of problem (null: the module-level object with an empty dictionary).
 // New reference or null.
-PyObject *ctrl_base(problem_s *problem);
+PyObject *ctrl_base(problem_lib_s *problem);
 // New attribute view of problem for solve objidx (-1: the problem's own). New reference or null.
-PyObject *attr_base(problem_s *problem, int32_t objidx);
+PyObject *attr_base(problem_lib_s *problem, int32_t objidx);
 // Borrowed own dictionary of a control view.
 PyObject *control_own_dict(PyObject *ctrl);
 // Cuts a control or attribute view (or None) off problem p, when it is a view of p (a problem
 // made for a callback shares the views of the problem being solved).
-void ctrl_attr_detach(PyObject *view, const problem_s *p);
+void ctrl_attr_detach(PyObject *view, const problem_lib_s *p);
 
 // Builds the control and attribute tables and the library default values once (nothing when
 // they exist), and records the module default of "nslp_postsolve" when the control table has

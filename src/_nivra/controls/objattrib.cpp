@@ -6,7 +6,7 @@
 #include "runtime/alloc.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
-#include "problem/problib.h"
+#include "runtime/calllib.h"
 #include "values.h"
 
 namespace {
@@ -124,7 +124,7 @@ PyTypeObject objattrib_type = {
                         "len(p.objattribs) solves, p.objattribs[i].objval"),
 };
 
-PyObject *objattr_create(problem_s *problem) {
+PyObject *objattr_create(problem_lib_s *problem) {
     auto *o = PyObject_New(objattr_s, &objattrib_type);
     if (!o) return nullptr;
     o->problem = problem;
@@ -133,7 +133,7 @@ PyObject *objattr_create(problem_s *problem) {
     return reinterpret_cast<PyObject *>(o);
 }
 
-void objattr_detach(PyObject *self, const problem_s *p) {
+void objattr_detach(PyObject *self, const problem_lib_s *p) {
     if (!self || !Py_IS_TYPE(self, &objattrib_type) || as_objattr(self)->problem != p) return;
     objattr_s *o = as_objattr(self);
     o->problem = nullptr;

@@ -7,10 +7,10 @@
 
 #include <cstdint>
 
-struct problem_s;
+struct problem_lib_s;
 
 struct objattr_s {
-    PyObject_HEAD problem_s
+    PyObject_HEAD problem_lib_s
         *problem;     // not reference-counted; null once the problem let the object go
     int32_t count;    // slots of cache
     PyObject **cache; // attribute view per solve index, or null (module allocator)
@@ -19,6 +19,6 @@ struct objattr_s {
 extern PyTypeObject objattrib_type;
 
 // A new object with an empty cache. New reference or null.
-PyObject *objattr_create(problem_s *problem);
+PyObject *objattr_create(problem_lib_s *problem);
 // Cuts the object (or None) and the views it handed out off problem p, when it belongs to p.
-void objattr_detach(PyObject *o, const problem_s *p);
+void objattr_detach(PyObject *o, const problem_lib_s *p);

@@ -9,7 +9,7 @@
 #include "runtime/alloc.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
-#include "problem/problib.h"
+#include "runtime/calllib.h"
 
 namespace {
 
@@ -78,8 +78,8 @@ int nonlinearUnavailable() {
 
 // A string value read by fn(prob, id, buffer, size, &needed), reading again into a larger
 // buffer when the first one was too short. New reference or null.
-PyObject *readString(problem_s *p, int (*fn)(NVRAprob, int, char *, int, int *), const char *name,
-                     int id) {
+PyObject *readString(problem_lib_s *p, int (*fn)(NVRAprob, int, char *, int, int *),
+                     const char *name, int id) {
     char buf[NVRA_MAXSTRINGLENGTH] = "";
     int needed = 0;
     if (problem_call(p, fn, name, id, buf, int{sizeof buf}, &needed) != 0) return nullptr;
@@ -110,26 +110,26 @@ constexpr NumberGetters<double> kDoubleGetters{NVRAgetdblcontrol,   "NVRAgetdblc
 // Reads a control (control = 1), an attribute, or (objidx >= 0) an attribute of that solve.
 // 0 or -1.
 template <class T>
-int readNumber(problem_s *p, const NumberGetters<T> &g, const CaEntry &e, int control, int objidx,
-               T *v) {
+int readNumber(problem_lib_s *p, const NumberGetters<T> &g, const CaEntry &e, int control,
+               int objidx, T *v) {
     if (control) return problem_call(p, g.control, g.controlName, e.id, v);
     if (objidx >= 0) return problem_call(p, g.solveAttrib, g.solveAttribName, objidx, e.id, v);
     return problem_call(p, g.attrib, g.attribName, e.id, v);
 }
 
-PyObject *readInt(problem_s *p, const CaEntry &e, int control, int objidx) {
+PyObject *readInt(problem_lib_s *p, const CaEntry &e, int control, int objidx) {
     int64_t v = 0;
     if (readNumber(p, kIntGetters, e, control, objidx, &v) != 0) return nullptr;
     return nvy_intToEnum(e.id, v);
 }
 
-PyObject *readDouble(problem_s *p, const CaEntry &e, int control, int objidx) {
+PyObject *readDouble(problem_lib_s *p, const CaEntry &e, int control, int objidx) {
     double v = 0.0;
     if (readNumber(p, kDoubleGetters, e, control, objidx, &v) != 0) return nullptr;
     return PyFloat_FromDouble(v);
 }
 
-PyObject *readStringValue(problem_s *p, const CaEntry &e, int control, int objidx) {
+PyObject *readStringValue(problem_lib_s *p, const CaEntry &e, int control, int objidx) {
     if (control) return readString(p, NVRAgetstringcontrol, "NVRAgetstringcontrol", e.id);
     if (objidx >= 0) {
         PyErr_SetString(nvy_interf_exc, "Multi-objective string attributes are not supported");
@@ -139,7 +139,7 @@ PyObject *readStringValue(problem_s *p, const CaEntry &e, int control, int objid
 }
 
 // Adds the value of key to result under its result key. 0 or -1.
-int addValue(problem_s *p, PyObject *table, PyObject *key, int control, int objidx,
+int addValue(problem_lib_s *p, PyObject *table, PyObject *key, int control, int objidx,
              PyObject *result) {
     CaEntry entry;
     PyObject *rawkey = nullptr;
@@ -150,7 +150,7 @@ int addValue(problem_s *p, PyObject *table, PyObject *key, int control, int obji
 }
 
 // Every entry of table; a solve index leaves out nonlinear and string entries.
-PyObject *allValues(problem_s *p, PyObject *table, int control, int objidx) {
+PyObject *allValues(problem_lib_s *p, PyObject *table, int control, int objidx) {
     Ref result = Ref::steal(PyDict_New());
     if (!result) return nullptr;
     Py_ssize_t pos = 0;
@@ -170,7 +170,8 @@ PyObject *allValues(problem_s *p, PyObject *table, int control, int objidx) {
 }
 
 // Values of the items of an iterable of keys.
-PyObject *valuesOfIterable(problem_s *p, PyObject *table, PyObject *keys, int control, int objidx) {
+PyObject *valuesOfIterable(problem_lib_s *p, PyObject *table, PyObject *keys, int control,
+                           int objidx) {
     Ref it = Ref::steal(PyObject_GetIter(keys));
     Ref result = Ref::steal(PyDict_New());
     if (!it || !result) return nullptr;
@@ -214,7 +215,7 @@ PyObject *nvy_intToEnum(int id, int64_t value) {
     return number.release();
 }
 
-PyObject *problem_getInfo_single(problem_s *p, const CaEntry &entry, int control, int objidx) {
+PyObject *problem_getInfo_single(problem_lib_s *p, const CaEntry &entry, int control, int objidx) {
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     if (entry.solver != kSolverOptimizer) return nonlinearUnavailable(), nullptr;
     switch (entry.type) {
@@ -231,7 +232,7 @@ PyObject *problem_getInfo_single(problem_s *p, const CaEntry &entry, int control
     }
 }
 
-PyObject *problem_getInfo(problem_s *p, PyObject *keys, int control, int objidx) {
+PyObject *problem_getInfo(problem_lib_s *p, PyObject *keys, int control, int objidx) {
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     PyObject *table = control ? nvr_py_env.control_table : nvr_py_env.attribute_table;
     const Py_ssize_t n = PyTuple_GET_SIZE(keys);
@@ -269,7 +270,7 @@ int check_setCtrl(int type, PyObject *value) {
     }
 }
 
-int problem_setControl_single(problem_s *p, const CaEntry &entry, PyObject *value) {
+int problem_setControl_single(problem_lib_s *p, const CaEntry &entry, PyObject *value) {
     if (check_setCtrl(entry.type, value) != 0) return -1;
     if (entry.solver != kSolverOptimizer) return nonlinearUnavailable();
     if (checkProblemIsInitialized(p) != 0) return -1;
@@ -291,7 +292,7 @@ int problem_setControl_single(problem_s *p, const CaEntry &entry, PyObject *valu
     }
 }
 
-int problem_setControl_byKey(problem_s *p, PyObject *key, PyObject *value) {
+int problem_setControl_byKey(problem_lib_s *p, PyObject *key, PyObject *value) {
     CaEntry entry;
     if (PyLong_Check(key)) {
         PyObject *rawkey = nullptr;
@@ -311,7 +312,7 @@ int problem_setControl_byKey(problem_s *p, PyObject *key, PyObject *value) {
     return problem_setControl_single(p, entry, value);
 }
 
-int problem_applyDefaultControls(problem_s *p) {
+int problem_applyDefaultControls(problem_lib_s *p) {
     // A copy: the defaults may change while the library runs without the interpreter lock.
     Ref defaults = Ref::steal(PyDict_Copy(nvr_py_env.default_control_values));
     if (!defaults) return -1;

@@ -13,7 +13,6 @@
 #include "linterm.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
-#include "numeric/npdtypes.h"
 #include "operand.h"
 #include "quadterm.h"
 #include "var.h"

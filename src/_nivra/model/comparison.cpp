@@ -3,8 +3,6 @@
 // == and != test structural equality.
 #include "runtime/npy.h"
 
-#include "numeric/npdtypes.h"
-
 #include "algebra.h"
 #include "constraint.h"
 #include "equality.h"

@@ -5,6 +5,7 @@
 #include "constraint.h"
 #include "expression.h"
 #include "libaccess.h"
+#include "problem_model.h"
 #include "runtime/alloc.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr double kInf = NVRA_PLUSINFINITY;
 
 struct Row {
-    problem_s *p;
+    problem_model_s *p;
     int index;
 };
 
@@ -62,7 +63,7 @@ PyObject *rowBound(Row r, bool lower) {
 
 // The problem's variable object of a column reported by the library (ModelError naming the
 // function when there is none). Borrowed, or null.
-PyObject *variableOf(const problem_s *p, int col, const char *function) {
+PyObject *variableOf(const problem_model_s *p, int col, const char *function) {
     const Py_ssize_t n = p->vars ? PyList_GET_SIZE(p->vars) : 0;
     if (col >= 0 && col < n) return PyList_GET_ITEM(p->vars, col);
     PyErr_Format(nvy_model_exc,

@@ -19,7 +19,7 @@
 #include "runtime/errors.h"
 #include "runtime/ref.h"
 #include "operand.h"
-#include "problem/problem.h"
+#include "problem_model.h"
 #include "var.h"
 
 namespace {
@@ -668,8 +668,8 @@ bool constraint_is_linked(const constraint_s *c) {
     return c->owner && !constraint_is_unlinked(c) && !constraint_is_deleted(c);
 }
 
-problem_s *constraint_problem(const constraint_s *c) {
-    return constraint_is_linked(c) ? static_cast<problem_s *>(c->owner) : nullptr;
+problem_model_s *constraint_problem(const constraint_s *c) {
+    return constraint_is_linked(c) ? static_cast<problem_model_s *>(c->owner) : nullptr;
 }
 
 PyObject *constraint_base() {
@@ -729,7 +729,7 @@ int checkConstraintValid(const constraint_s *c) {
     return 0;
 }
 
-int get_con_row(problem_s *prob, const constraint_s *c, int *row) {
+int get_con_row(problem_model_s *prob, const constraint_s *c, int *row) {
     if (constraint_is_deleted(c)) return nvr_model_error(kDeletedMsg);
     if (constraint_is_unlinked(c)) {
         if (constraint_kind(c) != kConKindUnlinked)
@@ -765,7 +765,7 @@ PyObject *constraint_stored_name(const constraint_s *c) {
     return slot ? blockOf(c)[slot].obj : nullptr;
 }
 
-void constraint_link(constraint_s *c, problem_s *prob, int row) {
+void constraint_link(constraint_s *c, problem_model_s *prob, int row) {
     releaseBlock(c);
     c->owner = prob;
     c->id_low = static_cast<uint32_t>(row);

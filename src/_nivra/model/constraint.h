@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-struct problem_s;
+struct problem_model_s;
 
 // The record. owner is the owning problem when linked, kDeletedOwner when deleted, the
 // unlinked block when the flags count slots, and null when uninitialised. id_low is the row of
@@ -72,7 +72,7 @@ bool constraint_is_deleted(const constraint_s *c);
 // Refers to a row of its owner.
 bool constraint_is_linked(const constraint_s *c);
 // The owner of a linked constraint, else null.
-problem_s *constraint_problem(const constraint_s *c);
+problem_model_s *constraint_problem(const constraint_s *c);
 
 // ---- construction -------------------------------------------------------------------------------
 
@@ -98,7 +98,7 @@ PyObject *generic_cmp(PyObject *a, PyObject *b, int op);
 // ModelError for a deleted or uninitialised constraint. 0 or -1.
 int checkConstraintValid(const constraint_s *c);
 // The row of c in prob (ModelError when it has none there). 0 or -1.
-int get_con_row(problem_s *prob, const constraint_s *c, int *row);
+int get_con_row(problem_model_s *prob, const constraint_s *c, int *row);
 // The unlinked block's contents: the body (borrowed, may be null), the bounds, the stored name
 // (borrowed, or null).
 PyObject *constraint_body(const constraint_s *c);
@@ -106,6 +106,6 @@ double constraint_lb(const constraint_s *c);
 double constraint_ub(const constraint_s *c);
 PyObject *constraint_stored_name(const constraint_s *c);
 // Links c to a row of prob: the block is released and freed.
-void constraint_link(constraint_s *c, problem_s *prob, int row);
+void constraint_link(constraint_s *c, problem_model_s *prob, int row);
 // Marks a linked constraint deleted.
 void constraint_mark_deleted(constraint_s *c);

@@ -1,6 +1,7 @@
 // model/evaluate.cpp: evaluation of model objects at variable values given by column or by a
 // dictionary: the value evaluator (every nonlinear operation, piecewise linear and logical
-// nodes included), the walker over containers and arrays, and the module function evaluate.
+// nodes included) and the walker over containers and arrays. The module function evaluate is
+// problem/modfuncs.cpp.
 #include "runtime/npy.h"
 
 #include "evaluate.h"
@@ -12,12 +13,11 @@
 #include "expression.h"
 #include "libaccess.h"
 #include "linterm.h"
-#include "runtime/args.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
 #include "nonlinear/nonlinear.h"
 #include "operand.h"
-#include "problem/problem.h"
+#include "problem_model.h"
 #include "quadterm.h"
 #include "var.h"
 
@@ -26,8 +26,6 @@ namespace {
 constexpr int kDepth = 64;
 constexpr double kLn10 = 2.302585092994046;
 constexpr double kDefaultTolerance = 5e-6;
-constexpr const char *kBadSolution = "Argument \"solution\" must be a dictionary, a list, or a "
-                                     "one-dimensional NumPy array.";
 
 int fail(PyObject *type, const char *msg) {
     PyErr_SetString(type, msg);
@@ -453,110 +451,4 @@ PyObject *scan_args_expressions(PyObject *objects, const var_map &map, bool inde
         PyTuple_SET_ITEM(out.get(), i, v);
     }
     return out.release();
-}
-
-// ---- evaluate() ---------------------------------------------------------------------------------
-
-namespace {
-
-int badSolution() {
-    return fail(nvy_interf_exc, kBadSolution);
-}
-
-// A solution list or one-dimensional array as doubles: numbers only. 0 or -1.
-int solutionValues(PyObject *solution, std::vector<double> &values) {
-    Ref seq;
-    if (PyArray_Check(solution)) {
-        PyArrayObject *arr = reinterpret_cast<PyArrayObject *>(solution);
-        if (PyArray_NDIM(arr) != 1) return badSolution();
-        const char kind = PyArray_DESCR(arr)->kind;
-        if (kind == 'b' || kind == 'i' || kind == 'u' || kind == 'f') {
-            Ref d = Ref::steal(PyArray_FROM_OTF(solution, NPY_DOUBLE, NPY_ARRAY_IN_ARRAY));
-            if (!d) return -1;
-            const double *p = static_cast<const double *>(
-                PyArray_DATA(reinterpret_cast<PyArrayObject *>(d.get())));
-            values.assign(p, p + PyArray_SIZE(reinterpret_cast<PyArrayObject *>(d.get())));
-            return 0;
-        }
-        seq = Ref::steal(PySequence_List(solution));
-    } else {
-        seq = Ref::borrow(solution);
-    }
-    if (!seq) return -1;
-    values.resize(static_cast<size_t>(PyList_GET_SIZE(seq.get())));
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(seq.get()); ++i) {
-        PyObject *item = PyList_GET_ITEM(seq.get(), i);
-        if (exprKindOf(item) != kConst) {
-            PyErr_Format(nvy_interf_exc, "Solution values must be numbers: item %zd is <%S>", i,
-                         item);
-            return -1;
-        }
-        if (isConstOfKind(item, kConst, &values[static_cast<size_t>(i)]) < 0) return -1;
-    }
-    return 0;
-}
-
-// The problem's current solution, over all its columns. 0 or -1.
-int currentSolution(problem_s *p, std::vector<double> &values) {
-    int columns = 0;
-    if (nvr_problemCall(p, NVRAgetintattrib, "NVRAgetintattrib", NVRA_ATTR_INPUTCOLS, &columns) !=
-        0)
-        return -1;
-    values.resize(static_cast<size_t>(columns > 0 ? columns : 0));
-    if (values.empty()) return 0;
-    int status = 0;
-    if (nvr_problemCall(p, NVRAgetsolution, "NVRAgetsolution", &status, values.data(), 0,
-                        static_cast<int>(values.size()) - 1) != 0)
-        return -1;
-    if (status != 1 && status != 2) return fail(nvy_model_exc, "Solution is not available");
-    return 0;
-}
-
-PyObject *evaluate(PyObject *args, PyObject *problem, PyObject *solution) {
-    if (!problem && !solution) {
-        PyErr_SetString(nvy_interf_exc, "nivra.evaluate() requires at least one of the two "
-                                        "arguments \"solution\" and \"problem\"");
-        return nullptr;
-    }
-    if (problem && !problem_Check(problem)) {
-        PyErr_SetString(nvy_interf_exc, "Argument \"problem\" must be an nivra.problem object");
-        return nullptr;
-    }
-    var_map map;
-    std::vector<double> values;
-    if (problem) map.problem = reinterpret_cast<problem_s *>(problem);
-    if (!solution) {
-        if (currentSolution(map.problem, values) != 0) return nullptr;
-        map.by_column = true;
-    } else if (PyDict_Check(solution)) {
-        map.dict = solution;
-    } else if (PyList_Check(solution) || PyArray_Check(solution)) {
-        if (!problem) {
-            PyErr_SetString(nvy_interf_exc, "Argument \"problem\" is necessary when passing a list "
-                                            "or NumPy array of variable values");
-            return nullptr;
-        }
-        if (solutionValues(solution, values) != 0) return nullptr;
-        map.by_column = true;
-    } else {
-        return badSolution(), nullptr;
-    }
-    map.values = values.data();
-    map.count = static_cast<Py_ssize_t>(values.size());
-    return scan_args_expressions(args, map, false);
-}
-
-} // namespace
-
-PyObject *nivramod_evaluate(PyObject *, PyObject *args, PyObject *kwargs) {
-    static const char *const kw[] = {"problem", "solution", nullptr};
-    PyObject *problem = nullptr, *solution = nullptr;
-    if (!parseKeywordArgs(kwargs, "|OO", kw, &problem, &solution)) return nullptr;
-    try {
-        return evaluate(args, problem == Py_None ? nullptr : problem,
-                        solution == Py_None ? nullptr : solution);
-    } catch (...) {
-        nvr_translate_exception();
-        return nullptr;
-    }
 }

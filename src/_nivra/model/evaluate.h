@@ -1,17 +1,17 @@
 // model/evaluate.h: evaluation of model objects (and nested containers of them) at given
-// variable values: the module function evaluate, and the walker that the problem's solution
-// accessors use in index mode.
+// variable values, and the walker that the module function evaluate and the problem's solution
+// accessors use.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-struct problem_s;
+struct problem_model_s;
 
 // The source of variable values for one evaluation: by column from values (count entries,
 // columns of problem), or from dict (variable objects to numbers).
 struct var_map {
-    problem_s *problem = nullptr;
+    problem_model_s *problem = nullptr;
     const double *values = nullptr;
     Py_ssize_t count = 0;
     PyObject *dict = nullptr;
@@ -31,6 +31,3 @@ PyObject *evaluate_object(PyObject *obj, const var_map &map, bool index_mode, in
 // The walked values of a tuple of objects: the value of a single object, else a tuple of the
 // values in order. New reference or null.
 PyObject *scan_args_expressions(PyObject *objects, const var_map &map, bool index_mode);
-
-// evaluate(*objects, problem=None, solution=None). New reference or null.
-PyObject *nivramod_evaluate(PyObject *self, PyObject *args, PyObject *kwargs);

@@ -4,7 +4,7 @@
 
 #include "runtime/alloc.h"
 
-PyObject *nvr_entityName(problem_s *p, int type, int index) {
+PyObject *nvr_entityName(problem_lib_s *p, int type, int index) {
     int nbytes = 0;
     if (nvr_problemCall(p, NVRAgetnamelist, "NVRAgetnamelist", type, nullptr, 0, &nbytes, index,
                         index) != 0)
@@ -19,7 +19,7 @@ PyObject *nvr_entityName(problem_s *p, int type, int index) {
     return PyUnicode_FromString(buf.get());
 }
 
-int nvr_setEntityName(problem_s *p, int type, int index, PyObject *name) {
+int nvr_setEntityName(problem_lib_s *p, int type, int index, PyObject *name) {
     const char *utf8 = PyUnicode_AsUTF8(name);
     if (!utf8) return -1;
     return nvr_problemCall(p, NVRAaddnames, "NVRAaddnames", type, utf8, index, index);

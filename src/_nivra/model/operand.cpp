@@ -169,3 +169,14 @@ int check_expressions_compatible(PyObject *a, PyObject *b, int *unlinked) {
     if (check_first_var(a, &x) != 0 || check_first_var(b, &y) != 0) return -1;
     return compatible(x, y, unlinked);
 }
+
+PyObject *nvr_zero_dim_element(PyObject *o) {
+    PyArray_Descr *d = var_Check(o) ? nvr_py_env.npvar_dtype : nvr_py_env.npexpr_dtype;
+    Py_INCREF(d);
+    PyObject *arr =
+        PyArray_NewFromDescr(&PyArray_Type, d, 0, nullptr, nullptr, nullptr, 0, nullptr);
+    if (!arr) return nullptr;
+    auto *a = reinterpret_cast<PyArrayObject *>(arr);
+    if (PyArray_SETITEM(a, static_cast<char *>(PyArray_DATA(a)), o) != 0) Py_CLEAR(arr);
+    return arr;
+}

@@ -43,3 +43,9 @@ int firstVarOfKind(PyObject *obj, int kind, var_s **var);
 int check_expressions_compatible(PyObject *a, PyObject *b, int *unlinked);
 // The same for operands of known kinds.
 int checkCompatibleKinds(PyObject *a, int ka, PyObject *b, int kb);
+
+// A 0-d array of the variable element type (for a variable) or the expression element type
+// (anything else) holding o. Combined with an array by an operator or a comparison, it makes
+// NumPy apply the module's element loops, so that the result is an array of the module's
+// element type also against arrays of plain numbers. New reference or null.
+PyObject *nvr_zero_dim_element(PyObject *o);

@@ -10,7 +10,7 @@
 #include "expression.h"
 #include "runtime/ref.h"
 #include "operand.h"
-#include "util/sort.h"
+#include "varsort.h"
 #include "var.h"
 
 namespace {

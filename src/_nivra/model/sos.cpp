@@ -9,7 +9,7 @@
 #include "runtime/env.h"
 #include "runtime/errors.h"
 #include "runtime/ref.h"
-#include "problem/problem.h"
+#include "problem_model.h"
 #include "var.h"
 
 namespace {
@@ -211,7 +211,7 @@ PyGetSetDef sos_getset[] = {
 
 } // namespace
 
-int get_sos_index(problem_s *prob, const sos_s *sos, int64_t *index) {
+int get_sos_index(problem_model_s *prob, const sos_s *sos, int64_t *index) {
     const char *fault = nullptr;
     if (isDeleted(sos)) {
         fault = kDeletedMsg;
@@ -254,7 +254,7 @@ PyTypeObject sos_type = {
     .tp_new = sos_new,
 };
 
-PyObject *sos_new_linked(problem_s *prob, int64_t index) {
+PyObject *sos_new_linked(problem_model_s *prob, int64_t index) {
     PyObject *set = sos_type.tp_new(&sos_type, nullptr, nullptr);
     if (set) {
         as_sos(set)->owner = prob;

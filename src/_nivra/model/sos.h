@@ -7,14 +7,14 @@
 
 #include <cstdint>
 
-struct problem_s;
+struct problem_model_s;
 
 // The record. owner: null unlinked, kDeletedOwner deleted, else the owning problem (not a
 // counted reference). index: the set's index when linked, the serial when unlinked (0: not
 // initialised). name: the stored name of an unlinked set. indices and weights: the lists given
 // at construction (owned).
 struct sos_s {
-    PyObject_HEAD problem_s *owner;
+    PyObject_HEAD problem_model_s *owner;
     int64_t index;
     PyObject *name;
     int type;
@@ -32,7 +32,7 @@ inline sos_s *as_sos(PyObject *o) {
 }
 
 // A new set object linked to the set at index of prob. New reference or null.
-PyObject *sos_new_linked(problem_s *prob, int64_t index);
+PyObject *sos_new_linked(problem_model_s *prob, int64_t index);
 
 // The index of the set of sos in prob (ModelError when it has none there). 0 or -1.
-int get_sos_index(problem_s *prob, const sos_s *sos, int64_t *index);
+int get_sos_index(problem_model_s *prob, const sos_s *sos, int64_t *index);

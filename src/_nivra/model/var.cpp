@@ -18,7 +18,7 @@
 #include "runtime/errors.h"
 #include "runtime/ref.h"
 #include "nvra.h"
-#include "problem/problem.h"
+#include "problem_model.h"
 
 namespace {
 
@@ -31,10 +31,10 @@ constexpr const char *kDeletedMsg = "Variable has been deleted from the problem"
 // error. 0 or -1.
 template <class... P, class... A>
 int libCall(const var_s *v, int (*fn)(NVRAprob, P...), const char *name, A &&...args) {
-    problem_s *p = v->owner;
+    problem_model_s *p = v->owner;
     if (checkProblemIsInitialized(p) != 0) return -1;
     if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
-    setNvraErr(reinterpret_cast<PyObject *>(p));
+    setNvraErr(p);
     return -1;
 }
 
@@ -539,7 +539,7 @@ PyObject *var_str(PyObject *var) {
 namespace {
 
 // Column lookup with its messages; " in <context>" is added when a context is given.
-int varCol(problem_s *prob, PyObject *var, int *col, const char *context) {
+int varCol(problem_model_s *prob, PyObject *var, int *col, const char *context) {
     const var_s *v = as_var(var);
     const char *in = context ? " in " : "";
     if (!context) context = "";
@@ -568,11 +568,11 @@ int varCol(problem_s *prob, PyObject *var, int *col, const char *context) {
 
 } // namespace
 
-int get_var_col(problem_s *prob, PyObject *var, int *col, const char *context) {
+int get_var_col(problem_model_s *prob, PyObject *var, int *col, const char *context) {
     return varCol(prob, var, col, context);
 }
 
-int get_var_col_nowarn(problem_s *prob, PyObject *var, int *col, const char *context) {
+int get_var_col_nowarn(problem_model_s *prob, PyObject *var, int *col, const char *context) {
     return varCol(prob, var, col, context);
 }
 

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 
-struct problem_s;
+#include "runtime/problem_lib.h"
+
+struct problem_model_s;
 
 // The record behind nivra.var. owner: null for an unlinked variable, kDeletedOwner once its
 // column was deleted, else the owning problem (not a counted reference: the problem marks its
@@ -15,7 +17,7 @@ struct problem_s;
 // column index of a linked variable and the serial number of an unlinked one (0: never
 // initialised). flags are meaningful for unlinked variables only (kVarFlag* below).
 struct var_s {
-    PyObject_HEAD problem_s *owner;
+    PyObject_HEAD problem_model_s *owner;
     uint32_t id_low;
     uint16_t id_high;
     uint16_t flags;
@@ -24,7 +26,8 @@ struct var_s {
 extern PyTypeObject var_type;
 
 // The owner value of a deleted model object.
-inline problem_s *const kDeletedOwner = reinterpret_cast<problem_s *>(uintptr_t{0xDEAD});
+inline problem_model_s *const kDeletedOwner =
+    reinterpret_cast<problem_model_s *>(kDeletedProblemAddress);
 
 // Flags of an unlinked variable.
 constexpr uint16_t kVarLbMask = 0x3;         // 0: 0.0, 1: -1e20, 2: 1.0, 3: in unlinked_lb
@@ -77,8 +80,8 @@ PyObject *var_str(PyObject *var);
 
 // The column of var in prob (ModelError when it has none there; context, which may be null,
 // names the caller's use in the message). 0 or -1.
-int get_var_col(problem_s *prob, PyObject *var, int *col, const char *context);
-int get_var_col_nowarn(problem_s *prob, PyObject *var, int *col, const char *context);
+int get_var_col(problem_model_s *prob, PyObject *var, int *col, const char *context);
+int get_var_col_nowarn(problem_model_s *prob, PyObject *var, int *col, const char *context);
 
 // c·x: x itself for c = 1, the float 0.0 for c = 0, else the linear term. New reference or null.
 PyObject *var_copy(PyObject *x, double c);

@@ -7,7 +7,6 @@
 
 #include "model/operand.h"
 #include "runtime/env.h"
-#include "runtime/methods.h"
 #include "runtime/ref.h"
 #include "nonlinear.h"
 #include "pwl.h"

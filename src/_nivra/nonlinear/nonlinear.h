@@ -154,3 +154,6 @@ PyObject *nonlin_str(PyObject *x);
 // extractLinear() and extractQuadratic() of a node. New reference or null.
 PyObject *nonlin_extractLinear(PyObject *x, PyObject *);
 PyObject *nonlin_extractQuadratic(PyObject *x, PyObject *);
+
+// The module functions sin, cos, ..., max, min and pwl (nonlinear/mathfuncs.cpp).
+extern PyMethodDef nvr_nonlinear_methods[];

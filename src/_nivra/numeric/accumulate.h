@@ -16,7 +16,7 @@
 #include "model/operand.h"
 #include "model/var.h"
 
-struct problem_s;
+struct problem_model_s;
 struct expression_s;
 
 class ExpressionAccumulator {
@@ -51,7 +51,7 @@ class ExpressionAccumulator {
 
     PyObject *obj_ = nullptr;
     Owner ownerState_ = Owner::kNone;
-    problem_s *owner_ = nullptr;
+    problem_model_s *owner_ = nullptr;
     Py_ssize_t terms_ = 0;
 
     bool isExpressionOrEmpty() const;

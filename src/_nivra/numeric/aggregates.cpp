@@ -10,7 +10,7 @@
 #include "model/operand.h"
 #include "model/quadterm.h"
 #include "model/var.h"
-#include "runtime/methods.h"
+#include "aggregates.h"
 #include "runtime/ref.h"
 #include "tensor.h"
 #include "walker.h"

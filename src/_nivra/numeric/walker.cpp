@@ -34,7 +34,6 @@ constexpr const char *kNullObject = "Incorrect (nested) array/list/sequence pass
                                     "is a NumPy array containing a tuple?";
 
 template <bool Pairs> struct Walker {
-    problem_s *prob;
     nvr_leaf_fn fn;
     void *ctx;
 
@@ -44,7 +43,7 @@ template <bool Pairs> struct Walker {
         if (depth < 0) return nvr_model_error("Maximum recursion (inclusion) level reached");
         switch (kind) {
         case Nesting::kLeaf:
-            return fn(prob, obj, ctx);
+            return fn(obj, ctx);
         case Nesting::kTuple:
         case Nesting::kList:
             return items(obj, depth - 1);
@@ -75,7 +74,7 @@ template <bool Pairs> struct Walker {
     int elements(PyArrayObject *arr, int depth) {
         return nvr_for_each_element(arr, true, [&](PyObject *el, ElementSource source) {
             if (source == ElementSource::kObjectSlot) return walk(el, depth);
-            return el ? fn(prob, el, ctx) : nvr_model_error(kNullObject);
+            return el ? fn(el, ctx) : nvr_model_error(kNullObject);
         });
     }
 
@@ -96,13 +95,12 @@ template <bool Pairs> struct Walker {
 
 } // namespace
 
-int for_each_nested_object(problem_s *prob, PyObject *obj, nvr_leaf_fn fn, void *ctx, int depth) {
-    return Walker<false>{prob, fn, ctx}.walk(obj, depth);
+int for_each_nested_object(PyObject *obj, nvr_leaf_fn fn, void *ctx, int depth) {
+    return Walker<false>{fn, ctx}.walk(obj, depth);
 }
 
-int for_each_nested_indicator(problem_s *prob, PyObject *obj, nvr_leaf_fn fn, void *ctx,
-                              int depth) {
-    return Walker<true>{prob, fn, ctx}.walk(obj, depth);
+int for_each_nested_indicator(PyObject *obj, nvr_leaf_fn fn, void *ctx, int depth) {
+    return Walker<true>{fn, ctx}.walk(obj, depth);
 }
 
 PyObject *nivramod_walk(PyObject *, PyObject *args, PyObject *kwargs) {
@@ -114,10 +112,10 @@ PyObject *nivramod_walk(PyObject *, PyObject *args, PyObject *kwargs) {
         return nullptr;
     Ref leaves = Ref::steal(PyList_New(0));
     if (!leaves) return nullptr;
-    auto collect = [](problem_s *, PyObject *leaf, void *list) {
+    auto collect = [](PyObject *leaf, void *list) {
         return PyList_Append(static_cast<PyObject *>(list), leaf);
     };
-    const int rc = (indicators ? for_each_nested_indicator : for_each_nested_object)(
-        nullptr, obj, collect, leaves.get(), kNestingDepth);
+    const int rc = (indicators ? for_each_nested_indicator
+                               : for_each_nested_object)(obj, collect, leaves.get(), kNestingDepth);
     return rc == 0 ? leaves.release() : nullptr;
 }

@@ -163,8 +163,9 @@ int admit(AddContext &ctx, PyObject *obj, constraint_s **out) {
 }
 
 // The per-leaf step: one constraint into the batch.
-int addOne(problem_s *p, PyObject *obj, void *ctxp) {
+int addOne(PyObject *obj, void *ctxp) {
     auto &ctx = *static_cast<AddContext *>(ctxp);
+    problem_s *p = ctx.p;
     constraint_s *c;
     if (admit(ctx, obj, &c) != 0) return -1;
     if (PyList_Append(p->cons, obj) != 0) return -1;
@@ -295,7 +296,7 @@ int problem_addConstraint(problem_s *p, PyObject *args) {
         if (problem_intAttrib(p, NVRA_ATTR_ORIGINALROWS, &ctx.rowsBefore) != 0) return -1;
         int rc = -1;
         try {
-            rc = for_each_nested_object(p, args, addOne, &ctx, kNestingDepth);
+            rc = for_each_nested_object(args, addOne, &ctx, kNestingDepth);
             if (rc == 0) rc = flushConstraints(ctx);
         } catch (...) {
             nvr_translate_exception();
@@ -304,7 +305,7 @@ int problem_addConstraint(problem_s *p, PyObject *args) {
             linkAdded(ctx);
             return 0;
         }
-        if (!PyErr_Occurred()) setNvraErr(reinterpret_cast<PyObject *>(p));
+        if (!PyErr_Occurred()) setNvraErr(p);
         rollback(ctx);
         return -1;
     }
@@ -317,7 +318,7 @@ PyMethodDef problem_constraints_methods[] = {
                "Adds constraints (x + y <= 3, NumPy arrays of constraints, and any nesting of\n"
                "lists, tuples, dicts and generators of them) as rows of the problem, in order.\n"
                "If any of them cannot be added, the problem keeps the rows it had.")},
-    {"_convert", problem_method(problem_convertForTests), METH_VARARGS | METH_KEYWORDS,
+    {"_convert", nvr_method(problem_convertForTests), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("_convert(obj, objective=False): the arrays a constraint body or objective "
                "becomes (for tests)")},
     {nullptr, nullptr, 0, nullptr},

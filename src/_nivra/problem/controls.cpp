@@ -95,17 +95,17 @@ PyObject *problem_setControl(PyObject *self, PyObject *args, PyObject *kwargs) {
 } // namespace
 
 PyMethodDef problem_controls_methods[] = {
-    {"getControl", problem_method(problem_getControl), METH_VARARGS | METH_KEYWORDS,
+    {"getControl", nvr_method(problem_getControl), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getControl(*keys, objidx=None) -> value or dict\n\n"
                "Controls of the problem by name (all lower or all upper case) or id. No key: a "
                "dict of every control; one name or id: its value; a list of keys, or several "
                "keys: a dict keyed by lower-case name or id. With objidx, the objective controls "
                "(priority, weight, abstol, reltol, rhs) of that objective.")},
-    {"setControl", problem_method(problem_setControl), METH_VARARGS | METH_KEYWORDS,
+    {"setControl", nvr_method(problem_setControl), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setControl(name, value, objidx=None) or setControl({name: value, ...}, "
                "objidx=None)\n\nSets controls of the problem by name or id; a dict is applied in "
                "order and stops at the first failure. With objidx, objective controls.")},
-    {"getAttrib", problem_method(problem_getAttrib), METH_VARARGS | METH_KEYWORDS,
+    {"getAttrib", nvr_method(problem_getAttrib), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getAttrib(*keys, solveidx=None) -> value or dict\n\n"
                "Attributes of the problem by name or id, as getControl; with solveidx, those of "
                "that solve of the last (multi-objective) optimisation.")},

@@ -339,14 +339,14 @@ PyObject *problem_write(PyObject *self, PyObject *args, PyObject *kwargs) {
 } // namespace
 
 PyMethodDef problem_files_methods[] = {
-    {"read", problem_method(problem_read), METH_VARARGS | METH_KEYWORDS,
+    {"read", nvr_method(problem_read), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("read(filename, options=None, unlinked=None)\n\n"
                "Replaces the problem by the one in the file (MPS or LP, chosen by the options\n"
                "'m' or 'l' or else by the extension; 'f' reads strict fixed-format MPS).\n"
                "Afterwards problem.getVariable(), getConstraint() and the solution methods see\n"
                "one variable per column and one constraint per row, in file order; objects of\n"
                "the problem from before the read become deleted objects.")},
-    {"write", problem_method(problem_write), METH_VARARGS | METH_KEYWORDS,
+    {"write", nvr_method(problem_write), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("write(filename, flags=None)\n\n"
                "Writes the problem as MPS or LP (flags 'm' or 'l', else by the extension: .lp\n"
                "for LP, anything else MPS; 'f' writes fixed-format MPS).")},

@@ -46,7 +46,7 @@ struct Collect {
     PyObject *into; // the result
 };
 
-int collectLeaf(problem_s *, PyObject *leaf, void *ctx) {
+int collectLeaf(PyObject *leaf, void *ctx) {
     auto *c = static_cast<Collect *>(ctx);
     Py_ssize_t pos = 0;
     if (leafPosition(leaf, &pos) != 0) return -1;
@@ -112,7 +112,7 @@ PyObject *lookup(PyObject *self, PyObject *args, PyObject *kwargs, PyObject *pro
         return objectsAtArray(objects, index);
     Ref found = Ref::steal(PyList_New(0));
     Collect ctx{objects, found.get()};
-    if (!found || for_each_nested_object(p, index, collectLeaf, &ctx, kNestingDepth) != 0)
+    if (!found || for_each_nested_object(index, collectLeaf, &ctx, kNestingDepth) != 0)
         return nullptr;
     return found.release();
 }
@@ -152,17 +152,17 @@ PyObject *problem_getIndex(PyObject *self, PyObject *obj) {
 } // namespace
 
 PyMethodDef problem_lookup_methods[] = {
-    {"getVariable", problem_method(problem_getVariable), METH_VARARGS | METH_KEYWORDS,
+    {"getVariable", nvr_method(problem_getVariable), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getVariable(index=None, first=-1, last=-1)\n\n"
                "The problem's variables: all of them, the one at an integer position, a list\n"
                "for a (nested) collection of positions, or the range first..last.")},
-    {"getConstraint", problem_method(problem_getConstraint), METH_VARARGS | METH_KEYWORDS,
+    {"getConstraint", nvr_method(problem_getConstraint), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getConstraint(index=None, first=-1, last=-1)\n\n"
                "The problem's constraints, selected as in getVariable.")},
-    {"getSOS", problem_method(problem_getSOS), METH_VARARGS | METH_KEYWORDS,
+    {"getSOS", nvr_method(problem_getSOS), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getSOS(index=None, first=-1, last=-1)\n\n"
                "The problem's special ordered sets, selected as in getVariable.")},
-    {"getIndex", problem_method(problem_getIndex), METH_O,
+    {"getIndex", nvr_method(problem_getIndex), METH_O,
      PyDoc_STR("getIndex(obj)\n\n"
                "The column of a variable, the row of a constraint or the position of a set\n"
                "of this problem.")},

@@ -15,5 +15,8 @@ extern PyMethodDef problem_solution_methods[];  // problem/solution.cpp: optimiz
 extern PyMethodDef problem_files_methods[];     // problem/files.cpp: read, write
 extern PyMethodDef problem_lookup_methods[];    // problem/lookup.cpp: getVariable, ..., getIndex
 
+// The module functions of the problem layer (problem/modfuncs.cpp: evaluate, vars).
+extern PyMethodDef nvr_problem_module_methods[];
+
 // Joins the tables above into problem_type.tp_methods. 0, or -1 with an exception set.
 int problem_build_method_table();

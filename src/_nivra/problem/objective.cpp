@@ -89,6 +89,7 @@ int applyOptions(problem_s *p, int objidx, const ObjOptions &o) {
 // ---- the transfer of one objective -----------------------------------------------------------
 
 struct TransferContext {
+    problem_s *p;
     int objidx; // index of the first objective written
     ObjOptions options;
     int count = 0; // objectives written so far
@@ -168,7 +169,7 @@ int transferMain(problem_s *p, PyObject *obj) {
     if (convertExpr(p, obj, &row, true, true) != 0) return -1;
     if (row.nq > 0 && nobj >= 2) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     if (check_nl_unconstruct(p) != 0) {
-        setNvraErr(reinterpret_cast<PyObject *>(p));
+        setNvraErr(p);
         return -1;
     }
     int ncols = 0;
@@ -189,8 +190,9 @@ int transferMain(problem_s *p, PyObject *obj) {
 }
 
 // The per-leaf step of setObjective and addObjective.
-int transferObjective(problem_s *p, PyObject *obj, void *ctxp) {
+int transferObjective(PyObject *obj, void *ctxp) {
     auto *ctx = static_cast<TransferContext *>(ctxp);
+    problem_s *p = ctx->p;
     if (exprKindOf(obj) < 0) return nvr_raise(nvy_model_exc, "Invalid object set as objective");
     const int i = ctx->objidx + ctx->count;
     if ((i >= 1 ? transferSecondary(p, i, obj) : transferMain(p, obj)) != 0) return -1;
@@ -255,9 +257,9 @@ PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs)
     if (objective != Py_None && !(single = Ref::steal(singleObjective(objective)))) return nullptr;
     int senseValue = 0;
     if (sense && checkSense(p, objidx, sense, &senseValue) != 0) return nullptr;
-    TransferContext ctx{objidx, o};
+    TransferContext ctx{p, objidx, o};
     const int rc =
-        single ? for_each_nested_object(p, single.get(), transferObjective, &ctx, kNestingDepth)
+        single ? for_each_nested_object(single.get(), transferObjective, &ctx, kNestingDepth)
                : applyOptions(p, objidx, o);
     if (rc != 0) return nullptr;
     // The sense of objective 0 changes once the objective itself is in place.
@@ -292,9 +294,9 @@ int firstAddedObjective(problem_s *p, int *start) {
 
 int addObjectives(problem_s *p, PyObject *args, const ObjOptions &o) {
     if (checkProblemIsInitialized(p) != 0) return -1;
-    TransferContext ctx{0, o};
+    TransferContext ctx{p, 0, o};
     if (firstAddedObjective(p, &ctx.objidx) != 0) return -1;
-    return for_each_nested_object(p, args, transferObjective, &ctx, kNestingDepth) == 0 ? 0 : -1;
+    return for_each_nested_object(args, transferObjective, &ctx, kNestingDepth) == 0 ? 0 : -1;
 }
 
 PyObject *problem_addObjective_method(PyObject *self, PyObject *args, PyObject *kwargs) {
@@ -440,14 +442,14 @@ PyObject *problem_setObjControls(problem_s *p, PyObject *args, PyObject *objidx)
 }
 
 PyMethodDef problem_objective_methods[] = {
-    {"setObjective", problem_method(problem_setObjective), METH_VARARGS | METH_KEYWORDS,
+    {"setObjective", nvr_method(problem_setObjective), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setObjective(objective=None, sense=None, objidx=0, priority=None, weight=None,\n"
                "             abstol=None, reltol=None)\n\n"
                "Replaces objective objidx by a linear or quadratic expression (secondary\n"
                "objectives are linear). sense is nivra.minimize or nivra.maximize. The options\n"
                "set the objective controls of that objective; with objective None only they are\n"
                "set.")},
-    {"addObjective", problem_method(problem_addObjective_method), METH_VARARGS | METH_KEYWORDS,
+    {"addObjective", nvr_method(problem_addObjective_method), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("addObjective(*objectives, priority=None, weight=None, abstol=None, reltol=None)\n\n"
                "Appends linear objectives for multi-objective optimisation; on a problem whose\n"
                "objective is still empty the first one becomes objective 0. Objectives are solved\n"

@@ -3,8 +3,6 @@
 // resources.
 #include "problem.h"
 
-#include <structmember.h>
-
 #include <vector>
 
 #include "controls/control.h"
@@ -150,7 +148,7 @@ void undoCreation(problem_s *p) {
 const char kErroneousElement[] = "Erroneous problem declaration; argument contained object that "
                                  "was not a variable, constraint, or expression";
 
-int collectLeaf(problem_s *, PyObject *leaf, void *list) {
+int collectLeaf(PyObject *leaf, void *list) {
     return PyList_Append(static_cast<PyObject *>(list), leaf);
 }
 
@@ -180,8 +178,7 @@ ElementAdder adderFor(problem_s *p, PyObject *first) {
 // so that iterators anywhere in it are read once. 0 or -1.
 int addElement(problem_s *p, PyObject *element) {
     Ref leaves = Ref::steal(PyList_New(0));
-    if (!leaves ||
-        for_each_nested_object(p, element, collectLeaf, leaves.get(), kNestingDepth) != 0)
+    if (!leaves || for_each_nested_object(element, collectLeaf, leaves.get(), kNestingDepth) != 0)
         return -1;
     if (PyList_GET_SIZE(leaves.get()) == 0) return 0;
     const ElementAdder add = adderFor(p, PyList_GET_ITEM(leaves.get(), 0));
@@ -414,23 +411,25 @@ PyObject *problem_setOutputEnabled(PyObject *self, PyObject *arg) {
     Py_RETURN_NONE;
 }
 
-PyMemberDef problem_members[] = {
-    {"controls", T_OBJECT, offsetof(problem_s, controls), READONLY,
-     PyDoc_STR("Controls: p.controls.feastol reads, p.controls.feastol = 1e-8 sets")},
-    {"attributes", T_OBJECT, offsetof(problem_s, attributes), READONLY,
-     PyDoc_STR("Attributes: p.attributes.cols")},
-    {"objattribs", T_OBJECT, offsetof(problem_s, objattribs), READONLY,
+// The read-only views (None once the problem's resources are freed).
+template <PyObject *problem_s::*View> PyObject *problem_view(PyObject *self, void *) {
+    PyObject *view = as_problem(self)->*View;
+    return Py_NewRef(view ? view : Py_None);
+}
+
+PyGetSetDef problem_getset[] = {
+    {"controls", problem_view<&problem_s::controls>, nullptr,
+     PyDoc_STR("Controls: p.controls.feastol reads, p.controls.feastol = 1e-8 sets"), nullptr},
+    {"attributes", problem_view<&problem_s::attributes>, nullptr,
+     PyDoc_STR("Attributes: p.attributes.cols"), nullptr},
+    {"objattribs", problem_view<&problem_s::objattribs>, nullptr,
      PyDoc_STR("Objective attributes: p.objattribs[i] holds the attributes of solve i of the "
-               "last multi-objective optimisation")},
-    {nullptr, 0, 0, 0, nullptr},
+               "last multi-objective optimisation"),
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 } // namespace
-
-int checkProblemIsInitialized(problem_s *p) {
-    if (p && p->prob) return 0;
-    return nvr_model_error("Problem is not initialized");
-}
 
 int problem_clearmodeldata(problem_s *p, int final) {
     markListDeleted(p, p->vars);
@@ -482,7 +481,8 @@ int nvy_isOriginalProb(problem_s *p) {
 
 Py_ssize_t problem_live_count() {
     Py_ssize_t n = 0;
-    for (const problem_s *p = nvr_py_env.problems, *prev = nullptr; p; prev = p, p = p->next, ++n)
+    for (const problem_lib_s *p = nvr_py_env.problems, *prev = nullptr; p;
+         prev = p, p = p->next, ++n)
         if (p->prev != prev) return -1;
     return n;
 }
@@ -527,7 +527,7 @@ PyTypeObject problem_type = {
         "free its library resources at the end of a with block."),
     .tp_traverse = problem_traverse,
     .tp_clear = problem_clear,
-    .tp_members = problem_members,
+    .tp_getset = problem_getset,
     .tp_init = problem_init,
     .tp_new = problem_new,
 };

@@ -4,39 +4,24 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <cstdint>
+#include "model/problem_model.h"
 
-#include "nslp.h"
-#include "nvra.h"
-
-struct SavedException;
-struct rowcolmap;
 struct userfuncmap;
 
 constexpr int kNumCallbackKinds = 46;
 
-struct problem_s {
-    PyObject_HEAD NVRAprob prob; // null when not initialised
-    NSLPprob nlprob;             // null when the nonlinear library is absent
-    problem_s *parent;           // owned; set on problems made for callbacks
-    SavedException *saved_exc;   // owned saved-exception slot
-    PyObject *vars;              // list of variables in column order
-    PyObject *cons;              // list of constraints in row order
-    PyObject *sets;              // list of SOS in set order
-    PyObject *controls;          // nivra.control view
-    PyObject *attributes;        // nivra.attribute view
-    PyObject *objattribs;        // nivra.objattrib view
-    rowcolmap *var_index_map;    // serial of unlinked variable -> column
-    rowcolmap *con_index_map;    // serial of unlinked constraint -> row
-    rowcolmap *sos_index_map;    // serial of unlinked SOS -> set
+// The library handles, saved-exception slot, output switch and live-list links come from
+// problem_lib_s; the model object lists and serial maps from problem_model_s.
+struct problem_s : problem_model_s {
+    PyObject *controls;   // nivra.control view
+    PyObject *attributes; // nivra.attribute view
+    PyObject *objattribs; // nivra.objattrib view
     PyObject *callbacks[kNumCallbackKinds];
     int32_t nl_solver;
     int32_t nl_rows;
     int32_t nl_objective;
     userfuncmap *userfuncs;
     int32_t obj_state[2]; // objective bookkeeping; first word -1 initially
-    int32_t output_enabled;
-    problem_s *prev, *next; // module-wide list of live problems
 };
 
 inline problem_s *as_problem(PyObject *o) {
@@ -49,8 +34,6 @@ inline bool problem_Check(PyObject *o) {
     return PyObject_TypeCheck(o, &problem_type);
 }
 
-// 0, or -1 with ModelError "Problem is not initialized".
-int checkProblemIsInitialized(problem_s *p);
 // Releases the library problem and the model data; the Python object stays valid. Library
 // failures are raised but do not stop the clean-up.
 void problem_freeresources(problem_s *p);

@@ -1,6 +1,6 @@
 // problem/problib.h: small helpers shared by the files that move the model into the library:
-// library calls whose failure becomes the problem's error, attribute reads, and the two ways
-// in which a problem can hold model objects.
+// attribute reads, the two ways in which a problem can hold model objects, names, and a
+// growable array for the library.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -14,20 +14,6 @@
 #include "runtime/env.h"
 #include "runtime/errors.h"
 #include "problem/problem.h"
-
-// Calls fn(handle, args...) in the library-call frame; a failure becomes the problem's error
-// (a pending Python exception wins). 0 or -1.
-template <class H, class... P, class... A>
-int problem_call(problem_s *p, int (*fn)(H, P...), const char *name, A &&...args) {
-    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
-    setNvraErr(reinterpret_cast<PyObject *>(p));
-    return -1;
-}
-
-// A method-table entry for a function of any of CPython's method signatures.
-template <class F> PyCFunction problem_method(F f) {
-    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
-}
 
 // An integer attribute of the optimizer problem. 0 or -1.
 inline int problem_intAttrib(problem_s *p, int id, int *value) {

@@ -54,8 +54,9 @@ int resolveIndex(problem_s *p, PyObject *obj, int length, bool rows, int *index)
     return *index >= 0 && *index < length ? 0 : nvr_model_error(kIndexOutOfRange);
 }
 
-int appendValue(problem_s *p, PyObject *leaf, void *ctxp) {
+int appendValue(PyObject *leaf, void *ctxp) {
     auto *ctx = static_cast<PickContext *>(ctxp);
+    problem_s *p = ctx->p;
     int index;
     if (resolveIndex(p, leaf, ctx->length, ctx->rows, &index) != 0) return -1;
     Ref value = Ref::steal(PyFloat_FromDouble(ctx->values[index]));
@@ -110,7 +111,7 @@ int readVector(problem_s *p, const VectorQuery &q, int length, LibArray<double> 
     int status = 0;
     // A short query, made with the interpreter lock held (also from callbacks).
     if (q.get(p->prob, &status, values.get(), 0, length - 1) != 0) {
-        setNvraErr(reinterpret_cast<PyObject *>(p));
+        setNvraErr(p);
         return -1;
     }
     return status == NVRA_AVAIL_OPTIMAL || status == NVRA_AVAIL_FEASIBLE
@@ -187,7 +188,7 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
         nvraapi::CallLib(NVRAoptimize, "NVRAoptimize", p, flags, &solvestatus, &solstatus);
     resetSigIntHandler();
     if (rc != 0) {
-        setNvraErr(self);
+        setNvraErr(as_problem(self));
         return nullptr;
     }
     Ref a = Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLVESTATUS, solvestatus));
@@ -280,19 +281,19 @@ PyObject *problem_pickValues(problem_s *p, PyObject *args, int length, const dou
     Ref list = Ref::steal(PyList_New(0));
     if (!list) return nullptr;
     PickContext ctx{p, length, values, rows, list.get()};
-    if (for_each_nested_object(p, args, appendValue, &ctx, kNestingDepth) != 0) return nullptr;
+    if (for_each_nested_object(args, appendValue, &ctx, kNestingDepth) != 0) return nullptr;
     return list.release();
 }
 
 PyMethodDef problem_solution_methods[] = {
-    {"optimize", problem_method(problem_optimize), METH_VARARGS | METH_KEYWORDS,
+    {"optimize", nvr_method(problem_optimize), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("optimize(flags='') -> (solvestatus, solstatus)\n\n"
                "Solves the problem as what it holds (LP, convex QP, MIP, several objectives) and\n"
                "returns the nivra.enums.SolveStatus and nivra.enums.SolStatus of the solve.\n"
                "Flags: 'd' dual simplex, 'p' primal simplex, 'b' barrier, 'l' relaxation only.")},
-    {"solve", problem_method(problem_optimize), METH_VARARGS | METH_KEYWORDS,
+    {"solve", nvr_method(problem_optimize), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("solve(flags='') -> (solvestatus, solstatus): the same as optimize")},
-    {"getSolution", problem_method(problem_getSolution), METH_VARARGS | METH_KEYWORDS,
+    {"getSolution", nvr_method(problem_getSolution), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("getSolution(*args, flatten=False)\n\n"
                "Values in the last solution. Without arguments a list over all columns; with a\n"
                "variable, expression, column index or column name a float; containers give\n"

@@ -534,8 +534,9 @@ struct UnlinkedBatch {
     ByteBuffer names;
 };
 
-int admitUnlinked(problem_s *p, PyObject *leaf, void *ctx) {
+int admitUnlinked(PyObject *leaf, void *ctx) {
     auto *b = static_cast<UnlinkedBatch *>(ctx);
+    problem_s *p = b->p;
     if (!var_Check(leaf))
         return nvr_raise(nvy_model_exc,
                          "Invalid object passed to problem.addVariable: expected variables");
@@ -643,15 +644,15 @@ bool takesNewVariablePath(problem_s *p, PyObject *args, PyObject *kwargs) {
     return !positional;
 }
 
-int firstLeaf(problem_s *, PyObject *leaf, void *ctx) {
+int firstLeaf(PyObject *leaf, void *ctx) {
     *static_cast<PyObject **>(ctx) = Py_NewRef(leaf);
     return 1; // stop at the first leaf
 }
 
 // The error for a name argument that is not a string.
-void raiseBadName(problem_s *p, PyObject *name) {
+void raiseBadName(PyObject *name) {
     PyObject *leaf = nullptr;
-    for_each_nested_object(p, name, firstLeaf, &leaf, kNestingDepth);
+    for_each_nested_object(name, firstLeaf, &leaf, kNestingDepth);
     PyErr_Clear();
     const bool isVar = leaf && var_Check(leaf);
     Py_XDECREF(leaf);
@@ -674,7 +675,7 @@ PyObject *newVariable(problem_s *p, PyObject *args, PyObject *kwargs) {
                                    &s.threshold, &s.vartype))
         return nullptr;
     if (name != Py_None && !PyUnicode_Check(name)) {
-        raiseBadName(p, name);
+        raiseBadName(name);
         return nullptr;
     }
     const char *text = name == Py_None ? nullptr : problem_nameText(name, "Variable");
@@ -766,7 +767,7 @@ int problem_addUnlinkedVars(problem_s *p, PyObject *args) {
         if (problem_intAttrib(p, NVRA_ATTR_ORIGINALCOLS, &b.first) != 0) return -1;
         const Py_ssize_t listed = PyList_GET_SIZE(p->vars);
         const bool mapExisted = p->var_index_map != nullptr;
-        int rc = for_each_nested_object(p, args, admitUnlinked, &b, kNestingDepth);
+        int rc = for_each_nested_object(args, admitUnlinked, &b, kNestingDepth);
         if (rc == 0 && !b.vars.empty()) rc = sendUnlinked(b);
         if (rc == 0) return 0;
         rollbackUnlinked(b, listed, mapExisted);
@@ -859,13 +860,13 @@ PyObject *nivramod_vars(PyObject *, PyObject *args, PyObject *kwargs) {
 }
 
 PyMethodDef problem_variables_methods[] = {
-    {"addVariable", problem_method(problem_addVariable), METH_VARARGS | METH_KEYWORDS,
+    {"addVariable", nvr_method(problem_addVariable), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR(
          "addVariable(name=None, lb=0, ub=infinity, threshold=1, vartype=continuous) -> var\n\n"
          "Adds one column to the problem and returns its variable. Types: nivra.continuous,\n"
          "binary, integer, semicontinuous, semiinteger, partiallyinteger (the last three\n"
          "use the threshold). A binary variable has bounds [0, 1] unless given.")},
-    {"addVariables", problem_method(problem_addVariables), METH_VARARGS | METH_KEYWORDS,
+    {"addVariables", nvr_method(problem_addVariables), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR(
          "addVariables(*indices, name='x', lb=0, ub=infinity, threshold=1, vartype=continuous)\n\n"
          "Adds one variable per combination of the index arguments. With integer arguments\n"

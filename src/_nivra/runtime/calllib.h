@@ -6,11 +6,12 @@
 #include <Python.h>
 
 #include <type_traits>
+#include <utility>
 
 #include "errors.h"
 #include "nslp.h"
 #include "nvra.h"
-#include "problem/problem.h"
+#include "problem_lib.h"
 
 namespace nvraapi {
 
@@ -18,7 +19,7 @@ namespace nvraapi {
 constexpr int kPythonErrorRc = 884;
 
 // The handle that a library function of handle type H needs from a problem.
-template <class H> inline H problemHandle(problem_s *p) {
+template <class H> inline H problemHandle(problem_lib_s *p) {
     if constexpr (std::is_same_v<H, NSLPprob>)
         return p ? p->nlprob : nullptr;
     else
@@ -29,7 +30,7 @@ template <class H> inline H problemHandle(problem_s *p) {
 // non-zero code, or kPythonErrorRc when the call succeeded but a Python exception is now
 // pending that was not pending before.
 template <class H, class... P, class... A>
-int CallLib(int (*fn)(H, P...), const char *name, problem_s *problem, A &&...args) {
+int CallLib(int (*fn)(H, P...), const char *name, problem_lib_s *problem, A &&...args) {
     H handle = problemHandle<H>(problem);
     const int saved = saveException(problem, name, problem ? problem->prob : nullptr);
     PyThreadState *ts = PyEval_SaveThread();
@@ -41,3 +42,12 @@ int CallLib(int (*fn)(H, P...), const char *name, problem_s *problem, A &&...arg
 }
 
 } // namespace nvraapi
+
+// Calls fn(handle, args...) in the library-call frame; a failure becomes the problem's error
+// (a pending Python exception wins). 0 or -1.
+template <class H, class... P, class... A>
+int problem_call(problem_lib_s *p, int (*fn)(H, P...), const char *name, A &&...args) {
+    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
+    setNvraErr(p);
+    return -1;
+}

@@ -1,12 +1,11 @@
 // runtime/env.cpp: the module-wide record and the counted start and stop of the library.
 #include "env.h"
 
-#include "controls/control.h"
 #include "errors.h"
 #include "nslp.h"
 #include "nvra.h"
 #include "output.h"
-#include "problem/problem.h"
+#include "problem_lib.h"
 
 nvr_py_env_s nvr_py_env;
 
@@ -60,14 +59,14 @@ int turnNVRAon(const char *path, int explicit_start) {
         decrementStarts();
         return -1;
     }
-    if (ctrl_attr_fill_typeobj() != 0) return undoStart(previous, nslpStarted);
+    if (nvr_py_env.hooks.build_tables() != 0) return undoStart(previous, nslpStarted);
     return 0;
 }
 
 // Frees the library resources of every live problem (the objects stay alive).
 static void freeAllProblems() {
-    for (problem_s *p = nvr_py_env.problems; p; p = p->next)
-        problem_freeresources(p);
+    for (problem_lib_s *p = nvr_py_env.problems; p; p = p->next)
+        nvr_py_env.hooks.release_problem(p);
 }
 
 int turnNVRAoff(int explicit_start) {

@@ -9,7 +9,7 @@
 
 struct boundmap;
 struct namemap;
-struct problem_s;
+struct problem_lib_s;
 typedef struct _PyArray_Descr PyArray_Descr;
 
 struct nvr_py_env_s {
@@ -36,7 +36,13 @@ struct nvr_py_env_s {
     PyObject *scipy_sparse;   // scipy.sparse module or null (owned)
     PyObject *scipy_sparray;  // scipy.sparse.sparray or null (owned)
     PyObject *scipy_spmatrix; // scipy.sparse.spmatrix or null (owned)
-    problem_s *problems;      // head of the list of live problems
+    problem_lib_s *problems;  // head of the list of live problems
+    // What starting and stopping the library involves in the layers above the runtime; set by
+    // module.cpp at import.
+    struct {
+        int (*build_tables)();                    // first start: control and attribute tables
+        void (*release_problem)(problem_lib_s *); // last stop: a live problem's library side
+    } hooks;
 };
 
 extern nvr_py_env_s nvr_py_env;

@@ -6,7 +6,7 @@
 
 #include "calllib.h"
 #include "env.h"
-#include "problem/problem.h"
+#include "problem_lib.h"
 
 void SavedException::restore() {
     if (!type) return;
@@ -37,10 +37,10 @@ static void raiseWithText(PyObject *exc, const char *msg, const char *fallback) 
     PyErr_SetString(exc, (msg && *msg) ? msg : fallback);
 }
 
-void setNvraErr(PyObject *obj) {
+void setNvraErr(problem_lib_s *p) {
     if (PyErr_Occurred()) return;
     char msg[512] = "";
-    if (!obj) {
+    if (!p) {
         int code = 0;
         NVRA_ge_getlasterror(&code, msg, sizeof msg, nullptr);
         if (code == 0 && !*msg)
@@ -48,28 +48,22 @@ void setNvraErr(PyObject *obj) {
         PyErr_SetString(nvy_interf_exc, msg);
         return;
     }
-    if (problem_Check(obj)) {
-        problem_s *p = reinterpret_cast<problem_s *>(obj);
-        int code = 0;
-        if (p->prob)
-            nvraapi::CallLib(NVRAgetlasterror, "NVRAgetlasterror", p, msg, (int)sizeof msg);
-        if (!*msg && nvr_py_env.nonlinear_available && p->nlprob) {
-            nvraapi::CallLib(NSLPgetlasterror, "NSLPgetlasterror", p, &code, msg);
-            if (code && !*msg) snprintf(msg, sizeof msg, "Nonlinear solver error %d", code);
-        }
-        if (PyErr_Occurred()) return;
-        raiseWithText(nvy_solver_exc, msg,
-                      "Unidentified error associated with optimization problem");
-        return;
+    int code = 0;
+    if (p->prob) nvraapi::CallLib(NVRAgetlasterror, "NVRAgetlasterror", p, msg, (int)sizeof msg);
+    if (!*msg && nvr_py_env.nonlinear_available && p->nlprob) {
+        nvraapi::CallLib(NSLPgetlasterror, "NSLPgetlasterror", p, &code, msg);
+        if (code && !*msg) snprintf(msg, sizeof msg, "Nonlinear solver error %d", code);
     }
-    raiseWithText(nvy_solver_exc, nullptr, "Unidentified error associated with a branching object");
+    if (PyErr_Occurred()) return;
+    raiseWithText(nvy_solver_exc, msg, "Unidentified error associated with optimization problem");
 }
 
-void setNvraErrIfNull(PyObject *obj, PyObject *result) {
-    if (!result) setNvraErr(obj);
+int checkProblemIsInitialized(const problem_lib_s *p) {
+    if (p && p->prob) return 0;
+    return nvr_model_error("Problem is not initialized");
 }
 
-static SavedException *slotOf(problem_s *p) {
+static SavedException *slotOf(problem_lib_s *p) {
     if (!p) return nullptr;
     if (p->parent) p = p->parent;
     return p->saved_exc;
@@ -93,7 +87,7 @@ static void warnDropped(const char *fmt, const char *name) {
     Py_DECREF(text);
 }
 
-int saveException(problem_s *problem, const char *name, NVRAprob handle) {
+int saveException(problem_lib_s *problem, const char *name, NVRAprob handle) {
     if (!PyErr_Occurred()) return 0;
     SavedException *slot = slotOf(problem);
     if (slot && slot->empty()) {
@@ -107,7 +101,7 @@ int saveException(problem_s *problem, const char *name, NVRAprob handle) {
     return 0;
 }
 
-void handleSavedException(problem_s *problem, int rc) {
+void handleSavedException(problem_lib_s *problem, int rc) {
     SavedException *slot = slotOf(problem);
     if (!slot || slot->empty() || slot->handle != problem->prob) return;
     if (rc != 0 && problem->prob) {

@@ -7,7 +7,7 @@
 
 #include "nvra.h"
 
-struct problem_s;
+struct problem_lib_s;
 
 // A Python exception kept while the library runs; owns type, value and traceback.
 struct SavedException {
@@ -33,16 +33,14 @@ struct AutoSavedException : SavedException {
     AutoSavedException &operator=(const AutoSavedException &) = delete;
 };
 
-// Raises the library's last error for obj (a problem, a branching object, or null for the
-// global environment); nothing when an exception is already pending.
-void setNvraErr(PyObject *obj);
-// Calls setNvraErr(obj) when result is null.
-void setNvraErrIfNull(PyObject *obj, PyObject *result);
+// Raises the library's last error for the problem p, or for the global environment when p is
+// null; nothing when an exception is already pending.
+void setNvraErr(problem_lib_s *p);
 
 // Stores the pending exception in the problem's slot; 1 if stored, else 0.
-int saveException(problem_s *problem, const char *name, NVRAprob handle);
+int saveException(problem_lib_s *problem, const char *name, NVRAprob handle);
 // After a library call, makes an exception stored during it pending again.
-void handleSavedException(problem_s *problem, int rc);
+void handleSavedException(problem_lib_s *problem, int rc);
 
 // "Deprecated in Nivra %d.%d: %s"; 0, or -1 if the warning became an exception.
 int warnDeprec(int major, int minor, const char *text);

@@ -1,4 +1,4 @@
-// runtime/output.h: library output to sys.stdout and Python message handlers.
+// runtime/output.h: library output to sys.stdout.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -9,11 +9,8 @@
 // Global-environment handler registered while the library is started.
 int nvr_py_print(NVRAobject obj, void *data, void *thread, const char *msg, int msgtype,
                  int msgcode);
-// Problem message callback (user data: the problem_s).
+// Problem message callback (user data: the problem, a problem_lib_s).
 void nvr_py_print_prob(NVRAprob prob, void *data, const char *msg, int len, int msgtype);
 // Writes one line to sys.stdout (takes the interpreter lock itself).
 void nvr_py_print_general(const char *text);
 void nvr_py_flush_stdout();
-
-PyObject *nivramod_addcbmsghandler(PyObject *self, PyObject *args, PyObject *kwargs);
-PyObject *nivramod_removecbmsghandler(PyObject *self, PyObject *args, PyObject *kwargs);

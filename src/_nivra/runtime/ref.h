@@ -51,6 +51,12 @@ void nvr_translate_exception() noexcept;
         return failvalue;                                                                          \
     }
 
+// A method-table entry (PyMethodDef.ml_meth) for a function of any of CPython's method
+// signatures (METH_VARARGS | METH_KEYWORDS functions take three arguments).
+template <class F> PyCFunction nvr_method(F f) {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
+}
+
 // First member of a static PyTypeObject written with designated initialisers:
 //   PyTypeObject var_type = {NVR_TYPE_HEAD, .tp_name = "nivra.var", ...};
 #define NVR_TYPE_HEAD .ob_base = {PyObject_HEAD_INIT(nullptr) 0}

@@ -1,0 +1,240 @@
+// testhooks.cpp: the private module functions through which the tests reach internals of
+// every layer: _live_counts() and _algebra(name, *args).
+#include "testhooks.h"
+
+#include <cstring>
+#include <vector>
+
+#include "model/algebra.h"
+#include "model/constraint.h"
+#include "model/evaluate.h"
+#include "model/expression.h"
+#include "model/live.h"
+#include "model/operand.h"
+#include "model/sos.h"
+#include "model/var.h"
+#include "nonlinear/nonlinear.h"
+#include "problem/problem.h"
+#include "runtime/ref.h"
+
+namespace {
+
+// make_constraint(a, b, op)
+PyObject *makeConstraint(PyObject *args) {
+    PyObject *a, *b;
+    int op;
+    return PyArg_ParseTuple(args, "OOi", &a, &b, &op) ? make_constraint(a, b, op) : nullptr;
+}
+
+// get_con_row(problem, constraint) -> row
+PyObject *constraintRow(PyObject *args) {
+    PyObject *p, *c;
+    int row;
+    if (!PyArg_ParseTuple(args, "O!O!", &problem_type, &p, &constraint_type, &c) ||
+        get_con_row(as_problem(p), as_constraint(c), &row) != 0)
+        return nullptr;
+    return PyLong_FromLong(row);
+}
+
+// get_sos_index(problem, sos) -> index
+PyObject *sosIndex(PyObject *args) {
+    PyObject *p, *s;
+    int64_t index;
+    if (!PyArg_ParseTuple(args, "O!O!", &problem_type, &p, &sos_type, &s) ||
+        get_sos_index(as_problem(p), as_sos(s), &index) != 0)
+        return nullptr;
+    return PyLong_FromLongLong(index);
+}
+
+// evaluate_indexed(problem, [column values], (objects...)): the index mode of the walker.
+PyObject *evaluateIndexed(PyObject *args) {
+    PyObject *p, *list, *objects;
+    if (!PyArg_ParseTuple(args, "O!O!O!", &problem_type, &p, &PyList_Type, &list, &PyTuple_Type,
+                          &objects))
+        return nullptr;
+    std::vector<double> values(static_cast<size_t>(PyList_GET_SIZE(list)));
+    for (size_t i = 0; i < values.size(); ++i)
+        if ((values[i] = PyFloat_AsDouble(PyList_GET_ITEM(list, i))) == -1.0 && PyErr_Occurred())
+            return nullptr;
+    var_map map;
+    map.problem = as_problem(p);
+    map.values = values.data();
+    map.count = static_cast<Py_ssize_t>(values.size());
+    map.by_column = true;
+    return scan_args_expressions(objects, map, true);
+}
+
+// nonlin_args(x) -> (size, [arguments]) through the argument accessors.
+PyObject *nonlinearArguments(PyObject *args) {
+    PyObject *x;
+    if (!PyArg_ParseTuple(args, "O", &x)) return nullptr;
+    Ref list = Ref::steal(PyList_New(0));
+    if (!list) return nullptr;
+    Py_ssize_t index = 0;
+    for (PyObject *arg = nonlin_arg_first(x, &index); arg; arg = nonlin_arg_next(x, &index))
+        if (PyList_Append(list.get(), arg) != 0) return nullptr;
+    if (PyErr_Occurred()) return nullptr;
+    return Py_BuildValue("(nO)", nonlin_arg_size(x), list.get());
+}
+
+const struct {
+    const char *name;
+    PyObject *(*f)(PyObject *);
+} kHooks[] = {
+    {"make_constraint", makeConstraint}, {"get_con_row", constraintRow},
+    {"get_sos_index", sosIndex},         {"evaluate_indexed", evaluateIndexed},
+    {"nonlin_args", nonlinearArguments},
+};
+
+// Calls the hook name with the arguments args: make_constraint(a, b, op),
+// get_con_row(problem, constraint), get_sos_index(problem, sos), evaluate_indexed(problem,
+// values, objects) and nonlin_args(x). New reference, or null with an exception (ValueError
+// for an unknown name).
+PyObject *callHook(const char *name, PyObject *args) {
+    for (const auto &h : kHooks)
+        if (!strcmp(name, h.name)) {
+            try {
+                return h.f(args);
+            } catch (...) {
+                nvr_translate_exception();
+                return nullptr;
+            }
+        }
+    return PyErr_Format(PyExc_ValueError, "unknown routine %s", name);
+}
+
+// _live_counts() -> dict: the number of live objects of each modelling type.
+PyObject *nivramod_live_counts(PyObject *, PyObject *) {
+    Ref d = Ref::steal(PyDict_New());
+    if (!d) return nullptr;
+    for (int k = 0; k < kLiveKinds; ++k) {
+        Ref n = Ref::steal(PyLong_FromSsize_t(nvr_live_objects[k]));
+        if (!n || PyDict_SetItemString(d.get(), nvr_live_names[k], n.get()) != 0) return nullptr;
+    }
+    Ref problems = Ref::steal(PyLong_FromSsize_t(problem_live_count()));
+    if (!problems || PyDict_SetItemString(d.get(), "problem", problems.get()) != 0) return nullptr;
+    return d.release();
+}
+
+// ---- _algebra(name, *args)
+// ------------------------------------------------------------------------
+
+const struct {
+    const char *name;
+    binaryfunc f;
+} kGeneralBinary[] = {
+    {"general_add", general_add}, {"general_iadd", general_iadd}, {"general_sub", general_sub},
+    {"general_mul", general_mul}, {"general_imul", general_imul}, {"general_div", general_div},
+    {"general_pow", general_pow}, {"general_and", general_and},   {"general_iand", general_iand},
+    {"general_or", general_or},   {"general_ior", general_ior},
+};
+const struct {
+    const char *name;
+    unaryfunc f;
+} kGeneralUnary[] = {{"general_sqr", general_sqr}, {"general_neg", general_neg}};
+// Routines of the form f(object, object, double) returning an object.
+const struct {
+    const char *name;
+    PyObject *(*f)(PyObject *, PyObject *, double);
+} kScaledBinary[] = {
+    {"expression_alg_sum", expression_alg_sum},
+    {"expression_incremental_alg_sum", expression_incremental_alg_sum},
+};
+const struct {
+    const char *name;
+    int (*f)(PyObject *, PyObject *, double);
+} kLinAmend[] = {{"expression_setLinTerm", expression_setLinTerm},
+                 {"expression_addToLinTerm", expression_addToLinTerm}};
+const struct {
+    const char *name;
+    int (*f)(PyObject *, PyObject *, PyObject *, double);
+} kQuadAmend[] = {{"expression_addToQuadTerm", expression_addToQuadTerm},
+                  {"expression_setQuadTerm", expression_setQuadTerm}};
+
+PyObject *noneOrNull(int rc) {
+    return rc == 0 ? Py_NewRef(Py_None) : nullptr;
+}
+
+PyObject *callOthers(const char *name, PyObject *args) {
+    PyObject *a, *b;
+    double d;
+    if (!strcmp(name, "general_copy"))
+        return PyArg_ParseTuple(args, "Od", &a, &d) ? general_copy(a, d) : nullptr;
+    if (!strcmp(name, "expression_copy"))
+        return PyArg_ParseTuple(args, "Od", &a, &d) ? expression_copy(a, d) : nullptr;
+    if (!strcmp(name, "multiply_by_const_expr")) {
+        int kind = -1;
+        return PyArg_ParseTuple(args, "OOd", &a, &b, &d) ? multiply_by_const_expr(a, b, d, &kind)
+                                                         : nullptr;
+    }
+    if (!strcmp(name, "check_first_var")) {
+        var_s *v;
+        if (!PyArg_ParseTuple(args, "O", &a) || check_first_var(a, &v) != 0) return nullptr;
+        return Py_NewRef(v ? reinterpret_cast<PyObject *>(v) : Py_None);
+    }
+    if (!strcmp(name, "check_expressions_compatible")) {
+        int unlinked = 0;
+        if (!PyArg_ParseTuple(args, "OO", &a, &b) ||
+            check_expressions_compatible(a, b, &unlinked) != 0)
+            return nullptr;
+        return PyBool_FromLong(unlinked);
+    }
+    if (!strcmp(name, "isObjectConst")) {
+        double value = 0.0;
+        if (!PyArg_ParseTuple(args, "O", &a)) return nullptr;
+        const int rc = isObjectConst(a, nullptr, &value);
+        return rc < 0 ? nullptr : rc ? PyFloat_FromDouble(value) : Py_NewRef(Py_None);
+    }
+    if (!strcmp(name, "get_var_col")) {
+        const char *context = nullptr;
+        int col;
+        if (!PyArg_ParseTuple(args, "O!O!|z", &problem_type, &a, &var_type, &b, &context) ||
+            get_var_col(as_problem(a), b, &col, context) != 0)
+            return nullptr;
+        return PyLong_FromLong(col);
+    }
+    return callHook(name, args);
+}
+
+// _algebra(name, *args): calls the internal routine of that name (for tests).
+PyObject *nivramod_algebra(PyObject *, PyObject *args) {
+    const Py_ssize_t n = PyTuple_GET_SIZE(args);
+    if (n < 1 || !PyUnicode_Check(PyTuple_GET_ITEM(args, 0))) {
+        PyErr_SetString(PyExc_TypeError, "_algebra(name, *args)");
+        return nullptr;
+    }
+    const char *name = PyUnicode_AsUTF8(PyTuple_GET_ITEM(args, 0));
+    if (!name) return nullptr;
+    Ref rest = Ref::steal(PyTuple_GetSlice(args, 1, n));
+    if (!rest) return nullptr;
+    PyObject *a, *b, *c;
+    double d;
+    for (auto &e : kGeneralBinary)
+        if (!strcmp(name, e.name))
+            return PyArg_ParseTuple(rest.get(), "OO", &a, &b) ? e.f(a, b) : nullptr;
+    for (auto &e : kGeneralUnary)
+        if (!strcmp(name, e.name)) return PyArg_ParseTuple(rest.get(), "O", &a) ? e.f(a) : nullptr;
+    for (auto &e : kScaledBinary)
+        if (!strcmp(name, e.name))
+            return PyArg_ParseTuple(rest.get(), "OOd", &a, &b, &d) ? e.f(a, b, d) : nullptr;
+    for (auto &e : kLinAmend)
+        if (!strcmp(name, e.name))
+            return PyArg_ParseTuple(rest.get(), "OOd", &a, &b, &d) ? noneOrNull(e.f(a, b, d))
+                                                                   : nullptr;
+    for (auto &e : kQuadAmend)
+        if (!strcmp(name, e.name))
+            return PyArg_ParseTuple(rest.get(), "OOOd", &a, &b, &c, &d)
+                       ? noneOrNull(e.f(a, b, c, d))
+                       : nullptr;
+    return callOthers(name, rest.get());
+}
+
+} // namespace
+
+PyMethodDef nvr_test_methods[] = {
+    {"_live_counts", nivramod_live_counts, METH_NOARGS,
+     PyDoc_STR("_live_counts() -> dict: live objects per modelling type (for tests)")},
+    {"_algebra", nivramod_algebra, METH_VARARGS,
+     PyDoc_STR("_algebra(name, *args): call an internal routine of the algebra (for tests)")},
+    {nullptr, nullptr, 0, nullptr},
+};
