@@ -230,23 +230,6 @@ PyMethodDef runtime_methods[] = {
 
 std::vector<PyMethodDef> all_methods;
 
-// Joins the subsystems' function tables. 0 or -1.
-int buildMethodTable() {
-    try {
-        all_methods.clear();
-        for (PyMethodDef *table : {nvr_numeric_methods, nvr_nonlinear_methods, runtime_methods,
-                                   nvr_callbacks_methods, nvr_controls_methods, nvr_model_methods,
-                                   nvr_problem_module_methods, nvr_test_methods})
-            for (PyMethodDef *m = table; m->ml_name; ++m)
-                all_methods.push_back(*m);
-        all_methods.push_back({nullptr, nullptr, 0, nullptr});
-    } catch (...) {
-        PyErr_NoMemory();
-        return -1;
-    }
-    return 0;
-}
-
 void nivramod_freeModule(void *) {
     Py_CLEAR(nvr_py_env.module_controls);
     Py_CLEAR(nvr_py_env.default_control_values);
@@ -350,8 +333,11 @@ PyObject *initModule() {
     if (problem_build_method_table() != 0) return nullptr;
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;
-    if (buildMethodTable() != 0) return nullptr;
-    nivra_module.m_methods = all_methods.data();
+    nivra_module.m_methods = nvr_join_methods(
+        all_methods,
+        {nvr_numeric_methods, nvr_nonlinear_methods, runtime_methods, nvr_callbacks_methods,
+         nvr_controls_methods, nvr_model_methods, nvr_problem_module_methods, nvr_test_methods});
+    if (!nivra_module.m_methods) return nullptr;
     Ref module = Ref::steal(PyModule_Create(&nivra_module));
     if (!module) return nullptr;
     nvr_py_env.module = module.get();

@@ -534,19 +534,9 @@ PyTypeObject problem_type = {
 
 int problem_build_method_table() {
     static std::vector<PyMethodDef> table;
-    try {
-        table.clear();
-        for (PyMethodDef *part :
-             {problem_lifecycle_methods, problem_controls_methods, problem_variables_methods,
-              problem_constraints_methods, problem_objective_methods, problem_solution_methods,
-              problem_files_methods, problem_lookup_methods})
-            for (PyMethodDef *m = part; m->ml_name; ++m)
-                table.push_back(*m);
-        table.push_back({nullptr, nullptr, 0, nullptr});
-    } catch (...) {
-        PyErr_NoMemory();
-        return -1;
-    }
-    problem_type.tp_methods = table.data();
-    return 0;
+    problem_type.tp_methods = nvr_join_methods(
+        table, {problem_lifecycle_methods, problem_controls_methods, problem_variables_methods,
+                problem_constraints_methods, problem_objective_methods, problem_solution_methods,
+                problem_files_methods, problem_lookup_methods});
+    return problem_type.tp_methods ? 0 : -1;
 }

@@ -1,4 +1,4 @@
-// runtime/ref.cpp: translation of C++ exceptions into Python exceptions.
+// runtime/ref.cpp: translation of C++ exceptions into Python exceptions; joined method tables.
 #include "ref.h"
 
 #include <nanobind/nanobind.h>
@@ -18,4 +18,19 @@ void nvr_translate_exception() noexcept {
         PyErr_SetString(nvy_interf_exc ? nvy_interf_exc : PyExc_RuntimeError,
                         "Unknown internal error");
     }
+}
+
+PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out,
+                              std::initializer_list<const PyMethodDef *> tables) {
+    try {
+        out.clear();
+        for (const PyMethodDef *table : tables)
+            for (const PyMethodDef *m = table; m->ml_name; ++m)
+                out.push_back(*m);
+        out.push_back({nullptr, nullptr, 0, nullptr});
+    } catch (...) {
+        PyErr_NoMemory();
+        return nullptr;
+    }
+    return out.data();
 }

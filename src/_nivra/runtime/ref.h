@@ -1,13 +1,16 @@
-// runtime/ref.h: an owned Python reference for C++ locals, and the barrier that keeps C++
-// exceptions from crossing a CPython slot or a library callback.
+// runtime/ref.h: an owned Python reference for C++ locals, the barrier that keeps C++
+// exceptions from crossing a CPython slot or a library callback, and helpers for type and
+// method tables.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <initializer_list>
 #include <new>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 // Owned reference; move-only; never throws.
 class Ref {
@@ -56,6 +59,11 @@ void nvr_translate_exception() noexcept;
 template <class F> PyCFunction nvr_method(F f) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(f));
 }
+
+// Joins method tables (each ended by an entry with a null name) into out, ended the same way.
+// out.data(), or null with MemoryError.
+PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out,
+                              std::initializer_list<const PyMethodDef *> tables);
 
 // First member of a static PyTypeObject written with designated initialisers:
 //   PyTypeObject var_type = {NVR_TYPE_HEAD, .tp_name = "nivra.var", ...};
