@@ -111,6 +111,9 @@ NVRA_API int NVRAdestroyprob(NVRAprob prob);
 /* Last error message of the problem into buf (bufsize bytes, including the zero); an empty
  * string when the last call succeeded. */
 NVRA_API int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize);
+/* The NVRA_RC_* code of the problem's last failure into *code; 0 when the last call succeeded.
+ * Kept with the message: the two always describe the same failure. */
+NVRA_API int NVRAgetlasterrorcode(NVRAprob prob, int *code);
 /* Message callbacks run in decreasing priority, equal priorities in order of registration. */
 NVRA_API int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority);
 /* Removes every registration of (f, data); a NULL f or data matches any. */

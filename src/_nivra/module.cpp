@@ -43,9 +43,9 @@ PyObject *noneOrGlobalError(int rc) {
 
 PyObject *nivramod_getlasterror(PyObject *, PyObject *) {
     if (turnNVRAon(nullptr, 0) != 0) return nullptr;
-    char msg[1024] = "";
+    char msg[1024];
     int code = 0;
-    if (NVRA_ge_getlasterror(&code, msg, sizeof msg, nullptr) != 0) return noneOrGlobalError(1);
+    nvr_lib_last_error(nullptr, &code, msg, sizeof msg);
     return Py_BuildValue("(is)", code, msg);
 }
 
@@ -84,8 +84,7 @@ PyObject *nivramod_init(PyObject *, PyObject *arg) {
 }
 
 PyObject *nivramod_free(PyObject *, PyObject *) {
-    turnNVRAoff(1);
-    if (PyErr_Occurred()) return nullptr;
+    if (turnNVRAoff(1) != 0) return nullptr;
     return PyBool_FromLong(nvr_py_env.start_count > 0);
 }
 
@@ -242,10 +241,7 @@ void nivramod_freeModule(void *) {
     Py_CLEAR(nvr_py_env.scipy_sparse);
     Py_CLEAR(nvr_py_env.scipy_sparray);
     Py_CLEAR(nvr_py_env.scipy_spmatrix);
-    Py_CLEAR(nvy_model_exc);
-    Py_CLEAR(nvy_interf_exc);
-    Py_CLEAR(nvy_solver_exc);
-    Py_CLEAR(nvy_deprec_warn);
+    nvr_free_exceptions();
     boundmap_free(&nvr_py_env.unlinked_lb);
     boundmap_free(&nvr_py_env.unlinked_ub);
     boundmap_free(&nvr_py_env.unlinked_threshold);
@@ -298,21 +294,6 @@ int createEnvironment() {
     return 0;
 }
 
-int createExceptions() {
-    nvy_model_exc = PyErr_NewException("nivra.ModelError", PyExc_Exception, nullptr);
-    nvy_interf_exc = PyErr_NewException("nivra.InterfaceError", PyExc_Exception, nullptr);
-    nvy_solver_exc = PyErr_NewException("nivra.SolverError", PyExc_Exception, nullptr);
-    nvy_deprec_warn = PyErr_NewException("nivra.DeprecationWarning", PyExc_FutureWarning, nullptr);
-    return nvy_model_exc && nvy_interf_exc && nvy_solver_exc && nvy_deprec_warn ? 0 : -1;
-}
-
-int addObject(PyObject *module, const char *name, PyObject *obj) {
-    Py_INCREF(obj);
-    if (PyModule_AddObject(module, name, obj) == 0) return 0;
-    Py_DECREF(obj);
-    return -1;
-}
-
 // Step 9: remember scipy.sparse and its base classes when SciPy is importable.
 void detectScipy() {
     PyObject *sparse = PyImport_ImportModule("scipy.sparse");
@@ -343,28 +324,27 @@ PyObject *initModule() {
     nvr_py_env.module = module.get();
     nvr_py_env.hooks.build_tables = ctrl_attr_fill_typeobj;
     nvr_py_env.hooks.release_problem = [](problem_lib_s *p) {
-        problem_freeresources(static_cast<problem_s *>(p));
+        return problem_freeresources(static_cast<problem_s *>(p));
     };
-    if (createEnvironment() != 0 || createExceptions() != 0) return nullptr;
+    if (createEnvironment() != 0 || nvr_create_exceptions(module.get()) != 0) return nullptr;
     const struct {
         const char *name;
         PyObject *obj;
     } added[] = {
-        {"var", (PyObject *)&var_type},          {"expression", (PyObject *)&expression_type},
-        {"sos", (PyObject *)&sos_type},          {"constraint", (PyObject *)&constraint_type},
-        {"problem", (PyObject *)&problem_type},  {"branchobj", (PyObject *)&branchobj_type},
-        {"poolcut", (PyObject *)&poolcut_type},  {"ModelError", nvy_model_exc},
-        {"InterfaceError", nvy_interf_exc},      {"SolverError", nvy_solver_exc},
-        {"DeprecationWarning", nvy_deprec_warn},
+        {"var", (PyObject *)&var_type},         {"expression", (PyObject *)&expression_type},
+        {"sos", (PyObject *)&sos_type},         {"constraint", (PyObject *)&constraint_type},
+        {"problem", (PyObject *)&problem_type}, {"branchobj", (PyObject *)&branchobj_type},
+        {"poolcut", (PyObject *)&poolcut_type},
     };
     for (auto &a : added)
-        if (addObject(module.get(), a.name, a.obj) != 0) return nullptr;
+        if (PyModule_AddObjectRef(module.get(), a.name, a.obj) != 0) return nullptr;
     if (setAltNumOps() != 0) return nullptr;
     if (init_structures(module.get()) != 0) return nullptr;
     detectScipy();
-    if (addObject(module.get(), "npvar", (PyObject *)nvr_py_env.npvar_dtype) != 0 ||
-        addObject(module.get(), "npexpr", (PyObject *)nvr_py_env.npexpr_dtype) != 0 ||
-        addObject(module.get(), "npconstraint", (PyObject *)nvr_py_env.npconstraint_dtype) != 0)
+    if (PyModule_AddObjectRef(module.get(), "npvar", (PyObject *)nvr_py_env.npvar_dtype) != 0 ||
+        PyModule_AddObjectRef(module.get(), "npexpr", (PyObject *)nvr_py_env.npexpr_dtype) != 0 ||
+        PyModule_AddObjectRef(module.get(), "npconstraint",
+                              (PyObject *)nvr_py_env.npconstraint_dtype) != 0)
         return nullptr;
     return module.release();
 }

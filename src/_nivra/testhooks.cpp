@@ -15,6 +15,7 @@
 #include "model/var.h"
 #include "nonlinear/nonlinear.h"
 #include "problem/problem.h"
+#include "runtime/errors.h"
 #include "runtime/ref.h"
 
 namespace {
@@ -64,6 +65,15 @@ PyObject *evaluateIndexed(PyObject *args) {
     return scan_args_expressions(objects, map, true);
 }
 
+// lib_error(code, message, global) raises what a library failure with that code raises.
+PyObject *libError(PyObject *args) {
+    int code, global;
+    const char *msg;
+    if (PyArg_ParseTuple(args, "isp", &code, &msg, &global))
+        nvr_raise_lib_error(code, msg, global != 0);
+    return nullptr;
+}
+
 // nonlin_args(x) -> (size, [arguments]) through the argument accessors.
 PyObject *nonlinearArguments(PyObject *args) {
     PyObject *x;
@@ -83,22 +93,20 @@ const struct {
 } kHooks[] = {
     {"make_constraint", makeConstraint}, {"get_con_row", constraintRow},
     {"get_sos_index", sosIndex},         {"evaluate_indexed", evaluateIndexed},
-    {"nonlin_args", nonlinearArguments},
+    {"nonlin_args", nonlinearArguments}, {"lib_error", libError},
 };
 
 // Calls the hook name with the arguments args: make_constraint(a, b, op),
 // get_con_row(problem, constraint), get_sos_index(problem, sos), evaluate_indexed(problem,
-// values, objects) and nonlin_args(x). New reference, or null with an exception (ValueError
-// for an unknown name).
+// values, objects), nonlin_args(x) and lib_error(code, message, global). New reference, or null
+// with an exception (ValueError for an unknown name).
 PyObject *callHook(const char *name, PyObject *args) {
     for (const auto &h : kHooks)
         if (!strcmp(name, h.name)) {
-            try {
+            NVR_TRY {
                 return h.f(args);
-            } catch (...) {
-                nvr_translate_exception();
-                return nullptr;
             }
+            NVR_CATCH(nullptr)
         }
     return PyErr_Format(PyExc_ValueError, "unknown routine %s", name);
 }

@@ -21,10 +21,16 @@ from ._nivra import (  # noqa: F401
     _getcontrols,
     _init,
     _setConstraintOperatorsEnabled,
+    BusyError,
     DeprecationWarning,
     InterfaceError,
     ModelError,
+    NotSupportedError,
     SolverError,
+    SolverFileError,
+    SolverIndexError,
+    SolverMemoryError,
+    SolverValueError,
     getversion,
 )
 

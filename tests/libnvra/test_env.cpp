@@ -105,6 +105,30 @@ TEST(Env, ObjectTypeNames) {
     EXPECT_EQ(NVRAfree(), 0);
 }
 
+// A problem keeps the code of its last failure with the message, and a successful call clears
+// both.
+TEST(Env, ProblemKeepsCodeAndMessageOfItsLastFailure) {
+    ASSERT_EQ(NVRAinit(nullptr), 0);
+    NVRAprob p = nullptr;
+    ASSERT_EQ(NVRAcreateprob(&p), 0);
+    double lb = 0;
+    ASSERT_EQ(NVRAgetlb(p, &lb, 3, 3), NVRA_RC_RANGE);
+    int code = 0;
+    char msg[NVRA_MAXMESSAGELENGTH];
+    EXPECT_EQ(NVRAgetlasterrorcode(p, &code), 0);
+    EXPECT_EQ(NVRAgetlasterror(p, msg, sizeof msg), 0);
+    EXPECT_EQ(code, NVRA_RC_RANGE);
+    EXPECT_NE(std::string(msg).find("3"), std::string::npos) << msg;
+    ASSERT_EQ(NVRAchgobjsense(p, -1), 0);
+    EXPECT_EQ(NVRAgetlasterrorcode(p, &code), 0);
+    EXPECT_EQ(NVRAgetlasterror(p, msg, sizeof msg), 0);
+    EXPECT_EQ(code, 0);
+    EXPECT_STREQ(msg, "");
+    EXPECT_EQ(NVRAgetlasterrorcode(p, nullptr), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAdestroyprob(p), 0);
+    EXPECT_EQ(NVRAfree(), 0);
+}
+
 TEST(Env, NonlinearComponentIsNotAvailable) {
     EXPECT_EQ(NSLPinit(nullptr), NVRA_RC_NOTAVAILABLE);
 }

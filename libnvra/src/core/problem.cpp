@@ -21,6 +21,7 @@ int checkProb(NVRAprob prob) {
 int enterProb(NVRAprob prob) {
     if (int rc = checkProb(prob)) return rc;
     prob->lastError.clear();
+    prob->lastErrorCode = 0;
     return 0;
 }
 
@@ -48,9 +49,11 @@ int probError(NVRAprob prob, int code, const char *fmt, ...) {
     va_start(ap, fmt);
     vsnprintf(buf, sizeof buf, fmt, ap);
     va_end(ap);
+    prob->lastErrorCode = code;
     try {
         prob->lastError = buf;
     } catch (...) {
+        prob->lastError.clear(); // the code still tells what failed
     }
     return code;
 }
@@ -98,6 +101,13 @@ int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize) {
     const size_t n = std::min(prob->lastError.size(), static_cast<size_t>(bufsize - 1));
     memcpy(buf, prob->lastError.data(), n);
     buf[n] = '\0';
+    return NVRA_RC_OK;
+}
+
+int NVRAgetlasterrorcode(NVRAprob prob, int *code) {
+    if (int rc = checkProb(prob)) return rc;
+    if (!code) return setGlobalError(NVRA_RC_INVALID, "NVRAgetlasterrorcode: null argument");
+    *code = prob->lastErrorCode;
     return NVRA_RC_OK;
 }
 

@@ -80,6 +80,7 @@ void destroyEngine(Engine *engine) noexcept;
 struct nvo_prob_struct {
     nvra::HandleHeader header{nvra::HandleKind::Problem};
     std::string lastError; // empty after a successful call
+    int lastErrorCode = 0; // the NVRA_RC_* code of lastError; 0 after a successful call
 
     nvra::Model model;              // the master copy of the model
     nvra::ControlValues controls;   // this problem's control values
@@ -118,7 +119,7 @@ int enterProb(NVRAprob prob);
 // enterProb for calls that change the model or the controls: also fails with NVRA_RC_BUSY while
 // the problem is being solved.
 int enterProbEdit(NVRAprob prob);
-// Sets the problem's last error and returns code. printf-style.
+// Sets the problem's last error (message and code) and returns code. printf-style.
 int probError(NVRAprob prob, int code, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 // Sends one line to the problem's message callbacks and, for global listeners, to the global
 // handlers.

@@ -176,12 +176,10 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
 PyObject *generic_cmp(PyObject *a, PyObject *b, int op) {
     if (nvr_py_env.constraint_operators_enabled) return make_constraint(a, b, op);
     if (op == Py_EQ || op == Py_NE) {
-        try {
+        NVR_TRY {
             return PyBool_FromLong(nvy_is_equal(a, b) != (op == Py_NE));
-        } catch (...) {
-            nvr_translate_unknown_exception();
-            return nullptr;
         }
+        NVR_CATCH(nullptr)
     }
     static const char *const kOperators[] = {"<", "<=", "==", "!=", ">", ">="};
     PyErr_Format(

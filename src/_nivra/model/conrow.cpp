@@ -30,13 +30,13 @@ PyObject *unexpectedType(char letter) {
 
 // One value of the row: its type letter, right-hand side or range. 0 or -1.
 int rowType(Row r, char *letter) {
-    return nvr_problemCall(r.p, NVRAgetrowtype, "NVRAgetrowtype", letter, r.index, r.index);
+    return problem_call(r.p, NVRAgetrowtype, "NVRAgetrowtype", letter, r.index, r.index);
 }
 int rowRhs(Row r, double *rhs) {
-    return nvr_problemCall(r.p, NVRAgetrhs, "NVRAgetrhs", rhs, r.index, r.index);
+    return problem_call(r.p, NVRAgetrhs, "NVRAgetrhs", rhs, r.index, r.index);
 }
 int rowRange(Row r, double *range) {
-    return nvr_problemCall(r.p, NVRAgetrhsrange, "NVRAgetrhsrange", range, r.index, r.index);
+    return problem_call(r.p, NVRAgetrhsrange, "NVRAgetrhsrange", range, r.index, r.index);
 }
 
 // The bounds of the row from its type, right-hand side and (for ranges) range.
@@ -76,15 +76,15 @@ PyObject *variableOf(const problem_model_s *p, int col, const char *function) {
 // Adds the row's linear coefficients to e. 0 or -1.
 int addLinearPart(Row r, PyObject *e) {
     int start[2] = {0, 0}, n = 0;
-    if (nvr_problemCall(r.p, NVRAgetrows, "NVRAgetrows", start, nullptr, nullptr, 0, &n, r.index,
-                        r.index) != 0)
+    if (problem_call(r.p, NVRAgetrows, "NVRAgetrows", start, nullptr, nullptr, 0, &n, r.index,
+                     r.index) != 0)
         return -1;
     if (n <= 0) return 0;
     LibArray<int> cols(static_cast<size_t>(n));
     LibArray<double> coefs(static_cast<size_t>(n));
     if (!cols || !coefs ||
-        nvr_problemCall(r.p, NVRAgetrows, "NVRAgetrows", start, cols.get(), coefs.get(), n, &n,
-                        r.index, r.index) != 0)
+        problem_call(r.p, NVRAgetrows, "NVRAgetrows", start, cols.get(), coefs.get(), n, &n,
+                     r.index, r.index) != 0)
         return -1;
     for (int k = 0; k < n; ++k) {
         PyObject *x = variableOf(r.p, cols[k], "NVRAgetrows");
@@ -98,15 +98,15 @@ int addLinearPart(Row r, PyObject *e) {
 int addQuadraticPart(Row r, PyObject *e) {
     constexpr const char *kFunction = "NVRAgetqrowqmatrixtriplets";
     int n = 0;
-    if (nvr_problemCall(r.p, NVRAgetqrowqmatrixtriplets, kFunction, r.index, &n, nullptr, nullptr,
-                        nullptr) != 0)
+    if (problem_call(r.p, NVRAgetqrowqmatrixtriplets, kFunction, r.index, &n, nullptr, nullptr,
+                     nullptr) != 0)
         return -1;
     if (n <= 0) return 0;
     LibArray<int> col1(static_cast<size_t>(n)), col2(static_cast<size_t>(n));
     LibArray<double> coefs(static_cast<size_t>(n));
     if (!col1 || !col2 || !coefs ||
-        nvr_problemCall(r.p, NVRAgetqrowqmatrixtriplets, kFunction, r.index, &n, col1.get(),
-                        col2.get(), coefs.get()) != 0)
+        problem_call(r.p, NVRAgetqrowqmatrixtriplets, kFunction, r.index, &n, col1.get(),
+                     col2.get(), coefs.get()) != 0)
         return -1;
     for (int k = 0; k < n; ++k) {
         PyObject *u = variableOf(r.p, col1[k], kFunction);
@@ -137,7 +137,7 @@ template <const RowQuery &Q> PyObject *rowSolution(PyObject *self) {
     const Row r = rowOf(c);
     int status = 0;
     double x = 0.0;
-    if (nvr_problemCall(r.p, Q.get, Q.function, &status, &x, r.index, r.index) != 0) return nullptr;
+    if (problem_call(r.p, Q.get, Q.function, &status, &x, r.index, r.index) != 0) return nullptr;
     if (status != 1 && status != 2) {
         PyErr_Format(nvy_model_exc, "%s not available", Q.what);
         return nullptr;
@@ -180,12 +180,12 @@ PyObject *conrow_get(const constraint_s *c, ConAttr attr) {
 
 int conrow_set_rhs(const constraint_s *c, double rhs) {
     const Row r = rowOf(c);
-    return nvr_problemCall(r.p, NVRAchgrhs, "NVRAchgrhs", 1, &r.index, &rhs);
+    return problem_call(r.p, NVRAchgrhs, "NVRAchgrhs", 1, &r.index, &rhs);
 }
 
 int conrow_set_range(const constraint_s *c, double range) {
     const Row r = rowOf(c);
-    return nvr_problemCall(r.p, NVRAchgrhsrange, "NVRAchgrhsrange", 1, &r.index, &range);
+    return problem_call(r.p, NVRAchgrhsrange, "NVRAchgrhsrange", 1, &r.index, &range);
 }
 
 int conrow_set_type(const constraint_s *c, long type) {
@@ -198,7 +198,7 @@ int conrow_set_type(const constraint_s *c, long type) {
     }
     const Row r = rowOf(c);
     const char letter = kLetters[type - 1];
-    return nvr_problemCall(r.p, NVRAchgrowtype, "NVRAchgrowtype", 1, &r.index, &letter);
+    return problem_call(r.p, NVRAchgrowtype, "NVRAchgrowtype", 1, &r.index, &letter);
 }
 
 PyObject *conrow_name(const constraint_s *c) {

@@ -129,18 +129,6 @@ bool nvy_is_equal(PyObject *a, PyObject *b) {
     return samePolynomial(pa, pb);
 }
 
-void nvr_translate_unknown_exception() noexcept {
-    try {
-        throw;
-    } catch (nanobind::python_error &e) {
-        e.restore();
-    } catch (const std::bad_alloc &) {
-        PyErr_NoMemory();
-    } catch (...) {
-        PyErr_SetString(PyExc_RuntimeError, "Unknown exception in Nivra module");
-    }
-}
-
 ConstraintOperatorsSwitch::ConstraintOperatorsSwitch(bool enabled)
     : saved_(nvr_py_env.constraint_operators_enabled) {
     nvr_py_env.constraint_operators_enabled = enabled;

@@ -13,11 +13,6 @@
 // only to themselves. A Python error raised on the way is thrown as nanobind::python_error.
 bool nvy_is_equal(PyObject *a, PyObject *b);
 
-// For catch (...) blocks of functions that call nvy_is_equal or other throwing code: restores
-// a carried Python error, turns std::bad_alloc into MemoryError and anything else into
-// RuntimeError "Unknown exception in Nivra module".
-void nvr_translate_unknown_exception() noexcept;
-
 // Sets the constraint-operators switch for the lifetime of the guard.
 class ConstraintOperatorsSwitch {
     uint8_t saved_;

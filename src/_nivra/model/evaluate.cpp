@@ -262,16 +262,14 @@ int evaluateNode(const nonlin_s *x, const var_map &map, int depth, double *out) 
     if (!items) return -1;
     const Py_ssize_t n = PyTuple_GET_SIZE(items.get());
     const Py_ssize_t skip = nonlin_is_user(x->op) && n > 0 ? 1 : 0;
-    try {
+    NVR_TRY {
         std::vector<double> v(static_cast<size_t>(n - skip));
         for (Py_ssize_t i = skip; i < n; ++i)
             if (evaluate_value(PyTuple_GET_ITEM(items.get(), i), map, depth - 1, &v[i - skip]) != 0)
                 return -1;
         return combine(x, n > 0 ? PyTuple_GET_ITEM(items.get(), 0) : nullptr, v, out);
-    } catch (...) {
-        nvr_translate_exception();
-        return -1;
     }
+    NVR_CATCH(-1)
 }
 
 // ---- walker -------------------------------------------------------------------------------------
@@ -356,8 +354,8 @@ PyObject *columnValue(const var_map &map, long long col) {
 PyObject *namedColumnValue(PyObject *name, const var_map &map) {
     const char *utf8 = PyUnicode_AsUTF8(name);
     int col = -1;
-    if (!utf8 || nvr_problemCall(map.problem, NVRAgetindex, "NVRAgetindex", NVRA_NAMES_COLUMNS,
-                                 utf8, &col) != 0)
+    if (!utf8 || problem_call(map.problem, NVRAgetindex, "NVRAgetindex", NVRA_NAMES_COLUMNS, utf8,
+                              &col) != 0)
         return nullptr;
     return columnValue(map, col);
 }

@@ -6,15 +6,15 @@
 
 PyObject *nvr_entityName(problem_lib_s *p, int type, int index) {
     int nbytes = 0;
-    if (nvr_problemCall(p, NVRAgetnamelist, "NVRAgetnamelist", type, nullptr, 0, &nbytes, index,
-                        index) != 0)
+    if (problem_call(p, NVRAgetnamelist, "NVRAgetnamelist", type, nullptr, 0, &nbytes, index,
+                     index) != 0)
         return nullptr;
     const int size = nbytes > 0 ? nbytes : 1;
     LibArray<char> buf(static_cast<size_t>(size));
     if (!buf) return nullptr;
     buf[0] = '\0';
-    if (nvr_problemCall(p, NVRAgetnamelist, "NVRAgetnamelist", type, buf.get(), size, &nbytes,
-                        index, index) != 0)
+    if (problem_call(p, NVRAgetnamelist, "NVRAgetnamelist", type, buf.get(), size, &nbytes, index,
+                     index) != 0)
         return nullptr;
     return PyUnicode_FromString(buf.get());
 }
@@ -22,5 +22,5 @@ PyObject *nvr_entityName(problem_lib_s *p, int type, int index) {
 int nvr_setEntityName(problem_lib_s *p, int type, int index, PyObject *name) {
     const char *utf8 = PyUnicode_AsUTF8(name);
     if (!utf8) return -1;
-    return nvr_problemCall(p, NVRAaddnames, "NVRAaddnames", type, utf8, index, index);
+    return problem_call(p, NVRAaddnames, "NVRAaddnames", type, utf8, index, index);
 }

@@ -9,6 +9,7 @@
 #include "constraint.h"
 #include "extract.h"
 #include "linterm.h"
+#include "libaccess.h"
 #include "live.h"
 #include "maps.h"
 #include "runtime/alloc.h"
@@ -27,17 +28,6 @@ constexpr const char *kDeletedMsg = "Variable has been deleted from the problem"
 
 // ---- properties of linked variables, through the library -------------------------------------
 
-// Calls fn(handle, args...) for the variable's problem; library failures become the problem's
-// error. 0 or -1.
-template <class... P, class... A>
-int libCall(const var_s *v, int (*fn)(NVRAprob, P...), const char *name, A &&...args) {
-    problem_model_s *p = v->owner;
-    if (checkProblemIsInitialized(p) != 0) return -1;
-    if (nvraapi::CallLib(fn, name, p, std::forward<A>(args)...) == 0) return 0;
-    setNvraErr(p);
-    return -1;
-}
-
 int col(const var_s *v) {
     return static_cast<int>(v->id_low);
 }
@@ -45,51 +35,31 @@ int col(const var_s *v) {
 template <int (*Get)(NVRAprob, double[], int, int)>
 PyObject *linkedBound(const var_s *v, const char *name) {
     double x = 0.0;
-    if (libCall(v, Get, name, &x, col(v), col(v)) != 0) return nullptr;
+    if (problem_call(v->owner, Get, name, &x, col(v), col(v)) != 0) return nullptr;
     return PyFloat_FromDouble(x);
 }
 
 PyObject *linkedVartype(const var_s *v) {
     char letter = 'C';
-    if (libCall(v, NVRAgetcoltype, "NVRAgetcoltype", &letter, col(v), col(v)) != 0) return nullptr;
+    if (problem_call(v->owner, NVRAgetcoltype, "NVRAgetcoltype", &letter, col(v), col(v)) != 0)
+        return nullptr;
     return PyLong_FromLong(coltype_to_vartype(letter));
 }
 
 int linkedSetBound(const var_s *v, char which, double x) {
     const int c = col(v);
-    return libCall(v, NVRAchgbounds, "NVRAchgbounds", 1, &c, &which, &x);
+    return problem_call(v->owner, NVRAchgbounds, "NVRAchgbounds", 1, &c, &which, &x);
 }
 
 int linkedSetThreshold(const var_s *v, double x) {
     const int c = col(v);
-    return libCall(v, NVRAchgglblimit, "NVRAchgglblimit", 1, &c, &x);
+    return problem_call(v->owner, NVRAchgglblimit, "NVRAchgglblimit", 1, &c, &x);
 }
 
 int linkedSetVartype(const var_s *v, int type) {
     const int c = col(v);
     const char letter = vartype_to_coltype(type);
-    return libCall(v, NVRAchgcoltype, "NVRAchgcoltype", 1, &c, &letter);
-}
-
-int linkedSetName(const var_s *v, PyObject *name) {
-    const char *utf8 = PyUnicode_AsUTF8(name);
-    if (!utf8) return -1;
-    return libCall(v, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_COLUMNS, utf8, col(v), col(v));
-}
-
-// The column name: the size first, then the name into a buffer of that size.
-PyObject *linkedName(const var_s *v) {
-    int nbytes = 0;
-    if (libCall(v, NVRAgetnamelist, "NVRAgetnamelist", NVRA_NAMES_COLUMNS, nullptr, 0, &nbytes,
-                col(v), col(v)) != 0)
-        return nullptr;
-    LibArray<char> buf(static_cast<size_t>(nbytes > 0 ? nbytes : 1));
-    if (!buf) return nullptr;
-    buf[0] = '\0';
-    if (libCall(v, NVRAgetnamelist, "NVRAgetnamelist", NVRA_NAMES_COLUMNS, buf.get(),
-                nbytes > 0 ? nbytes : 1, &nbytes, col(v), col(v)) != 0)
-        return nullptr;
-    return PyUnicode_FromString(buf.get());
+    return problem_call(v->owner, NVRAchgcoltype, "NVRAchgcoltype", 1, &c, &letter);
 }
 
 int raiseDeleted() {
@@ -347,7 +317,7 @@ int var_set_vartype(PyObject *self, PyObject *value, void *) {
 int var_set_name(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     if (checkSettable(v) != 0 || checkNameArg(value) != 0) return -1;
-    if (isLinked(v)) return linkedSetName(v, value);
+    if (isLinked(v)) return nvr_setEntityName(v->owner, NVRA_NAMES_COLUMNS, col(v), value);
     return storeName(v, Py_NewRef(value));
 }
 
@@ -399,7 +369,7 @@ template <const SolutionQuery &Q> PyObject *solutionMethod(PyObject *self, PyObj
     }
     int status = 0;
     double x = 0.0;
-    if (libCall(v, Q.get, Q.function, &status, &x, col(v), col(v)) != 0) return nullptr;
+    if (problem_call(v->owner, Q.get, Q.function, &status, &x, col(v), col(v)) != 0) return nullptr;
     if (status != 1 && status != 2) {
         PyErr_Format(nvy_model_exc, "%s not available", Q.what);
         return nullptr;
@@ -528,7 +498,7 @@ int validate_var_bounds(long vartype, double *lb, double *ub, double threshold) 
 PyObject *var_str(PyObject *var) {
     const var_s *v = as_var(var);
     if (var_is_deleted(v)) return PyUnicode_FromString("(deleted variable)");
-    if (isLinked(v)) return linkedName(v);
+    if (isLinked(v)) return nvr_entityName(v->owner, NVRA_NAMES_COLUMNS, col(v));
     if (v->flags & kVarNameFlag) {
         PyObject *name = namemap_get(nvr_py_env.unlinked_names, var_id(v));
         if (name) return Py_NewRef(name);

@@ -157,12 +157,10 @@ class Printer {
 } // namespace
 
 PyObject *nonlin_str(PyObject *x) {
-    try {
+    NVR_TRY {
         Printer p;
         if (p.print(x, kPrintDepth) != 0) return nullptr;
         return PyUnicode_FromStringAndSize(p.out.data(), static_cast<Py_ssize_t>(p.out.size()));
-    } catch (...) {
-        nvr_translate_unknown_exception();
-        return nullptr;
     }
+    NVR_CATCH(nullptr)
 }

@@ -233,10 +233,8 @@ PyObject *nivramod_pwl(PyObject *, PyObject *arg) {
     if (!PyDict_Check(arg))
         return modelError("Function nivra.pwl only accepts a dictionary; a call must be for "
                           "example nivra.pwl({(1,4): 2*x+1, (4,6): 4*x+5, ...})");
-    try {
+    NVR_TRY {
         return buildPwl(arg);
-    } catch (...) {
-        nvr_translate_exception();
-        return nullptr;
     }
+    NVR_CATCH(nullptr)
 }

@@ -305,7 +305,7 @@ int problem_addConstraint(problem_s *p, PyObject *args) {
             linkAdded(ctx);
             return 0;
         }
-        if (!PyErr_Occurred()) setNvraErr(p);
+        setNvraErr(p);
         rollback(ctx);
         return -1;
     }

@@ -110,13 +110,11 @@ PyObject *nivramod_evaluate(PyObject *, PyObject *args, PyObject *kwargs) {
     static const char *const kw[] = {"problem", "solution", nullptr};
     PyObject *problem = nullptr, *solution = nullptr;
     if (!parseKeywordArgs(kwargs, "|OO", kw, &problem, &solution)) return nullptr;
-    try {
+    NVR_TRY {
         return evaluate(args, problem == Py_None ? nullptr : problem,
                         solution == Py_None ? nullptr : solution);
-    } catch (...) {
-        nvr_translate_exception();
-        return nullptr;
     }
+    NVR_CATCH(nullptr)
 }
 
 } // namespace

@@ -139,8 +139,7 @@ int initialise(problem_s *p, const char *name, int sense) {
 void undoCreation(problem_s *p) {
     if (!PyErr_Occurred()) PyErr_SetString(nvy_model_exc, "Error declaring problem");
     AutoSavedException keep;
-    problem_freeresources(p);
-    PyErr_Clear();
+    if (problem_freeresources(p) != 0) PyErr_Clear();
 }
 
 // ---- positional elements of the declaration ---------------------------------------------------
@@ -288,8 +287,7 @@ void problem_dealloc(PyObject *self) {
     PyObject_GC_UnTrack(self);
     {
         AutoSavedException keep;
-        problem_freeresources(p);
-        if (PyErr_Occurred()) PyErr_WriteUnraisable(self);
+        if (problem_freeresources(p) != 0) PyErr_WriteUnraisable(self);
     }
     Py_CLEAR(p->controls);
     Py_CLEAR(p->attributes);
@@ -359,8 +357,7 @@ PyObject *problem_copy(PyObject *self, PyObject *) {
 
 PyObject *problem_reset(PyObject *self, PyObject *) {
     if (checkProblemIsInitialized(as_problem(self)) != 0) return nullptr;
-    problem_freeresources(as_problem(self));
-    if (PyErr_Occurred()) return nullptr;
+    if (problem_freeresources(as_problem(self)) != 0) return nullptr;
     Ref none = Ref::steal(PyTuple_New(0));
     if (!none || problem_init(self, none.get(), nullptr) != 0) return nullptr;
     Py_RETURN_NONE;
@@ -389,8 +386,7 @@ PyObject *problem_enter(PyObject *self, PyObject *) {
 }
 
 PyObject *problem_exit(PyObject *self, PyObject *) {
-    problem_freeresources(as_problem(self));
-    if (PyErr_Occurred()) return nullptr;
+    if (problem_freeresources(as_problem(self)) != 0) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -449,11 +445,13 @@ int problem_clearmodeldata(problem_s *p, int final) {
     return newLists(p);
 }
 
-void problem_freeresources(problem_s *p) {
+int problem_freeresources(problem_s *p) {
+    int rc = 0;
     if (nvr_py_env.start_count > 0 && p->prob && !p->parent) {
-        problem_call(p, NVRAremovecbmessage, "NVRAremovecbmessage", nvr_py_print_prob,
-                     static_cast<void *>(p));
-        problem_call(p, NVRAdestroyprob, "NVRAdestroyprob");
+        if (problem_call(p, NVRAremovecbmessage, "NVRAremovecbmessage", nvr_py_print_prob,
+                         static_cast<void *>(p)) != 0)
+            rc = -1;
+        if (problem_call(p, NVRAdestroyprob, "NVRAdestroyprob") != 0) rc = -1;
     }
     p->prob = nullptr;
     p->nlprob = nullptr;
@@ -467,6 +465,7 @@ void problem_freeresources(problem_s *p) {
         delete p->saved_exc;
         p->saved_exc = nullptr;
     }
+    return rc;
 }
 
 int nvy_isOriginalProb(problem_s *p) {

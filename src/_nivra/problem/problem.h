@@ -34,9 +34,9 @@ inline bool problem_Check(PyObject *o) {
     return PyObject_TypeCheck(o, &problem_type);
 }
 
-// Releases the library problem and the model data; the Python object stays valid. Library
-// failures are raised but do not stop the clean-up.
-void problem_freeresources(problem_s *p);
+// Releases the library problem and the model data; the Python object stays valid. A library
+// failure does not stop the clean-up: 0, or -1 with the first failure raised.
+int problem_freeresources(problem_s *p);
 // Marks the linked model objects of p deleted and releases its lists and serial maps; unless
 // final, creates new empty lists and resets the nonlinear and objective bookkeeping.
 // 0, or -1 with an exception (only when new lists cannot be made).

@@ -181,16 +181,10 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
     static const char *const kw[] = {"flags", nullptr};
     const char *flags = "";
     if (!nvo_ParseTupleAndKeywords(args, kwargs, "|s", kw, nullptr, &flags)) return nullptr;
-    if (checkProblemIsInitialized(p) != 0) return nullptr;
     int solvestatus = 0, solstatus = 0;
-    setSigIntHandler();
-    const int rc =
-        nvraapi::CallLib(NVRAoptimize, "NVRAoptimize", p, flags, &solvestatus, &solstatus);
-    resetSigIntHandler();
-    if (rc != 0) {
-        setNvraErr(as_problem(self));
+    if (problem_call_interruptible(p, NVRAoptimize, "NVRAoptimize", flags, &solvestatus,
+                                   &solstatus) != 0)
         return nullptr;
-    }
     Ref a = Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLVESTATUS, solvestatus));
     Ref b = a ? Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLSTATUS, solstatus)) : Ref();
     return b ? PyTuple_Pack(2, a.get(), b.get()) : nullptr;

@@ -9,11 +9,6 @@
 
 nvr_py_env_s nvr_py_env;
 
-PyObject *nvy_model_exc;
-PyObject *nvy_interf_exc;
-PyObject *nvy_solver_exc;
-PyObject *nvy_deprec_warn;
-
 static void decrementStarts() {
     if (--nvr_py_env.start_count < 0) nvr_py_env.start_count = 0;
 }
@@ -33,11 +28,7 @@ int turnNVRAon(const char *path, int explicit_start) {
     ++nvr_py_env.start_count;
     if (NVRAinit(path) != 0) {
         decrementStarts();
-        char msg[512] = "";
-        int code = 0;
-        NVRA_ge_getlasterror(&code, msg, sizeof msg, nullptr);
-        PyErr_SetString(nvy_interf_exc, *msg ? msg : "Error starting the optimizer library");
-        return -1;
+        return setNvraErr(nullptr);
     }
     bool nslpStarted = false;
     if (nvr_py_env.nonlinear_available != 0) {
@@ -63,28 +54,27 @@ int turnNVRAon(const char *path, int explicit_start) {
     return 0;
 }
 
-// Frees the library resources of every live problem (the objects stay alive).
-static void freeAllProblems() {
+// Frees the library side of every live problem (the objects stay alive). 0 or -1.
+static int releaseAllProblems() {
+    int rc = 0;
     for (problem_lib_s *p = nvr_py_env.problems; p; p = p->next)
-        nvr_py_env.hooks.release_problem(p);
+        if (nvr_py_env.hooks.release_problem(p) != 0) rc = -1;
+    return rc;
 }
 
 int turnNVRAoff(int explicit_start) {
-    if (nvr_py_env.start_count == 0) return 0;
-    for (;;) {
+    int rc = 0;
+    while (nvr_py_env.start_count > 0) {
         if (nvr_py_env.start_count == 1) {
             NVRA_ge_removecbmsghandler(nvr_py_print, nullptr);
-            AutoSavedException keep;
-            freeAllProblems();
+            if (releaseAllProblems() != 0) rc = -1;
         }
         if (nvr_py_env.nonlinear_available > 0) NSLPfree();
         NVRAfree();
-        if (--nvr_py_env.start_count < 0) {
-            nvr_py_env.start_count = 0;
-            return 0;
-        }
-        if (explicit_start || nvr_py_env.start_count == 0) return 0;
+        --nvr_py_env.start_count;
+        if (explicit_start) break;
     }
+    return rc;
 }
 
 int init_structures(PyObject *module) {

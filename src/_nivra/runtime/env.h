@@ -40,8 +40,8 @@ struct nvr_py_env_s {
     // What starting and stopping the library involves in the layers above the runtime; set by
     // module.cpp at import.
     struct {
-        int (*build_tables)();                    // first start: control and attribute tables
-        void (*release_problem)(problem_lib_s *); // last stop: a live problem's library side
+        int (*build_tables)();                   // first start: control and attribute tables
+        int (*release_problem)(problem_lib_s *); // last stop: a live problem's library side
     } hooks;
 };
 
@@ -65,7 +65,8 @@ inline int nvr_model_error(const char *msg) {
 
 // Starts the library; explicit is 1 for _init. 0, or -1 with an exception set.
 int turnNVRAon(const char *path, int explicit_start);
-// Stops the library once (explicit) or completely. Returns 0.
+// Stops the library once (explicit) or completely. Releasing the live problems at the last stop
+// goes on past a failure: 0, or -1 with the first failure raised.
 int turnNVRAoff(int explicit_start);
 // Adds the module constants and resets the serial counters. 0 or -1.
 int init_structures(PyObject *module);

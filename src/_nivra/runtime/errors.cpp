@@ -1,12 +1,14 @@
-// runtime/errors.cpp: error report, saved exceptions, deprecation warnings, SIGINT bracket.
+// runtime/errors.cpp: the exception classes, the error report (library failures as Python
+// exceptions), saved exceptions, deprecation warnings, SIGINT bracket.
 #include "errors.h"
 
 #include <csignal>
 #include <cstring>
 
-#include "calllib.h"
 #include "env.h"
+#include "nslp.h"
 #include "problem_lib.h"
+#include "ref.h"
 
 void SavedException::restore() {
     if (!type) return;
@@ -33,29 +35,151 @@ PyObject *nvr_exception_text(PyObject *type, PyObject *value) {
     return s;
 }
 
-static void raiseWithText(PyObject *exc, const char *msg, const char *fallback) {
-    PyErr_SetString(exc, (msg && *msg) ? msg : fallback);
+// ---- exception classes --------------------------------------------------------------------------
+
+PyObject *nvy_model_exc;
+PyObject *nvy_interf_exc;
+PyObject *nvy_solver_exc;
+PyObject *nvy_deprec_warn;
+
+namespace {
+
+// The exception class of each library return code. A row with a class name has a class of its
+// own, a subclass of SolverError and of the built-in class named; the other codes raise
+// SolverError. A failure of the global environment raises InterfaceError instead, unless its
+// row says everywhere (out of memory is a MemoryError wherever it happens).
+struct CodeClass {
+    int code;
+    const char *name;      // the exception's errorname
+    const char *className; // nivra.<className>, or null
+    PyObject **builtin;    // the built-in class it also derives from, or null
+    bool everywhere;
+    const char *doc;
+    PyObject *cls; // made at import
+};
+
+CodeClass codeClasses[] = {
+    {NVRA_RC_ERROR, "NVRA_RC_ERROR", nullptr, nullptr, false, nullptr, nullptr},
+    {NVRA_RC_MISUSE, "NVRA_RC_MISUSE", nullptr, nullptr, false, nullptr, nullptr},
+    {NVRA_RC_NOMEM, "NVRA_RC_NOMEM", "SolverMemoryError", &PyExc_MemoryError, true,
+     "The optimizer library ran out of memory.", nullptr},
+    {NVRA_RC_RANGE, "NVRA_RC_RANGE", "SolverIndexError", &PyExc_IndexError, false,
+     "An index or count passed to the optimizer library is out of range.", nullptr},
+    {NVRA_RC_INVALID, "NVRA_RC_INVALID", "SolverValueError", &PyExc_ValueError, false,
+     "An argument passed to the optimizer library has an invalid value.", nullptr},
+    {NVRA_RC_UNSUPPORTED, "NVRA_RC_UNSUPPORTED", "NotSupportedError", &PyExc_NotImplementedError,
+     false, "The optimizer library does not support this problem class or feature.", nullptr},
+    {NVRA_RC_FILE, "NVRA_RC_FILE", "SolverFileError", &PyExc_OSError, false,
+     "The optimizer library could not read or write a file.", nullptr},
+    {NVRA_RC_ENGINE, "NVRA_RC_ENGINE", nullptr, nullptr, false, nullptr, nullptr},
+    {NVRA_RC_BUSY, "NVRA_RC_BUSY", "BusyError", nullptr, false,
+     "The problem is being solved: it cannot be changed until the solve ends (for example "
+     "from a callback).",
+     nullptr},
+    {NVRA_RC_NOTAVAILABLE, "NVRA_RC_NOTAVAILABLE", nullptr, nullptr, false, nullptr, nullptr},
+};
+
+const CodeClass *rowOf(int code) {
+    for (const CodeClass &row : codeClasses)
+        if (row.code == code) return &row;
+    return nullptr;
 }
 
-void setNvraErr(problem_lib_s *p) {
-    if (PyErr_Occurred()) return;
-    char msg[512] = "";
+PyObject *classOf(const CodeClass *row, bool global) {
+    if (row && row->cls && (row->everywhere || !global)) return row->cls;
+    return global ? nvy_interf_exc : nvy_solver_exc;
+}
+
+int addClass(PyObject *module, const char *name, PyObject *cls) {
+    return cls ? PyModule_AddObjectRef(module, name, cls) : -1;
+}
+
+} // namespace
+
+int nvr_create_exceptions(PyObject *module) {
+    nvy_model_exc = PyErr_NewException("nivra.ModelError", PyExc_Exception, nullptr);
+    nvy_interf_exc = PyErr_NewException("nivra.InterfaceError", PyExc_Exception, nullptr);
+    nvy_solver_exc = PyErr_NewExceptionWithDoc(
+        "nivra.SolverError",
+        "A failure of the optimizer library; errorcode and errorname give the library's code.",
+        PyExc_Exception, nullptr);
+    nvy_deprec_warn = PyErr_NewException("nivra.DeprecationWarning", PyExc_FutureWarning, nullptr);
+    if (addClass(module, "ModelError", nvy_model_exc) != 0 ||
+        addClass(module, "InterfaceError", nvy_interf_exc) != 0 ||
+        addClass(module, "SolverError", nvy_solver_exc) != 0 ||
+        addClass(module, "DeprecationWarning", nvy_deprec_warn) != 0)
+        return -1;
+    for (CodeClass &row : codeClasses) {
+        if (!row.className) continue;
+        Ref bases = Ref::steal(row.builtin ? PyTuple_Pack(2, nvy_solver_exc, *row.builtin)
+                                           : PyTuple_Pack(1, nvy_solver_exc));
+        Ref qualified = Ref::steal(PyUnicode_FromFormat("nivra.%s", row.className));
+        const char *dotted = qualified ? PyUnicode_AsUTF8(qualified.get()) : nullptr;
+        if (!bases || !dotted) return -1;
+        row.cls = PyErr_NewExceptionWithDoc(dotted, row.doc, bases.get(), nullptr);
+        if (addClass(module, row.className, row.cls) != 0) return -1;
+    }
+    return 0;
+}
+
+void nvr_free_exceptions() {
+    for (CodeClass &row : codeClasses)
+        Py_CLEAR(row.cls);
+    Py_CLEAR(nvy_model_exc);
+    Py_CLEAR(nvy_interf_exc);
+    Py_CLEAR(nvy_solver_exc);
+    Py_CLEAR(nvy_deprec_warn);
+}
+
+// ---- library failures
+// -----------------------------------------------------------------------------
+
+void nvr_lib_last_error(const problem_lib_s *p, int *code, char *msg, int size) {
+    *code = 0;
+    *msg = '\0';
     if (!p) {
-        int code = 0;
-        NVRA_ge_getlasterror(&code, msg, sizeof msg, nullptr);
-        if (code == 0 && !*msg)
-            strcpy(msg, "Unidentified error associated with the global environment");
-        PyErr_SetString(nvy_interf_exc, msg);
+        NVRA_ge_getlasterror(code, msg, size, nullptr);
         return;
     }
-    int code = 0;
-    if (p->prob) nvraapi::CallLib(NVRAgetlasterror, "NVRAgetlasterror", p, msg, (int)sizeof msg);
-    if (!*msg && nvr_py_env.nonlinear_available && p->nlprob) {
-        nvraapi::CallLib(NSLPgetlasterror, "NSLPgetlasterror", p, &code, msg);
-        if (code && !*msg) snprintf(msg, sizeof msg, "Nonlinear solver error %d", code);
+    if (p->prob) {
+        NVRAgetlasterrorcode(p->prob, code);
+        NVRAgetlasterror(p->prob, msg, size);
     }
-    if (PyErr_Occurred()) return;
-    raiseWithText(nvy_solver_exc, msg, "Unidentified error associated with optimization problem");
+    if (*msg || *code || nvr_py_env.nonlinear_available <= 0 || !p->nlprob) return;
+    char nlmsg[NVRA_MAXMESSAGELENGTH] = "";
+    NSLPgetlasterror(p->nlprob, code, nlmsg);
+    if (*nlmsg)
+        snprintf(msg, static_cast<size_t>(size), "%s", nlmsg);
+    else if (*code)
+        snprintf(msg, static_cast<size_t>(size), "Nonlinear solver error %d", *code);
+}
+
+int nvr_raise_lib_error(int code, const char *msg, bool global) {
+    const CodeClass *row = rowOf(code);
+    PyObject *cls = classOf(row, global);
+    Ref text =
+        Ref::steal(PyUnicode_DecodeUTF8(msg, static_cast<Py_ssize_t>(strlen(msg)), "replace"));
+    Ref exc = Ref::steal(text ? PyObject_CallOneArg(cls, text.get()) : nullptr);
+    Ref codeObj = Ref::steal(PyLong_FromLong(code));
+    Ref name = Ref::steal(PyUnicode_FromString(row ? row->name : "NVRA_RC_UNKNOWN"));
+    if (!exc || !codeObj || !name ||
+        PyObject_SetAttrString(exc.get(), "errorcode", codeObj.get()) != 0 ||
+        PyObject_SetAttrString(exc.get(), "errorname", name.get()) != 0)
+        return -1;
+    PyErr_SetObject(cls, exc.get());
+    return -1;
+}
+
+int setNvraErr(problem_lib_s *p) {
+    if (PyErr_Occurred()) return -1;
+    int code = 0;
+    char msg[NVRA_MAXMESSAGELENGTH];
+    nvr_lib_last_error(p, &code, msg, sizeof msg);
+    if (!*msg)
+        snprintf(msg, sizeof msg, "%s",
+                 p ? "Unidentified error associated with optimization problem"
+                   : "Unidentified error associated with the global environment");
+    return nvr_raise_lib_error(code, msg, p == nullptr);
 }
 
 int checkProblemIsInitialized(const problem_lib_s *p) {
@@ -104,9 +228,10 @@ int saveException(problem_lib_s *problem, const char *name, NVRAprob handle) {
 void handleSavedException(problem_lib_s *problem, int rc) {
     SavedException *slot = slotOf(problem);
     if (!slot || slot->empty() || slot->handle != problem->prob) return;
-    if (rc != 0 && problem->prob) {
-        char msg[512] = "";
-        NVRAgetlasterror(problem->prob, msg, sizeof msg);
+    if (rc != 0) {
+        int code = 0;
+        char msg[NVRA_MAXMESSAGELENGTH];
+        nvr_lib_last_error(problem, &code, msg, sizeof msg);
         if (*msg && PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
                                      "Exception masked by another exception: %s", msg) < 0)
             PyErr_Clear();

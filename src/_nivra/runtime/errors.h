@@ -1,5 +1,6 @@
-// runtime/errors.h: library errors as Python exceptions, exceptions saved across library calls,
-// deprecation warnings and the Ctrl-C bracket around long solves.
+// runtime/errors.h: the exception classes, library failures as Python exceptions (the one path
+// from the library's code and message to the exception), exceptions saved across library
+// calls, deprecation warnings and the Ctrl-C bracket around long solves.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -33,9 +34,24 @@ struct AutoSavedException : SavedException {
     AutoSavedException &operator=(const AutoSavedException &) = delete;
 };
 
-// Raises the library's last error for the problem p, or for the global environment when p is
-// null; nothing when an exception is already pending.
-void setNvraErr(problem_lib_s *p);
+// Creates the exception classes and adds them to the module: ModelError, InterfaceError,
+// SolverError and its subclasses for particular library codes, DeprecationWarning. 0 or -1.
+int nvr_create_exceptions(PyObject *module);
+// Releases them (module free).
+void nvr_free_exceptions();
+
+// The library's last error, code and message, of the problem p, or of the global environment
+// when p is null (the nonlinear solver's when the optimizer has none). The one reader of the
+// library's error state.
+void nvr_lib_last_error(const problem_lib_s *p, int *code, char *msg, int size);
+// Raises the library's last error of p (null: the global environment) unless an exception is
+// pending already, which then wins (for example one a callback raised during the call).
+// Returns -1.
+int setNvraErr(problem_lib_s *p);
+// Raises the exception for a library failure with code and message: its class comes from the
+// code through the table in errors.cpp (for the global environment, InterfaceError unless the
+// code's class says otherwise), and it carries errorcode and errorname. Returns -1.
+int nvr_raise_lib_error(int code, const char *msg, bool global);
 
 // Stores the pending exception in the problem's slot; 1 if stored, else 0.
 int saveException(problem_lib_s *problem, const char *name, NVRAprob handle);
