@@ -509,79 +509,24 @@ NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double
 #define NVRA_CONTROL_OUTPUTLOG 8035
 #define NVRA_CONTROL_DEFAULTALG 8023
 
-/* ---- statuses (integer attributes; named by nivra.enums) -----------------------------------*/
-
-/* LP status (NVRA_ATTR_LPSTATUS, enumeration "LPStatus"). */
+/* ---- statuses and other named values --------------------------------------------------------
+ * The named values of the enumerated attributes (statuses) and controls are the rows of
+ * nvra_enums.def, which also says which enumeration each belongs to: LP status (attribute
+ * NVRA_ATTR_LPSTATUS, enumeration "LPStatus"): NVRA_LP_*; MIP status ("MIPStatus"):
+ * NVRA_MIP_*; solve status ("SolveStatus", how the last solve ended): NVRA_SOLVESTATUS_*;
+ * solution status ("SolStatus", what it found): NVRA_SOLSTATUS_*; why a stopped solve stopped
+ * ("StopStatus"): NVRA_STOP_*; problem class of the last solve ("OptimizeType"):
+ * NVRA_OPTIMIZETYPE_*; and the values of the controls presolve (NVRA_PRESOLVE_*), outputlog
+ * (NVRA_OUTPUT_*) and defaultalg (NVRA_ALG_*). */
 enum {
-    NVRA_LP_UNSTARTED = 0, /* not solved since the last change */
-    NVRA_LP_OPTIMAL = 1,
-    NVRA_LP_INFEAS = 2,
-    NVRA_LP_CUTOFF = 3,     /* objective worse than a cutoff */
-    NVRA_LP_UNFINISHED = 4, /* stopped by a limit or an interrupt */
-    NVRA_LP_UNBOUNDED = 5,
-    NVRA_LP_CUTOFF_IN_DUAL = 6, /* dual simplex stopped at the objective bound */
-    NVRA_LP_UNSOLVED = 7,       /* the engine failed */
-    NVRA_LP_NONCONVEX = 8       /* quadratic objective not convex */
-};
-/* MIP status (NVRA_ATTR_MIPSTATUS, enumeration "MIPStatus"). */
-enum {
-    NVRA_MIP_NOT_LOADED = 0,     /* no MIP solve since the last change */
-    NVRA_MIP_LP_NOT_OPTIMAL = 1, /* stopped before the root relaxation was solved */
-    NVRA_MIP_LP_OPTIMAL = 2,     /* root relaxation solved, no search yet */
-    NVRA_MIP_NO_SOL_FOUND = 3,   /* search stopped without a feasible solution */
-    NVRA_MIP_SOLUTION = 4,       /* search stopped with a feasible solution */
-    NVRA_MIP_INFEAS = 5,
-    NVRA_MIP_OPTIMAL = 6,
-    NVRA_MIP_UNBOUNDED = 7
-};
-/* Solve status (NVRA_ATTR_SOLVESTATUS, enumeration "SolveStatus"): how the last solve ended. */
-enum {
-    NVRA_SOLVESTATUS_UNSTARTED = 0, /* no solve since the last change */
-    NVRA_SOLVESTATUS_STOPPED = 1,   /* a limit or an interrupt stopped it (see NVRA_STOP_*) */
-    NVRA_SOLVESTATUS_FAILED = 2,    /* an error ended it */
-    NVRA_SOLVESTATUS_COMPLETED = 3  /* it ran to the end: the solution status is final */
-};
-/* Solution status (NVRA_ATTR_SOLSTATUS, enumeration "SolStatus"): what the last solve found. */
-enum {
-    NVRA_SOLSTATUS_NOTFOUND = 0,
-    NVRA_SOLSTATUS_OPTIMAL = 1,
-    NVRA_SOLSTATUS_FEASIBLE = 2, /* feasible, not proven optimal */
-    NVRA_SOLSTATUS_INFEASIBLE = 3,
-    NVRA_SOLSTATUS_UNBOUNDED = 4
-};
-/* Why a stopped solve stopped (attribute "stopstatus"). */
-enum {
-    NVRA_STOP_NONE = 0,
-    NVRA_STOP_TIMELIMIT = 1,
-    NVRA_STOP_ITERLIMIT = 2,
-    NVRA_STOP_NODELIMIT = 3, /* node or solution-count limit */
-    NVRA_STOP_INTERRUPT = 4, /* NVRAinterrupt or Ctrl-C */
-    NVRA_STOP_MEMORYLIMIT = 5,
-    NVRA_STOP_TARGET = 6 /* objective target reached */
-};
-/* Problem class of the last solve (NVRA_ATTR_OPTIMIZETYPEUSED, enumeration "OptimizeType"). */
-enum {
-    NVRA_OPTIMIZETYPE_NONE = -1,
-    NVRA_OPTIMIZETYPE_LP = 0, /* continuous: LP or convex QP */
-    NVRA_OPTIMIZETYPE_MIP = 1
+#define NVRA_CVALUE(cls, name, value, cname, doc) cname = value,
+#include "nvra_enums.def"
 };
 /* Availability status returned by the solution getters. */
 enum {
     NVRA_AVAIL_NONE = 0,
     NVRA_AVAIL_OPTIMAL = 1, /* available and proven optimal */
     NVRA_AVAIL_FEASIBLE = 2 /* available, feasible, not proven optimal */
-};
-
-/* Value sets of the enumeration-valued controls with an effect on solves (the others are listed
- * with their values in the library's registry documentation). */
-enum { NVRA_PRESOLVE_OFF = 0, NVRA_PRESOLVE_ON = 1, NVRA_PRESOLVE_FORCED = 2 };
-enum { NVRA_OUTPUT_NONE = 0, NVRA_OUTPUT_NORMAL = 1, NVRA_OUTPUT_DETAILED = 2 };
-enum {
-    NVRA_ALG_AUTOMATIC = 1,
-    NVRA_ALG_DUAL = 2,
-    NVRA_ALG_PRIMAL = 3,
-    NVRA_ALG_BARRIER = 4,
-    NVRA_ALG_FIRSTORDER = 5
 };
 
 /* ---- solving ------------------------------------------------------------------------------

@@ -241,6 +241,7 @@ void nivramod_freeModule(void *) {
     Py_CLEAR(nvr_py_env.scipy_sparse);
     Py_CLEAR(nvr_py_env.scipy_sparray);
     Py_CLEAR(nvr_py_env.scipy_spmatrix);
+    Py_CLEAR(nvr_py_env.enum_classes);
     nvr_free_exceptions();
     boundmap_free(&nvr_py_env.unlinked_lb);
     boundmap_free(&nvr_py_env.unlinked_ub);

@@ -13,62 +13,6 @@
 
 namespace {
 
-// ---- enumeration classes ------------------------------------------------------------------------
-
-const struct {
-    int id;
-    const char *name;
-} kEnumClasses[] = {
-    {1010, "LPStatus"},
-    {1011, "MIPStatus"},
-    {1053, "SolStatus"},
-    {1268, "OptimizeType"},
-    {1394, "SolveStatus"},
-    {1406, "IISSolStatus"},
-    {1508, "StopStatus"},
-    {8011, "Presolve"},
-    {8013, "Pricing"},
-    {8023, "DefaultAlg"},
-    {8025, "VariableSelection"},
-    {8026, "NodeSelectionCriteria"},
-    {8027, "BacktrackAlg"},
-    {8035, "OutputDetail"},
-    {8044, "AlwaysNeverAutomatic"},
-    {8046, "CholeskyAlgorithm"},
-    {8080, "BarOrder"},
-    {8084, "OnOff"},
-    {8138, "CutStrategy"},
-    {8144, "AlwaysNeverAutomatic"},
-    {8145, "DualGradient"},
-    {8162, "BranchChoice"},
-    {8174, "DualStrategy"},
-    {8193, "FeasibilityPump"},
-    {8194, "PresolveCoefElim"},
-    {8195, "PresolveDomColumn"},
-    {8216, "HeuristicSearchSelect"},
-    {8217, "HeuristicSearchSelect"},
-    {8224, "AlwaysNeverAutomatic"},
-    {8238, "PreProbing"},
-    {8251, "OnOff"},
-    {8252, "PrimalUnshift"},
-    {8254, "RepairIndefiniteQuadratic"},
-    {8266, "BacktrackAlg"},
-    {8281, "PresolveDomRow"},
-    {8282, "AlwaysNeverAutomatic"},
-    {8284, "AlwaysNeverAutomatic"},
-    {8286, "BarPresolveOps"},
-    {8290, "MipRestart"},
-    {8359, "TunerMode"},
-    {8360, "TunerMethod"},
-    {8362, "TunerTarget"},
-    {8365, "TunerHistory"},
-    {8385, "LPFlags"},
-    {8434, "ComputeLog"},
-    {8457, "MultiObjOps"},
-    {8472, "IISOps"},
-    {8483, "BARHGOps"},
-};
-
 // ---- reading ------------------------------------------------------------------------------------
 
 int nonlinearUnavailable() {
@@ -187,6 +131,18 @@ bool isKeyCollection(PyObject *key) {
 
 // ---- setting ------------------------------------------------------------------------------------
 
+// The classes of nivra.enums by id (its _BY_ID, generated from the library's registry), kept
+// in the module-wide record from the first enumerated value on. 0 or -1.
+int loadEnumClasses() {
+    Ref enums = Ref::steal(PyImport_ImportModule("nivra.enums"));
+    Ref classes = Ref::steal(enums ? PyObject_GetAttrString(enums.get(), "_BY_ID") : nullptr);
+    if (!classes) return -1;
+    if (!PyDict_Check(classes.get()))
+        return nvr_raise(nvy_interf_exc, "nivra.enums._BY_ID is not a dictionary");
+    nvr_py_env.enum_classes = classes.release();
+    return 0;
+}
+
 bool isExactNumpyInteger(PyObject *v) {
     PyTypeObject *t = Py_TYPE(v);
     return t == &PyByteArrType_Type || t == &PyShortArrType_Type || t == &PyIntArrType_Type ||
@@ -195,21 +151,14 @@ bool isExactNumpyInteger(PyObject *v) {
 
 } // namespace
 
-const char *nvy_getEnumForControlOrAttrib(int id) {
-    for (const auto &e : kEnumClasses)
-        if (e.id == id) return e.name;
-    return nullptr;
-}
-
 PyObject *nvy_intToEnum(int id, int64_t value) {
     Ref number = Ref::steal(PyLong_FromLongLong(value));
-    const char *cls = nvy_getEnumForControlOrAttrib(id);
-    if (!number || !cls) return number.release();
-    Ref enums = Ref::steal(PyImport_ImportModule("nivra.enums"));
-    if (!enums) return nullptr;
-    Ref type = Ref::steal(PyObject_GetAttrString(enums.get(), cls));
-    if (!type) return nullptr;
-    PyObject *member = PyObject_CallOneArg(type.get(), number.get());
+    Ref key = Ref::steal(PyLong_FromLong(id));
+    if (!number || !key) return nullptr;
+    if (!nvr_py_env.enum_classes && loadEnumClasses() != 0) return nullptr;
+    PyObject *type = PyDict_GetItemWithError(nvr_py_env.enum_classes, key.get()); // borrowed
+    if (!type) return PyErr_Occurred() ? nullptr : number.release();
+    PyObject *member = PyObject_CallOneArg(type, number.get());
     if (member) return member;
     PyErr_Clear(); // a value the class does not name stays a plain int
     return number.release();

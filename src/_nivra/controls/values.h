@@ -30,8 +30,6 @@ int problem_setControl_byKey(problem_lib_s *p, PyObject *key, PyObject *value);
 // Sets the module default values on p, stopping at the first failure. 0, or -1.
 int problem_applyDefaultControls(problem_lib_s *p);
 
-// Name of the class of nivra.enums that names the values of entry id, or null.
-const char *nvy_getEnumForControlOrAttrib(int id);
 // value as a member of the class of id when it has one (the plain int when the class refuses
 // the value). New reference or null (nivra.enums or the class missing).
 PyObject *nvy_intToEnum(int id, int64_t value);

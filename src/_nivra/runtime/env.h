@@ -36,6 +36,7 @@ struct nvr_py_env_s {
     PyObject *scipy_sparse;   // scipy.sparse module or null (owned)
     PyObject *scipy_sparray;  // scipy.sparse.sparray or null (owned)
     PyObject *scipy_spmatrix; // scipy.sparse.spmatrix or null (owned)
+    PyObject *enum_classes;   // nivra.enums._BY_ID, id -> class, once needed (owned)
     problem_lib_s *problems;  // head of the list of live problems
     // What starting and stopping the library involves in the layers above the runtime; set by
     // module.cpp at import.
