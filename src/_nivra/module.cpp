@@ -238,7 +238,6 @@ void nivramod_freeModule(void *) {
     Py_CLEAR(nvr_py_env.npvar_dtype);
     Py_CLEAR(nvr_py_env.npexpr_dtype);
     Py_CLEAR(nvr_py_env.npconstraint_dtype);
-    Py_CLEAR(nvr_py_env.scipy_sparse);
     Py_CLEAR(nvr_py_env.scipy_sparray);
     Py_CLEAR(nvr_py_env.scipy_spmatrix);
     Py_CLEAR(nvr_py_env.enum_classes);
@@ -295,7 +294,7 @@ int createEnvironment() {
     return 0;
 }
 
-// Step 9: remember scipy.sparse and its base classes when SciPy is importable.
+// Step 9: remember the base classes of scipy.sparse when SciPy is importable.
 void detectScipy() {
     PyObject *sparse = PyImport_ImportModule("scipy.sparse");
     if (!sparse) {
@@ -306,7 +305,7 @@ void detectScipy() {
     if (!sparray) PyErr_Clear();
     PyObject *spmatrix = PyObject_GetAttrString(sparse, "spmatrix");
     if (!spmatrix) PyErr_Clear();
-    nvr_py_env.scipy_sparse = sparse;
+    Py_DECREF(sparse); // its classes keep it alive
     nvr_py_env.scipy_sparray = sparray;
     nvr_py_env.scipy_spmatrix = spmatrix;
 }

@@ -46,10 +46,6 @@ bool started() {
     return g_starts > 0;
 }
 
-bool checkedMode() {
-    return g_checked.load() != 0;
-}
-
 const char *codeText(int code) {
     static const char *const texts[] = {
         "Success",
@@ -93,11 +89,6 @@ int setGlobalError(int code, const char *fmt, ...) {
     setGlobalErrorV(code, fmt, ap);
     va_end(ap);
     return code;
-}
-
-void clearGlobalError() {
-    t_error.code = 0;
-    t_error.msg.clear();
 }
 
 int requireStarted() {

@@ -18,7 +18,6 @@ bool started();
 // Sets the calling thread's global last error and returns code. printf-style.
 int setGlobalError(int code, const char *fmt, ...) __attribute__((format(printf, 2, 3)));
 int setGlobalErrorV(int code, const char *fmt, va_list ap);
-void clearGlobalError();
 
 // Default text of a return code.
 const char *codeText(int code);
@@ -28,7 +27,5 @@ int requireStarted();
 
 // Delivers a message to the global handlers in priority order.
 void globalMessage(NVRAobject obj, const char *msg, int msgtype, int msgcode);
-
-bool checkedMode();
 
 } // namespace nvra

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string_view>
 
 namespace nvra {
 
@@ -98,8 +99,12 @@ int NVRAdestroyprob(NVRAprob prob) {
 int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize) {
     if (int rc = checkProb(prob)) return rc;
     if (!buf || bufsize <= 0) return NVRA_RC_OK;
-    const size_t n = std::min(prob->lastError.size(), static_cast<size_t>(bufsize - 1));
-    memcpy(buf, prob->lastError.data(), n);
+    // A message that could not be kept (out of memory) reads as the code's own text.
+    const std::string_view msg = prob->lastError.empty() && prob->lastErrorCode
+                                     ? std::string_view(codeText(prob->lastErrorCode))
+                                     : std::string_view(prob->lastError);
+    const size_t n = std::min(msg.size(), static_cast<size_t>(bufsize - 1));
+    memcpy(buf, msg.data(), n);
     buf[n] = '\0';
     return NVRA_RC_OK;
 }

@@ -480,23 +480,6 @@ const char *nameFault(std::string_view name) {
     return nullptr;
 }
 
-int maxNameBytes(const Model &m) {
-    int longest = 0;
-    const NameList *lists[] = {&m.rowNames, &m.colNames, &m.setNames};
-    for (const NameList *names : lists) {
-        longest = std::max(longest, names->longest());
-        // The longest default name is that of the highest unnamed index.
-        for (int i = names->size() - 1; i >= 0; --i) {
-            if (names->get(i).empty()) {
-                longest = std::max(longest, 1 + digits(i));
-                break;
-            }
-            if (1 + digits(i) <= longest) break; // lower indices have no longer default names
-        }
-    }
-    return longest + 1;
-}
-
 } // namespace nvra
 
 using namespace nvra;

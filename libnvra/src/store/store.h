@@ -238,10 +238,6 @@ bool validUtf8(std::string_view s);
 // Why a name cannot be stored ("is longer than 1023 bytes", "is not valid UTF-8"), or nullptr.
 // The empty name is valid (it makes the entry unnamed).
 const char *nameFault(std::string_view name);
-// Bytes of the longest name (given or default) of any kind, with its terminating zero; the
-// value of attribute 1028. At least 1.
-int maxNameBytes(const Model &m);
-
 // ---- whole models ---------------------------------------------------------------------------
 
 // The arguments of a load (see NVRAloadlp and the other loaders in nvra.h). Columns come from

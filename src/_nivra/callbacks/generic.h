@@ -10,7 +10,8 @@ extern PyTypeObject nvraobject_type;
 
 // New nivra.generic holding p; null with an exception on failure.
 PyObject *voidstar_create(void *p);
-// The pointer held by a nivra.generic, or null (with TypeError) for other objects.
+// The pointer held by a nivra.generic, or null (with TypeError) for other objects. For the API
+// methods and callbacks that take such objects back as arguments, as nvraobject_getobj.
 void *voidstar_getobj(PyObject *o);
 // New nivra.nvraobject holding p.
 PyObject *nvraobject_create(void *p);

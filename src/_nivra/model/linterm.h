@@ -13,9 +13,6 @@ struct linterm_s {
 
 extern PyTypeObject linterm_type;
 
-inline bool linterm_Check(PyObject *o) {
-    return Py_IS_TYPE(o, &linterm_type);
-}
 inline linterm_s *as_linterm(PyObject *o) {
     return reinterpret_cast<linterm_s *>(o);
 }

@@ -90,10 +90,6 @@ int linmap_get(const linmap *m, PyObject *var, double *out) {
     return 0;
 }
 
-int linmap_has(const linmap *m, PyObject *var) {
-    return m->map.count(var) ? 1 : 0;
-}
-
 int linmap_set(linmap *m, PyObject *var, double c) {
     auto it = m->map.find(var);
     if (it != m->map.end()) {
@@ -133,11 +129,6 @@ int linmap_add(linmap *m, PyObject *var, double c) {
         return -1;
     }
     return 0;
-}
-
-void linmap_del(linmap *m, PyObject *var) {
-    forgetHint(m, var);
-    if (m->map.erase(var)) Py_DECREF(var);
 }
 
 // Returns the hint, else the first key in bucket order (remembered).
@@ -230,25 +221,6 @@ int quadmap_get(const quadmap *m, PyObject *u, linmap **row) {
     return 0;
 }
 
-int quadmap_set(quadmap *m, PyObject *u, linmap *row) {
-    auto it = m->map.find(u);
-    if (it != m->map.end()) {
-        m->size -= linmap_size(it->second);
-        if (it->second != row) linmap_free(&it.value());
-        it.value() = row;
-    } else {
-        try {
-            m->map.emplace(u, row);
-        } catch (const std::bad_alloc &) {
-            return -1;
-        }
-        Py_INCREF(u);
-        m->hint = u;
-    }
-    m->size += linmap_size(row);
-    return 0;
-}
-
 int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
     if (c == 0.0) return 0;
     auto it = m->map.find(u);
@@ -286,17 +258,6 @@ PyObject *quadmap_any_key(quadmap *m) {
     return anyKey(m);
 }
 
-void quadmap_del(quadmap *m, PyObject *u) {
-    auto it = m->map.find(u);
-    if (it == m->map.end()) return;
-    linmap *row = it->second;
-    m->size -= linmap_size(row);
-    forgetHint(m, u);
-    linmap_free(&row);
-    m->map.erase(it);
-    Py_DECREF(u);
-}
-
 // ---- namemap and boundmap --------------------------------------------------------------------
 
 namemap *namemap_new() {
@@ -316,10 +277,6 @@ void namemap_free(namemap **m) {
 PyObject *namemap_get(const namemap *m, uint64_t id) {
     auto it = m->map.find(id);
     return it == m->map.end() ? nullptr : it->second;
-}
-
-int namemap_has(const namemap *m, uint64_t id) {
-    return m->map.count(id) ? 1 : 0;
 }
 
 int namemap_set(namemap *m, uint64_t id, PyObject *str) {
@@ -359,10 +316,6 @@ void boundmap_free(boundmap **m) {
 double boundmap_get(const boundmap *m, uint64_t id) {
     auto it = m->map.find(id);
     return it == m->map.end() ? 0.0 : it->second;
-}
-
-int boundmap_has(const boundmap *m, uint64_t id) {
-    return m->map.count(id) ? 1 : 0;
 }
 
 int boundmap_set(boundmap *m, uint64_t id, double x) {

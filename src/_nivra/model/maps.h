@@ -91,10 +91,8 @@ Py_ssize_t linmap_size(const linmap *m);
 // Makes room for n entries in all, so that inserting up to n grows the table at most once.
 int linmap_reserve(linmap *m, size_t n);
 int linmap_get(const linmap *m, PyObject *var, double *out);
-int linmap_has(const linmap *m, PyObject *var);
 int linmap_set(linmap *m, PyObject *var, double c);
 int linmap_add(linmap *m, PyObject *var, double c);
-void linmap_del(linmap *m, PyObject *var);
 // Some key of the map (borrowed), or null when it is empty.
 PyObject *linmap_any_key(linmap *m);
 
@@ -106,17 +104,13 @@ void quadmap_drop_empty_rows(quadmap *m);
 int quadmap_merge(quadmap *dst, const quadmap *src, double s);
 Py_ssize_t quadmap_size(const quadmap *m);
 int quadmap_get(const quadmap *m, PyObject *u, linmap **row);
-// Makes row (ownership passes to the map) the row of u; a previous row is freed.
-int quadmap_set(quadmap *m, PyObject *u, linmap *row);
 int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c);
-void quadmap_del(quadmap *m, PyObject *u);
 // Some row key of the map (borrowed), or null when it is empty.
 PyObject *quadmap_any_key(quadmap *m);
 
 namemap *namemap_new();
 void namemap_free(namemap **m);
 PyObject *namemap_get(const namemap *m, uint64_t id); // borrowed, or null
-int namemap_has(const namemap *m, uint64_t id);
 // Stores str, taking over the caller's reference; a previous value is released here.
 int namemap_set(namemap *m, uint64_t id, PyObject *str);
 void namemap_del(namemap *m, uint64_t id);
@@ -124,7 +118,6 @@ void namemap_del(namemap *m, uint64_t id);
 boundmap *boundmap_new();
 void boundmap_free(boundmap **m);
 double boundmap_get(const boundmap *m, uint64_t id);
-int boundmap_has(const boundmap *m, uint64_t id);
 int boundmap_set(boundmap *m, uint64_t id, double x);
 void boundmap_del(boundmap *m, uint64_t id);
 
@@ -137,6 +130,7 @@ int rowcolmap_set(rowcolmap *m, uint64_t id, long index);
 void rowcolmap_del(rowcolmap *m, uint64_t id);
 
 userfuncmap *userfuncmap_new();
+// Registration and lookup of user functions, for nonlinear formulas that call them.
 int userfuncmap_add(userfuncmap *m, userfunc_s *record);
 userfunc_s *userfuncmap_get(const userfuncmap *m, PyObject *function, int nargs);
 void userfuncmap_free(userfuncmap **m);

@@ -14,9 +14,6 @@ struct quadterm_s {
 
 extern PyTypeObject quadterm_type;
 
-inline bool quadterm_Check(PyObject *o) {
-    return Py_IS_TYPE(o, &quadterm_type);
-}
 inline quadterm_s *as_quadterm(PyObject *o) {
     return reinterpret_cast<quadterm_s *>(o);
 }

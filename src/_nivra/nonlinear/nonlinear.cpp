@@ -147,11 +147,6 @@ PyObject *nonlin_instantiate_unary(operation_type op, PyObject *x) {
     return nonlin_make(op, Py_NewRef(x));
 }
 
-PyObject *nonlin_instantiate_binary(operation_type op, PyObject *a, PyObject *b) {
-    if (checkOperands(a, b) != 0) return nullptr;
-    return nonlin_binary_unchecked(op, a, b);
-}
-
 PyObject *nonlin_binary_unchecked(operation_type op, PyObject *a, PyObject *b) {
     if (!isListOperation(op)) return nonlin_make(op, PyTuple_Pack(2, a, b));
     if (exprKindOf(a) == kConst && exprKindOf(b) != kConst) std::swap(a, b);

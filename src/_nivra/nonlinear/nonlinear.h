@@ -92,14 +92,13 @@ const OperationInfo *nonlin_info(int32_t op);
 PyObject *nonlin_base();
 // A node of op over args (the reference is taken over; a null args is passed on as failure).
 PyObject *nonlin_make(operation_type op, PyObject *args);
-// nonlin_instantiate_binary for operands already checked.
+// A node of a binary operation over operands already checked: plus, times, and, or hold the
+// list [a, b] (a number on the left goes second); minus, division and power the tuple (a, b).
 PyObject *nonlin_binary_unchecked(operation_type op, PyObject *a, PyObject *b);
 // A node of a unary operation over x (a single model object or number).
 PyObject *nonlin_instantiate_unary(operation_type op, PyObject *x);
-// A node of a binary operation: plus, times, and, or hold the list [a, b] (a number on the left
-// goes second); minus, division and power the tuple (a, b).
-PyObject *nonlin_instantiate_binary(operation_type op, PyObject *a, PyObject *b);
-// As nonlin_instantiate_binary, with operands that are nodes of op spliced into the list.
+// A node of a binary operation over a and b, after the operand checks, with operands that are
+// nodes of op spliced into the list.
 PyObject *nonlin_instantiate_binary_flatten(operation_type op, PyObject *a, PyObject *b);
 // A node over the items of a list or tuple. Plus, times, and, or take a copy of the items as
 // their list; the other operations keep the sequence given.

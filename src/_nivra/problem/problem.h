@@ -4,11 +4,25 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <iterator>
+
 #include "model/problem_model.h"
 
 struct userfuncmap;
 
-constexpr int kNumCallbackKinds = 46;
+// The callback kinds (problem/callbackkinds.def): their number, and that the rows are numbered
+// 0, 1, 2, ... in order.
+constexpr int kCallbackKindNumbers[] = {
+#define CALLBACK_KIND(number, kind, interface) number,
+#include "problem/callbackkinds.def"
+};
+constexpr int kNumCallbackKinds = static_cast<int>(std::size(kCallbackKindNumbers));
+constexpr bool callbackKindsNumberedInOrder() {
+    for (int i = 0; i < kNumCallbackKinds; ++i)
+        if (kCallbackKindNumbers[i] != i) return false;
+    return true;
+}
+static_assert(callbackKindsNumberedInOrder(), "callbackkinds.def: rows out of order");
 
 // The library handles, saved-exception slot, output switch and live-list links come from
 // problem_lib_s; the model object lists and serial maps from problem_model_s.
@@ -16,12 +30,17 @@ struct problem_s : problem_model_s {
     PyObject *controls;   // nivra.control view
     PyObject *attributes; // nivra.attribute view
     PyObject *objattribs; // nivra.objattrib view
+    // The Python callbacks of each kind (lists of entries), once callbacks can be registered.
     PyObject *callbacks[kNumCallbackKinds];
+    // The nonlinear solver's entry 12013 as last read (-1 before), for the nonlinear solver.
     int32_t nl_solver;
-    int32_t nl_rows;
-    int32_t nl_objective;
+    int32_t nl_rows;      // nonlinear formula rows held (0: none)
+    int32_t nl_objective; // the objective is nonlinear
+    // The user functions of nonlinear formulas, for the nonlinear solver.
     userfuncmap *userfuncs;
-    int32_t obj_state[2]; // objective bookkeeping; first word -1 initially
+    // The transfer column and row of a nonlinear objective (first word -1: none), for the
+    // nonlinear solver.
+    int32_t obj_state[2];
 };
 
 inline problem_s *as_problem(PyObject *o) {
@@ -42,7 +61,7 @@ int problem_freeresources(problem_s *p);
 // 0, or -1 with an exception (only when new lists cannot be made).
 int problem_clearmodeldata(problem_s *p, int final);
 // 1 when indices of p refer to the problem as built (not a callback problem, not presolved),
-// 0 otherwise, -1 with an exception.
+// 0 otherwise, -1 with an exception. For the API methods that accept model objects as indices.
 int nvy_isOriginalProb(problem_s *p);
 // The number of problems in the module-wide list of live problems, or -1 when its links are
 // inconsistent (for the tests' live counts).

@@ -12,7 +12,8 @@ int nvo_ParseTupleAndKeywords(PyObject *args, PyObject *kwargs, const char *form
 // Keyword arguments only, as if there were no positional ones; a null kwargs succeeds at once.
 int parseKeywordArgs(PyObject *kwargs, const char *format, const char *const *kw, ...);
 
-// InterfaceError "Must provide argument(s) ..." for a null-terminated list of names.
+// InterfaceError "Must provide argument(s) ..." for a null-terminated list of names. For the API
+// methods that check their required arguments themselves.
 void nvo_PyErr_MissingArgs(const char *name, ...);
 // The same for names[first] .. names[last - 1].
 void nvo_PyErr_MissingArgsRange(const char *const *names, int first, int last);

@@ -33,7 +33,6 @@ struct nvr_py_env_s {
     PyArray_Descr *npvar_dtype; // owned
     PyArray_Descr *npexpr_dtype;
     PyArray_Descr *npconstraint_dtype;
-    PyObject *scipy_sparse;   // scipy.sparse module or null (owned)
     PyObject *scipy_sparray;  // scipy.sparse.sparray or null (owned)
     PyObject *scipy_spmatrix; // scipy.sparse.spmatrix or null (owned)
     PyObject *enum_classes;   // nivra.enums._BY_ID, id -> class, once needed (owned)
