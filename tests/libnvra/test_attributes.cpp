@@ -89,6 +89,7 @@ const std::map<int, double> kEmpty = {
     {1506, 0},
     {1507, 0},
     {1508, NVRA_STOP_NONE},
+    {1509, 0},
     {2001, 1e20},
     {2003, 1e20},
     {2008, 1.0},
@@ -96,6 +97,7 @@ const std::map<int, double> kEmpty = {
     {2501, -1e20},
     {2502, 1e20},
     {2503, 0},
+    {2504, 0},
 };
 
 TEST_F(Attributes, EveryListedAttributeOnAnEmptyProblem) {

@@ -413,6 +413,31 @@ End
     EXPECT_EQ(m.sets[1].weights, (std::vector<double>{1, 2.5}));
 }
 
+// What other readers take in valid files: LP rows with an empty left side (some writers give
+// empty rows so), MPS numbers with Fortran's exponent letter D.
+TEST_F(FilesTest, EmptyLpRowsAndFortranExponents) {
+    const char *lp = "Minimize\n obj: x\nSubject To\n c932: = +0\n e2: >= -3\n x + y >= 1\n"
+                     " r: 1 <= <= 4\n e3: <= 2\nEnd\n";
+    ASSERT_EQ(readText("empty.lp", lp), 0) << lastError(prob);
+    EXPECT_EQ(model().rowtype, (std::vector<char>{'E', 'G', 'G', 'R', 'L'}));
+    EXPECT_EQ(model().rhs, (std::vector<double>{0, -3, 1, 4, 2}));
+    EXPECT_EQ(model().range[3], 3);
+    EXPECT_EQ(model().A.start, (std::vector<int64_t>{0, 0, 0, 2, 2, 2}));
+    EXPECT_EQ(rowName(prob, 0), "c932");
+
+    const char *mps = "NAME f\nROWS\n N o\n L c\nCOLUMNS\n x o 1.5D2 c -2d-1\n y c 1D+3\n"
+                      "RHS\n RHS c 2.5d0\nRANGES\n RNG c .5D1\nBOUNDS\n UP BND x 1.D1\nENDATA\n";
+    ASSERT_EQ(readText("fortran.mps", mps), 0) << lastError(prob);
+    EXPECT_EQ(model().cost, (std::vector<double>{150, 0}));
+    EXPECT_EQ(model().A.value, (std::vector<double>{-0.2, 1000}));
+    EXPECT_EQ(model().rhs, std::vector<double>{2.5});
+    EXPECT_EQ(model().range, std::vector<double>{5});
+    EXPECT_EQ(model().ub[0], 10);
+    // D stays a letter where no number stands: 'D1' is a name, '1D' and 'D' are no numbers.
+    EXPECT_EQ(readText("d.mps", "NAME\nROWS\n N o\nCOLUMNS\n D1 o 1D\nENDATA\n"), NVRA_RC_FILE);
+    EXPECT_NE(lastError(prob).find("invalid number '1D'"), std::string::npos) << lastError(prob);
+}
+
 // ---- malformed files --------------------------------------------------------------------------
 
 struct Bad {
@@ -465,6 +490,9 @@ constexpr Bad kBadFiles[] = {
     {"empty.lp", "Minimize\n x\nSubject To\n c: 5 <= x <= 2\nEnd\n", "", 4, "range is empty"},
     {"sos.lp", "Minimize\n x + y\nSOS\n s: S1:: x:1 y:1\nEnd\n", "", 4, "same weight"},
     {"obj2.lp", "Minimize\n x\nMaximize\n y\nEnd\n", "", 3, "second objective"},
+    // Messages stay UTF-8 text: a byte of no valid sequence shows escaped.
+    {"utf8.lp", "Minimize\n x\nSubject To\n c: x + \xffy\xc3\xa9 >= 1\nEnd\n", "", 4,
+     "column name '\\xffy\xc3\xa9' is not valid UTF-8"},
 };
 
 TEST_F(FilesTest, MalformedFilesNameFileAndLine) {
@@ -481,6 +509,7 @@ TEST_F(FilesTest, MalformedFilesNameFileAndLine) {
         else
             EXPECT_EQ(err.find("at line"), std::string::npos) << err;
         EXPECT_NE(err.find(b.words), std::string::npos) << err;
+        EXPECT_EQ(err.find('\xff'), std::string::npos) << err; // no byte of invalid UTF-8
         EXPECT_EQ(model().numRows(), 0);
         EXPECT_EQ(model().numCols(), 0);
         EXPECT_EQ(model().probName, "noname");

@@ -4,6 +4,7 @@
 #include "store_test_util.h"
 
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -311,6 +312,78 @@ TEST_F(RowsCols, BadArgumentsAreRefusedAndChangeNothing) {
     EXPECT_EQ(NVRAgetrows(p, nullptr, nullptr, nullptr, -1, nullptr, 0, 0), NVRA_RC_INVALID);
     EXPECT_EQ(NVRAaddrows(nullptr, 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
               NVRA_RC_MISUSE);
+}
+
+} // namespace
+
+namespace {
+
+// NaN is never a bound, right-hand side, range, limit or coefficient: every entry point that
+// takes a number refuses it and leaves the problem as it was, so that callers (the module's
+// API methods among them) get the refusal for free.
+TEST_F(RowsCols, NaNIsRefusedByEveryEntryThatTakesANumber) {
+    addRow('L', 1, {0, 1}, {1, 1});
+    const double nan = std::nan(""), one = 1;
+    const char L = 'L', U = 'U', B = 'B', R = 'R', S1 = '1';
+    const int c0 = 0, c1 = 1, r0 = 0, s0 = 0, two[] = {0, 1}, zeros[] = {0, 0};
+    const double nan2[] = {1, nan};
+    const std::vector<std::pair<const char *, std::function<int()>>> calls = {
+        {"addrows rhs",
+         [&] { return NVRAaddrows(p, 1, 0, &L, &nan, nullptr, &s0, nullptr, nullptr); }},
+        {"addrows range",
+         [&] { return NVRAaddrows(p, 1, 0, &R, &one, &nan, &s0, nullptr, nullptr); }},
+        {"addrows coef", [&] { return NVRAaddrows(p, 1, 1, &L, &one, nullptr, &s0, &c0, &nan); }},
+        {"addcols obj",
+         [&] { return NVRAaddcols(p, 1, 0, &nan, &s0, nullptr, nullptr, nullptr, nullptr); }},
+        {"addcols ub",
+         [&] { return NVRAaddcols(p, 1, 0, nullptr, &s0, nullptr, nullptr, nullptr, &nan); }},
+        {"chgbounds L", [&] { return NVRAchgbounds(p, 1, &c0, &L, &nan); }},
+        {"chgbounds U", [&] { return NVRAchgbounds(p, 1, &c0, &U, &nan); }},
+        {"chgbounds B", [&] { return NVRAchgbounds(p, 1, &c0, &B, &nan); }},
+        {"chgglblimit", [&] { return NVRAchgglblimit(p, 1, &c0, &nan); }},
+        {"chgrhs", [&] { return NVRAchgrhs(p, 1, &r0, &nan); }},
+        {"chgrhsrange", [&] { return NVRAchgrhsrange(p, 1, &r0, &nan); }},
+        {"chgcoef", [&] { return NVRAchgcoef(p, 0, 1, nan); }},
+        {"chgmcoef", [&] { return NVRAchgmcoef(p, 2, zeros, two, nan2); }},
+        {"chgobj", [&] { return NVRAchgobj(p, 1, &c1, &nan); }},
+        {"chgobj constant",
+         [&] {
+             const int m1 = -1;
+             return NVRAchgobj(p, 1, &m1, &nan);
+         }},
+        {"chgmqobj", [&] { return NVRAchgmqobj(p, 1, &c0, &c1, &nan); }},
+        {"addqmatrix64", [&] { return NVRAaddqmatrix64(p, 0, 1, &c0, &c1, &nan); }},
+        {"addsets", [&] { return NVRAaddsets(p, 1, 2, &S1, &s0, two, nan2); }},
+        {"addobj coef", [&] { return NVRAaddobj(p, 1, &c0, &nan, 0, 1.0); }},
+        {"addobj weight", [&] { return NVRAaddobj(p, 1, &c0, &one, 0, nan); }},
+        {"setobjdblcontrol",
+         [&] { return NVRAsetobjdblcontrol(p, 0, NVRA_OBJCONTROL_WEIGHT, nan); }},
+        {"setdblcontrol", [&] { return NVRAsetdblcontrol(p, NVRA_CONTROL_MATRIXTOL, nan); }},
+        {"loadlp rhs",
+         [&] {
+             return NVRAloadlp(p, "n", 1, 1, &L, &nan, nullptr, nullptr, &s0, nullptr, nullptr,
+                               nullptr, nullptr, nullptr);
+         }},
+        {"loadlp lb",
+         [&] {
+             return NVRAloadlp(p, "n", 1, 1, &L, &one, nullptr, nullptr, &s0, nullptr, nullptr,
+                               nullptr, &nan, nullptr);
+         }},
+        {"loadlp obj",
+         [&] {
+             return NVRAloadlp(p, "n", 1, 1, &L, &one, nullptr, &nan, &s0, nullptr, nullptr,
+                               nullptr, nullptr, nullptr);
+         }},
+    };
+    double before = 0;
+    ASSERT_EQ(NVRAgetdblcontrol(p, NVRA_CONTROL_MATRIXTOL, &before), 0);
+    for (const auto &[what, call] : calls) {
+        SCOPED_TRACE(what);
+        expectRefused(NVRA_RC_INVALID, "", 1, 4, call);
+    }
+    double after = 0;
+    ASSERT_EQ(NVRAgetdblcontrol(p, NVRA_CONTROL_MATRIXTOL, &after), 0);
+    EXPECT_EQ(after, before);
 }
 
 } // namespace

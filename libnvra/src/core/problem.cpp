@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string_view>
 
@@ -84,8 +85,16 @@ extern "C" {
 int NVRAcreateprob(NVRAprob *prob) {
     if (int rc = requireStarted()) return rc;
     if (!prob) return setGlobalError(NVRA_RC_INVALID, "NVRAcreateprob: null argument");
-    *prob = new (std::nothrow) nvo_prob_struct;
-    if (!*prob) return setGlobalError(NVRA_RC_NOMEM, "Out of memory creating a problem");
+    *prob = nullptr;
+    try {
+        auto p = std::make_unique<nvo_prob_struct>();
+        // Room for the longest error text: reporting an error never needs an allocation, so the
+        // text of an out-of-memory failure survives.
+        p->lastError.reserve(NVRA_MAXMESSAGELENGTH);
+        *prob = p.release();
+    } catch (const std::bad_alloc &) {
+        return setGlobalError(NVRA_RC_NOMEM, "Out of memory creating a problem");
+    }
     return NVRA_RC_OK;
 }
 

@@ -62,6 +62,9 @@ struct SolveState {
     // The solution came from a MIP solve (NVRAgetmipsol) rather than a continuous one
     // (NVRAgetlpsol).
     bool fromMip = false;
+    // Non-zero coefficients the engine took as zero (attributes droppedcoefs, maxdroppedcoef).
+    int64_t droppedCoefs = 0;
+    double maxDroppedCoef = 0.0;
 
     const SolveResult &current() const {
         static const SolveResult none;

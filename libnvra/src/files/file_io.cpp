@@ -30,16 +30,20 @@ std::vector<std::string> Warnings::lines() const {
 
 std::string quoted(std::string_view s) {
     constexpr size_t kShown = 60;
+    const std::string_view shown = s.substr(0, kShown);
     std::string out = "'";
-    for (char c : s.substr(0, kShown)) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u >= 0x20 && u != 0x7f) {
-            out += c;
+    for (size_t i = 0, n; i < shown.size(); i += n) {
+        // Messages are UTF-8 text: bytes of no valid sequence are escaped too.
+        const auto u = static_cast<unsigned char>(shown[i]);
+        n = utf8Sequence(shown, i);
+        if (n > 0 && u >= 0x20 && u != 0x7f) {
+            out.append(shown.substr(i, n));
         } else {
             static constexpr char kHex[] = "0123456789abcdef";
             out += "\\x";
             out += kHex[u >> 4];
             out += kHex[u & 15];
+            n = 1;
         }
     }
     if (s.size() > kShown) out += "...";
@@ -150,6 +154,12 @@ void FileModel::settle() {
 
 // ---- numbers --------------------------------------------------------------------------------
 
+namespace {
+bool isDigitOrPoint(char c) {
+    return (c >= '0' && c <= '9') || c == '.';
+}
+} // namespace
+
 bool parseNumber(std::string_view token, double &value) {
     std::string_view s = token;
     bool negative = false;
@@ -158,6 +168,14 @@ bool parseNumber(std::string_view token, double &value) {
         s.remove_prefix(1);
     }
     if (s.empty() || s[0] == '+' || s[0] == '-') return false;
+    // Fortran's exponent letter (1.5D3, 2d-4), which older files use, reads as E.
+    std::string fortran;
+    const size_t d = s.find_first_of("dD");
+    if (d != std::string_view::npos && d > 0 && (isDigitOrPoint(s[d - 1]))) {
+        fortran.assign(s);
+        fortran[d] = 'e';
+        s = fortran;
+    }
     double v = 0.0;
     const char *end = s.data() + s.size();
     auto [p, ec] = std::from_chars(s.data(), end, v);
@@ -184,61 +202,53 @@ std::string_view formatNumber(double v, char (&buf)[32]) {
 
 // ---- shown names ----------------------------------------------------------------------------
 
-std::string_view ShownNames::operator[](int i) const {
-    std::string_view given = names_.get(i);
-    if (!given.empty()) return given;
-    buf_.assign(1, prefix_);
-    buf_ += std::to_string(i);
-    return buf_;
-}
-
-namespace {
-
-// The index k when s is the default name of entry k of a list of count entries, else -1.
-int defaultIndex(std::string_view s, char prefix, int count) {
-    if (s.size() < 2 || s.size() > 11 || s[0] != prefix) return -1;
-    if (s[1] == '0' && s.size() > 2) return -1; // "C01" is not a default name
-    int64_t k = 0;
-    for (size_t p = 1; p < s.size(); ++p) {
-        if (s[p] < '0' || s[p] > '9') return -1;
-        k = k * 10 + (s[p] - '0');
-    }
-    return k < count ? static_cast<int>(k) : -1;
-}
-
-[[noreturn]] void refuse(std::string text) {
-    throw WriteError{std::move(text)};
-}
-
-} // namespace
-
-void checkWritable(const Model &m) {
-    if (!m.objectives.empty())
-        refuse("the problem has " + std::to_string(m.objectives.size() + 1) +
-               " objectives; MPS and LP files hold only one");
-}
-
-void checkNames(const NameList &names, int count, char prefix, const char *kind,
-                const char *(*fault)(std::string_view)) {
-    ShownNames shown(names, prefix);
-    for (int i = 0; i < count; ++i) {
-        std::string_view s = shown[i];
-        if (const char *why = fault(s))
-            refuse(std::string(kind) + " " + std::to_string(i) + " is named '" + std::string(s) +
-                   "', which " + why);
-    }
-    // Two given names alike, or a given name equal to the default name of an unnamed entry.
-    tsl::robin_map<std::string_view, int> seen;
-    seen.reserve(static_cast<size_t>(count));
+ShownNames::ShownNames(const NameList &names, int count, char prefix, NameFault fault)
+    : names_(names), prefix_(prefix) {
+    // Given names the format cannot hold, and repeats of a name an earlier entry shows.
+    tsl::robin_map<std::string_view, int> shown;
     for (int i = 0; i < count; ++i) {
         std::string_view s = names.get(i);
         if (s.empty()) continue;
-        auto [it, fresh] = seen.try_emplace(s, i);
-        int other = fresh ? defaultIndex(s, prefix, count) : it->second;
-        if (other >= 0 && other != i && (!fresh || names.get(other).empty()))
-            refuse(std::string(kind) + "s " + std::to_string(other) + " and " + std::to_string(i) +
-                   " are both named '" + std::string(s) + "'; names in a file must be unique");
+        if (fault(s) || !shown.try_emplace(s, i).second) replace(i);
     }
+    // Shown names that are the default name of another entry: entry k's default "C<k>" is taken
+    // by the entry holding it. A clash exists while k shows its default; settling it makes the
+    // holder show its own default, which may clash in turn. The set replaced is the least one
+    // without clashes, whatever the order of work.
+    tsl::robin_map<int, int> holderOf; // k -> the entry showing the default name of entry k
+    for (const auto &[s, i] : shown) {
+        const int k = parseDefaultName(prefix, s, count);
+        if (k >= 0 && k != i) holderOf.emplace(k, i);
+    }
+    std::vector<int> work;
+    for (const auto &[k, i] : holderOf)
+        if (showsDefault(k)) work.push_back(k);
+    while (!work.empty()) {
+        auto it = holderOf.find(work.back());
+        work.pop_back();
+        if (it == holderOf.end()) continue;
+        const int i = it->second;
+        holderOf.erase(it);
+        replace(i);
+        work.push_back(i);
+    }
+}
+
+void ShownNames::replace(int i) {
+    if (isReplaced_.empty()) isReplaced_.assign(static_cast<size_t>(names_.size()), 0);
+    if (!isReplaced_[i]) ++replaced_;
+    isReplaced_[i] = 1;
+}
+
+std::string_view ShownNames::operator[](int i) const {
+    if (!showsDefault(i)) return names_.get(i);
+    return {buf_, static_cast<size_t>(defaultName(prefix_, i, buf_))};
+}
+
+void checkWritable(const Model &m) {
+    if (!m.objectives.empty())
+        throw WriteError{"the problem has " + std::to_string(m.objectives.size() + 1) +
+                         " objectives; MPS and LP files hold only one"};
 }
 
 // ---- buffered output ------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "core/model.h"
+#include "store/store.h"
 
 #include <tsl/robin_map.h>
 
@@ -43,8 +44,8 @@ class Warnings {
     int64_t dropped_ = 0;
 };
 
-// A name or other text of a file for a message, in quotes (shortened when long, control
-// characters as \xNN).
+// A name or other text of a file for a message, in quotes (shortened when long; control
+// characters and bytes of no valid UTF-8 sequence as \xNN, so that messages are UTF-8 text).
 std::string quoted(std::string_view s);
 
 // Text helpers of the readers: blanks are space, tab, CR, VT and FF (not the newline); keywords
@@ -126,25 +127,53 @@ void readLp(std::string_view text, FileModel &fm, Warnings &warnings);
 
 // ---- numbers --------------------------------------------------------------------------------
 
-// Parses a whole token as a number: an optional sign, decimal or exponent notation, "inf" or
-// "infinity" in any case. Values beyond the double range become infinite, those too small for
-// it zero; |v| >= 1e20 becomes +-1e20. NaN and anything else is refused (false).
+// Parses a whole token as a number: an optional sign, decimal or exponent notation (the exponent
+// letter E, or Fortran's D), "inf" or "infinity" in any case. Values beyond the double range become
+// infinite, those too small for it zero; |v| >= 1e20 becomes +-1e20. NaN and anything else is
+// refused (false).
 bool parseNumber(std::string_view token, double &value);
 // The shortest text that reads back as v (at most 24 characters); +-1e20 as "1e+20".
 std::string_view formatNumber(double v, char (&buf)[32]);
 
 // ---- writing --------------------------------------------------------------------------------
 
-// The name a writer shows for entry i of a list: the given one or the default one ("C12").
+// Why a file format cannot hold a name, or nullptr when it can.
+using NameFault = const char *(*)(std::string_view);
+
+// The names a writer shows for the entries of one list: the given name where the file can hold
+// it, else the default name ("C12"), so that writing never fails for want of names and reading
+// the file back gives the same entries. Replaced, deterministically: a given name the format
+// cannot hold (fault); a given name an earlier entry already shows; and a given name that is
+// the default name of another entry showing its default (a clash only a replacement settles,
+// repeated until none is left).
 class ShownNames {
   public:
-    ShownNames(const NameList &names, char prefix) : names_(names), prefix_(prefix) {}
+    ShownNames(const NameList &names, int count, char prefix, NameFault fault);
     std::string_view operator[](int i) const;
+    int replaced() const { return replaced_; } // given names not shown
 
   private:
+    bool showsDefault(int i) const {
+        return names_.get(i).empty() || (!isReplaced_.empty() && isReplaced_[i]);
+    }
+    void replace(int i);
+
     const NameList &names_;
     char prefix_;
-    mutable std::string buf_;
+    std::vector<uint8_t> isReplaced_; // empty while nothing is replaced
+    int replaced_ = 0;
+    mutable char buf_[kDefaultNameBytes];
+};
+
+// The names a writer shows, per list, and the problem name (empty: none is written, so that a
+// reader names the problem after the file, its default name).
+struct FileNames {
+    ShownNames rows, cols, sets;
+    std::string_view probName;
+    bool probNameReplaced;
+    int64_t replaced() const {
+        return int64_t{rows.replaced()} + cols.replaced() + sets.replaced() + probNameReplaced;
+    }
 };
 
 // A write failure that names what the format cannot hold.
@@ -154,10 +183,6 @@ struct WriteError {
 
 // Refuses (WriteError) a model a file cannot hold whatever its format: additional objectives.
 void checkWritable(const Model &m);
-// Checks the shown names of one kind with fault(name) (a text, or nullptr when the format can
-// hold it) and refuses duplicates. kind: "row", "column", "set".
-void checkNames(const NameList &names, int count, char prefix, const char *kind,
-                const char *(*fault)(std::string_view));
 
 // Buffered output to a file; errors are collected and reported by close().
 class FileSink {
@@ -184,13 +209,13 @@ class FileSink {
     int error_ = 0;
 };
 
-// Writers: throw WriteError before writing anything when the model holds what the format cannot.
-// fixed: strict fixed-format MPS (names of at most 8 characters).
-void checkMps(const Model &m, bool fixed);
-void writeMps(const Model &m, bool fixed, FileSink &out);
-void checkLp(const Model &m);
+// Writers, after checkWritable: names gives the names the file shows. fixed: strict
+// fixed-format MPS (names of at most 8 characters).
+FileNames mpsNames(const Model &m, bool fixed);
+void writeMps(const Model &m, const FileNames &names, bool fixed, FileSink &out);
+FileNames lpNames(const Model &m);
 // Why an LP file cannot hold a name (characters, a leading digit, a keyword), or nullptr.
 const char *lpNameFault(std::string_view name);
-void writeLp(const Model &m, FileSink &out);
+void writeLp(const Model &m, const FileNames &names, FileSink &out);
 
 } // namespace nvra

@@ -256,22 +256,27 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
     if (int rc = chooseFormat(prob, fn, filename, flags, format)) return rc;
     const Model &m = prob->model;
     try {
-        if (format.lp)
-            checkLp(m);
-        else
-            checkMps(m, format.fixed);
+        checkWritable(m);
+        const FileNames names = format.lp ? lpNames(m) : mpsNames(m, format.fixed);
         FILE *f = std::fopen(filename, "wb");
         if (!f)
             return probError(prob, NVRA_RC_FILE, "Cannot write file '%s': %s", filename,
                              std::strerror(errno));
         FileSink out(f);
         if (format.lp)
-            writeLp(m, out);
+            writeLp(m, names, out);
         else
-            writeMps(m, format.fixed, out);
+            writeMps(m, names, format.fixed, out);
         if (int err = out.close())
             return probError(prob, NVRA_RC_FILE, "Cannot write file '%s': %s", filename,
                              std::strerror(err));
+        if (const int64_t n = names.replaced()) {
+            const std::string text =
+                "Warning: file '" + std::string(filename) + "': " + std::to_string(n) +
+                (n == 1 ? " name" : " names") +
+                " (duplicated, or not writable in this format) written as default names";
+            probMessage(prob, text.c_str(), 3);
+        }
         return 0;
     } catch (const WriteError &e) {
         return probError(prob, NVRA_RC_UNSUPPORTED, "Cannot write file '%s' as %s: %s", filename,

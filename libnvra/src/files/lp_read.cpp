@@ -6,6 +6,7 @@
 //   Subject To | Such That | st | s.t.
 //     [name:] [column = 0|1 ->] expression (<= | >= | = | < | > | =< | =>) number
 //     [name:] number <= expression <= number          (a ranged row; >= ... >= also)
+//     (the expression of a row may be empty: "c1: = 0" is an empty row)
 //   Bounds
 //     column >= l | column <= u | column = v | l <= column <= u | column free
 //   General | Generals | Gen | Integer | Integers      columns
@@ -613,8 +614,8 @@ class LpReader {
             lhs = signedNumber();
             lhsOp = lex_.next().kind;
         }
+        // The expression may be empty ("c1: = 0", as several writers give empty rows).
         expression(expr_);
-        if (expr_.lin.empty() && expr_.quad.empty()) unexpected("a linear or quadratic expression");
         Tok rhsOp = Tok::Eof;
         double rhs = 0.0;
         if (isComparison(lex_.peek().kind)) {

@@ -19,12 +19,12 @@ constexpr int kTermsPerLine = 8;
 
 class LpWriter {
   public:
-    LpWriter(const Model &m, FileSink &out)
-        : m_(m), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'), sets_(m.setNames, 'S') {
-    }
+    LpWriter(const Model &m, const FileNames &names, FileSink &out)
+        : m_(m), out_(out), rows_(names.rows), cols_(names.cols), sets_(names.sets),
+          probName_(names.probName) {}
 
     void write() {
-        if (!m_.probName.empty()) out_ << "\\Problem name: " << m_.probName << '\n';
+        if (!probName_.empty()) out_ << "\\Problem name: " << probName_ << '\n';
         out_ << (m_.sense < 0 ? "Maximize\n" : "Minimize\n");
         objective();
         out_ << "Subject To\n";
@@ -42,7 +42,8 @@ class LpWriter {
   private:
     const Model &m_;
     FileSink &out_;
-    ShownNames rows_, cols_, sets_;
+    const ShownNames &rows_, &cols_, &sets_;
+    std::string_view probName_;
     int onLine_ = 0; // terms on the current line
 
     // A term "+ c name" (or "- c name"); the first term of an expression has no "+".
@@ -111,8 +112,8 @@ class LpWriter {
         const bool quad = q != m_.qrows.end() && !q->second.v.empty();
         if (quad)
             bracket(q->second, false, b == e);
-        else if (b == e)
-            out_ << "0 " << cols_[0]; // an empty row
+        else if (b == e && m_.numCols() > 0)
+            out_ << "0 " << cols_[0]; // an empty row; without columns its left side stays empty
         switch (type) {
         case 'L':
         case 'R':
@@ -216,20 +217,17 @@ class LpWriter {
 
 } // namespace
 
-void checkLp(const Model &m) {
-    checkWritable(m);
-    checkNames(m.rowNames, m.numRows(), 'R', "row", lpNameFault);
-    checkNames(m.colNames, m.numCols(), 'C', "column", lpNameFault);
-    checkNames(m.setNames, static_cast<int>(m.sets.size()), 'S', "set", lpNameFault);
-    for (char c : m.probName)
-        if (c == '\n' || c == '\r')
-            throw WriteError{"the problem name " + quoted(m.probName) + " holds a line break"};
-    if (m.numCols() == 0 && m.numRows() > 0)
-        throw WriteError{"an LP file cannot hold rows without any column"};
+FileNames lpNames(const Model &m) {
+    // The problem name stands in a comment line.
+    const bool nameFits = m.probName.find_first_of("\r\n") == std::string::npos;
+    return {ShownNames(m.rowNames, m.numRows(), 'R', lpNameFault),
+            ShownNames(m.colNames, m.numCols(), 'C', lpNameFault),
+            ShownNames(m.setNames, static_cast<int>(m.sets.size()), 'S', lpNameFault),
+            nameFits ? std::string_view(m.probName) : std::string_view(), !nameFits};
 }
 
-void writeLp(const Model &m, FileSink &out) {
-    LpWriter(m, out).write();
+void writeLp(const Model &m, const FileNames &names, FileSink &out) {
+    LpWriter(m, names, out).write();
 }
 
 } // namespace nvra

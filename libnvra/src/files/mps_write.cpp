@@ -12,8 +12,6 @@
 // its threshold has a meaning).
 #include "files/file_io.h"
 
-#include <cctype>
-
 namespace nvra {
 namespace {
 
@@ -37,6 +35,12 @@ const char *fixedFault(std::string_view s) {
     if (s.front() == ' ' || s.back() == ' ')
         return "begins or ends with a space, which fixed-format MPS cannot hold";
     return nullptr;
+}
+
+// Row names: a row named 'MARKER' would read as a marker line.
+template <NameFault Fault> const char *rowFault(std::string_view s) {
+    if (sameWord(s, "'MARKER'")) return "reads as a marker line";
+    return Fault(s);
 }
 
 // The column-wise form of the matrix.
@@ -76,13 +80,13 @@ std::string objectiveName(const Model &m) {
 
 class MpsWriter {
   public:
-    MpsWriter(const Model &m, bool fixed, FileSink &out)
-        : m_(m), fixed_(fixed), out_(out), rows_(m.rowNames, 'R'), cols_(m.colNames, 'C'),
-          sets_(m.setNames, 'S'), obj_(objectiveName(m)) {}
+    MpsWriter(const Model &m, const FileNames &names, bool fixed, FileSink &out)
+        : m_(m), fixed_(fixed), out_(out), rows_(names.rows), cols_(names.cols), sets_(names.sets),
+          probName_(names.probName), obj_(objectiveName(m)) {}
 
     void write() {
         out_ << "NAME";
-        if (!m_.probName.empty()) out_.padTo(14) << m_.probName;
+        if (!probName_.empty()) out_.padTo(14) << probName_;
         out_ << '\n';
         if (m_.sense < 0) out_ << "OBJSENSE\n    MAX\n";
         rowsSection();
@@ -100,7 +104,8 @@ class MpsWriter {
     const Model &m_;
     bool fixed_;
     FileSink &out_;
-    ShownNames rows_, cols_, sets_;
+    const ShownNames &rows_, &cols_, &sets_;
+    std::string_view probName_;
     std::string obj_;
 
     // Field starts (0-based columns) of fixed format, used for free format too.
@@ -308,32 +313,20 @@ class MpsWriter {
 
 } // namespace
 
-void checkMps(const Model &m, bool fixed) {
-    checkWritable(m);
-    auto fault = fixed ? fixedFault : freeFault;
-    checkNames(m.rowNames, m.numRows(), 'R', "row", fault);
-    checkNames(m.colNames, m.numCols(), 'C', "column", fault);
-    checkNames(m.setNames, static_cast<int>(m.sets.size()), 'S', "set", fault);
+FileNames mpsNames(const Model &m, bool fixed) {
+    const NameFault fault = fixed ? fixedFault : freeFault;
+    const NameFault rows = fixed ? rowFault<fixedFault> : rowFault<freeFault>;
     // The NAME line holds one word.
-    for (char c : m.probName)
-        if (c == ' ' || c == '\t' || static_cast<unsigned char>(c) < 0x20)
-            throw WriteError{"the problem name " + quoted(m.probName) +
-                             " holds a space or a control character, which the NAME line of an "
-                             "MPS file cannot hold"};
-    // A row named 'MARKER' would read as a marker line.
-    for (int i = 0; i < m.numRows(); ++i) {
-        std::string_view s = m.rowNames.get(i);
-        std::string upper(s);
-        for (char &ch : upper)
-            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-        if (upper == "'MARKER'")
-            throw WriteError{"row " + std::to_string(i) + " is named " + std::string(s) +
-                             ", which MPS reads as a marker"};
-    }
+    const bool nameFits =
+        m.probName.find_first_of(" \t") == std::string::npos && !controlFault(m.probName);
+    return {ShownNames(m.rowNames, m.numRows(), 'R', rows),
+            ShownNames(m.colNames, m.numCols(), 'C', fault),
+            ShownNames(m.setNames, static_cast<int>(m.sets.size()), 'S', fault),
+            nameFits ? std::string_view(m.probName) : std::string_view(), !nameFits};
 }
 
-void writeMps(const Model &m, bool fixed, FileSink &out) {
-    MpsWriter(m, fixed, out).write();
+void writeMps(const Model &m, const FileNames &names, bool fixed, FileSink &out) {
+    MpsWriter(m, names, fixed, out).write();
 }
 
 } // namespace nvra

@@ -7,7 +7,9 @@
 #include "core/scheduler.h"
 #include "core/sigint.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <new>
 #include <string>
 
@@ -119,6 +121,25 @@ class BusyGuard {
 void note(NVRAprob prob, const char *msg, int type) {
     if (prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE)
         probMessage(prob, msg, type);
+}
+
+// Non-zero coefficients of the matrix and of the quadratic objective at or below the matrixtol
+// control, which the engine takes as zero: counted, and reported before the engine runs.
+void countDropped(NVRAprob prob, const Model &m, SolveState &st) {
+    const double tol = prob->controls.dbls[dblSlot::kCtrlMatrixTol];
+    for (const std::vector<double> *values : {&m.A.value, &m.Q.v})
+        for (double v : *values)
+            if (std::fabs(v) <= tol) {
+                ++st.droppedCoefs;
+                st.maxDroppedCoef = std::max(st.maxDroppedCoef, std::fabs(v));
+            }
+    if (st.droppedCoefs == 0) return;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "Warning: %lld coefficients of the model are at or below %g in magnitude (the "
+                  "matrixtol control) and are taken as zero; the largest is %g",
+                  static_cast<long long>(st.droppedCoefs), tol, st.maxDroppedCoef);
+    note(prob, text, 3);
 }
 
 // ---- statuses --------------------------------------------------------------------------------
@@ -356,9 +377,10 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
         return rc == NVRA_RC_ENGINE ? engineError(prob, e, what.c_str()) : rc;
     };
     beginCapture(e, deliver);
-    if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
     // The options follow the controls, set before every run; algorithm letters win over them.
+    // They come before the model, whose coefficients the engine filters by matrixtol.
     if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg)) return failed(rc);
+    if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
     beginCapture(e, deliver);
     int rc = 0;
     {
@@ -395,6 +417,7 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
         if ((rc = compileModel(prob, CompileOptions{req.relax}, img))) return rc;
         prob->solution.reset();
         SolveState st;
+        countDropped(prob, prob->model, st);
         rc = solveCompiled(prob, fn, req, *engine, img, st);
         prob->solution = std::move(st);
     } catch (const std::bad_alloc &) {

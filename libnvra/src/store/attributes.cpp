@@ -96,6 +96,7 @@ constexpr Getter<int64_t> kIntGetters[] = {
     {kAttrSimplexIter, [](const Source &s) { return s.r.simplexIter; }},
     {kAttrBarIter, [](const Source &s) { return s.r.barIter; }},
     {kAttrNodes, [](const Source &s) { return s.r.nodes; }},
+    {kAttrDroppedCoefs, [](const Source &s) { return s.p.solution.droppedCoefs; }},
 };
 
 constexpr Getter<double> kDblGetters[] = {
@@ -106,6 +107,7 @@ constexpr Getter<double> kDblGetters[] = {
     {kAttrBestBound, [](const Source &s) { return s.r.bestBound; }},
     {kAttrMipGap, [](const Source &s) { return s.r.mipGap; }},
     {kAttrSolveTime, [](const Source &s) { return s.r.solveTime; }},
+    {kAttrMaxDroppedCoef, [](const Source &s) { return s.p.solution.maxDroppedCoef; }},
 };
 
 constexpr Getter<std::string_view> kStrGetters[] = {

@@ -351,6 +351,20 @@ int NameList::longest() const {
 
 // ---- default names and checks -----------------------------------------------------------------
 
+int defaultName(char prefix, int i, char *out) {
+    out[0] = prefix;
+    return static_cast<int>(std::to_chars(out + 1, out + kDefaultNameBytes, i).ptr - out);
+}
+
+int parseDefaultName(char prefix, std::string_view s, int count) {
+    if (s.size() < 2 || s.size() > 11 || s[0] != prefix) return -1;
+    if (s[1] == '0' && s.size() > 2) return -1;
+    int value = -1;
+    auto [end, ec] = std::from_chars(s.data() + 1, s.data() + s.size(), value);
+    if (ec != std::errc() || end != s.data() + s.size() || value < 0 || value >= count) return -1;
+    return value;
+}
+
 namespace {
 
 constexpr char kPrefix[] = {'R', 'C', 'S'}; // by NVRA_NAMES_* - 1
@@ -360,22 +374,6 @@ int digits(int i) {
     while (i >= 10)
         i /= 10, ++d;
     return d;
-}
-
-// The default name of entry i ("C12") into out (at least 12 bytes); returns its length.
-int defaultName(char prefix, int i, char *out) {
-    out[0] = prefix;
-    return static_cast<int>(std::to_chars(out + 1, out + 12, i).ptr - out);
-}
-
-// The entry whose default name is s, or -1: prefix, then a decimal index without leading zeros.
-int parseDefaultName(char prefix, std::string_view s, int count) {
-    if (s.size() < 2 || s.size() > 11 || s[0] != prefix) return -1;
-    if (s[1] == '0' && s.size() > 2) return -1;
-    int value = -1;
-    auto [end, ec] = std::from_chars(s.data() + 1, s.data() + s.size(), value);
-    if (ec != std::errc() || end != s.data() + s.size() || value < 0 || value >= count) return -1;
-    return value;
 }
 
 NameList &namesOf(Model &m, int type) {
@@ -443,34 +441,34 @@ int addNames(NVRAprob prob, const char *fn, int type, const char names[], int fi
 
 } // namespace
 
-bool validUtf8(std::string_view s) {
-    size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = s[i];
-        int more;
-        uint32_t cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            more = 1, cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            more = 2, cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            more = 3, cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + more >= s.size()) return false;
-        for (int k = 1; k <= more; ++k) {
-            const unsigned char d = s[i + k];
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += more + 1;
+size_t utf8Sequence(std::string_view s, size_t i) {
+    const unsigned char c = s[i];
+    if (c < 0x80) return 1;
+    int more;
+    uint32_t cp;
+    if ((c & 0xE0) == 0xC0) {
+        more = 1, cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+        more = 2, cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+        more = 3, cp = c & 0x07;
+    } else {
+        return 0;
     }
+    if (i + more >= s.size()) return 0;
+    for (int k = 1; k <= more; ++k) {
+        const unsigned char d = s[i + k];
+        if ((d & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (d & 0x3F);
+    }
+    static constexpr uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return static_cast<size_t>(more) + 1;
+}
+
+bool validUtf8(std::string_view s) {
+    for (size_t i = 0, n; i < s.size(); i += n)
+        if ((n = utf8Sequence(s, i)) == 0) return false;
     return true;
 }
 

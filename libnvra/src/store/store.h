@@ -235,9 +235,19 @@ template <class V> void renumberKeys(std::map<int32_t, V> &m, const std::vector<
 // ---- names ----------------------------------------------------------------------------------
 
 bool validUtf8(std::string_view s);
+// Bytes of the valid UTF-8 sequence that starts at s[i] (1 for ASCII), or 0 when none does.
+size_t utf8Sequence(std::string_view s, size_t i);
 // Why a name cannot be stored ("is longer than 1023 bytes", "is not valid UTF-8"), or nullptr.
 // The empty name is valid (it makes the entry unnamed).
 const char *nameFault(std::string_view name);
+// Default names: the kind's prefix ('R', 'C', 'S') and the index, "C12".
+constexpr int kDefaultNameBytes = 12; // "C2147483647" and its zero
+// The default name of entry i into out (kDefaultNameBytes); returns its length.
+int defaultName(char prefix, int i, char *out);
+// The entry of a list of count entries whose default name is s, or -1: the prefix, then a
+// decimal index without leading zeros ("C01" is no default name).
+int parseDefaultName(char prefix, std::string_view s, int count);
+
 // ---- whole models ---------------------------------------------------------------------------
 
 // The arguments of a load (see NVRAloadlp and the other loaders in nvra.h). Columns come from

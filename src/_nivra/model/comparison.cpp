@@ -3,6 +3,8 @@
 // == and != test structural equality.
 #include "runtime/npy.h"
 
+#include <cmath>
+
 #include "algebra.h"
 #include "constraint.h"
 #include "equality.h"
@@ -162,6 +164,8 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
     if (check_expressions_compatible(left.get(), b, nullptr) != 0) return nullptr;
     Split s;
     if (!(s.body = Ref::steal(nvr_sum(left.get(), b, -1.0))) || splitBody(&s) != 0) return nullptr;
+    // A NaN constant on either side would make the row free (or void) without a word.
+    if (std::isnan(s.rhs)) return modelError("Invalid constraint: the right-hand side is NaN");
     long type = typeOfComparison(op);
     if (type < 0) return nullptr;
     if (s.reversed && type != kConEq) type = type == kConLeq ? kConGeq : kConLeq;

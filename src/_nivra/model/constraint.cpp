@@ -340,11 +340,6 @@ PyObject *constraint_get_dict(PyObject *self, void *) {
     return d.release();
 }
 
-int readDouble(PyObject *value, double *x) {
-    *x = PyFloat_AsDouble(value);
-    return *x == -1.0 && PyErr_Occurred() ? -1 : 0;
-}
-
 template <bool Lower> int setBound(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     double x;
@@ -352,20 +347,26 @@ template <bool Lower> int setBound(PyObject *self, PyObject *value, void *) {
     if (constraint_is_linked(c))
         return nvr_model_error("Constraint bounds cannot be modified once it has been added to a "
                                "problem");
-    return readDouble(value, &x) != 0 ? -1 : storeBound(c, Lower, x);
+    const char *nanMsg =
+        Lower ? "Invalid constraint bound: lb is NaN" : "Invalid constraint bound: ub is NaN";
+    return nvr_readNumber(value, &x, nanMsg) != 0 ? -1 : storeBound(c, Lower, x);
 }
 
 int constraint_set_rhs(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     double x;
-    if (checkConstraintValid(c) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkConstraintValid(c) != 0 ||
+        nvr_readNumber(value, &x, "Invalid constraint right-hand side: rhs is NaN") != 0)
+        return -1;
     return constraint_is_linked(c) ? conrow_set_rhs(c, x) : setUnlinkedRhs(c, x);
 }
 
 int constraint_set_rhsrange(PyObject *self, PyObject *value, void *) {
     constraint_s *c = as_constraint(self);
     double x;
-    if (checkConstraintValid(c) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkConstraintValid(c) != 0 ||
+        nvr_readNumber(value, &x, "Invalid constraint range: rhsrange is NaN") != 0)
+        return -1;
     return constraint_is_linked(c) ? conrow_set_range(c, x) : setUnlinkedRange(c, x);
 }
 
@@ -378,7 +379,7 @@ int constraint_set_type(PyObject *self, PyObject *value, void *) {
 }
 
 int checkNameArg(PyObject *name) {
-    return PyUnicode_Check(name) ? 0 : nvr_model_error("Constraint name must be a string");
+    return nvr_nameText(name, "Constraint") ? 0 : -1;
 }
 
 int constraint_set_name(PyObject *self, PyObject *value, void *) {
@@ -424,14 +425,20 @@ int constraint_setattro(PyObject *self, PyObject *name, PyObject *value) {
 
 // ---- construction -------------------------------------------------------------------------------
 
-// A bound or number argument: Python's float conversion; arrays with dimensions are refused.
-// 0 or -1 with ModelError msg.
-int numberArg(PyObject *o, double *x, const char *msg) {
-    if (PyArray_Check(o) && PyArray_NDIM(reinterpret_cast<PyArrayObject *>(o)) >= 1)
-        return nvr_model_error(msg);
-    if (readDouble(o, x) == 0) return 0;
-    PyErr_Clear();
-    return nvr_model_error(msg);
+// A bound or number argument (what: "lower bound", "rhs", ...): Python's float conversion;
+// arrays with dimensions, and NaN, are refused. 0 or -1 with ModelError.
+int numberArg(PyObject *o, double *x, const char *what) {
+    if (!(PyArray_Check(o) && PyArray_NDIM(reinterpret_cast<PyArrayObject *>(o)) >= 1)) {
+        *x = PyFloat_AsDouble(o);
+        if (!(*x == -1.0 && PyErr_Occurred())) {
+            if (!std::isnan(*x)) return 0;
+            PyErr_Format(nvy_model_exc, "Invalid %s argument: NaN", what);
+            return -1;
+        }
+        PyErr_Clear();
+    }
+    PyErr_Format(nvy_model_exc, "Invalid %s argument: expected a number", what);
+    return -1;
 }
 
 struct ConstructorArgs {
@@ -472,11 +479,10 @@ int boundsOf(const ConstructorArgs &a, long type, double *lb, double *ub) {
     *lb = -kInf;
     *ub = kInf;
     double rhs = 0.0, range = 0.0;
-    if ((a.lb && numberArg(a.lb, lb, "Invalid lower bound argument: expected a number") != 0) ||
-        (a.ub && numberArg(a.ub, ub, "Invalid upper bound argument: expected a number") != 0) ||
-        (a.rhs && numberArg(a.rhs, &rhs, "Invalid rhs argument: expected a number") != 0) ||
-        (a.rhsrange &&
-         numberArg(a.rhsrange, &range, "Invalid rhsrange argument: expected a number") != 0))
+    if ((a.lb && numberArg(a.lb, lb, "lower bound") != 0) ||
+        (a.ub && numberArg(a.ub, ub, "upper bound") != 0) ||
+        (a.rhs && numberArg(a.rhs, &rhs, "rhs") != 0) ||
+        (a.rhsrange && numberArg(a.rhsrange, &range, "rhsrange") != 0))
         return -1;
     if (*lb > *ub + kInfeasibleTolerance)
         return nvr_model_error("Constraint defined infeasible: lower bound > upper bound");

@@ -297,7 +297,6 @@ int expression_setQuadTerm(PyObject *e, PyObject *u, PyObject *v, double c) {
 }
 
 PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, int *kind) {
-    (void)constobj;
     if (*kind < 0 && (*kind = getExprType(obj)) < 0) return nullptr;
     switch (*kind) {
     case kVar:
@@ -310,6 +309,12 @@ PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, in
         return expression_copy(obj, c);
     case kNonlinear:
         return nonlin_copy(obj, c);
+    case kConst: {
+        // A constant expression (constobj, of value c) times a number: the expression scaled.
+        double v;
+        if (isConstOfKind(obj, kConst, &v) < 0) return nullptr;
+        return expression_Check(constobj) ? expression_copy(constobj, v) : PyFloat_FromDouble(c * v);
+    }
     default:
         return modelErrorObj("Error multiplying expressions");
     }

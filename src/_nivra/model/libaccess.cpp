@@ -3,6 +3,7 @@
 #include "libaccess.h"
 
 #include "runtime/alloc.h"
+#include "runtime/args.h"
 
 PyObject *nvr_entityName(problem_lib_s *p, int type, int index) {
     int nbytes = 0;
@@ -20,7 +21,8 @@ PyObject *nvr_entityName(problem_lib_s *p, int type, int index) {
 }
 
 int nvr_setEntityName(problem_lib_s *p, int type, int index, PyObject *name) {
-    const char *utf8 = PyUnicode_AsUTF8(name);
+    static const char *const kWhat[] = {"Constraint", "Variable", "SOS"}; // by NVRA_NAMES_* - 1
+    const char *utf8 = nvr_nameText(name, kWhat[type - 1]);
     if (!utf8) return -1;
     return problem_call(p, NVRAaddnames, "NVRAaddnames", type, utf8, index, index);
 }

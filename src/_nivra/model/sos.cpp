@@ -128,7 +128,7 @@ PyObject *sos_get_name(PyObject *self, void *) {
 int sos_set_name(PyObject *self, PyObject *value, void *) {
     sos_s *s = as_sos(self);
     if (isDeleted(s)) return modelError(kDeletedMsg), -1;
-    if (!PyUnicode_Check(value)) return modelError("SOS name must be a string"), -1;
+    if (!nvr_nameText(value, "SOS")) return -1;
     if (isLinked(s))
         return nvr_setEntityName(s->owner, NVRA_NAMES_SETS, static_cast<int>(s->index), value);
     Py_XSETREF(s->name, Py_NewRef(value));

@@ -25,6 +25,10 @@ namespace {
 
 constexpr double kInf = NVRA_PLUSINFINITY;
 constexpr const char *kDeletedMsg = "Variable has been deleted from the problem";
+// NaN is no bound: refused wherever a bound or threshold is given.
+constexpr const char *kNanLb = "Invalid variable bound: lb is NaN";
+constexpr const char *kNanUb = "Invalid variable bound: ub is NaN";
+constexpr const char *kNanThreshold = "Invalid variable threshold: threshold is NaN";
 
 // ---- properties of linked variables, through the library -------------------------------------
 
@@ -170,9 +174,7 @@ void var_dealloc(PyObject *self) {
 }
 
 int checkNameArg(PyObject *name) {
-    if (PyUnicode_Check(name)) return 0;
-    PyErr_SetString(nvy_model_exc, "Variable name must be a string");
-    return -1;
+    return nvr_nameText(name, "Variable") ? 0 : -1;
 }
 
 int var_init(PyObject *self, PyObject *args, PyObject *kwargs) {
@@ -256,15 +258,10 @@ int checkSettable(var_s *v) {
     return var_is_deleted(v) ? raiseDeleted() : 0;
 }
 
-int readDouble(PyObject *value, double *x) {
-    *x = PyFloat_AsDouble(value);
-    return *x == -1.0 && PyErr_Occurred() ? -1 : 0;
-}
-
 int var_set_lb(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     double x;
-    if (checkSettable(v) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkSettable(v) != 0 || nvr_readNumber(value, &x, kNanLb) != 0) return -1;
     if (isLinked(v)) return linkedSetBound(v, 'L', x);
     int type = typeOf(v);
     if (type == kBinary && !(x >= 0.0 && x <= 1.0)) storeType(v, type = kInteger);
@@ -275,7 +272,7 @@ int var_set_lb(PyObject *self, PyObject *value, void *) {
 int var_set_ub(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     double x;
-    if (checkSettable(v) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkSettable(v) != 0 || nvr_readNumber(value, &x, kNanUb) != 0) return -1;
     if (isLinked(v)) return linkedSetBound(v, 'U', x);
     int type = typeOf(v);
     if (type == kBinary && !(x >= 0.0 && x <= 1.0)) storeType(v, type = kInteger);
@@ -286,7 +283,7 @@ int var_set_ub(PyObject *self, PyObject *value, void *) {
 int var_set_threshold(PyObject *self, PyObject *value, void *) {
     var_s *v = as_var(self);
     double x;
-    if (checkSettable(v) != 0 || readDouble(value, &x) != 0) return -1;
+    if (checkSettable(v) != 0 || nvr_readNumber(value, &x, kNanThreshold) != 0) return -1;
     if (isLinked(v)) return linkedSetThreshold(v, x);
     return storeThreshold(v, x);
 }
@@ -461,6 +458,8 @@ int coltype_to_vartype(char coltype) {
 }
 
 int validate_var_bounds(long vartype, double *lb, double *ub, double threshold) {
+    if (std::isnan(*lb) || std::isnan(*ub) || std::isnan(threshold))
+        return nvr_model_error(std::isnan(*lb) ? kNanLb : std::isnan(*ub) ? kNanUb : kNanThreshold);
     if (vartype < kContinuous || vartype > kPartiallyInteger) {
         PyErr_Format(
             nvy_model_exc,

@@ -174,7 +174,7 @@ int addOne(PyObject *obj, void *ctxp) {
     const char *name = nullptr;
     Py_ssize_t nameLen = 0;
     if (PyObject *stored = constraint_stored_name(c)) {
-        if (!(name = problem_nameText(stored, "Constraint", &nameLen))) return -1;
+        if (!(name = nvr_nameText(stored, "Constraint", &nameLen))) return -1;
     }
     Batch &b = ctx.batch;
     if (!b.empty() && b.named != (name != nullptr) && flushConstraints(ctx) != 0) return -1;

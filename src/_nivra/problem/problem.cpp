@@ -197,7 +197,7 @@ int addElements(problem_s *p, PyObject *elements) {
         named = true;
         Ref text = Ref::steal(PyBytes_Check(e) ? PyUnicode_FromEncodedObject(e, "utf-8", "strict")
                                                : Py_NewRef(e));
-        const char *name = text ? problem_nameText(text.get(), "Problem") : nullptr;
+        const char *name = text ? nvr_nameText(text.get(), "Problem") : nullptr;
         if (!name || problem_call(p, NVRAsetprobname, "NVRAsetprobname", name) != 0) return -1;
     }
     return 0;

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "runtime/alloc.h"
+#include "runtime/args.h"
 #include "runtime/calllib.h"
 #include "runtime/env.h"
 #include "runtime/errors.h"
@@ -29,21 +30,6 @@ inline bool problem_holdsUnlinked(const problem_s *p) {
 inline bool problem_holdsLinked(const problem_s *p) {
     return !problem_holdsUnlinked(p) &&
            (PyList_GET_SIZE(p->vars) || PyList_GET_SIZE(p->cons) || PyList_GET_SIZE(p->sets));
-}
-
-// The UTF-8 text of the name str (what: "Variable", "Constraint"), refusing a zero byte, which
-// the library would take as the end of the name. *len (may be null) receives its length.
-// Null with ModelError or the encoding error.
-inline const char *problem_nameText(PyObject *str, const char *what, Py_ssize_t *len = nullptr) {
-    Py_ssize_t n = 0;
-    const char *text = PyUnicode_AsUTF8AndSize(str, &n);
-    if (!text) return nullptr;
-    if (strlen(text) != static_cast<size_t>(n)) {
-        PyErr_Format(nvy_model_exc, "%s name must not contain a zero character", what);
-        return nullptr;
-    }
-    if (len) *len = n;
-    return text;
 }
 
 // A growable array from the default heap: the capacity starts at First entries and doubles

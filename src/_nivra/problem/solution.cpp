@@ -176,6 +176,25 @@ PyObject *problem_getSolution(PyObject *self, PyObject *args, PyObject *kwargs) 
 
 // ---- solving ------------------------------------------------------------------------------------
 
+// A RuntimeWarning when the engine took coefficients of the model as zero, which changes the
+// model as written. 0, or -1 when the warning is raised as an error (or a query failed).
+static int warnDroppedCoefs(problem_s *p) {
+    int dropped = 0;
+    if (problem_intAttrib(p, NVRA_ATTR_DROPPEDCOEFS, &dropped) != 0) return -1;
+    if (dropped == 0) return 0;
+    double largest = 0.0, tol = 0.0;
+    if (problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", NVRA_ATTR_MAXDROPPEDCOEF, &largest) !=
+            0 ||
+        problem_call(p, NVRAgetdblcontrol, "NVRAgetdblcontrol", NVRA_CONTROL_MATRIXTOL, &tol) != 0)
+        return -1;
+    char text[320];
+    snprintf(text, sizeof text,
+             "%d coefficient%s of the model %s at or below %g in magnitude and taken as zero by "
+             "the solver (the largest is %g): rescale the model, or lower the control matrixtol",
+             dropped, dropped == 1 ? "" : "s", dropped == 1 ? "is" : "are", tol, largest);
+    return PyErr_WarnEx(PyExc_RuntimeWarning, text, 1);
+}
+
 PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
     auto *p = as_problem(self);
     static const char *const kw[] = {"flags", nullptr};
@@ -185,6 +204,7 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
     if (problem_call_interruptible(p, NVRAoptimize, "NVRAoptimize", flags, &solvestatus,
                                    &solstatus) != 0)
         return nullptr;
+    if (warnDroppedCoefs(p) != 0) return nullptr;
     Ref a = Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLVESTATUS, solvestatus));
     Ref b = a ? Ref::steal(nvy_intToEnum(NVRA_ATTR_SOLSTATUS, solstatus)) : Ref();
     return b ? PyTuple_Pack(2, a.get(), b.get()) : nullptr;

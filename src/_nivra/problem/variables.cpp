@@ -363,7 +363,7 @@ int parseBulkKeywords(PyObject *kwargs, BulkRequest *r) {
     if (name == Py_None) {
         r->names = false;
     } else if (name) {
-        const char *text = problem_nameText(name, "Variable");
+        const char *text = nvr_nameText(name, "Variable");
         if (!text) return -1;
         r->prefix = text;
         r->names = *text != '\0';
@@ -678,7 +678,7 @@ PyObject *newVariable(problem_s *p, PyObject *args, PyObject *kwargs) {
         raiseBadName(name);
         return nullptr;
     }
-    const char *text = name == Py_None ? nullptr : problem_nameText(name, "Variable");
+    const char *text = name == Py_None ? nullptr : nvr_nameText(name, "Variable");
     if (name != Py_None && !text) return nullptr;
     if (applySettings(&s) != 0) return nullptr;
     PyObject *var = nullptr;

@@ -3,6 +3,7 @@
 
 #include "args.h"
 
+#include <cmath>
 #include <cstdarg>
 #include <cstring>
 
@@ -134,4 +135,26 @@ Py_ssize_t pyStrLen(PyObject *obj) {
 bool nvo_isIntegerArg(PyObject *obj) {
     return PyLong_Check(obj) || PyArray_IsScalar(obj, Byte) || PyArray_IsScalar(obj, Short) ||
            PyArray_IsScalar(obj, Int) || PyArray_IsScalar(obj, Long);
+}
+
+const char *nvr_nameText(PyObject *name, const char *what, Py_ssize_t *len) {
+    if (!PyUnicode_Check(name)) {
+        PyErr_Format(nvy_model_exc, "%s name must be a string", what);
+        return nullptr;
+    }
+    Py_ssize_t n = 0;
+    const char *text = PyUnicode_AsUTF8AndSize(name, &n);
+    if (!text) return nullptr;
+    if (strlen(text) != static_cast<size_t>(n)) {
+        PyErr_Format(nvy_model_exc, "%s name must not contain a zero character", what);
+        return nullptr;
+    }
+    if (len) *len = n;
+    return text;
+}
+
+int nvr_readNumber(PyObject *value, double *x, const char *nanMsg) {
+    *x = PyFloat_AsDouble(value);
+    if (*x == -1.0 && PyErr_Occurred()) return -1;
+    return std::isnan(*x) ? nvr_model_error(nanMsg) : 0;
 }

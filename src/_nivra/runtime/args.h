@@ -27,3 +27,13 @@ bool nvo_isIntegerArg(PyObject *obj);
 const char *pyStrToStr(PyObject *obj, char **copy, PyObject **keep);
 // Length in bytes of what pyStrToStr would return, or -1 with an exception.
 Py_ssize_t pyStrLen(PyObject *obj);
+
+// The UTF-8 text of the name of a model object (what: "Variable", "Constraint", "SOS",
+// "Problem"): a str without a zero character, which the library would take as the end of the
+// name. *len (may be null) receives its length in bytes. Null with ModelError ("%s name must be
+// a string", "%s name must not contain a zero character") or the encoding error.
+const char *nvr_nameText(PyObject *name, const char *what, Py_ssize_t *len = nullptr);
+
+// A number by Python's float conversion that must not be NaN (a bound, a right-hand side):
+// nanMsg is the ModelError for NaN. 0, or -1 with the conversion's error or that ModelError.
+int nvr_readNumber(PyObject *value, double *x, const char *nanMsg);
