@@ -46,17 +46,14 @@ def mip_and_qp_round():
     q.getSolution()
 
 
-def edit_and_delete_round():
+def edit_round():
     p = quiet()
     x = p.addVariables(5, name="v")
     cons = [x[i] + x[i + 1] <= i for i in range(4)]
     p.addConstraint(cons)
-    p.delVariable(x[1])
-    p.delConstraint(cons[2])
-    x[0].lb, x[0].ub, x[0].name = -1, 3, "first"
+    x[0].lb, x[0].ub, x[0].name, x[1].vartype = -1, 3, "first", nivra.integer
     cons[0].rhs, cons[0].name = 2, "c0"
-    p.getVariable("first"), p.getConstraint("c0"), p.getIndex(x[3])
-    str(x[1]), str(cons[2])
+    p.getVariable(), p.getConstraint(), p.getIndex(x[3]), str(x[0]), str(cons[0])
 
 
 def failure_round():
@@ -95,7 +92,7 @@ def array_and_nonlinear_round():
     p = quiet()
     x = p.addVariables(3, 3)
     a = np.arange(9.0).reshape(3, 3)
-    p.addConstraint(x @ np.ones(3) <= 3, x.sum(axis=0) >= 0.5, a * x <= 10)
+    p.addConstraint(nivra.Dot(x, np.ones(3)) <= 3, x.sum(axis=0) >= 0.5, a * x <= 10)
     e = nivra.sin(x[0, 0]) + nivra.exp(x[1, 1] * 2) / (1 + x[2, 2] ** 2)
     str(e), nivra.evaluate(e, solution={v: 0.5 for v in x.flat})
     p.setObjective(nivra.Sum(x * a))
@@ -115,7 +112,7 @@ def unlinked_round():
         p.getSolution([x, y]), p.getSlacks(c)
 
 
-SCENARIOS = [lp_round, mip_and_qp_round, edit_and_delete_round, failure_round,
+SCENARIOS = [lp_round, mip_and_qp_round, edit_round, failure_round,
              array_and_nonlinear_round, unlinked_round]
 
 

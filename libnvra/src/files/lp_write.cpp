@@ -7,7 +7,9 @@
 // an indicator as "column = value ->". Bounds are written where they differ from [0, inf)
 // (a semi-continuous column's threshold as its lower bound); then Generals, Binaries,
 // Semi-continuous, Partial-integer (column and threshold), SOS and End. A comment line
-// "\Problem name: ..." carries the problem name.
+// "\Problem name: ..." carries the problem name (left out when it holds a line break). An empty
+// row reads "0 <first column>", or has an empty left side when there are no columns. Names the
+// format cannot hold are written as default names (lpNames, ShownNames).
 #include "files/file_io.h"
 
 #include <cmath>

@@ -9,7 +9,8 @@
 // quadratic row. Fixed format puts every field in its columns, one entry per line, so that
 // numbers of any length (shortest round-trip form) stay readable: a number starts in its field
 // and may run past it. The stored lower bound of a semi-continuous column is not written (only
-// its threshold has a meaning).
+// its threshold has a meaning). Names the format cannot hold are written as default names
+// (mpsNames, ShownNames); a problem name the NAME line cannot hold is left out.
 #include "files/file_io.h"
 
 namespace nvra {

@@ -297,6 +297,7 @@ int expression_setQuadTerm(PyObject *e, PyObject *u, PyObject *v, double c) {
 }
 
 PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, int *kind) {
+    (void)constobj;
     if (*kind < 0 && (*kind = getExprType(obj)) < 0) return nullptr;
     switch (*kind) {
     case kVar:
@@ -309,12 +310,6 @@ PyObject *multiply_by_const_expr(PyObject *constobj, PyObject *obj, double c, in
         return expression_copy(obj, c);
     case kNonlinear:
         return nonlin_copy(obj, c);
-    case kConst: {
-        // A constant expression (constobj, of value c) times a number: the expression scaled.
-        double v;
-        if (isConstOfKind(obj, kConst, &v) < 0) return nullptr;
-        return expression_Check(constobj) ? expression_copy(constobj, v) : PyFloat_FromDouble(c * v);
-    }
     default:
         return modelErrorObj("Error multiplying expressions");
     }
@@ -373,13 +368,15 @@ PyObject *expression_mul(PyObject *a, PyObject *b) {
     if (checkCompatibleKinds(a, ka, b, kb) != 0) return nullptr;
     double c;
     int rc;
+    // An expression times a number is the expression scaled, also when it is constant itself
+    // (then both operands are constant, and the number is the one to scale by).
+    if (ka == kExpression && kb == kConst && constValue(b, kb, &c, &rc))
+        return expression_copy(a, c);
     if (constValue(a, ka, &c, &rc))
         return kb == kExpression && ka == kConst ? expression_copy(b, c)
                                                  : multiply_by_const_expr(a, b, c, &kb);
     if (rc < 0) return nullptr;
-    if (constValue(b, kb, &c, &rc))
-        return ka == kExpression && kb == kConst ? expression_copy(a, c)
-                                                 : multiply_by_const_expr(b, a, c, &ka);
+    if (constValue(b, kb, &c, &rc)) return multiply_by_const_expr(b, a, c, &ka);
     if (rc < 0) return nullptr;
     Poly pa, pb;
     if (poly_of(a, ka, &pa) != 0 || poly_of(b, kb, &pb) != 0) return nullptr;
