@@ -13,6 +13,9 @@ apt_deps() {
     local missing=()
     dpkg -s robin-map-dev >/dev/null 2>&1 || missing+=(robin-map-dev)
     dpkg -s libgtest-dev >/dev/null 2>&1 || missing+=(libgtest-dev)
+    dpkg -s coinor-libipopt-dev >/dev/null 2>&1 || missing+=(coinor-libipopt-dev)
+    dpkg -s coinor-libbonmin-dev >/dev/null 2>&1 || missing+=(coinor-libbonmin-dev)
+    dpkg -s pkg-config >/dev/null 2>&1 || missing+=(pkg-config)
     [ ${#missing[@]} -eq 0 ] && return
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo

@@ -23,6 +23,22 @@ set_target_properties(nivra_highs PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${NIVRA_HIGHS_DIST}/include/highs/interfaces;${NIVRA_HIGHS_DIST}/include/highs;${NIVRA_HIGHS_DIST}/include")
 message(STATUS "HiGHS: ${NIVRA_HIGHS_DIST}")
 
+# The engines beyond HiGHS, from Debian: Ipopt (coinor-libipopt-dev; interior-point method for
+# continuous problems with quadratic rows) and Bonmin (coinor-libbonmin-dev; mixed-integer
+# nonlinear branch-and-bound). Both are used through their C++ interfaces, built with the
+# system compiler like libnvra. NIVRA_ENGINE_LIBS is the one list of the engine libraries that
+# libnvra links (and that an installed package must be able to find).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(NIVRA_IPOPT IMPORTED_TARGET ipopt)
+pkg_check_modules(NIVRA_BONMIN IMPORTED_TARGET bonmin)
+if(NOT NIVRA_IPOPT_FOUND OR NOT NIVRA_BONMIN_FOUND)
+  message(FATAL_ERROR "Ipopt or Bonmin not found: install the Debian packages coinor-libipopt-dev "
+                      "and coinor-libbonmin-dev (apt-get install coinor-libipopt-dev "
+                      "coinor-libbonmin-dev)")
+endif()
+set(NIVRA_ENGINE_LIBS PkgConfig::NIVRA_BONMIN PkgConfig::NIVRA_IPOPT)
+message(STATUS "Ipopt ${NIVRA_IPOPT_VERSION}, Bonmin ${NIVRA_BONMIN_VERSION}")
+
 if(NIVRA_BUILD_TESTS)
   find_package(GTest QUIET)
   if(NOT GTest_FOUND)

@@ -90,6 +90,8 @@ const std::map<int, double> kEmpty = {
     {1507, 0},
     {1508, NVRA_STOP_NONE},
     {1509, 0},
+    {1511, 0},
+    {1512, 0},
     {2001, 1e20},
     {2003, 1e20},
     {2008, 1.0},
@@ -98,6 +100,7 @@ const std::map<int, double> kEmpty = {
     {2502, 1e20},
     {2503, 0},
     {2504, 0},
+    {2505, 0},
 };
 
 TEST_F(Attributes, EveryListedAttributeOnAnEmptyProblem) {
@@ -263,6 +266,9 @@ SolveResult result(int k) {
     r.simplexIter = 100 + k;
     r.barIter = 20 + k;
     r.nodes = 7 + k;
+    r.nlpSolves = 3 + k;
+    r.masterSolves = 2 + k;
+    r.maxViolation = 1e-9 + k;
     return r;
 }
 
@@ -299,7 +305,7 @@ TEST_F(Attributes, ResultsPerSolveAndOfTheLastSolve) {
             EXPECT_EQ(atSolve[0], atSolve[1]);
         }
     }
-    EXPECT_EQ(checked, 15); // one per SolveResult field
+    EXPECT_EQ(checked, 18); // one per SolveResult field
     EXPECT_EQ(intAttr(NVRA_ATTR_LPSTATUS), NVRA_LP_INFEAS);
     EXPECT_EQ(dblAttr(NVRA_ATTR_MIPOBJVAL), 13.5);
     int64_t v = 0;

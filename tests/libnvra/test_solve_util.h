@@ -130,8 +130,8 @@ inline void setDbl(NVRAprob prob, int control, double value) {
 // Results of the last optimisation (or of one of its solves), read through the attributes.
 struct Results {
     int64_t lpStatus, mipStatus, solveStatus, solStatus, stopStatus, optimizeType;
-    int64_t simplexIter, barIter, nodes;
-    double objVal, lpObjVal, mipObjVal, bestBound, mipGap, solveTime;
+    int64_t simplexIter, barIter, nodes, nlpSolves, masterSolves;
+    double objVal, lpObjVal, mipObjVal, bestBound, mipGap, solveTime, maxViolation;
 };
 
 inline Results readResults(NVRAprob prob, int solve) {
@@ -157,12 +157,15 @@ inline Results readResults(NVRAprob prob, int solve) {
     get(nvra::kAttrSimplexIter, r.simplexIter);
     get(nvra::kAttrBarIter, r.barIter);
     get(nvra::kAttrNodes, r.nodes);
+    get(nvra::kAttrNlpSolves, r.nlpSolves);
+    get(nvra::kAttrMasterSolves, r.masterSolves);
     getd(nvra::kAttrObjVal, r.objVal);
     getd(NVRA_ATTR_LPOBJVAL, r.lpObjVal);
     getd(NVRA_ATTR_MIPOBJVAL, r.mipObjVal);
     getd(nvra::kAttrBestBound, r.bestBound);
     getd(nvra::kAttrMipGap, r.mipGap);
     getd(nvra::kAttrSolveTime, r.solveTime);
+    getd(nvra::kAttrMaxViolation, r.maxViolation);
     return r;
 }
 inline Results result(NVRAprob prob) {

@@ -37,6 +37,9 @@ struct SolveResult {
     int64_t simplexIter = 0;  // 1505
     int64_t barIter = 0;      // 1506
     int64_t nodes = 0;        // 1507
+    int64_t nlpSolves = 0;    // 1511: interior-point solves
+    int64_t masterSolves = 0; // 1512: master MIP solves of an outer approximation
+    double maxViolation = 0;  // 2505: of the rows as stored, after interior-point solves
 };
 
 // The results of the last optimisation, filled by the solver (solve.cpp and friends) and read by

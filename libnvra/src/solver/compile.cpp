@@ -175,6 +175,7 @@ int compileModel(NVRAprob prob, const CompileOptions &options, Image &img) {
         img.userRows = m.numRows();
         img.sense = m.sense;
         img.offset = m.objConstant;
+        img.nativeSemi = options.nativeSemi;
         compileColumns(m, options.relax, img);
         compileRowBounds(m, img);
         if (int rc = compileRowStarts(prob, m, img)) return rc;

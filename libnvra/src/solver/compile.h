@@ -28,6 +28,9 @@ struct Image {
     std::vector<double> cost, colLower, colUpper;
     std::vector<HighsInt> colType;
     bool integral = false; // some column has a type other than continuous
+    // Semi-continuous and semi-integer columns may use the engine's own types; otherwise they
+    // get the binary form, so that every discrete choice is an integer column.
+    bool nativeSemi = true;
 
     // User rows: bounds and starts into the store's row-wise matrix.
     std::vector<double> rowLower, rowUpper;
@@ -60,6 +63,7 @@ struct Image {
 // integrality, sets and indicators are dropped (the rows of indicators then restrict nothing).
 struct CompileOptions {
     bool relax = false;
+    bool nativeSemi = true; // see Image::nativeSemi
 };
 
 // Compiles the problem's store. 0, or an error code with the problem's last error set (a needed

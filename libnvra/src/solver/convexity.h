@@ -1,5 +1,5 @@
-// convexity.h: whether a quadratic objective is convex, so that a non-convex one is reported as
-// such instead of being handed to the engine.
+// convexity.h: whether a quadratic form is positive semi-definite, the test behind the convexity
+// of quadratic objectives and rows.
 #pragma once
 
 #include "core/model.h"
@@ -8,9 +8,10 @@ namespace nvra {
 
 enum class Convexity { Convex, NotConvex, Unknown };
 
-// Whether sense * 0.5 x'Qx is convex (Q positive semi-definite when minimising, negative
-// semi-definite when maximising), for Q as the store keeps it. Unknown when the factorisation
-// would exceed its work budget (very large, dense matrices).
-Convexity checkConvexity(const QTriplets &Q, int numCols, int sense);
+// Whether sign * P is positive semi-definite, for P in the store's triplet form (upper triangle,
+// (i, j, v) standing for P_ij = P_ji = v). A pivot within relTol times the largest element of
+// zero counts as zero. Only the columns P touches take part, so the cost does not depend on the
+// problem's size. Unknown when the factorisation would exceed its work budget.
+Convexity checkSemidefinite(const QTriplets &P, int sign, double relTol);
 
 } // namespace nvra

@@ -75,16 +75,6 @@ void captureLog(Engine &e, const char *msg, int logType) {
         probMessage(e.prob, line.c_str(), type);
 }
 
-// A stop is requested by NVRAinterrupt or by a Ctrl-C since the solve started; the latter is
-// turned into the problem's own request here, outside the signal handler.
-bool stopRequested(Engine &e) {
-    if (sigintCount() != e.sigintMark) {
-        int none = 0;
-        e.prob->interruptReason.compare_exchange_strong(none, 1);
-    }
-    return e.prob->interruptReason.load() != 0;
-}
-
 // The one HiGHS callback of every instance. HiGHS copies user_interrupt back after every call
 // and resets it almost never, so it is written on every call that carries it: the stop request
 // in the three kinds that honour it, 0 elsewhere (a 1 left behind would stop the next run).
@@ -111,6 +101,16 @@ extern "C" void engineCallback(int kind, const char *msg, const HighsCallbackDat
 }
 
 } // namespace
+
+// A Ctrl-C since the solve started is turned into the problem's own request here, outside the
+// signal handler.
+bool stopRequested(Engine &e) {
+    if (sigintCount() != e.sigintMark) {
+        int none = 0;
+        e.prob->interruptReason.compare_exchange_strong(none, 1);
+    }
+    return e.prob->interruptReason.load() != 0;
+}
 
 Engine::~Engine() {
     if (highs) Highs_destroy(highs);

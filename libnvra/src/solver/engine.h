@@ -53,6 +53,10 @@ std::string capturedText(Engine &engine);
 // NVRA_RC_ENGINE.
 int engineError(NVRAprob prob, Engine &engine, const char *what);
 
+// Whether a stop was requested by NVRAinterrupt or by a Ctrl-C since the solve started. Safe
+// from any thread; the solver's own loops and the other engines ask it too.
+bool stopRequested(Engine &engine);
+
 // True when a HiGHS call succeeded (status Ok or Warning).
 inline bool highsOk(long status) {
     return status >= 0;

@@ -49,7 +49,7 @@ int semiVariable(NVRAprob prob, Image &img, int j) {
                          "reformulation needs finite bounds",
                          colLabel(m, j).c_str(), integer ? "integer" : "continuous",
                          finite(up) ? "lower" : "upper");
-    if (lo > 0.0 && up <= kMaxNativeSemiUpper) {
+    if (img.nativeSemi && lo > 0.0 && up <= kMaxNativeSemiUpper) {
         img.colType[j] = integer ? kHighsVarTypeSemiInteger : kHighsVarTypeSemiContinuous;
         img.colLower[j] = lo;
         img.colUpper[j] = up;

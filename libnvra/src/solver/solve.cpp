@@ -3,7 +3,7 @@
 // engine's outcome to the library's statuses, and the solution kept after the solve.
 #include "solver/solve.h"
 
-#include "solver/convexity.h"
+#include "solver/qcprogram.h"
 #include "core/scheduler.h"
 #include "core/sigint.h"
 
@@ -73,26 +73,18 @@ bool hasEntities(const Model &m) {
     return false;
 }
 
-// Classes the engine cannot solve are refused before anything changes.
-int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, const Request &req) {
-    for (const auto &[row, q] : m.qrows)
-        if (!q.v.empty())
-            return probError(prob, NVRA_RC_UNSUPPORTED,
-                             "%s: problems with quadratic constraints are not supported (row %d "
-                             "has a quadratic part)",
-                             fn, row);
-    if (m.Q.v.empty()) return 0;
-    if (!req.relax && hasEntities(m))
-        return probError(prob, NVRA_RC_UNSUPPORTED,
-                         "%s: mixed-integer quadratic problems are not supported (the objective is "
-                         "quadratic and the problem has integer entities); the continuous "
-                         "relaxation can be solved",
-                         fn);
-    if (!m.objectives.empty())
+// Classes no solver of the library takes are refused before anything changes; the quadratic
+// rows and objective are classified on the way (quad).
+int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &quad) {
+    if (!m.objectives.empty() && !m.Q.v.empty())
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: multi-objective problems with a quadratic objective are not "
                          "supported",
                          fn);
+    if (int rc = classifyQuadratics(prob, fn, quad)) return rc;
+    if (!m.objectives.empty() && !quad.rows.empty())
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: multi-objective problems with quadratic rows are not supported", fn);
     return 0;
 }
 
@@ -303,12 +295,6 @@ SolveResult mapOutcome(const Outcome &o, bool mip, int sense) {
 
 // ---- the solution ------------------------------------------------------------------------------
 
-int availability(int solStatus) {
-    return solStatus == NVRA_SOLSTATUS_OPTIMAL    ? NVRA_AVAIL_OPTIMAL
-           : solStatus == NVRA_SOLSTATUS_FEASIBLE ? NVRA_AVAIL_FEASIBLE
-                                                  : NVRA_AVAIL_NONE;
-}
-
 // The first n values of an engine vector, with its negative zeros (the engine's sign flips of
 // zero duals and values) made plain zeros.
 void keepValues(std::vector<double> &to, const std::vector<double> &from, int n) {
@@ -337,6 +323,8 @@ void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveSta
     st.slack.resize(img.userRows);
     for (int i = 0; i < img.userRows; ++i)
         st.slack[i] = m.rhs[i] - rowValue[i];
+    for (const auto &[row, P] : m.qrows) // free rows: the engine never saw their quadratic part
+        st.slack[row] -= quadForm(P, colValue.data());
     if (duals) {
         keepValues(st.redCost, colDual, img.userCols);
         keepValues(st.dual, rowDual, img.userRows);
@@ -344,12 +332,14 @@ void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveSta
     }
 }
 
-// A quadratic objective that is not convex: reported through the LP status, nothing solved.
-void reportNonConvex(NVRAprob prob, SolveState &st) {
+// A quadratic objective that is not convex: reported through the LP status (and, for a problem
+// with integer entities, a MIP status without a solution), nothing solved.
+void reportNonConvex(NVRAprob prob, SolveState &st, bool mip) {
     SolveResult r;
     r.lpStatus = NVRA_LP_NONCONVEX;
     r.solveStatus = NVRA_SOLVESTATUS_FAILED;
-    r.optimizeType = NVRA_OPTIMIZETYPE_LP;
+    r.optimizeType = mip ? NVRA_OPTIMIZETYPE_MIP : NVRA_OPTIMIZETYPE_LP;
+    if (mip) r.mipStatus = NVRA_MIP_NO_SOL_FOUND;
     r.objVal = r.lpObjVal = r.mipObjVal = kInf * prob->model.sense;
     r.bestBound = -r.objVal;
     st.solves.push_back(r);
@@ -361,10 +351,6 @@ void reportNonConvex(NVRAprob prob, SolveState &st) {
 int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, Image &img,
                   SolveState &st) {
     const Model &m = *img.model;
-    if (!img.qValue.empty() && checkConvexity(m.Q, m.numCols(), m.sense) == Convexity::NotConvex) {
-        reportNonConvex(prob, st);
-        return 0;
-    }
     const bool deliver = prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE;
     const SolveClass cls = img.integral         ? SolveClass::Mip
                            : img.qValue.empty() ? SolveClass::Lp
@@ -399,26 +385,39 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
     return rc;
 }
 
+// Which solver takes a problem: the engine itself (LP, convex QP, MIP), or the library's own
+// routes for quadratic rows and mixed-integer quadratic objectives.
+bool needsQuadraticRoute(const Model &m, const QuadInfo &quad, const Request &req) {
+    return !quad.rows.empty() || (!m.Q.v.empty() && !req.relax && hasEntities(m));
+}
+
 // The checks and the compilation change nothing: a failure there leaves the last solution.
 int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode, int *solvestatus,
                     int *solstatus) {
     if (int rc = enterProbEdit(prob)) return rc;
     Request req;
     if (int rc = parseFlags(prob, fn, flags, mode, req)) return rc;
-    if (int rc = refuseUnsupported(prob, fn, prob->model, req)) return rc;
-    BusyGuard busy(prob);
-    if (!busy.held())
-        return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
     int rc = 0;
     try {
+        QuadInfo quad;
+        if ((rc = refuseUnsupported(prob, fn, prob->model, quad))) return rc;
+        BusyGuard busy(prob);
+        if (!busy.held())
+            return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
         Engine *engine = nullptr;
         if ((rc = ensureEngine(prob, engine))) return rc;
+        const bool ownRoute = needsQuadraticRoute(prob->model, quad, req);
         Image img;
-        if ((rc = compileModel(prob, CompileOptions{req.relax}, img))) return rc;
+        if ((rc = compileModel(prob, CompileOptions{req.relax, !ownRoute}, img))) return rc;
         prob->solution.reset();
         SolveState st;
         countDropped(prob, prob->model, st);
-        rc = solveCompiled(prob, fn, req, *engine, img, st);
+        if (quad.objective == Convexity::NotConvex)
+            reportNonConvex(prob, st, img.integral);
+        else if (ownRoute)
+            rc = solveQuadratic(prob, fn, *engine, img, quad, st);
+        else
+            rc = solveCompiled(prob, fn, req, *engine, img, st);
         prob->solution = std::move(st);
     } catch (const std::bad_alloc &) {
         prob->solution.reset();
@@ -431,6 +430,27 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
 }
 
 } // namespace
+
+int availability(int solStatus) {
+    return solStatus == NVRA_SOLSTATUS_OPTIMAL    ? NVRA_AVAIL_OPTIMAL
+           : solStatus == NVRA_SOLSTATUS_FEASIBLE ? NVRA_AVAIL_FEASIBLE
+                                                  : NVRA_AVAIL_NONE;
+}
+
+std::vector<double> rowSlacks(const Model &m, const double *x) {
+    std::vector<double> slack(m.numRows());
+    for (int i = 0; i < m.numRows(); ++i) {
+        double a = 0.0;
+        for (int64_t k = m.A.start[i]; k < m.A.start[i + 1]; ++k)
+            a += m.A.value[k] * x[m.A.index[k]];
+        slack[i] = a;
+    }
+    for (const auto &[row, P] : m.qrows)
+        slack[row] += quadForm(P, x);
+    for (int i = 0; i < m.numRows(); ++i)
+        slack[i] = m.rhs[i] - slack[i] + 0.0;
+    return slack;
+}
 
 int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     void *h = e.highs;

@@ -97,6 +97,8 @@ constexpr Getter<int64_t> kIntGetters[] = {
     {kAttrBarIter, [](const Source &s) { return s.r.barIter; }},
     {kAttrNodes, [](const Source &s) { return s.r.nodes; }},
     {kAttrDroppedCoefs, [](const Source &s) { return s.p.solution.droppedCoefs; }},
+    {kAttrNlpSolves, [](const Source &s) { return s.r.nlpSolves; }},
+    {kAttrMasterSolves, [](const Source &s) { return s.r.masterSolves; }},
 };
 
 constexpr Getter<double> kDblGetters[] = {
@@ -108,6 +110,7 @@ constexpr Getter<double> kDblGetters[] = {
     {kAttrMipGap, [](const Source &s) { return s.r.mipGap; }},
     {kAttrSolveTime, [](const Source &s) { return s.r.solveTime; }},
     {kAttrMaxDroppedCoef, [](const Source &s) { return s.p.solution.maxDroppedCoef; }},
+    {kAttrMaxViolation, [](const Source &s) { return s.r.maxViolation; }},
 };
 
 constexpr Getter<std::string_view> kStrGetters[] = {

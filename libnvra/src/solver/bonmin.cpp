@@ -1,0 +1,314 @@
+// bonmin.cpp: mixed-integer problems with quadratic parts solved by Bonmin (control miqcqpalg 2
+// and 3): the program as Bonmin's TMINLP over the same derivative kernel as the interior-point
+// solver, Bonmin's and Cbc's messages and Ipopt's journal on the problem's log, and stop
+// requests passed to Bonmin's search.
+//
+// Bonmin's search replaces the process's SIGINT handler with its own (one that ends the process
+// on a second Ctrl-C) and never restores it. The library takes its own handling back at the
+// first evaluation after the search has started and again when it ends, so that Ctrl-C keeps
+// going through the library's stop request.
+#include "solver/interior.h"
+#include "solver/minlp.h"
+#include "solver/nlpkernel.h"
+
+#include "core/sigint.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <new>
+
+#include "BonBonminSetup.hpp"
+#include "BonCbc.hpp"
+#include "BonTMINLP.hpp"
+#include "CbcModel.hpp"
+#include "CoinMessageHandler.hpp"
+#include "IpIpoptApplication.hpp"
+
+extern bool BonminAbortAll; // Bonmin's own stop flag, read by its interior-point iterations
+
+namespace nvra {
+namespace {
+
+using Ipopt::Index;
+using Ipopt::Number;
+
+// Bonmin's and Cbc's messages as lines on the problem's log.
+class LogHandler : public CoinMessageHandler {
+  public:
+    explicit LogHandler(NVRAprob prob) : prob_(prob) {}
+    CoinMessageHandler *clone() const override { return new LogHandler(*this); }
+    int print() override {
+        probMessage(prob_, messageBuffer(), 1);
+        return 0;
+    }
+
+  private:
+    NVRAprob prob_;
+};
+
+// The SIGINT disposition the search must leave as it found it.
+class SigintKeeper {
+  public:
+    SigintKeeper() { sigaction(SIGINT, nullptr, &saved_); }
+    ~SigintKeeper() { restore(); }
+    void restore() { sigaction(SIGINT, &saved_, nullptr); }
+
+  private:
+    struct sigaction saved_ {};
+};
+
+// The program as Bonmin's TMINLP. Every evaluation also checks for a stop request, which it
+// hands to the search (and to the interior-point iterations through Bonmin's flag).
+class QcTminlp : public Bonmin::TMINLP {
+  public:
+    QcTminlp(const NlpKernel &k, const Deadline &deadline, SigintKeeper &sigint)
+        : k_(k), deadline_(deadline), sigint_(sigint) {}
+
+    void searchStarts(CbcModel *model) {
+        model_ = model;
+        reclaimed_ = false;
+    }
+    int stopReason() const { return stop_; }
+    const std::vector<double> &solution() const { return x_; }
+
+    bool get_nlp_info(Index &n, Index &m, Index &nnzJac, Index &nnzHess,
+                      Ipopt::TNLP::IndexStyleEnum &style) override {
+        n = k_.numCols();
+        m = k_.numRows();
+        nnzJac = k_.jacobianSize();
+        nnzHess = k_.hessianSize();
+        style = Ipopt::TNLP::C_STYLE;
+        return true;
+    }
+    bool get_variables_types(Index n, VariableType *types) override {
+        const Image &img = k_.program().image();
+        for (Index j = 0; j < n; ++j) {
+            const bool integer = img.colType[j] != kHighsVarTypeContinuous;
+            const bool binary = integer && k_.lower(j) == 0.0 && k_.upper(j) == 1.0;
+            types[j] = binary ? BINARY : integer ? INTEGER : CONTINUOUS;
+        }
+        return true;
+    }
+    bool get_variables_linearity(Index n, Ipopt::TNLP::LinearityType *types) override {
+        for (Index j = 0; j < n; ++j)
+            types[j] = k_.columnIsLinear(j) ? Ipopt::TNLP::LINEAR : Ipopt::TNLP::NON_LINEAR;
+        return true;
+    }
+    bool get_constraints_linearity(Index m, Ipopt::TNLP::LinearityType *types) override {
+        for (Index r = 0; r < m; ++r)
+            types[r] = k_.rowIsLinear(r) ? Ipopt::TNLP::LINEAR : Ipopt::TNLP::NON_LINEAR;
+        return true;
+    }
+    bool get_bounds_info(Index, Number *xl, Number *xu, Index, Number *gl, Number *gu) override {
+        k_.bounds(xl, xu, gl, gu);
+        return true;
+    }
+    bool get_starting_point(Index, bool initX, Number *x, bool, Number *, Number *, Index, bool,
+                            Number *) override {
+        if (initX) k_.start(nullptr, x);
+        return true;
+    }
+    bool eval_f(Index, const Number *x, bool, Number &f) override {
+        checkStop();
+        f = k_.objective(x);
+        return std::isfinite(f);
+    }
+    bool eval_grad_f(Index, const Number *x, bool, Number *g) override {
+        k_.objectiveGradient(x, g);
+        return true;
+    }
+    bool eval_g(Index, const Number *x, bool, Index, Number *g) override {
+        k_.rowValues(x, g);
+        return true;
+    }
+    bool eval_jac_g(Index, const Number *x, bool, Index, Index, Index *iRow, Index *jCol,
+                    Number *values) override {
+        if (values)
+            k_.jacobian(x, values);
+        else
+            k_.jacobianPattern(iRow, jCol);
+        return true;
+    }
+    bool eval_h(Index, const Number *, bool, Number objFactor, Index, const Number *lambda, bool,
+                Index, Index *iRow, Index *jCol, Number *values) override {
+        if (values)
+            k_.hessian(objFactor, lambda, values);
+        else
+            k_.hessianPattern(iRow, jCol);
+        return true;
+    }
+    void finalize_solution(Bonmin::TMINLP::SolverReturn, Index n, const Number *x,
+                           Number) override {
+        if (x) x_.assign(x, x + n);
+    }
+    const BranchingInfo *branchingInfo() const override { return nullptr; }
+    const SosInfo *sosConstraints() const override { return nullptr; }
+
+  private:
+    void checkStop() {
+        if (model_ && !reclaimed_) {
+            sigint_.restore(); // the search has installed its handler by now
+            reclaimed_ = true;
+        }
+        if (stop_ != NVRA_STOP_NONE || (stop_ = deadline_.stopReason()) == NVRA_STOP_NONE) return;
+        BonminAbortAll = true;
+        if (model_) model_->sayEventHappened();
+    }
+
+    const NlpKernel &k_;
+    const Deadline &deadline_;
+    SigintKeeper &sigint_;
+    CbcModel *model_ = nullptr;
+    bool reclaimed_ = false;
+    int stop_ = NVRA_STOP_NONE;
+    std::vector<double> x_;
+};
+
+// Sets one of Bonmin's options; false (with the last error naming it) when refused.
+template <class T> bool setOption(NVRAprob prob, Ipopt::OptionsList &o, const char *name, T v) {
+    bool ok;
+    if constexpr (std::is_same_v<T, const char *>)
+        ok = o.SetStringValue(name, v);
+    else if constexpr (std::is_same_v<T, int>)
+        ok = o.SetIntegerValue(name, v);
+    else
+        ok = o.SetNumericValue(name, v);
+    if (!ok) probError(prob, NVRA_RC_ENGINE, "Bonmin refused its option %s", name);
+    return ok;
+}
+
+bool setBonminOptions(NVRAprob prob, Ipopt::OptionsList &o, bool hybrid, double timeLimit) {
+    const ControlValues &c = prob->controls;
+    const int64_t level = c.ints[intSlot::kCtrlOutputLog];
+    const int bbLog = level == NVRA_OUTPUT_NONE ? 0 : level == NVRA_OUTPUT_NORMAL ? 1 : 2;
+    const int quiet = level == NVRA_OUTPUT_DETAILED ? 1 : 0;
+    return setOption(prob, o, "bonmin.algorithm", hybrid ? "B-Hyb" : "B-BB") &&
+           setOption(prob, o, "bonmin.time_limit", std::min(timeLimit, 1e10)) &&
+           setOption(prob, o, "bonmin.allowable_gap", c.dbls[dblSlot::kCtrlMipAbsStop]) &&
+           setOption(prob, o, "bonmin.allowable_fraction_gap", c.dbls[dblSlot::kCtrlMipRelStop]) &&
+           setOption(prob, o, "bonmin.integer_tolerance", c.dbls[dblSlot::kCtrlMipTol]) &&
+           setOption(prob, o, "bonmin.node_limit",
+                     static_cast<int>(std::min<int64_t>(c.ints[intSlot::kCtrlMaxNodes], INT32_MAX))) &&
+           setOption(prob, o, "bonmin.bb_log_level", bbLog) &&
+           setOption(prob, o, "bonmin.nlp_log_level", quiet) &&
+           setOption(prob, o, "bonmin.lp_log_level", quiet) &&
+           setOption(prob, o, "bonmin.milp_log_level", quiet) &&
+           setOption(prob, o, "bonmin.oa_log_level", quiet);
+}
+
+// Bonmin's end as the library's statuses.
+void mapResult(const QcProgram &qp, Bonmin::Bab &bab, const QcTminlp &tminlp,
+               MinlpOutcome &out) {
+    SolveResult &r = out.result;
+    const int sense = qp.sense();
+    r.optimizeType = NVRA_OPTIMIZETYPE_MIP;
+    r.nodes = bab.numNodes();
+    const bool found = bab.bestSolution() != nullptr;
+    if (found) out.x.assign(bab.bestSolution(), bab.bestSolution() + qp.numCols());
+    const double none = kInf * sense;
+    r.objVal = r.mipObjVal = found ? qp.objective(out.x.data()) : none;
+    r.lpObjVal = none;
+    const double bound = bab.bestBound();
+    r.bestBound = std::fabs(bound) < 1e50 ? sense * bound : -none;
+    switch (bab.mipStatus()) {
+    case Bonmin::Bab::FeasibleOptimal:
+        r.mipStatus = NVRA_MIP_OPTIMAL;
+        r.solStatus = NVRA_SOLSTATUS_OPTIMAL;
+        r.solveStatus = NVRA_SOLVESTATUS_COMPLETED;
+        break;
+    case Bonmin::Bab::ProvenInfeasible:
+        r.mipStatus = NVRA_MIP_INFEAS;
+        r.solStatus = NVRA_SOLSTATUS_INFEASIBLE;
+        r.solveStatus = NVRA_SOLVESTATUS_COMPLETED;
+        break;
+    case Bonmin::Bab::UnboundedOrInfeasible:
+        r.mipStatus = NVRA_MIP_UNBOUNDED;
+        r.solStatus = NVRA_SOLSTATUS_UNBOUNDED;
+        r.solveStatus = NVRA_SOLVESTATUS_COMPLETED;
+        break;
+    default: // stopped by a limit or a request, with or without a solution
+        r.mipStatus = found ? NVRA_MIP_SOLUTION : NVRA_MIP_NO_SOL_FOUND;
+        r.solStatus = found ? NVRA_SOLSTATUS_FEASIBLE : NVRA_SOLSTATUS_NOTFOUND;
+        r.solveStatus = NVRA_SOLVESTATUS_STOPPED;
+        r.stopStatus = tminlp.stopReason() != NVRA_STOP_NONE ? tminlp.stopReason()
+                                                             : NVRA_STOP_TIMELIMIT;
+        break;
+    }
+    if (found) {
+        r.mipGap = std::fabs(r.objVal - r.bestBound) / std::max(std::fabs(r.objVal), 1e-10);
+        r.maxViolation = qp.violation(out.x.data(), nullptr);
+    }
+}
+
+} // namespace
+
+int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadline &deadline,
+                bool hybrid, MinlpOutcome &out) {
+    out = MinlpOutcome();
+    if (hybrid)
+        for (const QuadRow &q : qp.quad().rows)
+            if (q.shape == RowShape::Cone)
+                return probError(prob, NVRA_RC_UNSUPPORTED,
+                                 "%s: %s is a second-order cone, which Bonmin's hybrid outer "
+                                 "approximation (miqcqpalg 3) cannot take (its quadratic form is "
+                                 "not a convex function); use miqcqpalg 1 or 2",
+                                 fn, rowLabel(qp.model(), q.row).c_str());
+    // Bonmin takes integer columns with integral bounds only.
+    NlpSetup setup = relaxedSetup(qp.image());
+    for (int j = 0; j < qp.numCols(); ++j)
+        if (qp.image().colType[j] != kHighsVarTypeContinuous) {
+            setup.lower[j] = std::ceil(setup.lower[j]);
+            setup.upper[j] = std::floor(setup.upper[j]);
+        }
+    try {
+        NlpKernel kernel(qp, setup.lower, setup.upper);
+        if (!kernel.build(prob->controls.dbls[dblSlot::kCtrlFeasTol])) {
+            out.result.mipStatus = NVRA_MIP_INFEAS;
+            out.result.solStatus = NVRA_SOLSTATUS_INFEASIBLE;
+            out.result.solveStatus = NVRA_SOLVESTATUS_COMPLETED;
+            out.result.optimizeType = NVRA_OPTIMIZETYPE_MIP;
+            return 0;
+        }
+        std::unique_lock<std::timed_mutex> lock;
+        if (const int stop = lockIpopt(deadline, lock)) {
+            out.result.solveStatus = NVRA_SOLVESTATUS_STOPPED;
+            out.result.stopStatus = stop;
+            out.result.optimizeType = NVRA_OPTIMIZETYPE_MIP;
+            return 0;
+        }
+        SigintKeeper sigint;
+        Ipopt::SmartPtr<QcTminlp> tminlp = new QcTminlp(kernel, deadline, sigint);
+        LogHandler handler(prob);
+        Bonmin::BonminSetup bonmin(&handler);
+        Ipopt::SmartPtr<Ipopt::Journalist> journalist = new Ipopt::Journalist();
+        addLogJournal(prob, nlpPrintLevel(prob, true), *journalist);
+        Ipopt::SmartPtr<Bonmin::RegisteredOptions> roptions = new Bonmin::RegisteredOptions();
+        Ipopt::SmartPtr<Ipopt::OptionsList> options = new Ipopt::OptionsList();
+        options->SetJournalist(journalist);
+        options->SetRegisteredOptions(GetRawPtr(roptions));
+        bonmin.setOptionsAndJournalist(roptions, options, journalist);
+        bonmin.registerOptions();
+        setIpoptOptions(prob, *options, false);
+        if (!setBonminOptions(prob, *options, hybrid, deadline.remaining()))
+            return NVRA_RC_ENGINE;
+        bonmin.initialize(GetRawPtr(tminlp));
+        Bonmin::Bab bab;
+        BonminAbortAll = false;
+        tminlp->searchStarts(&bab.model());
+        bab(bonmin);
+        sigint.restore();
+        BonminAbortAll = false;
+        mapResult(qp, bab, *tminlp, out);
+        return 0;
+    } catch (const std::bad_alloc &) {
+        return probError(prob, NVRA_RC_NOMEM, "%s: out of memory in Bonmin", fn);
+    } catch (const CoinError &e) {
+        return probError(prob, NVRA_RC_ENGINE, "%s: Bonmin failed: %s (%s)", fn,
+                         e.message().c_str(), e.methodName().c_str());
+    } catch (...) {
+        return probError(prob, NVRA_RC_ENGINE, "%s: Bonmin failed", fn);
+    }
+}
+
+} // namespace nvra

@@ -1,0 +1,308 @@
+// interior.cpp: the interior-point solver (Ipopt's C++ interface) on a QcProgram: the program
+// as an Ipopt TNLP with exact derivatives, a journal that hands Ipopt's lines to the problem's
+// message callbacks, and the intermediate callback through which time limits and stop
+// requests reach the solve.
+#include "solver/interior.h"
+
+#include "solver/nlpkernel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <new>
+#include <sstream>
+#include <string>
+
+#include "IpIpoptApplication.hpp"
+#include "IpSolveStatistics.hpp"
+#include "IpTNLP.hpp"
+
+namespace nvra {
+namespace {
+
+using Ipopt::Index;
+using Ipopt::Number;
+
+// Ipopt's text, cut into lines for the problem's message callbacks (type 1, information).
+class LogJournal : public Ipopt::Journal {
+  public:
+    explicit LogJournal(NVRAprob prob) : Journal("nvra", Ipopt::J_NONE), prob_(prob) {}
+    ~LogJournal() override { flushLine(); }
+
+  protected:
+    void PrintImpl(Ipopt::EJournalCategory, Ipopt::EJournalLevel, const char *str) override {
+        append(str);
+    }
+    void PrintfImpl(Ipopt::EJournalCategory, Ipopt::EJournalLevel, const char *format,
+                    va_list ap) override {
+        char buf[1024];
+        vsnprintf(buf, sizeof buf, format, ap);
+        append(buf);
+    }
+    void FlushBufferImpl() override {}
+
+  private:
+    void append(const char *text) {
+        try {
+            for (const char *p = text; *p; ++p) {
+                if (*p == '\n')
+                    flushLine();
+                else
+                    line_.push_back(*p);
+            }
+        } catch (...) {
+            line_.clear(); // out of memory: the line is lost, the solve goes on
+        }
+    }
+    void flushLine() {
+        if (!line_.empty()) probMessage(prob_, line_.c_str(), 1);
+        line_.clear();
+    }
+
+    NVRAprob prob_;
+    std::string line_;
+};
+
+// The program as Ipopt's TNLP, over the kernel's patterns.
+class QcTnlp : public Ipopt::TNLP {
+  public:
+    QcTnlp(const NlpKernel &k, const NlpSetup &setup, const Deadline &deadline, NlpOutcome &out)
+        : k_(k), setup_(setup), deadline_(deadline), out_(out) {}
+
+    bool get_nlp_info(Index &n, Index &m, Index &nnzJac, Index &nnzHess,
+                      IndexStyleEnum &style) override {
+        n = k_.numCols();
+        m = k_.numRows();
+        nnzJac = k_.jacobianSize();
+        nnzHess = k_.hessianSize();
+        style = C_STYLE;
+        return true;
+    }
+    bool get_bounds_info(Index, Number *xl, Number *xu, Index, Number *gl, Number *gu) override {
+        k_.bounds(xl, xu, gl, gu);
+        return true;
+    }
+    bool get_constraints_linearity(Index m, LinearityType *types) override {
+        for (Index r = 0; r < m; ++r)
+            types[r] = k_.rowIsLinear(r) ? LINEAR : NON_LINEAR;
+        return true;
+    }
+    bool get_starting_point(Index, bool initX, Number *x, bool, Number *, Number *, Index, bool,
+                            Number *) override {
+        if (initX) k_.start(setup_.start, x);
+        return true;
+    }
+    bool eval_f(Index, const Number *x, bool, Number &f) override {
+        f = k_.objective(x);
+        return std::isfinite(f);
+    }
+    bool eval_grad_f(Index, const Number *x, bool, Number *g) override {
+        k_.objectiveGradient(x, g);
+        return true;
+    }
+    bool eval_g(Index, const Number *x, bool, Index, Number *g) override {
+        k_.rowValues(x, g);
+        return true;
+    }
+    bool eval_jac_g(Index, const Number *x, bool, Index, Index, Index *iRow, Index *jCol,
+                    Number *values) override {
+        if (values)
+            k_.jacobian(x, values);
+        else
+            k_.jacobianPattern(iRow, jCol);
+        return true;
+    }
+    bool eval_h(Index, const Number *, bool, Number objFactor, Index, const Number *lambda, bool,
+                Index, Index *iRow, Index *jCol, Number *values) override {
+        if (values)
+            k_.hessian(objFactor, lambda, values);
+        else
+            k_.hessianPattern(iRow, jCol);
+        return true;
+    }
+    void finalize_solution(Ipopt::SolverReturn, Index n, const Number *x, const Number *,
+                           const Number *, Index m, const Number *, const Number *lambda, Number,
+                           const Ipopt::IpoptData *, Ipopt::IpoptCalculatedQuantities *) override {
+        out_.x.assign(x, x + n);
+        out_.rowMult.assign(k_.program().numRows(), 0.0);
+        for (Index r = 0; r < m; ++r)
+            out_.rowMult[k_.imageRow(r)] = lambda[r];
+    }
+    bool intermediate_callback(Ipopt::AlgorithmMode, Index iter, Number, Number, Number, Number,
+                               Number, Number, Number, Number, Index, const Ipopt::IpoptData *,
+                               Ipopt::IpoptCalculatedQuantities *) override {
+        out_.iterations = iter;
+        stop_ = deadline_.stopReason();
+        return stop_ == NVRA_STOP_NONE;
+    }
+
+    int stopReason() const { return stop_; }
+
+  private:
+    const NlpKernel &k_;
+    const NlpSetup &setup_;
+    const Deadline &deadline_;
+    NlpOutcome &out_;
+    int stop_ = NVRA_STOP_NONE;
+};
+
+NlpOutcome::End endOf(Ipopt::ApplicationReturnStatus status) {
+    using S = Ipopt::ApplicationReturnStatus;
+    switch (status) {
+    case S::Solve_Succeeded:
+    case S::Solved_To_Acceptable_Level:
+    case S::Search_Direction_Becomes_Too_Small:
+        return NlpOutcome::End::Optimal;
+    case S::Infeasible_Problem_Detected:
+        return NlpOutcome::End::Infeasible;
+    case S::Diverging_Iterates:
+        return NlpOutcome::End::Unbounded;
+    case S::User_Requested_Stop:
+    case S::Maximum_Iterations_Exceeded:
+    case S::Maximum_CpuTime_Exceeded:
+        return NlpOutcome::End::Stopped;
+    default:
+        return NlpOutcome::End::Failed;
+    }
+}
+
+const char *statusText(Ipopt::ApplicationReturnStatus status) {
+    using S = Ipopt::ApplicationReturnStatus;
+    switch (status) {
+    case S::Restoration_Failed:
+        return "the restoration phase failed";
+    case S::Error_In_Step_Computation:
+        return "error in the step computation";
+    case S::Not_Enough_Degrees_Of_Freedom:
+        return "not enough degrees of freedom";
+    case S::Invalid_Problem_Definition:
+        return "invalid problem definition";
+    case S::Invalid_Option:
+        return "invalid option";
+    case S::Invalid_Number_Detected:
+        return "invalid number (NaN or infinity) in the problem's functions";
+    case S::Insufficient_Memory:
+        return "insufficient memory";
+    default:
+        return "internal error";
+    }
+}
+
+// A program whose columns are all fixed: its one point (its rows were checked by build).
+void solveFixed(const QcProgram &qp, const NlpSetup &setup, NlpOutcome &out) {
+    out.x = setup.lower;
+    out.rowMult.assign(qp.numRows(), 0.0);
+    out.end = NlpOutcome::End::Optimal;
+}
+
+} // namespace
+
+void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, bool constantDerivatives) {
+    const ControlValues &c = prob->controls;
+    o.SetStringValue("sb", "yes");
+    o.SetIntegerValue("print_level", 0);
+    o.SetNumericValue("tol", std::min(1e-8, c.dbls[dblSlot::kCtrlOptTol]));
+    o.SetNumericValue("constr_viol_tol", c.dbls[dblSlot::kCtrlFeasTol]);
+    o.SetIntegerValue("max_iter",
+                      static_cast<Index>(std::min<int64_t>(c.ints[intSlot::kCtrlBarIterLimit],
+                                                           INT32_MAX)));
+    o.SetStringValue("mu_strategy", "adaptive");
+    if (constantDerivatives) {
+        o.SetStringValue("jac_c_constant", "yes");
+        o.SetStringValue("jac_d_constant", "yes");
+        o.SetStringValue("hessian_constant", "yes");
+    }
+}
+
+void addLogJournal(NVRAprob prob, int printLevel, Ipopt::Journalist &journalist) {
+    if (printLevel <= 0) return;
+    Ipopt::SmartPtr<Ipopt::Journal> journal = new LogJournal(prob);
+    journal->SetAllPrintLevels(static_cast<Ipopt::EJournalLevel>(printLevel));
+    journalist.AddJournal(journal);
+}
+
+int lockIpopt(const Deadline &deadline, std::unique_lock<std::timed_mutex> &lock) {
+    static std::timed_mutex mutex;
+    lock = std::unique_lock<std::timed_mutex>(mutex, std::defer_lock);
+    while (!lock.try_lock_for(std::chrono::milliseconds(20)))
+        if (const int stop = deadline.stopReason()) return stop;
+    return NVRA_STOP_NONE;
+}
+
+NlpSetup relaxedSetup(const Image &img) {
+    NlpSetup s;
+    const int n = img.numCols();
+    s.lower.resize(n);
+    s.upper.resize(n);
+    for (int j = 0; j < n; ++j) {
+        double lo = img.colLower[j], up = img.colUpper[j];
+        if (img.colType[j] == kHighsVarTypeSemiContinuous ||
+            img.colType[j] == kHighsVarTypeSemiInteger)
+            lo = std::min(lo, 0.0);
+        s.lower[j] = lo <= -kInf ? -kInf : lo;
+        s.upper[j] = up >= kInf ? kInf : up;
+    }
+    return s;
+}
+
+int nlpPrintLevel(NVRAprob prob, bool subproblem) {
+    const int64_t level = prob->controls.ints[intSlot::kCtrlOutputLog];
+    if (level == NVRA_OUTPUT_NONE) return 0;
+    if (subproblem) return level == NVRA_OUTPUT_DETAILED ? 5 : 0;
+    return 5;
+}
+
+int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const Deadline &deadline,
+             NlpOutcome &out) {
+    out = NlpOutcome();
+    const double feasTol = prob->controls.dbls[dblSlot::kCtrlFeasTol];
+    try {
+        NlpKernel kernel(qp, setup.lower, setup.upper);
+        if (!kernel.build(feasTol)) {
+            out.end = NlpOutcome::End::Infeasible;
+            return 0;
+        }
+        if (kernel.numFree() == 0) {
+            solveFixed(qp, setup, out);
+            return 0;
+        }
+        std::unique_lock<std::timed_mutex> lock;
+        if ((out.stop = lockIpopt(deadline, lock)) != NVRA_STOP_NONE) {
+            out.end = NlpOutcome::End::Stopped;
+            return 0;
+        }
+        Ipopt::SmartPtr<QcTnlp> tnlp = new QcTnlp(kernel, setup, deadline, out);
+        Ipopt::SmartPtr<Ipopt::IpoptApplication> app = new Ipopt::IpoptApplication(false, false);
+        addLogJournal(prob, setup.printLevel, *app->Jnlst());
+        std::istringstream noOptionsFile;
+        if (app->Initialize(noOptionsFile) != Ipopt::Solve_Succeeded) {
+            out.detail = "its options could not be initialised";
+            return 0;
+        }
+        setIpoptOptions(prob, *app->Options(), qp.quad().rows.empty());
+        const Ipopt::ApplicationReturnStatus status = app->OptimizeTNLP(tnlp);
+        if (Ipopt::SmartPtr<Ipopt::SolveStatistics> stats = app->Statistics(); Ipopt::IsValid(stats))
+            out.iterations = stats->IterationCount();
+        out.end = endOf(status);
+        if (out.end == NlpOutcome::End::Stopped)
+            out.stop = status == Ipopt::Maximum_Iterations_Exceeded ? NVRA_STOP_ITERLIMIT
+                       : status == Ipopt::Maximum_CpuTime_Exceeded  ? NVRA_STOP_TIMELIMIT
+                       : tnlp->stopReason() != NVRA_STOP_NONE       ? tnlp->stopReason()
+                                                                    : NVRA_STOP_INTERRUPT;
+        if (out.end == NlpOutcome::End::Failed) out.detail = statusText(status);
+        return 0;
+    } catch (const std::bad_alloc &) {
+        out.end = NlpOutcome::End::Failed;
+        out.detail = "out of memory";
+        return probError(prob, NVRA_RC_NOMEM, "Out of memory in the interior-point solver");
+    } catch (...) {
+        out.end = NlpOutcome::End::Failed;
+        out.detail = "an exception was thrown";
+        return 0;
+    }
+}
+
+} // namespace nvra

@@ -1,0 +1,159 @@
+// nlpkernel.cpp: patterns and values of the derivatives of a QcProgram (see nlpkernel.h).
+#include "solver/nlpkernel.h"
+
+#include <algorithm>
+
+namespace nvra {
+
+bool NlpKernel::build(double feasTol) {
+    const int n = qp_.numCols();
+    numFree_ = 0;
+    std::vector<double> fixedPoint(n);
+    for (int j = 0; j < n; ++j) {
+        numFree_ += fixed(j) ? 0 : 1;
+        fixedPoint[j] = std::min(std::max(0.0, lower_[j]), upper_[j]);
+    }
+    curved_.assign(n, 0);
+    std::vector<int64_t> keys;
+    addHessianKeys(qp_.model().Q, keys);
+    jacStart_.assign(1, 0);
+    std::vector<int> cols;
+    for (int r = 0; r < qp_.numRows(); ++r) {
+        const double lo = qp_.rowLower(r), up = qp_.rowUpper(r);
+        if (lo <= -kInf && up >= kInf) continue;
+        const QTriplets *P = qp_.quadOf(r);
+        cols.clear();
+        qp_.forLinear(r, [&](int c, double) { cols.push_back(c); });
+        if (P) {
+            cols.insert(cols.end(), P->i.begin(), P->i.end());
+            cols.insert(cols.end(), P->j.begin(), P->j.end());
+            std::sort(cols.begin(), cols.end());
+            cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
+        }
+        if (std::all_of(cols.begin(), cols.end(), [&](int c) { return fixed(c); })) {
+            const double a = qp_.activity(r, fixedPoint.data());
+            if (a < lo - feasTol || a > up + feasTol) return false;
+            continue;
+        }
+        const int base = static_cast<int>(jacCol_.size());
+        auto position = [&](int c) {
+            return base + static_cast<int>(std::lower_bound(cols.begin(), cols.end(), c) -
+                                           cols.begin());
+        };
+        qp_.forLinear(r, [&](int c, double) { linPos_.push_back(position(c)); });
+        if (P) {
+            for (size_t k = 0; k < P->v.size(); ++k) {
+                quadPos_.push_back(position(P->i[k]));
+                quadPos_.push_back(position(P->j[k]));
+            }
+            addHessianKeys(*P, keys);
+        }
+        jacCol_.insert(jacCol_.end(), cols.begin(), cols.end());
+        jacStart_.push_back(static_cast<int>(jacCol_.size()));
+        rows_.push_back(r);
+    }
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    hessKey_ = std::move(keys);
+    const QTriplets &Q = qp_.model().Q;
+    for (size_t k = 0; k < Q.v.size(); ++k)
+        objHessPos_.push_back(hessianPosition(Q.i[k], Q.j[k]));
+    for (int r : rows_)
+        if (const QTriplets *P = qp_.quadOf(r))
+            for (size_t k = 0; k < P->v.size(); ++k)
+                rowHessPos_.push_back(hessianPosition(P->i[k], P->j[k]));
+    return true;
+}
+
+void NlpKernel::addHessianKeys(const QTriplets &P, std::vector<int64_t> &keys) {
+    const int64_t n = qp_.numCols();
+    for (size_t k = 0; k < P.v.size(); ++k) {
+        keys.push_back(P.j[k] * n + P.i[k]); // i <= j: row j, column i
+        curved_[P.i[k]] = curved_[P.j[k]] = 1;
+    }
+}
+
+int NlpKernel::hessianPosition(int i, int j) const {
+    const int64_t key = static_cast<int64_t>(j) * qp_.numCols() + i;
+    return static_cast<int>(std::lower_bound(hessKey_.begin(), hessKey_.end(), key) -
+                            hessKey_.begin());
+}
+
+void NlpKernel::bounds(double *xl, double *xu, double *gl, double *gu) const {
+    std::copy(lower_.begin(), lower_.end(), xl);
+    std::copy(upper_.begin(), upper_.end(), xu);
+    for (size_t k = 0; k < rows_.size(); ++k) {
+        gl[k] = qp_.rowLower(rows_[k]);
+        gu[k] = qp_.rowUpper(rows_[k]);
+    }
+}
+
+void NlpKernel::start(const double *from, double *x) const {
+    for (int j = 0; j < numCols(); ++j)
+        x[j] = std::min(std::max(from ? from[j] : 0.0, lower_[j]), upper_[j]);
+}
+
+double NlpKernel::objective(const double *x) const {
+    return qp_.sense() * qp_.objective(x);
+}
+
+void NlpKernel::objectiveGradient(const double *x, double *g) const {
+    const Image &img = qp_.image();
+    for (int j = 0; j < numCols(); ++j)
+        g[j] = j < img.userCols ? qp_.sense() * img.cost[j] : 0.0;
+    qp_.addCurvedObjectiveGradient(x, g);
+}
+
+void NlpKernel::rowValues(const double *x, double *g) const {
+    for (size_t k = 0; k < rows_.size(); ++k)
+        g[k] = qp_.activity(rows_[k], x);
+}
+
+void NlpKernel::jacobianPattern(int *iRow, int *jCol) const {
+    for (size_t k = 0; k + 1 < jacStart_.size(); ++k)
+        for (int p = jacStart_[k]; p < jacStart_[k + 1]; ++p)
+            iRow[p] = static_cast<int>(k), jCol[p] = jacCol_[p];
+}
+
+void NlpKernel::jacobian(const double *x, double *values) const {
+    std::fill(values, values + jacCol_.size(), 0.0);
+    size_t lin = 0, quad = 0;
+    for (int r : rows_) {
+        qp_.forLinear(r, [&](int, double v) { values[linPos_[lin++]] += v; });
+        const QTriplets *P = qp_.quadOf(r);
+        if (!P) continue;
+        for (size_t k = 0; k < P->v.size(); ++k, quad += 2) {
+            const int i = P->i[k], j = P->j[k];
+            const double v = 2.0 * P->v[k];
+            if (i == j) {
+                values[quadPos_[quad]] += v * x[i];
+            } else {
+                values[quadPos_[quad]] += v * x[j];
+                values[quadPos_[quad + 1]] += v * x[i];
+            }
+        }
+    }
+}
+
+void NlpKernel::hessianPattern(int *iRow, int *jCol) const {
+    const int64_t n = qp_.numCols();
+    for (size_t p = 0; p < hessKey_.size(); ++p) {
+        iRow[p] = static_cast<int>(hessKey_[p] / n);
+        jCol[p] = static_cast<int>(hessKey_[p] % n);
+    }
+}
+
+void NlpKernel::hessian(double objFactor, const double *lambda, double *values) const {
+    std::fill(values, values + hessKey_.size(), 0.0);
+    const QTriplets &Q = qp_.model().Q;
+    const double objScale = objFactor * qp_.sense();
+    for (size_t k = 0; k < Q.v.size(); ++k)
+        values[objHessPos_[k]] += objScale * Q.v[k];
+    size_t pos = 0;
+    for (size_t k = 0; k < rows_.size(); ++k)
+        if (const QTriplets *P = qp_.quadOf(rows_[k]))
+            for (size_t t = 0; t < P->v.size(); ++t)
+                values[rowHessPos_[pos++]] += 2.0 * lambda[k] * P->v[t];
+}
+
+} // namespace nvra

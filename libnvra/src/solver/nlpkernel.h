@@ -1,0 +1,69 @@
+// nlpkernel.h: a QcProgram over given column bounds in the form both interior-point adapters
+// (Ipopt's TNLP, Bonmin's TMINLP) hand to their solver: the rows handed over, the sparsity
+// patterns of the Jacobian and of the Hessian of the Lagrangian (lower triangle), and their
+// values, with the objective in minimisation form (times the sense).
+#pragma once
+
+#include "solver/qcprogram.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace nvra {
+
+class NlpKernel {
+  public:
+    // The bounds must outlive the kernel (numCols entries each).
+    NlpKernel(const QcProgram &qp, const std::vector<double> &lower,
+              const std::vector<double> &upper)
+        : qp_(qp), lower_(lower), upper_(upper) {}
+
+    // Builds the patterns. Rows with a finite bound are handed over, unless all their columns
+    // are fixed: those are checked at the fixed point, and build returns false when one of
+    // them is violated beyond feasTol (the program is then infeasible without a solve).
+    bool build(double feasTol);
+
+    int numCols() const { return qp_.numCols(); }
+    int numRows() const { return static_cast<int>(rows_.size()); }
+    int numFree() const { return numFree_; }
+    int jacobianSize() const { return static_cast<int>(jacCol_.size()); }
+    int hessianSize() const { return static_cast<int>(hessKey_.size()); }
+    int imageRow(int k) const { return rows_[k]; } // the image row of handed-over row k
+    bool rowIsLinear(int k) const { return qp_.quadOf(rows_[k]) == nullptr; }
+    bool columnIsLinear(int j) const { return !curved_[j]; }
+    double lower(int j) const { return lower_[j]; }
+    double upper(int j) const { return upper_[j]; }
+    const QcProgram &program() const { return qp_; }
+
+    void bounds(double *xl, double *xu, double *gl, double *gu) const;
+    // from (or 0 when null) moved into the column bounds.
+    void start(const double *from, double *x) const;
+    double objective(const double *x) const; // sense * the objective
+    void objectiveGradient(const double *x, double *g) const;
+    void rowValues(const double *x, double *g) const;
+    void jacobianPattern(int *iRow, int *jCol) const;
+    void jacobian(const double *x, double *values) const;
+    void hessianPattern(int *iRow, int *jCol) const;
+    // objFactor * sense * Q + sum_k lambda_k * (Hessian of row k).
+    void hessian(double objFactor, const double *lambda, double *values) const;
+
+  private:
+    bool fixed(int j) const { return lower_[j] >= upper_[j]; }
+    void addHessianKeys(const QTriplets &P, std::vector<int64_t> &keys);
+    int hessianPosition(int i, int j) const;
+
+    const QcProgram &qp_;
+    const std::vector<double> &lower_, &upper_;
+    int numFree_ = 0;
+    std::vector<char> curved_;      // per column: in the objective's or a row's quadratic part
+    std::vector<int> rows_;         // image rows handed over
+    std::vector<int> jacStart_;     // per handed-over row, into jacCol_ (plus the end)
+    std::vector<int> jacCol_;       // the Jacobian's columns
+    std::vector<int> linPos_;       // position of every linear element, rows in order
+    std::vector<int> quadPos_;      // two positions per quadratic element (i's, j's)
+    std::vector<int64_t> hessKey_;  // row * n + column, sorted
+    std::vector<int> objHessPos_;   // per objective Hessian element
+    std::vector<int> rowHessPos_;   // per quadratic row element, rows in order
+};
+
+} // namespace nvra

@@ -1,0 +1,420 @@
+// outer.cpp: LP/NLP outer approximation for convex mixed-integer problems with quadratic rows or
+// a quadratic objective (see minlp.h).
+//
+// Work is done in minimisation form (objective values times the sense). The master is the
+// image with an epigraph column eta for the quadratic part of the objective (objective
+// c'x + eta with sense * eta >= 0.5 sense x'Qx) and cuts: at the continuous relaxation's
+// solution for every nonlinear row, a polyhedral start for each cone, then per iteration
+//  - at the master's solution for every row it violates (and the objective, when eta is short
+//    of the quadratic part there), so that the master never returns that point again;
+//  - at the subproblem's solution for the integer assignment of the master's solution (the
+//    continuous problem with those integers fixed) for its active rows and the objective, or,
+//    when that subproblem is infeasible, at the point where the interior-point solver
+//    minimised the infeasibility, for the rows it still violates.
+// The master's bound is a lower bound (the cuts are outer approximations of convex functions),
+// each feasible subproblem or master solution an upper bound.
+#include "solver/interior.h"
+#include "solver/minlp.h"
+#include "solver/solve.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+#include <string>
+
+#include "highs_c_api.h"
+
+namespace nvra {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kConeDirections = 8; // tangents of a cone with two components at the start
+
+class OuterApprox {
+  public:
+    OuterApprox(NVRAprob prob, const char *fn, Engine &e, const QcProgram &qp,
+                const Deadline &deadline, MinlpOutcome &out)
+        : prob_(prob), fn_(fn), e_(e), qp_(qp), deadline_(deadline), out_(out),
+          sense_(qp.sense()) {
+        const Image &img = qp.image();
+        for (int j = 0; j < img.numCols(); ++j)
+            if (img.colType[j] != kHighsVarTypeContinuous) integers_.push_back(j);
+        const ControlValues &c = prob->controls;
+        feasTol_ = c.dbls[dblSlot::kCtrlFeasTol];
+        relGap_ = c.dbls[dblSlot::kCtrlMipRelStop];
+        absGap_ = c.dbls[dblSlot::kCtrlMipAbsStop];
+        log_ = c.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE;
+    }
+
+    int run();
+
+  private:
+    enum class Step { Continue, Done };
+
+    int solveRelaxation(std::vector<double> &x);
+    int buildMaster(const std::vector<double> &xRelax);
+    int solveMaster(std::vector<double> &xm, Step &step);
+    int subproblem(const std::vector<double> &xm);
+    void consider(const std::vector<double> &x); // a candidate incumbent
+    void addCuts(std::vector<Cut> &cuts);
+    void cutsAt(const double *p, double threshold, std::vector<Cut> &cuts) const;
+    void objectiveCutAt(const double *p, double eta, std::vector<Cut> &cuts) const;
+    std::vector<double> rounded(const std::vector<double> &x) const;
+    bool converged() const;
+    int finish(int mipStatus, int solveStatus, int stop); // returns 0
+    void logLine(const char *text) const {
+        if (log_) probMessage(prob_, text, 1);
+    }
+    void logIteration(int cuts) const;
+
+    NVRAprob prob_;
+    const char *fn_;
+    Engine &e_;
+    const QcProgram &qp_;
+    const Deadline &deadline_;
+    MinlpOutcome &out_;
+    const int sense_;
+    std::vector<int> integers_;
+    double feasTol_, relGap_, absGap_;
+    bool log_;
+    int etaCol_ = -1;
+    double lb_ = -kInf, ub_ = kInf; // minimisation form
+    std::set<std::vector<double>> visited_;
+    SolveResult &r_ = out_.result;
+};
+
+bool OuterApprox::converged() const {
+    if (ub_ >= kInf) return false;
+    return ub_ - lb_ <= std::max(absGap_, relGap_ * std::fabs(ub_));
+}
+
+std::vector<double> OuterApprox::rounded(const std::vector<double> &x) const {
+    std::vector<double> r(x.begin(), x.begin() + qp_.numCols());
+    for (int j : integers_)
+        r[j] = std::round(r[j]);
+    return r;
+}
+
+void OuterApprox::consider(const std::vector<double> &x) {
+    if (qp_.violation(x.data(), nullptr) > 2.0 * feasTol_) return;
+    const double value = sense_ * qp_.objective(x.data());
+    if (value < ub_) {
+        ub_ = value;
+        out_.x = x;
+    }
+}
+
+void OuterApprox::cutsAt(const double *p, double threshold, std::vector<Cut> &cuts) const {
+    Cut cut;
+    for (const QuadRow &q : qp_.quad().rows)
+        if (qp_.rowExcess(q, p) > threshold && qp_.rowCut(q, p, cut)) cuts.push_back(cut);
+}
+
+// The objective's tangent at p when eta (the master's value there, or -infinity) falls short of
+// the quadratic part by more than a negligible amount.
+void OuterApprox::objectiveCutAt(const double *p, double eta, std::vector<Cut> &cuts) const {
+    if (etaCol_ < 0) return;
+    const double phi = qp_.curvedObjective(p);
+    if (phi - sense_ * eta > 1e-9 * (1.0 + std::fabs(phi))) cuts.push_back(qp_.objectiveCut(p, etaCol_));
+}
+
+void OuterApprox::addCuts(std::vector<Cut> &cuts) {
+    if (cuts.empty()) return;
+    std::vector<double> lower, upper, value;
+    std::vector<HighsInt> start, index;
+    for (const Cut &c : cuts) {
+        start.push_back(static_cast<HighsInt>(index.size()));
+        for (const auto &[col, v] : c.entries)
+            index.push_back(col), value.push_back(v);
+        lower.push_back(c.lower <= -kInf ? -Highs_getInfinity(e_.highs) : c.lower);
+        upper.push_back(c.upper >= kInf ? Highs_getInfinity(e_.highs) : c.upper);
+    }
+    if (highsOk(Highs_addRows(e_.highs, static_cast<HighsInt>(cuts.size()), lower.data(),
+                              upper.data(), static_cast<HighsInt>(index.size()), start.data(),
+                              index.data(), value.data())))
+        e_.numRow += static_cast<int>(cuts.size());
+    cuts.clear();
+}
+
+// The continuous relaxation on the interior-point solver: its end decides infeasible and
+// unbounded problems; its solution seeds the master.
+int OuterApprox::solveRelaxation(std::vector<double> &x) {
+    NlpOutcome nlp;
+    NlpSetup setup = relaxedSetup(qp_.image());
+    setup.printLevel = nlpPrintLevel(prob_, true);
+    if (int rc = solveNlp(prob_, qp_, setup, deadline_, nlp)) return rc;
+    ++r_.nlpSolves;
+    r_.barIter += nlp.iterations;
+    switch (nlp.end) {
+    case NlpOutcome::End::Optimal:
+        x = nlp.x;
+        lb_ = sense_ * qp_.objective(x.data());
+        r_.lpStatus = NVRA_LP_OPTIMAL;
+        return 0;
+    case NlpOutcome::End::Infeasible:
+        r_.lpStatus = NVRA_LP_INFEAS;
+        finish(NVRA_MIP_INFEAS, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+        return 0;
+    case NlpOutcome::End::Unbounded:
+        // A convex problem whose relaxation is unbounded is unbounded or infeasible; it is
+        // reported as unbounded, as the engine reports such MIPs.
+        r_.lpStatus = NVRA_LP_UNBOUNDED;
+        finish(NVRA_MIP_UNBOUNDED, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+        return 0;
+    case NlpOutcome::End::Stopped:
+        r_.lpStatus = NVRA_LP_UNFINISHED;
+        finish(NVRA_MIP_LP_NOT_OPTIMAL, NVRA_SOLVESTATUS_STOPPED, nlp.stop);
+        return 0;
+    case NlpOutcome::End::Failed:
+        break;
+    }
+    r_.lpStatus = NVRA_LP_UNSOLVED;
+    finish(NVRA_MIP_LP_NOT_OPTIMAL, NVRA_SOLVESTATUS_FAILED, NVRA_STOP_NONE);
+    return probError(prob_, NVRA_RC_ENGINE,
+                     "%s: the interior-point solve of the continuous relaxation failed: %s", fn_,
+                     nlp.detail.c_str());
+}
+
+// The master: the image, the epigraph column, polyhedral starts of the cones (tangents in
+// kConeDirections directions for cones of one or two components, along each axis otherwise),
+// and the tangents at the relaxation's solution.
+int OuterApprox::buildMaster(const std::vector<double> &xRelax) {
+    Image master = qp_.image();
+    master.qStart.clear(); // the epigraph column takes the quadratic part's place
+    master.qIndex.clear();
+    master.qValue.clear();
+    if (!qp_.model().Q.v.empty()) {
+        etaCol_ = master.addCol(-kInf, kInf, kHighsVarTypeContinuous);
+        master.cost[etaCol_] = 1.0;
+    }
+    const QuadInfo &quad = qp_.quad();
+    for (const QuadRow &q : quad.rows) {
+        if (q.shape != RowShape::Cone) continue;
+        const int k = static_cast<int>(q.wEnd - q.wBegin);
+        auto tangent = [&](const std::vector<double> &dir) {
+            std::vector<std::pair<int, double>> entries;
+            for (int c = 0; c < k; ++c) {
+                const Lin2 &t = quad.wTerms[q.wBegin + c];
+                entries.emplace_back(t.col1, dir[c] * t.a1);
+                if (t.col2 >= 0) entries.emplace_back(t.col2, dir[c] * t.a2);
+            }
+            entries.emplace_back(q.u.col1, -q.u.a1);
+            if (q.u.col2 >= 0) entries.emplace_back(q.u.col2, -q.u.a2);
+            master.addRow(-kInf, 0.0, std::move(entries));
+        };
+        if (k == 2) {
+            for (int d = 0; d < kConeDirections; ++d) {
+                const double angle = 2.0 * kPi * d / kConeDirections;
+                tangent({std::cos(angle), std::sin(angle)});
+            }
+        } else {
+            for (int c = 0; c < k; ++c)
+                for (double s : {1.0, -1.0}) {
+                    std::vector<double> dir(k, 0.0);
+                    dir[c] = s;
+                    tangent(dir);
+                }
+        }
+    }
+    std::vector<Cut> cuts;
+    cutsAt(xRelax.data(), -kInf, cuts);
+    objectiveCutAt(xRelax.data(), -kInf, cuts);
+    for (Cut &c : cuts)
+        master.addRow(c.lower, c.upper, std::move(c.entries));
+    if (!passImage(e_, master)) return engineError(prob_, e_, (std::string(fn_) + ": the engine refused the master problem").c_str());
+    return applyControlsToHighs(prob_, e_.highs, SolveClass::Mip, 0);
+}
+
+// One master solve; xm receives its solution (with eta).
+int OuterApprox::solveMaster(std::vector<double> &xm, Step &step) {
+    void *h = e_.highs;
+    const double left = deadline_.remaining();
+    Highs_setDoubleOptionValue(h, "time_limit", left >= kInf ? Highs_getInfinity(h) : left);
+    if (!out_.x.empty()) {
+        std::vector<double> start = out_.x;
+        if (etaCol_ >= 0) start.push_back(sense_ * qp_.curvedObjective(out_.x.data()));
+        Highs_setSolution(h, start.data(), nullptr, nullptr, nullptr);
+    }
+    SolveResult m;
+    if (runEngine(prob_, e_, true, m)) {
+        finish(out_.x.empty() ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_SOLUTION, NVRA_SOLVESTATUS_FAILED,
+               NVRA_STOP_NONE);
+        return engineError(prob_, e_, (std::string(fn_) + ": the master problem failed").c_str());
+    }
+    ++r_.masterSolves;
+    r_.nodes += m.nodes;
+    r_.simplexIter += m.simplexIter;
+    step = Step::Done;
+    switch (m.mipStatus) {
+    case NVRA_MIP_INFEAS: // nothing better than the incumbent remains, if there is one
+        if (ub_ < kInf) lb_ = ub_;
+        return finish(ub_ < kInf ? NVRA_MIP_OPTIMAL : NVRA_MIP_INFEAS, NVRA_SOLVESTATUS_COMPLETED,
+                      NVRA_STOP_NONE);
+    case NVRA_MIP_UNBOUNDED:
+        return finish(NVRA_MIP_UNBOUNDED, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+    default:
+        break;
+    }
+    if (std::fabs(m.bestBound) < kInf) lb_ = std::max(lb_, sense_ * m.bestBound);
+    if (m.solveStatus != NVRA_SOLVESTATUS_COMPLETED || m.solStatus != NVRA_SOLSTATUS_OPTIMAL) {
+        if (converged()) return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+        return finish(out_.x.empty() ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_SOLUTION, m.solveStatus,
+                      m.stopStatus);
+    }
+    xm.assign(Highs_getNumCol(h), 0.0);
+    std::vector<double> colDual(xm.size()), rowValue(Highs_getNumRow(h)), rowDual(rowValue.size());
+    Highs_getSolution(h, xm.data(), colDual.data(), rowValue.data(), rowDual.data());
+    step = Step::Continue;
+    return 0;
+}
+
+// The integer assignment of xm with the continuous columns free: an incumbent and the cuts at
+// its solution, or cuts where the infeasibility was minimised.
+int OuterApprox::subproblem(const std::vector<double> &xm) {
+    std::vector<double> assignment;
+    for (int j : integers_)
+        assignment.push_back(std::round(xm[j]));
+    if (!visited_.insert(assignment).second) return 0;
+    NlpSetup setup = relaxedSetup(qp_.image());
+    setup.printLevel = nlpPrintLevel(prob_, true);
+    for (size_t k = 0; k < integers_.size(); ++k) {
+        const int j = integers_[k];
+        const double v = std::min(std::max(assignment[k], setup.lower[j]), setup.upper[j]);
+        setup.lower[j] = setup.upper[j] = v;
+    }
+    const std::vector<double> start = rounded(xm);
+    setup.start = start.data();
+    NlpOutcome nlp;
+    if (int rc = solveNlp(prob_, qp_, setup, deadline_, nlp)) return rc;
+    ++r_.nlpSolves;
+    r_.barIter += nlp.iterations;
+    std::vector<Cut> cuts;
+    if (nlp.end == NlpOutcome::End::Optimal) {
+        consider(nlp.x);
+        // Tangents where the rows are active (within a small band) and of the objective.
+        cutsAt(nlp.x.data(), -std::sqrt(feasTol_), cuts);
+        objectiveCutAt(nlp.x.data(), -kInf, cuts);
+    } else if (nlp.end == NlpOutcome::End::Infeasible && !nlp.x.empty()) {
+        cutsAt(nlp.x.data(), feasTol_, cuts);
+    }
+    addCuts(cuts);
+    return 0;
+}
+
+int OuterApprox::finish(int mipStatus, int solveStatus, int stop) {
+    r_.mipStatus = mipStatus;
+    r_.solveStatus = solveStatus;
+    r_.stopStatus = stop;
+    r_.optimizeType = NVRA_OPTIMIZETYPE_MIP;
+    const bool found = !out_.x.empty();
+    switch (mipStatus) {
+    case NVRA_MIP_OPTIMAL:
+        r_.solStatus = NVRA_SOLSTATUS_OPTIMAL;
+        break;
+    case NVRA_MIP_INFEAS:
+        r_.solStatus = NVRA_SOLSTATUS_INFEASIBLE;
+        break;
+    case NVRA_MIP_UNBOUNDED:
+        r_.solStatus = NVRA_SOLSTATUS_UNBOUNDED;
+        break;
+    default:
+        r_.solStatus = found ? NVRA_SOLSTATUS_FEASIBLE : NVRA_SOLSTATUS_NOTFOUND;
+        break;
+    }
+    const double none = kInf * sense_;
+    r_.objVal = r_.mipObjVal = found ? sense_ * ub_ : none;
+    r_.lpObjVal = none;
+    r_.bestBound = mipStatus == NVRA_MIP_OPTIMAL ? sense_ * std::min(lb_, ub_)
+                   : std::fabs(lb_) < kInf       ? sense_ * lb_
+                                                 : -none;
+    r_.mipGap = !found ? kInf : std::fabs(ub_ - std::min(lb_, ub_)) / std::max(std::fabs(ub_), 1e-10);
+    if (found) r_.maxViolation = qp_.violation(out_.x.data(), nullptr);
+    if (log_) {
+        char line[256];
+        snprintf(line, sizeof line,
+                 "Outer approximation: %s; objective %.10g, bound %.10g, gap %.4g%%; %lld master "
+                 "solves, %lld subproblems, %.2f s",
+                 r_.solStatus == NVRA_SOLSTATUS_OPTIMAL      ? "optimal"
+                 : r_.solStatus == NVRA_SOLSTATUS_INFEASIBLE ? "infeasible"
+                 : r_.solStatus == NVRA_SOLSTATUS_UNBOUNDED  ? "unbounded"
+                 : solveStatus == NVRA_SOLVESTATUS_STOPPED   ? "stopped"
+                                                             : "ended",
+                 r_.objVal, r_.bestBound, r_.mipGap < kInf ? 100.0 * r_.mipGap : kInf,
+                 static_cast<long long>(r_.masterSolves), static_cast<long long>(r_.nlpSolves - 1),
+                 deadline_.elapsed());
+        logLine(line);
+    }
+    return 0;
+}
+
+void OuterApprox::logIteration(int cuts) const {
+    if (!log_) return;
+    char line[160];
+    const double gap = ub_ < kInf ? (ub_ - lb_) / std::max(std::fabs(ub_), 1e-10) : kInf;
+    snprintf(line, sizeof line, "%6lld  %16.9g  %16.9g  %9.3g%%  %7d  %8.2fs",
+             static_cast<long long>(r_.masterSolves), sense_ * lb_,
+             ub_ < kInf ? sense_ * ub_ : sense_ * kInf, gap < kInf ? 100.0 * gap : kInf, cuts,
+             deadline_.elapsed());
+    logLine(line);
+}
+
+int OuterApprox::run() {
+    if (log_) {
+        char line[200];
+        snprintf(line, sizeof line,
+                 "Outer approximation: %zu nonlinear rows, %s objective, %zu integer columns; "
+                 "master MIP on HiGHS, continuous subproblems on Ipopt",
+                 qp_.quad().rows.size(), qp_.model().Q.v.empty() ? "linear" : "quadratic",
+                 integers_.size());
+        logLine(line);
+    }
+    std::vector<double> xRelax;
+    if (int rc = solveRelaxation(xRelax)) return rc;
+    if (xRelax.empty()) return 0; // settled by the relaxation
+    if (int rc = buildMaster(xRelax)) return rc;
+    logLine("  iter      master bound         incumbent        gap     cuts      time");
+    const int baseRows = qp_.numRows();
+    std::vector<double> xm;
+    for (;;) {
+        if (const int stop = deadline_.stopReason())
+            return finish(out_.x.empty() ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_SOLUTION,
+                          NVRA_SOLVESTATUS_STOPPED, stop);
+        Step step = Step::Done;
+        if (int rc = solveMaster(xm, step)) return rc;
+        if (step == Step::Done) return 0;
+        const int rowsBefore = e_.numRow;
+        const double ubBefore = ub_;
+        consider(rounded(xm));
+        std::vector<Cut> cuts;
+        cutsAt(xm.data(), feasTol_, cuts);
+        objectiveCutAt(xm.data(), etaCol_ >= 0 ? xm[etaCol_] : 0.0, cuts);
+        addCuts(cuts);
+        if (!converged())
+            if (int rc = subproblem(xm)) return rc;
+        logIteration(e_.numRow - baseRows);
+        if (converged()) return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+        if (e_.numRow == rowsBefore && ub_ == ubBefore) {
+            // Nothing cut the master's solution off and nothing improved: the tolerances allow
+            // no further progress.
+            probMessage(prob_,
+                        "Outer approximation: no further progress within the tolerances; the "
+                        "gap stays open",
+                        3);
+            return finish(out_.x.empty() ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_SOLUTION,
+                          NVRA_SOLVESTATUS_FAILED, NVRA_STOP_NONE);
+        }
+    }
+}
+
+} // namespace
+
+int solveOuterApprox(NVRAprob prob, const char *fn, Engine &engine, const QcProgram &qp,
+                     const Deadline &deadline, MinlpOutcome &outcome) {
+    outcome = MinlpOutcome();
+    OuterApprox oa(prob, fn, engine, qp, deadline, outcome);
+    return oa.run();
+}
+
+} // namespace nvra
