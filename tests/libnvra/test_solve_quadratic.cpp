@@ -4,10 +4,15 @@
 // against closed forms or enumeration.
 #include "test_solve_util.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <random>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -24,6 +29,73 @@ void qrow(NVRAprob prob, int row, const std::vector<std::tuple<int, int, double>
                                v.data()),
               0)
         << lastError(prob);
+}
+
+// A mean-variance portfolio with a cardinality limit: min w'Sw, sum w = 1, mu'w >= target,
+// w_i <= z_i, sum z <= k, S = F'F + diag from seeded random data. With risk true, the variance
+// is a '<=' row instead (max mu'w, w'Sw <= limit).
+void portfolio(NVRAprob p, int n, int k, bool risk) {
+    std::mt19937 rng(11);
+    std::normal_distribution<double> g;
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    const int f = 3;
+    std::vector<double> F(f * n), mu(n);
+    for (double &v : F)
+        v = g(rng);
+    for (double &v : mu)
+        v = 0.02 + 0.13 * u(rng);
+    Builder b{p};
+    for (int i = 0; i < n; ++i)
+        b.col(0.0, 1.0, risk ? mu[i] : 0.0);
+    for (int i = 0; i < n; ++i)
+        b.col(0.0, 1.0, 0.0, 'B');
+    std::vector<std::tuple<int, int, double>> S;
+    for (int i = 0; i < n; ++i)
+        for (int j = i; j < n; ++j) {
+            double v = i == j ? 0.1 + 0.4 * u(rng) : 0.0;
+            for (int a = 0; a < f; ++a)
+                v += F[a * n + i] * F[a * n + j];
+            S.emplace_back(i, j, v);
+        }
+    Entries all, ret, card;
+    for (int i = 0; i < n; ++i) {
+        all.emplace_back(i, 1.0);
+        ret.emplace_back(i, mu[i]);
+        card.emplace_back(n + i, 1.0);
+        b.row('L', 0.0, {{i, 1.0}, {n + i, -1.0}});
+    }
+    b.row('E', 1.0, all);
+    b.row('L', k, card);
+    if (risk) {
+        b.sense(-1);
+        const int row = b.row('L', 0.6, {});
+        qrow(p, row, S);
+    } else {
+        b.row('G', 0.08, ret);
+        for (auto [i, j, v] : S)
+            b.q(i, j, i == j ? 2.0 * v : v); // 0.5 w'(2S)w
+    }
+}
+
+// Runs f with the process's standard output sent to a file; returns what was written.
+std::string stdoutOf(const std::function<void()> &f) {
+    char path[] = "/tmp/nvra_stdout_XXXXXX";
+    const int fd = mkstemp(path);
+    fflush(stdout);
+    const int saved = dup(1);
+    dup2(fd, 1);
+    f();
+    fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    std::string text;
+    char buf[256];
+    lseek(fd, 0, SEEK_SET);
+    for (ssize_t n; (n = read(fd, buf, sizeof buf)) > 0;)
+        text.append(buf, n);
+    close(fd);
+    unlink(path);
+    return text;
 }
 
 class QuadTest : public SolveTest {
@@ -215,7 +287,7 @@ TEST_F(QuadTest, MixedIntegerQuadraticMatchesEnumeration) {
     b.row('L', 9.0, {});
     qrow(prob, 1, {{0, 0, 1.0}, {1, 1, 1.0}, {2, 2, 1.0}, {3, 3, 1.0}});
     setDbl(prob, nvra::kCtrlMipRelStop, 0.0);
-    for (int alg : {0, 1, 2, 3}) {
+    for (int alg : {0, 1, 2}) {
         SCOPED_TRACE(alg);
         setInt(prob, nvra::kCtrlMiqcqpAlg, alg);
         ASSERT_EQ(optimize(), 0) << lastError(prob);
@@ -286,10 +358,82 @@ TEST_F(QuadTest, FacilityLocationConesMatchAssignmentEnumeration) {
         EXPECT_NEAR(result(prob).objVal, best, 1e-6 * best);
         EXPECT_LE(result(prob).maxViolation, 1e-6);
     }
-    // Bonmin's hybrid algorithm takes cuts from the quadratic form: refused for cones.
-    setInt(prob, nvra::kCtrlMiqcqpAlg, 3);
-    EXPECT_EQ(optimize(), NVRA_RC_UNSUPPORTED);
-    EXPECT_NE(lastError(prob).find("second-order cone"), std::string::npos);
+}
+
+
+// Time limits, NVRAinterrupt and Ctrl-C end the interior-point solver, the outer approximation
+// and Bonmin, with the statuses saying why; the SIGINT disposition is what it was afterwards.
+TEST_F(QuadTest, LimitsAndStopRequestsEndEverySolver) {
+    portfolio(prob, 40, 5, false);
+    struct sigaction before {};
+    sigaction(SIGINT, nullptr, &before);
+    for (int alg : {1, 2}) {
+        SCOPED_TRACE(alg);
+        setInt(prob, nvra::kCtrlMiqcqpAlg, alg);
+        setDbl(prob, nvra::kCtrlTimeLimit, 0.0);
+        ASSERT_EQ(optimize(), 0) << lastError(prob);
+        EXPECT_EQ(result(prob).solveStatus, NVRA_SOLVESTATUS_STOPPED);
+        EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_TIMELIMIT);
+        setDbl(prob, nvra::kCtrlTimeLimit, 60.0);
+        for (bool ctrlC : {false, true}) {
+            SCOPED_TRACE(ctrlC);
+            std::atomic<bool> done{false};
+            std::thread stopper([&] {
+                while (!prob->busy.load() && !done.load())
+                    std::this_thread::yield();
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                if (ctrlC)
+                    kill(getpid(), SIGINT);
+                else
+                    NVRAinterrupt(prob, 1);
+            });
+            ASSERT_EQ(optimize(), 0) << lastError(prob);
+            done = true;
+            stopper.join();
+            EXPECT_EQ(result(prob).solveStatus, NVRA_SOLVESTATUS_STOPPED);
+            EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_INTERRUPT);
+            EXPECT_LT(result(prob).solveTime, 30.0);
+            struct sigaction after {};
+            sigaction(SIGINT, nullptr, &after);
+            EXPECT_EQ(after.sa_handler, before.sa_handler);
+        }
+    }
+}
+
+// The solvers' output reaches the problem's message callbacks, never the process's standard
+// output, at every output level.
+TEST_F(QuadTest, OutputGoesToTheLogOnly) {
+    std::vector<std::string> lines;
+    auto collect = [](NVRAprob, void *data, const char *msg, int, int type) {
+        if (type > 0) static_cast<std::vector<std::string> *>(data)->push_back(msg);
+    };
+    ASSERT_EQ(NVRAaddcbmessage(prob, collect, &lines, 0), 0);
+    portfolio(prob, 12, 3, true);
+    for (int level : {NVRA_OUTPUT_NONE, NVRA_OUTPUT_NORMAL, NVRA_OUTPUT_DETAILED}) {
+        for (int alg : {1, 2}) {
+            SCOPED_TRACE(std::to_string(level) + " " + std::to_string(alg));
+            lines.clear();
+            setInt(prob, nvra::kCtrlOutputLog, level);
+            setInt(prob, nvra::kCtrlMiqcqpAlg, alg);
+            const std::string out = stdoutOf([&] {
+                ASSERT_EQ(optimize(), 0) << lastError(prob);
+                ASSERT_EQ(NVRAlpoptimize(prob, ""), 0) << lastError(prob);
+            });
+            EXPECT_EQ(out, "");
+            EXPECT_EQ(lines.empty(), level == NVRA_OUTPUT_NONE) << lines.size();
+            auto has = [&](const char *text) {
+                return std::any_of(lines.begin(), lines.end(), [&](const std::string &l) {
+                    return l.find(text) != std::string::npos;
+                });
+            };
+            if (level == NVRA_OUTPUT_NONE) continue;
+            EXPECT_TRUE(has("iter    objective")); // the interior-point log of the relaxation
+            if (alg == 1) {
+                EXPECT_TRUE(has("Outer approximation: optimal"));
+            }
+            EXPECT_FALSE(has("Ipopt is released")); // no banner
+        }
+    }
 }
 
 } // namespace

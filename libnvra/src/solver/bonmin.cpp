@@ -1,12 +1,12 @@
-// bonmin.cpp: mixed-integer problems with quadratic parts solved by Bonmin (control miqcqpalg 2
-// and 3): the program as Bonmin's TMINLP over the same derivative kernel as the interior-point
+// bonmin.cpp: mixed-integer problems with quadratic parts solved by Bonmin's nonlinear
+// branch-and-bound (control miqcqpalg 2): the program as Bonmin's TMINLP over the same derivative kernel as the interior-point
 // solver, Bonmin's and Cbc's messages and Ipopt's journal on the problem's log, and stop
 // requests passed to Bonmin's search.
 //
 // Bonmin's search replaces the process's SIGINT handler with its own (one that ends the process
-// on a second Ctrl-C) and never restores it. The library takes its own handling back at the
-// first evaluation after the search has started and again when it ends, so that Ctrl-C keeps
-// going through the library's stop request.
+// on a second Ctrl-C) and never restores it. The library takes its own handling back at every
+// objective evaluation and when the search ends, so that Ctrl-C keeps going through the
+// library's stop request.
 #include "solver/interior.h"
 #include "solver/minlp.h"
 #include "solver/nlpkernel.h"
@@ -39,7 +39,8 @@ class LogHandler : public CoinMessageHandler {
     explicit LogHandler(NVRAprob prob) : prob_(prob) {}
     CoinMessageHandler *clone() const override { return new LogHandler(*this); }
     int print() override {
-        probMessage(prob_, messageBuffer(), 1);
+        if (prob_->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE)
+            probMessage(prob_, messageBuffer(), 1);
         return 0;
     }
 
@@ -53,6 +54,12 @@ class SigintKeeper {
     SigintKeeper() { sigaction(SIGINT, nullptr, &saved_); }
     ~SigintKeeper() { restore(); }
     void restore() { sigaction(SIGINT, &saved_, nullptr); }
+    // Puts the saved disposition back if someone replaced it.
+    void reclaim() {
+        struct sigaction current {};
+        if (sigaction(SIGINT, nullptr, &current) == 0 && current.sa_handler != saved_.sa_handler)
+            restore();
+    }
 
   private:
     struct sigaction saved_ {};
@@ -65,10 +72,7 @@ class QcTminlp : public Bonmin::TMINLP {
     QcTminlp(const NlpKernel &k, const Deadline &deadline, SigintKeeper &sigint)
         : k_(k), deadline_(deadline), sigint_(sigint) {}
 
-    void searchStarts(CbcModel *model) {
-        model_ = model;
-        reclaimed_ = false;
-    }
+    void searchStarts(CbcModel *model) { model_ = model; }
     int stopReason() const { return stop_; }
     const std::vector<double> &solution() const { return x_; }
 
@@ -147,10 +151,7 @@ class QcTminlp : public Bonmin::TMINLP {
 
   private:
     void checkStop() {
-        if (model_ && !reclaimed_) {
-            sigint_.restore(); // the search has installed its handler by now
-            reclaimed_ = true;
-        }
+        sigint_.reclaim();
         if (stop_ != NVRA_STOP_NONE || (stop_ = deadline_.stopReason()) == NVRA_STOP_NONE) return;
         BonminAbortAll = true;
         if (model_) model_->sayEventHappened();
@@ -160,7 +161,6 @@ class QcTminlp : public Bonmin::TMINLP {
     const Deadline &deadline_;
     SigintKeeper &sigint_;
     CbcModel *model_ = nullptr;
-    bool reclaimed_ = false;
     int stop_ = NVRA_STOP_NONE;
     std::vector<double> x_;
 };
@@ -178,12 +178,12 @@ template <class T> bool setOption(NVRAprob prob, Ipopt::OptionsList &o, const ch
     return ok;
 }
 
-bool setBonminOptions(NVRAprob prob, Ipopt::OptionsList &o, bool hybrid, double timeLimit) {
+bool setBonminOptions(NVRAprob prob, Ipopt::OptionsList &o, double timeLimit) {
     const ControlValues &c = prob->controls;
     const int64_t level = c.ints[intSlot::kCtrlOutputLog];
     const int bbLog = level == NVRA_OUTPUT_NONE ? 0 : level == NVRA_OUTPUT_NORMAL ? 1 : 2;
     const int quiet = level == NVRA_OUTPUT_DETAILED ? 1 : 0;
-    return setOption(prob, o, "bonmin.algorithm", hybrid ? "B-Hyb" : "B-BB") &&
+    return setOption(prob, o, "bonmin.algorithm", "B-BB") &&
            setOption(prob, o, "bonmin.time_limit", std::min(timeLimit, 1e10)) &&
            setOption(prob, o, "bonmin.allowable_gap", c.dbls[dblSlot::kCtrlMipAbsStop]) &&
            setOption(prob, o, "bonmin.allowable_fraction_gap", c.dbls[dblSlot::kCtrlMipRelStop]) &&
@@ -191,10 +191,7 @@ bool setBonminOptions(NVRAprob prob, Ipopt::OptionsList &o, bool hybrid, double 
            setOption(prob, o, "bonmin.node_limit",
                      static_cast<int>(std::min<int64_t>(c.ints[intSlot::kCtrlMaxNodes], INT32_MAX))) &&
            setOption(prob, o, "bonmin.bb_log_level", bbLog) &&
-           setOption(prob, o, "bonmin.nlp_log_level", quiet) &&
-           setOption(prob, o, "bonmin.lp_log_level", quiet) &&
-           setOption(prob, o, "bonmin.milp_log_level", quiet) &&
-           setOption(prob, o, "bonmin.oa_log_level", quiet);
+           setOption(prob, o, "bonmin.nlp_log_level", quiet);
 }
 
 // Bonmin's end as the library's statuses.
@@ -241,19 +238,36 @@ void mapResult(const QcProgram &qp, Bonmin::Bab &bab, const QcTminlp &tminlp,
     }
 }
 
+// Bonmin's solution has integers within the integrality tolerance and continuous columns within
+// its bound tolerance (w <= z allows w = 1e-7 at z = 1e-7): its assignment is solved once more
+// with the integers exact, and that point is kept when it is as good within the gap controls.
+int polish(NVRAprob prob, const QcProgram &qp, const Deadline &deadline, MinlpOutcome &out) {
+    if (out.x.empty()) return 0;
+    NlpOutcome nlp;
+    if (int rc = solveAssignment(prob, qp, out.x.data(), deadline, nlp)) return rc;
+    SolveResult &r = out.result;
+    ++r.nlpSolves;
+    if (nlp.end != NlpOutcome::End::Optimal) return 0;
+    const double value = qp.objective(nlp.x.data());
+    const ControlValues &c = prob->controls;
+    const double slack = std::max(c.dbls[dblSlot::kCtrlMipAbsStop],
+                                  c.dbls[dblSlot::kCtrlMipRelStop] * std::fabs(r.objVal));
+    if (qp.violation(nlp.x.data(), nullptr) > 2.0 * c.dbls[dblSlot::kCtrlFeasTol] ||
+        qp.sense() * (value - r.objVal) > slack)
+        return 0;
+    out.x = nlp.x;
+    r.objVal = r.mipObjVal = value;
+    r.maxViolation = qp.violation(out.x.data(), nullptr);
+    r.bestBound = qp.sense() > 0 ? std::min(r.bestBound, value) : std::max(r.bestBound, value);
+    r.mipGap = std::fabs(r.objVal - r.bestBound) / std::max(std::fabs(r.objVal), 1e-10);
+    return 0;
+}
+
 } // namespace
 
 int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadline &deadline,
-                bool hybrid, MinlpOutcome &out) {
+                MinlpOutcome &out) {
     out = MinlpOutcome();
-    if (hybrid)
-        for (const QuadRow &q : qp.quad().rows)
-            if (q.shape == RowShape::Cone)
-                return probError(prob, NVRA_RC_UNSUPPORTED,
-                                 "%s: %s is a second-order cone, which Bonmin's hybrid outer "
-                                 "approximation (miqcqpalg 3) cannot take (its quadratic form is "
-                                 "not a convex function); use miqcqpalg 1 or 2",
-                                 fn, rowLabel(qp.model(), q.row).c_str());
     // Bonmin takes integer columns with integral bounds only.
     NlpSetup setup = relaxedSetup(qp.image());
     for (int j = 0; j < qp.numCols(); ++j)
@@ -290,7 +304,9 @@ int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadli
         bonmin.setOptionsAndJournalist(roptions, options, journalist);
         bonmin.registerOptions();
         setIpoptOptions(prob, *options, false);
-        if (!setBonminOptions(prob, *options, hybrid, deadline.remaining()))
+        // Bonmin checks its subproblems' points against the bounds as they are.
+        options->SetStringValue("honor_original_bounds", "yes");
+        if (!setBonminOptions(prob, *options, deadline.remaining()))
             return NVRA_RC_ENGINE;
         bonmin.initialize(GetRawPtr(tminlp));
         Bonmin::Bab bab;
@@ -299,8 +315,9 @@ int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadli
         bab(bonmin);
         sigint.restore();
         BonminAbortAll = false;
+        lock.unlock();
         mapResult(qp, bab, *tminlp, out);
-        return 0;
+        return polish(prob, qp, deadline, out);
     } catch (const std::bad_alloc &) {
         return probError(prob, NVRA_RC_NOMEM, "%s: out of memory in Bonmin", fn);
     } catch (const CoinError &e) {

@@ -145,11 +145,11 @@ int classifyRow(NVRAprob prob, const char *fn, int row, const QTriplets &P, doub
         return 0;
     }
     return refuse(prob, fn, row,
-                  std::string("is not convex: its quadratic part is not positive semi-definite "
-                              "in a '") +
-                      (type == 'L' ? "<=" : ">=") +
-                      "' row (or negative semi-definite in a '>=' row), nor is it a "
-                      "second-order cone");
+                  type == 'L' ? "is not convex: its quadratic part is not positive "
+                                "semi-definite, as a '<=' row needs, nor is it a second-order cone"
+                              : "is not convex: its quadratic part is not negative "
+                                "semi-definite, as a '>=' row needs, nor is it a second-order "
+                                "cone");
 }
 
 } // namespace

@@ -22,6 +22,7 @@ constexpr double kDenseShare = 0.1;     // share of non-zeros from which the den
 // The matrix on the columns it touches: sign * P with local indices 0..p-1.
 struct Local {
     int p = 0;
+    std::vector<int> cols; // store column of each local index
     std::vector<int> i, j; // local indices, i <= j in the store's order
     std::vector<double> v; // sign * value
     double scale = 0.0;    // largest |value|
@@ -40,6 +41,7 @@ Local localMatrix(const QTriplets &P, int sign) {
     };
     Local m;
     m.p = static_cast<int>(cols.size());
+    m.cols = cols;
     m.i.reserve(P.v.size());
     m.j.reserve(P.v.size());
     m.v.reserve(P.v.size());
@@ -61,7 +63,7 @@ Pivot judge(double d, double tol) {
 }
 
 // Row-oriented LDL' on the packed lower triangle: row i of L from the rows above it.
-Convexity denseTest(const Local &m, double tol, double negligible) {
+Convexity denseTest(const Local &m, double tol, double negligible, LdlFactor *factor) {
     const int p = m.p;
     auto at = [](int r, int c) { return static_cast<size_t>(r) * (r + 1) / 2 + c; };
     std::vector<double> L(static_cast<size_t>(p) * (p + 1) / 2, 0.0);
@@ -98,6 +100,17 @@ Convexity denseTest(const Local &m, double tol, double negligible) {
             break;
         }
     }
+    if (factor) {
+        factor->cols = m.cols;
+        factor->d.assign(p, 0.0);
+        factor->below.assign(p, {});
+        for (int k = 0; k < p; ++k) {
+            if (zero[k]) continue;
+            factor->d[k] = d[k];
+            for (int r = k + 1; r < p; ++r)
+                if (const double l = L[at(r, k)]; l != 0.0) factor->below[k].emplace_back(r, l);
+        }
+    }
     return Convexity::Convex;
 }
 
@@ -124,7 +137,7 @@ void subtractInto(Column &target, const Column &update) {
 
 // Right-looking sparse LDL' with the columns in order of increasing degree (a cheap
 // fill-reducing order).
-Convexity sparseTest(const Local &m, double tol, double negligible) {
+Convexity sparseTest(const Local &m, double tol, double negligible, LdlFactor *factor) {
     const int p = m.p;
     std::vector<int> degree(p, 0);
     for (size_t k = 0; k < m.v.size(); ++k) {
@@ -152,11 +165,18 @@ Convexity sparseTest(const Local &m, double tol, double negligible) {
     for (Column &c : cols)
         std::sort(c.begin(), c.end());
 
+    if (factor) {
+        factor->cols.resize(p);
+        for (int k = 0; k < p; ++k)
+            factor->cols[k] = m.cols[order[k]];
+        factor->d.assign(p, 0.0);
+        factor->below.assign(p, {});
+    }
     size_t fill = 0;
     double work = 0.0;
     for (int k = 0; k < p; ++k) {
         const double d = diag[k];
-        const Column &col = cols[k];
+        Column &col = cols[k];
         switch (judge(d, tol)) {
         case Pivot::Negative:
             return Convexity::NotConvex;
@@ -181,7 +201,13 @@ Convexity sparseTest(const Local &m, double tol, double negligible) {
             fill += cols[ra].size() - before;
             if (fill > kMaxFill) return Convexity::Unknown;
         }
-        Column().swap(cols[k]);
+        if (factor) {
+            factor->d[k] = d;
+            for (auto &[row, v] : col)
+                v /= d;
+            factor->below[k].swap(col);
+        }
+        Column().swap(col);
     }
     return Convexity::Convex;
 }
@@ -189,18 +215,30 @@ Convexity sparseTest(const Local &m, double tol, double negligible) {
 } // namespace
 
 Convexity checkSemidefinite(const QTriplets &P, int sign, double relTol) {
+    return factorSemidefinite(P, sign, relTol, nullptr);
+}
+
+Convexity factorSemidefinite(const QTriplets &P, int sign, double relTol, LdlFactor *factor) {
+    if (factor) *factor = LdlFactor();
     if (P.v.empty()) return Convexity::Convex;
     const Local m = localMatrix(P, sign);
     const double tol = relTol * m.scale;
     if (m.diagonal) {
         for (double v : m.v)
             if (v < -tol) return Convexity::NotConvex;
+        if (factor) {
+            factor->cols = m.cols;
+            factor->d.assign(m.p, 0.0);
+            factor->below.assign(m.p, {});
+            for (size_t k = 0; k < m.v.size(); ++k)
+                if (m.v[k] > tol) factor->d[m.i[k]] = m.v[k];
+        }
         return Convexity::Convex;
     }
     const double negligible = std::sqrt(tol * m.scale);
     const double p = m.p;
     const bool dense = m.p <= kMaxDense && 2.0 * static_cast<double>(m.v.size()) >= kDenseShare * p * p;
-    return dense ? denseTest(m, tol, negligible) : sparseTest(m, tol, negligible);
+    return dense ? denseTest(m, tol, negligible, factor) : sparseTest(m, tol, negligible, factor);
 }
 
 } // namespace nvra

@@ -4,6 +4,9 @@
 
 #include "core/model.h"
 
+#include <utility>
+#include <vector>
+
 namespace nvra {
 
 enum class Convexity { Convex, NotConvex, Unknown };
@@ -13,5 +16,17 @@ enum class Convexity { Convex, NotConvex, Unknown };
 // zero counts as zero. Only the columns P touches take part, so the cost does not depend on the
 // problem's size. Unknown when the factorisation would exceed its work budget.
 Convexity checkSemidefinite(const QTriplets &P, int sign, double relTol);
+
+// sign * P = L D L' on the columns P touches: x' (sign * P) x = sum_k d[k] (y_k)^2 with
+// y_k = x[cols[k]] + sum over (r, l) in below[k] of l * x[cols[r]] (r > k). Terms whose pivot
+// counted as zero are left out (d[k] = 0).
+struct LdlFactor {
+    std::vector<int> cols;                            // store columns in elimination order
+    std::vector<double> d;                            // pivots
+    std::vector<std::vector<std::pair<int, double>>> below; // L below the diagonal, by column
+};
+
+// checkSemidefinite that also gives the factor when the answer is Convex (factor may be null).
+Convexity factorSemidefinite(const QTriplets &P, int sign, double relTol, LdlFactor *factor);
 
 } // namespace nvra

@@ -5,6 +5,7 @@
 #include "solver/interior.h"
 
 #include "solver/nlpkernel.h"
+#include "solver/ray.h"
 
 #include <algorithm>
 #include <chrono>
@@ -191,9 +192,21 @@ const char *statusText(Ipopt::ApplicationReturnStatus status) {
     }
 }
 
+// The solver's point moved onto the column bounds, when the rows still hold within the
+// tolerance there (a point barely outside a bound is what the solver's bound relaxation leaves).
+void polish(const NlpKernel &k, double feasTol, std::vector<double> &x) {
+    std::vector<double> clipped(x.size());
+    for (size_t j = 0; j < x.size(); ++j)
+        clipped[j] = std::min(std::max(x[j], k.lower(j)), k.upper(j));
+    if (clipped != x && k.program().violation(clipped.data(), nullptr) <= feasTol) x.swap(clipped);
+}
+
 // A program whose columns are all fixed: its one point (its rows were checked by build).
-void solveFixed(const QcProgram &qp, const NlpSetup &setup, NlpOutcome &out) {
-    out.x = setup.lower;
+void solveFixed(const NlpKernel &k, NlpOutcome &out) {
+    const QcProgram &qp = k.program();
+    out.x.resize(qp.numCols());
+    for (int j = 0; j < qp.numCols(); ++j)
+        out.x[j] = k.lower(j);
     out.rowMult.assign(qp.numRows(), 0.0);
     out.end = NlpOutcome::End::Optimal;
 }
@@ -210,6 +223,9 @@ void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, bool constantDerivati
                       static_cast<Index>(std::min<int64_t>(c.ints[intSlot::kCtrlBarIterLimit],
                                                            INT32_MAX)));
     o.SetStringValue("mu_strategy", "adaptive");
+    // The solver works with bounds relaxed by a relative 1e-8; its final point is kept as it is
+    // (rows hold), and solveNlp moves it onto the bounds only where that keeps the rows.
+    o.SetStringValue("honor_original_bounds", "no");
     if (constantDerivatives) {
         o.SetStringValue("jac_c_constant", "yes");
         o.SetStringValue("jac_d_constant", "yes");
@@ -248,6 +264,42 @@ NlpSetup relaxedSetup(const Image &img) {
     return s;
 }
 
+int solveContinuous(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup,
+                    const Deadline &deadline, NlpOutcome &outcome) {
+    bool ray = false;
+    if (int rc = findUnboundedRay(prob, qp, deadline, &ray)) return rc;
+    if (!ray) return solveNlp(prob, qp, setup, deadline, outcome);
+    NlpSetup feasibility = setup;
+    feasibility.feasibilityOnly = true;
+    if (int rc = solveNlp(prob, qp, feasibility, deadline, outcome)) return rc;
+    if (outcome.end == NlpOutcome::End::Optimal) {
+        outcome.end = NlpOutcome::End::Unbounded;
+        outcome.x.clear();
+    }
+    return 0;
+}
+
+void roundIntegers(const Image &img, double *x) {
+    for (int j = 0; j < img.numCols(); ++j)
+        if (img.colType[j] != kHighsVarTypeContinuous) x[j] = std::round(x[j]);
+}
+
+int solveAssignment(NVRAprob prob, const QcProgram &qp, const double *point,
+                    const Deadline &deadline, NlpOutcome &outcome) {
+    const Image &img = qp.image();
+    std::vector<double> start(point, point + qp.numCols());
+    roundIntegers(img, start.data());
+    NlpSetup setup = relaxedSetup(img);
+    setup.printLevel = nlpPrintLevel(prob, true);
+    for (int j = 0; j < img.numCols(); ++j)
+        if (img.colType[j] != kHighsVarTypeContinuous)
+            setup.lower[j] = setup.upper[j] =
+                std::min(std::max(start[j], setup.lower[j]), setup.upper[j]);
+    setup.start = start.data();
+    setup.singletonBounds = true;
+    return solveNlp(prob, qp, setup, deadline, outcome);
+}
+
 int nlpPrintLevel(NVRAprob prob, bool subproblem) {
     const int64_t level = prob->controls.ints[intSlot::kCtrlOutputLog];
     if (level == NVRA_OUTPUT_NONE) return 0;
@@ -261,12 +313,13 @@ int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const De
     const double feasTol = prob->controls.dbls[dblSlot::kCtrlFeasTol];
     try {
         NlpKernel kernel(qp, setup.lower, setup.upper);
-        if (!kernel.build(feasTol)) {
+        if (setup.feasibilityOnly) kernel.dropObjective();
+        if (!kernel.build(feasTol, setup.singletonBounds)) {
             out.end = NlpOutcome::End::Infeasible;
             return 0;
         }
         if (kernel.numFree() == 0) {
-            solveFixed(qp, setup, out);
+            solveFixed(kernel, out);
             return 0;
         }
         std::unique_lock<std::timed_mutex> lock;
@@ -282,11 +335,12 @@ int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const De
             out.detail = "its options could not be initialised";
             return 0;
         }
-        setIpoptOptions(prob, *app->Options(), qp.quad().rows.empty());
+        setIpoptOptions(prob, *app->Options(), qp.quad().rows.empty() && !setup.feasibilityOnly);
         const Ipopt::ApplicationReturnStatus status = app->OptimizeTNLP(tnlp);
         if (Ipopt::SmartPtr<Ipopt::SolveStatistics> stats = app->Statistics(); Ipopt::IsValid(stats))
             out.iterations = stats->IterationCount();
         out.end = endOf(status);
+        if (!out.x.empty()) polish(kernel, feasTol, out.x);
         if (out.end == NlpOutcome::End::Stopped)
             out.stop = status == Ipopt::Maximum_Iterations_Exceeded ? NVRA_STOP_ITERLIMIT
                        : status == Ipopt::Maximum_CpuTime_Exceeded  ? NVRA_STOP_TIMELIMIT

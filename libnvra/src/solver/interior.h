@@ -26,6 +26,8 @@ struct NlpSetup {
     std::vector<double> lower, upper; // column bounds (numCols)
     const double *start = nullptr;    // starting point, or nullptr for 0 moved into the bounds
     int printLevel = 0;               // Ipopt's print level; 0 = nothing on the log
+    bool singletonBounds = false;     // see NlpKernel::build
+    bool feasibilityOnly = false;     // no objective: any feasible point
 };
 
 struct NlpOutcome {
@@ -45,6 +47,19 @@ struct NlpOutcome {
 // columns are all fixed are checked rather than handed over.
 int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const Deadline &deadline,
              NlpOutcome &outcome);
+
+// solveNlp for a whole continuous program (integrality relaxed), tested first for a direction of
+// unbounded descent (ray.h): with one, only feasibility is sought, and a feasible program ends
+// Unbounded (without a point), an infeasible one Infeasible.
+int solveContinuous(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup,
+                    const Deadline &deadline, NlpOutcome &outcome);
+
+// The continuous program at the integer assignment of point (its integer columns rounded and
+// fixed, singleton rows as bounds), started from point with the integers rounded.
+int solveAssignment(NVRAprob prob, const QcProgram &qp, const double *point,
+                    const Deadline &deadline, NlpOutcome &outcome);
+// Rounds the image's integer columns of x (image columns) to the nearest integers.
+void roundIntegers(const Image &img, double *x);
 
 // The column bounds of the image as the interior-point solver takes them: integer columns
 // relaxed to their bounds, the engine's semi-continuous columns to [min(0, lower), upper].

@@ -26,9 +26,12 @@ struct MinlpOutcome {
 int solveOuterApprox(NVRAprob prob, const char *fn, Engine &engine, const QcProgram &qp,
                      const Deadline &deadline, MinlpOutcome &outcome);
 
-// The same problem solved by Bonmin (bonmin.cpp): nonlinear branch-and-bound (hybrid false) or
-// its hybrid outer approximation (hybrid true).
+// The same problem solved by Bonmin's nonlinear branch-and-bound (bonmin.cpp): Cbc's search
+// with Ipopt solving the continuous relaxation at every node. Bonmin's other algorithms take
+// cuts from the quadratic forms, which is wrong for cones (their quadratic form is not a convex
+// function), and its hybrid search stopped the process on an internal assertion of Cbc in
+// trials, so they are not offered.
 int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadline &deadline,
-                bool hybrid, MinlpOutcome &outcome);
+                MinlpOutcome &outcome);
 
 } // namespace nvra

@@ -5,7 +5,44 @@
 
 namespace nvra {
 
-bool NlpKernel::build(double feasTol) {
+bool NlpKernel::absorbSingletons(double feasTol, std::vector<char> &absorbed) {
+    absorbed.assign(qp_.numRows(), 0);
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (int r = 0; r < qp_.numRows(); ++r) {
+            if (absorbed[r] || qp_.quadOf(r)) continue;
+            const double lo = qp_.rowLower(r), up = qp_.rowUpper(r);
+            if (lo <= -kInf && up >= kInf) continue;
+            int free = -1, count = 0;
+            double a = 0.0, fixedPart = 0.0;
+            qp_.forLinear(r, [&](int c, double v) {
+                if (fixed(c)) {
+                    fixedPart += v * lower_[c];
+                } else {
+                    free = c, a = v;
+                    ++count;
+                }
+            });
+            if (count != 1) continue;
+            // lo <= a x + fixedPart <= up on the one free column x.
+            const double sign = a > 0.0 ? 1.0 : -1.0;
+            const double toLow = lo <= -kInf ? -sign * kInf : (lo - fixedPart) / a;
+            const double toUp = up >= kInf ? sign * kInf : (up - fixedPart) / a;
+            const double l = a > 0.0 ? toLow : toUp, u = a > 0.0 ? toUp : toLow;
+            lower_[free] = std::max(lower_[free], l);
+            upper_[free] = std::min(upper_[free], u);
+            if (lower_[free] > upper_[free] + feasTol) return false;
+            if (lower_[free] > upper_[free]) lower_[free] = upper_[free];
+            absorbed[r] = 1;
+            changed = changed || fixed(free);
+        }
+    }
+    return true;
+}
+
+bool NlpKernel::build(double feasTol, bool singletonBounds) {
+    std::vector<char> absorbed;
+    if (singletonBounds && !absorbSingletons(feasTol, absorbed)) return false;
     const int n = qp_.numCols();
     numFree_ = 0;
     std::vector<double> fixedPoint(n);
@@ -20,7 +57,7 @@ bool NlpKernel::build(double feasTol) {
     std::vector<int> cols;
     for (int r = 0; r < qp_.numRows(); ++r) {
         const double lo = qp_.rowLower(r), up = qp_.rowUpper(r);
-        if (lo <= -kInf && up >= kInf) continue;
+        if ((lo <= -kInf && up >= kInf) || (!absorbed.empty() && absorbed[r])) continue;
         const QTriplets *P = qp_.quadOf(r);
         cols.clear();
         qp_.forLinear(r, [&](int c, double) { cols.push_back(c); });
@@ -94,14 +131,14 @@ void NlpKernel::start(const double *from, double *x) const {
 }
 
 double NlpKernel::objective(const double *x) const {
-    return qp_.sense() * qp_.objective(x);
+    return objScale_ * qp_.sense() * qp_.objective(x);
 }
 
 void NlpKernel::objectiveGradient(const double *x, double *g) const {
     const Image &img = qp_.image();
     for (int j = 0; j < numCols(); ++j)
-        g[j] = j < img.userCols ? qp_.sense() * img.cost[j] : 0.0;
-    qp_.addCurvedObjectiveGradient(x, g);
+        g[j] = j < img.userCols ? objScale_ * qp_.sense() * img.cost[j] : 0.0;
+    if (objScale_ != 0.0) qp_.addCurvedObjectiveGradient(x, g);
 }
 
 void NlpKernel::rowValues(const double *x, double *g) const {
@@ -146,7 +183,7 @@ void NlpKernel::hessianPattern(int *iRow, int *jCol) const {
 void NlpKernel::hessian(double objFactor, const double *lambda, double *values) const {
     std::fill(values, values + hessKey_.size(), 0.0);
     const QTriplets &Q = qp_.model().Q;
-    const double objScale = objFactor * qp_.sense();
+    const double objScale = objScale_ * objFactor * qp_.sense();
     for (size_t k = 0; k < Q.v.size(); ++k)
         values[objHessPos_[k]] += objScale * Q.v[k];
     size_t pos = 0;

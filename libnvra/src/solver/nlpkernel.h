@@ -7,21 +7,25 @@
 #include "solver/qcprogram.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace nvra {
 
 class NlpKernel {
   public:
-    // The bounds must outlive the kernel (numCols entries each).
-    NlpKernel(const QcProgram &qp, const std::vector<double> &lower,
-              const std::vector<double> &upper)
-        : qp_(qp), lower_(lower), upper_(upper) {}
+    // Column bounds: numCols entries each.
+    NlpKernel(const QcProgram &qp, std::vector<double> lower, std::vector<double> upper)
+        : qp_(qp), lower_(std::move(lower)), upper_(std::move(upper)) {}
 
     // Builds the patterns. Rows with a finite bound are handed over, unless all their columns
     // are fixed: those are checked at the fixed point, and build returns false when one of
-    // them is violated beyond feasTol (the program is then infeasible without a solve).
-    bool build(double feasTol);
+    // them is violated beyond feasTol (the program is then infeasible without a solve). With
+    // singletonBounds, a linear row with a single column that is not fixed becomes bounds on
+    // that column (repeatedly, as columns become fixed); its multiplier is then lost, so this
+    // is for subproblems whose duals nobody reads (integers fixed in an outer approximation:
+    // w <= z with z = 0 then fixes w at exactly 0).
+    bool build(double feasTol, bool singletonBounds = false);
 
     int numCols() const { return qp_.numCols(); }
     int numRows() const { return static_cast<int>(rows_.size()); }
@@ -38,6 +42,8 @@ class NlpKernel {
     void bounds(double *xl, double *xu, double *gl, double *gu) const;
     // from (or 0 when null) moved into the column bounds.
     void start(const double *from, double *x) const;
+    // Without objective, the program asks for a feasible point only.
+    void dropObjective() { objScale_ = 0.0; }
     double objective(const double *x) const; // sense * the objective
     void objectiveGradient(const double *x, double *g) const;
     void rowValues(const double *x, double *g) const;
@@ -49,12 +55,15 @@ class NlpKernel {
 
   private:
     bool fixed(int j) const { return lower_[j] >= upper_[j]; }
+    // Singleton rows as column bounds; false when some bounds cross (infeasible).
+    bool absorbSingletons(double feasTol, std::vector<char> &absorbed);
     void addHessianKeys(const QTriplets &P, std::vector<int64_t> &keys);
     int hessianPosition(int i, int j) const;
 
     const QcProgram &qp_;
-    const std::vector<double> &lower_, &upper_;
+    std::vector<double> lower_, upper_;
     int numFree_ = 0;
+    double objScale_ = 1.0;
     std::vector<char> curved_;      // per column: in the objective's or a row's quadratic part
     std::vector<int> rows_;         // image rows handed over
     std::vector<int> jacStart_;     // per handed-over row, into jacCol_ (plus the end)

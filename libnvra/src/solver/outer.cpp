@@ -2,11 +2,13 @@
 // a quadratic objective (see minlp.h).
 //
 // Work is done in minimisation form (objective values times the sense). The master is the
-// image with an epigraph column eta for the quadratic part of the objective (objective
-// c'x + eta with sense * eta >= 0.5 sense x'Qx) and cuts: at the continuous relaxation's
-// solution for every nonlinear row, a polyhedral start for each cone, then per iteration
-//  - at the master's solution for every row it violates (and the objective, when eta is short
-//    of the quadratic part there), so that the master never returns that point again;
+// image with the quadratic objective and the convex quadratic rows lifted into separable terms
+// (lifted.h): 0.5 x'Qx = 0.5 sense sum_k t_k and a'x + x'Px <= b as a'x + sum_k t_k <= b, each
+// t_k >= d_k y_k^2 held by tangents; cone rows are held by tangents of their norm form. Cuts
+// come at the continuous relaxation's solution for every term and cone, from a polyhedral start
+// for each cone, then per iteration
+//  - at the master's solution for every row it violates (and the objective's terms, when the
+//    master underestimates the objective there), so that the master never returns that point;
 //  - at the subproblem's solution for the integer assignment of the master's solution (the
 //    continuous problem with those integers fixed) for its active rows and the objective, or,
 //    when that subproblem is infeasible, at the point where the interior-point solver
@@ -14,6 +16,7 @@
 // The master's bound is a lower bound (the cuts are outer approximations of convex functions),
 // each feasible subproblem or master solution an upper bound.
 #include "solver/interior.h"
+#include "solver/lifted.h"
 #include "solver/minlp.h"
 #include "solver/solve.h"
 
@@ -58,9 +61,14 @@ class OuterApprox {
     int solveMaster(std::vector<double> &xm, Step &step);
     int subproblem(const std::vector<double> &xm);
     void consider(const std::vector<double> &x); // a candidate incumbent
+    int liftForms(Image &master);
     void addCuts(std::vector<Cut> &cuts);
-    void cutsAt(const double *p, double threshold, std::vector<Cut> &cuts) const;
-    void objectiveCutAt(const double *p, double eta, std::vector<Cut> &cuts) const;
+    // Cuts at p (original columns) for the rows whose excess there exceeds threshold: the
+    // tangents of every term of a convex row, the norm tangent of a cone.
+    void cutsAt(const double *p, double threshold, std::vector<Cut> &cuts);
+    // Cuts at the master's point xm for what it violates: rows beyond the tolerance, and the
+    // objective's terms where the master underestimates the objective.
+    void masterCuts(const double *xm, std::vector<Cut> &cuts);
     std::vector<double> rounded(const std::vector<double> &x) const;
     bool converged() const;
     int finish(int mipStatus, int solveStatus, int stop); // returns 0
@@ -79,7 +87,8 @@ class OuterApprox {
     std::vector<int> integers_;
     double feasTol_, relGap_, absGap_;
     bool log_;
-    int etaCol_ = -1;
+    LiftedForm objective_;                   // empty when the objective is linear
+    std::vector<LiftedForm> rowForms_;       // per quadratic row (empty for cones)
     double lb_ = -kInf, ub_ = kInf; // minimisation form
     std::set<std::vector<double>> visited_;
     SolveResult &r_ = out_.result;
@@ -92,8 +101,7 @@ bool OuterApprox::converged() const {
 
 std::vector<double> OuterApprox::rounded(const std::vector<double> &x) const {
     std::vector<double> r(x.begin(), x.begin() + qp_.numCols());
-    for (int j : integers_)
-        r[j] = std::round(r[j]);
+    roundIntegers(qp_.image(), r.data());
     return r;
 }
 
@@ -106,18 +114,36 @@ void OuterApprox::consider(const std::vector<double> &x) {
     }
 }
 
-void OuterApprox::cutsAt(const double *p, double threshold, std::vector<Cut> &cuts) const {
+void OuterApprox::cutsAt(const double *p, double threshold, std::vector<Cut> &cuts) {
+    const auto &rows = qp_.quad().rows;
     Cut cut;
-    for (const QuadRow &q : qp_.quad().rows)
-        if (qp_.rowExcess(q, p) > threshold && qp_.rowCut(q, p, cut)) cuts.push_back(cut);
+    for (size_t k = 0; k < rows.size(); ++k) {
+        if (qp_.rowExcess(rows[k], p) <= threshold) continue;
+        if (rows[k].shape == RowShape::Cone) {
+            if (qp_.coneCut(rows[k], p, cut)) cuts.push_back(cut);
+        } else {
+            rowForms_[k].tangentsAt(p, cuts);
+        }
+    }
 }
 
-// The objective's tangent at p when eta (the master's value there, or -infinity) falls short of
-// the quadratic part by more than a negligible amount.
-void OuterApprox::objectiveCutAt(const double *p, double eta, std::vector<Cut> &cuts) const {
-    if (etaCol_ < 0) return;
-    const double phi = qp_.curvedObjective(p);
-    if (phi - sense_ * eta > 1e-9 * (1.0 + std::fabs(phi))) cuts.push_back(qp_.objectiveCut(p, etaCol_));
+void OuterApprox::masterCuts(const double *xm, std::vector<Cut> &cuts) {
+    const auto &rows = qp_.quad().rows;
+    Cut cut;
+    for (size_t k = 0; k < rows.size(); ++k) {
+        if (qp_.rowExcess(rows[k], xm) <= feasTol_) continue;
+        if (rows[k].shape == RowShape::Cone) {
+            if (qp_.coneCut(rows[k], xm, cut)) cuts.push_back(cut);
+        } else {
+            rowForms_[k].shortfallTangents(xm, cuts);
+        }
+    }
+    if (objective_.numTerms() == 0) return;
+    double modelled = 0.0;
+    for (int k = 0; k < objective_.numTerms(); ++k)
+        if (objective_.tCol(k) >= 0) modelled += xm[objective_.tCol(k)];
+    const double curve = objective_.value(xm);
+    if (0.5 * (curve - modelled) > 1e-9 * (1.0 + 0.5 * curve)) objective_.shortfallTangents(xm, cuts);
 }
 
 void OuterApprox::addCuts(std::vector<Cut> &cuts) {
@@ -144,7 +170,7 @@ int OuterApprox::solveRelaxation(std::vector<double> &x) {
     NlpOutcome nlp;
     NlpSetup setup = relaxedSetup(qp_.image());
     setup.printLevel = nlpPrintLevel(prob_, true);
-    if (int rc = solveNlp(prob_, qp_, setup, deadline_, nlp)) return rc;
+    if (int rc = solveContinuous(prob_, qp_, setup, deadline_, nlp)) return rc;
     ++r_.nlpSolves;
     r_.barIter += nlp.iterations;
     switch (nlp.end) {
@@ -177,18 +203,50 @@ int OuterApprox::solveRelaxation(std::vector<double> &x) {
                      nlp.detail.c_str());
 }
 
-// The master: the image, the epigraph column, polyhedral starts of the cones (tangents in
+// The lifted forms of the objective and of the convex rows, added to the master; the user rows
+// with a quadratic part are freed there (their linear part alone restricts nothing).
+int OuterApprox::liftForms(Image &master) {
+    const Model &m = qp_.model();
+    const double tol = prob_->controls.dbls[dblSlot::kCtrlConvexityTol];
+    auto tooLarge = [&](const std::string &what) {
+        return probError(prob_, NVRA_RC_UNSUPPORTED,
+                         "%s: %s is too large to factorise for the outer approximation; use "
+                         "Bonmin (miqcqpalg 2)",
+                         fn_, what.c_str());
+    };
+    if (!m.Q.v.empty()) {
+        if (!objective_.factor(m.Q, sense_, tol)) return tooLarge("the quadratic objective");
+        objective_.addTo(master, 0.5 * sense_);
+    }
+    const auto &rows = qp_.quad().rows;
+    rowForms_.assign(rows.size(), LiftedForm());
+    for (size_t k = 0; k < rows.size(); ++k) {
+        const QuadRow &q = rows[k];
+        master.rowLower[q.row] = -kInf;
+        master.rowUpper[q.row] = kInf;
+        if (q.shape == RowShape::Cone) continue;
+        LiftedForm &form = rowForms_[k];
+        if (!form.factor(m.qrows.at(q.row), q.orient, tol)) return tooLarge(rowLabel(m, q.row));
+        form.addTo(master, 0.0);
+        std::vector<std::pair<int, double>> entries;
+        qp_.forLinear(q.row, [&](int c, double v) { entries.emplace_back(c, q.orient * v); });
+        for (int t = 0; t < form.numTerms(); ++t)
+            if (form.tCol(t) >= 0) entries.emplace_back(form.tCol(t), 1.0);
+        const double bound = q.orient > 0 ? qp_.rowUpper(q.row) : -qp_.rowLower(q.row);
+        master.addRow(-kInf, bound, std::move(entries));
+    }
+    return 0;
+}
+
+// The master: the image with the lifted forms, polyhedral starts of the cones (tangents in
 // kConeDirections directions for cones of one or two components, along each axis otherwise),
 // and the tangents at the relaxation's solution.
 int OuterApprox::buildMaster(const std::vector<double> &xRelax) {
     Image master = qp_.image();
-    master.qStart.clear(); // the epigraph column takes the quadratic part's place
+    master.qStart.clear(); // the lifted terms take the quadratic objective's place
     master.qIndex.clear();
     master.qValue.clear();
-    if (!qp_.model().Q.v.empty()) {
-        etaCol_ = master.addCol(-kInf, kInf, kHighsVarTypeContinuous);
-        master.cost[etaCol_] = 1.0;
-    }
+    if (int rc = liftForms(master)) return rc;
     const QuadInfo &quad = qp_.quad();
     for (const QuadRow &q : quad.rows) {
         if (q.shape != RowShape::Cone) continue;
@@ -220,10 +278,12 @@ int OuterApprox::buildMaster(const std::vector<double> &xRelax) {
     }
     std::vector<Cut> cuts;
     cutsAt(xRelax.data(), -kInf, cuts);
-    objectiveCutAt(xRelax.data(), -kInf, cuts);
+    objective_.tangentsAt(xRelax.data(), cuts);
     for (Cut &c : cuts)
         master.addRow(c.lower, c.upper, std::move(c.entries));
-    if (!passImage(e_, master)) return engineError(prob_, e_, (std::string(fn_) + ": the engine refused the master problem").c_str());
+    if (!passImage(e_, master))
+        return engineError(prob_, e_,
+                           (std::string(fn_) + ": the engine refused the master problem").c_str());
     return applyControlsToHighs(prob_, e_.highs, SolveClass::Mip, 0);
 }
 
@@ -233,8 +293,12 @@ int OuterApprox::solveMaster(std::vector<double> &xm, Step &step) {
     const double left = deadline_.remaining();
     Highs_setDoubleOptionValue(h, "time_limit", left >= kInf ? Highs_getInfinity(h) : left);
     if (!out_.x.empty()) {
-        std::vector<double> start = out_.x;
-        if (etaCol_ >= 0) start.push_back(sense_ * qp_.curvedObjective(out_.x.data()));
+        // The incumbent in the master's columns, its lifted terms at their exact values.
+        std::vector<double> start(Highs_getNumCol(h), 0.0);
+        std::copy(out_.x.begin(), out_.x.end(), start.begin());
+        objective_.fillStart(out_.x.data(), start.data());
+        for (const LiftedForm &form : rowForms_)
+            form.fillStart(out_.x.data(), start.data());
         Highs_setSolution(h, start.data(), nullptr, nullptr, nullptr);
     }
     SolveResult m;
@@ -277,17 +341,8 @@ int OuterApprox::subproblem(const std::vector<double> &xm) {
     for (int j : integers_)
         assignment.push_back(std::round(xm[j]));
     if (!visited_.insert(assignment).second) return 0;
-    NlpSetup setup = relaxedSetup(qp_.image());
-    setup.printLevel = nlpPrintLevel(prob_, true);
-    for (size_t k = 0; k < integers_.size(); ++k) {
-        const int j = integers_[k];
-        const double v = std::min(std::max(assignment[k], setup.lower[j]), setup.upper[j]);
-        setup.lower[j] = setup.upper[j] = v;
-    }
-    const std::vector<double> start = rounded(xm);
-    setup.start = start.data();
     NlpOutcome nlp;
-    if (int rc = solveNlp(prob_, qp_, setup, deadline_, nlp)) return rc;
+    if (int rc = solveAssignment(prob_, qp_, xm.data(), deadline_, nlp)) return rc;
     ++r_.nlpSolves;
     r_.barIter += nlp.iterations;
     std::vector<Cut> cuts;
@@ -295,7 +350,7 @@ int OuterApprox::subproblem(const std::vector<double> &xm) {
         consider(nlp.x);
         // Tangents where the rows are active (within a small band) and of the objective.
         cutsAt(nlp.x.data(), -std::sqrt(feasTol_), cuts);
-        objectiveCutAt(nlp.x.data(), -kInf, cuts);
+        objective_.tangentsAt(nlp.x.data(), cuts);
     } else if (nlp.end == NlpOutcome::End::Infeasible && !nlp.x.empty()) {
         cutsAt(nlp.x.data(), feasTol_, cuts);
     }
@@ -388,8 +443,7 @@ int OuterApprox::run() {
         const double ubBefore = ub_;
         consider(rounded(xm));
         std::vector<Cut> cuts;
-        cutsAt(xm.data(), feasTol_, cuts);
-        objectiveCutAt(xm.data(), etaCol_ >= 0 ? xm[etaCol_] : 0.0, cuts);
+        masterCuts(xm.data(), cuts);
         addCuts(cuts);
         if (!converged())
             if (int rc = subproblem(xm)) return rc;

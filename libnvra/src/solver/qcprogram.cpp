@@ -22,21 +22,6 @@ void merge(std::vector<std::pair<int, double>> &entries) {
     entries.resize(out);
 }
 
-// The gradient of quadForm(P, .) at x, scaled, as (column, value) pairs (unmerged).
-void appendQuadGradient(const QTriplets &P, const double *x, double scale,
-                        std::vector<std::pair<int, double>> &out) {
-    for (size_t k = 0; k < P.v.size(); ++k) {
-        const int i = P.i[k], j = P.j[k];
-        const double v = 2.0 * scale * P.v[k];
-        if (i == j) {
-            out.emplace_back(i, v * x[i]);
-        } else {
-            out.emplace_back(i, v * x[j]);
-            out.emplace_back(j, v * x[i]);
-        }
-    }
-}
-
 double finiteOr(double v, double inf) {
     return std::fabs(v) >= kInf ? inf : v;
 }
@@ -145,20 +130,9 @@ double QcProgram::rowExcess(const QuadRow &q, const double *x) const {
     return std::sqrt(norm2) - q.u.value(x);
 }
 
-bool QcProgram::rowCut(const QuadRow &q, const double *p, Cut &cut) const {
+bool QcProgram::coneCut(const QuadRow &q, const double *p, Cut &cut) const {
     cut.entries.clear();
     cut.lower = -kInf;
-    if (q.shape == RowShape::Convex) {
-        // h(x) = orient (a'x + x'Px - bound) <= 0 and its tangent at p.
-        forLinear(q.row, [&](int c, double v) { cut.entries.emplace_back(c, q.orient * v); });
-        appendQuadGradient(*quadOf(q.row), p, q.orient, cut.entries);
-        merge(cut.entries);
-        double gp = 0.0;
-        for (const auto &[c, v] : cut.entries)
-            gp += v * p[c];
-        cut.upper = gp - rowExcess(q, p);
-        return !cut.entries.empty();
-    }
     // || (w(x), c) || <= u(x) with w(p) / ||(w(p), c)|| as the direction.
     double norm2 = q.wConst * q.wConst;
     for (uint32_t k = q.wBegin; k < q.wEnd; ++k) {
@@ -178,18 +152,6 @@ bool QcProgram::rowCut(const QuadRow &q, const double *p, Cut &cut) const {
     merge(cut.entries);
     cut.upper = -q.wConst * q.wConst / norm;
     return true;
-}
-
-Cut QcProgram::objectiveCut(const double *p, int etaCol) const {
-    Cut cut;
-    appendQuadGradient(model().Q, p, 0.5 * img_.sense, cut.entries);
-    merge(cut.entries);
-    double gp = 0.0;
-    for (const auto &[c, v] : cut.entries)
-        gp += v * p[c];
-    cut.upper = gp - curvedObjective(p);
-    cut.entries.emplace_back(etaCol, -static_cast<double>(img_.sense));
-    return cut;
 }
 
 } // namespace nvra

@@ -2,7 +2,7 @@
 // program, for the interior-point solver and the outer approximation: the image's columns and
 // linear rows (user rows from the store, then auxiliary rows), the store's quadratic row parts
 // and objective Hessian; values and gradients of rows and objective, the violation of a point,
-// and linear cuts that outer-approximate the nonlinear rows and the objective.
+// and the tangents that outer-approximate its cones.
 #pragma once
 
 #include "solver/classify.h"
@@ -65,12 +65,9 @@ class QcProgram {
     // form for cones): positive when violated.
     double rowExcess(const QuadRow &q, const double *x) const;
 
-    // A cut valid for every point that satisfies row q, tight at p (a tangent of the convex
-    // form, or of the norm form of a cone). False when there is none worth adding (a cone at
-    // its apex).
-    bool rowCut(const QuadRow &q, const double *p, Cut &cut) const;
-    // sense * eta >= curvedObjective linearised at p, eta being column etaCol.
-    Cut objectiveCut(const double *p, int etaCol) const;
+    // A cut valid for every point that satisfies cone row q, tight at p: the tangent of its
+    // norm form. False at the cone's apex (no tangent).
+    bool coneCut(const QuadRow &q, const double *p, Cut &cut) const;
 
   private:
     const Image &img_;

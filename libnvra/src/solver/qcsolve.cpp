@@ -148,8 +148,8 @@ int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const Q
     if (img.integral) {
         MinlpOutcome out;
         const int64_t alg = c.ints[intSlot::kCtrlMiqcqpAlg];
-        rc = alg == 2 || alg == 3 ? solveBonmin(prob, fn, qp, deadline, alg == 3, out)
-                                  : solveOuterApprox(prob, fn, e, qp, deadline, out);
+        rc = alg == 2 ? solveBonmin(prob, fn, qp, deadline, out)
+                      : solveOuterApprox(prob, fn, e, qp, deadline, out);
         out.result.solveTime = deadline.elapsed();
         st.solves.push_back(out.result);
         keepPoint(qp, out.x, nullptr, st);
@@ -157,7 +157,7 @@ int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const Q
         NlpOutcome nlp;
         NlpSetup setup = relaxedSetup(img);
         setup.printLevel = nlpPrintLevel(prob, false);
-        rc = solveNlp(prob, qp, setup, deadline, nlp);
+        rc = solveContinuous(prob, qp, setup, deadline, nlp);
         SolveResult r = continuousResult(prob, qp, nlp);
         r.solveTime = deadline.elapsed();
         st.solves.push_back(r);
