@@ -97,3 +97,24 @@ def highs_counts(ptr):
     lib = highs_library()
     return {"vars": lib.Highs_getNumCol(ptr), "rows": lib.Highs_getNumRow(ptr),
             "nz": lib.Highs_getNumNz(ptr), "qrows": 0, "qnz": 0}
+
+
+def portfolio(n):
+    """A mean-variance portfolio of n assets: covariance S = F F' + D of a three-factor model
+    (dense), expected returns mu, a cardinality limit k, a return target for the MIQP and a
+    variance limit for the QCQP and MIQCQP. Seeded by n."""
+    g = np.random.default_rng(SEED + n)
+    F = g.normal(size=(n, 3))
+    S = F @ F.T + np.diag(g.uniform(0.1, 0.5, n))
+    mu = g.uniform(0.02, 0.15, n)
+    return {"S": S, "mu": mu, "k": PORTFOLIO_K, "target": 0.5 * (mu.mean() + mu.max()),
+            "risk": 1.5 * float(np.min(np.diag(S)))}
+
+
+PORTFOLIO_K = 5  # assets held at most in the cardinality-limited portfolios
+
+
+def least_norm(n):
+    """min ||x|| subject to A x = b, with A of n / 4 rows and n columns. Seeded by n."""
+    g = np.random.default_rng(SEED + n)
+    return g.normal(size=(n // 4, n)), g.normal(size=n // 4)

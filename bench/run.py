@@ -34,6 +34,7 @@ from worker import RESULT_TAG  # noqa: E402
 # Display name -> module in bench/ifaces. The first two are Nivra's own.
 INTERFACES = {
     "nivra": "nivra",
+    "nivra-bonmin": "nivra_bonmin",
     "libnvra": "libnvra",
     "pyoptinterface": "poi",
     "highspy": "highspy",
@@ -44,13 +45,16 @@ INTERFACES = {
     "gurobipy": "gurobipy",
     "highs-c": "highs_c",
 }
-NIVRA_SIDE = ("nivra", "libnvra")
+NIVRA_SIDE = ("nivra", "nivra-bonmin", "libnvra")
 # The Nivra interface each benchmark's ratios are taken against (first one that ran).
 REFERENCE = {"load": ("libnvra",), "load-submit": ("libnvra",), "solve": ("nivra", "libnvra")}
 DEFAULT_REFERENCE = ("nivra",)
 # Targets: the largest time ratio Nivra/peer allowed, for the peers named.
 TARGETS = {"load": ("highs-c", 1.10), "load-submit": ("highs-c", 1.10),
            "solve": ("highspy", 1.05)}
+# Quadratic solves: Nivra's CPU time summed over the instances it and this peer solved to
+# optimality, at most this multiple of the peer's.
+QSOLVE_TARGET = ("pyscipopt", 2.0)
 COUNT_KEYS = ("vars", "rows", "nz", "qrows", "qnz")
 OBJECTIVE_RTOL = 1e-6
 
@@ -168,6 +172,8 @@ def size_limits(specs):
 PLANS = {
     "standard": [
         "--reps", "3", "--rep-budget", "20", "--timeout", "300",
+        "--bench", "fac,fac-lin,lqcp,expr,xqx,dot-csr,dense-mv,sum,compare,addcons,solution,"
+                   "load,load-submit,solve",
         # gurobipy's pip licence: the licence sizes only
         "--max-size", "gurobipy:fac=3", "--max-size", "gurobipy:fac-lin=7",
         "--max-size", "gurobipy:lqcp=12",
@@ -176,6 +182,12 @@ PLANS = {
         "--max-size", "pyscipopt:lqcp=1000",
         "--max-size", "python-mip:fac-lin=25", "--max-size", "pulp:fac-lin=25",
         "--max-size", "pyoptinterface:fac-lin=75", "--max-size", "highspy:lqcp=1500",
+    ],
+    # The quadratic solves alone, with the peers that solve them (see README.md).
+    "quadratic": [
+        "--reps", "3", "--rep-budget", "60", "--timeout", "900",
+        "--bench", "fac-opt,miqp,miqcqp,qcqp,socp",
+        "--iface", "nivra,nivra-bonmin,pyscipopt,gurobipy",
     ],
 }
 
@@ -305,7 +317,7 @@ def objective_check(group):
     infos = {n: r.get("info") for n, r in group.items() if r.get("info")}
     if len(infos) < 2:
         return {n: "-" for n in infos}
-    ref = infos.get("highspy", next(iter(infos.values())))
+    ref = infos.get("highspy") or infos.get("pyscipopt") or next(iter(infos.values()))
     out = {}
     for n, info in infos.items():
         o, want = info.get("objective"), ref.get("objective")
@@ -340,7 +352,8 @@ def rows_of(data):
     for (bench, size), group in sorted(groups.items(), key=lambda g: order.index(g[0][0])):
         kind, _, unit = BENCHMARKS[bench]
         ref_name, ref_t = reference_time(group, bench)
-        checks = objective_check(group) if bench == "solve" else {}
+        solves = bench == "solve" or kind == "qsolve"
+        checks = objective_check(group) if solves else {}
         label = f"{bench}-{size}" + (" (gurobipy licence size)" if (bench, size) in SMALL else "")
         for name in INTERFACES:
             rec = group.get(name)
@@ -362,7 +375,7 @@ def rows_of(data):
             if kind == "model" and elements:
                 grown = statistics.median(m - b for m, b in zip(rec["maxrss_kib"], rec["base_kib"]))
                 bytes_per_nz = f"{grown * 1024 / elements:.0f}"
-            check = checks.get(name) if bench == "solve" else count_check(rec)
+            check = checks.get(name) if solves else count_check(rec)
             if info.get("note"):
                 check = f"{check}; {info['note']}"
             if check and check.startswith("MISMATCH"):
@@ -373,7 +386,7 @@ def rows_of(data):
                          f"{peak / 1024:.0f}", bytes_per_nz,
                          counts_text(info, bench), check or "-"])
         misses += target_misses(bench, label, group, ref_name, ref_t)
-    misses += solve_overhead(data)[1] + growth_misses(data)
+    misses += solve_overhead(data)[1] + growth_misses(data) + qsolve_summary(data)[1]
     return rows, problems, misses
 
 
@@ -475,7 +488,7 @@ def counts_text(info, bench):
 def target_misses(bench, label, group, ref_name, ref_t):
     """Texts for the targets Nivra misses in this group: time, and for the models peak memory
     at most that of the leanest peer."""
-    if not ref_t:
+    if not ref_t or BENCHMARKS[bench][0] == "qsolve":  # judged on sums: qsolve_summary
         return []
     peer, limit = TARGETS.get(bench, (None, 1.0))
     out = []
@@ -505,7 +518,53 @@ def target_measure(bench):
     """The solves are judged on CPU time (one engine thread on both sides: the work done, which
     other load on a shared machine disturbs far less than the wall time of a millisecond
     solve); everything else on wall time."""
-    return "cpu_seconds" if bench == "solve" else "seconds"
+    return "cpu_seconds" if bench == "solve" or BENCHMARKS[bench][0] == "qsolve" else "seconds"
+
+
+def qsolve_summary(data):
+    """(lines, misses) of the quadratic solves: per benchmark and over all of them, the CPU
+    time of Nivra (its default algorithm and Bonmin) and of each peer summed over the instances
+    that both solved to optimality, with the ratio peer / Nivra; then per instance which of
+    Nivra's two algorithms for mixed-integer problems was faster. The target is the summed time
+    against QSOLVE_TARGET's peer."""
+    solved = {}
+    for rec in data["records"]:
+        if BENCHMARKS[rec["bench"]][0] == "qsolve" and rec["seconds"] and \
+                (rec.get("info") or {}).get("status") == "optimal":
+            solved.setdefault((rec["bench"], rec["size"]), {})[rec["iface"]] = \
+                median(rec["cpu_seconds"])
+    if not solved:
+        return [], []
+    lines, misses = [], []
+    peers = sorted({n for g in solved.values() for n in g if n not in NIVRA_SIDE})
+    families = list(dict.fromkeys(b for b, _ in solved)) + [None]
+    for fam in families:
+        groups = {k: g for k, g in solved.items() if fam is None or k[0] == fam}
+        parts = []
+        for peer in peers:
+            both = [g for g in groups.values() if "nivra" in g and peer in g]
+            if not both:
+                continue
+            nv, pt = sum(g["nivra"] for g in both), sum(g[peer] for g in both)
+            parts.append(f"{peer} {pt:.2f} s vs nivra {nv:.2f} s over {len(both)} "
+                         f"(ratio {pt / nv:.2f})")
+            if fam is None and peer == QSOLVE_TARGET[0] and nv > QSOLVE_TARGET[1] * pt:
+                misses.append(f"quadratic solves: nivra's summed CPU time is {nv / pt:.2f}x "
+                              f"{peer}'s (target at most {QSOLVE_TARGET[1]:.1f}x)")
+        lines.append(f"{fam or 'all quadratic solves'}: " + ("; ".join(parts) or "no pairs"))
+    wins = []
+    for (bench, size), g in sorted(solved.items()):
+        if "nivra" in g and "nivra-bonmin" in g:
+            faster = "outer approximation" if g["nivra"] <= g["nivra-bonmin"] else "Bonmin"
+            wins.append(f"{bench}-{size} {faster} ({g['nivra']:.2f} s vs "
+                        f"{g['nivra-bonmin']:.2f} s)")
+    if wins:
+        lines.append("faster algorithm per instance (outer approximation vs Bonmin): "
+                     + "; ".join(wins))
+    missing = [f"{b}-{s}" for (b, s), g in sorted(solved.items()) if "nivra" not in g]
+    if missing:
+        misses.append("quadratic solves not solved to optimality by nivra: " + ", ".join(missing))
+    return lines, misses
 
 
 def solve_overhead(data):
@@ -615,6 +674,8 @@ def write_results(data, rows, problems, misses, path, note=None):
         *(["## Notes", "", note, ""] if note else []),
         "## Versions", "", versions_text(data), "",
         "## Table", "", render_markdown(rows), "",
+        "## Quadratic solves (CPU time summed over the instances solved to optimality)", "",
+        "\n".join(f"- {x}" for x in qsolve_summary(data)[0]) or "Not measured.", "",
         "## Solve overhead (Nivra against highspy, same file, same settings)", "",
         "\n".join(f"- {x}" for x in solve_overhead(data)[0]) or "Not measured.", "",
         "## Memory (peak resident set; bytes per non-zero of the growth while timed)", "",
@@ -676,7 +737,8 @@ def main():
     rows, problems, misses = rows_of(data)
     print()
     print(render_text(rows))
-    for title, items in (("solve overhead", solve_overhead(data)[0]),
+    for title, items in (("quadratic solves", qsolve_summary(data)[0]),
+                         ("solve overhead", solve_overhead(data)[0]),
                          ("memory", memory_summary(data)),
                          ("count/objective problems", problems), ("targets missed", misses)):
         if items:

@@ -20,7 +20,7 @@ optimize = pytest.importorskip("scipy.optimize")
 
 EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
 TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
-          "network_flow.py", "mps_file.py", "production.py"}
+          "network_flow.py", "mps_file.py", "production.py", "facility_cones.py"}
 
 
 def run(script, *args):
@@ -159,6 +159,59 @@ def test_portfolio_matches_the_enumerated_optimum():
     printed = np.array(re.search(r"^Weights: (.*)$", out, re.M).group(1).split(), float)
     assert printed == pytest.approx(weights, abs=2e-5)
     assert 0 < np.count_nonzero(weights > 1e-9) < len(weights)  # some bounds are active
+    # The risk-limited portfolio of at most MAX_ASSETS assets: every support of that size,
+    # each a small convex problem for SciPy.
+    limit = value(out, "Risk limit")
+    assert limit == pytest.approx(2 * variance, rel=1e-5)
+    (k,) = constants("portfolio.py", "MAX_ASSETS")
+    best = -np.inf
+    for size in range(1, k + 1):
+        for support in itertools.combinations(range(len(mean)), size):
+            s = list(support)
+            S, m = covariance[np.ix_(s, s)], mean[s]
+            res = optimize.minimize(
+                lambda w: -m @ w, np.full(size, 1 / size), jac=lambda w: -m, method="SLSQP",
+                bounds=[(0, 1)] * size, options={"ftol": 1e-14, "maxiter": 500},
+                constraints=[{"type": "eq", "fun": lambda w: w.sum() - 1},
+                             {"type": "ineq", "fun": lambda w: limit - w @ S @ w,
+                              "jac": lambda w: -2 * S @ w}])
+            if res.success and res.x @ S @ res.x <= limit * (1 + 1e-9):
+                best = max(best, -res.fun)
+    assert value(out, f"Best return with at most {k} assets") == pytest.approx(best, rel=1e-4)
+    holdings = re.search(r"^Holdings: (.*)$", out, re.M).group(1).split()
+    assert 0 < len(holdings) <= k
+
+
+def enclosing_radius(points):
+    """Radius of the smallest circle around the points: the best of the circles through two
+    of them (as diameter) or three of them (circumscribed) that contain all of them."""
+    if len(points) == 1:
+        return 0.0
+    centers = [(a + b) / 2 for a, b in itertools.combinations(points, 2)]
+    for a, b, c in itertools.combinations(points, 3):
+        m = np.array([b - a, c - a])
+        if abs(np.linalg.det(m)) > 1e-12:
+            centers.append(np.linalg.solve(2 * m, [b @ b - a @ a, c @ c - a @ a]))
+    return min(np.max(np.linalg.norm(points - c, axis=1)) for c in centers)
+
+
+def test_facility_with_cones_against_every_assignment():
+    points = load("facility_cones.py").make_data(7)
+    out = run("facility_cones.py", 7)
+    # Two facilities: every split of the customers into two groups, each group served from
+    # the centre of its smallest enclosing circle.
+    best = np.inf
+    n = len(points)
+    for mask in range(1, 2 ** (n - 1)):
+        group = np.array([(mask >> c) & 1 for c in range(n)], bool)
+        best = min(best, max(enclosing_radius(points[group]), enclosing_radius(points[~group])))
+    assert value(out, "Largest distance") == pytest.approx(best, rel=1e-4)
+    served = re.findall(r"^Facility (\d) at \((\S+), (\S+)\) serves: (.*)$", out, re.M)
+    assert len(served) == 2
+    for _, x, y, customers in served:
+        members = [int(c) for c in customers.split()]
+        distances = np.linalg.norm(points[members] - [float(x), float(y)], axis=1)
+        assert distances.max() <= best * (1 + 1e-4) + 1e-4
 
 
 def test_lexicographic_objectives_against_brute_force():

@@ -9,8 +9,9 @@ from importlib.metadata import version as _dist_version
 import gurobipy as gp
 from gurobipy import GRB
 
-from common import FAC_M, Lqcp, Unsupported, expected_counts
-from data import coefficients, csr, dense
+from common import (FAC_M, GUROBI_QUADRATIC_VARS, QSOLVE_ABSGAP, QSOLVE_FEASTOL, QSOLVE_GAP,
+                    SOLVE_THREADS, Lqcp, Unsupported, expected_counts)
+from data import coefficients, csr, dense, least_norm, portfolio
 
 LIMIT = 2000
 QUADRATIC_LIMIT = 200
@@ -48,10 +49,7 @@ def counts(m):
             "qrows": len(qrows), "qnz": sum(q.size() for q in qrows)}
 
 
-def _fac(n, clock, quadratic):
-    check_licence("fac" if quadratic else "fac-lin", n)
-    clock.start()
-    m = new_model()
+def _fac_model(m, n, quadratic):
     G = F = n
     grid, facs = range(G + 1), range(1, F + 1)
     y = m.addVars(facs, (1, 2), lb=0.0, ub=1.0)
@@ -68,6 +66,13 @@ def _fac(n, clock, quadratic):
     if quadratic:
         m.addConstrs(r[i, j, f, 1] * r[i, j, f, 1] + r[i, j, f, 2] * r[i, j, f, 2]
                      <= s[i, j, f] * s[i, j, f] for i in grid for j in grid for f in facs)
+
+
+def _fac(n, clock, quadratic):
+    check_licence("fac" if quadratic else "fac-lin", n)
+    clock.start()
+    m = new_model()
+    _fac_model(m, n, quadratic)
     submit(m)
     clock.stop()
     return counts(m) if clock.count else None
@@ -184,8 +189,73 @@ def solution(n, clock):
     raise Unsupported(f"size-limited licence (at most {LIMIT} variables)")
 
 
+# ---- quadratic models solved to optimality ------------------------------------------------
+
+def _qsolve(clock, nvars, build):
+    """Builds a model with build(m) and solves it to optimality with the settings every side
+    uses; models beyond the pip licence's limit for quadratic models are not run."""
+    if nvars > GUROBI_QUADRATIC_VARS:
+        raise Unsupported("size-limited licence")
+    clock.start()
+    m = new_model()
+    m.Params.MIPGap, m.Params.MIPGapAbs = QSOLVE_GAP, QSOLVE_ABSGAP
+    m.Params.FeasibilityTol, m.Params.Threads = QSOLVE_FEASTOL, SOLVE_THREADS
+    build(m)
+    m.optimize()
+    clock.stop()
+    optimal = m.Status == GRB.OPTIMAL
+    return {"status": "optimal" if optimal else f"status {m.Status}",
+            "objective": m.ObjVal if optimal else None, "nodes": int(m.NodeCount)}
+
+
+def fac_opt(n, clock):
+    return _qsolve(clock, 1 + 2 * n + 4 * (n + 1) ** 2 * n, lambda m: _fac_model(m, n, True))
+
+
+def _portfolio(m, n, cardinality, risk_row):
+    d = portfolio(n)
+    S, mu = d["S"], d["mu"]
+    w = m.addMVar(n, lb=0.0, ub=1.0)
+    m.addConstr(w.sum() == 1)
+    if cardinality:
+        z = m.addMVar(n, vtype=GRB.BINARY)
+        m.addConstr(w <= z)
+        m.addConstr(z.sum() <= d["k"])
+    if risk_row:
+        m.addConstr(w @ S @ w <= d["risk"])
+        m.setObjective(mu @ w, GRB.MAXIMIZE)
+    else:
+        m.addConstr(mu @ w >= d["target"])
+        m.setObjective(w @ S @ w, GRB.MINIMIZE)
+
+
+def miqp(n, clock):
+    return _qsolve(clock, 2 * n, lambda m: _portfolio(m, n, True, False))
+
+
+def miqcqp(n, clock):
+    return _qsolve(clock, 2 * n, lambda m: _portfolio(m, n, True, True))
+
+
+def qcqp(n, clock):
+    return _qsolve(clock, n, lambda m: _portfolio(m, n, False, True))
+
+
+def socp(n, clock):
+    A, b = least_norm(n)
+
+    def build(m):
+        x = m.addMVar(n, lb=-GRB.INFINITY)
+        t = m.addVar()
+        m.addConstr(A @ x == b)
+        m.addConstr(x @ x <= t * t)
+        m.setObjective(t, GRB.MINIMIZE)
+    return _qsolve(clock, n + 1, build)
+
+
 BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "xqx": xqx,
     "dot-csr": dot_csr, "dense-mv": dense_mv, "sum": sum_, "compare": compare,
     "addcons": addcons, "solution": solution,
+    "fac-opt": fac_opt, "miqp": miqp, "miqcqp": miqcqp, "qcqp": qcqp, "socp": socp,
 }

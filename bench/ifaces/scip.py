@@ -5,8 +5,8 @@ from importlib.metadata import version as _dist_version
 import pyscipopt as scip
 from pyscipopt import quicksum
 
-from common import FAC_M, Lqcp
-from data import coefficients, dense
+from common import FAC_M, QSOLVE_ABSGAP, QSOLVE_FEASTOL, QSOLVE_GAP, Lqcp
+from data import coefficients, dense, least_norm, portfolio
 
 
 def version():
@@ -44,9 +44,7 @@ def counts(m, epigraph=None):
     return c
 
 
-def _fac(n, clock, quadratic):
-    clock.start()
-    m = new_model()
+def _fac_model(m, n, quadratic):
     G = F = n
     grid, facs = range(G + 1), range(1, F + 1)
     y = {(f, k): m.addVar(lb=0.0, ub=1.0) for f in facs for k in (1, 2)}
@@ -67,6 +65,12 @@ def _fac(n, clock, quadratic):
                 if quadratic:
                     m.addCons(r[i, j, f, 1] * r[i, j, f, 1] + r[i, j, f, 2] * r[i, j, f, 2]
                               <= s[i, j, f] * s[i, j, f])
+
+
+def _fac(n, clock, quadratic):
+    clock.start()
+    m = new_model()
+    _fac_model(m, n, quadratic)
     submit(m)
     clock.stop()
     return counts(m) if clock.count else None
@@ -182,8 +186,82 @@ def solution(n, clock):
     return {"elements": n}
 
 
+# ---- quadratic models solved to optimality ------------------------------------------------
+
+def _qsolve(clock, build):
+    """Builds a model with build(m) and solves it to optimality with the settings every side
+    uses (gaps and feasibility tolerance of common.py; SCIP runs one thread)."""
+    clock.start()
+    m = new_model()
+    m.setParam("limits/gap", QSOLVE_GAP)
+    m.setParam("limits/absgap", QSOLVE_ABSGAP)
+    m.setParam("numerics/feastol", QSOLVE_FEASTOL)
+    build(m)
+    m.optimize()
+    clock.stop()
+    # Stopped by the gap limit is solved to optimality within the gaps, as on the other sides.
+    status = "optimal" if m.getStatus() in ("optimal", "gaplimit") else m.getStatus()
+    return {"status": status, "objective": m.getObjVal() if status == "optimal" else None,
+            "nodes": m.getNNodes()}
+
+
+def fac_opt(n, clock):
+    return _qsolve(clock, lambda m: _fac_model(m, n, True))
+
+
+def _quad(S, w):
+    n = len(w)
+    return quicksum(S[i, j] * w[i] * w[j] for i in range(n) for j in range(n))
+
+
+def _portfolio(m, n, cardinality, risk_row):
+    d = portfolio(n)
+    S, mu = d["S"], d["mu"]
+    w = [m.addVar(lb=0.0, ub=1.0) for _ in range(n)]
+    m.addCons(quicksum(w) == 1)
+    if cardinality:
+        z = [m.addVar(vtype="B") for _ in range(n)]
+        for i in range(n):
+            m.addCons(w[i] <= z[i])
+        m.addCons(quicksum(z) <= d["k"])
+    if risk_row:
+        m.addCons(_quad(S, w) <= d["risk"])
+        m.setObjective(quicksum(mu[i] * w[i] for i in range(n)), "maximize")
+    else:
+        m.addCons(quicksum(mu[i] * w[i] for i in range(n)) >= d["target"])
+        t = m.addVar(lb=None)  # SCIP takes only linear objectives: an epigraph variable
+        m.addCons(_quad(S, w) <= t)
+        m.setObjective(t, "minimize")
+
+
+def miqp(n, clock):
+    return _qsolve(clock, lambda m: _portfolio(m, n, True, False))
+
+
+def miqcqp(n, clock):
+    return _qsolve(clock, lambda m: _portfolio(m, n, True, True))
+
+
+def qcqp(n, clock):
+    return _qsolve(clock, lambda m: _portfolio(m, n, False, True))
+
+
+def socp(n, clock):
+    A, b = least_norm(n)
+
+    def build(m):
+        x = [m.addVar(lb=None) for _ in range(n)]
+        t = m.addVar(lb=0.0)
+        for i in range(A.shape[0]):
+            m.addCons(quicksum(A[i, j] * x[j] for j in range(n)) == b[i])
+        m.addCons(quicksum(x[j] * x[j] for j in range(n)) <= t * t)
+        m.setObjective(t, "minimize")
+    return _qsolve(clock, build)
+
+
 BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "xqx": xqx,
     "dense-mv": dense_mv, "sum": sum_, "compare": compare, "addcons": addcons,
     "solution": solution,
+    "fac-opt": fac_opt, "miqp": miqp, "miqcqp": miqcqp, "qcqp": qcqp, "socp": socp,
 }

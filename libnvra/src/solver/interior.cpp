@@ -266,6 +266,11 @@ NlpSetup relaxedSetup(const Image &img) {
 
 int solveContinuous(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup,
                     const Deadline &deadline, NlpOutcome &outcome) {
+    outcome = NlpOutcome();
+    if ((outcome.stop = deadline.stopReason()) != NVRA_STOP_NONE) {
+        outcome.end = NlpOutcome::End::Stopped;
+        return 0;
+    }
     bool ray = false;
     if (int rc = findUnboundedRay(prob, qp, deadline, &ray)) return rc;
     if (!ray) return solveNlp(prob, qp, setup, deadline, outcome);
