@@ -533,16 +533,29 @@ enum {
 };
 
 /* ---- solving ------------------------------------------------------------------------------
- * A solve is refused (NVRA_RC_UNSUPPORTED, with a message naming the class) for classes the
- * engine cannot solve: quadratic rows, a quadratic objective with integer entities; a non-convex
- * quadratic objective is reported through NVRA_LP_NONCONVEX. Any change to the model discards
- * the solution and resets every status to its "unstarted" value.
+ * What solves what: LPs, convex QPs and MIPs go to HiGHS. Quadratic rows are classified first:
+ * a '<=' row with a positive semi-definite matrix (a '>=' row with a negative semi-definite one)
+ * is convex; sum d_i x_i^2 <= a t^2 (+ rhs <= 0) with t kept >= 0 (or <= 0) by its bounds, and
+ * the rotated sum d_i x_i^2 <= 2 b y z with y, z >= 0, without linear part, are second-order
+ * cones. Any other row with a quadratic part (a quadratic equality or range row, an indefinite
+ * matrix, a cone whose t may take either sign, an indicator on a quadratic row) is refused with
+ * NVRA_RC_UNSUPPORTED and a message naming the first such row and why. Continuous problems with
+ * quadratic rows are solved by an interior-point method (Ipopt); problems with integer entities
+ * and quadratic rows or a quadratic objective by outer approximation (a MIP master on HiGHS,
+ * continuous subproblems on Ipopt) or, with control miqcqpalg = 2, by Bonmin's nonlinear
+ * branch-and-bound; both prove optimality within the gap controls. A non-convex quadratic
+ * objective is reported through NVRA_LP_NONCONVEX. Multi-objective problems with a quadratic
+ * objective or quadratic rows are refused. An unbounded continuous relaxation is reported as
+ * unbounded (NVRA_LP_UNBOUNDED, NVRA_MIP_UNBOUNDED). The attribute maxviolation gives the
+ * largest violation of the rows as stored by the solution of an interior-point or outer
+ * approximation solve. Any change to the model discards the solution and resets every status
+ * to its "unstarted" value.
  * Flags (NULL = ""): 'd' dual simplex, 'p' primal simplex, 'b' barrier, 'n' network (dual
  * simplex), 'l' solve the continuous relaxation only (NVRAoptimize); other letters are errors.
  * Without an algorithm letter the control NVRA_CONTROL_DEFAULTALG (8023) decides. */
 
-/* Solves the problem as what it holds (LP, convex QP or MIP, multi-objective when it has
- * several objectives). solvestatus and solstatus (may be NULL) receive NVRA_SOLVESTATUS_* and
+/* Solves the problem as what it holds (LP, convex QP, QCQP, SOCP, MIP, MIQP, MIQCQP,
+ * multi-objective when it has several objectives). solvestatus and solstatus (may be NULL) receive NVRA_SOLVESTATUS_* and
  * NVRA_SOLSTATUS_*. Succeeds whenever the solve ran, whatever its outcome. */
 NVRA_API int NVRAoptimize(NVRAprob prob, const char *flags, int *solvestatus, int *solstatus);
 /* Solves the continuous relaxation (integrality, sets and indicators relaxed). */
