@@ -507,6 +507,7 @@ NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double
 #define NVRA_ATTR_OBJSENSE 2008
 #define NVRA_ATTR_DROPPEDCOEFS 1509   /* coefficients the engine took as zero (matrixtol) */
 #define NVRA_ATTR_MAXDROPPEDCOEF 2504 /* the largest of them in magnitude */
+#define NVRA_ATTR_REPLACEDNAMES 1530  /* names the last write gave as default names */
 #define NVRA_CONTROL_MATRIXTOL 8517
 #define NVRA_CONTROL_PRESOLVE 8011
 #define NVRA_CONTROL_OUTPUTLOG 8035

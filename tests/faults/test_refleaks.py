@@ -77,14 +77,16 @@ def files_round(tmp_dir):
     x2 = p.addVariables(2)  # repeated names: written as default names
     p.addConstraint(nivra.Sum(x) + nivra.Sum(x2) <= 4, x[0] >= 1e-12)
     p.setObjective(nivra.Sum(x), sense=nivra.maximize)
-    for ext in ("lp", "mps"):
-        path = str(tmp_dir / f"leak.{ext}")
-        p.write(path)
-        q = quiet()
-        q.read(path)
-        q.getVariable(), q.getConstraint()
+    # Warnings (default names in the files, the dropped coefficient) would be recorded, and the
+    # record grows.
     with warnings.catch_warnings():
         warnings.simplefilter("ignore", RuntimeWarning)
+        for ext in ("lp", "mps"):
+            path = str(tmp_dir / f"leak.{ext}")
+            p.write(path)
+            q = quiet()
+            q.read(path)
+            q.getVariable(), q.getConstraint()
         p.optimize()
 
 

@@ -149,7 +149,12 @@ def test_unnamed_and_badly_named_objects_write_and_read_back(tmp_path, ext):
                     x[1] + 2 * y[0] >= 1, nivra.constraint(body=z - x[0], lb=-1, name="0row"))
     p.setObjective(x[0] + x[1] + y[0] + y[1] + z, sense=nivra.maximize)
     path = tmp_path / f"m.{ext}"
-    p.write(str(path))
+    # Two duplicated variable names, one duplicated row name; and in LP files the names that
+    # start with a digit.
+    replaced = 5 if ext == "lp" else 3
+    with pytest.warns(RuntimeWarning, match=f"^{replaced} names .* as default names"):
+        p.write(str(path))
+    assert p.attributes.replacednames == replaced
     q = quiet()
     q.read(str(path))
     assert (ncols(q), nrows(q)) == (5, 3)

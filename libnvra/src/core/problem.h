@@ -92,6 +92,7 @@ struct nvo_prob_struct {
     nvra::ControlValues controls;   // this problem's control values
     nvra::SolveState solution;      // results of the last optimisation
     nvra::Engine *engine = nullptr; // owned; see destroyEngine
+    int64_t replacedNames = 0;      // by the last write to a file (attribute replacednames)
 
     // Set for the duration of a solve: calls that change the model or the controls fail with
     // NVRA_RC_BUSY (they may come from callbacks or other threads); queries are answered.

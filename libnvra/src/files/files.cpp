@@ -270,7 +270,8 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
         if (int err = out.close())
             return probError(prob, NVRA_RC_FILE, "Cannot write file '%s': %s", filename,
                              std::strerror(err));
-        if (const int64_t n = names.replaced()) {
+        prob->replacedNames = names.replaced();
+        if (const int64_t n = prob->replacedNames) {
             const std::string text =
                 "Warning: file '" + std::string(filename) + "': " + std::to_string(n) +
                 (n == 1 ? " name" : " names") +

@@ -99,6 +99,7 @@ constexpr Getter<int64_t> kIntGetters[] = {
     {kAttrDroppedCoefs, [](const Source &s) { return s.p.solution.droppedCoefs; }},
     {kAttrNlpSolves, [](const Source &s) { return s.r.nlpSolves; }},
     {kAttrMasterSolves, [](const Source &s) { return s.r.masterSolves; }},
+    {kAttrReplacedNames, [](const Source &s) { return s.p.replacedNames; }},
 };
 
 constexpr Getter<double> kDblGetters[] = {

@@ -315,6 +315,19 @@ PyObject *problem_read(PyObject *self, PyObject *args, PyObject *kwargs) {
     Py_RETURN_NONE;
 }
 
+// A RuntimeWarning when the file holds default names in place of names the user gave (duplicated,
+// or not writable in the format): reading it back gives the model under those names. 0, or -1
+// when the warning is raised as an error (or the query failed).
+int warnReplacedNames(problem_s *p, const char *filename) {
+    int replaced = 0;
+    if (problem_intAttrib(p, NVRA_ATTR_REPLACEDNAMES, &replaced) != 0) return -1;
+    if (replaced == 0) return 0;
+    return PyErr_WarnFormat(PyExc_RuntimeWarning, 1,
+                            "%d name%s of the model (duplicated, or not writable in this format) "
+                            "written to '%s' as default names",
+                            replaced, replaced == 1 ? "" : "s", filename);
+}
+
 PyObject *problem_write(PyObject *self, PyObject *args, PyObject *kwargs) {
     problem_s *p = as_problem(self);
     static const char *const kw[] = {"filename", "flags", nullptr};
@@ -333,6 +346,7 @@ PyObject *problem_write(PyObject *self, PyObject *args, PyObject *kwargs) {
     }
     if (problem_call(p, NVRAwriteprob, "NVRAwriteprob", file.text(), flags ? flags : "") != 0)
         return nullptr;
+    if (warnReplacedNames(p, file.text()) != 0) return nullptr;
     Py_RETURN_NONE;
 }
 
