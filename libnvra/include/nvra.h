@@ -309,6 +309,10 @@ NVRA_API int NVRAchgmqobj64(NVRAprob prob, int64_t ncoefs, const int objqcol1[],
 /* Q over columns first..last in column-wise form: column j lists each stored element (j, k)
  * with k >= j once, in increasing k, with its NVRAchgmqobj value (so the output fed back to
  * NVRAchgmqobj reproduces Q). Sizes and NULL arrays as NVRAgetrows. */
+/* One element of Q in the convention of NVRAchgmqobj (0 removes it), and its value (0 when it
+ * is not stored). */
+NVRA_API int NVRAchgqobj(NVRAprob prob, int objqcol1, int objqcol2, double objqcoef);
+NVRA_API int NVRAgetqobj(NVRAprob prob, int objqcol1, int objqcol2, double *objqcoef);
 NVRA_API int NVRAgetmqobj(NVRAprob prob, int start[], int colind[], double objqcoef[], int maxcoefs,
                           int *ncoefs, int first, int last);
 NVRA_API int NVRAgetmqobj64(NVRAprob prob, int64_t start[], int colind[], double objqcoef[],
@@ -359,6 +363,20 @@ NVRA_API int NVRAaddqmatrix64(NVRAprob prob, int row, int64_t ncoefs, const int 
 NVRA_API int NVRAgetqrowqmatrixtriplets(NVRAprob prob, int row, int *ncoefs, int rowqcol1[],
                                         int rowqcol2[], double rowqcoef[]);
 
+/* One element of the quadratic part of row in the convention of NVRAaddqmatrix64, replacing its
+ * value (0 removes it), and its value (0 when it is not stored). */
+NVRA_API int NVRAchgqrowcoeff(NVRAprob prob, int row, int rowqcol1, int rowqcol2, double rowqcoef);
+NVRA_API int NVRAgetqrowcoeff(NVRAprob prob, int row, int rowqcol1, int rowqcol2,
+                              double *rowqcoef);
+/* Removes the quadratic part of row (the linear part stays). */
+NVRA_API int NVRAdelqmatrix(NVRAprob prob, int row);
+/* The quadratic part of row over columns first..last in the column-wise form of NVRAgetmqobj
+ * (each element (j, k), k >= j, once), with the values of NVRAaddqmatrix64. */
+NVRA_API int NVRAgetqrowqmatrix(NVRAprob prob, int row, int start[], int colind[],
+                                double rowqcoef[], int maxcoefs, int *ncoefs, int first, int last);
+/* The rows that have a quadratic part, in increasing order; qcrows may be NULL (count only). */
+NVRA_API int NVRAgetqrows(NVRAprob prob, int *nrows, int qcrows[]);
+
 /* Appends nsets special ordered sets: set k has type settype[k] ('1' or '2') and the members
  * start[k] .. start[k+1]-1 (the last ends at nelems) of colind with their reference values
  * refval (which order the members; they must be distinct within a set). New sets are unnamed. */
@@ -385,6 +403,50 @@ NVRA_API int NVRAgetindicators(NVRAprob prob, int colind[], int complement[], in
 NVRA_API int NVRAgetmipentities64(NVRAprob prob, int *nentities, int *nsets, char coltype[],
                                   int colind[], double limit[], char settype[], int64_t start[],
                                   int setcols[], double refval[]);
+
+/* ---- piecewise-linear and general constraints ------------------------------------------------
+ * Both are solved through exact mixed-integer reformulations; a bound they need that is
+ * infinite makes the solve fail with a message naming the constraint. Neither can be written to
+ * a file. A column that one of them uses cannot be deleted (delete the constraint first). */
+
+/* Appends npwls piecewise-linear constraints resultant[k] = f_k(colind[k]): f_k runs through
+ * the breakpoints (xval, yval) start[k] .. start[k+1]-1 (the last ends at npoints), given in
+ * nondecreasing x; beyond the first and the last breakpoint it continues with the slope of the
+ * first and the last segment (slope 0 for a single breakpoint). Two breakpoints with the same x
+ * make a jump: there f takes either value; three with the same x are an error. */
+NVRA_API int NVRAaddpwlcons64(NVRAprob prob, int npwls, int64_t npoints, const int colind[],
+                              const int resultant[], const int64_t start[], const double xval[],
+                              const double yval[]);
+/* Deletes the listed piecewise-linear constraints (a repeated index is an error). */
+NVRA_API int NVRAdelpwlcons(NVRAprob prob, int npwls, const int pwlind[]);
+/* Constraints first..last: argument and resultant columns, start (last - first + 2 entries) and
+ * the breakpoints; sizes and NULL arrays as in NVRAgetrows64 (*npoints: the breakpoints). */
+NVRA_API int NVRAgetpwlcons64(NVRAprob prob, int colind[], int resultant[], int64_t start[],
+                              double xval[], double yval[], int64_t maxpoints, int64_t *npoints,
+                              int first, int last);
+
+/* General constraint types. */
+#define NVRA_GENCONS_MAX 0 /* resultant = max(columns, constants) */
+#define NVRA_GENCONS_MIN 1 /* resultant = min(columns, constants) */
+#define NVRA_GENCONS_AND 2 /* resultant = 1 if every column (binary) and constant is 1, else 0 */
+#define NVRA_GENCONS_OR 3  /* resultant = 1 if some column (binary) or constant is 1, else 0 */
+#define NVRA_GENCONS_ABS 4 /* resultant = |column| (exactly one column, no constants) */
+
+/* Appends ncons general constraints: constraint k has type type[k], the resultant column
+ * resultant[k], the operand columns colstart[k] .. colstart[k+1]-1 of colind (the last ends at
+ * ncols) and the constants valstart[k] .. of val (the last ends at nvals; valstart and val may
+ * be NULL when nvals is 0). Constants of and/or are 0 or 1; the resultant is no operand. */
+NVRA_API int NVRAaddgencons64(NVRAprob prob, int ncons, int64_t ncols, int64_t nvals,
+                              const int type[], const int resultant[], const int64_t colstart[],
+                              const int colind[], const int64_t valstart[], const double val[]);
+/* Deletes the listed general constraints (a repeated index is an error). */
+NVRA_API int NVRAdelgencons(NVRAprob prob, int ncons, const int conind[]);
+/* Constraints first..last: types, resultants, colstart and valstart (last - first + 2 entries
+ * each), operand columns and constants; sizes and NULL arrays as in NVRAgetrows64 for each of
+ * the two lists (*ncols, *nvals). */
+NVRA_API int NVRAgetgencons64(NVRAprob prob, int type[], int resultant[], int64_t colstart[],
+                              int colind[], int64_t maxcols, int64_t *ncols, int64_t valstart[],
+                              double val[], int64_t maxvals, int64_t *nvals, int first, int last);
 
 /* ---- names ----------------------------------------------------------------------------------
  * Every row, column and set has a name: the one given, or its default name: "R", "C" or "S"
@@ -499,6 +561,8 @@ NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double
 #define NVRA_ATTR_SETMEMBERS 1327
 #define NVRA_ATTR_SOLVESTATUS 1394
 #define NVRA_ATTR_OBJECTIVES 1397
+#define NVRA_ATTR_PWLCONS 1520 /* piecewise-linear constraints */
+#define NVRA_ATTR_GENCONS 1521 /* general constraints */
 #define NVRA_ATTR_SOLVES 1399
 #define NVRA_ATTR_INPUTROWS 1408
 #define NVRA_ATTR_INPUTCOLS 1409

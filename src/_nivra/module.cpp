@@ -29,6 +29,7 @@
 #include "callbacks/generic.h"
 #include "callbacks/msghandlers.h"
 #include "callbacks/poolcut.h"
+#include "api/methods.h"
 #include "testhooks.h"
 
 namespace {
@@ -311,13 +312,16 @@ void detectScipy() {
 }
 
 PyObject *initModule() {
-    if (problem_build_method_table() != 0) return nullptr;
+    if (problem_build_method_table(
+            {nvr_api_build_methods, nvr_api_read_methods, nvr_api_delete_methods}) != 0)
+        return nullptr;
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;
     nivra_module.m_methods = nvr_join_methods(
         all_methods,
         {nvr_numeric_methods, nvr_nonlinear_methods, runtime_methods, nvr_callbacks_methods,
-         nvr_controls_methods, nvr_model_methods, nvr_problem_module_methods, nvr_test_methods});
+         nvr_controls_methods, nvr_model_methods, nvr_problem_module_methods, nvr_api_module_methods,
+         nvr_test_methods});
     if (!nivra_module.m_methods) return nullptr;
     Ref module = Ref::steal(PyModule_Create(&nivra_module));
     if (!module) return nullptr;

@@ -105,8 +105,8 @@ def test_erroneous_elements():
         warnings.simplefilter("ignore", nivra.DeprecationWarning)
         x, = unlinked_vars("x")
         s = nivra.sos([x], [1.0])
-    with pytest.raises(nivra.ModelError, match="SOS elements are not supported in the problem declaration"):
-        nivra.problem([s])
+    with pytest.raises(nivra.ModelError, match="Invalid variable index x"):
+        nivra.problem([s])  # its variable is not in the problem
     linked = p.addVariable()
     with pytest.raises(nivra.ModelError):
         nivra.problem([linked])  # a variable of another problem

@@ -48,6 +48,29 @@ struct Indicator {
     int32_t complement = 0;
 };
 
+// A piecewise-linear constraint: resultant = f(col), where f runs through the breakpoints
+// (x[k], y[k]) in nondecreasing x and continues beyond the first and the last breakpoint with
+// the slope of the first and the last segment (slope 0 for a single breakpoint). A repeated x is
+// a jump: there f takes either of the two values.
+struct Pwl {
+    int32_t col = -1;
+    int32_t resultant = -1;
+    std::vector<double> x, y;
+};
+
+// General constraint types (the values of the library's type codes).
+enum GenConsType : int { kGenMax = 0, kGenMin = 1, kGenAnd = 2, kGenOr = 3, kGenAbs = 4 };
+constexpr int kNumGenConsTypes = 5;
+
+// A general constraint: resultant = max, min, and, or of the columns cols and the constants
+// vals, or the absolute value of its one column.
+struct GenCons {
+    int type = kGenMax;
+    int32_t resultant = -1;
+    std::vector<int32_t> cols;
+    std::vector<double> vals;
+};
+
 // An additional linear objective (multi-objective problems; objective 0 is Model::cost). The
 // five fields after cost are its objective controls 20005, 20001, 20002, 20003, 20004.
 struct Objective {
@@ -112,6 +135,8 @@ struct Model {
     std::map<int32_t, QTriplets> qrows;
     std::map<int32_t, Indicator> indicators; // indicators of the rows that have one
     std::vector<Sos> sets;
+    std::vector<Pwl> pwls;
+    std::vector<GenCons> gencons;
     std::vector<Objective> objectives; // objectives 1..k (objective 0 is cost / objConstant)
     // Controls of objective 0 (the other objectives carry their own).
     int priority0 = 0;

@@ -255,6 +255,11 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
     FileFormat format;
     if (int rc = chooseFormat(prob, fn, filename, flags, format)) return rc;
     const Model &m = prob->model;
+    if (!m.pwls.empty() || !m.gencons.empty())
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: the problem has %s constraints, which the %s format cannot hold", fn,
+                         m.pwls.empty() ? "general" : "piecewise-linear",
+                         format.lp ? "LP" : "MPS");
     try {
         checkWritable(m);
         const FileNames names = format.lp ? lpNames(m) : mpsNames(m, format.fixed);

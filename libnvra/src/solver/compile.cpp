@@ -181,6 +181,7 @@ int compileModel(NVRAprob prob, const CompileOptions &options, Image &img) {
         if (int rc = compileRowStarts(prob, m, img)) return rc;
         if (!options.relax)
             if (int rc = reformulateEntities(prob, img)) return rc;
+        if (int rc = reformulateGeneral(prob, img, options.relax)) return rc;
         return compileHessian(prob, m, img);
     } catch (const std::bad_alloc &) {
         return probError(prob, NVRA_RC_NOMEM, "Out of memory compiling the problem for the engine");

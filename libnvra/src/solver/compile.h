@@ -73,6 +73,9 @@ int compileModel(NVRAprob prob, const CompileOptions &options, Image &img);
 // The reformulations (reformulate.cpp): semi-continuous, semi-integer and partially integer
 // columns, SOS1 and SOS2 sets, indicator rows. Called by compileModel for unrelaxed solves.
 int reformulateEntities(NVRAprob prob, Image &img);
+// Piecewise-linear and general constraints (reformulate_general.cpp); relaxed: the auxiliary
+// binaries are continuous. Called by compileModel for every solve.
+int reformulateGeneral(NVRAprob prob, Image &img, bool relax);
 
 // The bounds within which column j's value lies, whatever its type (a semi-continuous column
 // may also be 0).

@@ -67,7 +67,7 @@ int parseFlags(NVRAprob prob, const char *fn, const char *flags, Mode mode, Requ
 bool hasEntities(const Model &m) {
     for (char t : m.coltype)
         if (t != 'C') return true;
-    if (!m.sets.empty()) return true;
+    if (!m.sets.empty() || !m.pwls.empty() || !m.gencons.empty()) return true;
     for (const auto &[row, ind] : m.indicators)
         if (ind.complement != 0) return true;
     return false;

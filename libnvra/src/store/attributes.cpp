@@ -81,6 +81,8 @@ constexpr Getter<int64_t> kIntGetters[] = {
     {kAttrQElems, [](const Source &s) -> int64_t { return s.m().Q.v.size(); }},
     {kAttrQConstraints, [](const Source &s) -> int64_t { return s.m().qrows.size(); }},
     {kAttrIndicators, [](const Source &s) -> int64_t { return s.m().indicators.size(); }},
+    {kAttrPwlCons, [](const Source &s) -> int64_t { return s.m().pwls.size(); }},
+    {kAttrGenCons, [](const Source &s) -> int64_t { return s.m().gencons.size(); }},
     {kAttrObjectives, [](const Source &s) -> int64_t { return 1 + s.m().objectives.size(); }},
     {kAttrNameLength, [](const Source &s) { return nameLength(s.m()); }},
     {kAttrProbNameLength, [](const Source &s) -> int64_t { return s.m().probName.size() + 1; }},

@@ -18,7 +18,10 @@ struct KindText {
 constexpr KindText kKinds[] = {{"row", "Row", "rows"},
                                {"column", "Column", "columns"},
                                {"set", "Set", "sets"},
-                               {"objective", "Objective", "objectives"}};
+                               {"objective", "Objective", "objectives"},
+                               {"piecewise-linear constraint", "Piecewise-linear constraint",
+                                "piecewise-linear constraints"},
+                               {"general constraint", "General constraint", "general constraints"}};
 } // namespace
 
 const char *kindName(Kind k) {
@@ -41,6 +44,10 @@ int kindCount(const Model &m, Kind k) {
         return static_cast<int>(m.sets.size());
     case Kind::Objective:
         return static_cast<int>(m.objectives.size()) + 1;
+    case Kind::Pwl:
+        return static_cast<int>(m.pwls.size());
+    case Kind::GenCons:
+        return static_cast<int>(m.gencons.size());
     }
     return 0;
 }
@@ -72,7 +79,7 @@ int checkArray(NVRAprob prob, const char *fn, const char *name, const void *p, i
 }
 
 int checkIndexList(NVRAprob prob, const char *fn, Kind k, int n, const int *idx) {
-    const char *arrays[] = {"rowind", "colind", "setind", "objidx"};
+    const char *arrays[] = {"rowind", "colind", "setind", "objidx", "pwlind", "conind"};
     if (int rc = checkCount(prob, fn, kindPlural(k), n)) return rc;
     if (int rc = checkArray(prob, fn, arrays[static_cast<int>(k)], idx, n)) return rc;
     for (int i = 0; i < n; ++i)
@@ -303,6 +310,14 @@ int checkSetType(NVRAprob prob, const char *fn, int64_t set, char type) {
 }
 
 // ---- deletions ------------------------------------------------------------------------------
+
+double tripletAt(const QTriplets &q, int i, int j) {
+    if (i > j) std::swap(i, j);
+    auto lo = std::lower_bound(q.i.begin(), q.i.end(), i) - q.i.begin();
+    auto hi = std::upper_bound(q.i.begin(), q.i.end(), i) - q.i.begin();
+    auto k = std::lower_bound(q.j.begin() + lo, q.j.begin() + hi, j) - q.j.begin();
+    return k < hi && q.j[k] == j ? q.v[k] : 0.0;
+}
 
 int deletionMap(NVRAprob prob, const char *fn, Kind k, int n, const int *idx,
                 std::vector<int32_t> &map, std::vector<int32_t> &sorted) {

@@ -57,7 +57,7 @@ template <class F> int storeEdit(NVRAprob prob, const char *fn, F &&body) {
 
 // ---- what indices refer to ------------------------------------------------------------------
 
-enum class Kind { Row, Column, Set, Objective };
+enum class Kind { Row, Column, Set, Objective, Pwl, GenCons };
 const char *kindName(Kind k);   // "row"
 const char *kindTitle(Kind k);  // "Row"
 const char *kindPlural(Kind k); // "rows"
@@ -189,6 +189,31 @@ QTriplets sortedTriplets(int64_t n, const int *c1, const int *c2, const double *
 QTriplets tripletsReplaced(const QTriplets &q, const QTriplets &changes);
 // Triplets of Q with the values of add added (zero sums removed).
 QTriplets tripletsAdded(const QTriplets &q, const QTriplets &add);
+// The value of element (i, j) (or (j, i)), 0 when it is not stored.
+double tripletAt(const QTriplets &q, int i, int j);
+// Triplets q over columns first..last in column-wise form: column j lists each stored element
+// (j, k) with k >= j once, in increasing k; sizes and null arrays as in the sparse getters.
+// The caller has entered the problem.
+template <class S>
+int tripletsByColumn(NVRAprob prob, const char *fn, const QTriplets &q, S *start, int *colind,
+                     double *coef, S maxcoefs, S *ncoefs, int first, int last) {
+    if (int rc = checkRange(prob, Kind::Column, first, last)) return rc;
+    // q is sorted by (i, j): the elements of columns first..last are one stretch.
+    auto at = [&](int col) {
+        return static_cast<int64_t>(std::lower_bound(q.i.begin(), q.i.end(), col) - q.i.begin());
+    };
+    const int64_t base = at(first), total = at(last + 1) - base;
+    bool fill;
+    if (int rc = sparseSizes(prob, fn, total, colind || coef, maxcoefs, ncoefs, fill)) return rc;
+    if (start)
+        for (int j = first; j <= last + 1; ++j)
+            start[j - first] = static_cast<S>(at(j) - base);
+    if (fill) {
+        if (colind) std::copy_n(q.j.begin() + base, total, colind);
+        if (coef) std::copy_n(q.v.begin() + base, total, coef);
+    }
+    return 0;
+}
 // Checks n triplets against ncols columns and refuses bad values; what names the owner for
 // messages ("the quadratic objective", "the quadratic part of row 3").
 int checkTriplets(NVRAprob prob, const char *what, int64_t n, const int *c1, const int *c2,
@@ -231,6 +256,12 @@ template <class V> void renumberKeys(std::map<int32_t, V> &m, const std::vector<
     }
     m.swap(out);
 }
+
+// A column deletion (colMap as from deletionMap) is refused when it would remove a column that a
+// piecewise-linear or general constraint uses; otherwise their columns are renumbered
+// (store_general.cpp).
+int checkGeneralColumns(NVRAprob prob, const char *fn, const std::vector<int32_t> &colMap);
+void renumberGeneralColumns(Model &m, const std::vector<int32_t> &colMap);
 
 // ---- names ----------------------------------------------------------------------------------
 

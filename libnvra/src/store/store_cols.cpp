@@ -246,6 +246,7 @@ int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]) {
                                  "%s: column %d is the indicator column of row %d: delete the "
                                  "indicator or the row first",
                                  fn, ind.col, row);
+        if (int rc = checkGeneralColumns(prob, fn, map)) return rc;
         m.colNames.erase(sorted); // the only step that may fail
 
         SparseRows &A = m.A;
@@ -289,6 +290,7 @@ int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]) {
         }
         for (auto &[row, ind] : m.indicators)
             if (ind.complement != 0) ind.col = map[ind.col];
+        renumberGeneralColumns(m, map);
         return 0;
     });
 }

@@ -115,25 +115,8 @@ template <class S>
 int getQObj(NVRAprob prob, const char *fn, S *start, int *colind, double *coef, S maxcoefs,
             S *ncoefs, int first, int last) {
     return storeQuery(prob, fn, [&] {
-        if (int rc = checkRange(prob, Kind::Column, first, last)) return rc;
-        const QTriplets &Q = prob->model.Q;
-        // Q is sorted by (i, j): the elements of columns first..last are one stretch.
-        auto at = [&](int col) {
-            return static_cast<int64_t>(std::lower_bound(Q.i.begin(), Q.i.end(), col) -
-                                        Q.i.begin());
-        };
-        const int64_t base = at(first), total = at(last + 1) - base;
-        bool fill;
-        if (int rc = sparseSizes(prob, fn, total, colind || coef, maxcoefs, ncoefs, fill))
-            return rc;
-        if (start)
-            for (int j = first; j <= last + 1; ++j)
-                start[j - first] = static_cast<S>(at(j) - base);
-        if (fill) {
-            if (colind) std::copy_n(Q.j.begin() + base, total, colind);
-            if (coef) std::copy_n(Q.v.begin() + base, total, coef);
-        }
-        return 0;
+        return tripletsByColumn(prob, fn, prob->model.Q, start, colind, coef, maxcoefs, ncoefs,
+                                first, last);
     });
 }
 
@@ -212,6 +195,21 @@ int NVRAchgmqobj(NVRAprob prob, int ncoefs, const int objqcol1[], const int objq
 int NVRAchgmqobj64(NVRAprob prob, int64_t ncoefs, const int objqcol1[], const int objqcol2[],
                    const double objqcoef[]) {
     return changeQObj(prob, "NVRAchgmqobj64", ncoefs, objqcol1, objqcol2, objqcoef);
+}
+
+int NVRAchgqobj(NVRAprob prob, int objqcol1, int objqcol2, double objqcoef) {
+    return changeQObj(prob, "NVRAchgqobj", 1, &objqcol1, &objqcol2, &objqcoef);
+}
+
+int NVRAgetqobj(NVRAprob prob, int objqcol1, int objqcol2, double *objqcoef) {
+    const char *fn = "NVRAgetqobj";
+    return storeQuery(prob, fn, [&] {
+        if (int rc = checkIndex(prob, Kind::Column, objqcol1)) return rc;
+        if (int rc = checkIndex(prob, Kind::Column, objqcol2)) return rc;
+        if (int rc = checkArray(prob, fn, "objqcoef", objqcoef)) return rc;
+        *objqcoef = tripletAt(prob->model.Q, objqcol1, objqcol2);
+        return 0;
+    });
 }
 
 int NVRAgetmqobj(NVRAprob prob, int start[], int colind[], double objqcoef[], int maxcoefs,

@@ -15,6 +15,7 @@
 #include "runtime/ref.h"
 #include "numeric/walker.h"
 #include "problem/convert.h"
+#include "problem/general.h"
 #include "problem/methods.h"
 #include "problem/problib.h"
 
@@ -82,6 +83,7 @@ struct AddContext {
         uint32_t idLow;
     };
     std::vector<SavedMode> modes; // constraints whose mode this call decided
+    GeneralMark general;          // what rewrites of max, min, ... added
 };
 
 // Sends the batch to the library and empties it (also on failure). 0 or -1.
@@ -168,7 +170,10 @@ int addOne(PyObject *obj, void *ctxp) {
     problem_s *p = ctx.p;
     constraint_s *c;
     if (admit(ctx, obj, &c) != 0) return -1;
-    if (PyList_Append(p->cons, obj) != 0) return -1;
+    // max, min, abs, And, Or and pwl become variables of general constraints first; their
+    // auxiliary rows join the batch ahead of this one.
+    Ref body = Ref::steal(problem_rewriteGeneral(p, constraint_body(c), ctx.general, addOne, &ctx));
+    if (!body || PyList_Append(p->cons, obj) != 0) return -1;
     ctx.added.insert(obj);
 
     const char *name = nullptr;
@@ -179,9 +184,8 @@ int addOne(PyObject *obj, void *ctxp) {
     Batch &b = ctx.batch;
     if (!b.empty() && b.named != (name != nullptr) && flushConstraints(ctx) != 0) return -1;
 
-    PyObject *body = constraint_body(c);
     ExprRow sizes;
-    if (convertExpr(p, body, &sizes, false, false) != 0) return -1;
+    if (convertExpr(p, body.get(), &sizes, false, false) != 0) return -1;
     const size_t nameBytes = name ? static_cast<size_t>(nameLen) + 1 : 0;
     if (withRoom(ctx, [&] { return b.reserve(nameBytes, sizes); }) != 0) return -1;
 
@@ -191,7 +195,7 @@ int addOne(PyObject *obj, void *ctxp) {
     row.qcols1 = b.qcols1.data() + b.nq;
     row.qcols2 = b.qcols2.data() + b.nq;
     row.qvals = b.qvals.data() + b.nq;
-    if (convertExpr(p, body, &row, false, false) != 0) return -1;
+    if (convertExpr(p, body.get(), &row, false, false) != 0) return -1;
 
     double rhs = -row.constant, range = 0.0;
     getRhsSense(constraint_lb(c), constraint_ub(c), &b.types[b.rows], &rhs, &range);
@@ -248,6 +252,7 @@ void rollback(AddContext &ctx) {
         it->c->id_high = it->idHigh;
     }
     if (PyList_SetSlice(p->cons, ctx.listed, n, nullptr) != 0) PyErr_Clear();
+    problem_undoGeneral(p, ctx.general);
 }
 
 // Links the constraints of a successful call to their rows (a problem of linked objects).
@@ -285,6 +290,24 @@ void getRhsSense(double lb, double ub, char *sense, double *rhs, double *range) 
         *sense = 'E';
         *rhs += lb;
     }
+}
+
+int addRowsAsConstraints(problem_s *p, int nrows) {
+    if (problem_holdsUnlinked(p)) return 0;
+    const Py_ssize_t listed = PyList_GET_SIZE(p->cons);
+    for (int i = 0; i < nrows; ++i) {
+        Ref c = Ref::steal(constraint_base());
+        if (c) constraint_link(as_constraint(c.get()), p, static_cast<int>(listed) + i);
+        if (!c || PyList_Append(p->cons, c.get()) != 0) {
+            AutoSavedException keep;
+            for (Py_ssize_t k = listed; k < PyList_GET_SIZE(p->cons); ++k)
+                constraint_mark_deleted(as_constraint(PyList_GET_ITEM(p->cons, k)));
+            if (PyList_SetSlice(p->cons, listed, PyList_GET_SIZE(p->cons), nullptr) != 0)
+                PyErr_Clear();
+            return -1;
+        }
+    }
+    return 0;
 }
 
 int problem_addConstraint(problem_s *p, PyObject *args) {

@@ -11,6 +11,12 @@ struct problem_s;
 // objects it had before the call.
 int problem_addConstraint(problem_s *p, PyObject *args);
 
+// The constraint objects for nrows rows that a library call has just appended to p (at the
+// end of its rows): linked constraints appended to p->cons. Nothing in a problem of unlinked
+// objects, which keeps its unlinked constraints through its map. 0, or -1 with the objects of
+// this call removed again.
+int addRowsAsConstraints(problem_s *p, int nrows);
+
 // The library's row form of lb <= body <= ub: *rhs enters as minus the body's constant and
 // leaves as the row's right-hand side; *sense receives the row type ('L', 'G', 'E', 'R', 'N')
 // and *range the range of an 'R' row (else 0).

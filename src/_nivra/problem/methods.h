@@ -5,6 +5,8 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <initializer_list>
+
 extern PyMethodDef problem_lifecycle_methods[]; // problem/problem.cpp
 extern PyMethodDef
     problem_controls_methods[]; // problem/controls.cpp: getControl, setControl, getAttrib
@@ -14,9 +16,11 @@ extern PyMethodDef problem_objective_methods[]; // problem/objective.cpp: setObj
 extern PyMethodDef problem_solution_methods[];  // problem/solution.cpp: optimize, getSolution, ...
 extern PyMethodDef problem_files_methods[];     // problem/files.cpp: read, write
 extern PyMethodDef problem_lookup_methods[];    // problem/lookup.cpp: getVariable, ..., getIndex
+extern PyMethodDef problem_entities_methods[];  // problem/entities.cpp: addSOS, addIndicator
 
 // The module functions of the problem layer (problem/modfuncs.cpp: evaluate, vars).
 extern PyMethodDef nvr_problem_module_methods[];
 
-// Joins the tables above into problem_type.tp_methods. 0, or -1 with an exception set.
-int problem_build_method_table();
+// Joins the tables above and those of the layers above (upper) into problem_type.tp_methods.
+// 0, or -1 with an exception set.
+int problem_build_method_table(std::initializer_list<const PyMethodDef *> upper);

@@ -14,8 +14,10 @@
 #include "runtime/ref.h"
 #include "runtime/npy.h"
 #include "numeric/walker.h"
+#include "problem/constraints.h"
 #include "problem/convert.h"
 #include "problem/methods.h"
+#include "problem/general.h"
 #include "problem/problib.h"
 
 namespace {
@@ -154,6 +156,23 @@ int clearObjective(problem_s *p, int ncols) {
     return problem_call(p, NVRAchgmqobj, "NVRAchgmqobj", nq, col1.get(), col2.get(), values.get());
 }
 
+int addAuxiliary(PyObject *constraint, void *p) {
+    Ref args = Ref::steal(PyTuple_Pack(1, constraint));
+    return args ? problem_addConstraint(static_cast<problem_s *>(p), args.get()) : -1;
+}
+
+int transferMain(problem_s *p, PyObject *obj);
+
+// Objective 0 with its max, min, abs, And, Or and pwl nodes as variables of general
+// constraints; a failure takes them back. 0 or -1.
+int transferGeneral(problem_s *p, PyObject *obj) {
+    GeneralMark mark;
+    Ref rewritten = Ref::steal(problem_rewriteGeneral(p, obj, mark, addAuxiliary, p));
+    if (rewritten && transferMain(p, rewritten.get()) == 0) return 0;
+    problem_undoGeneral(p, mark);
+    return -1;
+}
+
 // Objective 0: replaces the objective of the optimizer problem. The new objective is converted
 // before the old one is cleared, so that an objective that cannot be converted changes
 // nothing. 0 or -1.
@@ -195,7 +214,7 @@ int transferObjective(PyObject *obj, void *ctxp) {
     problem_s *p = ctx->p;
     if (exprKindOf(obj) < 0) return nvr_raise(nvy_model_exc, "Invalid object set as objective");
     const int i = ctx->objidx + ctx->count;
-    if ((i >= 1 ? transferSecondary(p, i, obj) : transferMain(p, obj)) != 0) return -1;
+    if ((i >= 1 ? transferSecondary(p, i, obj) : transferGeneral(p, obj)) != 0) return -1;
     if (applyOptions(p, i, ctx->options) != 0) return -1;
     ++ctx->count;
     return 0;

@@ -20,6 +20,7 @@
 #include "runtime/ref.h"
 #include "numeric/walker.h"
 #include "problem/constraints.h"
+#include "problem/entities.h"
 #include "problem/methods.h"
 #include "problem/objective.h"
 #include "problem/problib.h"
@@ -29,32 +30,11 @@ namespace {
 
 // ---- model data ---------------------------------------------------------------------------------
 
-// The model object o (variable, constraint or SOS) is linked to p.
-bool linkedTo(PyObject *o, const problem_s *p) {
-    if (var_Check(o)) return as_var(o)->owner == p;
-    if (constraint_Check(o)) return constraint_problem(as_constraint(o)) == p;
-    return sos_Check(o) && as_sos(o)->owner == p;
-}
-
-// A linked object gets the deleted marker and loses its index.
-void markDeleted(PyObject *o) {
-    if (var_Check(o)) {
-        as_var(o)->owner = kDeletedOwner;
-        as_var(o)->id_low = 0;
-        as_var(o)->id_high = 0;
-    } else if (constraint_Check(o)) {
-        constraint_mark_deleted(as_constraint(o));
-    } else {
-        as_sos(o)->owner = kDeletedOwner;
-        as_sos(o)->index = 0;
-    }
-}
-
 // The linked objects of p in list get the deleted marker; unlinked ones stay as they are.
 void markListDeleted(problem_s *p, PyObject *list) {
     if (!list) return;
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i)
-        if (linkedTo(PyList_GET_ITEM(list, i), p)) markDeleted(PyList_GET_ITEM(list, i));
+        if (problem_isLinkedObject(PyList_GET_ITEM(list, i), p)) problem_markObjectDeleted(PyList_GET_ITEM(list, i));
 }
 
 // The three empty lists of model objects. 0 or -1.
@@ -111,25 +91,10 @@ int registerMessages(problem_s *p) {
                         static_cast<void *>(p), 1);
 }
 
-// Loads the empty model named name with the library's log switched off meanwhile. 0 or -1.
-int loadEmpty(problem_s *p, const char *name) {
-    int log = 0;
-    if (problem_call(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) !=
-            0 ||
-        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, 0) != 0)
-        return -1;
-    const int rc =
-        problem_call(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0, nullptr, nullptr,
-                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-    const int restored =
-        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, log);
-    return (rc || restored) ? -1 : 0;
-}
-
 // Steps 4 to 9 of initialisation: an empty library problem named name with the given sense,
 // the module default controls and the message callback. 0 or -1.
 int initialise(problem_s *p, const char *name, int sense) {
-    if (createRecordParts(p) != 0 || createLibProblem(p) != 0 || loadEmpty(p, name) != 0 ||
+    if (createRecordParts(p) != 0 || createLibProblem(p) != 0 || problem_loadEmpty(p, name) != 0 ||
         registerMessages(p) != 0 || problem_applyDefaultControls(p) != 0)
         return -1;
     return problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", sense);
@@ -164,10 +129,7 @@ ElementAdder adderFor(problem_s *p, PyObject *first) {
     if (var_Check(first))
         return inProblem(p, first) ? problem_addObjective : problem_addUnlinkedVars;
     if (constraint_Check(first)) return problem_addConstraint;
-    if (sos_Check(first)) {
-        nvr_model_error("SOS elements are not supported in the problem declaration yet");
-        return nullptr;
-    }
+    if (sos_Check(first)) return problem_addExistingSOS;
     if (exprKindOf(first) >= 2) return problem_addObjective; // terms, expressions, nonlinear
     nvr_model_error(kErroneousElement);
     return nullptr;
@@ -226,7 +188,7 @@ PyObject *linkedCopy(PyObject *o, problem_s *dst) {
 // The copy of one entry of a source list: a linked object becomes a new object linked to dst
 // at the same index; an unlinked one is shared. New reference or null.
 PyObject *copyEntry(problem_s *src, problem_s *dst, PyObject *o) {
-    return linkedTo(o, src) ? linkedCopy(o, dst) : Py_NewRef(o);
+    return problem_isLinkedObject(o, src) ? linkedCopy(o, dst) : Py_NewRef(o);
 }
 
 int copyList(problem_s *src, problem_s *dst, PyObject *from, PyObject *to) {
@@ -427,6 +389,39 @@ PyGetSetDef problem_getset[] = {
 
 } // namespace
 
+bool problem_isLinkedObject(PyObject *o, const problem_s *p) {
+    if (var_Check(o)) return as_var(o)->owner == p;
+    if (constraint_Check(o)) return constraint_problem(as_constraint(o)) == p;
+    return sos_Check(o) && as_sos(o)->owner == p;
+}
+
+void problem_markObjectDeleted(PyObject *o) {
+    if (var_Check(o)) {
+        as_var(o)->owner = kDeletedOwner;
+        as_var(o)->id_low = 0;
+        as_var(o)->id_high = 0;
+    } else if (constraint_Check(o)) {
+        constraint_mark_deleted(as_constraint(o));
+    } else {
+        as_sos(o)->owner = kDeletedOwner;
+        as_sos(o)->index = 0;
+    }
+}
+
+int problem_loadEmpty(problem_s *p, const char *name) {
+    int log = 0;
+    if (problem_call(p, NVRAgetintcontrol, "NVRAgetintcontrol", NVRA_CONTROL_OUTPUTLOG, &log) !=
+            0 ||
+        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, 0) != 0)
+        return -1;
+    const int rc =
+        problem_call(p, NVRAloadlp, "NVRAloadlp", name ? name : "noname", 0, 0, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    const int restored =
+        problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, log);
+    return (rc || restored) ? -1 : 0;
+}
+
 int problem_clearmodeldata(problem_s *p, int final) {
     markListDeleted(p, p->vars);
     markListDeleted(p, p->cons);
@@ -531,11 +526,13 @@ PyTypeObject problem_type = {
     .tp_new = problem_new,
 };
 
-int problem_build_method_table() {
+int problem_build_method_table(std::initializer_list<const PyMethodDef *> upper) {
     static std::vector<PyMethodDef> table;
-    problem_type.tp_methods = nvr_join_methods(
-        table, {problem_lifecycle_methods, problem_controls_methods, problem_variables_methods,
-                problem_constraints_methods, problem_objective_methods, problem_solution_methods,
-                problem_files_methods, problem_lookup_methods});
+    std::vector<const PyMethodDef *> tables{
+        problem_lifecycle_methods,   problem_controls_methods, problem_variables_methods,
+        problem_constraints_methods, problem_objective_methods, problem_solution_methods,
+        problem_files_methods,       problem_lookup_methods,   problem_entities_methods};
+    tables.insert(tables.end(), upper.begin(), upper.end());
+    problem_type.tp_methods = nvr_join_methods(table, tables.data(), tables.size());
     return problem_type.tp_methods ? 0 : -1;
 }

@@ -60,6 +60,13 @@ int problem_freeresources(problem_s *p);
 // final, creates new empty lists and resets the nonlinear and objective bookkeeping.
 // 0, or -1 with an exception (only when new lists cannot be made).
 int problem_clearmodeldata(problem_s *p, int final);
+// The model object o (variable, constraint or SOS) is linked to p.
+bool problem_isLinkedObject(PyObject *o, const problem_s *p);
+// A linked model object gets the deleted marker and loses its index.
+void problem_markObjectDeleted(PyObject *o);
+// Loads an empty model into p's library problem, named name (null: "noname"; "": the name is
+// kept), with the library's log switched off meanwhile. 0 or -1.
+int problem_loadEmpty(problem_s *p, const char *name);
 // 1 when indices of p refer to the problem as built (not a callback problem, not presolved),
 // 0 otherwise, -1 with an exception. For the API methods that accept model objects as indices.
 int nvy_isOriginalProb(problem_s *p);

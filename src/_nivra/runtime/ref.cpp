@@ -22,10 +22,15 @@ void nvr_translate_exception() noexcept {
 
 PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out,
                               std::initializer_list<const PyMethodDef *> tables) {
+    return nvr_join_methods(out, tables.begin(), tables.size());
+}
+
+PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out, const PyMethodDef *const *tables,
+                              size_t n) {
     try {
         out.clear();
-        for (const PyMethodDef *table : tables)
-            for (const PyMethodDef *m = table; m->ml_name; ++m)
+        for (size_t t = 0; t < n; ++t)
+            for (const PyMethodDef *m = tables[t]; m->ml_name; ++m)
                 out.push_back(*m);
         out.push_back({nullptr, nullptr, 0, nullptr});
     } catch (...) {

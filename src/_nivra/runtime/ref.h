@@ -64,6 +64,9 @@ template <class F> PyCFunction nvr_method(F f) {
 // out.data(), or null with MemoryError.
 PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out,
                               std::initializer_list<const PyMethodDef *> tables);
+// The same for n tables.
+PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out, const PyMethodDef *const *tables,
+                              size_t n);
 
 // First member of a static PyTypeObject written with designated initialisers:
 //   PyTypeObject var_type = {NVR_TYPE_HEAD, .tp_name = "nivra.var", ...};

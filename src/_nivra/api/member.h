@@ -1,0 +1,488 @@
+// api/member.h: the calling convention of the optimizer API methods of nivra.problem, written
+// once. A member is described by the library function it calls and one descriptor per argument
+// of that function after the handle, in the function's order; the Python parameters are the
+// visible descriptors in the same order. The driver apiMember then does what every member does:
+// check the problem, parse (current keyword names, then the old ones with a deprecation
+// warning), refuse required arrays given as None, convert indices, ranges and arrays in
+// parameter order (parallel arrays share one length per group), size the outputs (asking the
+// library for their sizes first when needed), call the library in the call frame, write the
+// outputs into the caller's lists, and return the scalar results or None. Every temporary array
+// is owned by its descriptor and freed on every path.
+//
+// Descriptors:
+//   Count<G>, Count64<G>      the length of group G (hidden)
+//   In<K, G>                  an array of kind K in group G (G = -1: a group of its own)
+//   InFull<K, Of>             an array read by the row (Of = kElemRow) or column count
+//   Idx<K>                    one index of kind K
+//   Int<D>, Long<D>, Dbl<D>, Str, StrOpt, Char   scalars ('i', 'L', 'd', 's', 'z', 'C')
+//   First<K>, Last<K>         an inclusive range of entries of kind K (objects or indices);
+//                             omitted or None: the first and the last entry
+//   FirstI<A>, LastI<A>       the same parsed as ints, the entries counted by attribute A
+//   Names                     a packed name list for the range given by First/Last
+//   Out<K, Size>              an output list of kind K; Size: SzRange (one per entry of the
+//                             range), SzStarts (one more), SzRows, SzCols, SzCount<attribute>,
+//                             SzGroup<G>, SzGroupStarts<G> (one more than group G)
+//   OutCount<G, T>            the number of entries the library reports for group G (hidden;
+//                             its presence makes the driver ask for the sizes first)
+//   Max<G, T>                 the caller's buffer size for group G (entries beyond it are not
+//                             delivered; 0 asks for counts only)
+//   RetDbl, RetInt            a scalar result (hidden), returned by the method
+//
+// A member row (in a .def file, see CONTRIBUTING.md):
+//   NVR_API(chgbounds, NVRAchgbounds, 3, ("colind", "bndtype", "bndval"),
+//           ("mindex", "qbtype", "bnd"), "chgbounds(colind, bndtype, bndval)\n\n...",
+//           Count<0>, In<kElemCol, 0>, In<kElemChar, 0>, In<kElemDouble, 0>)
+// The number is how many parameters are required; the old-name list is () when the names never
+// changed, and otherwise holds one name per parameter.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "api/convert.h"
+#include "api/methods.h"
+#include "problem/problem.h"
+#include "problem/problib.h"
+#include "runtime/args.h"
+#include "runtime/calllib.h"
+
+namespace nvapi {
+
+// The state of one call of a member.
+struct Call {
+    problem_s *p;
+    const char *const *kw;
+    int64_t group[4] = {-1, -1, -1, -1};
+    int64_t max[4] = {-1, -1, -1, -1};
+    int first = 0, last = -1;
+    bool firstGiven = false, lastGiven = false;
+    bool querying = false; // the call that asks for the sizes: outputs are null
+    int countIds[4] = {0, 0, 0, 0};
+    int countValues[4] = {0, 0, 0, 0};
+
+    // An integer attribute that counts entries (rows, columns, sets, ...), read once per call.
+    // -1 with an exception.
+    int64_t count(int attrib) {
+        int k = 0;
+        for (; k < 4 && countIds[k]; ++k)
+            if (countIds[k] == attrib) return countValues[k];
+        if (problem_intAttrib(p, attrib, &countValues[k % 4]) != 0) return -1;
+        countIds[k % 4] = attrib;
+        return countValues[k % 4];
+    }
+    // Settles a range after its ends were parsed: an end not given is the first (0) or the
+    // last entry counted by attrib. 0 or -1.
+    int settleRange(int attrib) {
+        if (!firstGiven) first = 0;
+        if (lastGiven) return 0;
+        const int64_t n = count(attrib);
+        if (n < 0) return -1;
+        last = static_cast<int>(n) - 1;
+        return 0;
+    }
+};
+
+// The attribute that counts the entries an index kind refers to.
+constexpr int countAttrOf(int kind) {
+    return kind == kElemRow ? NVRA_ATTR_ROWS : kind == kElemSet ? NVRA_ATTR_SETS : NVRA_ATTR_COLS;
+}
+
+// ---- descriptors --------------------------------------------------------------------------------
+
+// What a descriptor does not do (each step: 0 or -1 with an exception).
+struct Step {
+    static constexpr char code = 0;         // parse code; 0 for hidden arguments
+    static constexpr bool arrayIn = false;  // an input array (for the missing-argument check)
+    static constexpr bool needsQuery = false;
+    static constexpr bool returns = false;
+    std::tuple<> parsePtr() { return {}; }
+    bool isNone() const { return false; }
+    int prepare(Call &, int) { return 0; } // indices, ranges, scalars
+    int convert(Call &, int) { return 0; } // arrays and names
+    int size(Call &) { return 0; }         // outputs, before the call
+    void after(Call &) {}                  // after every library call
+    int deliver(Call &) { return 0; }      // outputs, after the final call
+};
+
+template <char C, class T> struct Scalar : Step {
+    static constexpr char code = C;
+    T v;
+    std::tuple<T *> parsePtr() { return {&v}; }
+    T arg(Call &) const { return v; }
+};
+
+template <int D = 0> struct Int : Scalar<'i', int> {
+    Int() { v = D; }
+};
+template <long long D = 0> struct Long : Scalar<'L', long long> {
+    Long() { v = D; }
+    int64_t arg(Call &) const { return v; }
+};
+template <double D = 0.0> struct Dbl : Scalar<'d', double> {
+    Dbl() { v = D; }
+};
+struct Str : Scalar<'s', const char *> {
+    Str() { v = nullptr; }
+};
+struct StrOpt : Scalar<'z', const char *> {
+    StrOpt() { v = nullptr; }
+};
+struct Char : Scalar<'C', int> {
+    Char() { v = 0; }
+    char arg(Call &) const { return static_cast<char>(v); }
+};
+
+// A parameter parsed as an object.
+struct ObjParam : Step {
+    static constexpr char code = 'O';
+    PyObject *obj = nullptr;
+    std::tuple<PyObject **> parsePtr() { return {&obj}; }
+    bool isNone() const { return obj == Py_None; }
+    bool given() const { return obj && obj != Py_None; }
+};
+
+template <int G> struct Count : Step {
+    int arg(Call &c) const { return c.group[G] > 0 ? static_cast<int>(c.group[G]) : 0; }
+};
+template <int G> struct Count64 : Step {
+    int64_t arg(Call &c) const { return c.group[G] > 0 ? c.group[G] : 0; }
+};
+
+template <int K, int G = -1> struct In : ObjParam {
+    static constexpr bool arrayIn = true;
+    ConvArray<K> arr;
+    int64_t own = -1;
+    int convert(Call &c, int pos) {
+        return conv_obj2arr<K>(c.p, G >= 0 ? &c.group[G] : &own, obj, arr, c.kw[pos]);
+    }
+    const ElemType<K> *arg(Call &) const { return arr.get(); }
+};
+
+template <int K, int Of> struct InFull : ObjParam {
+    static constexpr bool arrayIn = true;
+    ConvArray<K> arr;
+    int convert(Call &c, int pos) {
+        const int64_t n = c.count(countAttrOf(Of));
+        if (n < 0) return -1;
+        return conv_obj2arr_full<K>(c.p, obj, arr, n, c.kw[pos],
+                                    Of == kElemRow ? "rows" : "columns");
+    }
+    const ElemType<K> *arg(Call &) const { return arr.get(); }
+};
+
+template <int K> struct Idx : ObjParam {
+    int v = 0;
+    int prepare(Call &c, int) { return ObjInt2int(obj, c.p, &v, K); }
+    int arg(Call &) const { return v; }
+};
+
+// The ends of a range of entries given as objects or indices of kind K (counted by the
+// attribute Attr); an end omitted or None is the first or the last entry. First comes before
+// Last in every member.
+template <int K, int Attr = countAttrOf(K)> struct First : ObjParam {
+    int prepare(Call &c, int) {
+        if (!given()) return 0;
+        c.firstGiven = true;
+        return ObjInt2int(obj, c.p, &c.first, K);
+    }
+    int arg(Call &c) const { return c.first; }
+};
+template <int K, int Attr = countAttrOf(K)> struct Last : ObjParam {
+    int prepare(Call &c, int) {
+        if (given()) {
+            c.lastGiven = true;
+            if (ObjInt2int(obj, c.p, &c.last, K) != 0) return -1;
+        }
+        return c.settleRange(Attr);
+    }
+    int arg(Call &c) const { return c.last; }
+};
+
+// The same with the ends parsed as ints ('i').
+constexpr int kNotGiven = INT_MIN;
+template <int Attr> struct FirstI : Scalar<'i', int> {
+    FirstI() { v = kNotGiven; }
+    int prepare(Call &c, int) {
+        c.firstGiven = v != kNotGiven;
+        if (c.firstGiven) c.first = v;
+        return 0;
+    }
+    int arg(Call &c) const { return c.first; }
+};
+template <int Attr> struct LastI : Scalar<'i', int> {
+    LastI() { v = kNotGiven; }
+    int prepare(Call &c, int) {
+        c.lastGiven = v != kNotGiven;
+        if (c.lastGiven) c.last = v;
+        return c.settleRange(Attr);
+    }
+    int arg(Call &c) const { return c.last; }
+};
+
+struct Names : ObjParam {
+    std::string buf;
+    int convert(Call &c, int) { return conv_names2arr(c.p, obj, c.last - c.first + 1, buf); }
+    const char *arg(Call &) const { return buf.empty() ? nullptr : buf.data(); }
+};
+
+// Output sizes.
+struct SzRange {
+    static int64_t get(Call &c) { return c.last >= c.first ? int64_t{c.last} - c.first + 1 : 0; }
+};
+struct SzStarts {
+    static int64_t get(Call &c) { return SzRange::get(c) + 1; }
+};
+template <int Attr> struct SzCount {
+    static int64_t get(Call &c) { return c.count(Attr); }
+};
+using SzRows = SzCount<NVRA_ATTR_ROWS>;
+using SzCols = SzCount<NVRA_ATTR_COLS>;
+template <int G> struct SzGroup {
+    static constexpr bool query = true;
+    static int64_t get(Call &c) {
+        const int64_t n = c.group[G] > 0 ? c.group[G] : 0;
+        return c.max[G] >= 0 && c.max[G] < n ? c.max[G] : n;
+    }
+};
+// One start per entry of group G plus the end.
+template <int G> struct SzGroupStarts {
+    static constexpr bool query = true;
+    static int64_t get(Call &c) { return (c.group[G] > 0 ? c.group[G] : 0) + 1; }
+};
+template <class S> constexpr bool sizedByQuery() {
+    if constexpr (requires { S::query; })
+        return S::query;
+    else
+        return false;
+}
+
+template <int K, class Size> struct Out : ObjParam {
+    static constexpr bool needsQuery = sizedByQuery<Size>();
+    LibArray<ElemType<K>> data;
+    int size(Call &c) {
+        if (!given()) return 0;
+        const int64_t n = Size::get(c);
+        if (n < 0) return -1;
+        return data.alloc(static_cast<size_t>(n));
+    }
+    ElemType<K> *arg(Call &c) const { return c.querying ? nullptr : data.get(); }
+    int deliver(Call &c) {
+        if (!given()) return 0;
+        const int64_t n = Size::get(c);
+        if (n < 0) return -1;
+        return conv_arr2obj<K>(c.p, n, data.get(), obj);
+    }
+};
+
+template <int G, class T = int> struct OutCount : Step {
+    T v = 0;
+    T *arg(Call &) { return &v; }
+    void after(Call &c) { c.group[G] = v; }
+};
+
+template <int G, char C = 'L', class T = int64_t> struct Max : Step {
+    static constexpr char code = C;
+    std::conditional_t<C == 'L', long long, int> v = 0;
+    std::tuple<decltype(v) *> parsePtr() { return {&v}; }
+    int prepare(Call &c, int) {
+        c.max[G] = v;
+        return 0;
+    }
+    T arg(Call &) const { return static_cast<T>(v); }
+};
+
+struct RetDbl : Step {
+    static constexpr bool returns = true;
+    double v = 0.0;
+    double *arg(Call &) { return &v; }
+    PyObject *value() const { return PyFloat_FromDouble(v); }
+};
+struct RetInt : Step {
+    static constexpr bool returns = true;
+    int v = 0;
+    int *arg(Call &) { return &v; }
+    PyObject *value() const { return PyLong_FromLong(v); }
+};
+
+// ---- the driver ---------------------------------------------------------------------------------
+
+template <class... D> struct Params {
+    using Tuple = std::tuple<D...>;
+    static constexpr size_t size = sizeof...(D);
+    static constexpr std::array<char, sizeof...(D) + 1> codes{D::code..., 0};
+    static constexpr bool query = (D::needsQuery || ... || false);
+
+    // Position of descriptor i among the visible ones (for keyword names).
+    static constexpr int position(size_t i) {
+        int pos = 0;
+        for (size_t k = 0; k < i; ++k)
+            pos += codes[k] != 0;
+        return pos;
+    }
+    // The parse format: the visible codes with '|' after the first nreq of them.
+    template <int Nreq> static constexpr std::array<char, sizeof...(D) + 2> format() {
+        std::array<char, sizeof...(D) + 2> f{};
+        size_t n = 0;
+        int seen = 0;
+        for (size_t k = 0; k < sizeof...(D); ++k) {
+            if (!codes[k]) continue;
+            if (seen++ == Nreq) f[n++] = '|';
+            f[n++] = codes[k];
+        }
+        f[n] = 0;
+        return f;
+    }
+};
+
+// f(descriptor, i) for each descriptor in order, up to the first failure.
+template <class Tuple, class F, size_t... I>
+int eachWithPos(Tuple &t, F &&f, std::index_sequence<I...>) {
+    int rc = 0;
+    ((rc = rc ? rc : f(std::get<I>(t), static_cast<int>(I))), ...);
+    return rc;
+}
+
+template <class M, class Tuple, size_t... I>
+int parseAll(PyObject *args, PyObject *kwargs, Tuple &t, std::index_sequence<I...>) {
+    auto ptrs = std::tuple_cat(std::get<I>(t).parsePtr()...);
+    return std::apply(
+        [&](auto... ptr) {
+            return nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw(), ptr...);
+        },
+        ptrs);
+}
+
+template <class M, class Tuple, size_t... I>
+int callLibrary(Call &c, Tuple &t, std::index_sequence<I...>) {
+    const int rc = problem_call(c.p, M::fn, M::lib, std::get<I>(t).arg(c)...);
+    (std::get<I>(t).after(c), ...);
+    return rc;
+}
+
+// Required input arrays given as None: the missing-argument error naming all of them. 0 or -1.
+template <class M, class Tuple, size_t... I> int checkMissing(Tuple &t, std::index_sequence<I...>) {
+    const char *names[sizeof...(I) + 1];
+    int n = 0;
+    bool missing = false;
+    auto visit = [&](auto &d, size_t i) {
+        using D = std::remove_reference_t<decltype(d)>;
+        const int pos = M::Params::position(i);
+        if (!D::arrayIn || pos >= M::nreq) return;
+        names[n++] = M::kw[pos];
+        missing = missing || d.isNone();
+    };
+    (visit(std::get<I>(t), I), ...);
+    if (!missing) return 0;
+    nvo_PyErr_MissingArgsRange(names, 0, n);
+    return -1;
+}
+
+template <class Tuple, size_t... I> PyObject *results(Tuple &t, std::index_sequence<I...>) {
+    constexpr int n = (int{std::tuple_element_t<I, Tuple>::returns} + ... + 0);
+    if constexpr (n == 0) {
+        Py_RETURN_NONE;
+    } else {
+        PyObject *values[n];
+        int k = 0;
+        auto take = [&](auto &d) {
+            if constexpr (std::remove_reference_t<decltype(d)>::returns) values[k++] = d.value();
+        };
+        (take(std::get<I>(t)), ...);
+        bool ok = true;
+        for (PyObject *v : values)
+            ok = ok && v;
+        if (!ok || n == 1) {
+            if (!ok)
+                for (PyObject *v : values)
+                    Py_XDECREF(v);
+            return ok ? values[0] : nullptr;
+        }
+        PyObject *tuple = PyTuple_New(n);
+        for (int i = 0; i < n; ++i)
+            if (tuple)
+                PyTuple_SET_ITEM(tuple, i, values[i]);
+            else
+                Py_DECREF(values[i]);
+        return tuple;
+    }
+}
+
+template <class M> PyObject *apiMember(PyObject *self, PyObject *args, PyObject *kwargs) {
+    problem_s *p = as_problem(self);
+    if (checkProblemIsInitialized(p) != 0) return nullptr;
+    using P = typename M::Params;
+    constexpr auto seq = std::make_index_sequence<P::size>();
+    typename P::Tuple d;
+    Call c{p, M::kw};
+    if (!parseAll<M>(args, kwargs, d, seq) || checkMissing<M>(d, seq) != 0) return nullptr;
+    auto run = [&](auto step) {
+        return eachWithPos(d, [&](auto &x, int i) { return step(x, P::position(i)); }, seq);
+    };
+    if (run([&](auto &x, int pos) { return x.prepare(c, pos); }) != 0 ||
+        run([&](auto &x, int pos) { return x.convert(c, pos); }) != 0)
+        return nullptr;
+    if constexpr (P::query) {
+        c.querying = true;
+        if (callLibrary<M>(c, d, seq) != 0) return nullptr;
+        c.querying = false;
+    }
+    if (run([&](auto &x, int) { return x.size(c); }) != 0 || callLibrary<M>(c, d, seq) != 0 ||
+        run([&](auto &x, int) { return x.deliver(c); }) != 0)
+        return nullptr;
+    return results(d, seq);
+}
+
+// A member written out by hand (extra logic): the problem check, then impl.
+template <PyObject *(*Impl)(problem_s *, PyObject *, PyObject *)>
+PyObject *apiCustom(PyObject *self, PyObject *args, PyObject *kwargs) {
+    problem_s *p = as_problem(self);
+    if (checkProblemIsInitialized(p) != 0) return nullptr;
+    return Impl(p, args, kwargs);
+}
+
+} // namespace nvapi
+
+// ---- rows ---------------------------------------------------------------------------------------
+
+#define NVR_API_LIST(...) {__VA_ARGS__ __VA_OPT__(, ) nullptr}
+
+// The keyword names of a member (struct api_NAME): kw, old, oldkw().
+#define NVR_API_KEYWORDS(KW, OLD)                                                                  \
+    static constexpr const char *kw[] = NVR_API_LIST KW;                                           \
+    static constexpr const char *old[] = NVR_API_LIST OLD;                                         \
+    static constexpr const char *const *oldkw() { return old[0] ? old : nullptr; }
+
+// The record of a member made by the driver.
+#define NVR_API_DEFINE(NAME, FN, NREQ, KW, OLD, DOC, ...)                                          \
+    struct api_##NAME {                                                                            \
+        static constexpr const char *lib = #FN;                                                    \
+        static constexpr auto fn = FN;                                                             \
+        static constexpr int nreq = NREQ;                                                          \
+        NVR_API_KEYWORDS(KW, OLD)                                                                  \
+        using Params = nvapi::Params<__VA_ARGS__>;                                                 \
+        static constexpr auto fmt = Params::format<NREQ>();                                        \
+        static constexpr const char *format() { return fmt.data(); }                               \
+    };
+
+// The record of a member written out by hand as NVRA_PY_NAME(problem, args, kwargs), which
+// parses with api_NAME::format(), kw and oldkw().
+#define NVR_API_CUSTOM_DEFINE(NAME, FORMAT, KW, OLD, DOC)                                          \
+    struct api_##NAME {                                                                            \
+        NVR_API_KEYWORDS(KW, OLD)                                                                  \
+        static constexpr const char *format() { return FORMAT; }                                   \
+    };                                                                                             \
+    PyObject *NVRA_PY_##NAME(problem_s *p, PyObject *args, PyObject *kwargs);
+
+#define NVR_API_ROW(NAME, FN, NREQ, KW, OLD, DOC, ...)                                             \
+    {#NAME, nvr_method(nvapi::apiMember<api_##NAME>), METH_VARARGS | METH_KEYWORDS, PyDoc_STR(DOC)},
+#define NVR_API_CUSTOM_ROW(NAME, FORMAT, KW, OLD, DOC)                                             \
+    {#NAME, nvr_method(nvapi::apiCustom<NVRA_PY_##NAME>), METH_VARARGS | METH_KEYWORDS,            \
+     PyDoc_STR(DOC)},
+#define NVR_API_INFO(NAME, ...) {#NAME, api_##NAME::format(), api_##NAME::kw, api_##NAME::oldkw()},

@@ -1,0 +1,36 @@
+// api/methods.h: the method tables of nivra.problem that this layer contributes (joined by
+// module.cpp), the information about every optimizer API member that the tests walk, and the
+// compaction of a problem's object list after a deletion.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <vector>
+
+struct problem_s;
+
+// What the tests read about a member: name, parse format, keyword names and old keyword names
+// (null when the names never changed). Tables end with an entry whose name is null.
+struct ApiMemberInfo {
+    const char *name;
+    const char *format;
+    const char *const *kw;
+    const char *const *oldkw;
+};
+
+extern PyMethodDef nvr_api_build_methods[]; // api/build.cpp, rows in api/build.def
+extern PyMethodDef nvr_api_read_methods[];  // api/read.cpp, rows in api/read.def
+extern PyMethodDef nvr_api_delete_methods[]; // api/delete.cpp: delVariable, delConstraint, delSOS
+extern const ApiMemberInfo nvr_api_build_info[];
+extern const ApiMemberInfo nvr_api_read_info[];
+
+// The module functions of this layer: _api_members() lists (name, format, keywords, old keywords)
+// for every member (for the tests).
+extern PyMethodDef nvr_api_module_methods[];
+
+// After the library deleted the entries at indices (any order, no repeats) of list (a problem's
+// variables, constraints or SOS): the objects there are marked deleted and removed, the others
+// renumbered (linked objects through their index, unlinked ones through the problem's map).
+// 0, or -1 with an exception.
+int nvy_delModelObjs(problem_s *p, PyObject *list, std::vector<int> indices);
