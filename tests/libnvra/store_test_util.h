@@ -50,6 +50,9 @@ struct Snapshot {
     std::vector<double> entLimit, setRef;
     std::vector<int64_t> setStart;
     std::vector<std::string> rowNames, colNames, setNames;
+    std::vector<int> pwlCols, pwlRes, genType, genRes, genCols;
+    std::vector<int64_t> pwlStart, genColStart, genValStart;
+    std::vector<double> pwlX, pwlY, genVals;
     std::vector<std::vector<double>> objn; // objectives 1.. with their rhs first
     std::vector<double> objControls;       // five per objective
 
@@ -118,6 +121,32 @@ inline Snapshot snapshot(NVRAprob p, int nrows, int ncols, int nobj = 1) {
     EXPECT_EQ(NVRAgetmipentities64(p, nullptr, nullptr, s.entType.data(), s.entCol.data(),
                                    s.entLimit.data(), s.setType.data(), s.setStart.data(),
                                    s.setCols.data(), s.setRef.data()),
+              0);
+    int64_t npwl = 0, ngen = 0, nx = 0, ncol = 0, nval = 0;
+    EXPECT_EQ(NVRAgetintattrib64(p, NVRA_ATTR_PWLCONS, &npwl), 0);
+    EXPECT_EQ(NVRAgetintattrib64(p, NVRA_ATTR_GENCONS, &ngen), 0);
+    s.pwlCols.resize(npwl);
+    s.pwlRes.resize(npwl);
+    s.pwlStart.resize(npwl + 1);
+    EXPECT_EQ(NVRAgetpwlcons64(p, nullptr, nullptr, nullptr, nullptr, nullptr, 0, &nx, 0, npwl - 1),
+              0);
+    s.pwlX.resize(nx);
+    s.pwlY.resize(nx);
+    EXPECT_EQ(NVRAgetpwlcons64(p, s.pwlCols.data(), s.pwlRes.data(), s.pwlStart.data(),
+                               s.pwlX.data(), s.pwlY.data(), nx, &nx, 0, npwl - 1),
+              0);
+    EXPECT_EQ(NVRAgetgencons64(p, nullptr, nullptr, nullptr, nullptr, 0, &ncol, nullptr, nullptr, 0,
+                               &nval, 0, ngen - 1),
+              0);
+    s.genType.resize(ngen);
+    s.genRes.resize(ngen);
+    s.genColStart.resize(ngen + 1);
+    s.genValStart.resize(ngen + 1);
+    s.genCols.resize(ncol);
+    s.genVals.resize(nval);
+    EXPECT_EQ(NVRAgetgencons64(p, s.genType.data(), s.genRes.data(), s.genColStart.data(),
+                               s.genCols.data(), ncol, &ncol, s.genValStart.data(),
+                               s.genVals.data(), nval, &nval, 0, ngen - 1),
               0);
     s.rowNames = names(p, NVRA_NAMES_ROWS, 0, nrows - 1);
     s.colNames = names(p, NVRA_NAMES_COLUMNS, 0, ncols - 1);

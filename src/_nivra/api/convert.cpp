@@ -582,19 +582,6 @@ template int nvy_PyObject_to_vector<constraint_s>(problem_s *, const char *, std
 template int nvy_PyObject_to_vector<sos_s>(problem_s *, const char *, std::vector<int> &,
                                            PyObject *, bool *);
 
-void nvy_expandSparseVector(const std::vector<int> &indices, std::vector<double> &values, int n) {
-    const std::vector<double> copy(values.begin(), values.begin() + n);
-    for (int k = 0; k < n; ++k)
-        values[indices[k]] = copy[k];
-}
-
-void nvy_compressSparseVector(std::vector<int> &indices, std::vector<double> &values, int n) {
-    for (int k = 0; k < n; ++k)
-        values[k] = values[indices[k]];
-    indices.resize(n);
-    values.resize(n);
-}
-
 // ---- the unlinked argument ----------------------------------------------------------------------
 
 int check_unlinked_arg(problem_s *p, PyObject *arg, int *unlinked) {
@@ -620,10 +607,4 @@ int check_unlinked_arg(problem_s *p, PyObject *arg, int *unlinked) {
             "Argument unlinked=False not permitted: the problem already contains unlinked objects");
     *unlinked = 0;
     return 0;
-}
-
-int nvy_shrinkList(PyObject *list, Py_ssize_t n) {
-    const Py_ssize_t size = PyList_GET_SIZE(list);
-    if (n <= 0) return 0;
-    return PyList_SetSlice(list, n < size ? size - n : 0, size, nullptr);
 }

@@ -112,13 +112,6 @@ template <class T>
 int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out,
                            PyObject *obj, bool *isObject = nullptr);
 
-// The first n values scattered to their indices within the same vector, and the reverse.
-void nvy_expandSparseVector(const std::vector<int> &indices, std::vector<double> &values, int n);
-void nvy_compressSparseVector(std::vector<int> &indices, std::vector<double> &values, int n);
-
 // The `unlinked` argument of addrows, addcols and loadproblem (None, True or False) checked
 // against what the problem holds. 0, or -1 with ModelError or a deprecation error.
 int check_unlinked_arg(problem_s *p, PyObject *arg, int *unlinked);
-
-// Removes the last n items of list. 0 or -1.
-int nvy_shrinkList(PyObject *list, Py_ssize_t n);

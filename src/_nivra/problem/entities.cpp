@@ -45,6 +45,11 @@ PyObject *firstElement(PyObject *o) {
     return nullptr;
 }
 
+// o (which may be null) is a nivra.sos.
+bool isSos(PyObject *o) {
+    return o && sos_Check(o);
+}
+
 int collectLeaf(PyObject *leaf, void *list) {
     return PyList_Append(static_cast<PyObject *>(list), leaf);
 }
@@ -69,7 +74,7 @@ PyObject *addNewSOS(problem_s *p, PyObject *args, PyObject *kwargs) {
                                    &name))
         return nullptr;
     if (!PyList_Check(indices)) {
-        nvr_model_error(sos_Check(indices) || sos_Check(firstElement(indices))
+        nvr_model_error(isSos(indices) || isSos(firstElement(indices))
                             ? "Cannot use problem.addSOS to add existing SOS to the problem"
                             : "SOS indices must be a list of variables");
         return nullptr;
@@ -158,8 +163,8 @@ PyObject *problem_addSOS(PyObject *self, PyObject *args, PyObject *kwargs) {
     problem_s *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     PyObject *first = PyTuple_GET_SIZE(args) ? PyTuple_GET_ITEM(args, 0) : nullptr;
-    const bool existing = !kwargs && (problem_holdsUnlinked(p) || (first && sos_Check(first)) ||
-                                      sos_Check(firstElement(first)));
+    const bool existing =
+        !kwargs && (problem_holdsUnlinked(p) || isSos(first) || isSos(firstElement(first)));
     if (!existing) return addNewSOS(p, args, kwargs);
     if (problem_holdsLinked(p))
         return nvr_model_error("Cannot use problem.addSOS to add an existing SOS to the problem"),

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "model/constraint.h"
+#include "model/expression.h"
+#include "model/linterm.h"
+#include "model/maps.h"
 #include "model/operand.h"
 #include "model/var.h"
 #include "nonlinear/nonlinear.h"
@@ -21,6 +24,28 @@ constexpr double kInf = NVRA_PLUSINFINITY;
 
 // Nodes nested deeper than this are refused rather than risking the C stack.
 constexpr int kMaxDepth = 1000;
+
+// The variable that o is exactly (a variable, 1·x, or an expression holding only 1·x), borrowed;
+// null otherwise.
+PyObject *singleVariable(PyObject *o) {
+    switch (exprKindOf(o)) {
+    case kVar:
+        return o;
+    case kLinterm:
+        return as_linterm(o)->coef == 1.0 ? as_linterm(o)->var : nullptr;
+    case kExpression: {
+        const expression_s *e = as_expression(o);
+        if (e->constant != 0.0 || expression_has_quadratic(e) || !e->linear ||
+            linmap_size(e->linear) != 1)
+            return nullptr;
+        PyObject *var = nullptr;
+        expression_forEachLinear(e, [&](PyObject *v, double c) { var = c == 1.0 ? v : nullptr; });
+        return var;
+    }
+    default:
+        return nullptr;
+    }
+}
 
 class Rewriter {
   public:
@@ -77,20 +102,22 @@ int Rewriter::operand(PyObject *o, int depth, std::vector<int> &cols, std::vecto
     Ref r = Ref::steal(rewrite(o, depth + 1));
     if (!r) return -1;
     double value = 0.0;
-    const int kind = exprKindOf(r.get());
-    if (kind == kConst) {
-        if (isConstOfKind(r.get(), kind, &value) < 0) return -1;
+    const int constant = isObjectConst(r.get(), nullptr, &value);
+    if (constant < 0) return -1;
+    if (constant) {
         vals.push_back(value);
         return 0;
     }
-    if (kind != kVar) {
+    PyObject *var = singleVariable(r.get());
+    if (!var) {
         Ref t = Ref::steal(newVariable(kContinuous, -kInf, kInf));
         Ref link = t ? Ref::steal(make_constraint(t.get(), r.get(), Py_EQ)) : Ref();
         if (!link || sink_(link.get(), ctx_) != 0) return -1;
         r = std::move(t);
+        var = r.get();
     }
     int col = 0;
-    if (column(r.get(), &col) != 0) return -1;
+    if (column(var, &col) != 0) return -1;
     cols.push_back(col);
     return 0;
 }
@@ -139,7 +166,8 @@ PyObject *Rewriter::pwl(PyObject *node) {
         (k % 2 ? xs : ys).push_back(v);
     }
     if (PyErr_Occurred()) return nullptr;
-    if (!x || !var_Check(x) || xs.size() != ys.size())
+    x = x ? singleVariable(x) : nullptr;
+    if (!x || xs.size() != ys.size())
         return PyErr_Format(nvy_model_exc, "Invalid piecewise linear function %S", node);
     int xcol = 0, ycol = 0;
     if (column(x, &xcol) != 0) return nullptr;
