@@ -432,7 +432,7 @@ NVRA_API int NVRAgetpwlcons64(NVRAprob prob, int colind[], int resultant[], int6
 #define NVRA_GENCONS_OR 3  /* resultant = 1 if some column (binary) or constant is 1, else 0 */
 #define NVRA_GENCONS_ABS 4 /* resultant = |column| (exactly one column, no constants) */
 
-/* Appends ncons general constraints: constraint k has type type[k], the resultant column
+/* Appends ncons general constraints: constraint k has type type[k] (NVRA_GENCONS_*), the resultant column
  * resultant[k], the operand columns colstart[k] .. colstart[k+1]-1 of colind (the last ends at
  * ncols) and the constants valstart[k] .. of val (the last ends at nvals; valstart and val may
  * be NULL when nvals is 0). Constants of and/or are 0 or 1; the resultant is no operand. */

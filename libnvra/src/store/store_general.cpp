@@ -5,6 +5,12 @@
 #include <string>
 
 namespace nvra {
+
+static_assert(kGenMax == NVRA_GENCONS_MAX && kGenMin == NVRA_GENCONS_MIN &&
+                  kGenAnd == NVRA_GENCONS_AND && kGenOr == NVRA_GENCONS_OR &&
+                  kGenAbs == NVRA_GENCONS_ABS,
+              "the store's general constraint types are the library's codes");
+
 namespace {
 
 const char *const kGenTypeNames[kNumGenConsTypes] = {"max", "min", "and", "or", "abs"};
