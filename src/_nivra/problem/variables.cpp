@@ -729,6 +729,16 @@ int check_can_add_unlinked_var(PyObject *var) {
     return 0;
 }
 
+int create_linked_vars(problem_s *p, PyObject **out, Py_ssize_t n, int vartype, double lb,
+                       double ub, double threshold) {
+    VarSettings s;
+    s.vartype = vartype;
+    s.lb = lb;
+    s.ub = ub;
+    s.threshold = threshold;
+    return n > 0 ? createLinked(p, out, n, s) : 0;
+}
+
 PyObject *add_variables_common(PyObject *indices, PyObject *kwargs, problem_s *p) {
     NVR_TRY {
         BulkRequest r;

@@ -16,6 +16,13 @@ int problem_addUnlinkedVars(problem_s *p, PyObject *args);
 // uninitialised one; a deprecation warning for one already added to some problem. 0 or -1.
 int check_can_add_unlinked_var(PyObject *var);
 
+// Creates n columns of p with identical settings and n variables linked to them, appended to
+// p->vars; out receives n new references. 0, or -1 with an exception set; on failure the
+// columns are deleted again and nothing stays in the problem's list. (The resultants and
+// auxiliary variables of general constraints, problem/general.cpp.)
+int create_linked_vars(problem_s *p, PyObject **out, Py_ssize_t n, int vartype, double lb,
+                       double ub, double threshold);
+
 // The bulk creation behind problem.addVariables (p given) and the module function vars (p
 // null: unlinked variables). indices: the tuple of index arguments (at least one); kwargs the
 // keywords name, lb, ub, threshold, vartype (may be null). A NumPy array of npvar when every
