@@ -26,6 +26,9 @@ BENCHMARKS = {
     "compare": ("micro", (10**6,), "element"),
     "addcons": ("micro", (10**5,), "row"),
     "solution": ("micro", (10**6,), "value"),
+    "chgmcoef": ("micro", (10**5,), "coef"),
+    "chgcoef": ("micro", (10**4,), "coef"),
+    "getrows": ("micro", (10**6,), "nz"),
     "load": ("library", (10**6,), "nz"),
     "load-submit": ("library", (10**6,), "nz"),
     "solve": ("library", None, None),  # sizes are the public instance names
@@ -37,6 +40,8 @@ BENCHMARKS = {
     "socp": ("qsolve", (100, 500, 2000), None),
 }
 SMALL = {("fac", 3), ("fac-lin", 7), ("lqcp", 12)}
+# Rows and columns of the problem whose coefficients chgmcoef and chgcoef set.
+API_DIM = 1000
 
 # The public instances solved by the "solve" benchmark: every file of the instance folder
 # (LP, infeasible LP, MIP, QP and semi-continuous), named by file without ".mps".

@@ -75,6 +75,14 @@ def sparse_lp(nnz, per_col=10):
     }
 
 
+def coefficient_changes(n, dim=1000):
+    """n distinct (row, column) positions of a dim x dim matrix and values in [1, 2): the
+    coefficients the coefficient-change benchmarks set (NumPy int32, int32, float64)."""
+    g = rng()
+    flat = g.choice(dim * dim, size=n, replace=False)
+    return (flat // dim).astype(np.int32), (flat % dim).astype(np.int32), 1.0 + g.random(n)
+
+
 def highs_library():
     """ctypes handle on the HiGHS library shipped by highsbox (the one the peers load too)."""
     import highsbox

@@ -27,3 +27,9 @@ def assert_no_leak(fn, warmup=3, runs=5):
         gc.collect()
         deltas.append(sys.getallocatedblocks() - before)
     assert not all(d >= 1 for d in deltas), f"allocated blocks grow on every run: {deltas}"
+
+
+@pytest.fixture
+def leak_check():
+    """assert_no_leak as a fixture, for tests that cannot import this file."""
+    return assert_no_leak

@@ -20,7 +20,8 @@ optimize = pytest.importorskip("scipy.optimize")
 
 EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
 TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
-          "network_flow.py", "mps_file.py", "production.py", "facility_cones.py"}
+          "network_flow.py", "mps_file.py", "production.py", "facility_cones.py",
+          "cutting_stock.py", "plant_costs.py"}
 
 
 def run(script, *args):
@@ -301,3 +302,45 @@ def test_production_plan_from_a_csv_given_on_the_command_line(tmp_path):
     out = run("production.py", tmp_path)
     # 9 oven hours at 2 hours a loaf: 4 whole loaves, 12 in profit
     assert value(out, "Weekly profit") == 12 and re.search(r"^  bread\s+4 units$", out, re.M)
+
+
+def test_cutting_stock_reaches_the_lp_bound_over_all_patterns():
+    example = load("cutting_stock.py")
+    width, demand = example.make_data(6)
+    out = run("cutting_stock.py", 6)
+    # the LP over every maximal pattern, enumerated
+    patterns = [a for a in itertools.product(*(range(int(example.ROLL_WIDTH // w) + 1)
+                                               for w in width))
+                if np.dot(a, width) <= example.ROLL_WIDTH]
+    A = np.array(patterns, float).T
+    lp = optimize.linprog(np.ones(A.shape[1]), A_ub=-A, b_ub=-demand, method="highs")
+    assert value(out, "LP bound") == pytest.approx(lp.fun, abs=1e-6)
+    rolls = value(out, "Rolls")
+    assert rolls >= np.ceil(lp.fun - 1e-9)
+    cut, used = np.zeros(len(width)), 0
+    for times, pieces in re.findall(r"^\s+(\d+) rolls cut as (.+)$", out, re.M):
+        counts = {float(w): int(n) for n, w in re.findall(r"(\d+) x (\d+)", pieces)}
+        assert sum(n * w for w, n in counts.items()) <= example.ROLL_WIDTH
+        cut += [int(times) * counts.get(w, 0) for w in width]
+        used += int(times)
+    assert used == rolls and (cut >= demand).all()
+
+
+def test_plant_costs_match_dynamic_programming_over_the_plants():
+    example = load("plant_costs.py")
+    capacity, minimum, fixed, rates, breaks, demand = example.make_data(4)
+    out = run("plant_costs.py", 4)
+    best = {0: 0.0}  # units made so far (capped at the demand) -> least cost
+    for i in range(4):
+        xs, ys = example.cost_points(capacity[i], rates[i], breaks[i])
+        options = [(0, 0.0)] + [(q, fixed[i] + np.interp(q, xs, ys))
+                                for q in range(minimum[i], capacity[i] + 1)]
+        step = {}
+        for made, cost in best.items():
+            for q, c in options:
+                key = min(demand, made + q)
+                step[key] = min(step.get(key, np.inf), cost + c)
+        best = step
+    assert value(out, "Total cost") == pytest.approx(best[demand], abs=1e-4)
+    made = [int(m) for m in re.findall(r"makes (\d+) of", out)]
+    assert sum(made) >= demand

@@ -5,8 +5,8 @@ from importlib.metadata import version as _dist_version
 import highspy
 import numpy as np
 
-from common import FAC_M, SOLVE_THREADS, Lqcp, Unsupported, instance_path
-from data import coefficients, csr
+from common import API_DIM, FAC_M, SOLVE_THREADS, Lqcp, Unsupported, instance_path
+from data import coefficient_changes, coefficients, csr, sparse_lp
 
 INF = highspy.kHighsInf
 
@@ -161,6 +161,46 @@ def solution(n, clock):
     vals = h.vals(x)
     clock.stop()
     assert len(vals) == n
+    return {"elements": n}
+
+
+def empty_rows(h, dim):
+    h.addVariables(dim)
+    h.addRows(dim, np.full(dim, -INF), np.ones(dim), 0, np.zeros(dim, dtype=np.int32),
+              np.zeros(0, dtype=np.int32), np.zeros(0))
+
+
+def chgmcoef(n, clock):
+    """highspy has no call that sets many coefficients: changeCoeff per coefficient."""
+    rows, cols, vals = (a.tolist() for a in coefficient_changes(n, API_DIM))
+    h = new_model()
+    empty_rows(h, API_DIM)
+    clock.start()
+    for r, c, v in zip(rows, cols, vals):
+        h.changeCoeff(r, c, v)
+    clock.stop()
+    assert h.getNumNz() == n
+    return {"elements": n}
+
+
+def chgcoef(n, clock):
+    return chgmcoef(n, clock)
+
+
+def getrows(n, clock):
+    """getRowsEntries over every row: NumPy arrays of starts, indices and values."""
+    import scipy.sparse as sp
+    d = sparse_lp(n)
+    A = sp.csc_matrix((d["value"], d["index"], d["start"]), shape=(d["nrows"], d["ncols"])).tocsr()
+    h = new_model()
+    h.addVariables(d["ncols"], lb=d["lb"], ub=d["ub"])
+    h.addRows(d["nrows"], d["rlb"], np.full(d["nrows"], INF), A.nnz, A.indptr.astype(np.int32),
+              A.indices.astype(np.int32), A.data)
+    rows = np.arange(d["nrows"], dtype=np.int32)
+    clock.start()
+    _, start, index, value = h.getRowsEntries(d["nrows"], rows)
+    clock.stop()
+    assert len(value) == n
     return {"elements": n}
 
 

@@ -9,9 +9,10 @@ import numpy as np
 
 import nivra
 
-from common import (FAC_M, QSOLVE_ABSGAP, QSOLVE_FEASTOL, QSOLVE_GAP, SOLVE_THREADS, Lqcp,
-                    instance_path)
-from data import coefficients, csr, dense, least_norm, portfolio
+from common import (API_DIM, FAC_M, QSOLVE_ABSGAP, QSOLVE_FEASTOL, QSOLVE_GAP, SOLVE_THREADS,
+                    Lqcp, instance_path)
+from data import (coefficient_changes, coefficients, csr, dense, least_norm, portfolio,
+                  sparse_lp)
 
 
 def version():
@@ -178,6 +179,51 @@ def solution(n, clock):
     vals = p.getSolution(x)
     clock.stop()
     assert len(vals) == n
+    return {"elements": n}
+
+
+def empty_rows(p, dim):
+    """dim variables and dim empty rows <= 1, through the optimizer API."""
+    p.addVariables(dim, name="")
+    p.addrows(["L"] * dim, [1.0] * dim, [0] * dim, [], [])
+
+
+def chgmcoef(n, clock):
+    """n new coefficients of a 1000 x 1000 problem in one chgmcoef call (NumPy arrays)."""
+    rows, cols, vals = coefficient_changes(n, API_DIM)
+    p = new_problem()
+    empty_rows(p, API_DIM)
+    clock.start()
+    p.chgmcoef(rows, cols, vals)
+    clock.stop()
+    assert p.attributes.elems == n
+    return {"elements": n}
+
+
+def chgcoef(n, clock):
+    """n single chgcoef calls (row and column indices as ints)."""
+    rows, cols, vals = (a.tolist() for a in coefficient_changes(n, API_DIM))
+    p = new_problem()
+    empty_rows(p, API_DIM)
+    clock.start()
+    for r, c, v in zip(rows, cols, vals):
+        p.chgcoef(r, c, v)
+    clock.stop()
+    assert p.attributes.elems == n
+    return {"elements": n}
+
+
+def getrows(n, clock):
+    """Every row of an LP with n non-zeros, read with one getrows call into lists."""
+    d = sparse_lp(n)
+    p = new_problem()
+    p.loadproblem("lp", ["G"] * d["nrows"], d["rlb"], None, d["cost"], d["start"], None,
+                  d["index"], d["value"], d["lb"], d["ub"])
+    start, cols, vals = [], [], []
+    clock.start()
+    p.getrows(start, cols, vals, n, 0, d["nrows"] - 1)
+    clock.stop()
+    assert len(vals) == n and start[-1] == n
     return {"elements": n}
 
 

@@ -2,6 +2,7 @@
 check, old keyword names, missing arguments, outputs into lists), edits checked against SciPy,
 and calls that must leave the model as it was."""
 
+import sys
 import warnings
 
 import numpy as np
@@ -304,3 +305,25 @@ def test_chgobjsense_and_objectives():
     assert lst == [-1.0]
     p.delobj(1)
     assert p.attributes.objectives == 1
+
+
+def test_members_neither_leak_nor_keep_references(leak_check):
+    p = quiet()
+    x = p.addVariables(50, ub=3)
+    p.addConstraint(nivra.Sum(x) <= 10, x[0] - x[1] >= -1)
+    refs = [sys.getrefcount(v) for v in x[:3]]
+
+    def scenario():
+        p.chgbounds(list(x[:3]), ["U", "L", "B"], [2.0, 0.5, 1.0])
+        lists = [[], [], []]
+        p.getrows(*lists, 1000, 0, 1)
+        p.getcols(lists[0], lists[1], lists[2], 1000, x[0], x[2])
+        for bad in (lambda: p.chgobj(list(x[:3]), [1.0, "a", 2.0]),
+                    lambda: p.chgmcoef([0, 1], [x[0]], [1.0, 2.0]),
+                    lambda: p.setindicators([0], [x[0]], [1])):
+            with pytest.raises((nivra.InterfaceError, nivra.SolverError)):
+                bad()
+        assert p.getnamelist(2, 0, 2) and p.getcoef(0, x[1]) == 1.0
+
+    leak_check(scenario)
+    assert [sys.getrefcount(v) for v in x[:3]] == refs

@@ -214,16 +214,16 @@ PyObject *problem_optimize(PyObject *self, PyObject *args, PyObject *kwargs) {
 
 enum class ProblemClass { kLinear, kMixedInteger, kNonlinear };
 
-// Nonlinear with formulas and the nonlinear solver; mixed-integer when it has integer entities
-// or sets; otherwise linear. 0 or -1.
+// Nonlinear with formulas and the nonlinear solver; mixed-integer when it has integer entities,
+// sets, or piecewise-linear or general constraints (solved as MIPs); otherwise linear. 0 or -1.
 int problemClass(problem_s *p, ProblemClass *cls) {
     if ((p->nl_rows || p->nl_objective) && nvr_py_env.nonlinear_available > 0) {
         *cls = ProblemClass::kNonlinear;
         return 0;
     }
     *cls = ProblemClass::kLinear;
-    for (int id :
-         {NVRA_ATTR_MIPENTS, NVRA_ATTR_SETS, NVRA_ATTR_SETMEMBERS, NVRA_ATTR_ORIGINALMIPENTS}) {
+    for (int id : {NVRA_ATTR_MIPENTS, NVRA_ATTR_SETS, NVRA_ATTR_SETMEMBERS,
+                   NVRA_ATTR_ORIGINALMIPENTS, NVRA_ATTR_PWLCONS, NVRA_ATTR_GENCONS}) {
         int n = 0;
         if (problem_intAttrib(p, id, &n) != 0) return -1;
         if (n != 0) *cls = ProblemClass::kMixedInteger;
