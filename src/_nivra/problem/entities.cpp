@@ -112,7 +112,7 @@ PyObject *addNewSOS(problem_s *p, PyObject *args, PyObject *kwargs) {
                      cols.get(), refs.get()) != 0)
         return nullptr;
     Ref set;
-    const char *text = name ? problem_nameText(name, "SOS") : nullptr;
+    const char *text = name ? nvr_nameText(name, "SOS") : nullptr;
     if ((!name || (text && problem_call(p, NVRAaddnames, "NVRAaddnames", NVRA_NAMES_SETS, text,
                                         index, index) == 0)) &&
         (set = Ref::steal(sos_new_linked(p, index))) && PyList_Append(p->sets, set.get()) == 0)
