@@ -295,7 +295,12 @@ template <int G, char C = 'L', class T = int64_t> struct Max : Step {
         c.max[G] = v;
         return 0;
     }
-    T arg(Call &) const { return static_cast<T>(v); }
+    // After the size query the buffers hold the entries counted then: the library is told no
+    // more, so that a model grown meanwhile is refused rather than overrun.
+    T arg(Call &c) const {
+        const bool sized = !c.querying && c.group[G] >= 0;
+        return static_cast<T>(sized && c.group[G] < v ? c.group[G] : v);
+    }
 };
 
 struct RetDbl : Step {
