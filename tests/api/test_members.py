@@ -271,8 +271,14 @@ def test_quadratic_members_change_and_read_the_store():
     assert (start, [v.index for v in ind], val) == ([0, 1, 1, 2], [1, 2], [1.0, 7.0])
     p.delqmatrix(c)
     assert out(p.getqrows) == [] and p.getqrowcoeff(0, 0, 1) == 0.0
-    with pytest.raises(nivra.NotSupportedError, match="quadratic constraints"):
-        p.addqmatrix(0, [0], [0], [1.0]) or p.optimize()
+    # a row made quadratic through the API is solved as such: max x + y, x^2 + y^2 <= 8
+    q = quiet()
+    q.addcols([1.0, 1.0], [0, 0], [], [], [0.0, 0.0], [10.0, 10.0])
+    q.addrows(["L"], [8.0], [0], [], [])
+    q.addqmatrix(0, [0, 1], [0, 1], [1.0, 1.0])
+    q.chgobjsense(-1)
+    q.optimize()
+    assert q.attributes.objval == pytest.approx(4.0, abs=1e-5)
 
 
 def test_names_and_lookups():
