@@ -49,10 +49,11 @@ struct Batch {
         named = false;
         forEachArray([](auto &a) { a.release(); });
     }
-    // Room for one more row with nameLen bytes of name (0: unnamed) and the entries of row. The
-    // linear and quadratic arrays are always allocated, so that a conversion writes into them.
-    int reserve(size_t nameLen, const ExprRow &row) {
-        const size_t r = rows + 1, lin = nnz + row.nnz + 1, quad = nq + row.nq + 1;
+    // Room for one more row with nameLen bytes of name (0: unnamed) and rowNnz linear and rowNq
+    // quadratic entries. The entry arrays are always allocated, so that a conversion writes
+    // into them.
+    int reserve(size_t nameLen, uint64_t rowNnz, uint64_t rowNq) {
+        const size_t r = rows + 1, lin = nnz + rowNnz + 1, quad = nq + rowNq + 1;
         const bool ok = types.reserve(r) == 0 && rhs.reserve(r) == 0 && ranges.reserve(r) == 0 &&
                         starts.reserve(r) == 0 && rowq.reserve(r) == 0 &&
                         names.reserve(nameBytes + nameLen) == 0 && cols.reserve(lin) == 0 &&
@@ -84,6 +85,7 @@ struct AddContext {
     };
     std::vector<SavedMode> modes; // constraints whose mode this call decided
     GeneralMark general;          // what rewrites of max, min, ... added
+    size_t nameBytes = 0;         // of the row being converted, its zero included (0: none)
 };
 
 // Sends the batch to the library and empties it (also on failure). 0 or -1.
@@ -120,6 +122,22 @@ template <class F> int withRoom(AddContext &ctx, F &&grow) {
     PyErr_Clear();
     if (flushConstraints(ctx) != 0) return -1;
     return grow();
+}
+
+// The room function of the rows that addConstraint converts: the row is written straight into
+// the batch, which grows to hold it. Before the row holds entries, a batch that cannot grow is
+// flushed and the growth tried again. 0 or -1.
+int batchRoom(ExprRow *row, uint64_t nnz, uint64_t nq, void *ctxp) {
+    auto &ctx = *static_cast<AddContext *>(ctxp);
+    Batch &b = ctx.batch;
+    auto grow = [&] { return b.reserve(ctx.nameBytes, nnz, nq); };
+    if ((row->nnz == 0 && row->nq == 0 ? withRoom(ctx, grow) : grow()) != 0) return -1;
+    row->cols = b.cols.data() + b.nnz;
+    row->vals = b.vals.data() + b.nnz;
+    row->qcols1 = b.qcols1.data() + b.nq;
+    row->qcols2 = b.qcols2.data() + b.nq;
+    row->qvals = b.qvals.data() + b.nq;
+    return 0;
 }
 
 // The constraint's mode in the problem it joins: the kind bits of its record (1: unlinked,
@@ -184,18 +202,12 @@ int addOne(PyObject *obj, void *ctxp) {
     Batch &b = ctx.batch;
     if (!b.empty() && b.named != (name != nullptr) && flushConstraints(ctx) != 0) return -1;
 
-    ExprRow sizes;
-    if (convertExpr(p, body.get(), &sizes, false, false) != 0) return -1;
     const size_t nameBytes = name ? static_cast<size_t>(nameLen) + 1 : 0;
-    if (withRoom(ctx, [&] { return b.reserve(nameBytes, sizes); }) != 0) return -1;
-
+    ctx.nameBytes = nameBytes;
     ExprRow row;
-    row.cols = b.cols.data() + b.nnz;
-    row.vals = b.vals.data() + b.nnz;
-    row.qcols1 = b.qcols1.data() + b.nq;
-    row.qcols2 = b.qcols2.data() + b.nq;
-    row.qvals = b.qvals.data() + b.nq;
-    if (convertExpr(p, body.get(), &row, false, false) != 0) return -1;
+    row.room = batchRoom;
+    row.ctx = &ctx;
+    if (convertExpr(p, body.get(), &row, false) != 0) return -1;
 
     double rhs = -row.constant, range = 0.0;
     getRhsSense(constraint_lb(c), constraint_ub(c), &b.types[b.rows], &rhs, &range);

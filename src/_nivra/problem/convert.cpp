@@ -26,17 +26,15 @@ int raiseNonlinear() {
     return -1;
 }
 
-// One conversion into out; counting when out has no arrays.
+// One conversion into out.
 class Converter {
     problem_s *p_;
     ExprRow *out_;
     bool objective_;
-    bool counting_;
 
   public:
     Converter(problem_s *p, ExprRow *out, bool objective)
-        : p_(p), out_(out), objective_(objective),
-          counting_(!out->cols && !out->vals && !out->qcols1 && !out->qcols2 && !out->qvals) {}
+        : p_(p), out_(out), objective_(objective) {}
 
     // The top-level object: a linear or quadratic object, or a nonlinear sum of them.
     int convert(PyObject *obj) {
@@ -90,11 +88,22 @@ class Converter {
         nvy_LexSort_IntInt_Dbl(out_->qcols1, out_->qcols2, out_->qvals, out_->nq);
     }
 
+    // Room for the entries of poly after those written so far.
+    int makeRoom(const Poly &poly) {
+        uint64_t nnz = 0, nq = 0;
+        if (poly.e) {
+            if (poly.e->linear) nnz = static_cast<uint64_t>(linmap_size(poly.e->linear));
+            if (poly.e->quadratic) nq = static_cast<uint64_t>(quadmap_size(poly.e->quadratic));
+        } else {
+            (poly.v ? nq : nnz) = poly.u ? 1 : 0;
+        }
+        return out_->room(out_, out_->nnz + nnz, out_->nq + nq, out_->ctx);
+    }
+
     // Objects of kinds 0 to 4, scaled by s.
     int polynomial(PyObject *obj, int kind, double s) {
         Poly poly;
-        if (poly_of(obj, kind, &poly) != 0) return -1;
-        if (counting_) return count(poly);
+        if (poly_of(obj, kind, &poly) != 0 || makeRoom(poly) != 0) return -1;
         if (s == 0.0) return 0;
         out_->constant += s * poly.constant;
         if (!poly.e) {
@@ -111,19 +120,6 @@ class Converter {
         });
         if (rc == 0) sortEntries();
         return rc;
-    }
-
-    int count(const Poly &poly) {
-        if (poly.e) {
-            if (poly.e->linear) out_->nnz += static_cast<uint64_t>(linmap_size(poly.e->linear));
-            if (poly.e->quadratic)
-                out_->nq += static_cast<uint64_t>(quadmap_size(poly.e->quadratic));
-        } else if (poly.v) {
-            ++out_->nq;
-        } else if (poly.u) {
-            ++out_->nnz;
-        }
-        return 0;
     }
 
     // An operand of a nonlinear sum: a nonlinear summand needs the nonlinear solver, anything
@@ -172,7 +168,20 @@ template <class... T> int growArrays(uint64_t n, T **...arrays) {
                : -1;
 }
 
+// The room function of OwnedExprRow: its arrays reallocated to the size asked (at least one
+// entry, so that they exist).
+int growRoom(ExprRow *row, uint64_t nnz, uint64_t nq, void *) {
+    return growArrays(nnz + 1, &row->cols, &row->vals) == 0 &&
+                   growArrays(nq + 1, &row->qcols1, &row->qcols2, &row->qvals) == 0
+               ? 0
+               : -1;
+}
+
 } // namespace
+
+OwnedExprRow::OwnedExprRow() {
+    room = growRoom;
+}
 
 OwnedExprRow::~OwnedExprRow() {
     for (void **a : {reinterpret_cast<void **>(&cols), reinterpret_cast<void **>(&vals),
@@ -181,17 +190,9 @@ OwnedExprRow::~OwnedExprRow() {
         nvo_MemoryAllocator_Free_Untyped(nvo_MemoryAllocator_DefaultHeap, a);
 }
 
-int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bool grow) {
+int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective) {
     out->constant = 0.0;
     out->nnz = out->nq = 0;
-    if (grow) {
-        ExprRow sizes;
-        if (Converter(prob, &sizes, objective).convert(obj) != 0) return -1;
-        // A size of 0 would free the array; keep one entry so that written arrays exist.
-        if (growArrays(sizes.nnz + 1, &out->cols, &out->vals) != 0 ||
-            growArrays(sizes.nq + 1, &out->qcols1, &out->qcols2, &out->qvals) != 0)
-            return -1;
-    }
     return Converter(prob, out, objective).convert(obj);
 }
 
@@ -219,7 +220,7 @@ PyObject *problem_convertForTests(PyObject *self, PyObject *args, PyObject *kwar
     auto *p = as_problem(self);
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     OwnedExprRow row;
-    const int rc = convertExpr(p, obj, &row, objective != 0, true);
+    const int rc = convertExpr(p, obj, &row, objective != 0);
     Ref result;
     if (rc == 0) {
         auto col = [](int c) { return PyLong_FromLong(c); };

@@ -21,27 +21,28 @@ struct ExprRow {
     int *qcols1 = nullptr;
     int *qcols2 = nullptr;
     double *qvals = nullptr;
+    // Gives the arrays room for nnz linear and nq quadratic entries in all (they may move);
+    // the conversion calls it, with ctx, before it writes each part of the object (at least
+    // once). 0, or -1 with an exception set.
+    int (*room)(ExprRow *row, uint64_t nnz, uint64_t nq, void *ctx) = nullptr;
+    void *ctx = nullptr;
 };
 
-// An ExprRow whose arrays (from grow mode) are freed with it.
+// An ExprRow whose arrays grow on the default heap to the size needed, freed with it.
 struct OwnedExprRow : ExprRow {
-    OwnedExprRow() = default;
+    OwnedExprRow();
     OwnedExprRow(const OwnedExprRow &) = delete;
     OwnedExprRow &operator=(const OwnedExprRow &) = delete;
     ~OwnedExprRow();
 };
 
 // Flattens obj (a number, variable, term, expression, or nonlinear sum of such) for problem
-// prob. The counts and the constant are reset at entry.
-//  - Counting mode (all array pointers null, grow false): only the counts are computed.
-//  - Writing mode (grow false): the caller has sized the arrays (by counting mode); entries
-//    are written from index 0 of the arrays given.
-//  - Grow mode (grow true): the arrays are (re)allocated from the default heap to the exact
-//    size needed; the caller frees them (also after a failure).
-// Linear entries come sorted by column and triplets by (first, second) column; entries with
-// the same columns are adjacent and not merged. A nonlinear summand raises ModelError: the
-// nonlinear solver is not available. 0, or -1 with an exception set.
-int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective, bool grow);
+// prob into out, in one pass: the counts and the constant are reset at entry, and the entries
+// of each part are written after out->room made room for them. Linear entries come sorted by
+// column and triplets by (first, second) column; entries with the same columns are adjacent
+// and not merged. A nonlinear summand raises ModelError: the nonlinear solver is not
+// available. 0, or -1 with an exception set.
+int convertExpr(problem_s *prob, PyObject *obj, ExprRow *out, bool objective);
 
 // _convert(obj, objective=False) -> (constant, cols, vals, qcols1, qcols2, qvals): a private
 // problem method through which the tests see a conversion.

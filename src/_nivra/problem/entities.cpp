@@ -242,7 +242,7 @@ int condition(problem_s *p, Indicator &ind) {
     const double lb = constraint_lb(c), ub = constraint_ub(c);
     if (exprKindOf(body) == kNonlinear) return nvr_model_error(kBadCondition);
     OwnedExprRow row;
-    if (convertExpr(p, body, &row, false, true) != 0) return -1;
+    if (convertExpr(p, body, &row, false) != 0) return -1;
     if (row.nnz != 1 || row.nq != 0 || row.vals[0] != 1.0 || row.constant != 0.0 || lb != ub ||
         (lb != 0.0 && lb != 1.0))
         return nvr_model_error(kBadCondition);

@@ -105,7 +105,7 @@ int numColumns(problem_s *p, int *ncols) {
 int transferSecondary(problem_s *p, int i, PyObject *obj) {
     if (exprKindOf(obj) == kNonlinear) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     OwnedExprRow row;
-    if (convertExpr(p, obj, &row, true, true) != 0) return -1;
+    if (convertExpr(p, obj, &row, true) != 0) return -1;
     int qelems = 0;
     if (problem_intAttrib(p, NVRA_ATTR_QELEMS, &qelems) != 0) return -1;
     if (row.nq > 0 || qelems >= 1 || p->nl_objective)
@@ -185,7 +185,7 @@ int transferMain(problem_s *p, PyObject *obj) {
         return nvr_raise(nvy_interf_exc, "Nonlinear objectives need the nonlinear solver, which "
                                          "is not available");
     OwnedExprRow row;
-    if (convertExpr(p, obj, &row, true, true) != 0) return -1;
+    if (convertExpr(p, obj, &row, true) != 0) return -1;
     if (row.nq > 0 && nobj >= 2) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
     if (check_nl_unconstruct(p) != 0) {
         setNvraErr(p);

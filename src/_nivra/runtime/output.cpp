@@ -1,8 +1,6 @@
 // runtime/output.cpp: routing of library messages to sys.stdout.
 #include "output.h"
 
-#include <cstring>
-
 #include "env.h"
 #include "errors.h"
 #include "problem_lib.h"
@@ -45,9 +43,10 @@ void nvr_py_print_prob(NVRAprob, void *data, const char *msg, int, int msgtype) 
 }
 
 int nvr_py_print(NVRAobject obj, void *, void *, const char *msg, int msgtype, int) {
-    const char *tname = nullptr;
-    if (obj && NVRAgetobjecttypename(obj, &tname) == 0 && tname && strcmp(tname, "NVRAprob") == 0)
-        return 0; // the problem's own callback prints it
+    // The library hands its global handlers every message, those of problems too; a message of
+    // an object (a problem) is printed by that object's own callback, so only messages of the
+    // global environment (no object) are printed here, without asking the library what obj is.
+    if (obj) return 0;
     printOrFlush(msg, msgtype);
     return 0;
 }

@@ -6,7 +6,8 @@
 
 #include "nvra.h"
 
-// Global-environment handler registered while the library is started.
+// Global-environment handler registered while the library is started: prints the messages of
+// the global environment (those of problems are printed by nvr_py_print_prob).
 int nvr_py_print(NVRAobject obj, void *data, void *thread, const char *msg, int msgtype,
                  int msgcode);
 // Problem message callback (user data: the problem, a problem_lib_s).
