@@ -1,10 +1,9 @@
-import gc
-import sys
 import warnings
 
 import pytest
 
 import nivra
+from helpers.model import new_vars, set_owner
 
 
 @pytest.fixture
@@ -15,21 +14,27 @@ def deprecations_as_errors():
         yield
 
 
-def assert_no_leak(fn, warmup=3, runs=5):
-    """Runs fn repeatedly and fails only if every measured run left allocated blocks behind."""
-    for _ in range(warmup):
-        fn()
-    deltas = []
-    for _ in range(runs):
-        gc.collect()
-        before = sys.getallocatedblocks()
-        fn()
-        gc.collect()
-        deltas.append(sys.getallocatedblocks() - before)
-    assert not all(d >= 1 for d in deltas), f"allocated blocks grow on every run: {deltas}"
+@pytest.fixture
+def xyz():
+    """Three unlinked variables x, y, z, in identifier order."""
+    return new_vars("x", "y", "z")
 
 
 @pytest.fixture
-def leak_check():
-    """assert_no_leak as a fixture, for tests that cannot import this file."""
-    return assert_no_leak
+def xs():
+    """Four unlinked variables x0..x3, in identifier order."""
+    return new_vars("x0", "x1", "x2", "x3")
+
+
+@pytest.fixture
+def owned():
+    """Yields set_owner and makes every touched variable unlinked again afterwards."""
+    touched = []
+
+    def setter(v, owner, index=None):
+        touched.append(v)
+        set_owner(v, owner, index)
+
+    yield setter
+    for v in touched:
+        set_owner(v, 0)

@@ -11,6 +11,7 @@
 #include "model/expression.h"
 #include "model/live.h"
 #include "model/operand.h"
+#include "model/problem_model.h"
 #include "model/sos.h"
 #include "model/var.h"
 #include "nonlinear/nonlinear.h"
@@ -65,6 +66,41 @@ PyObject *evaluateIndexed(PyObject *args) {
     return scan_args_expressions(objects, map, true);
 }
 
+// set_owner(obj, owner[, index]): puts a variable, SOS or constraint (one without an unlinked
+// block) into the states that only a problem creates: owner 0 unlinked, 0xDEAD deleted, else
+// the address of its problem (id(p), or a stand-in that the code under test compares but never
+// follows); index, when given, becomes its column, set or row.
+PyObject *setOwner(PyObject *args) {
+    PyObject *obj;
+    unsigned long long address;
+    long long index = -1;
+    if (!PyArg_ParseTuple(args, "OK|L", &obj, &address, &index)) return nullptr;
+    auto *owner = reinterpret_cast<problem_model_s *>(static_cast<uintptr_t>(address));
+    if (var_Check(obj)) {
+        as_var(obj)->owner = owner;
+        if (index >= 0) {
+            as_var(obj)->id_low = static_cast<uint32_t>(index);
+            as_var(obj)->id_high = static_cast<uint16_t>(index >> 32);
+        }
+    } else if (sos_Check(obj)) {
+        as_sos(obj)->owner = owner;
+        if (index >= 0) as_sos(obj)->index = index;
+    } else if (constraint_Check(obj) && !constraint_is_unlinked(as_constraint(obj))) {
+        as_constraint(obj)->owner = owner;
+        if (index >= 0) as_constraint(obj)->id_low = static_cast<uint32_t>(index);
+    } else {
+        return PyErr_Format(PyExc_TypeError, "set_owner: no owner to set on %R", obj);
+    }
+    Py_RETURN_NONE;
+}
+
+// constraint_slots(c): the number of slots of a constraint's unlinked block.
+PyObject *constraintSlots(PyObject *args) {
+    PyObject *c;
+    if (!PyArg_ParseTuple(args, "O!", &constraint_type, &c)) return nullptr;
+    return PyLong_FromLong(constraint_slots(as_constraint(c)));
+}
+
 // lib_error(code, message, global) raises what a library failure with that code raises.
 PyObject *libError(PyObject *args) {
     int code, global;
@@ -91,14 +127,20 @@ const struct {
     const char *name;
     PyObject *(*f)(PyObject *);
 } kHooks[] = {
-    {"make_constraint", makeConstraint}, {"get_con_row", constraintRow},
-    {"get_sos_index", sosIndex},         {"evaluate_indexed", evaluateIndexed},
-    {"nonlin_args", nonlinearArguments}, {"lib_error", libError},
+    {"make_constraint", makeConstraint},
+    {"get_con_row", constraintRow},
+    {"get_sos_index", sosIndex},
+    {"evaluate_indexed", evaluateIndexed},
+    {"nonlin_args", nonlinearArguments},
+    {"lib_error", libError},
+    {"set_owner", setOwner},
+    {"constraint_slots", constraintSlots},
 };
 
 // Calls the hook name with the arguments args: make_constraint(a, b, op),
 // get_con_row(problem, constraint), get_sos_index(problem, sos), evaluate_indexed(problem,
-// values, objects), nonlin_args(x) and lib_error(code, message, global). New reference, or null
+// values, objects), nonlin_args(x), lib_error(code, message, global), set_owner(obj, owner[,
+// index]) and constraint_slots(c). New reference, or null
 // with an exception (ValueError for an unknown name).
 PyObject *callHook(const char *name, PyObject *args) {
     for (const auto &h : kHooks)

@@ -7,7 +7,7 @@ import pytest
 import nivra
 from nivra import _nivra
 
-from api_helpers import out, quiet
+from helpers.api import out, quiet
 
 
 @pytest.fixture

@@ -8,7 +8,7 @@ import pytest
 
 import nivra
 
-from api_helpers import quiet, scipy_optimum, snapshot
+from helpers.api import quiet, scipy_optimum, snapshot
 
 
 def test_deleting_variables_marks_and_renumbers():

@@ -113,13 +113,17 @@ def test_value_checks(p):
     assert p.controls.feastol == 1.0
     for ok in (np.float64(1e-5), np.int32(1), np.int64(1), np.int8(1), True):
         p.controls.feastol = ok
-    with pytest.raises(nivra.ModelError, match="Cannot set non-numerical value to a floating-point control"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot set non-numerical value to a floating-point control"):
         p.controls.feastol = np.float32(1e-5)
-    with pytest.raises(nivra.ModelError, match="Cannot set non-numerical value to a floating-point control"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot set non-numerical value to a floating-point control"):
         p.setControl("feastol", "1e-5")
-    with pytest.raises(nivra.ModelError, match="Cannot set non-integer value to an integer control"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot set non-integer value to an integer control"):
         p.controls.threads = 1.0
-    with pytest.raises(nivra.ModelError, match="Cannot set non-integer value to an integer control"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot set non-integer value to an integer control"):
         p.controls.threads = np.uint8(1)
     for ok in (2, np.int16(2), np.int64(2), True):
         p.controls.threads = ok
@@ -156,7 +160,8 @@ def test_setcontrol_forms(p):
     assert p.controls.presolve == 2 and p.controls.feastol == pytest.approx(3e-6)
     with pytest.raises(nivra.ModelError, match="setControl requires at least one argument"):
         p.setControl()
-    with pytest.raises(nivra.ModelError, match="Single argument to setControl must be a dictionary"):
+    with pytest.raises(nivra.ModelError,
+                       match="Single argument to setControl must be a dictionary"):
         p.setControl(42)
     with pytest.raises(nivra.ModelError, match="setControl: arguments mismatch"):
         p.setControl("feastol", 1e-6, 3)

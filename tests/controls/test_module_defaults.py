@@ -62,7 +62,8 @@ def test_setdefaultcontrol_and_setdefaults_forget_values():
 
 
 def test_module_values_are_checked_by_type():
-    with pytest.raises(nivra.ModelError, match="Cannot set non-integer value to an integer control"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot set non-integer value to an integer control"):
         nivra.controls.presolve = 1.0
     with pytest.raises(nivra.ModelError, match="floating-point control"):
         nivra.controls.feastol = np.float32(1e-5)

@@ -61,7 +61,8 @@ def test_views_of_each_solve(two_levels):
     text = repr(oa)
     assert text.startswith("[{") and "'objval': 10.0" in text and "'objval': 2.0" in text
     assert "'probname':" not in text and "'probname':" not in str(first)
-    with pytest.raises(nivra.InterfaceError, match="Multi-objective string attributes are not supported"):
+    with pytest.raises(nivra.InterfaceError,
+                       match="Multi-objective string attributes are not supported"):
         first.probname
     with pytest.raises(nivra.ModelError, match="A problem's attribute cannot be set"):
         first.objval = 1

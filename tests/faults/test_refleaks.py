@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import nivra
-from conftest import assert_no_leak
+from helpers.leaks import assert_no_leak
 
 nan = float("nan")
 

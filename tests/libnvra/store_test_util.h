@@ -10,14 +10,11 @@
 #include <vector>
 
 #include "nvra.h"
+#include "nvra_test.h"
 
 namespace storetest {
 
-inline std::string lastError(NVRAprob p) {
-    char buf[NVRA_MAXMESSAGELENGTH];
-    NVRAgetlasterror(p, buf, sizeof buf);
-    return buf;
-}
+using nvratest::lastError;
 
 // The names of entries first..last of a kind, through the size query and NVRAgetnamelist.
 inline std::vector<std::string> names(NVRAprob p, int type, int first, int last) {

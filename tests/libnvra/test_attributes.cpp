@@ -9,6 +9,7 @@
 
 #include "nvra.h"
 #include "core/problem.h"
+#include "nvra_test.h"
 
 namespace {
 
@@ -16,11 +17,7 @@ using nvra::CaEntry;
 using nvra::CaType;
 using nvra::SolveResult;
 
-std::string lastError(NVRAprob p) {
-    char buf[NVRA_MAXMESSAGELENGTH];
-    EXPECT_EQ(NVRAgetlasterror(p, buf, sizeof buf), 0);
-    return buf;
-}
+using nvratest::lastError;
 
 class Attributes : public ::testing::Test {
   protected:

@@ -12,17 +12,14 @@
 
 #include "nvra.h"
 #include "core/problem.h"
+#include "nvra_test.h"
 
 namespace {
 
 using nvra::CaEntry;
 using nvra::CaType;
 
-std::string lastError(NVRAprob p) {
-    char buf[NVRA_MAXMESSAGELENGTH];
-    EXPECT_EQ(NVRAgetlasterror(p, buf, sizeof buf), 0);
-    return buf;
-}
+using nvratest::lastError;
 
 std::string format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char *fmt, ...) {

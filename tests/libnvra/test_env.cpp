@@ -6,6 +6,7 @@
 
 #include "nslp.h"
 #include "nvra.h"
+#include "nvra_test.h"
 
 namespace {
 
@@ -113,20 +114,20 @@ TEST(Env, ProblemKeepsCodeAndMessageOfItsLastFailure) {
     ASSERT_EQ(NVRAcreateprob(&p), 0);
     double lb = 0;
     ASSERT_EQ(NVRAgetlb(p, &lb, 3, 3), NVRA_RC_RANGE);
-    int code = 0;
-    char msg[NVRA_MAXMESSAGELENGTH];
-    EXPECT_EQ(NVRAgetlasterrorcode(p, &code), 0);
-    EXPECT_EQ(NVRAgetlasterror(p, msg, sizeof msg), 0);
-    EXPECT_EQ(code, NVRA_RC_RANGE);
-    EXPECT_NE(std::string(msg).find("3"), std::string::npos) << msg;
+    EXPECT_EQ(nvratest::lastErrorCode(p), NVRA_RC_RANGE);
+    EXPECT_NE(nvratest::lastError(p).find("3"), std::string::npos) << nvratest::lastError(p);
     ASSERT_EQ(NVRAchgobjsense(p, -1), 0);
-    EXPECT_EQ(NVRAgetlasterrorcode(p, &code), 0);
-    EXPECT_EQ(NVRAgetlasterror(p, msg, sizeof msg), 0);
-    EXPECT_EQ(code, 0);
-    EXPECT_STREQ(msg, "");
+    EXPECT_EQ(nvratest::lastErrorCode(p), 0);
+    EXPECT_EQ(nvratest::lastError(p), "");
     EXPECT_EQ(NVRAgetlasterrorcode(p, nullptr), NVRA_RC_INVALID);
     EXPECT_EQ(NVRAdestroyprob(p), 0);
     EXPECT_EQ(NVRAfree(), 0);
+}
+
+extern "C" int nvra_c_header_roundtrip(void); // header_c.c, compiled as C
+
+TEST(Env, PublicHeadersWorkFromC) {
+    EXPECT_EQ(nvra_c_header_roundtrip(), NVRA_LP_OPTIMAL);
 }
 
 TEST(Env, NonlinearComponentIsNotAvailable) {

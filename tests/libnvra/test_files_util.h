@@ -14,19 +14,13 @@
 
 #include "nvra.h"
 #include "core/problem.h" // the model store, read directly by the checks
+#include "nvra_test.h"
 #include "store_test_util.h"
 
 namespace filetest {
 
-inline std::string lastError(NVRAprob p) {
-    char buf[NVRA_MAXMESSAGELENGTH];
-    NVRAgetlasterror(p, buf, sizeof buf);
-    return buf;
-}
-
-inline std::string dataFile(const char *name) {
-    return std::string(NIVRA_TEST_DATA) + "/" + name;
-}
+using nvratest::dataFile;
+using nvratest::lastError;
 
 inline std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

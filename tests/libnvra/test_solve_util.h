@@ -12,20 +12,14 @@
 
 #include "nvra.h"
 #include "core/problem.h"
+#include "nvra_test.h"
 
 namespace solvetest {
 
 using Entries = std::vector<std::pair<int, double>>;
 
-inline std::string dataFile(const std::string &name) {
-    return std::string(NIVRA_TEST_DATA) + "/" + name;
-}
-
-inline std::string lastError(NVRAprob prob) {
-    char buf[NVRA_MAXMESSAGELENGTH];
-    NVRAgetlasterror(prob, buf, sizeof buf);
-    return buf;
-}
+using nvratest::dataFile;
+using nvratest::lastError;
 
 // Builds models through the library's edit functions; every call must succeed.
 struct Builder {

@@ -4,7 +4,7 @@ checked for the type and printed form of the result (or the hand-over to nonline
 import pytest
 
 import nivra
-from model_helpers import assert_nonlinear, new_vars
+from helpers.model import assert_nonlinear, new_vars
 
 N = "N"  # the result is no longer quadratic: handed over to the nonlinear objects
 

@@ -2,7 +2,6 @@
 setters of unlinked constraints, the block of slots, copies, the states a problem creates, and
 the truth value."""
 
-import ctypes
 import operator
 import warnings
 
@@ -10,7 +9,7 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, algebra, new_vars
+from helpers.model import DELETED_OWNER, algebra, set_owner
 
 # Reading constraint.body is deprecated; the tests that check the warning catch it themselves.
 pytestmark = pytest.mark.filterwarnings("ignore:.*access the constraint body")
@@ -18,19 +17,14 @@ pytestmark = pytest.mark.filterwarnings("ignore:.*access the constraint body")
 LEQ, GEQ, EQ, RNG, NONBINDING = 1, 2, 3, 4, 5
 INF = 1e20
 
-# Layout of the constraint record after the object header.
-_OWNER = 16
-_FLAGS = 30
-
-
 def slots(c):
     """The number of slots of the unlinked block."""
-    return (ctypes.c_uint16.from_address(id(c) + _FLAGS).value >> 11) & 7
+    return algebra("constraint_slots", c)
 
 
 def deleted_constraint():
     c = nivra.constraint.__new__(nivra.constraint)
-    ctypes.c_void_p.from_address(id(c) + _OWNER).value = DELETED_OWNER
+    set_owner(c, DELETED_OWNER)
     return c
 
 
@@ -44,7 +38,7 @@ def constraint(**kwargs):
         return nivra.constraint(**kwargs)
 
 
-# ---- comparisons ----------------------------------------------------------------------------------
+# ---- comparisons --------------------------------------------------------------------------------
 
 def test_comparisons_move_the_constant_into_the_bounds(xyz, recwarn):
     x, y, _ = xyz
@@ -178,7 +172,7 @@ def test_serials_and_printed_forms(xyz, owned):
     assert str(c) == "cap"
 
 
-# ---- constructor ----------------------------------------------------------------------------------
+# ---- constructor --------------------------------------------------------------------------------
 
 @pytest.mark.parametrize("kwargs, message", [
     (dict(constraint=1, lb=2), "When the constraint argument is provided, no other arguments "
@@ -260,7 +254,7 @@ def test_constructor_from_a_constraint(xyz):
         deleted_constraint().__init__(body=x, lb=0)
 
 
-# ---- attributes and setters -----------------------------------------------------------------------
+# ---- attributes and setters ---------------------------------------------------------------------
 
 @pytest.mark.parametrize("lb, ub, type_, rhs, rhsrange", [
     (2, 2, EQ, 2, 0), (-INF, INF, NONBINDING, 0, INF), (1, INF, GEQ, 1, INF),
@@ -395,7 +389,7 @@ def test_uninitialised_and_deleted_constraints():
         d.getBody()
 
 
-# ---- methods --------------------------------------------------------------------------------------
+# ---- methods ------------------------------------------------------------------------------------
 
 def test_copy(xyz):
     x = xyz[0]
@@ -408,7 +402,8 @@ def test_copy(xyz):
     u = x <= 1
     v = u.copy()
     assert int(str(v)[1:]) > int(str(u)[1:])                 # a fresh serial, no stored name
-    with pytest.raises(nivra.ModelError, match="Constraint cannot be copied because it has no body"):
+    with pytest.raises(nivra.ModelError,
+                       match="Constraint cannot be copied because it has no body"):
         nivra.constraint.__new__(nivra.constraint).copy()
     with pytest.raises(nivra.ModelError, match="Constraint cannot be copied because it has been "
                                                "added to a problem"):
@@ -442,7 +437,7 @@ def test_solution_methods_of_unlinked_constraints(xyz):
 def test_a_linked_constraint_reads_through_the_library(xyz):
     p = nivra.problem()
     c = nivra.constraint.__new__(nivra.constraint)
-    ctypes.c_void_p.from_address(id(c) + _OWNER).value = id(p)   # row 0, which p lacks
+    set_owner(c, id(p))                                     # row 0, which p lacks
     assert c.index == 0
     for name in ("lb", "ub", "type", "rhs", "rhsrange", "name"):
         with pytest.raises(nivra.SolverError):
@@ -466,7 +461,7 @@ def test_a_linked_constraint_reads_through_the_library(xyz):
         c.copy()
     with pytest.raises(nivra.SolverError):
         c.getBody()
-    ctypes.c_void_p.from_address(id(c) + _OWNER).value = None
+    set_owner(c, 0)
 
 
 def test_row_lookup_for_the_problem_code(xyz, owned):
@@ -485,9 +480,8 @@ def test_row_lookup_for_the_problem_code(xyz, owned):
     with pytest.raises(nivra.ModelError, match="Constraint has been deleted from the problem"):
         algebra("get_con_row", p, deleted_constraint())
     c = nivra.constraint.__new__(nivra.constraint)
-    ctypes.c_void_p.from_address(id(c) + _OWNER).value = id(p)
-    ctypes.c_uint32.from_address(id(c) + _OWNER + 8).value = 7
+    set_owner(c, id(p), 7)
     assert algebra("get_con_row", p, c) == 7
     with pytest.raises(nivra.ModelError, match="Constraint is from a different problem"):
         algebra("get_con_row", q, c)
-    ctypes.c_void_p.from_address(id(c) + _OWNER).value = None
+    set_owner(c, 0)

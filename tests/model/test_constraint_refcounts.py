@@ -9,7 +9,8 @@ import warnings
 import numpy as np
 
 import nivra
-from model_helpers import algebra, assert_no_leak, new_vars
+from helpers.leaks import assert_no_leak
+from helpers.model import new_vars
 from nivra import _nivra
 
 
@@ -49,7 +50,7 @@ def test_failures_release_their_arguments():
     for kwargs in (dict(body=body, lb=3, ub=2), dict(body=body, lb=0, name=3),
                    dict(body=body, rhs=1, type=9), dict(constraint=body),
                    dict(body=body, lb=np.array([1.0]))):
-        assert failed(lambda: nivra.constraint(**kwargs))
+        assert failed(lambda kw=kwargs: nivra.constraint(**kw))
     del kwargs
     for fail in (lambda: x < 1, lambda: body != 2, lambda: x <= "a",
                  lambda: nivra.evaluate(body, solution={x: 1}),

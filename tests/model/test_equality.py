@@ -4,7 +4,7 @@ and the switch itself."""
 import pytest
 
 import nivra
-from model_helpers import new_vars
+from helpers.model import new_vars
 from nivra import _nivra
 
 PLUS, MAX, USER = 0, 15, 27

@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import algebra, new_vars, set_column, set_owner
+from helpers.model import algebra, new_vars, set_owner
 from nivra import _nivra
 
 (PLUS, MINUS, UMINUS, TIMES, DIVIDE, POWER, EXP, LOG, LOG10, SIN, COS, TAN, ASIN, ACOS, ATAN, MAX,
@@ -174,7 +174,8 @@ def test_recursion_depth_limit(xyz):
     nested = x
     for _ in range(64):
         nested = [nested]
-    with pytest.raises(RuntimeError, match="Evaluation of expression exceeded recursion depth limit"):
+    with pytest.raises(RuntimeError,
+                       match="Evaluation of expression exceeded recursion depth limit"):
         ev(nested, {x: 1})
     assert ev(nested[0], {x: 1}) is not None
     deep = x
@@ -213,10 +214,8 @@ def linked():
     """Two variables that pretend to be columns 0 and 2 of a problem."""
     p = nivra.problem()
     a, b = new_vars("a", "b")
-    set_owner(a, id(p))
-    set_owner(b, id(p))
-    set_column(a, 0)
-    set_column(b, 2)
+    set_owner(a, id(p), 0)
+    set_owner(b, id(p), 2)
     yield p, a, b
     set_owner(a, 0)
     set_owner(b, 0)
@@ -231,7 +230,8 @@ def test_values_by_column(linked):
     assert nivra.evaluate(a * b, problem=p, solution={a: 2, b: 3}) == 6.0
     with pytest.raises(nivra.ModelError, match="Variable cannot be identified within expression"):
         nivra.evaluate(b, problem=p, solution=[1.0, 2.0])
-    with pytest.raises(nivra.InterfaceError, match="Solution values must be numbers: item 1 is <x>"):
+    with pytest.raises(nivra.InterfaceError,
+                       match="Solution values must be numbers: item 1 is <x>"):
         nivra.evaluate(a, problem=p, solution=[1.0, "x", 2.0])
     with pytest.raises(nivra.InterfaceError, match='must be a dictionary, a list, or a '
                                                    'one-dimensional NumPy array'):

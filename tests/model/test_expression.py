@@ -5,7 +5,7 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, assert_nonlinear, new_vars
+from helpers.model import DELETED_OWNER, assert_nonlinear, new_vars
 
 
 def test_empty_expression():
@@ -203,9 +203,11 @@ def test_arrays_and_sequences_make_operations_element_wise(xyz):
     assert [str(t) for t in (x + 1) * a] == ["1 + x", "2 + 2 * x"]
     assert [str(t) for t in x / a] == ["x", "0.5 * x"]
     assert [str(t) for t in (2 * x) * np.array([x, y], dtype=object)] == ["2 * x ** 2", "2 * x * y"]
-    with pytest.raises(nivra.ModelError, match="Cannot obtain a power with a vector as an exponent"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot obtain a power with a vector as an exponent"):
         x ** a
-    with pytest.raises(nivra.ModelError, match="Cannot obtain a power with a vector as an exponent"):
+    with pytest.raises(nivra.ModelError,
+                       match="Cannot obtain a power with a vector as an exponent"):
         (x + 1) ** [1, 2]
     e = x + 1
     f = e

@@ -5,7 +5,7 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import algebra, assert_nonlinear, new_vars
+from helpers.model import algebra, assert_nonlinear, new_vars
 
 
 @pytest.fixture

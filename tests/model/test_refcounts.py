@@ -7,11 +7,9 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import algebra, assert_no_leak, assert_nonlinear, new_vars
+from helpers.leaks import assert_no_leak
+from helpers.model import algebra, assert_nonlinear, new_vars
 from nivra import _nivra
-
-sys.path.insert(0, __file__.rsplit("/", 2)[0])
-from model_helpers import assert_no_leak  # noqa: E402  (tests/conftest.py)
 
 
 def counts(*objs):

@@ -1,16 +1,14 @@
 """nivra.sos: the deprecated constructor and its checks, printing, name and index, copies and
 the states a problem creates."""
 
-import ctypes
 import sys
 import warnings
 
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, algebra, new_vars
+from helpers.model import DELETED_OWNER, algebra, set_owner
 
-_OWNER = 16
 
 
 def sos(*args, **kwargs):
@@ -21,10 +19,6 @@ def sos(*args, **kwargs):
 
 def serial(s):
     return int(str(s)[3:])
-
-
-def set_owner(s, owner):
-    ctypes.c_void_p.from_address(id(s) + _OWNER).value = owner or None
 
 
 def test_constructor_warns_and_names_by_serial(xyz):

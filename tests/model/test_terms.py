@@ -4,7 +4,7 @@ extraction."""
 import pytest
 
 import nivra
-from model_helpers import assert_nonlinear, new_vars
+from helpers.model import assert_nonlinear, new_vars
 
 
 @pytest.fixture

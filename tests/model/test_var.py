@@ -8,7 +8,7 @@ import warnings
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, algebra, new_vars, set_column
+from helpers.model import DELETED_OWNER, algebra, new_vars, set_owner
 
 
 def test_constructor_warns_and_gives_defaults():
@@ -237,13 +237,12 @@ def test_renumbered_columns_move_hash_index_and_order(owned):
     serials = [hash(a), hash(b), hash(c)]
     try:
         for v, column in ((a, 5), (b, 6), (c, 7)):
-            owned(v, id(p))
-            set_column(v, column)
+            owned(v, id(p), column)
         e = 2 * a + 3 * b + c + 0 * a
-        set_column(a, 9)             # as if columns before a were deleted and a moved to 9
-        set_column(c, 1)
+        set_owner(a, id(p), 9)       # as if columns before a were deleted and a moved to 9
+        set_owner(c, id(p), 1)
         assert (hash(a), a.index, hash(c), c.index) == (9, 9, 1, 1)
         assert e.extractLinear() == ([c, b, a], [1.0, 3.0, 2.0])
     finally:
         for v, serial in zip((a, b, c), serials):
-            set_column(v, serial)
+            set_owner(v, 0, serial)

@@ -6,8 +6,8 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import DELETED_OWNER, algebra, new_vars, set_owner
-from nl_helpers import MAX, MINUS, PLUS, TIMES, UMINUS, USER, is_node, node
+from helpers.model import DELETED_OWNER, algebra, new_vars
+from helpers.nonlinear import MAX, MINUS, PLUS, TIMES, UMINUS, USER, is_node, node
 
 
 def text(o):
@@ -59,7 +59,8 @@ def test_quotients_and_powers_with_special_numbers(e):
     assert 1 ** e == 1.0 and type(1 ** e) is float
     assert_copy(e ** 1, e)
     for exponent in ([1, 2], (1,), np.array([1.0, 2.0])):
-        with pytest.raises(nivra.ModelError, match="Cannot obtain a power with a vector as an exponent"):
+        with pytest.raises(nivra.ModelError,
+                           match="Cannot obtain a power with a vector as an exponent"):
             e ** exponent
     with pytest.raises(TypeError):
         pow(e, 2, 3)

@@ -7,8 +7,8 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import algebra
-from nl_helpers import is_node
+from helpers.model import algebra
+from helpers.nonlinear import is_node
 
 FOLDS = {
     "exp": math.exp, "log": math.log, "log10": math.log10, "sin": math.sin, "cos": math.cos,

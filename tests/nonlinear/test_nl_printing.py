@@ -4,7 +4,7 @@ the depth marker and printing failures; and the extraction of linear and quadrat
 import pytest
 
 import nivra
-from nl_helpers import DIVIDE, MAX, MINUS, PLUS, POWER, TIMES, USER, node
+from helpers.nonlinear import DIVIDE, MAX, MINUS, PLUS, POWER, TIMES, USER, node
 
 sin, cos = nivra.sin, nivra.cos
 

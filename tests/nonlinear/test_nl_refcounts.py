@@ -8,9 +8,10 @@ import numpy as np
 import pytest
 
 import nivra
-from model_helpers import algebra, assert_no_leak, new_vars
+from helpers.leaks import assert_no_leak
+from helpers.model import algebra, new_vars
 from nivra import _nivra
-from nl_helpers import MAX, PLUS, USER, node
+from helpers.nonlinear import MAX, PLUS, USER, node
 
 
 def counts(*objs):

@@ -7,7 +7,8 @@ import numpy as np
 import pytest
 
 import nivra
-from numeric_helpers import assert_no_leak, const_of, is_nonlinear, lin, new_vars, obj_array, quad, var_array
+from helpers.leaks import assert_no_leak
+from helpers.numeric import const_of, is_nonlinear, lin, new_vars, obj_array, quad, var_array
 from nivra import _nivra
 
 INCORRECT = "Incorrect objects used in Sum, Dot, Prod, or aggregate functions"

@@ -9,7 +9,8 @@ import numpy as np
 import pytest
 
 import nivra
-from numeric_helpers import assert_no_leak, new_vars, set_owner, var_array
+from helpers.leaks import assert_no_leak
+from helpers.numeric import new_vars, set_owner, var_array
 from nivra import _nivra
 
 
@@ -89,7 +90,8 @@ def test_examples(xs):
     assert texts(np.subtract(x, 3)) == ["-3 + x0", "-3 + x1", "-3 + x2"]
     assert texts(x + x[::-1]) == ["x0 + x2", "2 * x1", "x0 + x2"]
     assert texts(x * x) == texts(np.square(x)) == texts(x ** 2) == ["x0 ** 2", "x1 ** 2", "x2 ** 2"]
-    assert texts(-x) == ["-x0", "-x1", "-x2"] and texts(np.negative(x + 1)) == ["-1 - x0", "-1 - x1", "-1 - x2"]
+    assert texts(-x) == ["-x0", "-x1", "-x2"]
+    assert texts(np.negative(x + 1)) == ["-1 - x0", "-1 - x1", "-1 - x2"]
     assert texts(x * np.arange(3)) == ["0.0", "x1", "2 * x2"]  # integer arrays arrive as doubles
     assert texts(x / np.float16(2)) == ["0.5 * x0", "0.5 * x1", "0.5 * x2"]
     m = var_array(xs, (2, 2))
@@ -138,7 +140,8 @@ def test_failures_raise_and_release(xs):
     before = refcounts(xs)
     with pytest.raises(nivra.ModelError, match="Division of variable by zero"):
         x / np.array([1.0, 0.0, 2.0])
-    with pytest.raises(nivra.ModelError, match="Variables from different problems|Linked variables"):
+    with pytest.raises(nivra.ModelError,
+                       match="Variables from different problems|Linked variables"):
         y = var_array(new_vars("y0", "y1", "y2"))
         set_owner(y[1], 0x1000)
         try:

@@ -7,7 +7,7 @@ import numpy as np
 import pytest
 
 import nivra
-from numeric_helpers import const_of, lin, new_vars, obj_array, quad, var_array
+from helpers.numeric import const_of, lin, new_vars, obj_array, quad, var_array
 from nivra import _nivra
 
 sp = pytest.importorskip("scipy.sparse")
@@ -48,7 +48,8 @@ def test_objects_and_repeated_entries(x, cls):
     assert str(r[0]) == str(x0 + 1 + 2 * x1 + 6.0) and const_of(r[1]) == -2.0
     # duplicate stored entries of one position accumulate, as do variables met twice
     i32 = np.int32
-    dup = sp.csr_array((np.array([1.0, 2.0, 4.0]), np.array([0, 0, 2], i32), np.array([0, 3], i32)), shape=(1, 3))
+    dup = sp.csr_array((np.array([1.0, 2.0, 4.0]), np.array([0, 0, 2], i32), np.array([0, 3], i32)),
+                       shape=(1, 3))
     r = nivra.Dot(dup, var_array([x0, x1, x0]))
     assert lin(r[0]) == {"x0": 7.0}
     r = nivra.Dot(obj_array([x0, x1 * x1]), sp.csc_array(np.array([[1.0], [2.0]])))
@@ -74,7 +75,8 @@ def test_matrix_checks(x):
                                                    "format, but found coo"):
         dot(sp.coo_array(A))
     for dtype in (complex, bool, np.int16):
-        with pytest.raises(nivra.InterfaceError, match="with dtype float32, float64, int32 or int64, but found"):
+        with pytest.raises(nivra.InterfaceError,
+                           match="with dtype float32, float64, int32 or int64, but found"):
             dot(sp.csr_array(A.astype(dtype)))
     wide = sp.csr_array(A)
     wide.indices = wide.indices.astype(np.int64)
@@ -85,7 +87,8 @@ def test_matrix_checks(x):
         dot(wide)
     short = sp.csr_array(A)
     short.indptr = short.indptr[:-1]
-    with pytest.raises(nivra.InterfaceError, match="expected indptr array to have length 4 but it was 3"):
+    with pytest.raises(nivra.InterfaceError,
+                       match="expected indptr array to have length 4 but it was 3"):
         dot(short)
     outside = sp.csr_array(A)
     outside.indices = outside.indices.copy()
@@ -124,9 +127,11 @@ def test_missing_attributes(x, name):
 
 def test_vector_and_output_checks(x):
     m = sp.csr_array(A)
-    with pytest.raises(nivra.InterfaceError, match="requires the other argument to be a 1D array, but it is 2D"):
+    with pytest.raises(nivra.InterfaceError,
+                       match="requires the other argument to be a 1D array, but it is 2D"):
         nivra.Dot(m, x.reshape(2, 2))
-    with pytest.raises(nivra.InterfaceError, match="requires the other argument to be an array of objects"):
+    with pytest.raises(nivra.InterfaceError,
+                       match="requires the other argument to be an array of objects"):
         nivra.Dot(m, np.ones(4))
     with pytest.raises(nivra.InterfaceError, match=r"array of shape \(3,\) is not compatible with matrix "
                                                    r"of shape \(3, 4\)"):
@@ -141,9 +146,11 @@ def test_vector_and_output_checks(x):
     assert after == n - 3  # the elements are replaced
     e = np.empty(4, dtype=_nivra.npexpr)
     assert nivra.Dot(x[:3], m, out=e) is e and lin(e[3]) == {"x2": 4.0}
-    with pytest.raises(nivra.InterfaceError, match=r"Invalid output argument: must be an array of dimension \(3,\)"):
+    with pytest.raises(nivra.InterfaceError,
+                       match=r"Invalid output argument: must be an array of dimension \(3,\)"):
         nivra.Dot(m, x, out=np.empty(4, dtype=object))
-    with pytest.raises(nivra.InterfaceError, match="Invalid output argument: must be an array of objects"):
+    with pytest.raises(nivra.InterfaceError,
+                       match="Invalid output argument: must be an array of objects"):
         nivra.Dot(m, x, out=np.empty(3))
     same = x.astype(object)
     with pytest.raises(nivra.InterfaceError, match="must not share memory"):

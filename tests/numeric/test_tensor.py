@@ -8,7 +8,7 @@ import numpy as np
 import pytest
 
 import nivra
-from numeric_helpers import (const_of, is_nonlinear, lin, new_vars, obj_array, quad, set_owner,
+from helpers.numeric import (const_of, is_nonlinear, lin, new_vars, obj_array, quad, set_owner,
                              var_array)
 from nivra import _nivra
 

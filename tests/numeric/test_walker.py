@@ -5,7 +5,7 @@ import numpy as np
 import pytest
 
 import nivra
-from numeric_helpers import var_array
+from helpers.numeric import var_array
 from nivra import _nivra
 
 walk = _nivra._walk

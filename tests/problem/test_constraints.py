@@ -11,7 +11,7 @@ import pytest
 import nivra
 from nivra import _nivra
 
-from transfer_helpers import nrows, quiet
+from helpers.transfer import nrows, quiet
 
 
 @pytest.fixture
@@ -40,14 +40,17 @@ def test_conversion_refusals(pxy):
     p, x, _ = pxy
     q = quiet()
     other = q.addVariable()
-    with pytest.raises(nivra.ModelError, match="Variable in linear part of constraint is from a different problem"):
+    with pytest.raises(nivra.ModelError,
+                       match="Variable in linear part of constraint is from a different problem"):
         p._convert(other + 1)
-    with pytest.raises(nivra.ModelError, match="Variable in linear term defining constraint is from a different problem"):
+    with pytest.raises(nivra.ModelError,
+                       match="Variable in linear term defining constraint is from a different problem"):
         p._convert(2 * other)
     with pytest.raises(nivra.ModelError, match="Invalid expression"):
         p._convert("x")
     for nonlinear in (nivra.exp(x), nivra.exp(x) - (x + 1)):
-        with pytest.raises(nivra.ModelError, match="need the nonlinear solver, which is not available"):
+        with pytest.raises(nivra.ModelError,
+                           match="need the nonlinear solver, which is not available"):
             p._convert(nonlinear)
 
 

@@ -12,7 +12,7 @@ import nivra
 from nivra import _nivra
 from nivra.enums import SolStatus, SolveStatus
 
-from transfer_helpers import quiet
+from helpers.transfer import quiet
 
 OPTIMAL = (SolveStatus.COMPLETED, SolStatus.OPTIMAL)
 

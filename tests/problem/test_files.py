@@ -11,7 +11,7 @@ import pytest
 import nivra
 from nivra.enums import SolStatus, SolveStatus
 
-from transfer_helpers import ncols, nrows, quiet
+from helpers.transfer import ncols, nrows, quiet
 
 
 def build(p):

@@ -2,8 +2,6 @@
 output switch, library stops, and reference counts of problems and their views."""
 
 import gc
-import importlib.util
-import pathlib
 import subprocess
 import sys
 import textwrap
@@ -12,20 +10,10 @@ import numpy as np
 import pytest
 
 import nivra
+from helpers.leaks import assert_no_leak
 from nivra import _nivra
 
 NOT_INITIALIZED = "Problem is not initialized"
-
-
-def _load_root_conftest():
-    path = pathlib.Path(__file__).parents[1] / "conftest.py"
-    spec = importlib.util.spec_from_file_location("nivra_tests_root_conftest", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-assert_no_leak = _load_root_conftest().assert_no_leak
 
 
 def run_fresh(code):

@@ -51,7 +51,8 @@ def test_positional_name_and_empty_elements():
     assert nivra.problem("pos").name() == "pos"
     assert nivra.problem(b"raw", name="kw").name() == "raw"  # the element wins over the keyword
     assert nivra.problem([], (), {}, iter([]), np.array([]), name="e").name() == "e"
-    with pytest.raises(nivra.ModelError, match="More than one string passed in problem declaration"):
+    with pytest.raises(nivra.ModelError,
+                       match="More than one string passed in problem declaration"):
         nivra.problem("a", [], "b")
     with pytest.raises(nivra.ModelError, match="Problem name must not contain a zero character"):
         nivra.problem("a\0b")

@@ -7,7 +7,7 @@ import pytest
 
 import nivra
 
-from transfer_helpers import quiet
+from helpers.transfer import quiet
 
 
 @pytest.fixture

@@ -9,7 +9,7 @@ import pytest
 
 import nivra
 
-from transfer_helpers import ncols, nrows, quiet
+from helpers.transfer import ncols, nrows, quiet
 
 nan = float("nan")
 

@@ -5,7 +5,7 @@ import pytest
 
 import nivra
 
-from transfer_helpers import objective_at, quiet
+from helpers.transfer import objective_at, quiet
 
 
 @pytest.fixture
@@ -71,9 +71,11 @@ def test_added_objectives(pxy):
                                       "reltol": 0.0, "rhs": 0.0}
     p.setObjective(x + y + 7, objidx=2)
     assert p.getControl("rhs", objidx=2) == 7.0 and p.getControl("priority", objidx=2) == 2
-    with pytest.raises(nivra.ModelError, match="Quadratic and nonlinear objectives are not supported"):
+    with pytest.raises(nivra.ModelError,
+                       match="Quadratic and nonlinear objectives are not supported"):
         p.addObjective(x * x)
-    with pytest.raises(nivra.ModelError, match="Quadratic and nonlinear objectives are not supported"):
+    with pytest.raises(nivra.ModelError,
+                       match="Quadratic and nonlinear objectives are not supported"):
         p.setObjective(x * x)
     with pytest.raises(nivra.ModelError, match="All objectives must have the same sense"):
         p.setObjective(x, objidx=1, sense=nivra.maximize)
@@ -84,12 +86,14 @@ def test_added_objectives(pxy):
 def test_quadratic_objective_blocks_further_objectives(pxy):
     p, x, y = pxy
     p.setObjective(x * x)
-    with pytest.raises(nivra.ModelError, match="Quadratic and nonlinear objectives are not supported"):
+    with pytest.raises(nivra.ModelError,
+                       match="Quadratic and nonlinear objectives are not supported"):
         p.addObjective(y)
     q = quiet()
     a = q.addVariable()
     q.setObjective(a)
-    with pytest.raises(nivra.ModelError, match="Quadratic and nonlinear objectives are not supported"):
+    with pytest.raises(nivra.ModelError,
+                       match="Quadratic and nonlinear objectives are not supported"):
         q.addObjective(a * a)
     assert q.attributes.objectives == 1
 

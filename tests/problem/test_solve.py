@@ -10,7 +10,7 @@ import pytest
 import nivra
 from nivra.enums import SolStatus, SolveStatus
 
-from transfer_helpers import quiet
+from helpers.transfer import quiet
 
 
 @pytest.fixture

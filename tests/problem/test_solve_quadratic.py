@@ -13,7 +13,7 @@ import pytest
 import nivra
 from nivra.enums import MIPStatus, SolStatus, SolveStatus
 
-from transfer_helpers import quiet
+from helpers.transfer import quiet
 
 scipy_optimize = pytest.importorskip("scipy.optimize")
 

@@ -11,7 +11,7 @@ import pytest
 import nivra
 from nivra import _nivra
 
-from transfer_helpers import ncols, quiet
+from helpers.transfer import ncols, quiet
 
 
 def names(vs):
@@ -110,7 +110,8 @@ def test_add_variable_arguments():
     with pytest.raises(nivra.ModelError, match="Variable name must be a string"):
         p.addVariable(name=3)
     q = quiet()
-    with pytest.raises(nivra.ModelError, match="Linked variables cannot be added to another problem"):
+    with pytest.raises(nivra.ModelError,
+                       match="Linked variables cannot be added to another problem"):
         q.addVariable(x)
     assert ncols(q) == 0 and ncols(p) == 2
 

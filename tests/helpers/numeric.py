@@ -3,7 +3,7 @@
 import numpy as np
 
 import nivra
-from model_helpers import algebra, assert_no_leak, new_vars, set_owner  # noqa: F401
+from helpers.model import algebra, new_vars, set_owner  # noqa: F401
 from nivra import _nivra
 
 
