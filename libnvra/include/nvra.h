@@ -620,8 +620,9 @@ enum {
  * Without an algorithm letter the control NVRA_CONTROL_DEFAULTALG (8023) decides. */
 
 /* Solves the problem as what it holds (LP, convex QP, QCQP, SOCP, MIP, MIQP, MIQCQP,
- * multi-objective when it has several objectives). solvestatus and solstatus (may be NULL) receive NVRA_SOLVESTATUS_* and
- * NVRA_SOLSTATUS_*. Succeeds whenever the solve ran, whatever its outcome. */
+ * multi-objective when it has several objectives). solvestatus and solstatus (may be NULL)
+ * receive NVRA_SOLVESTATUS_* and NVRA_SOLSTATUS_*. Succeeds whenever the solve ran, whatever its
+ * outcome. */
 NVRA_API int NVRAoptimize(NVRAprob prob, const char *flags, int *solvestatus, int *solstatus);
 /* Solves the continuous relaxation (integrality, sets and indicators relaxed). */
 NVRA_API int NVRAlpoptimize(NVRAprob prob, const char *flags);

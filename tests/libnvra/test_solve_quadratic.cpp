@@ -25,9 +25,9 @@ void qrow(NVRAprob prob, int row, const std::vector<std::tuple<int, int, double>
     std::vector<double> v;
     for (auto [i, j, x] : t)
         c1.push_back(i), c2.push_back(j), v.push_back(x);
-    ASSERT_EQ(NVRAaddqmatrix64(prob, row, static_cast<int64_t>(v.size()), c1.data(), c2.data(),
-                               v.data()),
-              0)
+    ASSERT_EQ(
+        NVRAaddqmatrix64(prob, row, static_cast<int64_t>(v.size()), c1.data(), c2.data(), v.data()),
+        0)
         << lastError(prob);
 }
 
@@ -155,7 +155,6 @@ TEST_F(QuadTest, EllipsoidHasItsClosedForm) {
     }
 }
 
-
 // min t, ||(x0 - 0.3, x1 - 1.7)|| <= t: a cone over free differences r = x - a. With x
 // continuous the optimum is 0; with x integer in [-3, 3]^2 it is the distance to the nearest
 // integer point. The rotated form r0^2 + r1^2 <= 2 t u with u = 1/2 gives the squared distance.
@@ -219,9 +218,16 @@ TEST_F(QuadTest, NonConvexRowsAreRefusedByName) {
         {"equality", [&] { b.rowType(0, 'E'); }, "row 0 (\"disc\") is a quadratic equality row"},
         {"range", [&] { b.rowType(0, 'R'); }, "is a quadratic range row"},
         {"'>=' with a convex part", [&] { b.rowType(0, 'G'); }, "row 0 (\"disc\") is not convex"},
-        {"indefinite", [&] { qrow(prob, 0, {{x, y, 2.0}}); }, "is not convex"},
+        {"indefinite",
+         [&] {
+             qrow(prob, 0, {{x, y, 2.0}});
+         },
+         "is not convex"},
         {"cone with a free t",
-         [&] { qrow(prob, 0, {{t, t, -1.0}}); b.rhs(0, 0.0); },
+         [&] {
+             qrow(prob, 0, {{t, t, -1.0}});
+             b.rhs(0, 0.0);
+         },
          "is a second-order cone only where column 2 keeps one sign"},
     };
     for (const Case &c : cases) {
@@ -244,7 +250,6 @@ TEST_F(QuadTest, NonConvexRowsAreRefusedByName) {
     EXPECT_NEAR(result(prob).objVal, -std::sqrt(2.0), 1e-6);
     EXPECT_NEAR(slacks()[0], 0.0, 1e-6);
 }
-
 
 // A random convex pure-integer quadratic program, 0.5 x'Qx + c'x over x in {-2..2}^4 with
 // x0 + x1 + x2 + x3 <= 1 and a convex quadratic row sum x^2 <= 9, checked against enumeration,
@@ -359,7 +364,6 @@ TEST_F(QuadTest, FacilityLocationConesMatchAssignmentEnumeration) {
         EXPECT_LE(result(prob).maxViolation, 1e-6);
     }
 }
-
 
 // Time limits, NVRAinterrupt and Ctrl-C end the interior-point solver, the outer approximation
 // and Bonmin, with the statuses saying why; the SIGINT disposition is what it was afterwards.

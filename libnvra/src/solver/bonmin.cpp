@@ -1,7 +1,7 @@
 // bonmin.cpp: mixed-integer problems with quadratic parts solved by Bonmin's nonlinear
-// branch-and-bound (control miqcqpalg 2): the program as Bonmin's TMINLP over the same derivative kernel as the interior-point
-// solver, Bonmin's and Cbc's messages and Ipopt's journal on the problem's log, and stop
-// requests passed to Bonmin's search.
+// branch-and-bound (control miqcqpalg 2): the program as Bonmin's TMINLP over the same derivative
+// kernel as the interior-point solver, Bonmin's and Cbc's messages and Ipopt's journal on the
+// problem's log, and stop requests passed to Bonmin's search.
 //
 // Bonmin's search replaces the process's SIGINT handler with its own (one that ends the process
 // on a second Ctrl-C) and never restores it. The library takes its own handling back at every
@@ -188,15 +188,15 @@ bool setBonminOptions(NVRAprob prob, Ipopt::OptionsList &o, double timeLimit) {
            setOption(prob, o, "bonmin.allowable_gap", c.dbls[dblSlot::kCtrlMipAbsStop]) &&
            setOption(prob, o, "bonmin.allowable_fraction_gap", c.dbls[dblSlot::kCtrlMipRelStop]) &&
            setOption(prob, o, "bonmin.integer_tolerance", c.dbls[dblSlot::kCtrlMipTol]) &&
-           setOption(prob, o, "bonmin.node_limit",
-                     static_cast<int>(std::min<int64_t>(c.ints[intSlot::kCtrlMaxNodes], INT32_MAX))) &&
+           setOption(
+               prob, o, "bonmin.node_limit",
+               static_cast<int>(std::min<int64_t>(c.ints[intSlot::kCtrlMaxNodes], INT32_MAX))) &&
            setOption(prob, o, "bonmin.bb_log_level", bbLog) &&
            setOption(prob, o, "bonmin.nlp_log_level", quiet);
 }
 
 // Bonmin's end as the library's statuses.
-void mapResult(const QcProgram &qp, Bonmin::Bab &bab, const QcTminlp &tminlp,
-               MinlpOutcome &out) {
+void mapResult(const QcProgram &qp, Bonmin::Bab &bab, const QcTminlp &tminlp, MinlpOutcome &out) {
     SolveResult &r = out.result;
     const int sense = qp.sense();
     r.optimizeType = NVRA_OPTIMIZETYPE_MIP;
@@ -228,8 +228,8 @@ void mapResult(const QcProgram &qp, Bonmin::Bab &bab, const QcTminlp &tminlp,
         r.mipStatus = found ? NVRA_MIP_SOLUTION : NVRA_MIP_NO_SOL_FOUND;
         r.solStatus = found ? NVRA_SOLSTATUS_FEASIBLE : NVRA_SOLSTATUS_NOTFOUND;
         r.solveStatus = NVRA_SOLVESTATUS_STOPPED;
-        r.stopStatus = tminlp.stopReason() != NVRA_STOP_NONE ? tminlp.stopReason()
-                                                             : NVRA_STOP_TIMELIMIT;
+        r.stopStatus =
+            tminlp.stopReason() != NVRA_STOP_NONE ? tminlp.stopReason() : NVRA_STOP_TIMELIMIT;
         break;
     }
     if (found) {
@@ -306,8 +306,7 @@ int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadli
         setIpoptOptions(prob, *options, false);
         // Bonmin checks its subproblems' points against the bounds as they are.
         options->SetStringValue("honor_original_bounds", "yes");
-        if (!setBonminOptions(prob, *options, deadline.remaining()))
-            return NVRA_RC_ENGINE;
+        if (!setBonminOptions(prob, *options, deadline.remaining())) return NVRA_RC_ENGINE;
         bonmin.initialize(GetRawPtr(tminlp));
         Bonmin::Bab bab;
         BonminAbortAll = false;

@@ -102,8 +102,8 @@ ConeTest coneOf(const Model &m, const QTriplets &P, int orient, double rhs, Quad
 int refuse(NVRAprob prob, const char *fn, int row, const std::string &why) {
     // A later nonlinear solver may take such rows as a local problem; until then they are
     // refused rather than answered with a point that may not be optimal.
-    return probError(prob, NVRA_RC_UNSUPPORTED, "%s: %s %s", fn,
-                     rowLabel(prob->model, row).c_str(), why.c_str());
+    return probError(prob, NVRA_RC_UNSUPPORTED, "%s: %s %s", fn, rowLabel(prob->model, row).c_str(),
+                     why.c_str());
 }
 
 int classifyRow(NVRAprob prob, const char *fn, int row, const QTriplets &P, double tol,

@@ -15,9 +15,7 @@ namespace nvra {
 struct Lin2 {
     int col1 = -1, col2 = -1;
     double a1 = 0.0, a2 = 0.0;
-    double value(const double *x) const {
-        return a1 * x[col1] + (col2 >= 0 ? a2 * x[col2] : 0.0);
-    }
+    double value(const double *x) const { return a1 * x[col1] + (col2 >= 0 ? a2 * x[col2] : 0.0); }
 };
 
 enum class RowShape : uint8_t {

@@ -237,7 +237,8 @@ Convexity factorSemidefinite(const QTriplets &P, int sign, double relTol, LdlFac
     }
     const double negligible = std::sqrt(tol * m.scale);
     const double p = m.p;
-    const bool dense = m.p <= kMaxDense && 2.0 * static_cast<double>(m.v.size()) >= kDenseShare * p * p;
+    const bool dense =
+        m.p <= kMaxDense && 2.0 * static_cast<double>(m.v.size()) >= kDenseShare * p * p;
     return dense ? denseTest(m, tol, negligible, factor) : sparseTest(m, tol, negligible, factor);
 }
 

@@ -21,8 +21,8 @@ Convexity checkSemidefinite(const QTriplets &P, int sign, double relTol);
 // y_k = x[cols[k]] + sum over (r, l) in below[k] of l * x[cols[r]] (r > k). Terms whose pivot
 // counted as zero are left out (d[k] = 0).
 struct LdlFactor {
-    std::vector<int> cols;                            // store columns in elimination order
-    std::vector<double> d;                            // pivots
+    std::vector<int> cols;                                  // store columns in elimination order
+    std::vector<double> d;                                  // pivots
     std::vector<std::vector<std::pair<int, double>>> below; // L below the diagonal, by column
 };
 

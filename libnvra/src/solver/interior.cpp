@@ -219,9 +219,8 @@ void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, bool constantDerivati
     o.SetIntegerValue("print_level", 0);
     o.SetNumericValue("tol", std::min(1e-8, c.dbls[dblSlot::kCtrlOptTol]));
     o.SetNumericValue("constr_viol_tol", c.dbls[dblSlot::kCtrlFeasTol]);
-    o.SetIntegerValue("max_iter",
-                      static_cast<Index>(std::min<int64_t>(c.ints[intSlot::kCtrlBarIterLimit],
-                                                           INT32_MAX)));
+    o.SetIntegerValue("max_iter", static_cast<Index>(std::min<int64_t>(
+                                      c.ints[intSlot::kCtrlBarIterLimit], INT32_MAX)));
     o.SetStringValue("mu_strategy", "adaptive");
     // The solver works with bounds relaxed by a relative 1e-8; its final point is kept as it is
     // (rows hold), and solveNlp moves it onto the bounds only where that keeps the rows.
@@ -342,7 +341,8 @@ int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const De
         }
         setIpoptOptions(prob, *app->Options(), qp.quad().rows.empty() && !setup.feasibilityOnly);
         const Ipopt::ApplicationReturnStatus status = app->OptimizeTNLP(tnlp);
-        if (Ipopt::SmartPtr<Ipopt::SolveStatistics> stats = app->Statistics(); Ipopt::IsValid(stats))
+        if (Ipopt::SmartPtr<Ipopt::SolveStatistics> stats = app->Statistics();
+            Ipopt::IsValid(stats))
             out.iterations = stats->IterationCount();
         out.end = endOf(status);
         if (!out.x.empty()) polish(kernel, feasTol, out.x);

@@ -74,8 +74,8 @@ bool NlpKernel::build(double feasTol, bool singletonBounds) {
         }
         const int base = static_cast<int>(jacCol_.size());
         auto position = [&](int c) {
-            return base + static_cast<int>(std::lower_bound(cols.begin(), cols.end(), c) -
-                                           cols.begin());
+            return base +
+                   static_cast<int>(std::lower_bound(cols.begin(), cols.end(), c) - cols.begin());
         };
         qp_.forLinear(r, [&](int c, double) { linPos_.push_back(position(c)); });
         if (P) {

@@ -64,15 +64,15 @@ class NlpKernel {
     std::vector<double> lower_, upper_;
     int numFree_ = 0;
     double objScale_ = 1.0;
-    std::vector<char> curved_;      // per column: in the objective's or a row's quadratic part
-    std::vector<int> rows_;         // image rows handed over
-    std::vector<int> jacStart_;     // per handed-over row, into jacCol_ (plus the end)
-    std::vector<int> jacCol_;       // the Jacobian's columns
-    std::vector<int> linPos_;       // position of every linear element, rows in order
-    std::vector<int> quadPos_;      // two positions per quadratic element (i's, j's)
-    std::vector<int64_t> hessKey_;  // row * n + column, sorted
-    std::vector<int> objHessPos_;   // per objective Hessian element
-    std::vector<int> rowHessPos_;   // per quadratic row element, rows in order
+    std::vector<char> curved_;     // per column: in the objective's or a row's quadratic part
+    std::vector<int> rows_;        // image rows handed over
+    std::vector<int> jacStart_;    // per handed-over row, into jacCol_ (plus the end)
+    std::vector<int> jacCol_;      // the Jacobian's columns
+    std::vector<int> linPos_;      // position of every linear element, rows in order
+    std::vector<int> quadPos_;     // two positions per quadratic element (i's, j's)
+    std::vector<int64_t> hessKey_; // row * n + column, sorted
+    std::vector<int> objHessPos_;  // per objective Hessian element
+    std::vector<int> rowHessPos_;  // per quadratic row element, rows in order
 };
 
 } // namespace nvra

@@ -39,8 +39,7 @@ class OuterApprox {
   public:
     OuterApprox(NVRAprob prob, const char *fn, Engine &e, const QcProgram &qp,
                 const Deadline &deadline, MinlpOutcome &out)
-        : prob_(prob), fn_(fn), e_(e), qp_(qp), deadline_(deadline), out_(out),
-          sense_(qp.sense()) {
+        : prob_(prob), fn_(fn), e_(e), qp_(qp), deadline_(deadline), out_(out), sense_(qp.sense()) {
         const Image &img = qp.image();
         for (int j = 0; j < img.numCols(); ++j)
             if (img.colType[j] != kHighsVarTypeContinuous) integers_.push_back(j);
@@ -87,9 +86,9 @@ class OuterApprox {
     std::vector<int> integers_;
     double feasTol_, relGap_, absGap_;
     bool log_;
-    LiftedForm objective_;                   // empty when the objective is linear
-    std::vector<LiftedForm> rowForms_;       // per quadratic row (empty for cones)
-    double lb_ = -kInf, ub_ = kInf; // minimisation form
+    LiftedForm objective_;             // empty when the objective is linear
+    std::vector<LiftedForm> rowForms_; // per quadratic row (empty for cones)
+    double lb_ = -kInf, ub_ = kInf;    // minimisation form
     std::set<std::vector<double>> visited_;
     SolveResult &r_ = out_.result;
 };
@@ -143,7 +142,8 @@ void OuterApprox::masterCuts(const double *xm, std::vector<Cut> &cuts) {
     for (int k = 0; k < objective_.numTerms(); ++k)
         if (objective_.tCol(k) >= 0) modelled += xm[objective_.tCol(k)];
     const double curve = objective_.value(xm);
-    if (0.5 * (curve - modelled) > 1e-9 * (1.0 + 0.5 * curve)) objective_.shortfallTangents(xm, cuts);
+    if (0.5 * (curve - modelled) > 1e-9 * (1.0 + 0.5 * curve))
+        objective_.shortfallTangents(xm, cuts);
 }
 
 void OuterApprox::addCuts(std::vector<Cut> &cuts) {
@@ -342,7 +342,8 @@ int OuterApprox::solveMaster(std::vector<double> &xm, Step &step) {
     }
     if (std::fabs(m.bestBound) < kInf) lb_ = std::max(lb_, sense_ * m.bestBound);
     if (m.solveStatus != NVRA_SOLVESTATUS_COMPLETED || m.solStatus != NVRA_SOLSTATUS_OPTIMAL) {
-        if (converged()) return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+        if (converged())
+            return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
         return finish(out_.x.empty() ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_SOLUTION, m.solveStatus,
                       m.stopStatus);
     }
@@ -403,7 +404,8 @@ int OuterApprox::finish(int mipStatus, int solveStatus, int stop) {
     r_.bestBound = mipStatus == NVRA_MIP_OPTIMAL ? sense_ * std::min(lb_, ub_)
                    : std::fabs(lb_) < kInf       ? sense_ * lb_
                                                  : -none;
-    r_.mipGap = !found ? kInf : std::fabs(ub_ - std::min(lb_, ub_)) / std::max(std::fabs(ub_), 1e-10);
+    r_.mipGap =
+        !found ? kInf : std::fabs(ub_ - std::min(lb_, ub_)) / std::max(std::fabs(ub_), 1e-10);
     if (found) r_.maxViolation = qp_.violation(out_.x.data(), nullptr);
     if (log_) {
         char line[256];
@@ -467,7 +469,8 @@ int OuterApprox::run() {
         if (!converged())
             if (int rc = subproblem(xm)) return rc;
         logIteration(e_.numRow - baseRows);
-        if (converged()) return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
+        if (converged())
+            return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
         if (e_.numRow == rowsBefore && ub_ == ubBefore) {
             // Nothing cut the master's solution off and nothing improved: the tolerances allow
             // no further progress.

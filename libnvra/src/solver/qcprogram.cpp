@@ -57,8 +57,7 @@ QcProgram::QcProgram(const Image &img, const QuadInfo &quad)
 }
 
 double QcProgram::rowLower(int r) const {
-    return finiteOr(r < img_.userRows ? img_.rowLower[r] : img_.auxLower[r - img_.userRows],
-                    -kInf);
+    return finiteOr(r < img_.userRows ? img_.rowLower[r] : img_.auxLower[r - img_.userRows], -kInf);
 }
 
 double QcProgram::rowUpper(int r) const {

@@ -20,10 +20,9 @@ double acceptedViolation(NVRAprob prob) {
 }
 
 std::string placeText(const QcProgram &qp, int where) {
-    return where >= 0 ? rowLabel(qp.model(), where)
-           : -1 - where < qp.image().userCols
-               ? colLabel(qp.model(), -1 - where)
-               : "auxiliary column " + std::to_string(-1 - where);
+    return where >= 0                         ? rowLabel(qp.model(), where)
+           : -1 - where < qp.image().userCols ? colLabel(qp.model(), -1 - where)
+                                              : "auxiliary column " + std::to_string(-1 - where);
 }
 
 // The interior-point solver's end as the library's statuses. A solution it calls optimal is
