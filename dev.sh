@@ -3,6 +3,8 @@
 #   ./dev.sh example   install everything, then solve an example model end to end
 #   ./dev.sh test      install everything, then run the C++ unit tests and the pytest suite
 #   ./dev.sh asan      the test suite against an AddressSanitizer/UBSan build
+#   ./dev.sh check     the checks CI runs before the tests: formatting, lint, include layers,
+#                      the library's C++ tests under AddressSanitizer/UBSan
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -16,6 +18,7 @@ apt_deps() {
     dpkg -s coinor-libipopt-dev >/dev/null 2>&1 || missing+=(coinor-libipopt-dev)
     dpkg -s coinor-libbonmin-dev >/dev/null 2>&1 || missing+=(coinor-libbonmin-dev)
     dpkg -s pkg-config >/dev/null 2>&1 || missing+=(pkg-config)
+    dpkg -s clang-format >/dev/null 2>&1 || missing+=(clang-format)
     [ ${#missing[@]} -eq 0 ] && return
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
@@ -27,7 +30,7 @@ apt_deps() {
 venv() {
     [ -x "$PY" ] || python3 -m venv "$VENV"
     "$PY" -m pip install -q --upgrade pip
-    "$PY" -m pip install -q scikit-build-core nanobind numpy highsbox ninja cmake
+    "$PY" -m pip install -q scikit-build-core nanobind numpy highsbox ninja cmake ruff
 }
 
 # Installs the package into the virtual environment; extra CMake definitions in $1.
@@ -50,6 +53,19 @@ py_tests() {
     "$PY" -m pytest -q "$@" "$ROOT/tests"
 }
 
+# The repository checks: C and C++ formatting against .clang-format, ruff with the settings of
+# pyproject.toml, includes running down the layers (.ci/check_layers.py), and the library's
+# C++ tests built with the sanitizers.
+checks() {
+    echo "== formatting (clang-format)"
+    git ls-files '*.c' '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+    echo "== lint (ruff)"
+    "$VENV/bin/ruff" check src/nivra tests examples bench
+    echo "== include layers"
+    "$PY" .ci/check_layers.py
+    cpp_tests asan NIVRA_SANITIZE=ON
+}
+
 case "${1:-}" in
 example)
     apt_deps; venv; install_nivra
@@ -60,6 +76,10 @@ test)
     cpp_tests
     py_tests
     ;;
+check)
+    apt_deps; venv
+    checks
+    ;;
 asan)
     apt_deps; venv; install_nivra "NIVRA_SANITIZE=ON"
     cpp_tests asan NIVRA_SANITIZE=ON
@@ -68,6 +88,6 @@ asan)
     echo "== rebuilding without sanitizers"; install_nivra
     ;;
 *)
-    sed -n '2,6p' "$0"; exit 2
+    sed -n '2,8p' "$0"; exit 2
     ;;
 esac

@@ -35,7 +35,7 @@ def timed(build, repeat):
     return best
 
 
-# ---- the cases: name -> (count of non-zeros or elements, {interface: setup() -> build}) -------------
+# ---- the cases: name -> (count of non-zeros or elements, {interface: setup() -> build}) ----
 
 def nivra_vars(n):
     with warnings.catch_warnings():
@@ -80,8 +80,11 @@ def cases(scale):
                 index = np.arange(n, dtype=np.int32)
                 if kind == "sparse":
                     p, j, d = sparse.indptr, sparse.indices, sparse.data
-                    return lambda: [poi.ScalarAffineFunction.from_numpy(d[p[i]:p[i + 1]], index[j[p[i]:p[i + 1]]])
-                                    for i in range(n)]
+                    def rows():
+                        return [poi.ScalarAffineFunction.from_numpy(d[p[i]:p[i + 1]],
+                                                                    index[j[p[i]:p[i + 1]]])
+                                for i in range(n)]
+                    return rows
                 return lambda: [poi.ScalarAffineFunction.from_numpy(row, index) for row in dense]
             x = [poi.VariableIndex(i) for i in range(n_big)]
             if kind == "sum":
@@ -148,7 +151,8 @@ def measure(setup, repeat):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--repeat", type=int, default=3)
     parser.add_argument("--scale", type=int, default=1)
     args = parser.parse_args()

@@ -61,7 +61,7 @@ def main():
         # Fresh problems every time: a solved problem would start from its last basis.
         for mode, solve in (("one thread", sequential), ("two threads", threaded)):
             problems = [load(args.instance), load(args.instance)]
-            runs[mode].append(timed(lambda: solve(problems)))
+            runs[mode].append(timed(lambda solve=solve, problems=problems: solve(problems)))
     print(f"instance {args.instance}, {args.reps} repetitions, {os.cpu_count()} cores, "
           f"load average before {load_before[0]:.2f} {load_before[1]:.2f} {load_before[2]:.2f}")
     med = {}

@@ -15,7 +15,7 @@ Controls of every problem created afterwards are set on ``nivra.controls``; name
 controls and attributes are in ``nivra.enums``.
 """
 
-from . import enums
+from . import enums  # noqa: F401
 from ._nivra import *  # noqa: F401,F403
 from ._nivra import (  # noqa: F401
     _getcontrols,

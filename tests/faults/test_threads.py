@@ -68,7 +68,7 @@ def test_two_problems_solve_at_the_same_time(stdout):
     meeting = stdout(MeetingPoint("A", "B"))
     problems = [knapsack(1), knapsack(2)]
     alone = []
-    for p, x in problems:  # the answers when solved one after the other
+    for p, _ in problems:  # the answers when solved one after the other
         p.optimize()
         alone.append(p.attributes.objval)
     errors = []
