@@ -4,6 +4,9 @@ stubs against the names that exist at run time, and the help texts users see."""
 import ast
 import inspect
 import pathlib
+import subprocess
+import sys
+import textwrap
 
 import pytest
 
@@ -49,6 +52,23 @@ def test_module_is_re_exported():
     assert nivra.controls is _nivra._getcontrols()
     assert nivra.enums.SolStatus.OPTIMAL == 1
     assert nivra.__version__ == nivra.getversion()
+
+
+def test_import_leaves_scipy_alone_until_a_sparse_matrix_appears():
+    pytest.importorskip("scipy.sparse")
+    code = textwrap.dedent("""
+        import sys
+        import nivra
+        assert "scipy" not in sys.modules, "import nivra imported SciPy"
+        import numpy as np
+        import scipy.sparse as sp
+        p = nivra.problem()
+        x = p.addVariables(2)
+        e = nivra.Dot(sp.csr_matrix(np.array([[1.0, 2.0]])), x)
+        assert str(e[0]) == str(x[0] + 2 * x[1]), str(e[0])
+    """)
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True)
+    assert done.returncode == 0, done.stderr
 
 
 def test_type_stubs_match_the_public_names():

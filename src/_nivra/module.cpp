@@ -295,22 +295,6 @@ int createEnvironment() {
     return 0;
 }
 
-// Step 9: remember the base classes of scipy.sparse when SciPy is importable.
-void detectScipy() {
-    PyObject *sparse = PyImport_ImportModule("scipy.sparse");
-    if (!sparse) {
-        PyErr_Clear();
-        return;
-    }
-    PyObject *sparray = PyObject_GetAttrString(sparse, "sparray");
-    if (!sparray) PyErr_Clear();
-    PyObject *spmatrix = PyObject_GetAttrString(sparse, "spmatrix");
-    if (!spmatrix) PyErr_Clear();
-    Py_DECREF(sparse); // its classes keep it alive
-    nvr_py_env.scipy_sparray = sparray;
-    nvr_py_env.scipy_spmatrix = spmatrix;
-}
-
 PyObject *initModule() {
     if (problem_build_method_table(
             {nvr_api_build_methods, nvr_api_read_methods, nvr_api_delete_methods}) != 0)
@@ -344,7 +328,6 @@ PyObject *initModule() {
         if (PyModule_AddObjectRef(module.get(), a.name, a.obj) != 0) return nullptr;
     if (setAltNumOps() != 0) return nullptr;
     if (init_structures(module.get()) != 0) return nullptr;
-    detectScipy();
     if (PyModule_AddObjectRef(module.get(), "npvar", (PyObject *)nvr_py_env.npvar_dtype) != 0 ||
         PyModule_AddObjectRef(module.get(), "npexpr", (PyObject *)nvr_py_env.npexpr_dtype) != 0 ||
         PyModule_AddObjectRef(module.get(), "npconstraint",

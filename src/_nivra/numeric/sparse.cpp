@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "accumulate.h"
 #include "elements.h"
@@ -16,7 +17,28 @@
 #include "runtime/ref.h"
 #include "tensor.h"
 
+namespace {
+
+// Takes the base classes of scipy.sparse from sys.modules when they are there and not yet
+// taken. 0, or -1 with an exception when the lookup fails.
+int findScipySparse() {
+    if (nvr_py_env.scipy_sparray || nvr_py_env.scipy_spmatrix) return 0;
+    static PyObject *name;
+    if (!name && !(name = PyUnicode_InternFromString("scipy.sparse"))) return -1;
+    PyObject *sparse = PyImport_GetModule(name);
+    if (!sparse) return PyErr_Occurred() ? -1 : 0;
+    // An older SciPy has no sparray; either class may be missing.
+    for (auto [attr, slot] : {std::pair{"sparray", &nvr_py_env.scipy_sparray},
+                              std::pair{"spmatrix", &nvr_py_env.scipy_spmatrix}})
+        if (!(*slot = PyObject_GetAttrString(sparse, attr))) PyErr_Clear();
+    Py_DECREF(sparse); // its classes keep it alive
+    return 0;
+}
+
+} // namespace
+
 int nvy_Sparse_IsSparseMat(PyObject *x) {
+    if (findScipySparse() != 0) return -1;
     for (PyObject *cls : {nvr_py_env.scipy_sparray, nvr_py_env.scipy_spmatrix}) {
         const int rc = cls ? PyObject_IsInstance(x, cls) : 0;
         if (rc != 0) return rc;

@@ -4,8 +4,9 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-// 1 when SciPy was found at start-up and x is an instance of scipy.sparse.sparray or
-// scipy.sparse.spmatrix, 0 when not, -1 with an exception when the instance test fails.
+// 1 when x is an instance of scipy.sparse.sparray or scipy.sparse.spmatrix, 0 when not, -1
+// with an exception when the instance test fails. SciPy is never imported here: a sparse
+// matrix exists only once scipy.sparse was imported, so its classes are taken from sys.modules.
 int nvy_Sparse_IsSparseMat(PyObject *x);
 
 // The product of a sparse matrix in csr or csc form with a 1-dimensional array of objects

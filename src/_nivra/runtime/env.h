@@ -33,9 +33,11 @@ struct nvr_py_env_s {
     PyArray_Descr *npvar_dtype; // owned
     PyArray_Descr *npexpr_dtype;
     PyArray_Descr *npconstraint_dtype;
-    PyObject *scipy_sparray;  // scipy.sparse.sparray or null (owned)
-    PyObject *scipy_spmatrix; // scipy.sparse.spmatrix or null (owned)
-    PyObject *enum_classes;   // nivra.enums._BY_ID, id -> class, once needed (owned)
+    // The base classes of scipy.sparse, taken from sys.modules once some code imported it
+    // (numeric/sparse.cpp); null until then (owned).
+    PyObject *scipy_sparray;
+    PyObject *scipy_spmatrix;
+    PyObject *enum_classes; // nivra.enums._BY_ID, id -> class, once needed (owned)
     problem_lib_s *problems;  // head of the list of live problems
     // What starting and stopping the library involves in the layers above the runtime; set by
     // module.cpp at import.
