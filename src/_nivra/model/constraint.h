@@ -32,6 +32,8 @@ constexpr int kConNameShift = 8;
 constexpr uint16_t kConNameMask = 0x7 << kConNameShift;
 constexpr int kConSlotsShift = 11;
 constexpr uint16_t kConSlotsMask = 0x7 << kConSlotsShift;
+// Set while a running addConstraint call holds the constraint in its batch.
+constexpr uint16_t kConAddingFlag = 0x4000;
 
 // Kinds: the body's representative variable is unlinked (the constraint has a serial), linked,
 // or there is none.

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <vector>
 
-#include <tsl/robin_set.h>
-
 #include "model/constraint.h"
 #include "model/maps.h"
 #include "runtime/alloc.h"
@@ -77,7 +75,6 @@ struct AddContext {
     Py_ssize_t listed;   // constraints in p->cons before the call
     bool conMapExisted;
     Batch batch;
-    tsl::robin_set<PyObject *> added; // the constraints of this call
     struct SavedMode {
         constraint_s *c;
         uint16_t flags, idHigh;
@@ -158,8 +155,9 @@ int admit(AddContext &ctx, PyObject *obj, constraint_s **out) {
     if (!constraint_Check(obj)) return nvr_model_error("Invalid constraint");
     constraint_s *c = as_constraint(obj);
     if (checkConstraintValid(c) != 0) return -1;
-    if (constraint_is_linked(c) || ctx.added.count(obj)) {
-        const bool here = ctx.added.count(obj) || constraint_problem(c) == p;
+    const bool adding = c->flags & kConAddingFlag; // given twice to this call
+    if (constraint_is_linked(c) || adding) {
+        const bool here = adding || constraint_problem(c) == p;
         PyErr_Format(nvy_model_exc, "Constraint already added to %s problem",
                      here ? "this" : "another");
         return -1;
@@ -192,7 +190,7 @@ int addOne(PyObject *obj, void *ctxp) {
     // auxiliary rows join the batch ahead of this one.
     Ref body = Ref::steal(problem_rewriteGeneral(p, constraint_body(c), ctx.general, addOne, &ctx));
     if (!body || PyList_Append(p->cons, obj) != 0) return -1;
-    ctx.added.insert(obj);
+    c->flags |= kConAddingFlag;
 
     const char *name = nullptr;
     Py_ssize_t nameLen = 0;
@@ -233,6 +231,13 @@ int addOne(PyObject *obj, void *ctxp) {
     return 0;
 }
 
+// Clears the mark of the constraints this call appended to the problem's list.
+void unmarkAdded(AddContext &ctx) {
+    problem_s *p = ctx.p;
+    for (Py_ssize_t i = ctx.listed; i < PyList_GET_SIZE(p->cons); ++i)
+        as_constraint(PyList_GET_ITEM(p->cons, i))->flags &= ~kConAddingFlag;
+}
+
 // Takes the problem back to its state before the call: rows, map entries, list entries and the
 // modes that the call decided. A pending exception is kept.
 void rollback(AddContext &ctx) {
@@ -258,6 +263,7 @@ void rollback(AddContext &ctx) {
                 rowcolmap_del(p->con_index_map, constraint_serial(c));
         }
     if (!ctx.conMapExisted) rowcolmap_free(&p->con_index_map);
+    unmarkAdded(ctx);
     for (auto it = ctx.modes.rbegin(); it != ctx.modes.rend(); ++it) {
         it->c->flags = it->flags;
         it->c->id_low = it->idLow;
@@ -270,6 +276,7 @@ void rollback(AddContext &ctx) {
 // Links the constraints of a successful call to their rows (a problem of linked objects).
 void linkAdded(AddContext &ctx) {
     problem_s *p = ctx.p;
+    unmarkAdded(ctx);
     if (p->con_index_map) return;
     const Py_ssize_t n = PyList_GET_SIZE(p->cons);
     for (Py_ssize_t i = ctx.listed; i < n; ++i) {
