@@ -14,6 +14,7 @@
 #include "highs_c_api.h"
 #include "nvra.h"
 #include "core/problem.h"
+#include "solver/engine.h"
 
 namespace {
 
@@ -138,6 +139,32 @@ TEST_F(ControlsHighs, ValuesAsTheyAre) {
     apply();
     EXPECT_TRUE(std::isinf(dbl("time_limit")));
     EXPECT_EQ(integer("threads"), 0);
+}
+
+TEST_F(ControlsHighs, WithACacheOnlyChangedValuesAreWritten) {
+    nvra::OptionCache cache;
+    auto applyCached = [&] {
+        ASSERT_EQ(nvra::applyControlsToHighs(p, h, SolveClass::Lp, 0, &cache), 0);
+    };
+    applyCached();
+    // Options changed behind the cache's back keep their values: nothing was written again.
+    Highs_setIntOptionValue(h, "random_seed", 99);
+    Highs_setStringOptionValue(h, "presolve", "off");
+    Highs_setDoubleOptionValue(h, "time_limit", 9.0);
+    applyCached();
+    EXPECT_EQ(integer("random_seed"), 99);
+    EXPECT_EQ(str("presolve"), "off");
+    EXPECT_EQ(dbl("time_limit"), 9.0);
+    // A control that changes is written, the others still are not.
+    setInt(nvra::kCtrlSeed, 7);
+    ASSERT_EQ(NVRAsetdblcontrol(p, nvra::kCtrlTimeLimit, 2.5), 0);
+    applyCached();
+    EXPECT_EQ(integer("random_seed"), 7);
+    EXPECT_EQ(dbl("time_limit"), 2.5);
+    EXPECT_EQ(str("presolve"), "off");
+    // Without the cache everything is written.
+    apply();
+    EXPECT_EQ(str("presolve"), "choose");
 }
 
 TEST_F(ControlsHighs, TranslatedValues) {

@@ -197,7 +197,10 @@ NVRA_API int chooseAlgorithm(const ControlValues &controls, SolveClass cls, int 
 // afterwards. Call it before every run (after any Highs_resetOptions or Highs_clear). Control
 // outputlog 0 keeps output_flag on: the log callback itself must drop every line but errors.
 // Returns 0, or NVRA_RC_ENGINE with prob's last error naming the control when HiGHS refuses a
-// value (it has then applied the options before that one).
-NVRA_API int applyControlsToHighs(NVRAprob prob, void *highs, SolveClass cls, int requestedAlg);
+// value (it has then applied the options before that one). With an option cache (the engine's),
+// only the options whose value differs from the one last written are written.
+struct OptionCache;
+NVRA_API int applyControlsToHighs(NVRAprob prob, void *highs, SolveClass cls, int requestedAlg,
+                                  OptionCache *cache = nullptr);
 
 } // namespace nvra

@@ -1,55 +1,45 @@
 // controls_highs.cpp: a problem's controls as HiGHS options, set before each solve.
 #include "core/problem.h"
+#include "solver/engine.h"
 
 #include "highs_c_api.h"
-
-#include <cstring>
 
 namespace nvra {
 namespace {
 
 static_assert(kEngineStringLength == static_cast<size_t>(kHighsMaximumStringLength));
 
-// Sets HiGHS options on behalf of registry rows; the first refusal is reported on the problem
-// (naming the control) and ends the writing.
+// Sets HiGHS options on behalf of registry rows, through the engine's option cache when there is
+// one; the first refusal is reported on the problem (naming the control) and ends the writing.
 class OptionWriter {
   public:
-    OptionWriter(NVRAprob prob, void *highs) : prob_(prob), highs_(highs) {}
+    OptionWriter(NVRAprob prob, void *highs, OptionCache *cache)
+        : prob_(prob), highs_(highs), cache_(cache) {}
     int rc() const { return rc_; }
 
     void setBool(const CaEntry &e, const char *option, bool v) {
-        check(e, option, Highs_setBoolOptionValue(highs_, option, v ? 1 : 0));
+        check(e, option, writeBoolOption(highs_, cache_, option, v));
     }
     void setInt(const CaEntry &e, const char *option, int64_t v) {
-        check(e, option, Highs_setIntOptionValue(highs_, option, static_cast<HighsInt>(v)));
+        check(e, option, writeIntOption(highs_, cache_, option, v));
     }
     // +-1e20 is the engine's infinity.
     void setDouble(const CaEntry &e, const char *option, double v) {
         const double inf = Highs_getInfinity(highs_);
         check(e, option,
-              Highs_setDoubleOptionValue(highs_, option,
-                                         v >= kInf    ? inf
-                                         : v <= -kInf ? -inf
-                                                      : v));
+              writeDoubleOption(highs_, cache_, option,
+                                v >= kInf    ? inf
+                                : v <= -kInf ? -inf
+                                             : v));
     }
-    // Strings are only written when they change (writing log_file reopens the file). The engine
-    // reads a string option back without a length limit, so it never gets one that does not fit
-    // kHighsMaximumStringLength (NVRAsetstrcontrol refuses those already).
     void setString(const CaEntry &e, const char *option, const char *v) {
-        char current[kHighsMaximumStringLength] = "";
-        if (strlen(v) >= sizeof current) return check(e, option, kHighsStatusError);
-        if (Highs_getStringOptionValue(highs_, option, current) == kHighsStatusOk &&
-            strcmp(current, v) == 0)
-            return;
-        check(e, option, Highs_setStringOptionValue(highs_, option, v));
+        check(e, option, writeStringOption(highs_, cache_, option, v));
     }
     // The value of an untranslated row, converted to the type of its option.
     void setAsIs(const CaEntry &e, const ControlValues &c) {
-        HighsInt type = -1;
-        Highs_getOptionType(highs_, e.highsOption, &type);
         switch (e.type) {
         case CaType::Int:
-            if (type == kHighsOptionTypeBool)
+            if (optionType(highs_, cache_, e.highsOption) == kHighsOptionTypeBool)
                 setBool(e, e.highsOption, c.ints[e.slot] != 0);
             else
                 setInt(e, e.highsOption, c.ints[e.slot]);
@@ -73,6 +63,7 @@ class OptionWriter {
 
     NVRAprob prob_;
     void *highs_;
+    OptionCache *cache_;
     int rc_ = 0;
 };
 
@@ -223,10 +214,11 @@ int chooseAlgorithm(const ControlValues &controls, SolveClass cls, int requested
     return static_cast<int>(controls.ints[intSlot::kCtrlDefaultAlg]);
 }
 
-int applyControlsToHighs(NVRAprob prob, void *highs, SolveClass cls, int requestedAlg) {
+int applyControlsToHighs(NVRAprob prob, void *highs, SolveClass cls, int requestedAlg,
+                         OptionCache *cache) {
     const ControlValues &c = prob->controls;
     const Context context{c, cls, chooseAlgorithm(c, cls, requestedAlg)};
-    OptionWriter writer(prob, highs);
+    OptionWriter writer(prob, highs, cache);
     for (const CaEntry &e : kRegistry) {
         if (writer.rc()) break;
         if (e.slot < 0) continue;

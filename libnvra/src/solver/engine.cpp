@@ -5,6 +5,7 @@
 #include "core/sigint.h"
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -58,11 +59,14 @@ void completeLine(Engine &e, std::vector<std::pair<std::string, int>> &out) {
 }
 
 // Splits a log fragment into lines; delivers the complete ones outside the lock, so that a
-// message callback may call back into the library.
+// message callback may call back into the library. When nobody listens only error and warning
+// lines are kept, so a fragment that starts an information line is dropped unread (the engine
+// writes a line in one fragment or several of the same type).
 void captureLog(Engine &e, const char *msg, int logType) {
     std::vector<std::pair<std::string, int>> lines;
     {
         std::lock_guard<std::mutex> lock(e.logMutex);
+        if (!e.deliverLog && e.pendingLine.empty() && messageType(logType) < 3) return;
         for (const char *p = msg; *p; ++p) {
             if (e.pendingLine.empty()) e.pendingType = logType;
             if (*p == '\n')
@@ -100,6 +104,29 @@ extern "C" void engineCallback(int kind, const char *msg, const HighsCallbackDat
     }
 }
 
+// ---- options ---------------------------------------------------------------------------------
+
+const OptionCache::Value *cached(const OptionCache *cache, const char *name) {
+    if (!cache) return nullptr;
+    auto it = cache->values.find(name);
+    return it == cache->values.end() ? nullptr : &it->second;
+}
+
+// Records what the engine now holds for an option after a write with the given status: the
+// value when the engine took it, nothing when it refused or the record cannot be stored.
+void record(OptionCache *cache, const char *name, int status, OptionCache::Value v) {
+    if (!cache) return;
+    if (status == kHighsStatusError) {
+        cache->values.erase(name);
+        return;
+    }
+    try {
+        cache->values.insert_or_assign(name, std::move(v));
+    } catch (...) {
+        cache->values.erase(name); // the next solve writes the option again
+    }
+}
+
 } // namespace
 
 // A Ctrl-C since the solve started is turned into the problem's own request here, outside the
@@ -110,6 +137,66 @@ bool stopRequested(Engine &e) {
         e.prob->interruptReason.compare_exchange_strong(none, 1);
     }
     return e.prob->interruptReason.load() != 0;
+}
+
+int writeBoolOption(void *highs, OptionCache *cache, const char *name, bool v) {
+    const OptionCache::Value *c = cached(cache, name);
+    if (c && c->type == OptionCache::Type::Bool && c->number == v) return kHighsStatusOk;
+    const int status = Highs_setBoolOptionValue(highs, name, v ? 1 : 0);
+    record(cache, name, status, OptionCache::Value{OptionCache::Type::Bool, v, 0.0, {}});
+    return status;
+}
+
+int writeIntOption(void *highs, OptionCache *cache, const char *name, int64_t v) {
+    const OptionCache::Value *c = cached(cache, name);
+    if (c && c->type == OptionCache::Type::Int && c->number == v) return kHighsStatusOk;
+    const int status = Highs_setIntOptionValue(highs, name, static_cast<HighsInt>(v));
+    record(cache, name, status, OptionCache::Value{OptionCache::Type::Int, v, 0.0, {}});
+    return status;
+}
+
+int writeDoubleOption(void *highs, OptionCache *cache, const char *name, double v) {
+    const OptionCache::Value *c = cached(cache, name);
+    if (c && c->type == OptionCache::Type::Double && c->real == v) return kHighsStatusOk;
+    const int status = Highs_setDoubleOptionValue(highs, name, v);
+    record(cache, name, status, OptionCache::Value{OptionCache::Type::Double, 0, v, {}});
+    return status;
+}
+
+int writeStringOption(void *highs, OptionCache *cache, const char *name, const char *v) {
+    const OptionCache::Value *c = cached(cache, name);
+    if (c && c->type == OptionCache::Type::String && c->text == v) return kHighsStatusOk;
+    // The engine reads a string option back without a length limit: it never gets one that
+    // does not fit.
+    char current[kHighsMaximumStringLength] = "";
+    if (strlen(v) >= sizeof current) return kHighsStatusError;
+    int status = kHighsStatusOk;
+    if (c || Highs_getStringOptionValue(highs, name, current) != kHighsStatusOk ||
+        strcmp(current, v) != 0)
+        status = Highs_setStringOptionValue(highs, name, v);
+    try {
+        record(cache, name, status, {OptionCache::Type::String, 0, 0.0, v});
+    } catch (...) {
+        if (cache) cache->values.erase(name);
+    }
+    return status;
+}
+
+int optionType(void *highs, const OptionCache *cache, const char *name) {
+    if (const OptionCache::Value *c = cached(cache, name)) {
+        switch (c->type) {
+        case OptionCache::Type::Bool:
+            return kHighsOptionTypeBool;
+        case OptionCache::Type::Int:
+            return kHighsOptionTypeInt;
+        case OptionCache::Type::Double:
+            return kHighsOptionTypeDouble;
+        case OptionCache::Type::String:
+            return kHighsOptionTypeString;
+        }
+    }
+    HighsInt type = -1;
+    return Highs_getOptionType(highs, name, &type) == kHighsStatusOk ? static_cast<int>(type) : -1;
 }
 
 Engine::~Engine() {
@@ -131,7 +218,7 @@ int ensureEngine(NVRAprob prob, Engine *&engine) {
         return probError(prob, NVRA_RC_ENGINE,
                          "The engine uses %ld-byte indices; this library needs its 4-byte build",
                          intSize);
-    Highs_setBoolOptionValue(h, "log_to_console", 0);
+    writeBoolOption(h, &e->options, "log_to_console", false);
     // Highs_setCallback clears every started kind: it is called once, before the starts.
     if (!highsOk(Highs_setCallback(h, engineCallback, e.get())) ||
         !highsOk(Highs_startCallback(h, kHighsCallbackLogging)) ||

@@ -5,11 +5,40 @@
 
 #include "core/problem.h"
 
+#include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace nvra {
+
+// The option values this library wrote to one engine instance, by option name (every name is
+// one of the library's static strings). A solve writes only the options whose value differs
+// from the one written before: the engine finds an option by a linear search over all its
+// names, so writing every option on every solve was a fixed cost of tens of microseconds.
+struct OptionCache {
+    enum class Type : uint8_t { Bool, Int, Double, String };
+    struct Value {
+        Type type;
+        int64_t number = 0; // bool and int options
+        double real = 0.0;
+        std::string text;
+    };
+    std::unordered_map<std::string_view, Value> values;
+};
+
+// Writes one option of the engine instance highs unless cache (may be null) holds that value
+// already; the cache learns every value the engine accepted. The engine's status (its Ok when
+// nothing was written). A string equal to the engine's current value is never written again
+// (writing log_file reopens the file).
+int writeBoolOption(void *highs, OptionCache *cache, const char *name, bool v);
+int writeIntOption(void *highs, OptionCache *cache, const char *name, int64_t v);
+int writeDoubleOption(void *highs, OptionCache *cache, const char *name, double v);
+int writeStringOption(void *highs, OptionCache *cache, const char *name, const char *v);
+// The type of an option (the cache's when it has written it). -1 for an unknown option.
+int optionType(void *highs, const OptionCache *cache, const char *name);
 
 struct Engine {
     void *highs = nullptr;
@@ -31,6 +60,9 @@ struct Engine {
 
     // Shape of the model HiGHS holds and whether its basis may seed the next solve.
     int numCol = -1, numRow = -1;
+
+    // Every option the library writes goes through this cache (writeBoolOption and the rest).
+    OptionCache options;
 
     Engine() = default;
     Engine(const Engine &) = delete;

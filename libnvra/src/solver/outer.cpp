@@ -284,12 +284,14 @@ int OuterApprox::buildMaster(const std::vector<double> &xRelax) {
     if (!passImage(e_, master))
         return engineError(prob_, e_,
                            (std::string(fn_) + ": the engine refused the master problem").c_str());
-    if (int rc = applyControlsToHighs(prob_, e_.highs, SolveClass::Mip, 0)) return rc;
+    if (int rc = applyControlsToHighs(prob_, e_.highs, SolveClass::Mip, 0, &e_.options)) return rc;
     // The master's bound sums many lifted terms, each held within the engine's feasibility
     // tolerance: a tighter one keeps the sum within the problem's.
     const double tol = std::max(1e-10, 0.01 * feasTol_);
-    Highs_setDoubleOptionValue(e_.highs, "primal_feasibility_tolerance", tol);
-    Highs_setDoubleOptionValue(e_.highs, "mip_feasibility_tolerance", tol);
+    // Written through the engine's option cache, so that the next solve puts back the
+    // controls' values.
+    writeDoubleOption(e_.highs, &e_.options, "primal_feasibility_tolerance", tol);
+    writeDoubleOption(e_.highs, &e_.options, "mip_feasibility_tolerance", tol);
     return 0;
 }
 
@@ -297,19 +299,19 @@ int OuterApprox::buildMaster(const std::vector<double> &xRelax) {
 int OuterApprox::solveMaster(std::vector<double> &xm, Step &step) {
     void *h = e_.highs;
     const double left = deadline_.remaining();
-    Highs_setDoubleOptionValue(h, "time_limit", left >= kInf ? Highs_getInfinity(h) : left);
+    writeDoubleOption(h, &e_.options, "time_limit", left >= kInf ? Highs_getInfinity(h) : left);
     // While the outer approximation's own gap is wide, the master need not be solved to the
     // end: its bound stays valid, and its solution only has to be good enough to cut off.
     const double gap = ub_ < kInf ? (ub_ - lb_) / std::max(std::fabs(ub_), 1e-10) : kInf;
-    Highs_setDoubleOptionValue(h, "mip_rel_gap", std::max(relGap_, std::min(0.1 * gap, 0.01)));
+    writeDoubleOption(h, &e_.options, "mip_rel_gap", std::max(relGap_, std::min(0.1 * gap, 0.01)));
     // With an incumbent from the subproblems, the master's own primal heuristics mostly cost
     // time (measured on the portfolio benchmarks: a fourth of the time without them).
     if (ub_ < kInf) {
-        Highs_setDoubleOptionValue(h, "mip_heuristic_effort", 0.0);
+        writeDoubleOption(h, &e_.options, "mip_heuristic_effort", 0.0);
         for (const char *option :
              {"mip_heuristic_run_rins", "mip_heuristic_run_rens", "mip_heuristic_run_zi_round",
               "mip_heuristic_run_shifting", "mip_heuristic_run_root_reduced_cost"})
-            Highs_setBoolOptionValue(h, option, 0);
+            writeBoolOption(h, &e_.options, option, false);
     }
     if (!out_.x.empty()) {
         // The incumbent in the master's columns, its lifted terms at their exact values.

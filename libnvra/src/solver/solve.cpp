@@ -365,7 +365,7 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
     beginCapture(e, deliver);
     // The options follow the controls, set before every run; algorithm letters win over them.
     // They come before the model, whose coefficients the engine filters by matrixtol.
-    if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg)) return failed(rc);
+    if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg, &e.options)) return failed(rc);
     if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
     beginCapture(e, deliver);
     int rc = 0;
@@ -455,7 +455,7 @@ std::vector<double> rowSlacks(const Model &m, const double *x) {
 int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     void *h = e.highs;
     ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
-    Highs_setIntOptionValue(h, "threads", lease.threads());
+    writeIntOption(h, &e.options, "threads", lease.threads());
     if (lease.overridden())
         note(prob,
              "The engine's threads are shared with solves already running: this solve uses "
@@ -467,10 +467,10 @@ int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
         // Presolve can tell that a problem is infeasible or unbounded without telling which.
         char presolve[kHighsMaximumStringLength] = "choose";
         Highs_getStringOptionValue(h, "presolve", presolve);
-        Highs_setStringOptionValue(h, "presolve", "off");
+        writeStringOption(h, &e.options, "presolve", "off");
         Highs_zeroAllClocks(h);
         failed = !highsOk(Highs_run(h));
-        Highs_setStringOptionValue(h, "presolve", presolve);
+        writeStringOption(h, &e.options, "presolve", presolve);
     }
     const Outcome outcome = readOutcome(h, mip, failed);
     if (outcome.modelStatus == kHighsModelStatusUnboundedOrInfeasible)

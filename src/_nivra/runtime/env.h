@@ -37,8 +37,8 @@ struct nvr_py_env_s {
     // (numeric/sparse.cpp); null until then (owned).
     PyObject *scipy_sparray;
     PyObject *scipy_spmatrix;
-    PyObject *enum_classes; // nivra.enums._BY_ID, id -> class, once needed (owned)
-    problem_lib_s *problems;  // head of the list of live problems
+    PyObject *enum_classes;  // nivra.enums._BY_ID, id -> class, once needed (owned)
+    problem_lib_s *problems; // head of the list of live problems
     // What starting and stopping the library involves in the layers above the runtime; set by
     // module.cpp at import.
     struct {
