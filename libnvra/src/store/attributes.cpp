@@ -206,13 +206,7 @@ int NVRAgetintattrib64(NVRAprob prob, int attrib, int64_t *value) {
 int NVRAgetintattrib(NVRAprob prob, int attrib, int *value) {
     int64_t v = 0;
     if (int rc = read(prob, attrib, nullptr, value ? &v : nullptr, "NVRAgetintattrib")) return rc;
-    if (v < INT32_MIN || v > INT32_MAX)
-        return probError(prob, NVRA_RC_RANGE,
-                         "Attribute %d (%s): value %" PRId64
-                         " does not fit in a 32-bit integer: use NVRAgetintattrib64",
-                         attrib, findCa(attrib)->name, v);
-    *value = static_cast<int>(v);
-    return NVRA_RC_OK;
+    return narrowToInt(prob, *findCa(attrib), v, value, "NVRAgetintattrib64");
 }
 
 int NVRAgetdblattrib(NVRAprob prob, int attrib, double *value) {
