@@ -130,8 +130,4 @@ TEST(Env, PublicHeadersWorkFromC) {
     EXPECT_EQ(nvra_c_header_roundtrip(), NVRA_LP_OPTIMAL);
 }
 
-TEST(Env, NonlinearComponentIsNotAvailable) {
-    EXPECT_EQ(NSLPinit(nullptr), NVRA_RC_NOTAVAILABLE);
-}
-
 } // namespace

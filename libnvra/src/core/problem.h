@@ -40,6 +40,9 @@ struct SolveResult {
     int64_t nlpSolves = 0;    // 1511: interior-point solves
     int64_t masterSolves = 0; // 1512: master MIP solves of an outer approximation
     double maxViolation = 0;  // 2505: of the rows as stored, after interior-point solves
+    // Nonlinear solves (nonlinear attributes 12044 and 12100).
+    int nlpStatus = 0; // NSLP_STATUS_*
+    int64_t slpIter = 0;
 };
 
 // The results of the last optimisation, filled by the solver (solve.cpp and friends) and read by
@@ -81,6 +84,24 @@ struct SolveState {
 struct Engine;
 void destroyEngine(Engine *engine) noexcept;
 
+// The nonlinear part of a problem (nonlinear/: the nonlinear problem of nslp.h): formulas and
+// solver data that refer to the model's rows and columns. Owned by the problem. The store tells
+// it about deletions and about the model being replaced.
+struct NonlinearPart {
+    virtual ~NonlinearPart() = default;
+    // A deletion of rows (rows true) or columns: map[i] is the new index of entry i, or -1 when
+    // it goes. Checks that the part can follow it (a refusal is reported through probError and
+    // its code returned) and prepares its renumbered data; changes nothing visible; may throw
+    // std::bad_alloc.
+    virtual int stageDeletion(bool rows, const std::vector<int32_t> &map) = 0;
+    // Puts the prepared data in place, once the store has applied the same deletion.
+    virtual void commitDeletion() noexcept = 0;
+    // The model was replaced as a whole (a load, a read, a copy): what referred to it goes.
+    virtual void modelReplaced() noexcept = 0;
+    // True when the model holds formulas, which only the nonlinear solver can solve.
+    virtual bool holdsFormulas() const noexcept = 0;
+};
+
 } // namespace nvra
 
 struct nvo_prob_struct {
@@ -93,6 +114,7 @@ struct nvo_prob_struct {
     nvra::SolveState solution;      // results of the last optimisation
     nvra::Engine *engine = nullptr; // owned; see destroyEngine
     int64_t replacedNames = 0;      // by the last write to a file (attribute replacednames)
+    nvra::NonlinearPart *nonlinear = nullptr; // owned; attached by NSLPcreateprob
 
     // Set for the duration of a solve: calls that change the model or the controls fail with
     // NVRA_RC_BUSY (they may come from callbacks or other threads); queries are answered.
@@ -113,7 +135,10 @@ struct nvo_prob_struct {
     nvo_prob_struct() = default;
     nvo_prob_struct(const nvo_prob_struct &) = delete;
     nvo_prob_struct &operator=(const nvo_prob_struct &) = delete;
-    ~nvo_prob_struct() { nvra::destroyEngine(engine); }
+    ~nvo_prob_struct() {
+        delete nonlinear;
+        nvra::destroyEngine(engine);
+    }
 };
 
 namespace nvra {
@@ -131,6 +156,10 @@ int probError(NVRAprob prob, int code, const char *fmt, ...) __attribute__((form
 // Sends one line to the problem's message callbacks and, for global listeners, to the global
 // handlers.
 void probMessage(NVRAprob prob, const char *msg, int msgtype);
+// After the model was replaced as a whole: the nonlinear part lets go of what referred to it.
+inline void modelReplaced(NVRAprob prob) noexcept {
+    if (prob->nonlinear) prob->nonlinear->modelReplaced();
+}
 // Placeholder body of entry points whose implementation is still to come: validates the handle
 // and fails with NVRA_RC_UNSUPPORTED and "<function> is not implemented yet".
 int notImplemented(NVRAprob prob, const char *function);

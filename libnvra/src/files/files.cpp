@@ -223,6 +223,7 @@ int readProblem(NVRAprob prob, const char *filename, const char *flags) {
         }
         m.probName = fm.name.empty() ? stem(filename) : std::string(fm.name);
         prob->model = std::move(m);
+        modelReplaced(prob);
         prob->solution.reset();
         for (const std::string &w : warnings.lines())
             probMessage(prob, ("Warning: file '" + std::string(filename) + "', " + w).c_str(), 3);
@@ -244,6 +245,7 @@ int readProblem(NVRAprob prob, const char *filename, const char *flags) {
 void emptyProblem(NVRAprob prob) {
     try {
         prob->model = Model();
+        modelReplaced(prob);
     } catch (const std::bad_alloc &) {
         // An empty model allocates a few bytes; without them the old model stays.
     }

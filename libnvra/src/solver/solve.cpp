@@ -76,6 +76,12 @@ bool hasEntities(const Model &m) {
 // Classes no solver of the library takes are refused before anything changes; the quadratic
 // rows and objective are classified on the way (quad).
 int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &quad) {
+    if (prob->nonlinear && prob->nonlinear->holdsFormulas())
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: the problem holds nonlinear formulas, and this build has no "
+                         "nonlinear solving engine yet (successive linear programming or "
+                         "interior point)",
+                         fn);
     if (!m.objectives.empty() && !m.Q.v.empty())
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: multi-objective problems with a quadratic objective are not "

@@ -20,6 +20,7 @@ int NVRAcopyprob(NVRAprob dest, NVRAprob src, const char *probname) {
         ControlValues controls = src->controls;
         if (probname && *probname) model.probName = probname;
         dest->model = std::move(model);
+        modelReplaced(dest);
         dest->controls = std::move(controls);
         return 0;
     });

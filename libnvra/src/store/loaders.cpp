@@ -282,6 +282,7 @@ int load(NVRAprob prob, const LoadData &d) {
         }
         m.sense = prob->model.sense;
         prob->model = std::move(m);
+        modelReplaced(prob);
         return 0;
     });
 }

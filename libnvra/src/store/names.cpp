@@ -381,6 +381,9 @@ NameList &namesOf(Model &m, int type) {
            : type == NVRA_NAMES_COLUMNS ? m.colNames
                                         : m.setNames;
 }
+const NameList &namesOf(const Model &m, int type) {
+    return namesOf(const_cast<Model &>(m), type);
+}
 Kind kindOf(int type) {
     return type == NVRA_NAMES_ROWS      ? Kind::Row
            : type == NVRA_NAMES_COLUMNS ? Kind::Column
@@ -478,6 +481,23 @@ const char *nameFault(std::string_view name) {
     return nullptr;
 }
 
+int findByName(const Model &m, int type, std::string_view name) {
+    const NameList &list = namesOf(m, type);
+    int i = list.find(name);
+    if (i < 0) {
+        i = parseDefaultName(kPrefix[type - 1], name, list.size());
+        if (i >= 0 && !list.get(i).empty()) i = -1; // a given name replaces the default
+    }
+    return i;
+}
+
+std::string displayName(const Model &m, int type, int i) {
+    const std::string_view given = namesOf(m, type).get(i);
+    if (!given.empty()) return std::string(given);
+    char buf[kDefaultNameBytes];
+    return std::string(buf, defaultName(kPrefix[type - 1], i, buf));
+}
+
 } // namespace nvra
 
 using namespace nvra;
@@ -536,14 +556,7 @@ int NVRAgetindex(NVRAprob prob, int type, const char *name, int *index) {
         if (int rc = checkType(prob, fn, type)) return rc;
         if (int rc = checkArray(prob, fn, "name", name)) return rc;
         if (int rc = checkArray(prob, fn, "index", index)) return rc;
-        const NameList &list = namesOf(prob->model, type);
-        const std::string_view s(name);
-        int i = list.find(s);
-        if (i < 0) {
-            i = parseDefaultName(kPrefix[type - 1], s, list.size());
-            if (i >= 0 && !list.get(i).empty()) i = -1; // a given name replaces the default
-        }
-        *index = i;
+        *index = findByName(prob->model, type, name);
         return 0;
     });
 }

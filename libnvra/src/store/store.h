@@ -18,6 +18,7 @@
 #include <map>
 #include <new>
 #include <stdexcept>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -278,6 +279,11 @@ int defaultName(char prefix, int i, char *out);
 // The entry of a list of count entries whose default name is s, or -1: the prefix, then a
 // decimal index without leading zeros ("C01" is no default name).
 int parseDefaultName(char prefix, std::string_view s, int count);
+// The entry of kind type (NVRA_NAMES_*) with that name, or -1: a given name wins over a default
+// name, and among equal given names the lowest index is found (NVRAgetindex).
+int findByName(const Model &m, int type, std::string_view name);
+// The name entry i of kind type shows: its given name or its default name ("C12").
+std::string displayName(const Model &m, int type, int i);
 
 // ---- whole models ---------------------------------------------------------------------------
 

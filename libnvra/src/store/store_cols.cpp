@@ -247,6 +247,8 @@ int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]) {
                                  "indicator or the row first",
                                  fn, ind.col, row);
         if (int rc = checkGeneralColumns(prob, fn, map)) return rc;
+        if (prob->nonlinear)
+            if (int rc = prob->nonlinear->stageDeletion(false, map)) return rc;
         m.colNames.erase(sorted); // the only step that may fail
 
         SparseRows &A = m.A;
@@ -291,6 +293,7 @@ int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]) {
         for (auto &[row, ind] : m.indicators)
             if (ind.complement != 0) ind.col = map[ind.col];
         renumberGeneralColumns(m, map);
+        if (prob->nonlinear) prob->nonlinear->commitDeletion();
         return 0;
     });
 }

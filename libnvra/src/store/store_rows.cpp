@@ -162,6 +162,8 @@ int NVRAdelrows(NVRAprob prob, int nrows, const int rowind[]) {
     return storeEdit(prob, fn, [&] {
         std::vector<int32_t> map, sorted;
         if (int rc = deletionMap(prob, fn, Kind::Row, nrows, rowind, map, sorted)) return rc;
+        if (prob->nonlinear)
+            if (int rc = prob->nonlinear->stageDeletion(true, map)) return rc;
         Model &m = prob->model;
         m.rowNames.erase(sorted); // the only step that may fail
         // Kept rows move down in runs (one move per run of consecutive kept rows).
@@ -196,6 +198,7 @@ int NVRAdelrows(NVRAprob prob, int nrows, const int rowind[]) {
         compactByMap(m.range, map);
         renumberKeys(m.qrows, map);
         renumberKeys(m.indicators, map);
+        if (prob->nonlinear) prob->nonlinear->commitDeletion();
         return 0;
     });
 }
