@@ -46,11 +46,16 @@ int notImplementedGlobal(const char *function) {
 }
 
 int probError(NVRAprob prob, int code, const char *fmt, ...) {
-    char buf[NVRA_MAXMESSAGELENGTH];
     va_list ap;
     va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
+    probErrorV(prob, code, fmt, ap);
     va_end(ap);
+    return code;
+}
+
+int probErrorV(NVRAprob prob, int code, const char *fmt, va_list ap) {
+    char buf[NVRA_MAXMESSAGELENGTH];
+    vsnprintf(buf, sizeof buf, fmt, ap);
     prob->lastErrorCode = code;
     try {
         prob->lastError = buf;

@@ -153,6 +153,8 @@ int enterProb(NVRAprob prob);
 int enterProbEdit(NVRAprob prob);
 // Sets the problem's last error (message and code) and returns code. printf-style.
 int probError(NVRAprob prob, int code, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
+// probError with the arguments as a va_list.
+int probErrorV(NVRAprob prob, int code, const char *fmt, va_list ap);
 // Sends one line to the problem's message callbacks and, for global listeners, to the global
 // handlers.
 void probMessage(NVRAprob prob, const char *msg, int msgtype);

@@ -46,60 +46,68 @@ int addTolSets(NSLPprob nl, const char *fn, int n, const double *tols, bool load
     return 0;
 }
 
-// A multistart job's initial values and control values, checked.
-int readJob(NSLPprob nl, const char *fn, const char *description, int ninitial, const int *cols,
-            const double *initial, int nint, const int *intIds, const int *intVals, int ndbl,
-            const int *dblIds, const double *dblVals, MsJob &job) {
-    if (int rc = checkNlCount(nl, fn, "initial values", ninitial)) return rc;
-    if (int rc = checkNlCount(nl, fn, "integer controls", nint)) return rc;
-    if (int rc = checkNlCount(nl, fn, "double controls", ndbl)) return rc;
-    if (int rc = checkNlArray(nl, fn, "colind", cols, ninitial)) return rc;
-    if (int rc = checkNlArray(nl, fn, "initial", initial, ninitial)) return rc;
-    if (int rc = checkNlArray(nl, fn, "the integer control ids", intIds, nint)) return rc;
-    if (int rc = checkNlArray(nl, fn, "the integer control values", intVals, nint)) return rc;
-    if (int rc = checkNlArray(nl, fn, "the double control ids", dblIds, ndbl)) return rc;
-    if (int rc = checkNlArray(nl, fn, "the double control values", dblVals, ndbl)) return rc;
-    for (int k = 0; k < ninitial; ++k) {
-        if (int rc = checkNlCol(nl, fn, cols[k], false)) return rc;
-        if (!std::isfinite(initial[k]))
+// A multistart job as the C interface describes it (preset 0: a job of its own).
+struct JobSpec {
+    const char *description;
+    int preset, count;
+    int ninitial;
+    const int *cols;
+    const double *initial;
+    int nint;
+    const int *intIds, *intVals;
+    int ndbl;
+    const int *dblIds;
+    const double *dblVals;
+    void *object;
+};
+
+// Checks a job (its preset, initial values and control values) and appends it.
+int addJob(NSLPprob nl, const char *fn, const JobSpec &j) {
+    if (j.preset != 0 && (j.preset < NSLP_MSPRESET_RANDOM || j.preset > NSLP_MSPRESET_SOLVERS))
+        return nlError(nl, NVRA_RC_INVALID, "%s: unknown multistart preset %d", fn, j.preset);
+    if (j.count < 0) return nlError(nl, NVRA_RC_INVALID, "%s: negative job count %d", fn, j.count);
+    if (int rc = checkNlCount(nl, fn, "initial values", j.ninitial)) return rc;
+    if (int rc = checkNlCount(nl, fn, "integer controls", j.nint)) return rc;
+    if (int rc = checkNlCount(nl, fn, "double controls", j.ndbl)) return rc;
+    if (int rc = checkNlArray(nl, fn, "colind", j.cols, j.ninitial)) return rc;
+    if (int rc = checkNlArray(nl, fn, "initial", j.initial, j.ninitial)) return rc;
+    if (int rc = checkNlArray(nl, fn, "the integer control ids", j.intIds, j.nint)) return rc;
+    if (int rc = checkNlArray(nl, fn, "the integer control values", j.intVals, j.nint)) return rc;
+    if (int rc = checkNlArray(nl, fn, "the double control ids", j.dblIds, j.ndbl)) return rc;
+    if (int rc = checkNlArray(nl, fn, "the double control values", j.dblVals, j.ndbl)) return rc;
+    for (int k = 0; k < j.ninitial; ++k) {
+        if (int rc = checkNlCol(nl, fn, j.cols[k], false)) return rc;
+        if (!std::isfinite(j.initial[k]))
             return nlError(nl, NVRA_RC_INVALID, "%s: the initial value of column %d is not finite",
-                           fn, cols[k]);
+                           fn, j.cols[k]);
     }
     // A job may set the optimizer's controls and the nonlinear solver's: each value is checked
     // as the setters would check it, on a copy.
     ControlValues optimizer = nl->prob->controls, nonlinear = nl->controls;
-    auto setInt = [&](int id, int v) {
-        return findCa(kNlRegistry, id) ? writeIntControl(nl->prob, kNlRegistry, nonlinear, id, v)
-                                       : writeIntControl(nl->prob, kOptimizerRegistry, optimizer,
-                                                         id, v);
-    };
-    auto setDbl = [&](int id, double v) {
-        return findCa(kNlRegistry, id) ? writeDblControl(nl->prob, kNlRegistry, nonlinear, id, v)
-                                       : writeDblControl(nl->prob, kOptimizerRegistry, optimizer,
-                                                         id, v);
-    };
-    for (int k = 0; k < nint; ++k)
-        if (int rc = setInt(intIds[k], intVals[k]))
-            return nlError(nl, rc, "%s: integer control of the job: %s", fn,
-                           nl->prob->lastError.c_str());
-    for (int k = 0; k < ndbl; ++k)
-        if (int rc = setDbl(dblIds[k], dblVals[k]))
-            return nlError(nl, rc, "%s: double control of the job: %s", fn,
-                           nl->prob->lastError.c_str());
-    job.description = description ? description : "";
-    job.cols.assign(cols, cols + ninitial);
-    job.values.assign(initial, initial + ninitial);
-    for (int k = 0; k < nint; ++k)
-        job.intControls.emplace_back(intIds[k], intVals[k]);
-    for (int k = 0; k < ndbl; ++k)
-        job.dblControls.emplace_back(dblIds[k], dblVals[k]);
-    return 0;
-}
-
-int checkPreset(NSLPprob nl, const char *fn, int preset, int count) {
-    if (preset < NSLP_MSPRESET_RANDOM || preset > NSLP_MSPRESET_SOLVERS)
-        return nlError(nl, NVRA_RC_INVALID, "%s: unknown multistart preset %d", fn, preset);
-    if (count < 0) return nlError(nl, NVRA_RC_INVALID, "%s: negative job count %d", fn, count);
+    for (int k = 0; k < j.nint + j.ndbl; ++k) {
+        const bool isInt = k < j.nint;
+        const int id = isInt ? j.intIds[k] : j.dblIds[k - j.nint];
+        const bool own = findCa(kNlRegistry, id) != nullptr;
+        const Registry &reg = own ? kNlRegistry : kOptimizerRegistry;
+        ControlValues &values = own ? nonlinear : optimizer;
+        const int rc = isInt ? writeIntControl(nl->prob, reg, values, id, j.intVals[k])
+                             : writeDblControl(nl->prob, reg, values, id, j.dblVals[k - j.nint]);
+        if (rc)
+            return nlError(nl, rc, "%s: %s control of the job: %s", fn,
+                           isInt ? "integer" : "double", nl->prob->lastError.c_str());
+    }
+    MsJob job;
+    job.description = j.description ? j.description : "";
+    job.preset = j.preset;
+    job.count = j.count;
+    job.cols.assign(j.cols, j.cols + j.ninitial);
+    job.values.assign(j.initial, j.initial + j.ninitial);
+    for (int k = 0; k < j.nint; ++k)
+        job.intControls.emplace_back(j.intIds[k], j.intVals[k]);
+    for (int k = 0; k < j.ndbl; ++k)
+        job.dblControls.emplace_back(j.dblIds[k], j.dblVals[k]);
+    job.object = j.object;
+    nl->data.jobs.push_back(std::move(job));
     return 0;
 }
 
@@ -184,31 +192,21 @@ int NSLPmsaddjob(NSLPprob nlprob, const char *description, int ninitial, const i
                  const double initial[], int nintcontrols, const int intcontrolid[],
                  const int intcontrolval[], int ndblcontrols, const int dblcontrolid[],
                  const double dblcontrolval[], void *jobobject) {
-    const char *fn = "NSLPmsaddjob";
-    return nlSlpEdit(nlprob, fn, [&](NSLPprob nl) -> int {
-        MsJob job;
-        if (int rc = readJob(nl, fn, description, ninitial, colind, initial, nintcontrols,
-                             intcontrolid, intcontrolval, ndblcontrols, dblcontrolid,
-                             dblcontrolval, job))
-            return rc;
-        job.object = jobobject;
-        nl->data.jobs.push_back(std::move(job));
-        return 0;
+    return nlSlpEdit(nlprob, "NSLPmsaddjob", [&](NSLPprob nl) -> int {
+        return addJob(nl, "NSLPmsaddjob",
+                      {description, 0, 1, ninitial, colind, initial, nintcontrols, intcontrolid,
+                       intcontrolval, ndblcontrols, dblcontrolid, dblcontrolval, jobobject});
     });
 }
 
 int NSLPmsaddpreset(NSLPprob nlprob, const char *description, int preset, int count,
                     void *jobobject) {
-    const char *fn = "NSLPmsaddpreset";
-    return nlSlpEdit(nlprob, fn, [&](NSLPprob nl) -> int {
-        if (int rc = checkPreset(nl, fn, preset, count)) return rc;
-        MsJob job;
-        job.description = description ? description : "";
-        job.preset = preset;
-        job.count = count;
-        job.object = jobobject;
-        nl->data.jobs.push_back(std::move(job));
-        return 0;
+    return nlSlpEdit(nlprob, "NSLPmsaddpreset", [&](NSLPprob nl) -> int {
+        if (preset == 0)
+            return nlError(nl, NVRA_RC_INVALID, "NSLPmsaddpreset: unknown multistart preset 0");
+        return addJob(nl, "NSLPmsaddpreset",
+                      {description, preset, count, 0, nullptr, nullptr, 0, nullptr, nullptr, 0,
+                       nullptr, nullptr, jobobject});
     });
 }
 
@@ -217,19 +215,14 @@ int NSLPmsaddcustompreset(NSLPprob nlprob, const char *description, int preset, 
                           int nintcontrols, const int intcontrolid[], const int intcontrolval[],
                           int ndblcontrols, const int dblcontrolid[],
                           const double dblcontrolval[], void *jobobject) {
-    const char *fn = "NSLPmsaddcustompreset";
-    return nlSlpEdit(nlprob, fn, [&](NSLPprob nl) -> int {
-        if (int rc = checkPreset(nl, fn, preset, count)) return rc;
-        MsJob job;
-        if (int rc = readJob(nl, fn, description, ninitial, colind, initial, nintcontrols,
-                             intcontrolid, intcontrolval, ndblcontrols, dblcontrolid,
-                             dblcontrolval, job))
-            return rc;
-        job.preset = preset;
-        job.count = count;
-        job.object = jobobject;
-        nl->data.jobs.push_back(std::move(job));
-        return 0;
+    return nlSlpEdit(nlprob, "NSLPmsaddcustompreset", [&](NSLPprob nl) -> int {
+        if (preset == 0)
+            return nlError(nl, NVRA_RC_INVALID,
+                           "NSLPmsaddcustompreset: unknown multistart preset 0");
+        return addJob(nl, "NSLPmsaddcustompreset",
+                      {description, preset, count, ninitial, colind, initial, nintcontrols,
+                       intcontrolid, intcontrolval, ndblcontrols, dblcontrolid, dblcontrolval,
+                       jobobject});
     });
 }
 

@@ -38,12 +38,11 @@ int enterNl(NSLPprob nl) {
 }
 
 int nlError(NSLPprob nl, int code, const char *fmt, ...) {
-    char buf[NVRA_MAXMESSAGELENGTH];
     va_list ap;
     va_start(ap, fmt);
-    vsnprintf(buf, sizeof buf, fmt, ap);
+    probErrorV(nl->prob, code, fmt, ap);
     va_end(ap);
-    return probError(nl->prob, code, "%s", buf);
+    return code;
 }
 
 int nlOutOfMemory(NSLPprob nl, const char *fn) {
