@@ -151,8 +151,9 @@ NVRA_API int NSLPdestroyprob(NSLPprob nlprob);
  * NVRAcopyprob). Callbacks are not copied. */
 NVRA_API int NSLPcopyprob(NSLPprob dest, NSLPprob src);
 NVRA_API int NSLPcopycontrols(NSLPprob dest, NSLPprob src);
-/* The return code and message of the last failed call on the problem (code 0 and "" after a
- * success); msg must hold NVRA_MAXMESSAGELENGTH bytes (may be NULL, as may code). */
+/* The return code and message of the last failed call on the problem, which it shares with its
+ * optimizer problem (NVRAgetlasterrorcode, NVRAgetlasterror): code 0 and "" after a success.
+ * msg must hold NVRA_MAXMESSAGELENGTH bytes (may be NULL, as may code). */
 NVRA_API int NSLPgetlasterror(NSLPprob nlprob, int *code, char *msg);
 /* Asks a running nonlinear solve to stop (as NVRAinterrupt on the optimizer problem). */
 NVRA_API int NSLPinterrupt(NSLPprob nlprob, int reason);
@@ -171,7 +172,6 @@ NVRA_API int NSLPinterrupt(NSLPprob nlprob, int reason);
 #define NSLP_CA_STRING 0x4
 #define NSLP_CA_CONTROL 0x10
 #define NSLP_CA_NOEFFECT 0x80 /* stored and reported; the solver of this build does not read it */
-#define NSLP_CA_ENUM 0x100    /* integer whose values are named (see the registry's comments) */
 #define NSLP_CA_HIDDEN 0x200
 
 NVRA_API int NSLPgetcalist(NSLPprob nlprob, int *count, const int **ids, const char *const **names,

@@ -22,8 +22,7 @@ inline constexpr int kIpmListFirstId = 20000;
 
 // The flags of an entry in the NSLP lists (NSLP_CA_*), from its registry flags.
 constexpr int nslpListFlags(const CaEntry &e) {
-    return (e.flags & (NVRA_CA_INT | NVRA_CA_DOUBLE | NVRA_CA_STRING | NVRA_CA_NOEFFECT |
-                       NVRA_CA_ENUM)) |
+    return (e.flags & (NVRA_CA_INT | NVRA_CA_DOUBLE | NVRA_CA_STRING | NVRA_CA_NOEFFECT)) |
            ((e.flags & NVRA_CA_CONTROL) ? NSLP_CA_CONTROL : 0);
 }
 

@@ -34,6 +34,7 @@ int checkNlHandle(NSLPprob nl) {
 int enterNl(NSLPprob nl) {
     if (int rc = checkNlHandle(nl)) return rc;
     nl->prob->lastError.clear();
+    nl->prob->lastErrorCode = 0;
     return 0;
 }
 
@@ -219,8 +220,7 @@ int NSLPcreateprob(NSLPprob *nlprob, NVRAprob prob) {
 int NSLPdestroyprob(NSLPprob nl) {
     if (int rc = enterNl(nl)) return rc;
     if (nl->prob->busy.load())
-        return nl->lastCode = nlError(nl, NVRA_RC_BUSY,
-                                      "NSLPdestroyprob: the problem is being solved");
+        return nlError(nl, NVRA_RC_BUSY, "NSLPdestroyprob: the problem is being solved");
     const Callback cb = callbackOf(nl, Cb::Destroy);
     if (cb.fn) reinterpret_cast<NSLPcbplain>(cb.fn)(nl, cb.data);
     NVRAprob prob = nl->prob;
@@ -263,9 +263,8 @@ int NSLPcopycontrols(NSLPprob dest, NSLPprob src) {
 
 int NSLPgetlasterror(NSLPprob nlprob, int *code, char *msg) {
     if (int rc = checkNlHandle(nlprob)) return rc;
-    const std::string &text = nlprob->prob->lastError;
-    if (code) *code = text.empty() ? 0 : nlprob->lastCode;
-    if (msg) copyOut(text, msg, NVRA_MAXMESSAGELENGTH, nullptr);
+    if (code) *code = nlprob->prob->lastErrorCode;
+    if (msg) copyOut(nlprob->prob->lastError, msg, NVRA_MAXMESSAGELENGTH, nullptr);
     return NVRA_RC_OK;
 }
 

@@ -62,7 +62,6 @@ struct tagNSLPproblem final : nvra::NonlinearPart {
     NVRAprob prob; // the optimizer problem it is attached to (which owns it)
     nvra::nl::NlData data;
     nvra::ControlValues controls{nvra::nl::kNlRegistry};
-    int lastCode = 0;
 
     std::mutex cbMutex; // guards callbacks (they may be set from a callback during a solve)
     std::array<nvra::nl::Callback, static_cast<size_t>(nvra::nl::Cb::Count)> callbacks{};
@@ -97,30 +96,25 @@ namespace nvra::nl {
 // Validates a handle (started component, live nonlinear problem): 0 or NVRA_RC_MISUSE with the
 // global last error set.
 int checkNlHandle(NSLPprob nl);
-// checkNlHandle, then clears the optimizer problem's last error.
+// checkNlHandle, then clears the optimizer problem's last error (message and code).
 int enterNl(NSLPprob nl);
 // Sets the problem's last error (on its optimizer problem) and returns code. printf-style.
 int nlError(NSLPprob nl, int code, const char *fmt, ...) __attribute__((format(printf, 3, 4)));
 int nlOutOfMemory(NSLPprob nl, const char *fn);
 
-// The entry guards: validate, run body(nl), map allocation failures, record the code.
+// The entry guards: validate, run body(nl), map allocation failures.
 template <class F> int nlGuard(NSLPprob nl, const char *fn, bool edit, F &&body) {
     if (int rc = enterNl(nl)) return rc;
-    int rc;
-    if (edit && nl->prob->busy.load()) {
-        rc = nlError(nl, NVRA_RC_BUSY,
-                     "The problem is being solved: it cannot be changed until the solve ends");
-    } else {
-        try {
-            rc = body(nl);
-        } catch (const std::bad_alloc &) {
-            rc = nlOutOfMemory(nl, fn);
-        } catch (const std::length_error &) {
-            rc = nlOutOfMemory(nl, fn);
-        }
+    if (edit && nl->prob->busy.load())
+        return nlError(nl, NVRA_RC_BUSY,
+                       "The problem is being solved: it cannot be changed until the solve ends");
+    try {
+        return body(nl);
+    } catch (const std::bad_alloc &) {
+        return nlOutOfMemory(nl, fn);
+    } catch (const std::length_error &) {
+        return nlOutOfMemory(nl, fn);
     }
-    nl->lastCode = rc;
-    return rc;
 }
 // A read.
 template <class F> int nlQuery(NSLPprob nl, const char *fn, F &&body) {
