@@ -36,7 +36,7 @@ LAYERS = {
     "libnvra/src": [
         ["core"],
         ["store"],
-        ["solver", "files"],
+        ["solver", "files", "nonlinear"],
     ],
 }
 
