@@ -67,6 +67,7 @@ void Evaluator::build(const NlData &data, int ncols, double fdStep, EvalCounters
             tapes_.emplace_back();
             compileTape(f, tree, col == NSLP_NOCOLUMN ? -1 : col, fdStep, tapes_.back());
             setUserSteps(tapes_.back(), data, row);
+            callsUser_ = callsUser_ || tapes_.back().hasUser;
             pieces_.push_back({row, col, static_cast<int32_t>(functionRow_.size() - 1),
                                data.coefs.pieces[p].factor, 0, 0});
         }

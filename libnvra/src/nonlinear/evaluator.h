@@ -1,13 +1,49 @@
 // evaluator.h: the nonlinear parts of a problem compiled for the solving engines.
 //
-// The functions are the nonlinear part of the objective (when it has coefficients) and of every
-// row with coefficients, objective first, then rows in increasing order. Each coefficient piece
-// becomes one tape (tape.h). The structure is fixed at build: the sparse Jacobian of the
-// functions (columns increasing within each function) and the sparse lower triangle of the
-// Hessian of their Lagrangian (entries (row, col) with row >= col, sorted); evaluations fill
-// values in that order, allocate nothing once a Workspace is made, and may run on several
-// threads at once, each with its own Workspace. The linear and quadratic parts of the rows and
-// the objective stay in the optimizer problem's model; engines add them.
+// What it computes. The functions are the nonlinear part of the objective (when it has
+// coefficients) and of every row with coefficients, objective first, then rows in increasing
+// order; rows without coefficients are not functions. Function k's value is the sum of the
+// coefficients of its row: factor * x_col * f(x) for a coefficient with a column, factor * f(x)
+// for one without (NSLP_NOCOLUMN). The linear and quadratic parts of the rows and of the
+// objective (and the objective's constant) stay in the optimizer problem's model (nvra::Model:
+// matrix, qrows, the objective's Q with its 0.5): engines add them. Values are as stored,
+// whatever the objective sense: an engine that minimises a maximisation negates sigma.
+//
+// Structure once, values many times. build() fixes the structure:
+//  - the Jacobian of the functions: function k has entries jacobianStart()[k] ..
+//    jacobianStart()[k+1]-1, their columns in jacobianCols(), increasing within each function
+//    (exactly the columns the function reads, whatever their values);
+//  - the lower triangle of the Hessian of the Lagrangian: entries (hessianRows()[e],
+//    hessianCols()[e]) with row >= col, sorted by (row, col), no duplicates; the union over all
+//    functions of the pairs whose second derivative can be non-zero (a pair of a linear
+//    function, like x + y inside exp(), is kept: the structure does not depend on the point).
+// The evaluations fill caller-given arrays in that order: they resize nothing, allocate nothing
+// once a Workspace is made by workspace(), and may run on several threads at once on one
+// Evaluator, each thread with its own Workspace. They read x as one value per column of the
+// problem (ncols values; columns no formula reads are not read).
+//
+// How an engine gets one. NSLPconstruct builds one for the problem's current data into
+// tagNSLPproblem::constructed (nlprob.h), with the problem's evaluation counters; any change of
+// coefficients or SLP data drops it (nl->constructed becomes null), and so does
+// NSLPunconstruct. An engine holds the problem busy during its solve (nothing can change it) and
+// may use nl->constructed, or build its own Evaluator from nl->data the same way. Several
+// Evaluators of one problem are independent.
+//
+// Failures. An evaluation stops at the first piece that fails (a domain error: a logarithm at
+// or below 0, a square root of a negative value, a division by zero, a non-finite result, an
+// infinite derivative, a user function that fails) and returns false with the failure in
+// EvalFailure (row, column, operation, reason; text() gives the message the entry points
+// report). The output arrays then hold partial results: engines treat the point as not
+// evaluable (shorten the step) and must not read them. There are no exceptions.
+//
+// Derivatives are exact (reverse mode for the Jacobian, the second-order chain rule over each
+// formula's tree for the Hessian, nslp.h tells which one-sided derivative is taken where a
+// function has none); user functions without derivatives are differentiated by central
+// differences with the steps nslp.h documents (the columns' deltas and derivative steps at
+// build time, control nlp_fdstep otherwise). User functions are called through their
+// pointers on the evaluating thread. nslp.h promises callers that one problem's user functions
+// are never called concurrently: an engine evaluates on several threads at once only when
+// callsUserFunctions() is false.
 #pragma once
 
 #include "nonlinear/coefs.h"
@@ -44,12 +80,17 @@ EvalFailure describeFailure(const Tape &t, const EvalError &e,
 // (Exported for the library's own tests.)
 class NVRA_API Evaluator {
   public:
-    // Compiles the coefficients of data over ncols columns. fdStep: control nlp_fdstep. Steps of
-    // the central differences of user-function arguments that are columns follow the columns'
-    // deltas and the derivative steps (NSLPchgdeltatype, NSLPadddfs).
+    // Compiles the coefficients of data over ncols columns (the optimizer problem's count; every
+    // formula was checked against it on entry). fdStep: control nlp_fdstep. Steps of the central
+    // differences of user-function arguments that are columns follow the columns' deltas and the
+    // derivative steps (NSLPchgdeltatype, NSLPadddfs) as they are now. counters (may be null)
+    // receive one count per piece evaluated. Throws std::bad_alloc only; replaces any earlier
+    // build.
     void build(const NlData &data, int ncols, double fdStep, EvalCounters *counters);
 
     int functions() const { return static_cast<int>(functionRow_.size()); }
+    // Whether some formula calls a user function (then evaluate on one thread at a time).
+    bool callsUserFunctions() const { return callsUser_; }
     // The row of function k (NSLP_OBJECTIVE for the objective).
     int functionRow(int k) const { return functionRow_[k]; }
     // Jacobian: function k has the entries jacStart[k] .. jacStart[k+1]-1, of columns jacCol.
@@ -59,16 +100,20 @@ class NVRA_API Evaluator {
     const std::vector<int32_t> &hessianRows() const { return hessRow_; }
     const std::vector<int32_t> &hessianCols() const { return hessCol_; }
 
-    // A workspace sized for every tape.
+    // A workspace sized for every piece: make one per thread, reuse it for every evaluation.
     Workspace workspace() const;
 
-    // f[k] = function k at x (one value per column).
+    // f[k] = function k at x (functions() values).
     bool values(const double *x, double *f, Workspace &ws, EvalFailure &fail) const;
-    // Values and the Jacobian's values (jacobianCols order).
+    // Values into f as values() does, and the Jacobian's values into jac (jacobianCols().size()
+    // values, in that order).
     bool jacobian(const double *x, double *f, double *jac, Workspace &ws,
                   EvalFailure &fail) const;
-    // The Hessian of sigma * objective + sum over rows r of lambda[r] * (row r's nonlinear
-    // part), lambda one value per row of the model (rows without coefficients are not read).
+    // The Hessian of the Lagrangian sigma * objective + sum over rows r of lambda[r] * (row r's
+    // nonlinear part) at x into hess (hessianRows().size() values, lower triangle in that
+    // order). lambda holds one value per row of the model, indexed by row (rows without
+    // coefficients are not read); it may be null only when there are no row functions. Pieces
+    // with a zero weight are skipped (their user functions are not called).
     bool hessian(const double *x, double sigma, const double *lambda, double *hess, Workspace &ws,
                  EvalFailure &fail) const;
 
@@ -93,6 +138,7 @@ class NVRA_API Evaluator {
     std::vector<int32_t> hessSlot_;
     std::vector<UserFunction> users_;
     EvalCounters *counters_ = nullptr;
+    bool callsUser_ = false;
 };
 
 } // namespace nvra::nl
