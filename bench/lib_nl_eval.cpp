@@ -84,12 +84,14 @@ void objectiveTerm(Tokens &t, int k, int n) {
         t.op(NSLP_OP_PLUS);
         break;
     case 1: // ln(xa^2 + 1) - xb * xc
-        t.add(NSLP_TOK_RB), t.col(a), t.con(2), t.op(NSLP_OP_EXPONENT), t.con(1), t.op(NSLP_OP_PLUS);
+        t.add(NSLP_TOK_RB), t.col(a), t.con(2), t.op(NSLP_OP_EXPONENT), t.con(1),
+            t.op(NSLP_OP_PLUS);
         t.fn(NSLP_IFUN_LN), t.col(b), t.col(c), t.op(NSLP_OP_MULTIPLY), t.op(NSLP_OP_MINUS);
         break;
     case 2: // sqrt(xa^2 + xb^2 + 1)
         t.add(NSLP_TOK_RB), t.col(a), t.con(2), t.op(NSLP_OP_EXPONENT), t.col(b), t.con(2);
-        t.op(NSLP_OP_EXPONENT), t.op(NSLP_OP_PLUS), t.con(1), t.op(NSLP_OP_PLUS), t.fn(NSLP_IFUN_SQRT);
+        t.op(NSLP_OP_EXPONENT), t.op(NSLP_OP_PLUS), t.con(1), t.op(NSLP_OP_PLUS),
+            t.fn(NSLP_IFUN_SQRT);
         break;
     default: // xa * xb * cos(xc) / 2
         t.col(a), t.col(b), t.op(NSLP_OP_MULTIPLY), t.add(NSLP_TOK_RB), t.col(c);
@@ -159,7 +161,8 @@ void objectiveBenchmark(double scale, int reps) {
         v = u(rng);
     EvalFailure fail;
     const double once = timeMedian(reps, [&] {
-        if (!ev.values(x.data(), val.data(), ws, fail)) fprintf(stderr, "%s\n", fail.text().c_str());
+        if (!ev.values(x.data(), val.data(), ws, fail))
+            fprintf(stderr, "%s\n", fail.text().c_str());
     });
     const double grad = timeMedian(reps, [&] {
         if (!ev.jacobian(x.data(), val.data(), jac.data(), ws, fail))
@@ -179,9 +182,10 @@ void objectiveBenchmark(double scale, int reps) {
         x[j] = keep;
         worst = std::max(worst, std::fabs((fp - fm) / (2 * h) - jac[e]) / (1 + std::fabs(jac[e])));
     }
-    printf("| objective: %zu tokens, %d columns | build %.3f s | value %.4f s (%.2f ns/token) | "
-           "gradient %.4f s | gradient / value %.2f (target <= 3) | gradient vs differences %.1e |\n",
-           f.type.size(), n, build, once, 1e9 * once / f.type.size(), grad, grad / once, worst);
+    printf(
+        "| objective: %zu tokens, %d columns | build %.3f s | value %.4f s (%.2f ns/token) | "
+        "gradient %.4f s | gradient / value %.2f (target <= 3) | gradient vs differences %.1e |\n",
+        f.type.size(), n, build, once, 1e9 * once / f.type.size(), grad, grad / once, worst);
 }
 
 void rowsBenchmark(double scale, int reps) {
@@ -218,7 +222,8 @@ void rowsBenchmark(double scale, int reps) {
     for (int j = 0; j < n; ++j)
         x[j] = u(rng), lambda[j] = u(rng);
     EvalFailure fail;
-    const double tj = timeMedian(reps, [&] { ev.jacobian(x.data(), f.data(), jac.data(), ws, fail); });
+    const double tj =
+        timeMedian(reps, [&] { ev.jacobian(x.data(), f.data(), jac.data(), ws, fail); });
     const double th = timeMedian(reps, [&] {
         if (!ev.hessian(x.data(), 0.0, lambda.data(), H.data(), ws, fail))
             fprintf(stderr, "%s\n", fail.text().c_str());

@@ -31,11 +31,11 @@
  * the one next to the function token. NSLP_TOK_DEL tokens are ignored. A formula ends at an
  * NSLP_TOK_EOF token or at the end of its range. In unparsed form the tokens are in the usual
  * infix order: binary operators between their operands, unary minus before its operand,
- * NSLP_TOK_LB and NSLP_TOK_RB as parentheses, and a function call as the function token, NSLP_TOK_LB,
- * the arguments in order separated by NSLP_TOK_DEL, NSLP_TOK_RB. Precedence: unary minus, then
- * ^ (right-associative), then * and /, then + and -. Functions given as text use the same
- * grammar with numbers, column names (as NVRAgetindex finds them; a name that is not a column is
- * an error), the operators + - * / ^ (and ** for ^), parentheses, commas, the function names
+ * NSLP_TOK_LB and NSLP_TOK_RB as parentheses, and a function call as the function token,
+ * NSLP_TOK_LB, the arguments in order separated by NSLP_TOK_DEL, NSLP_TOK_RB. Precedence: unary
+ * minus, then ^ (right-associative), then * and /, then + and -. Functions given as text use the
+ * same grammar with numbers, column names (as NVRAgetindex finds them; a name that is not a column
+ * is an error), the operators + - * / ^ (and ** for ^), parentheses, commas, the function names
  * log10 ln (also log) exp abs sqrt sin cos tan arcsin arccos arctan (also asin acos atan) min
  * max pwl sum prod sign erf erfc, and the names of registered user functions. Formulas handed
  * out as text use these names and the column names (default names "C" and the index for unnamed
@@ -87,15 +87,15 @@ extern "C" {
 typedef struct tagNSLPproblem *NSLPprob;
 
 /* ---- tokens, operators, functions ----------------------------------------------------------*/
-#define NSLP_TOK_EOF 0  /* end of a formula; value 0 */
-#define NSLP_TOK_CON 1  /* a constant; value the number */
-#define NSLP_TOK_COL 10 /* a column; value its index */
-#define NSLP_TOK_FUN 11 /* a user function; value its id (NSLPadduserfunction) */
+#define NSLP_TOK_EOF 0   /* end of a formula; value 0 */
+#define NSLP_TOK_CON 1   /* a constant; value the number */
+#define NSLP_TOK_COL 10  /* a column; value its index */
+#define NSLP_TOK_FUN 11  /* a user function; value its id (NSLPadduserfunction) */
 #define NSLP_TOK_IFUN 12 /* an internal function; value an NSLP_IFUN_* id */
-#define NSLP_TOK_LB 21  /* unparsed form: left parenthesis */
-#define NSLP_TOK_RB 22  /* unparsed form: right parenthesis; parsed form: start of arguments */
-#define NSLP_TOK_DEL 24 /* unparsed form: comma between arguments; ignored in parsed form */
-#define NSLP_TOK_OP 31  /* an operator; value an NSLP_OP_* code */
+#define NSLP_TOK_LB 21   /* unparsed form: left parenthesis */
+#define NSLP_TOK_RB 22   /* unparsed form: right parenthesis; parsed form: start of arguments */
+#define NSLP_TOK_DEL 24  /* unparsed form: comma between arguments; ignored in parsed form */
+#define NSLP_TOK_OP 31   /* an operator; value an NSLP_OP_* code */
 
 #define NSLP_OP_UMINUS 1
 #define NSLP_OP_EXPONENT 2
@@ -116,8 +116,8 @@ typedef struct tagNSLPproblem *NSLPprob;
 #define NSLP_IFUN_ARCSIN 30
 #define NSLP_IFUN_ARCCOS 31
 #define NSLP_IFUN_ARCTAN 32
-#define NSLP_IFUN_MIN 33  /* one or more arguments */
-#define NSLP_IFUN_MAX 34  /* one or more arguments */
+#define NSLP_IFUN_MIN 33 /* one or more arguments */
+#define NSLP_IFUN_MAX 34 /* one or more arguments */
 /* pwl(x, x0, y0, x1, y1, ...): the piecewise linear function through the breakpoints (x0, y0),
  * (x1, y1), ... (constants, x non-decreasing; an x given twice is a jump, and the function takes
  * the later point's value there); beyond the first and the last breakpoint the first and the
@@ -199,25 +199,28 @@ NVRA_API int NSLPgetstrattrib(NSLPprob nlprob, int attrib, char *value);
 NVRA_API int NSLPgetptrattrib(NSLPprob nlprob, int attrib, void **value);
 
 /* Ids callers rely on (the full lists come from NSLPgetcalist and NSLPgetIPMcalist). */
-#define NSLP_ATTR_ROWS 11999         /* the optimizer problem's rows */
-#define NSLP_ATTR_COLS 12000         /* its columns */
-#define NSLP_ATTR_EQUALSCOLUMN 12013 /* -1: no column stands for the constant 1 (use NSLP_NOCOLUMN) */
-#define NSLP_ATTR_COEFS 12016        /* coefficients with a column */
-#define NSLP_ATTR_FORMULAROWS 12026  /* rows (and the objective) with a formula of their own */
-#define NSLP_ATTR_STATUS 12044       /* NSLP_STATUS_* of the last nonlinear solve */
-#define NSLP_ATTR_STATE 12062        /* NSLP_STATE_* bits */
-#define NSLP_ATTR_OBJVAL 12179       /* objective of the last nonlinear solve; 1e20 * sense before */
-#define NSLP_ATTR_PROBLEM 12601      /* pointer: the optimizer problem */
+#define NSLP_ATTR_ROWS 11999 /* the optimizer problem's rows */
+#define NSLP_ATTR_COLS 12000 /* its columns */
+#define NSLP_ATTR_EQUALSCOLUMN                                                                     \
+    12013                     /* -1: no column stands for the constant 1 (use NSLP_NOCOLUMN) */
+#define NSLP_ATTR_COEFS 12016 /* coefficients with a column */
+#define NSLP_ATTR_FORMULAROWS 12026 /* rows (and the objective) with a formula of their own */
+#define NSLP_ATTR_STATUS 12044      /* NSLP_STATUS_* of the last nonlinear solve */
+#define NSLP_ATTR_STATE 12062       /* NSLP_STATE_* bits */
+#define NSLP_ATTR_OBJVAL 12179      /* objective of the last nonlinear solve; 1e20 * sense before */
+#define NSLP_ATTR_PROBLEM 12601     /* pointer: the optimizer problem */
 #define NSLP_ATTR_IPMEQUALSCOLUMN 22013 /* the interior-point list's view of 12013 */
 #define NSLP_CONTROL_OBJSENSE 12146 /* double, 1 or -1: the optimizer problem's sense (a view) */
 #define NSLP_CONTROL_FDSTEP 12210   /* double: relative step of finite differences */
-#define NSLP_CONTROL_MSGFORWARD 12415 /* int: 1 also sends nonlinear messages to the optimizer
-                                       * problem's message callbacks, 0 does not */
+#define NSLP_CONTROL_MSGFORWARD                                                                    \
+    12415 /* int: 1 also sends nonlinear messages to the optimizer                                 \
+           * problem's message callbacks, 0 does not */
 
 /* NSLP_ATTR_STATE bits. */
 #define NSLP_STATE_CONSTRUCTED 0x1 /* NSLPconstruct has run: undo with NSLPunconstruct */
-#define NSLP_STATE_PRESOLVED 0x20000000 /* a nonlinear presolve is in effect: undo with
-                                         * NSLPpostsolve */
+#define NSLP_STATE_PRESOLVED                                                                       \
+    0x20000000 /* a nonlinear presolve is in effect: undo with                                     \
+                * NSLPpostsolve */
 
 /* NSLP_ATTR_STATUS values. */
 enum {
@@ -310,8 +313,7 @@ NVRA_API int NVRAnlpchgformulastr(NVRAprob prob, int row, const char *formula);
 NVRA_API int NVRAnlpgetformula(NVRAprob prob, int row, int parsed, int maxtypes, int *ntypes,
                                int type[], double value[]);
 /* As text ("" for a row without one), sizes as NVRAslpgetcoefstr. */
-NVRA_API int NVRAnlpgetformulastr(NVRAprob prob, int row, char *formula, int maxbytes,
-                                  int *nbytes);
+NVRA_API int NVRAnlpgetformulastr(NVRAprob prob, int row, char *formula, int maxbytes, int *nbytes);
 /* The rows with a formula in increasing order (the objective first, as NSLP_OBJECTIVE); with
  * rowind NULL only *nformulas is given. */
 NVRA_API int NVRAnlpgetformularows(NVRAprob prob, int *nformulas, int rowind[]);
@@ -332,9 +334,9 @@ NVRA_API int NVRAnlpaddformulas_witharraysizes(NVRAprob prob, int nformulas, con
                                                int64_t valuesize);
 NVRA_API int NVRAnlploadformulas_witharraysizes(NVRAprob prob, int nformulas, const int rowind[],
                                                 int rowindsize, const int64_t formulastart[],
-                                                int formulastartsize, int parsed,
-                                                const int type[], int64_t typesize,
-                                                const double value[], int64_t valuesize);
+                                                int formulastartsize, int parsed, const int type[],
+                                                int64_t typesize, const double value[],
+                                                int64_t valuesize);
 NVRA_API int NVRAnlpdelformulas_witharraysizes(NVRAprob prob, int nrows, const int rowind[],
                                                int rowindsize);
 NVRA_API int NVRAnlpgetformularows_witharraysizes(NVRAprob prob, int *nformulas, int rowind[],
@@ -375,8 +377,8 @@ NVRA_API int NSLPsetfunctionerror(NSLPprob nlprob);
  * initial value], initial step bound and step bound [1e20: none], penalty weight of its step
  * [1], damping factor [1], history [0], convergence status [0], cascade iteration limit
  * [0: control slp_cascadenlimit], delta type and value [NSLP_DELTA_DEFAULT]. */
-#define NSLP_VAR_CASCADE 0x2  /* recompute the column from its determining row after each step */
-#define NSLP_VAR_FIXSTEP 0x4  /* the solver keeps its step bound as given */
+#define NSLP_VAR_CASCADE 0x2 /* recompute the column from its determining row after each step */
+#define NSLP_VAR_FIXSTEP 0x4 /* the solver keeps its step bound as given */
 
 /* Makes the listed columns SLP columns with the given data; each array may be NULL (defaults).
  * NSLPloadvars first resets the data of every column. */
@@ -426,7 +428,7 @@ NVRA_API int NSLPgetrowwt(NSLPprob nlprob, int row, double *weight);
 /* Row and column information: types below 100 are integers (info is int *), from 100 doubles
  * (info is double *). */
 #define NSLP_ROWINFO_STATUS 1
-#define NSLP_ROWINFO_COEFS 2       /* coefficients of the row (with and without a column) */
+#define NSLP_ROWINFO_COEFS 2 /* coefficients of the row (with and without a column) */
 #define NSLP_ROWINFO_WEIGHT 100
 #define NSLP_ROWINFO_ACTIVITY 101  /* the row's value at the current point */
 #define NSLP_ROWINFO_VIOLATION 102 /* how far that value lies outside the row's bounds */
@@ -436,13 +438,13 @@ NVRA_API int NSLPgetrowwt(NSLPprob nlprob, int row, double *weight);
 #define NSLP_COLINFO_CONVERGED 4
 #define NSLP_COLINFO_HISTORY 5
 #define NSLP_COLINFO_CASCADELIMIT 6
-#define NSLP_COLINFO_NONLINEAR 7   /* 1 when a formula reads the column or it is a coefficient's */
+#define NSLP_COLINFO_NONLINEAR 7 /* 1 when a formula reads the column or it is a coefficient's */
 #define NSLP_COLINFO_DELTATYPE 8
 #define NSLP_COLINFO_VALUE 100
 #define NSLP_COLINFO_INITVALUE 101
 #define NSLP_COLINFO_STEPBOUND 102
 #define NSLP_COLINFO_PENALTY 103
-#define NSLP_COLINFO_DELTA 104     /* the finite-difference step at the current value */
+#define NSLP_COLINFO_DELTA 104 /* the finite-difference step at the current value */
 NVRA_API int NSLPgetrowinfo(NSLPprob nlprob, int infotype, int row, void *info);
 NVRA_API int NSLPgetcolinfo(NSLPprob nlprob, int infotype, int col, void *info);
 
@@ -475,10 +477,11 @@ NVRA_API int NSLPdeltolsets(NSLPprob nlprob, int ntol, const int tolind[]);
 /* ---- multistart ------------------------------------------------------------------------------
  * Jobs run by a multistart solve; each job is a set of initial values and control values. A
  * preset adds count jobs of a kind. The job object is handed back to the multistart callbacks. */
-#define NSLP_MSPRESET_RANDOM 1     /* random initial values within the bounds (a box of width
-                                    * control ms_boxsize around 0 for infinite ones) */
-#define NSLP_MSPRESET_PERTURB 2    /* random perturbations of the initial values */
-#define NSLP_MSPRESET_SOLVERS 3    /* each local solver in turn (count is ignored) */
+#define NSLP_MSPRESET_RANDOM                                                                       \
+    1                           /* random initial values within the bounds (a box of width         \
+                                 * control ms_boxsize around 0 for infinite ones) */
+#define NSLP_MSPRESET_PERTURB 2 /* random perturbations of the initial values */
+#define NSLP_MSPRESET_SOLVERS 3 /* each local solver in turn (count is ignored) */
 NVRA_API int NSLPmsaddjob(NSLPprob nlprob, const char *description, int ninitial,
                           const int colind[], const double initial[], int nintcontrols,
                           const int intcontrolid[], const int intcontrolval[], int ndblcontrols,
@@ -486,12 +489,12 @@ NVRA_API int NSLPmsaddjob(NSLPprob nlprob, const char *description, int ninitial
 NVRA_API int NSLPmsaddpreset(NSLPprob nlprob, const char *description, int preset, int count,
                              void *jobobject);
 /* A preset whose jobs also apply the given initial values and controls. */
-NVRA_API int NSLPmsaddcustompreset(NSLPprob nlprob, const char *description, int preset,
-                                   int count, int ninitial, const int colind[],
-                                   const double initial[], int nintcontrols,
-                                   const int intcontrolid[], const int intcontrolval[],
-                                   int ndblcontrols, const int dblcontrolid[],
-                                   const double dblcontrolval[], void *jobobject);
+NVRA_API int NSLPmsaddcustompreset(NSLPprob nlprob, const char *description, int preset, int count,
+                                   int ninitial, const int colind[], const double initial[],
+                                   int nintcontrols, const int intcontrolid[],
+                                   const int intcontrolval[], int ndblcontrols,
+                                   const int dblcontrolid[], const double dblcontrolval[],
+                                   void *jobobject);
 NVRA_API int NSLPmsclear(NSLPprob nlprob);
 
 /* ---- solving and checking --------------------------------------------------------------------*/

@@ -366,8 +366,7 @@ NVRA_API int NVRAgetqrowqmatrixtriplets(NVRAprob prob, int row, int *ncoefs, int
 /* One element of the quadratic part of row in the convention of NVRAaddqmatrix64, replacing its
  * value (0 removes it), and its value (0 when it is not stored). */
 NVRA_API int NVRAchgqrowcoeff(NVRAprob prob, int row, int rowqcol1, int rowqcol2, double rowqcoef);
-NVRA_API int NVRAgetqrowcoeff(NVRAprob prob, int row, int rowqcol1, int rowqcol2,
-                              double *rowqcoef);
+NVRA_API int NVRAgetqrowcoeff(NVRAprob prob, int row, int rowqcol1, int rowqcol2, double *rowqcoef);
 /* Removes the quadratic part of row (the linear part stays). */
 NVRA_API int NVRAdelqmatrix(NVRAprob prob, int row);
 /* The quadratic part of row over columns first..last in the column-wise form of NVRAgetmqobj
@@ -432,9 +431,9 @@ NVRA_API int NVRAgetpwlcons64(NVRAprob prob, int colind[], int resultant[], int6
 #define NVRA_GENCONS_OR 3  /* resultant = 1 if some column (binary) or constant is 1, else 0 */
 #define NVRA_GENCONS_ABS 4 /* resultant = |column| (exactly one column, no constants) */
 
-/* Appends ncons general constraints: constraint k has type type[k] (NVRA_GENCONS_*), the resultant column
- * resultant[k], the operand columns colstart[k] .. colstart[k+1]-1 of colind (the last ends at
- * ncols) and the constants valstart[k] .. of val (the last ends at nvals; valstart and val may
+/* Appends ncons general constraints: constraint k has type type[k] (NVRA_GENCONS_*), the resultant
+ * column resultant[k], the operand columns colstart[k] .. colstart[k+1]-1 of colind (the last ends
+ * at ncols) and the constants valstart[k] .. of val (the last ends at nvals; valstart and val may
  * be NULL when nvals is 0). Constants of and/or are 0 or 1; the resultant is no operand. */
 NVRA_API int NVRAaddgencons64(NVRAprob prob, int ncons, int64_t ncols, int64_t nvals,
                               const int type[], const int resultant[], const int64_t colstart[],

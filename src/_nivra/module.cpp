@@ -302,10 +302,9 @@ PyObject *initModule() {
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;
     nivra_module.m_methods = nvr_join_methods(
-        all_methods,
-        {nvr_numeric_methods, nvr_nonlinear_methods, runtime_methods, nvr_callbacks_methods,
-         nvr_controls_methods, nvr_model_methods, nvr_problem_module_methods, nvr_api_module_methods,
-         nvr_test_methods});
+        all_methods, {nvr_numeric_methods, nvr_nonlinear_methods, runtime_methods,
+                      nvr_callbacks_methods, nvr_controls_methods, nvr_model_methods,
+                      nvr_problem_module_methods, nvr_api_module_methods, nvr_test_methods});
     if (!nivra_module.m_methods) return nullptr;
     Ref module = Ref::steal(PyModule_Create(&nivra_module));
     if (!module) return nullptr;

@@ -3,7 +3,6 @@ check, old keyword names, missing arguments, outputs into lists), edits checked 
 and calls that must leave the model as it was."""
 
 import sys
-import warnings
 
 import numpy as np
 import pytest
@@ -11,6 +10,7 @@ import pytest
 import nivra
 from nivra import _nivra
 
+from helpers.leaks import assert_no_leak
 from helpers.api import dense, out, quiet, scipy_optimum, snapshot
 
 MEMBERS = _nivra._api_members()

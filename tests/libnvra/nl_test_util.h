@@ -86,35 +86,76 @@ inline double reference(const Tokens &f, const std::vector<double> &x) {
             marks.pop_back();
             double r = 0;
             switch (static_cast<int>(v)) {
-            case NSLP_IFUN_LOG10: r = std::log10(a[0]); break;
-            case NSLP_IFUN_LN: r = std::log(a[0]); break;
-            case NSLP_IFUN_EXP: r = std::exp(a[0]); break;
-            case NSLP_IFUN_ABS: r = std::fabs(a[0]); break;
-            case NSLP_IFUN_SQRT: r = std::sqrt(a[0]); break;
-            case NSLP_IFUN_SIN: r = std::sin(a[0]); break;
-            case NSLP_IFUN_COS: r = std::cos(a[0]); break;
-            case NSLP_IFUN_TAN: r = std::tan(a[0]); break;
-            case NSLP_IFUN_ARCSIN: r = std::asin(a[0]); break;
-            case NSLP_IFUN_ARCCOS: r = std::acos(a[0]); break;
-            case NSLP_IFUN_ARCTAN: r = std::atan(a[0]); break;
-            case NSLP_IFUN_SIGN: r = a[0] > 0 ? 1 : a[0] < 0 ? -1 : 0; break;
-            case NSLP_IFUN_ERF: r = std::erf(a[0]); break;
-            case NSLP_IFUN_ERFC: r = std::erfc(a[0]); break;
-            case NSLP_IFUN_MIN: r = *std::min_element(a.begin(), a.end()); break;
-            case NSLP_IFUN_MAX: r = *std::max_element(a.begin(), a.end()); break;
-            case NSLP_IFUN_SUM: for (double t : a) r += t; break;
-            case NSLP_IFUN_PROD: r = 1; for (double t : a) r *= t; break;
+            case NSLP_IFUN_LOG10:
+                r = std::log10(a[0]);
+                break;
+            case NSLP_IFUN_LN:
+                r = std::log(a[0]);
+                break;
+            case NSLP_IFUN_EXP:
+                r = std::exp(a[0]);
+                break;
+            case NSLP_IFUN_ABS:
+                r = std::fabs(a[0]);
+                break;
+            case NSLP_IFUN_SQRT:
+                r = std::sqrt(a[0]);
+                break;
+            case NSLP_IFUN_SIN:
+                r = std::sin(a[0]);
+                break;
+            case NSLP_IFUN_COS:
+                r = std::cos(a[0]);
+                break;
+            case NSLP_IFUN_TAN:
+                r = std::tan(a[0]);
+                break;
+            case NSLP_IFUN_ARCSIN:
+                r = std::asin(a[0]);
+                break;
+            case NSLP_IFUN_ARCCOS:
+                r = std::acos(a[0]);
+                break;
+            case NSLP_IFUN_ARCTAN:
+                r = std::atan(a[0]);
+                break;
+            case NSLP_IFUN_SIGN:
+                r = a[0] > 0 ? 1 : a[0] < 0 ? -1 : 0;
+                break;
+            case NSLP_IFUN_ERF:
+                r = std::erf(a[0]);
+                break;
+            case NSLP_IFUN_ERFC:
+                r = std::erfc(a[0]);
+                break;
+            case NSLP_IFUN_MIN:
+                r = *std::min_element(a.begin(), a.end());
+                break;
+            case NSLP_IFUN_MAX:
+                r = *std::max_element(a.begin(), a.end());
+                break;
+            case NSLP_IFUN_SUM:
+                for (double t : a)
+                    r += t;
+                break;
+            case NSLP_IFUN_PROD:
+                r = 1;
+                for (double t : a)
+                    r *= t;
+                break;
             case NSLP_IFUN_PWL: { // linear interpolation, by brute force over the segments
                 const double xv = a[0];
                 const size_t n = (a.size() - 1) / 2;
                 auto X = [&](size_t i) { return a[1 + 2 * i]; };
                 auto Y = [&](size_t i) { return a[2 + 2 * i]; };
                 size_t i = 0;
-                while (i + 2 < n && xv >= X(i + 1)) ++i;
+                while (i + 2 < n && xv >= X(i + 1))
+                    ++i;
                 r = Y(i) + (Y(i + 1) - Y(i)) / (X(i + 1) - X(i)) * (xv - X(i));
                 break;
             }
-            default: throw std::logic_error("reference: unknown function");
+            default:
+                throw std::logic_error("reference: unknown function");
             }
             stack.push_back(r);
             break;
@@ -130,7 +171,8 @@ inline double reference(const Tokens &f, const std::vector<double> &x) {
 // values in [-2, 2]. smooth: only differentiable operations.
 class RandomFormulas {
   public:
-    RandomFormulas(unsigned seed, int ncols, bool smooth) : rng_(seed), ncols_(ncols), smooth_(smooth) {}
+    RandomFormulas(unsigned seed, int ncols, bool smooth)
+        : rng_(seed), ncols_(ncols), smooth_(smooth) {}
     Tokens next(int depth = 4) {
         Tokens t;
         gen(t, depth);
@@ -165,29 +207,77 @@ class RandomFormulas {
         }
         const int d = depth - 1;
         switch (pick(smooth_ ? 16 : 21)) {
-        case 0: case 1: gen(t, d); gen(t, d); t.op(NSLP_OP_PLUS); break;
-        case 2: gen(t, d); gen(t, d); t.op(NSLP_OP_MINUS); break;
-        case 3: case 4: gen(t, d); gen(t, d); t.op(NSLP_OP_MULTIPLY); break;
-        case 5: gen(t, d); positive(t, d); t.op(NSLP_OP_DIVIDE); break;
-        case 6: gen(t, d); t.con(pick(2) ? 2 : 3).op(NSLP_OP_EXPONENT); break;
-        case 7: positive(t, d); t.con(pick(2) ? 0.5 : -1.5).op(NSLP_OP_EXPONENT); break;
-        case 8: t.rb().rb(); gen(t, d); t.fn(NSLP_IFUN_SIN).fn(NSLP_IFUN_EXP); break;
-        case 9: t.rb(); positive(t, d); t.fn(pick(2) ? NSLP_IFUN_LN : NSLP_IFUN_LOG10); break;
-        case 10: t.rb(); positive(t, d); t.fn(NSLP_IFUN_SQRT); break;
-        case 11: unary(t, d, pick(2) ? NSLP_IFUN_COS : NSLP_IFUN_ARCTAN); break;
-        case 12: unary(t, d, pick(2) ? NSLP_IFUN_ERF : NSLP_IFUN_ERFC); break;
+        case 0:
+        case 1:
+            gen(t, d);
+            gen(t, d);
+            t.op(NSLP_OP_PLUS);
+            break;
+        case 2:
+            gen(t, d);
+            gen(t, d);
+            t.op(NSLP_OP_MINUS);
+            break;
+        case 3:
+        case 4:
+            gen(t, d);
+            gen(t, d);
+            t.op(NSLP_OP_MULTIPLY);
+            break;
+        case 5:
+            gen(t, d);
+            positive(t, d);
+            t.op(NSLP_OP_DIVIDE);
+            break;
+        case 6:
+            gen(t, d);
+            t.con(pick(2) ? 2 : 3).op(NSLP_OP_EXPONENT);
+            break;
+        case 7:
+            positive(t, d);
+            t.con(pick(2) ? 0.5 : -1.5).op(NSLP_OP_EXPONENT);
+            break;
+        case 8:
+            t.rb().rb();
+            gen(t, d);
+            t.fn(NSLP_IFUN_SIN).fn(NSLP_IFUN_EXP);
+            break;
+        case 9:
+            t.rb();
+            positive(t, d);
+            t.fn(pick(2) ? NSLP_IFUN_LN : NSLP_IFUN_LOG10);
+            break;
+        case 10:
+            t.rb();
+            positive(t, d);
+            t.fn(NSLP_IFUN_SQRT);
+            break;
+        case 11:
+            unary(t, d, pick(2) ? NSLP_IFUN_COS : NSLP_IFUN_ARCTAN);
+            break;
+        case 12:
+            unary(t, d, pick(2) ? NSLP_IFUN_ERF : NSLP_IFUN_ERFC);
+            break;
         case 13: // arcsin(0.9 sin(a)), tan(arctan(a) / 2)
             if (pick(2)) {
                 t.rb().con(0.9).rb();
                 gen(t, d);
-                t.fn(NSLP_IFUN_SIN).op(NSLP_OP_MULTIPLY).fn(pick(2) ? NSLP_IFUN_ARCSIN : NSLP_IFUN_ARCCOS);
+                t.fn(NSLP_IFUN_SIN)
+                    .op(NSLP_OP_MULTIPLY)
+                    .fn(pick(2) ? NSLP_IFUN_ARCSIN : NSLP_IFUN_ARCCOS);
             } else {
                 t.rb().rb();
                 gen(t, d);
                 t.fn(NSLP_IFUN_ARCTAN).con(2).op(NSLP_OP_DIVIDE).fn(NSLP_IFUN_TAN);
             }
             break;
-        case 14: t.rb(); gen(t, d); gen(t, d); gen(t, d); t.fn(NSLP_IFUN_PROD); break;
+        case 14:
+            t.rb();
+            gen(t, d);
+            gen(t, d);
+            gen(t, d);
+            t.fn(NSLP_IFUN_PROD);
+            break;
         case 15: { // a unary minus (of a constant: the negative constant, as text reads it)
             const size_t before = t.type.size();
             gen(t, d);
@@ -197,10 +287,24 @@ class RandomFormulas {
                 t.op(NSLP_OP_UMINUS);
             break;
         }
-        case 16: unary(t, d, NSLP_IFUN_ABS); break;
-        case 17: t.rb(); gen(t, d); gen(t, d); t.fn(pick(2) ? NSLP_IFUN_MIN : NSLP_IFUN_MAX); break;
-        case 18: unary(t, d, NSLP_IFUN_SIGN); break;
-        case 19: t.rb(); gen(t, d); gen(t, d); t.fn(NSLP_IFUN_SUM); break;
+        case 16:
+            unary(t, d, NSLP_IFUN_ABS);
+            break;
+        case 17:
+            t.rb();
+            gen(t, d);
+            gen(t, d);
+            t.fn(pick(2) ? NSLP_IFUN_MIN : NSLP_IFUN_MAX);
+            break;
+        case 18:
+            unary(t, d, NSLP_IFUN_SIGN);
+            break;
+        case 19:
+            t.rb();
+            gen(t, d);
+            gen(t, d);
+            t.fn(NSLP_IFUN_SUM);
+            break;
         default: // pwl through (-1, 2), (0, 0), (0, 1), (3, -1): a jump at 0
             t.rb().con(-1).con(3).con(1).con(0).con(0).con(0).con(2).con(-1);
             gen(t, d);
@@ -256,9 +360,9 @@ class NlTest : public storetest::StoreTest {
         Tokens t;
         t.type.resize(n);
         t.value.resize(n);
-        EXPECT_EQ(NSLPgetcoefformula(nl, row, col, factor, parsed, n, &n, t.type.data(),
-                                     t.value.data()),
-                  0)
+        EXPECT_EQ(
+            NSLPgetcoefformula(nl, row, col, factor, parsed, n, &n, t.type.data(), t.value.data()),
+            0)
             << err();
         return t;
     }

@@ -49,10 +49,14 @@ TEST_F(Coefs, TextFormOfTheWriterEdgeCases) {
     EXPECT_EQ(text(0, NSLP_NOCOLUMN), "sin(C2)");
     // Operators keep their tree: a - (b - c), (a^b)^c, -(a^2), (-a)^2, a * -2.
     const std::pair<const char *, const char *> cases[] = {
-        {"C0 - (C1 - C2)", "C0 - (C1 - C2)"}, {"(C0^2)^3", "(C0^2)^3"},
-        {"-C0^2", "-C0^2"},                   {"(-C0)**2", "(-C0)^2"},
-        {"C0*-2", "C0 * -2"},                 {"2^-C1^2", "2^(-C1^2)"},
-        {"max(C0, 1, C3)", "max(C0, 1, C3)"}, {"LOG(C1^2 + 1)", "ln(C1^2 + 1)"},
+        {"C0 - (C1 - C2)", "C0 - (C1 - C2)"},
+        {"(C0^2)^3", "(C0^2)^3"},
+        {"-C0^2", "-C0^2"},
+        {"(-C0)**2", "(-C0)^2"},
+        {"C0*-2", "C0 * -2"},
+        {"2^-C1^2", "2^(-C1^2)"},
+        {"max(C0, 1, C3)", "max(C0, 1, C3)"},
+        {"LOG(C1^2 + 1)", "ln(C1^2 + 1)"},
         {"pwl(C0, 0, 0, 1, 1)", "pwl(C0, 0, 0, 1, 1)"},
     };
     for (const auto &[in, out] : cases) {
@@ -133,14 +137,15 @@ TEST_F(Coefs, BadFormulasAreRefusedAndChangeNothing) {
 TEST_F(Coefs, PiecesOfACoefficientAddUp) {
     setPoint({0.5, 1.5, -2, 3});
     // Two pieces with different factors: one coefficient, factor 1, the sum of both.
-    Tokens f1 = Tokens().rb().col(0).fn(NSLP_IFUN_EXP), f2 = Tokens().col(1).col(2).op(NSLP_OP_MULTIPLY);
+    Tokens f1 = Tokens().rb().col(0).fn(NSLP_IFUN_EXP),
+           f2 = Tokens().col(1).col(2).op(NSLP_OP_MULTIPLY);
     Tokens batch = f1;
     batch.end().append(f2).end();
     const int rows[] = {NSLP_OBJECTIVE, NSLP_OBJECTIVE}, cols[] = {3, 3};
     const double factors[] = {2, 3};
-    ASSERT_EQ(NSLPaddcoefs(nl, 2, rows, cols, factors, nullptr, 1, batch.type.data(),
-                           batch.value.data()),
-              0)
+    ASSERT_EQ(
+        NSLPaddcoefs(nl, 2, rows, cols, factors, nullptr, 1, batch.type.data(), batch.value.data()),
+        0)
         << err();
     EXPECT_EQ(coefs().size(), 1u);
     double factor = 0;
@@ -194,8 +199,9 @@ TEST_F(Coefs, DeletionsRenumberCoefficientsOrAreRefused) {
     ASSERT_EQ(setCoef(2, 0, Tokens().col(3)), 0);
     // Column 2 is read by a formula: refused, nothing deleted anywhere.
     const int col2 = 2;
-    expectRefused(NVRA_RC_INVALID, "Column 2 cannot be deleted: the formula of the coefficient of "
-                                   "row 0 and column 3 reads it",
+    expectRefused(NVRA_RC_INVALID,
+                  "Column 2 cannot be deleted: the formula of the coefficient of "
+                  "row 0 and column 3 reads it",
                   3, 4, [&] { return NVRAdelcols(p, 1, &col2); });
     EXPECT_EQ(coefs().size(), 3u);
     // Column 0 is only a coefficient's column: that coefficient goes, formulas are renumbered.
@@ -229,8 +235,8 @@ TEST_F(Coefs, ReplacingTheModelClearsAndCopiesFollowIt) {
     ASSERT_EQ(NSLPgetcoefs(nq, &n, nullptr, nullptr), 0);
     EXPECT_EQ(n, 0);
     EXPECT_EQ(NVRAdestroyprob(q), 0); // takes its nonlinear problem along
-    ASSERT_EQ(NVRAloadlp(p, "", 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr),
+    ASSERT_EQ(NVRAloadlp(p, "", 0, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr),
               0);
     EXPECT_TRUE(coefs().empty());
 }

@@ -118,7 +118,8 @@ TEST_F(Eval, DerivativesAgreeWithFiniteDifferences) {
             const auto fp = values(xp), fm = values(xm);
             for (int k = 0; k < nf; ++k) {
                 const double fd = (fp[k] - fm[k]) / (2 * h);
-                EXPECT_NEAR(J[k][j], fd, 1e-6 * (1 + std::fabs(fd))) << "function " << k << " col " << j;
+                EXPECT_NEAR(J[k][j], fd, 1e-6 * (1 + std::fabs(fd)))
+                    << "function " << k << " col " << j;
             }
             const auto gp = lagrangianGradient(xp), gm = lagrangianGradient(xm);
             for (int i = j; i < kCols; ++i) {
@@ -137,8 +138,9 @@ TEST_F(Eval, DomainErrorsNameTheOperation) {
     ASSERT_EQ(setCoef(1, 4, Tokens().col(1).col(2).op(NSLP_OP_DIVIDE)), 0);
     double v = 0;
     EXPECT_EQ(NSLPevaluatecoef(nl, 0, NSLP_NOCOLUMN, &v), NVRA_RC_ENGINE);
-    EXPECT_NE(err().find("the formula of row 0: logarithm of a value at or below 0 (function 'ln')"),
-              std::string::npos)
+    EXPECT_NE(
+        err().find("the formula of row 0: logarithm of a value at or below 0 (function 'ln')"),
+        std::string::npos)
         << err();
     EXPECT_EQ(NSLPevaluatecoef(nl, 1, 4, &v), NVRA_RC_ENGINE);
     EXPECT_NE(err().find("the coefficient of row 1 and column 4: division by zero (operator '/')"),
@@ -166,9 +168,20 @@ TEST_F(Eval, DerivativeConventionsWhereNoneExists) {
     ASSERT_EQ(setCoef(0, NSLP_NOCOLUMN, Tokens().rb().col(0).fn(NSLP_IFUN_ABS)), 0);
     ASSERT_EQ(setCoef(1, NSLP_NOCOLUMN, Tokens().rb().col(2).col(1).fn(NSLP_IFUN_MIN)), 0);
     ASSERT_EQ(setCoef(2, NSLP_NOCOLUMN,
-                      Tokens().rb().con(3).con(1).con(0).con(0).con(-1).con(-1).col(0)
+                      Tokens()
+                          .rb()
+                          .con(3)
+                          .con(1)
+                          .con(0)
+                          .con(0)
+                          .con(-1)
+                          .con(-1)
+                          .col(0)
                           .fn(NSLP_IFUN_PWL)
-                          .rb().col(1).fn(NSLP_IFUN_SIGN).op(NSLP_OP_PLUS)),
+                          .rb()
+                          .col(1)
+                          .fn(NSLP_IFUN_SIGN)
+                          .op(NSLP_OP_PLUS)),
               0)
         << err();
     const Evaluator ev = build();
@@ -209,9 +222,21 @@ TEST_F(Eval, UserFunctionsWithAndWithoutDerivatives) {
                                   nullptr, &g),
               NVRA_RC_INVALID);
     // f(x0, x1 * x2) + g(x1, x0); arguments in parsed form from the last to the first.
-    ASSERT_EQ(NSLPchgccoef(nl, 0, NSLP_NOCOLUMN, nullptr, "f(C0, C1 * C2) + g(C1, C0)"), 0) << err();
-    const Tokens want = Tokens().rb().col(1).col(2).op(NSLP_OP_MULTIPLY).col(0).add(NSLP_TOK_FUN, f)
-                            .rb().col(0).col(1).add(NSLP_TOK_FUN, g).op(NSLP_OP_PLUS).end();
+    ASSERT_EQ(NSLPchgccoef(nl, 0, NSLP_NOCOLUMN, nullptr, "f(C0, C1 * C2) + g(C1, C0)"), 0)
+        << err();
+    const Tokens want = Tokens()
+                            .rb()
+                            .col(1)
+                            .col(2)
+                            .op(NSLP_OP_MULTIPLY)
+                            .col(0)
+                            .add(NSLP_TOK_FUN, f)
+                            .rb()
+                            .col(0)
+                            .col(1)
+                            .add(NSLP_TOK_FUN, g)
+                            .op(NSLP_OP_PLUS)
+                            .end();
     EXPECT_EQ(coef(0, NSLP_NOCOLUMN), want);
     EXPECT_EQ(text(0, NSLP_NOCOLUMN), "f(C0, C1 * C2) + g(C1, C0)");
     EXPECT_EQ(NSLPchgccoef(nl, 1, NSLP_NOCOLUMN, nullptr, "f(C0)"), NVRA_RC_INVALID);

@@ -81,11 +81,16 @@ TEST_F(Problem, ControlAndAttributeLists) {
     }
     // The entries callers name, with their kinds and types.
     const std::pair<int, int> expected[] = {
-        {12415, NSLP_CA_CONTROL | NSLP_CA_INT}, {12146, NSLP_CA_CONTROL | NSLP_CA_DOUBLE},
-        {12062, NSLP_CA_INT},                   {12044, NSLP_CA_INT},
-        {12179, NSLP_CA_DOUBLE},                {11999, NSLP_CA_INT},
-        {12000, NSLP_CA_INT},                   {12013, NSLP_CA_INT},
-        {22013, NSLP_CA_INT},                   {12026, NSLP_CA_INT},
+        {12415, NSLP_CA_CONTROL | NSLP_CA_INT},
+        {12146, NSLP_CA_CONTROL | NSLP_CA_DOUBLE},
+        {12062, NSLP_CA_INT},
+        {12044, NSLP_CA_INT},
+        {12179, NSLP_CA_DOUBLE},
+        {11999, NSLP_CA_INT},
+        {12000, NSLP_CA_INT},
+        {12013, NSLP_CA_INT},
+        {22013, NSLP_CA_INT},
+        {12026, NSLP_CA_INT},
         {12016, NSLP_CA_INT},
     };
     for (const auto &[id, want] : expected)
@@ -134,8 +139,8 @@ TEST_F(Problem, ColumnDataToleranceSetsAndJobs) {
               0);
     EXPECT_EQ(std::make_tuple(dr, is, sb, value, ts, vt),
               std::make_tuple(1, 0.25, 0.25, 1.5, 0, NSLP_VAR_CASCADE));
-    ASSERT_EQ(NSLPgetvar(nl, 2, nullptr, nullptr, &sb, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr),
+    ASSERT_EQ(NSLPgetvar(nl, 2, nullptr, nullptr, &sb, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr),
               0);
     EXPECT_EQ(sb, 1e20);
     // Bad data is refused as a whole.
@@ -148,8 +153,8 @@ TEST_F(Problem, ColumnDataToleranceSetsAndJobs) {
     EXPECT_EQ(NSLPchgvar(nl, 0, nullptr, nullptr, nullptr, nullptr, &damp, nullptr, nullptr,
                          nullptr, nullptr, nullptr, nullptr),
               NVRA_RC_INVALID);
-    EXPECT_EQ(NSLPchgvar(nl, 0, nullptr, nullptr, nullptr, nullptr, nullptr, &nan, nullptr,
-                         nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(NSLPchgvar(nl, 0, nullptr, nullptr, nullptr, nullptr, nullptr, &nan, nullptr, nullptr,
+                         nullptr, nullptr, nullptr),
               NVRA_RC_INVALID);
     int tolset = 1;
     EXPECT_EQ(NSLPchgvar(nl, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -200,9 +205,9 @@ TEST_F(Problem, ColumnDataToleranceSetsAndJobs) {
     const double jv[] = {3.0};
     ASSERT_EQ(NSLPmsaddjob(nl, "first", 1, jc, jv, 2, ids, ivals, 0, nullptr, nullptr, nullptr), 0)
         << err();
-    EXPECT_EQ(NSLPmsaddjob(nl, "bad", 0, nullptr, nullptr, 2, bad, badVal, 0, nullptr, nullptr,
-                           nullptr),
-              NVRA_RC_INVALID);
+    EXPECT_EQ(
+        NSLPmsaddjob(nl, "bad", 0, nullptr, nullptr, 2, bad, badVal, 0, nullptr, nullptr, nullptr),
+        NVRA_RC_INVALID);
     EXPECT_NE(err().find("presolve"), std::string::npos) << err();
     ASSERT_EQ(NSLPmsaddpreset(nl, "random", NSLP_MSPRESET_RANDOM, 10, nullptr), 0);
     EXPECT_EQ(NSLPmsaddpreset(nl, "bad", 9, 10, nullptr), NVRA_RC_INVALID);
@@ -289,7 +294,8 @@ TEST_F(Problem, SolvingSaysWhatIsMissing) {
     EXPECT_NE(err().find("holds nonlinear formulas"), std::string::npos) << err();
     EXPECT_EQ(NVRAnlpoptimize(p, ""), NVRA_RC_UNSUPPORTED);
     EXPECT_EQ(NSLPpresolve(nl), NVRA_RC_UNSUPPORTED);
-    EXPECT_NE(err().find("NSLPpresolve is part of the nonlinear solving engine"), std::string::npos);
+    EXPECT_NE(err().find("NSLPpresolve is part of the nonlinear solving engine"),
+              std::string::npos);
     EXPECT_EQ(NSLPpostsolve(nl), 0); // nothing is ever presolved
     double x[3];
     EXPECT_EQ(NSLPgetslpsol(nl, x, nullptr, nullptr, nullptr), NVRA_RC_INVALID);

@@ -93,14 +93,27 @@ TEST_F(General, BadArgumentsChangeNothing) {
         {"invalid type 7", [&] { return addGen({7}, {0}, {0}, {1}); }},
         {"resultant 9 is out of range", [&] { return addGen({0}, {9}, {0}, {1}); }},
         {"has its resultant among its operands", [&] { return addGen({0}, {1}, {0}, {1}); }},
-        {"must have exactly one column", [&] { return addGen({4}, {0}, {0}, {1, 2}); }},
+        {"must have exactly one column",
+         [&] {
+             return addGen({4}, {0}, {0}, {1, 2});
+         }},
         {"has no operands", [&] { return addGen({0}, {0}, {0}, {}); }},
         {"constant other than 0 or 1", [&] { return addGen({2}, {0}, {0}, {1}, {0}, {0.5}); }},
         {"not finite", [&] { return addGen({0}, {0}, {0}, {1}, {0}, {NAN}); }},
-        {"must not decrease", [&] { return addPwl({0}, {1}, {0}, {1, 0}, {0, 0}); }},
-        {"three breakpoints share", [&] { return addPwl({0}, {1}, {0}, {1, 1, 1}, {0, 1, 2}); }},
-        {"no breakpoints", [&] { return addPwl({0, 1}, {1, 2}, {0, 2}, {1, 2}, {0, 0}); }},
-        {"is listed twice", [&] {
+        {"must not decrease",
+         [&] {
+             return addPwl({0}, {1}, {0}, {1, 0}, {0, 0});
+         }},
+        {"three breakpoints share",
+         [&] {
+             return addPwl({0}, {1}, {0}, {1, 1, 1}, {0, 1, 2});
+         }},
+        {"no breakpoints",
+         [&] {
+             return addPwl({0, 1}, {1, 2}, {0, 2}, {1, 2}, {0, 0});
+         }},
+        {"is listed twice",
+         [&] {
              const int twice[] = {0, 0};
              return NVRAdelgencons(p, 2, twice);
          }},
@@ -115,8 +128,8 @@ TEST_F(General, BadArgumentsChangeNothing) {
     int64_t n = 0;
     EXPECT_EQ(NVRAgetintattrib64(p, NVRA_ATTR_GENCONS, &n), 0);
     EXPECT_EQ(n, 1);
-    expectRefused(NVRA_RC_UNSUPPORTED, "general constraints, which the LP format cannot hold", 0,
-                  5, [&] { return NVRAwriteprob(p, "never.lp", nullptr); });
+    expectRefused(NVRA_RC_UNSUPPORTED, "general constraints, which the LP format cannot hold", 0, 5,
+                  [&] { return NVRAwriteprob(p, "never.lp", nullptr); });
 }
 
 TEST_F(General, SingleQuadraticElements) {
@@ -164,7 +177,8 @@ TEST_F(General, OptimaMatchEnumeration) {
     for (int a = -2; a <= 3; ++a)
         for (int b = -2; b <= 3; ++b)
             for (int c = -2; c <= 3; ++c)
-                if (std::max({a, b, 1}) + std::abs(c) <= 4) best = std::max(best, 3.0 * a + 2.0 * b - 1.5 * c);
+                if (std::max({a, b, 1}) + std::abs(c) <= 4)
+                    best = std::max(best, 3.0 * a + 2.0 * b - 1.5 * c);
     EXPECT_NEAR(solve(), best, 1e-9);
     // min instead of max: col3 = min(col0, col1, 1)
     const int zero = 0;
@@ -174,7 +188,8 @@ TEST_F(General, OptimaMatchEnumeration) {
     for (int a = -2; a <= 3; ++a)
         for (int b = -2; b <= 3; ++b)
             for (int c = -2; c <= 3; ++c)
-                if (std::min({a, b, 1}) + std::abs(c) <= 4) best = std::max(best, 3.0 * a + 2.0 * b - 1.5 * c);
+                if (std::min({a, b, 1}) + std::abs(c) <= 4)
+                    best = std::max(best, 3.0 * a + 2.0 * b - 1.5 * c);
     EXPECT_NEAR(solve(), best, 1e-9);
 }
 

@@ -7,9 +7,9 @@
 namespace nvra {
 
 enum class HandleKind : uint32_t {
-    Freed = 0x4e564644,        // 'NVFD': the object has been destroyed
-    Problem = 0x4e565250,      // 'NVRP'
-    BranchObject = 0x4e56424f, // 'NVBO'
+    Freed = 0x4e564644,            // 'NVFD': the object has been destroyed
+    Problem = 0x4e565250,          // 'NVRP'
+    BranchObject = 0x4e56424f,     // 'NVBO'
     NonlinearProblem = 0x4e564e4c, // 'NVNL'
 };
 

@@ -56,9 +56,10 @@ const CaEntry *findCaByName(const Registry &reg, const char *name) {
             (name[i] >= 'A' && name[i] <= 'Z') ? static_cast<char>(name[i] - 'A' + 'a') : name[i];
     const std::string_view key(lower, len);
     const int16_t *end = reg.byName + reg.size;
-    const int16_t *pos = std::lower_bound(reg.byName, end, key, [&](int16_t row, std::string_view k) {
-        return std::string_view(reg.rows[row].name) < k;
-    });
+    const int16_t *pos =
+        std::lower_bound(reg.byName, end, key, [&](int16_t row, std::string_view k) {
+            return std::string_view(reg.rows[row].name) < k;
+        });
     return pos != end && reg.rows[*pos].name == key ? &reg.rows[*pos] : nullptr;
 }
 

@@ -66,8 +66,8 @@ template <size_t N, class Less> constexpr std::array<int16_t, N> sortedRows(Less
 // names are unique. RegistryOf<kRows>::value is the Registry.
 template <const auto &Rows> struct RegistryOf {
     static constexpr size_t N = std::size(Rows);
-    static constexpr std::array<int16_t, N> byId = detail::sortedRows<N>(
-        [](int16_t a, int16_t b) { return Rows[a].id < Rows[b].id; });
+    static constexpr std::array<int16_t, N> byId =
+        detail::sortedRows<N>([](int16_t a, int16_t b) { return Rows[a].id < Rows[b].id; });
     static constexpr std::array<int16_t, N> byName =
         detail::sortedRows<N>([](int16_t a, int16_t b) {
             return std::string_view(Rows[a].name) < std::string_view(Rows[b].name);
@@ -75,7 +75,8 @@ template <const auto &Rows> struct RegistryOf {
     static constexpr bool unique() {
         for (size_t i = 1; i < N; ++i) {
             if (Rows[byId[i - 1]].id == Rows[byId[i]].id) return false;
-            if (std::string_view(Rows[byName[i - 1]].name) == std::string_view(Rows[byName[i]].name))
+            if (std::string_view(Rows[byName[i - 1]].name) ==
+                std::string_view(Rows[byName[i]].name))
                 return false;
         }
         return true;

@@ -260,8 +260,7 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
     if (!m.pwls.empty() || !m.gencons.empty())
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: the problem has %s constraints, which the %s format cannot hold", fn,
-                         m.pwls.empty() ? "general" : "piecewise-linear",
-                         format.lp ? "LP" : "MPS");
+                         m.pwls.empty() ? "general" : "piecewise-linear", format.lp ? "LP" : "MPS");
     try {
         checkWritable(m);
         const FileNames names = format.lp ? lpNames(m) : mpsNames(m, format.fixed);

@@ -133,9 +133,9 @@ int readText(NSLPprob nl, const char *fn, const char *text, Formula &f) {
     if (int rc = checkNlArray(nl, fn, "the formula", text)) return rc;
     const Model &m = nl->prob->model;
     std::string why;
-    if (!parseText(text, formulaContext(nl),
-                   [&](std::string_view name) { return findByName(m, NVRA_NAMES_COLUMNS, name); },
-                   f, why))
+    if (!parseText(
+            text, formulaContext(nl),
+            [&](std::string_view name) { return findByName(m, NVRA_NAMES_COLUMNS, name); }, f, why))
         return nlError(nl, NVRA_RC_INVALID, "%s: %s", fn, why.c_str());
     return 0;
 }
@@ -178,8 +178,7 @@ int handOutTokens(NSLPprob nl, const char *fn, const Formula &f, const Tree &tre
     t.push_back(NSLP_TOK_EOF);
     v.push_back(0.0);
     if (t.size() > static_cast<size_t>(INT32_MAX))
-        return nlError(nl, NVRA_RC_RANGE, "%s: the formula has more tokens than an int counts",
-                       fn);
+        return nlError(nl, NVRA_RC_RANGE, "%s: the formula has more tokens than an int counts", fn);
     const int n = static_cast<int>(t.size());
     if (ntypes) *ntypes = n;
     if (!type && !value) return 0;
@@ -265,14 +264,13 @@ int getCoefList(NSLPprob nl, const char *fn, int *ncoefs, int *rowind, int *coli
                 bool rowFormulas, int size = -1) {
     if (!ncoefs) return nlError(nl, NVRA_RC_INVALID, "%s: null count pointer", fn);
     std::vector<std::pair<int32_t, int32_t>> cells = nl->data.coefs.cells();
-    if (rowFormulas)
-        std::erase_if(cells, [](const auto &c) { return c.second != NSLP_NOCOLUMN; });
+    if (rowFormulas) std::erase_if(cells, [](const auto &c) { return c.second != NSLP_NOCOLUMN; });
     const int n = static_cast<int>(cells.size());
     *ncoefs = n;
     if (!rowind && !colind) return 0;
     if (size >= 0 && size < n)
-        return nlError(nl, NVRA_RC_RANGE, "%s: the array holds %d entries, %d are needed", fn,
-                       size, n);
+        return nlError(nl, NVRA_RC_RANGE, "%s: the array holds %d entries, %d are needed", fn, size,
+                       n);
     if (!rowind || (!rowFormulas && !colind))
         return nlError(nl, NVRA_RC_INVALID, "%s: give both index arrays or neither", fn);
     for (int k = 0; k < n; ++k) {
@@ -284,8 +282,8 @@ int getCoefList(NSLPprob nl, const char *fn, int *ncoefs, int *rowind, int *coli
 
 template <class S>
 int nlpFormulas(NVRAprob prob, const char *fn, int n, const int *rowind, int64_t rowindSize,
-                const S *start, int64_t startSize, int parsed, const int *type,
-                const double *value, int64_t limit, bool load) {
+                const S *start, int64_t startSize, int parsed, const int *type, const double *value,
+                int64_t limit, bool load) {
     return viaProb(prob, fn, kEdit, [&](NSLPprob nl) -> int {
         if (rowindSize >= 0 && rowindSize < n)
             return nlError(nl, NVRA_RC_RANGE, "%s: rowind holds %lld entries, %d are needed", fn,
@@ -386,8 +384,9 @@ int NSLPchgcoef(NSLPprob nlprob, int row, int col, const double *factor, int par
 
 int NSLPchgccoef(NSLPprob nlprob, int row, int col, const double *factor, const char *formula) {
     const char *fn = "NSLPchgccoef";
-    return nlEdit(nlprob, fn,
-                  [&](NSLPprob nl) -> int { return chgCoefText(nl, fn, row, col, factor, formula); });
+    return nlEdit(nlprob, fn, [&](NSLPprob nl) -> int {
+        return chgCoefText(nl, fn, row, col, factor, formula);
+    });
 }
 
 int NSLPgetccoef(NSLPprob nlprob, int row, int col, double *factor, char *formula, int maxbytes) {
@@ -445,20 +444,21 @@ int NVRAslpchgcoef(NVRAprob prob, int row, int col, const double *factor, int pa
 
 int NVRAslpchgcoefstr(NVRAprob prob, int row, int col, const double *factor, const char *formula) {
     const char *fn = "NVRAslpchgcoefstr";
-    return viaProb(prob, fn, kEdit,
-                   [&](NSLPprob nl) -> int { return chgCoefText(nl, fn, row, col, factor, formula); });
+    return viaProb(prob, fn, kEdit, [&](NSLPprob nl) -> int {
+        return chgCoefText(nl, fn, row, col, factor, formula);
+    });
 }
 
-int NVRAslpgetcoefformula(NVRAprob prob, int row, int col, double *factor, int parsed,
-                          int maxtypes, int *ntypes, int type[], double value[]) {
+int NVRAslpgetcoefformula(NVRAprob prob, int row, int col, double *factor, int parsed, int maxtypes,
+                          int *ntypes, int type[], double value[]) {
     const char *fn = "NVRAslpgetcoefformula";
     return viaProb(prob, fn, kQuery, [&](NSLPprob nl) -> int {
         return getCoefTokens(nl, fn, row, col, factor, parsed, maxtypes, ntypes, type, value);
     });
 }
 
-int NVRAslpgetcoefstr(NVRAprob prob, int row, int col, double *factor, char *formula,
-                      int maxbytes, int *nbytes) {
+int NVRAslpgetcoefstr(NVRAprob prob, int row, int col, double *factor, char *formula, int maxbytes,
+                      int *nbytes) {
     const char *fn = "NVRAslpgetcoefstr";
     return viaProb(prob, fn, kQuery, [&](NSLPprob nl) -> int {
         return getCoefText(nl, fn, row, col, factor, formula, maxbytes, nbytes);
@@ -482,8 +482,8 @@ int NVRAnlpaddformulas(NVRAprob prob, int nformulas, const int rowind[],
 int NVRAnlploadformulas(NVRAprob prob, int nformulas, const int rowind[],
                         const int64_t formulastart[], int parsed, const int type[],
                         const double value[]) {
-    return nlpFormulas(prob, "NVRAnlploadformulas", nformulas, rowind, -1, formulastart, -1,
-                       parsed, type, value, kNoLimit, true);
+    return nlpFormulas(prob, "NVRAnlploadformulas", nformulas, rowind, -1, formulastart, -1, parsed,
+                       type, value, kNoLimit, true);
 }
 
 int NVRAnlpaddformulas_witharraysizes(NVRAprob prob, int nformulas, const int rowind[],

@@ -15,16 +15,16 @@ int checkTols(NSLPprob nl, const char *fn, int set, const double *tols) {
     for (int k = 0; k < NSLP_TOLSET_COUNT; ++k)
         if (!(tols[k] >= 0 && std::isfinite(tols[k])))
             return nlError(nl, NVRA_RC_INVALID,
-                           "%s: tolerance %d of set %d must be finite and >= 0, not %g", fn, k,
-                           set, tols[k]);
+                           "%s: tolerance %d of set %d must be finite and >= 0, not %g", fn, k, set,
+                           tols[k]);
     return 0;
 }
 
 int checkSetIndex(NSLPprob nl, const char *fn, int set) {
     const int n = static_cast<int>(nl->data.tolsets.size());
     if (set >= 1 && set <= n) return 0;
-    return nlError(nl, NVRA_RC_RANGE, "%s: tolerance set %d does not exist (sets are 1 to %d)",
-                   fn, set, n);
+    return nlError(nl, NVRA_RC_RANGE, "%s: tolerance set %d does not exist (sets are 1 to %d)", fn,
+                   set, n);
 }
 
 int addTolSets(NSLPprob nl, const char *fn, int n, const double *tols, bool load) {
@@ -213,8 +213,8 @@ int NSLPmsaddpreset(NSLPprob nlprob, const char *description, int preset, int co
 int NSLPmsaddcustompreset(NSLPprob nlprob, const char *description, int preset, int count,
                           int ninitial, const int colind[], const double initial[],
                           int nintcontrols, const int intcontrolid[], const int intcontrolval[],
-                          int ndblcontrols, const int dblcontrolid[],
-                          const double dblcontrolval[], void *jobobject) {
+                          int ndblcontrols, const int dblcontrolid[], const double dblcontrolval[],
+                          void *jobobject) {
     return nlSlpEdit(nlprob, "NSLPmsaddcustompreset", [&](NSLPprob nl) -> int {
         if (preset == 0)
             return nlError(nl, NVRA_RC_INVALID,

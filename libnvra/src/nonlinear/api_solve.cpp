@@ -110,7 +110,8 @@ int cascade(NSLPprob nl, const char *fn) {
         const SlpColumn &c = nl->data.col(j);
         if (!(c.vartype & NSLP_VAR_CASCADE)) continue;
         std::string why;
-        const bool ok = cascadeColumn(nl, j, x, c.cascadeLimit ? c.cascadeLimit : defaultLimit, why);
+        const bool ok =
+            cascadeColumn(nl, j, x, c.cascadeLimit ? c.cascadeLimit : defaultLimit, why);
         if (ok) {
             const Callback drcol = callbackOf(nl, Cb::DrCol);
             double value = x[j];

@@ -118,8 +118,9 @@ int rowInfo(NSLPprob nl, const char *fn, int infotype, int row, void *info) {
         const std::vector<double> x = nl->data.currentPoint(nl->prob->model.numCols());
         RowValue v;
         if (int rc = rowValue(nl, fn, row, x.data(), v)) return rc;
-        *static_cast<double *>(info) =
-            infotype == NSLP_ROWINFO_ACTIVITY ? v.total() : rowViolation(nl->prob->model, row, v.total());
+        *static_cast<double *>(info) = infotype == NSLP_ROWINFO_ACTIVITY
+                                           ? v.total()
+                                           : rowViolation(nl->prob->model, row, v.total());
         return 0;
     }
     default:
@@ -174,8 +175,7 @@ int colInfo(NSLPprob nl, const char *fn, int infotype, int col, void *info) {
         *d = deltaOf(nl, c);
         return 0;
     default:
-        return nlError(nl, NVRA_RC_INVALID, "%s: unknown column information type %d", fn,
-                       infotype);
+        return nlError(nl, NVRA_RC_INVALID, "%s: unknown column information type %d", fn, infotype);
     }
 }
 
@@ -191,7 +191,8 @@ int addDfs(NSLPprob nl, const char *fn, int n, const int *cols, const int *rows,
         if (int rc = checkNonNegative(nl, fn, "derivative step", cols[k], values[k])) return rc;
         if (int rc = checkFinite(nl, fn, "derivative step", cols[k], values[k])) return rc;
     }
-    tsl::robin_map<uint64_t, double> next = load ? tsl::robin_map<uint64_t, double>() : nl->data.dfs;
+    tsl::robin_map<uint64_t, double> next =
+        load ? tsl::robin_map<uint64_t, double>() : nl->data.dfs;
     for (int k = 0; k < n; ++k) {
         const uint64_t key = NlData::dfKey(cols[k], rows[k]);
         if (values[k] == 0)
@@ -266,8 +267,8 @@ int NSLPdelvars(NSLPprob nlprob, int ncols, const int colind[]) {
 
 int NSLPchgvar(NSLPprob nlprob, int col, const int *detrow, const double *initstepbound,
                const double *stepbound, const double *penalty, const double *damp,
-               const double *initvalue, const double *value, const int *tolset,
-               const int *history, const int *converged, const int *vartype) {
+               const double *initvalue, const double *value, const int *tolset, const int *history,
+               const int *converged, const int *vartype) {
     const char *fn = "NSLPchgvar";
     return nlSlpEdit(nlprob, fn, [&](NSLPprob nl) -> int {
         if (int rc = checkNlCol(nl, fn, col, false)) return rc;
@@ -343,8 +344,8 @@ int NSLPchgdeltatype(NSLPprob nlprob, int ncols, const int colind[], const int d
             const int j = colind[k], t = deltatypes[k];
             if (int rc = checkNlCol(nl, fn, j, false)) return rc;
             if (t != NSLP_DELTA_DEFAULT && t != NSLP_DELTA_ABSOLUTE && t != NSLP_DELTA_RELATIVE)
-                return nlError(nl, NVRA_RC_INVALID, "%s: unknown delta type %d of column %d", fn,
-                               t, j);
+                return nlError(nl, NVRA_RC_INVALID, "%s: unknown delta type %d of column %d", fn, t,
+                               j);
             if (t == NSLP_DELTA_DEFAULT) continue;
             if (!values) return nlError(nl, NVRA_RC_INVALID, "%s: values is NULL", fn);
             if (!(values[k] > 0 && std::isfinite(values[k])))

@@ -91,8 +91,8 @@ bool Coefficients::cellFormula(int row, int col, Formula &f, double &factor) con
         }
         // Plus operators that join the summands into a balanced tree: after summand k (not the
         // last) as many as the trailing zero bits of k + 1, after the last the rest of n - 1.
-        const size_t plus = k + 1 < n ? static_cast<size_t>(std::countr_zero(k + 1))
-                                      : n - 1 - plusWritten;
+        const size_t plus =
+            k + 1 < n ? static_cast<size_t>(std::countr_zero(k + 1)) : n - 1 - plusWritten;
         for (size_t j = 0; j < plus; ++j)
             f.push(NSLP_TOK_OP, NSLP_OP_PLUS);
         plusWritten += plus;
@@ -104,9 +104,8 @@ void Coefficients::clear() {
     *this = Coefficients();
 }
 
-bool Coefficients::copyLive(const std::vector<int32_t> *rowMap,
-                            const std::vector<int32_t> *colMap, Coefficients &out,
-                            DeletionRefusal &refusal) const {
+bool Coefficients::copyLive(const std::vector<int32_t> *rowMap, const std::vector<int32_t> *colMap,
+                            Coefficients &out, DeletionRefusal &refusal) const {
     out.clear();
     out.type.reserve(liveTokens_);
     out.value.reserve(liveTokens_);

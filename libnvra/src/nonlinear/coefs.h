@@ -18,9 +18,9 @@ namespace nvra::nl {
 struct Piece {
     int32_t row, col;
     double factor;
-    int64_t begin;   // first token in the pool
-    int32_t length;  // tokens (no end token)
-    int32_t next;    // the next piece of the same (row, col), or -1
+    int64_t begin;  // first token in the pool
+    int32_t length; // tokens (no end token)
+    int32_t next;   // the next piece of the same (row, col), or -1
 };
 
 // Why a deletion cannot be followed: a formula of (row, col) reads the deleted column `column`.
@@ -40,8 +40,7 @@ class Coefficients {
     void add(int row, int col, double factor, const Formula &f) {
         add(row, col, factor, f.type.data(), f.value.data(), f.size());
     }
-    void add(int row, int col, double factor, const uint8_t *type, const double *value,
-             int64_t n);
+    void add(int row, int col, double factor, const uint8_t *type, const double *value, int64_t n);
     // Adds every piece of other, in order.
     void append(const Coefficients &other);
     // Removes every piece of (row, col); false when it has none.

@@ -41,9 +41,9 @@ void setUserSteps(Tape &t, const NlData &data, int row) {
 
 std::string EvalFailure::text() const {
     std::string where = row == NSLP_OBJECTIVE ? "the objective" : "row " + std::to_string(row);
-    std::string coef = col == NSLP_NOCOLUMN ? "the formula of " + where
-                                            : "the coefficient of " + where + " and column " +
-                                                  std::to_string(col);
+    std::string coef = col == NSLP_NOCOLUMN
+                           ? "the formula of " + where
+                           : "the coefficient of " + where + " and column " + std::to_string(col);
     return coef + ": " + why + (operation.empty() ? "" : " (" + operation + ")");
 }
 
@@ -87,7 +87,8 @@ void Evaluator::build(const NlData &data, int ncols, double fdStep, EvalCounters
             pieces_[p].jacSlot = static_cast<int64_t>(jacSlot_.size());
             for (int32_t c : tapes_[p].cols)
                 jacSlot_.push_back(static_cast<int32_t>(
-                    jacStart_.back() + (std::lower_bound(cols.begin(), cols.end(), c) - cols.begin())));
+                    jacStart_.back() +
+                    (std::lower_bound(cols.begin(), cols.end(), c) - cols.begin())));
         }
         jacCol_.insert(jacCol_.end(), cols.begin(), cols.end());
         jacStart_.push_back(static_cast<int64_t>(jacCol_.size()));
@@ -114,8 +115,8 @@ void Evaluator::build(const NlData &data, int ncols, double fdStep, EvalCounters
         hessCol_.push_back(static_cast<int32_t>(k & 0xffffffffu));
     }
     for (size_t e = 0; e < keys.size(); ++e)
-        hessSlot_[e] = static_cast<int32_t>(std::lower_bound(sorted.begin(), sorted.end(), keys[e]) -
-                                            sorted.begin());
+        hessSlot_[e] = static_cast<int32_t>(
+            std::lower_bound(sorted.begin(), sorted.end(), keys[e]) - sorted.begin());
 }
 
 Workspace Evaluator::workspace() const {

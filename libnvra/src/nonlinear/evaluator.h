@@ -107,8 +107,7 @@ class NVRA_API Evaluator {
     bool values(const double *x, double *f, Workspace &ws, EvalFailure &fail) const;
     // Values into f as values() does, and the Jacobian's values into jac (jacobianCols().size()
     // values, in that order).
-    bool jacobian(const double *x, double *f, double *jac, Workspace &ws,
-                  EvalFailure &fail) const;
+    bool jacobian(const double *x, double *f, double *jac, Workspace &ws, EvalFailure &fail) const;
     // The Hessian of the Lagrangian sigma * objective + sum over rows r of lambda[r] * (row r's
     // nonlinear part) at x into hess (hessianRows().size() values, lower triangle in that
     // order). lambda holds one value per row of the model, indexed by row (rows without
@@ -119,11 +118,11 @@ class NVRA_API Evaluator {
 
   private:
     struct PieceRef {
-        int32_t row, col;   // the coefficient
+        int32_t row, col; // the coefficient
         int32_t function;
         double factor;
-        int64_t jacSlot;    // offset of its local variables' Jacobian entries in jacSlot_
-        int64_t hessSlot;   // offset of its Hessian pairs' entries in hessSlot_
+        int64_t jacSlot;  // offset of its local variables' Jacobian entries in jacSlot_
+        int64_t hessSlot; // offset of its Hessian pairs' entries in hessSlot_
     };
     bool failed(const PieceRef &p, const Tape &t, const EvalError &e, EvalFailure &fail) const;
 

@@ -75,8 +75,8 @@ bool checkPwl(const Tree &t, int node, int64_t p, std::string &why) {
     for (int i = 3; i < n; i += 2)
         if (t.cval[a[i]] < t.cval[a[i - 2]]) {
             why = at(p, "the breakpoints of function 'pwl' must have non-decreasing x (" +
-                            numberText(t.cval[a[i]]) + " follows " +
-                            numberText(t.cval[a[i - 2]]) + ")");
+                            numberText(t.cval[a[i]]) + " follows " + numberText(t.cval[a[i - 2]]) +
+                            ")");
             return false;
         }
     return true;
@@ -227,10 +227,9 @@ bool analyse(const Formula &f, const FormulaContext &ctx, Tree &t, std::string &
             const int k = static_cast<int>(mark - stack.rbegin());
             if (k < minArgs || (maxArgs >= 0 && k > maxArgs)) {
                 const std::string want =
-                    minArgs == maxArgs      ? std::to_string(minArgs)
-                    : maxArgs < 0           ? "at least " + std::to_string(minArgs)
-                                            : std::to_string(minArgs) + " to " +
-                                                  std::to_string(maxArgs);
+                    minArgs == maxArgs ? std::to_string(minArgs)
+                    : maxArgs < 0      ? "at least " + std::to_string(minArgs)
+                                       : std::to_string(minArgs) + " to " + std::to_string(maxArgs);
                 why = at(p, opName(f, p, ctx) + " takes " + want + " argument" +
                                 (want == "1" ? "" : "s") + ", not " + std::to_string(k));
                 return false;
@@ -342,8 +341,8 @@ bool parseInfix(const std::vector<int> &type, const std::vector<double> &value, 
     enum Kind { Operator, Paren, Call };
     struct Entry {
         Kind kind;
-        int code;       // operator code; for a call its token type
-        double id;      // a call's function id
+        int code;        // operator code; for a call its token type
+        double id;       // a call's function id
         size_t firstArg; // a call's first entry in argStarts
     };
     std::vector<Entry> ops;
@@ -419,7 +418,8 @@ bool parseInfix(const std::vector<int> &type, const std::vector<double> &value, 
         }
         case NSLP_TOK_OP: {
             int code = static_cast<int>(v);
-            if (!integral(v) || !operatorInfo(code)) return fail(p, "unknown operator code " + numberText(v));
+            if (!integral(v) || !operatorInfo(code))
+                return fail(p, "unknown operator code " + numberText(v));
             if (expectOperand) {
                 if (code == NSLP_OP_PLUS) break; // unary plus
                 if (code != NSLP_OP_MINUS && code != NSLP_OP_UMINUS)
@@ -449,7 +449,10 @@ bool parseInfix(const std::vector<int> &type, const std::vector<double> &value, 
         }
     }
     if (callOpen) return fail(type.size(), "a function without '(' after it");
-    if (expectOperand) return fail(type.size(), f.empty() && ops.empty() ? "the formula is empty" : "the formula ends where an operand is expected");
+    if (expectOperand)
+        return fail(type.size(), f.empty() && ops.empty()
+                                     ? "the formula is empty"
+                                     : "the formula ends where an operand is expected");
     popOperators();
     if (!ops.empty()) return fail(type.size(), "a '(' that is not closed");
     return true;
@@ -533,7 +536,8 @@ bool parseText(std::string_view text, const FormulaContext &ctx,
                 ++i;
             const std::string_view name = text.substr(start, i - start);
             size_t j = i;
-            while (j < n && (text[j] == ' ' || text[j] == '\t')) ++j;
+            while (j < n && (text[j] == ' ' || text[j] == '\t'))
+                ++j;
             if (j < n && text[j] == '(') {
                 if (const OpInfo *fn = functionByName(name)) {
                     type.push_back(NSLP_TOK_IFUN);
@@ -633,8 +637,8 @@ int printPrecedence(const Formula &f, const Tree &t, int i) {
 }
 
 bool isOperator(Node k) {
-    return k == Node::Neg || k == Node::Pow || k == Node::Mul || k == Node::Div ||
-           k == Node::Add || k == Node::Sub;
+    return k == Node::Neg || k == Node::Pow || k == Node::Mul || k == Node::Div || k == Node::Add ||
+           k == Node::Sub;
 }
 
 // Whether argument pos of node parent needs parentheses, so that the text reads back as the

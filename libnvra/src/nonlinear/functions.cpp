@@ -48,7 +48,9 @@ struct Alias {
     int id;
 };
 constexpr Alias kAliases[] = {
-    {"log", NSLP_IFUN_LN},       {"asin", NSLP_IFUN_ARCSIN}, {"acos", NSLP_IFUN_ARCCOS},
+    {"log", NSLP_IFUN_LN},
+    {"asin", NSLP_IFUN_ARCSIN},
+    {"acos", NSLP_IFUN_ARCCOS},
     {"atan", NSLP_IFUN_ARCTAN},
 };
 
@@ -233,7 +235,8 @@ const char *powEval(double a, double b, bool bConstant, int order, double &v, do
             if (b > 0 && b < 1) return "derivative of x^c at 0 with 0 < c < 1 (infinite)";
             d[0] = b == 1 ? 1.0 : 0.0;
             if (order > 1) {
-                if (b > 1 && b < 2) return "second derivative of x^c at 0 with 1 < c < 2 (infinite)";
+                if (b > 1 && b < 2)
+                    return "second derivative of x^c at 0 with 1 < c < 2 (infinite)";
                 h[0] = b == 2 ? 2.0 : 0.0;
             }
         } else {
@@ -248,8 +251,8 @@ const char *powEval(double a, double b, bool bConstant, int order, double &v, do
             }
         }
     }
-    if (!std::isfinite(v) || !std::isfinite(d[0]) || !std::isfinite(d[1]) ||
-        !std::isfinite(h[0]) || !std::isfinite(h[1]) || !std::isfinite(h[2]))
+    if (!std::isfinite(v) || !std::isfinite(d[0]) || !std::isfinite(d[1]) || !std::isfinite(h[0]) ||
+        !std::isfinite(h[1]) || !std::isfinite(h[2]))
         return "a result that is not finite";
     return nullptr;
 }

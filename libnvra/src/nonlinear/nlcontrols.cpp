@@ -36,14 +36,13 @@ template <bool Ipm> struct List {
         return c;
     }
     static constexpr auto ids = column<int>([](const CaEntry &e) { return e.id; }, 0);
-    static constexpr auto names =
-        column<const char *>([](const CaEntry &e) { return e.name; }, "");
+    static constexpr auto names = column<const char *>([](const CaEntry &e) { return e.name; }, "");
     static constexpr auto flags = column<int>([](const CaEntry &e) { return nslpListFlags(e); }, 0);
 };
 
 template <bool Ipm>
-int handOut(NSLPprob nlprob, const char *fn, int *count, const int **ids,
-            const char *const **names, const int **flags) {
+int handOut(NSLPprob nlprob, const char *fn, int *count, const int **ids, const char *const **names,
+            const int **flags) {
     return nlQuery(nlprob, fn, [&](NSLPprob) -> int {
         if (count) *count = List<Ipm>::N;
         if (ids) *ids = List<Ipm>::ids.data();
@@ -53,7 +52,8 @@ int handOut(NSLPprob nlprob, const char *fn, int *count, const int **ids,
     });
 }
 
-// ---- attributes ----------------------------------------------------------------------------------
+// ---- attributes
+// ----------------------------------------------------------------------------------
 
 int64_t countCells(const NlData &d, bool withColumn) {
     int64_t n = 0;

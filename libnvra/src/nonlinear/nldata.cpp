@@ -32,7 +32,9 @@ bool NlData::renumbered(bool rowsDeleted, const std::vector<int32_t> &map, NlDat
     out.userFunctions = userFunctions;
     out.cascadeOrder.clear();
     out.dfs.clear();
-    auto renumber = [&](int i) { return i >= 0 && static_cast<size_t>(i) < map.size() ? map[i] : i; };
+    auto renumber = [&](int i) {
+        return i >= 0 && static_cast<size_t>(i) < map.size() ? map[i] : i;
+    };
     for (const auto &[k, v] : dfs) {
         int col = static_cast<int32_t>(k >> 32), row = static_cast<int32_t>(k & 0xffffffffu);
         if (rowsDeleted)

@@ -54,8 +54,7 @@ NSLPprob nonlinearOf(NVRAprob prob, const char *fn) {
     auto *nl = static_cast<NSLPprob>(prob->nonlinear);
     if (!nl)
         probError(prob, NVRA_RC_INVALID,
-                  "%s: the problem has no nonlinear problem (create one with NSLPcreateprob)",
-                  fn);
+                  "%s: the problem has no nonlinear problem (create one with NSLPcreateprob)", fn);
     else if (!componentStarted())
         probError(prob, NVRA_RC_MISUSE,
                   "%s: the nonlinear component is not started: call NSLPinit first", fn);
@@ -68,8 +67,9 @@ int checkNlArray(NSLPprob nl, const char *fn, const char *name, const void *p, i
 }
 
 int checkNlCount(NSLPprob nl, const char *fn, const char *what, int64_t n) {
-    if (n < 0) return nlError(nl, NVRA_RC_INVALID, "%s: negative number of %s (%lld)", fn, what,
-                              static_cast<long long>(n));
+    if (n < 0)
+        return nlError(nl, NVRA_RC_INVALID, "%s: negative number of %s (%lld)", fn, what,
+                       static_cast<long long>(n));
     return 0;
 }
 
@@ -92,8 +92,8 @@ int checkNlCol(NSLPprob nl, const char *fn, int col, bool noColumn) {
     const int n = nl->prob->model.numCols();
     if ((col >= 0 && col < n) || (noColumn && col == NSLP_NOCOLUMN)) return 0;
     return nlError(nl, NVRA_RC_RANGE,
-                   "%s: column index %d is out of range: the problem has %d columns%s", fn, col,
-                   n, noColumn ? " (-1000 is no column)" : "");
+                   "%s: column index %d is out of range: the problem has %d columns%s", fn, col, n,
+                   noColumn ? " (-1000 is no column)" : "");
 }
 
 FormulaContext formulaContext(NSLPprob nl) {

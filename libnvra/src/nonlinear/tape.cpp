@@ -28,8 +28,8 @@ struct UserCaller {
             v = reinterpret_cast<NSLPuserfuncvalue>(u.fn)(args, u.data);
             return !tlUserError && std::isfinite(v);
         }
-        const int rc = reinterpret_cast<NSLPuserfuncderivs>(u.fn)(args, nullptr, &v, nullptr,
-                                                                 u.data);
+        const int rc =
+            reinterpret_cast<NSLPuserfuncderivs>(u.fn)(args, nullptr, &v, nullptr, u.data);
         return rc == 0 && !tlUserError && std::isfinite(v);
     }
 
@@ -109,8 +109,8 @@ struct UserCaller {
                 if (want[j] == 0) continue;
                 const double hj = kSecondStep * std::max(1.0, std::fabs(args[j]));
                 double fpp, fpm, fmp, fmm;
-                if (!at(i, hi, j, hj, fpp) || !at(i, hi, j, -hj, fpm) ||
-                    !at(i, -hi, j, hj, fmp) || !at(i, -hi, j, -hj, fmm))
+                if (!at(i, hi, j, hj, fpp) || !at(i, hi, j, -hj, fpm) || !at(i, -hi, j, hj, fmp) ||
+                    !at(i, -hi, j, -hj, fmm))
                     return false;
                 H[i * n + j] = H[j * n + i] = (fpp - fpm - fmp + fmm) / (4 * hi * hj);
             }
@@ -173,7 +173,8 @@ void compileTape(const Formula &f, const Tree &tr, int outCol, double fdStep, Ta
     }
     // Local variables: the distinct columns, increasing.
     for (int i = 0; i < n; ++i)
-        if (f.type[tr.tok[i]] == NSLP_TOK_COL) t.cols.push_back(static_cast<int32_t>(f.value[tr.tok[i]]));
+        if (f.type[tr.tok[i]] == NSLP_TOK_COL)
+            t.cols.push_back(static_cast<int32_t>(f.value[tr.tok[i]]));
     if (outCol >= 0) t.cols.push_back(outCol);
     std::sort(t.cols.begin(), t.cols.end());
     t.cols.erase(std::unique(t.cols.begin(), t.cols.end()), t.cols.end());
@@ -324,8 +325,8 @@ void Workspace::reserve(const Tape &t) {
     grow(uhess, userArgs * userArgs);
 }
 
-EvalError forward(const Tape &t, const std::vector<UserFunction> &users, const double *x,
-                  int order, Workspace &ws) {
+EvalError forward(const Tape &t, const std::vector<UserFunction> &users, const double *x, int order,
+                  Workspace &ws) {
     double *v = ws.v.data(), *d = ws.d.data();
     const int32_t *arg = t.arg.data(), *start = t.argStart.data();
     const int n = t.size();

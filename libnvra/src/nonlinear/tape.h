@@ -30,16 +30,16 @@ struct Workspace;
 
 struct Tape {
     std::vector<Node> kind;
-    std::vector<double> cval;     // Const: the value
-    std::vector<int32_t> ref;     // Var: local variable; User: function index (0-based);
-                                  // Pwl: offset of its breakpoints in pwl; Pow: 1 when the
-                                  // exponent is a constant
+    std::vector<double> cval;      // Const: the value
+    std::vector<int32_t> ref;      // Var: local variable; User: function index (0-based);
+                                   // Pwl: offset of its breakpoints in pwl; Pow: 1 when the
+                                   // exponent is a constant
     std::vector<int32_t> argStart; // arguments of node i: arg[argStart[i] .. argStart[i+1])
     std::vector<int32_t> arg;
-    std::vector<int32_t> first;   // the subtree of node i is first[i] .. i
-    std::vector<double> pwl;      // breakpoints x0, y0, x1, y1, ... of the pwl nodes
+    std::vector<int32_t> first;    // the subtree of node i is first[i] .. i
+    std::vector<double> pwl;       // breakpoints x0, y0, x1, y1, ... of the pwl nodes
     std::vector<int32_t> pwlCount; // Pwl: number of breakpoints, by node (0 elsewhere)
-    std::vector<int32_t> cols;    // local variable -> column, increasing
+    std::vector<int32_t> cols;     // local variable -> column, increasing
     // Steps of central differences by argument slot (parallel to arg; used for the arguments of
     // User nodes): h = fdAbs + fdRel * max(1, |argument|).
     std::vector<double> fdAbs, fdRel;
@@ -82,12 +82,12 @@ struct EvalError {
 
 // Working arrays of evaluations, sized for the largest tape it serves (reserve) and reused.
 struct Workspace {
-    std::vector<double> v;    // node values
-    std::vector<double> d;    // partial derivatives by argument slot
-    std::vector<double> adj;  // adjoints
-    std::vector<double> sadj; // adjoints of a subtree sweep
-    std::vector<double> grad; // by local variable
-    std::vector<double> dense; // by local variable, zero between uses
+    std::vector<double> v;      // node values
+    std::vector<double> d;      // partial derivatives by argument slot
+    std::vector<double> adj;    // adjoints
+    std::vector<double> sadj;   // adjoints of a subtree sweep
+    std::vector<double> grad;   // by local variable
+    std::vector<double> dense;  // by local variable, zero between uses
     std::vector<double> ga, gb; // gradients of term arguments
     // User-function calls: arguments, derivatives wanted, steps, gradients at shifted points,
     // Hessian.
@@ -97,8 +97,8 @@ struct Workspace {
 
 // Values of every node at x (indexed by column); order 1 also keeps the partial derivatives.
 // The tape's value is ws.v[root].
-EvalError forward(const Tape &t, const std::vector<UserFunction> &users, const double *x,
-                  int order, Workspace &ws);
+EvalError forward(const Tape &t, const std::vector<UserFunction> &users, const double *x, int order,
+                  Workspace &ws);
 // The gradient by local variable into ws.grad, after forward(..., 1, ...).
 void reverse(const Tape &t, Workspace &ws);
 // Adds w times the Hessian's enumerated pair values into H[slot[k]] (k over the pair

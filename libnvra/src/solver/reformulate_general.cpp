@@ -45,13 +45,13 @@ void piecesOf(const Pwl &f, double lo, double up, std::vector<Piece> &pieces, bo
     needLo = lo < f.x.front();
     needUp = up > f.x.back();
     if (needLo && finite(lo))
-        pieces.push_back({lo, f.x.front(), f.y.front() + firstSlope * (lo - f.x.front()), firstSlope});
+        pieces.push_back(
+            {lo, f.x.front(), f.y.front() + firstSlope * (lo - f.x.front()), firstSlope});
     if (needUp && finite(up)) pieces.push_back({f.x.back(), up, f.y.back(), lastSlope});
     if (pieces.empty())
         for (size_t k = 0; k < n; ++k)
             pieces.push_back({f.x[k], f.x[k], f.y[k], 0.0});
 }
-
 
 class General {
   public:
@@ -93,7 +93,7 @@ class General {
     Range resultantRange(int j, int depth);
     Range rangeAt(int j, int depth);
     std::vector<std::vector<std::pair<int, double>>> colRows_; // built on first use
-    std::vector<int> definedBy_;                                 // resultant -> pwl k or -2-gencons k
+    std::vector<int> definedBy_;                               // resultant -> pwl k or -2-gencons k
 
     int extreme(int k, int sign);
     int absolute(int k);
@@ -143,8 +143,10 @@ General::Range General::rowImplied(int j) {
         // a x_j lies in [lo - othersMax, up - othersMin].
         const double axLo = finite(lo) && maxOk ? lo - othersMax : -kInf;
         const double axUp = finite(up) && minOk ? up - othersMin : kInf;
-        const double xLo = a > 0 ? (finite(axLo) ? axLo / a : -kInf) : (finite(axUp) ? axUp / a : -kInf);
-        const double xUp = a > 0 ? (finite(axUp) ? axUp / a : kInf) : (finite(axLo) ? axLo / a : kInf);
+        const double xLo =
+            a > 0 ? (finite(axLo) ? axLo / a : -kInf) : (finite(axUp) ? axUp / a : -kInf);
+        const double xUp =
+            a > 0 ? (finite(axUp) ? axUp / a : kInf) : (finite(axLo) ? axLo / a : kInf);
         r = {std::max(r.first, xLo), std::min(r.second, xUp)};
     }
     return r;
@@ -345,7 +347,8 @@ int General::pwl(int k) {
     Entries select, xs{{f.col, 1.0}}, ys{{f.resultant, 1.0}};
     for (const Piece &p : pieces) {
         const int z = binaryCol();
-        const int w = img_.addCol(std::min(p.xa, 0.0), std::max(p.xb, 0.0), kHighsVarTypeContinuous);
+        const int w =
+            img_.addCol(std::min(p.xa, 0.0), std::max(p.xb, 0.0), kHighsVarTypeContinuous);
         img_.addRow(0.0, kInf, {{w, 1.0}, {z, -p.xa}});
         img_.addRow(-kInf, 0.0, {{w, 1.0}, {z, -p.xb}});
         select.emplace_back(z, 1.0);

@@ -15,13 +15,13 @@ namespace {
 struct KindText {
     const char *name, *title, *plural;
 };
-constexpr KindText kKinds[] = {{"row", "Row", "rows"},
-                               {"column", "Column", "columns"},
-                               {"set", "Set", "sets"},
-                               {"objective", "Objective", "objectives"},
-                               {"piecewise-linear constraint", "Piecewise-linear constraint",
-                                "piecewise-linear constraints"},
-                               {"general constraint", "General constraint", "general constraints"}};
+constexpr KindText kKinds[] = {
+    {"row", "Row", "rows"},
+    {"column", "Column", "columns"},
+    {"set", "Set", "sets"},
+    {"objective", "Objective", "objectives"},
+    {"piecewise-linear constraint", "Piecewise-linear constraint", "piecewise-linear constraints"},
+    {"general constraint", "General constraint", "general constraints"}};
 } // namespace
 
 const char *kindName(Kind k) {

@@ -57,8 +57,8 @@ int attrib(problem_s *p, int id) {
 
 // Deletes entries first .. first + n - 1 of the library problem again (rows or columns),
 // keeping a pending exception.
-void deleteAdded(problem_s *p, int (*del)(NVRAprob, int, const int *), const char *name,
-                 int first, int n) {
+void deleteAdded(problem_s *p, int (*del)(NVRAprob, int, const int *), const char *name, int first,
+                 int n) {
     if (n <= 0) return;
     AutoSavedException keep;
     LibArray<int> idx(static_cast<size_t>(n));
@@ -87,12 +87,13 @@ int addNames(problem_s *p, int type, const std::string &names, int first, int n)
 
 } // namespace
 
-// ---- addcols, addrows -----------------------------------------------------------------------------
+// ---- addcols, addrows
+// -----------------------------------------------------------------------------
 
 PyObject *NVRA_PY_addcols(problem_s *p, PyObject *args, PyObject *kwargs) {
     using M = api_addcols;
     PyObject *objcoef, *start, *rowind, *rowcoef, *lb, *ub, *names = nullptr, *types = nullptr,
-                                                             *unlinked = nullptr;
+                                                            *unlinked = nullptr;
     if (!nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw(), &objcoef, &start,
                                    &rowind, &rowcoef, &lb, &ub, &names, &types, &unlinked) ||
         checkRequired(M::kw, {objcoef, start, rowind, rowcoef, lb, ub}) != 0)
@@ -119,9 +120,9 @@ PyObject *NVRA_PY_addcols(problem_s *p, PyObject *args, PyObject *kwargs) {
         return nullptr;
     const int first = attrib(p, NVRA_ATTR_COLS);
     const int n = static_cast<int>(ncols);
-    if (first < 0 || problem_call(p, NVRAaddcols64, "NVRAaddcols64", n, ncoefs, cost.get(),
-                                  starts.get(), rows.get(), coef.get(), lower.get(),
-                                  upper.get()) != 0)
+    if (first < 0 ||
+        problem_call(p, NVRAaddcols64, "NVRAaddcols64", n, ncoefs, cost.get(), starts.get(),
+                     rows.get(), coef.get(), lower.get(), upper.get()) != 0)
         return nullptr;
     const Py_ssize_t listed = PyList_GET_SIZE(p->vars);
     LibArray<int> idx(static_cast<size_t>(n));
@@ -129,12 +130,11 @@ PyObject *NVRA_PY_addcols(problem_s *p, PyObject *args, PyObject *kwargs) {
         idx[i] = first + i;
     if (unlinkedMode && !p->var_index_map && !(p->var_index_map = rowcolmap_new()))
         PyErr_NoMemory();
-    const bool ok =
-        !PyErr_Occurred() && (n == 0 || idx) &&
-        (!letters.get() || problem_call(p, NVRAchgcoltype, "NVRAchgcoltype", n, idx.get(),
-                                        letters.get()) == 0) &&
-        addNames(p, NVRA_NAMES_COLUMNS, nameBuf, first, n) == 0 &&
-        addColsAsVariables(p, n, nameList.get(), typeList.get(), nullptr) == 0;
+    const bool ok = !PyErr_Occurred() && (n == 0 || idx) &&
+                    (!letters.get() || problem_call(p, NVRAchgcoltype, "NVRAchgcoltype", n,
+                                                    idx.get(), letters.get()) == 0) &&
+                    addNames(p, NVRA_NAMES_COLUMNS, nameBuf, first, n) == 0 &&
+                    addColsAsVariables(p, n, nameList.get(), typeList.get(), nullptr) == 0;
     if (ok) Py_RETURN_NONE;
     deleteAdded(p, NVRAdelcols, "NVRAdelcols", first, n);
     dropObjects(p, p->vars, listed);
@@ -144,7 +144,7 @@ PyObject *NVRA_PY_addcols(problem_s *p, PyObject *args, PyObject *kwargs) {
 PyObject *NVRA_PY_addrows(problem_s *p, PyObject *args, PyObject *kwargs) {
     using M = api_addrows;
     PyObject *rowtype, *rhs, *start, *colind, *rowcoef, *range = nullptr, *names = nullptr,
-                                                         *unlinked = nullptr;
+                                                        *unlinked = nullptr;
     if (!nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw(), &rowtype, &rhs,
                                    &start, &colind, &rowcoef, &range, &names, &unlinked) ||
         checkRequired(M::kw, {rowtype, rhs, start, colind, rowcoef}) != 0)
@@ -169,9 +169,9 @@ PyObject *NVRA_PY_addrows(problem_s *p, PyObject *args, PyObject *kwargs) {
         return nullptr;
     const int first = attrib(p, NVRA_ATTR_ROWS);
     const int n = static_cast<int>(nrows);
-    if (first < 0 || problem_call(p, NVRAaddrows64, "NVRAaddrows64", n, ncoefs, types.get(),
-                                  rhsArr.get(), ranges.get(), starts.get(), cols.get(),
-                                  coef.get()) != 0)
+    if (first < 0 ||
+        problem_call(p, NVRAaddrows64, "NVRAaddrows64", n, ncoefs, types.get(), rhsArr.get(),
+                     ranges.get(), starts.get(), cols.get(), coef.get()) != 0)
         return nullptr;
     const Py_ssize_t listed = PyList_GET_SIZE(p->cons);
     if (addNames(p, NVRA_NAMES_ROWS, nameBuf, first, n) == 0 && addRowsAsConstraints(p, n) == 0)
@@ -181,7 +181,8 @@ PyObject *NVRA_PY_addrows(problem_s *p, PyObject *args, PyObject *kwargs) {
     return nullptr;
 }
 
-// ---- loadproblem ----------------------------------------------------------------------------------
+// ---- loadproblem
+// ----------------------------------------------------------------------------------
 
 namespace {
 
@@ -202,9 +203,34 @@ struct LoadArgs {
 
 // Positions of loadproblem's parameters after probname.
 enum LoadParam {
-    kRowtype, kRhs, kRng, kObjcoef, kStart, kCollen, kRowind, kRowcoef, kLb, kUb, kObjqcol1,
-    kObjqcol2, kObjqcoef, kQrowind, kNrowqcoefs, kRowqcol1, kRowqcol2, kRowqcoef, kColtype,
-    kEntind, kLimit, kSettype, kSetstart, kSetind, kRefval, kColnames, kRownames, kUnlinked
+    kRowtype,
+    kRhs,
+    kRng,
+    kObjcoef,
+    kStart,
+    kCollen,
+    kRowind,
+    kRowcoef,
+    kLb,
+    kUb,
+    kObjqcol1,
+    kObjqcol2,
+    kObjqcoef,
+    kQrowind,
+    kNrowqcoefs,
+    kRowqcol1,
+    kRowqcol2,
+    kRowqcoef,
+    kColtype,
+    kEntind,
+    kLimit,
+    kSettype,
+    kSetstart,
+    kSetind,
+    kRefval,
+    kColnames,
+    kRownames,
+    kUnlinked
 };
 
 // An optional group of arguments: all given or none. 1 when given, 0 when not, -1 with the
@@ -310,13 +336,13 @@ int load(problem_s *p, LoadArgs &a) {
     const int nc = static_cast<int>(a.cols), nr = static_cast<int>(a.rows);
     const auto qobj = std::make_tuple(std::max<int64_t>(a.objq, 0), a.objqcol1.get(),
                                       a.objqcol2.get(), a.objqcoef.get());
-    const auto qrow = std::make_tuple(static_cast<int>(std::max<int64_t>(a.qrows, 0)),
-                                      a.qrowind.get(), a.nrowqcoefs.get(), a.rowqcol1.get(),
-                                      a.rowqcol2.get(), a.rowqcoef.get());
+    const auto qrow =
+        std::make_tuple(static_cast<int>(std::max<int64_t>(a.qrows, 0)), a.qrowind.get(),
+                        a.nrowqcoefs.get(), a.rowqcol1.get(), a.rowqcol2.get(), a.rowqcoef.get());
     const auto ent = std::make_tuple(
-        static_cast<int>(std::max<int64_t>(a.ents, 0)), static_cast<int>(std::max<int64_t>(a.sets, 0)),
-        a.coltype.get(), a.entind.get(), a.limit.get(), a.settype.get(), a.setstart.get(),
-        a.setind.get(), a.refval.get());
+        static_cast<int>(std::max<int64_t>(a.ents, 0)),
+        static_cast<int>(std::max<int64_t>(a.sets, 0)), a.coltype.get(), a.entind.get(),
+        a.limit.get(), a.settype.get(), a.setstart.get(), a.setind.get(), a.refval.get());
     auto call = [&](auto fn, const char *name, auto extra) {
         return std::apply(
             [&](auto... e) {
@@ -360,11 +386,11 @@ PyObject *NVRA_PY_loadproblem(problem_s *p, PyObject *args, PyObject *kwargs) {
     using M = api_loadproblem;
     LoadArgs a;
     PyObject **o = a.obj;
-    if (!nvo_ParseTupleAndKeywords(
-            args, kwargs, M::format(), M::kw, M::oldkw(), &a.probname, &o[0], &o[1], &o[2], &o[3],
-            &o[4], &o[5], &o[6], &o[7], &o[8], &o[9], &o[10], &o[11], &o[12], &o[13], &o[14],
-            &o[15], &o[16], &o[17], &o[18], &o[19], &o[20], &o[21], &o[22], &o[23], &o[24],
-            &o[25], &o[26], &o[27]))
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw(), &a.probname, &o[0],
+                                   &o[1], &o[2], &o[3], &o[4], &o[5], &o[6], &o[7], &o[8], &o[9],
+                                   &o[10], &o[11], &o[12], &o[13], &o[14], &o[15], &o[16], &o[17],
+                                   &o[18], &o[19], &o[20], &o[21], &o[22], &o[23], &o[24], &o[25],
+                                   &o[26], &o[27]))
         return nullptr;
     static const char *const required[] = {"rowtype", "rhs", "start", "rowind", "rowcoef"};
     for (int k : {kRowtype, kRhs, kStart, kRowind, kRowcoef})

@@ -231,8 +231,8 @@ int settleCount(int64_t *count, int64_t n) {
 }
 
 template <int K>
-int fromItems(problem_s *p, int64_t *count, PyObject *const *items, Py_ssize_t n,
-              ConvArray<K> &out, const char *argname) {
+int fromItems(problem_s *p, int64_t *count, PyObject *const *items, Py_ssize_t n, ConvArray<K> &out,
+              const char *argname) {
     if (settleCount(count, n) != 0) return -1;
     if (out.data.alloc(static_cast<size_t>(n)) != 0) return -1;
     ElemType<K> *dst = out.data.get();
@@ -267,14 +267,12 @@ int fromIterator(problem_s *p, int64_t *count, PyObject *it, ConvArray<K> &out,
 // A one-dimensional NumPy array of numbers, cast in one step where the kind allows it: integer
 // arrays for index and integer kinds (range-checked), any numeric array for doubles. 1 when
 // done, 0 when the element-wise path must be taken, -1 on error.
-template <int K>
-int fromNumpy(problem_s *, int64_t *count, PyObject *obj, ConvArray<K> &out) {
+template <int K> int fromNumpy(problem_s *, int64_t *count, PyObject *obj, ConvArray<K> &out) {
     if constexpr (K == kElemDouble || K == kElemInt64 || K == kElemInt || isIndexKind(K)) {
         auto *a = reinterpret_cast<PyArrayObject *>(obj);
         if (PyArray_NDIM(a) != 1) return 0;
         const bool integral = PyArray_ISINTEGER(a);
-        if (!integral && !(K == kElemDouble && (PyArray_ISFLOAT(a) || PyArray_ISBOOL(a))))
-            return 0;
+        if (!integral && !(K == kElemDouble && (PyArray_ISFLOAT(a) || PyArray_ISBOOL(a)))) return 0;
         const int target = K == kElemDouble ? NPY_DOUBLE : NPY_INT64;
         Ref cast = Ref::steal(PyArray_FROMANY(obj, target, 1, 1, NPY_ARRAY_CARRAY_RO));
         if (!cast) return -1;
@@ -282,7 +280,9 @@ int fromNumpy(problem_s *, int64_t *count, PyObject *obj, ConvArray<K> &out) {
         const npy_intp n = PyArray_DIM(c, 0);
         if (settleCount(count, n) != 0 || out.data.alloc(static_cast<size_t>(n)) != 0) return -1;
         if constexpr (K == kElemDouble || K == kElemInt64) {
-            if (n) memcpy(out.data.get(), PyArray_DATA(c), static_cast<size_t>(n) * sizeof(*out.get()));
+            if (n)
+                memcpy(out.data.get(), PyArray_DATA(c),
+                       static_cast<size_t>(n) * sizeof(*out.get()));
         } else {
             const auto *src = static_cast<const int64_t *>(PyArray_DATA(c));
             for (npy_intp i = 0; i < n; ++i) {
@@ -368,7 +368,8 @@ int conv_obj2arr_full(problem_s *p, PyObject *obj, ConvArray<K> &out, int64_t ex
                                       const char *, const char *);                                 \
     template int conv_arr2obj<K>(problem_s *, int64_t, const ElemType<K> *, PyObject *);
 
-// ---- names ---------------------------------------------------------------------------------------
+// ---- names
+// ---------------------------------------------------------------------------------------
 
 int conv_names2arr(problem_s *, PyObject *obj, int64_t count, std::string &out) NVR_TRY {
     out.clear();
@@ -411,7 +412,8 @@ int conv_names2arr(problem_s *, PyObject *obj, int64_t count, std::string &out) 
 }
 NVR_CATCH(-1)
 
-// ---- results into lists --------------------------------------------------------------------------
+// ---- results into lists
+// --------------------------------------------------------------------------
 
 namespace {
 
@@ -487,7 +489,8 @@ PyObject *convSeqToRowCol(problem_s *p, int index) {
     return objectOrIndex(p->vars, index - offset);
 }
 
-// ---- index vectors -------------------------------------------------------------------------------
+// ---- index vectors
+// -------------------------------------------------------------------------------
 
 namespace {
 
@@ -551,8 +554,8 @@ void wrapElementError(Py_ssize_t i, const char *argname) {
 } // namespace
 
 template <class T>
-int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out,
-                           PyObject *obj, bool *isObject) NVR_TRY {
+int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out, PyObject *obj,
+                           bool *isObject) NVR_TRY {
     out.clear();
     Ref it = Ref::steal(PyObject_GetIter(obj));
     if (!it) {
@@ -596,8 +599,8 @@ int check_unlinked_arg(problem_s *p, PyObject *arg, int *unlinked) {
         const bool linkedCons = PyList_GET_SIZE(p->cons) && !p->con_index_map;
         const bool linkedSets = PyList_GET_SIZE(p->sets) && !p->sos_index_map;
         if (linkedVars || linkedCons || linkedSets)
-            return nvr_model_error(
-                "Argument unlinked=True not permitted: the problem already contains linked objects");
+            return nvr_model_error("Argument unlinked=True not permitted: the problem already "
+                                   "contains linked objects");
         if (warnDeprec(9, 5, "unlinked variables and constraints are deprecated") != 0) return -1;
         *unlinked = 1;
         return 0;

@@ -18,45 +18,29 @@ struct problem_s;
 
 // Element kinds (the type_pyobj codes every caller passes).
 enum ElemKind : int {
-    kElemRow = 0,      // 32-bit row index: int, NumPy integer, nivra.constraint, row name
-    kElemCol = 1,      // 32-bit column index: int, NumPy integer, nivra.var, column name
-    kElemSet = 2,      // 32-bit set index: int, NumPy integer, nivra.sos, name
-    kElemInt = 3,      // 32-bit integer
-    kElemInt64 = 4,    // 64-bit integer
-    kElemDouble = 5,   // double
-    kElemChar = 6,     // one character
-    kElemByte = 7,     // small number in a byte
-    kElemString = 8,   // UTF-8 text
-    kElemPoolCut = 9,  // library cut handle (not supported yet: nivra.poolcut has no handle)
-    kElemObject = 10,  // library object pointer (nivra.nvraobject)
-    kElemRowCol = 11,  // combined row-or-column index (single values and results only)
+    kElemRow = 0,     // 32-bit row index: int, NumPy integer, nivra.constraint, row name
+    kElemCol = 1,     // 32-bit column index: int, NumPy integer, nivra.var, column name
+    kElemSet = 2,     // 32-bit set index: int, NumPy integer, nivra.sos, name
+    kElemInt = 3,     // 32-bit integer
+    kElemInt64 = 4,   // 64-bit integer
+    kElemDouble = 5,  // double
+    kElemChar = 6,    // one character
+    kElemByte = 7,    // small number in a byte
+    kElemString = 8,  // UTF-8 text
+    kElemPoolCut = 9, // library cut handle (not supported yet: nivra.poolcut has no handle)
+    kElemObject = 10, // library object pointer (nivra.nvraobject)
+    kElemRowCol = 11, // combined row-or-column index (single values and results only)
 };
 
 // The C element type of each kind.
-template <int K> struct ElemTypeOf {
-    using type = int;
-};
-template <> struct ElemTypeOf<kElemInt64> {
-    using type = int64_t;
-};
-template <> struct ElemTypeOf<kElemDouble> {
-    using type = double;
-};
-template <> struct ElemTypeOf<kElemChar> {
-    using type = char;
-};
-template <> struct ElemTypeOf<kElemByte> {
-    using type = char;
-};
-template <> struct ElemTypeOf<kElemString> {
-    using type = const char *;
-};
-template <> struct ElemTypeOf<kElemPoolCut> {
-    using type = void *;
-};
-template <> struct ElemTypeOf<kElemObject> {
-    using type = void *;
-};
+template <int K> struct ElemTypeOf { using type = int; };
+template <> struct ElemTypeOf<kElemInt64> { using type = int64_t; };
+template <> struct ElemTypeOf<kElemDouble> { using type = double; };
+template <> struct ElemTypeOf<kElemChar> { using type = char; };
+template <> struct ElemTypeOf<kElemByte> { using type = char; };
+template <> struct ElemTypeOf<kElemString> { using type = const char *; };
+template <> struct ElemTypeOf<kElemPoolCut> { using type = void *; };
+template <> struct ElemTypeOf<kElemObject> { using type = void *; };
 template <int K> using ElemType = typename ElemTypeOf<K>::type;
 
 constexpr bool isIndexKind(int kind) {
@@ -109,8 +93,8 @@ PyObject *convSeqToRowCol(problem_s *p, int index);
 // object of the class of T (var_s, constraint_s, sos_s), whose index is taken (isObject, may be
 // null, is set then). argname names the argument in the errors. 0, or -1 with InterfaceError.
 template <class T>
-int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out,
-                           PyObject *obj, bool *isObject = nullptr);
+int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out, PyObject *obj,
+                           bool *isObject = nullptr);
 
 // The `unlinked` argument of addrows, addcols and loadproblem (None, True or False) checked
 // against what the problem holds. 0, or -1 with ModelError or a deprecation error.

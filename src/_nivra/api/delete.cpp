@@ -61,10 +61,10 @@ void forget(problem_s *p, PyObject *o) {
 }
 
 struct DeleteKind {
-    int elem;                                      // element kind of the index argument
-    PyObject *problem_s::*list;                    // the problem's objects of that kind
-    bool (*isObject)(PyObject *);                  // an object of the kind
-    int (*lib)(NVRAprob, int, const int *);        // the library's deletion
+    int elem;                               // element kind of the index argument
+    PyObject *problem_s::*list;             // the problem's objects of that kind
+    bool (*isObject)(PyObject *);           // an object of the kind
+    int (*lib)(NVRAprob, int, const int *); // the library's deletion
     const char *libName;
 };
 
@@ -79,8 +79,7 @@ bool isSos(PyObject *o) {
 }
 
 const DeleteKind kVariables{kElemCol, &problem_s::vars, isVar, NVRAdelcols, "NVRAdelcols"};
-const DeleteKind kConstraints{kElemRow, &problem_s::cons, isConstraint, NVRAdelrows,
-                              "NVRAdelrows"};
+const DeleteKind kConstraints{kElemRow, &problem_s::cons, isConstraint, NVRAdelrows, "NVRAdelrows"};
 const DeleteKind kSets{kElemSet, &problem_s::sets, isSos, NVRAdelsets, "NVRAdelsets"};
 
 // The indices first..last after the checks of a range argument. 0 or -1.
@@ -90,7 +89,8 @@ int rangeIndices(Py_ssize_t size, int first, int last, std::vector<int> &out) {
             "Parameters 'first' and 'last' must be both nonnegative when specified");
     if (first >= size || last >= size)
         return nvr_model_error("Parameters 'first' or 'last' are out of range");
-    if (first > last) return nvr_model_error("Parameter 'first' must be less than, or equal to, 'last'");
+    if (first > last)
+        return nvr_model_error("Parameter 'first' must be less than, or equal to, 'last'");
     for (int i = first; i <= last; ++i)
         out.push_back(i);
     return 0;
@@ -114,7 +114,8 @@ int argumentIndices(problem_s *p, const DeleteKind &d, PyObject *index, std::vec
     return 0;
 }
 
-PyObject *deleteObjects(PyObject *self, PyObject *args, PyObject *kwargs, const DeleteKind &d) NVR_TRY {
+PyObject *deleteObjects(PyObject *self, PyObject *args, PyObject *kwargs,
+                        const DeleteKind &d) NVR_TRY {
     static const char *const kw[] = {"index", "first", "last", nullptr};
     problem_s *p = as_problem(self);
     PyObject *index = nullptr;
@@ -124,7 +125,8 @@ PyObject *deleteObjects(PyObject *self, PyObject *args, PyObject *kwargs, const 
         return nullptr;
     if (index == Py_None) index = nullptr;
     const bool range = first != -1 || last != -1;
-    if (!index && !range) return nvr_model_error("At least one parameter must be specified"), nullptr;
+    if (!index && !range)
+        return nvr_model_error("At least one parameter must be specified"), nullptr;
     if (index && range) {
         nvr_model_error("Parameters 'first' and 'last' cannot be specified if 'index' is also "
                         "specified");
@@ -132,7 +134,7 @@ PyObject *deleteObjects(PyObject *self, PyObject *args, PyObject *kwargs, const 
     }
     PyObject *list = p->*d.list;
     std::vector<int> idx;
-    const int rc = range ? rangeIndices(PyList_GET_SIZE(list), first, last, idx)
+    const int rc = range                ? rangeIndices(PyList_GET_SIZE(list), first, last, idx)
                    : d.elem == kElemCol ? argumentIndices<kElemCol>(p, d, index, idx)
                    : d.elem == kElemRow ? argumentIndices<kElemRow>(p, d, index, idx)
                                         : argumentIndices<kElemSet>(p, d, index, idx);

@@ -98,8 +98,8 @@ constexpr int countAttrOf(int kind) {
 
 // What a descriptor does not do (each step: 0 or -1 with an exception).
 struct Step {
-    static constexpr char code = 0;         // parse code; 0 for hidden arguments
-    static constexpr bool arrayIn = false;  // an input array (for the missing-argument check)
+    static constexpr char code = 0;        // parse code; 0 for hidden arguments
+    static constexpr bool arrayIn = false; // an input array (for the missing-argument check)
     static constexpr bool needsQuery = false;
     static constexpr bool returns = false;
     std::tuple<> parsePtr() { return {}; }
@@ -428,7 +428,8 @@ template <class M> PyObject *apiMember(PyObject *self, PyObject *args, PyObject 
     Call c{p, M::kw};
     if (!parseAll<M>(args, kwargs, d, seq) || checkMissing<M>(d, seq) != 0) return nullptr;
     auto run = [&](auto step) {
-        return eachWithPos(d, [&](auto &x, int i) { return step(x, P::position(i)); }, seq);
+        return eachWithPos(
+            d, [&](auto &x, int i) { return step(x, P::position(i)); }, seq);
     };
     if (run([&](auto &x, int pos) { return x.prepare(c, pos); }) != 0 ||
         run([&](auto &x, int pos) { return x.convert(c, pos); }) != 0)
@@ -456,13 +457,16 @@ PyObject *apiCustom(PyObject *self, PyObject *args, PyObject *kwargs) {
 
 // ---- rows ---------------------------------------------------------------------------------------
 
-#define NVR_API_LIST(...) {__VA_ARGS__ __VA_OPT__(, ) nullptr}
+#define NVR_API_LIST(...)                                                                          \
+    { __VA_ARGS__ __VA_OPT__(, ) nullptr }
 
 // The keyword names of a member (struct api_NAME): kw, old, oldkw().
 #define NVR_API_KEYWORDS(KW, OLD)                                                                  \
     static constexpr const char *kw[] = NVR_API_LIST KW;                                           \
     static constexpr const char *old[] = NVR_API_LIST OLD;                                         \
-    static constexpr const char *const *oldkw() { return old[0] ? old : nullptr; }
+    static constexpr const char *const *oldkw() {                                                  \
+        return old[0] ? old : nullptr;                                                             \
+    }
 
 // The record of a member made by the driver.
 #define NVR_API_DEFINE(NAME, FN, NREQ, KW, OLD, DOC, ...)                                          \

@@ -36,9 +36,9 @@ PyObject *nivramod_api_members(PyObject *, PyObject *) {
     for (const ApiMemberInfo *table : {nvr_api_build_info, nvr_api_read_info})
         for (const ApiMemberInfo *m = table; m->name; ++m) {
             Ref kw = Ref::steal(nameTuple(m->kw)), old = Ref::steal(nameTuple(m->oldkw));
-            Ref row = Ref::steal(kw && old ? Py_BuildValue("(ssOO)", m->name, m->format,
-                                                           kw.get(), old.get())
-                                           : nullptr);
+            Ref row = Ref::steal(
+                kw && old ? Py_BuildValue("(ssOO)", m->name, m->format, kw.get(), old.get())
+                          : nullptr);
             if (!row || PyList_Append(out.get(), row.get()) != 0) return nullptr;
         }
     return out.release();
@@ -73,11 +73,11 @@ PyObject *nivramod_index_vector(PyObject *, PyObject *args) {
     std::vector<int> out;
     bool objects = false;
     problem_s *prob = as_problem(p);
-    const int rc =
-        kind == kElemCol   ? nvy_PyObject_to_vector<var_s>(prob, "values", out, values, &objects)
-        : kind == kElemRow ? nvy_PyObject_to_vector<constraint_s>(prob, "values", out, values,
-                                                                 &objects)
-                           : nvy_PyObject_to_vector<sos_s>(prob, "values", out, values, &objects);
+    const int rc = kind == kElemCol
+                       ? nvy_PyObject_to_vector<var_s>(prob, "values", out, values, &objects)
+                   : kind == kElemRow
+                       ? nvy_PyObject_to_vector<constraint_s>(prob, "values", out, values, &objects)
+                       : nvy_PyObject_to_vector<sos_s>(prob, "values", out, values, &objects);
     if (rc != 0) return nullptr;
     Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(out.size())));
     for (size_t i = 0; list && i < out.size(); ++i)

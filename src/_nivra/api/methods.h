@@ -19,8 +19,8 @@ struct ApiMemberInfo {
     const char *const *oldkw;
 };
 
-extern PyMethodDef nvr_api_build_methods[]; // api/build.cpp, rows in api/build.def
-extern PyMethodDef nvr_api_read_methods[];  // api/read.cpp, rows in api/read.def
+extern PyMethodDef nvr_api_build_methods[];  // api/build.cpp, rows in api/build.def
+extern PyMethodDef nvr_api_read_methods[];   // api/read.cpp, rows in api/read.def
 extern PyMethodDef nvr_api_delete_methods[]; // api/delete.cpp: delVariable, delConstraint, delSOS
 extern const ApiMemberInfo nvr_api_build_info[];
 extern const ApiMemberInfo nvr_api_read_info[];

@@ -32,9 +32,8 @@ PyObject *NVRA_PY_getnamelist(problem_s *p, PyObject *args, PyObject *kwargs) {
                      &nbytes, c.first, c.last) != 0)
         return nullptr;
     LibArray<char> buf(static_cast<size_t>(nbytes > 0 ? nbytes : 1));
-    if (!buf ||
-        problem_call(p, NVRAgetnamelist, "NVRAgetnamelist", type, buf.get(), nbytes, &nbytes,
-                     c.first, c.last) != 0)
+    if (!buf || problem_call(p, NVRAgetnamelist, "NVRAgetnamelist", type, buf.get(), nbytes,
+                             &nbytes, c.first, c.last) != 0)
         return nullptr;
     Ref names = Ref::steal(PyList_New(0));
     for (const char *s = buf.get(); names && s < buf.get() + nbytes; s += strlen(s) + 1) {

@@ -79,11 +79,13 @@ PyObject *addNewSOS(problem_s *p, PyObject *args, PyObject *kwargs) {
                             : "SOS indices must be a list of variables");
         return nullptr;
     }
-    if (!PyList_Check(weights)) return nvr_model_error("SOS weights must be a list of numbers"), nullptr;
+    if (!PyList_Check(weights))
+        return nvr_model_error("SOS weights must be a list of numbers"), nullptr;
     char settype = '1';
     if (setType(type, &settype) != 0) return nullptr;
     if (name == Py_None) name = nullptr;
-    if (name && !PyUnicode_Check(name)) return nvr_model_error("SOS name must be a string"), nullptr;
+    if (name && !PyUnicode_Check(name))
+        return nvr_model_error("SOS name must be a string"), nullptr;
     const Py_ssize_t n = PyList_GET_SIZE(indices);
     if (PyList_GET_SIZE(weights) != n)
         return nvr_model_error("Number of SOS indices and weights do not match"), nullptr;
@@ -125,8 +127,7 @@ PyObject *addNewSOS(problem_s *p, PyObject *args, PyObject *kwargs) {
 }
 
 // One existing unlinked set checked for p: its columns and weights appended. 0 or -1.
-int admitExisting(problem_s *p, PyObject *leaf, std::vector<int> &cols,
-                  std::vector<double> &refs) {
+int admitExisting(problem_s *p, PyObject *leaf, std::vector<int> &cols, std::vector<double> &refs) {
     if (!sos_Check(leaf)) return nvr_model_error("Object added is not a SOS");
     const sos_s *s = as_sos(leaf);
     if (s->owner == kDeletedOwner) return nvr_model_error("Deleted SOS cannot be re-used");
@@ -230,8 +231,9 @@ int condition(problem_s *p, Indicator &ind) {
     const constraint_s *c = as_constraint(ind.condition);
     if (checkConstraintValid(c) != 0) return -1;
     if (constraint_is_linked(c)) {
-        PyErr_Format(nvy_model_exc, "Indicator condition has already been added as a constraint "
-                                    "to %s problem",
+        PyErr_Format(nvy_model_exc,
+                     "Indicator condition has already been added as a constraint "
+                     "to %s problem",
                      constraint_problem(c) == p ? "the" : "another");
         return -1;
     }
@@ -264,7 +266,8 @@ int admitConstraint(problem_s *p, const Indicator &ind) {
     if (!body)
         return nvr_model_error("Indicator constraint cannot be added because it has no body");
     const int kind = exprKindOf(body);
-    if (kind == kNonlinear) return nvr_model_error("Nonlinear indicator constraints are not allowed");
+    if (kind == kNonlinear)
+        return nvr_model_error("Nonlinear indicator constraints are not allowed");
     if (kind < 0) return nvr_model_error("Invalid constraint assigned to indicator");
     if (constraint_kind(c) == kConKindUnlinked)
         return nvr_model_error("Indicator constraint cannot be added because it contains unlinked "
@@ -336,7 +339,8 @@ int problem_addExistingSOS(problem_s *p, PyObject *leaves) NVR_TRY {
         if (admitExisting(p, leaf, cols, refs) != 0) return -1;
         types.push_back(as_sos(leaf)->type == 2 ? '2' : '1');
         for (Py_ssize_t k = 0; k < i; ++k)
-            if (PyList_GET_ITEM(leaves, k) == leaf) return nvr_model_error("SOS already added to problem");
+            if (PyList_GET_ITEM(leaves, k) == leaf)
+                return nvr_model_error("SOS already added to problem");
     }
     int first = 0;
     if (n == 0 || problem_intAttrib(p, NVRA_ATTR_SETS, &first) != 0) return n == 0 ? 0 : -1;
@@ -355,7 +359,8 @@ int problem_addExistingSOS(problem_s *p, PyObject *leaves) NVR_TRY {
     }
     if (ok) return 0;
     for (Py_ssize_t i = 0; i < n; ++i)
-        rowcolmap_del(p->sos_index_map, static_cast<uint64_t>(as_sos(PyList_GET_ITEM(leaves, i))->index));
+        rowcolmap_del(p->sos_index_map,
+                      static_cast<uint64_t>(as_sos(PyList_GET_ITEM(leaves, i))->index));
     if (!mapExisted) rowcolmap_free(&p->sos_index_map);
     PyList_SetSlice(p->sets, listed, PyList_GET_SIZE(p->sets), nullptr);
     std::vector<int> added;

@@ -131,22 +131,23 @@ PyObject *Rewriter::general(PyObject *node, int depth) {
     for (PyObject *a = nonlin_arg_first(node, &it); a; a = nonlin_arg_next(node, &it))
         if (operand(a, depth, cols, vals) != 0) return nullptr;
     if (PyErr_Occurred()) return nullptr;
-    if (op == kOpAbs && cols.empty() && vals.size() == 1) return PyFloat_FromDouble(std::fabs(vals[0]));
-    const int type = op == kOpMax ? NVRA_GENCONS_MAX
+    if (op == kOpAbs && cols.empty() && vals.size() == 1)
+        return PyFloat_FromDouble(std::fabs(vals[0]));
+    const int type = op == kOpMax   ? NVRA_GENCONS_MAX
                      : op == kOpMin ? NVRA_GENCONS_MIN
                      : op == kOpAnd ? NVRA_GENCONS_AND
                      : op == kOpOr  ? NVRA_GENCONS_OR
                                     : NVRA_GENCONS_ABS;
     const bool logical = type == NVRA_GENCONS_AND || type == NVRA_GENCONS_OR;
-    Ref y = Ref::steal(logical ? newVariable(kBinary, 0.0, 1.0)
-                               : newVariable(kContinuous, type == NVRA_GENCONS_ABS ? 0.0 : -kInf,
-                                             kInf));
+    Ref y = Ref::steal(
+        logical ? newVariable(kBinary, 0.0, 1.0)
+                : newVariable(kContinuous, type == NVRA_GENCONS_ABS ? 0.0 : -kInf, kInf));
     int ycol = 0;
     const int64_t start = 0;
     if (!y || column(y.get(), &ycol) != 0 ||
-        problem_call(p_, NVRAaddgencons64, "NVRAaddgencons64", 1,
-                     static_cast<int64_t>(cols.size()), static_cast<int64_t>(vals.size()), &type,
-                     &ycol, &start, cols.data(), &start, vals.data()) != 0)
+        problem_call(p_, NVRAaddgencons64, "NVRAaddgencons64", 1, static_cast<int64_t>(cols.size()),
+                     static_cast<int64_t>(vals.size()), &type, &ycol, &start, cols.data(), &start,
+                     vals.data()) != 0)
         return nullptr;
     return y.release();
 }
@@ -174,9 +175,8 @@ PyObject *Rewriter::pwl(PyObject *node) {
     Ref y = Ref::steal(newVariable(kContinuous, -kInf, kInf));
     const int64_t start = 0;
     if (!y || column(y.get(), &ycol) != 0 ||
-        problem_call(p_, NVRAaddpwlcons64, "NVRAaddpwlcons64", 1,
-                     static_cast<int64_t>(xs.size()), &xcol, &ycol, &start, xs.data(),
-                     ys.data()) != 0)
+        problem_call(p_, NVRAaddpwlcons64, "NVRAaddpwlcons64", 1, static_cast<int64_t>(xs.size()),
+                     &xcol, &ycol, &start, xs.data(), ys.data()) != 0)
         return nullptr;
     return y.release();
 }

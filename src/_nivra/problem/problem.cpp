@@ -34,7 +34,8 @@ namespace {
 void markListDeleted(problem_s *p, PyObject *list) {
     if (!list) return;
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i)
-        if (problem_isLinkedObject(PyList_GET_ITEM(list, i), p)) problem_markObjectDeleted(PyList_GET_ITEM(list, i));
+        if (problem_isLinkedObject(PyList_GET_ITEM(list, i), p))
+            problem_markObjectDeleted(PyList_GET_ITEM(list, i));
 }
 
 // The three empty lists of model objects. 0 or -1.
@@ -529,9 +530,9 @@ PyTypeObject problem_type = {
 int problem_build_method_table(std::initializer_list<const PyMethodDef *> upper) {
     static std::vector<PyMethodDef> table;
     std::vector<const PyMethodDef *> tables{
-        problem_lifecycle_methods,   problem_controls_methods, problem_variables_methods,
+        problem_lifecycle_methods,   problem_controls_methods,  problem_variables_methods,
         problem_constraints_methods, problem_objective_methods, problem_solution_methods,
-        problem_files_methods,       problem_lookup_methods,   problem_entities_methods};
+        problem_files_methods,       problem_lookup_methods,    problem_entities_methods};
     tables.insert(tables.end(), upper.begin(), upper.end());
     problem_type.tp_methods = nvr_join_methods(table, tables.data(), tables.size());
     return problem_type.tp_methods ? 0 : -1;
