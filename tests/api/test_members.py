@@ -157,6 +157,13 @@ def test_refused_calls_leave_the_model_as_it_was():
         (nivra.InterfaceError, lambda: p.chgmcoef([0, 1], [0, 1], [1.0])),
         (nivra.SolverIndexError, lambda: p.addrows(["L", "G"], [1, 2], [0, 1], [0, 9], [1, 1])),
         (nivra.SolverValueError, lambda: p.addcols([0], [0], [0], [np.nan], [0], [1])),
+        # NaN never reaches the model as a bound, a right-hand side, a cost or a coefficient
+        (nivra.SolverValueError, lambda: p.chgbounds([0], ["U"], [np.nan])),
+        (nivra.SolverValueError, lambda: p.chgrhs([0], [np.nan])),
+        (nivra.SolverValueError, lambda: p.chgobj([0], [np.nan])),
+        (nivra.SolverValueError, lambda: p.chgmcoef([0], [1], [np.nan])),
+        (nivra.SolverValueError, lambda: p.loadproblem("z", ["L"], [np.nan], None, [1], [0, 1],
+                                                       None, [0], [1.0], None, None)),
         (nivra.SolverValueError, lambda: p.setindicators([0], [x[0]], [1])),  # not binary
         (nivra.SolverValueError, lambda: p.addgencons([9], [b], [0], [x[0]])),
         (nivra.SolverValueError, lambda: p.addpwlcons([x[0]], [x[1]], [0], [2, 1], [0, 0])),

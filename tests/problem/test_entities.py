@@ -9,7 +9,7 @@ import pytest
 
 import nivra
 
-from transfer_helpers import quiet
+from helpers.transfer import quiet
 
 
 def test_addsos_links_a_set_and_refuses_bad_arguments():

@@ -8,7 +8,7 @@ import pytest
 
 import nivra
 
-from transfer_helpers import quiet
+from helpers.transfer import quiet
 
 # (model expression, the same on numbers) of three integer variables in [-2, 3]
 CASES = [
