@@ -688,8 +688,24 @@ def write_results(data, rows, problems, misses, path, note=None):
         "\n".join(f"- {x}" for x in misses) or
         "None among the entries measured (a target needs the Nivra entry to have run).", "",
     ]
+    kept = kept_sections(path)
     with open(path, "w") as f:
-        f.write("\n".join(text))
+        f.write("\n".join(text) + kept)
+
+
+# Sections written by hand from the C++ benchmark programs (bench/lib_*.cpp), which this script
+# does not run: everything from this heading on survives a rewrite of the file.
+KEPT_HEADING = "## C++ library programs"
+
+
+def kept_sections(path):
+    try:
+        with open(path) as f:
+            old = f.read()
+    except OSError:
+        return ""
+    at = old.find(KEPT_HEADING)
+    return "" if at < 0 else "\n" + old[at:]
 
 
 def main():

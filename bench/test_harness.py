@@ -248,3 +248,12 @@ def test_rep_budget_and_size_limits(tmp_path):
     records = run.run_all(args, log)["records"]
     assert [len(r["seconds"]) for r in records] == [1, 0]
     assert records[1]["unsupported"] == "not run above load-1000 in this run"
+
+
+def test_a_rewrite_keeps_the_hand_written_library_section(tmp_path):
+    path = tmp_path / "RESULTS.md"
+    assert run.kept_sections(str(path)) == ""
+    path.write_text("# Benchmark results\n\nold table\n\n## C++ library programs\n\n| x | 1 |\n")
+    assert run.kept_sections(str(path)) == "\n## C++ library programs\n\n| x | 1 |\n"
+    path.write_text("# Benchmark results\n\nno such section\n")
+    assert run.kept_sections(str(path)) == ""

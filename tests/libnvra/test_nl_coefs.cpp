@@ -192,6 +192,32 @@ TEST_F(Coefs, PiecesOfACoefficientAddUp) {
     EXPECT_NE(err().find("row 0 has no coefficient for column 0"), std::string::npos);
 }
 
+TEST_F(Coefs, ManyRowFormulasLoadAndLoadAgain) {
+    // The keys of row formulas differ only in their row: 2*10^5 of them, loaded twice.
+    const int n = 200000;
+    const std::vector<char> types(n, 'E');
+    const std::vector<double> rhs(n, 0.0);
+    const std::vector<int64_t> start(n + 1, 0);
+    ASSERT_EQ(
+        NVRAaddrows64(p, n, 0, types.data(), rhs.data(), nullptr, start.data(), nullptr, nullptr),
+        0)
+        << err();
+    Tokens all;
+    std::vector<int> rows(n);
+    for (int k = 0; k < n; ++k) {
+        rows[k] = 3 + k;
+        all.col(k % 4).end();
+    }
+    for (int pass = 0; pass < 2; ++pass)
+        ASSERT_EQ(
+            NVRAnlploadformulas(p, n, rows.data(), nullptr, 1, all.type.data(), all.value.data()),
+            0)
+            << err();
+    int count = 0;
+    ASSERT_EQ(NVRAnlpgetformularows(p, &count, nullptr), 0);
+    EXPECT_EQ(count, n);
+}
+
 TEST_F(Coefs, DeletionsRenumberCoefficientsOrAreRefused) {
     setPoint({1, 2, 3, 4});
     ASSERT_EQ(setCoef(0, 3, Tokens().col(2).con(2).op(NSLP_OP_EXPONENT)), 0); // x3 * x2^2

@@ -75,8 +75,17 @@ class Coefficients {
         return (static_cast<uint64_t>(static_cast<uint32_t>(row)) << 32) |
                static_cast<uint32_t>(col);
     }
+    // The keys of one column differ in their high half only (and most are of the column
+    // NSLP_NOCOLUMN): the multiplication folds every bit into the bits that select the bucket,
+    // which the identity hash of uint64_t would leave equal.
+    struct CellHash {
+        size_t operator()(uint64_t k) const noexcept {
+            k *= 0x9E3779B97F4A7C15ull;
+            return static_cast<size_t>(k ^ (k >> 32));
+        }
+    };
     // (row, col) -> first and last piece.
-    tsl::robin_map<uint64_t, std::pair<int32_t, int32_t>> cells_;
+    tsl::robin_map<uint64_t, std::pair<int32_t, int32_t>, CellHash> cells_;
     int64_t liveTokens_ = 0, livePieces_ = 0;
 };
 
