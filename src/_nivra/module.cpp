@@ -31,6 +31,7 @@
 #include "callbacks/poolcut.h"
 #include "api/methods.h"
 #include "testhooks.h"
+#include "problem/userfuncs.h"
 
 namespace {
 
@@ -310,6 +311,7 @@ PyObject *initModule() {
     if (!module) return nullptr;
     nvr_py_env.module = module.get();
     nvr_py_env.hooks.build_tables = ctrl_attr_fill_typeobj;
+    nvr_py_env.hooks.user_function = userFunctionOf;
     nvr_py_env.hooks.release_problem = [](problem_lib_s *p) {
         return problem_freeresources(static_cast<problem_s *>(p));
     };

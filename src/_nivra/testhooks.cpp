@@ -14,8 +14,12 @@
 #include "model/problem_model.h"
 #include "model/sos.h"
 #include "model/var.h"
+#include "nonlinear/formula.h"
 #include "nonlinear/nonlinear.h"
+#include "problem/convert.h"
 #include "problem/problem.h"
+#include "runtime/calllib.h"
+#include "runtime/env.h"
 #include "runtime/errors.h"
 #include "runtime/ref.h"
 
@@ -123,10 +127,97 @@ PyObject *nonlinearArguments(PyObject *args) {
     return Py_BuildValue("(nO)", nonlin_arg_size(x), list.get());
 }
 
+// A list of the first n values of a converted by f. New reference or null.
+template <class T, class F> PyObject *listOf(const T *a, size_t n, F f) {
+    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(n)));
+    for (size_t i = 0; list && i < n; ++i) {
+        PyObject *item = f(a[i]);
+        if (!item) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    return list.release();
+}
+
+PyObject *tokenLists(const TokenBuffer &buf) {
+    return Py_BuildValue("(NN)", listOf(buf.types.data(), buf.count, PyLong_FromLong),
+                         listOf(buf.values.data(), buf.count, PyFloat_FromDouble));
+}
+
+// formula_write(problem, tree, coefficient=False) -> (types, values), or for a coefficient
+// (types, values, column, factor).
+PyObject *formulaWrite(PyObject *args) {
+    PyObject *p, *tree;
+    int coefficient = 0;
+    if (!PyArg_ParseTuple(args, "O!O|p", &problem_type, &p, &tree, &coefficient)) return nullptr;
+    FormulaTarget target;
+    if (problem_formulaTarget(as_problem(p), &target) != 0) return nullptr;
+    TokenBuffer buf;
+    int col = 0;
+    double factor = 1.0;
+    if (!coefficient) return formula_write(target, tree, buf) != 0 ? nullptr : tokenLists(buf);
+    if (formula_write_coefficient(target, tree, buf, &col, &factor) != 0) return nullptr;
+    Ref tokens = Ref::steal(tokenLists(buf));
+    return tokens ? Py_BuildValue("(OOid)", PyTuple_GET_ITEM(tokens.get(), 0),
+                                  PyTuple_GET_ITEM(tokens.get(), 1), col, factor)
+                  : nullptr;
+}
+
+// The token arrays of two lists. 0 or -1.
+int tokenArrays(PyObject *types, PyObject *values, std::vector<int> &t, std::vector<double> &v) {
+    if (!PyList_Check(types) || !PyList_Check(values) ||
+        PyList_GET_SIZE(types) != PyList_GET_SIZE(values))
+        return nvr_raise(PyExc_TypeError, "two lists of the same length expected");
+    for (Py_ssize_t k = 0; k < PyList_GET_SIZE(types); ++k) {
+        t.push_back(static_cast<int>(PyLong_AsLong(PyList_GET_ITEM(types, k))));
+        v.push_back(PyFloat_AsDouble(PyList_GET_ITEM(values, k)));
+    }
+    return PyErr_Occurred() ? -1 : 0;
+}
+
+// formula_read(problem, types, values) -> the model object of a parsed formula.
+PyObject *formulaRead(PyObject *args) {
+    PyObject *p, *types, *values;
+    std::vector<int> t;
+    std::vector<double> v;
+    if (!PyArg_ParseTuple(args, "O!OO", &problem_type, &p, &types, &values) ||
+        tokenArrays(types, values, t, v) != 0)
+        return nullptr;
+    return nonlin_from_formula(as_problem(p), t.data(), v.data(), t.size(), "formula_read");
+}
+
+// formula_evaluate(problem, tree, values) -> the library's value of tree written as a formula,
+// with the columns at the given values (one per column).
+PyObject *formulaEvaluate(PyObject *args) {
+    PyObject *p, *tree, *values;
+    if (!PyArg_ParseTuple(args, "O!OO!", &problem_type, &p, &tree, &PyList_Type, &values))
+        return nullptr;
+    problem_s *prob = as_problem(p);
+    std::vector<int> cols;
+    std::vector<double> x;
+    for (Py_ssize_t k = 0; k < PyList_GET_SIZE(values); ++k) {
+        cols.push_back(static_cast<int>(k));
+        x.push_back(PyFloat_AsDouble(PyList_GET_ITEM(values, k)));
+    }
+    FormulaTarget target;
+    TokenBuffer buf;
+    double result = 0.0;
+    if (PyErr_Occurred() || problem_formulaTarget(prob, &target) != 0 ||
+        formula_write(target, tree, buf) != 0 ||
+        problem_call(prob, NVRAnlpsetinitval, "NVRAnlpsetinitval", static_cast<int>(cols.size()),
+                     cols.data(), x.data()) != 0 ||
+        problem_call(prob, NSLPevaluateformula, "NSLPevaluateformula", 1, buf.types.data(),
+                     buf.values.data(), &result) != 0)
+        return nullptr;
+    return PyFloat_FromDouble(result);
+}
+
 const struct {
     const char *name;
     PyObject *(*f)(PyObject *);
 } kHooks[] = {
+    {"formula_write", formulaWrite},
+    {"formula_read", formulaRead},
+    {"formula_evaluate", formulaEvaluate},
     {"make_constraint", makeConstraint},
     {"get_con_row", constraintRow},
     {"get_sos_index", sosIndex},
@@ -140,8 +231,8 @@ const struct {
 // Calls the hook name with the arguments args: make_constraint(a, b, op),
 // get_con_row(problem, constraint), get_sos_index(problem, sos), evaluate_indexed(problem,
 // values, objects), nonlin_args(x), lib_error(code, message, global), set_owner(obj, owner[,
-// index]) and constraint_slots(c). New reference, or null
-// with an exception (ValueError for an unknown name).
+// index]), constraint_slots(c), and formula_write, formula_read and formula_evaluate (above). New
+// reference, or null with an exception (ValueError for an unknown name).
 PyObject *callHook(const char *name, PyObject *args) {
     for (const auto &h : kHooks)
         if (!strcmp(name, h.name)) {

@@ -175,15 +175,16 @@ def test_bad_arguments_and_failed_reads(tmp_path, written):
     assert p.getSolution(x) == pytest.approx(1.0)
 
 
-def test_writing_needs_the_nonlinear_solver_for_formulas_and_the_g_flag(tmp_path):
+def test_formulas_go_to_the_nonlinear_writer(tmp_path):
     p = quiet()
     x = p.addVariable(name="x")
-    with pytest.raises(nivra.InterfaceError, match="nonlinear solver"):
-        p.write(str(tmp_path / "a.nl"), "g")
     p.addConstraint(x <= 1)
-    p.write(str(tmp_path / "a.lp"))
+    p.write(str(tmp_path / "b.lp"))
     with pytest.raises(nivra.SolverError):
         p.write(str(tmp_path / "no-such-folder" / "a.lp"))
+    p.addConstraint(nivra.exp(x) <= 2)
+    with pytest.raises(nivra.NotSupportedError, match="NSLPwriteprob: .* nonlinear formulas"):
+        p.write(str(tmp_path / "a.lp"))
 
 
 def test_repeated_reads_leak_nothing(written):

@@ -5,6 +5,7 @@
 #include "constraint.h"
 #include "expression.h"
 #include "libaccess.h"
+#include "nonlinear/formula.h"
 #include "problem_model.h"
 #include "runtime/alloc.h"
 #include "runtime/env.h"
@@ -211,10 +212,83 @@ int conrow_set_name(const constraint_s *c, PyObject *name) {
     return nvr_setEntityName(r.p, NVRA_NAMES_ROWS, r.index, name);
 }
 
+namespace {
+
+constexpr const char *kBodyOrigin = "constraint.getBody";
+
+// A parsed formula that get(maxtypes, &ntypes, types, values) hands out (asked for its size
+// first) as a model object; None for an empty formula. New reference or null.
+template <class Get> PyObject *readFormula(problem_model_s *p, Get get) {
+    int n = 0;
+    if (get(0, &n, nullptr, nullptr) != 0) return nullptr;
+    if (n <= 1) return Py_NewRef(Py_None); // the end token alone
+    LibArray<int> types(static_cast<size_t>(n));
+    LibArray<double> values(static_cast<size_t>(n));
+    if (!types || !values || get(n, &n, types.get(), values.get()) != 0) return nullptr;
+    return nonlin_from_formula(p, types.get(), values.get(), static_cast<size_t>(n), kBodyOrigin);
+}
+
+// *sum += part, with the nonlinear in-place sum. 0 or -1.
+int addPart(Ref &sum, PyObject *part) {
+    if (!part) return -1;
+    Ref owned = Ref::steal(part);
+    if (part == Py_None) return 0;
+    sum = Ref::steal(PyNumber_InPlaceAdd(sum.get(), part));
+    return sum ? 0 : -1;
+}
+
+// The coefficient of the row's column col: factor * x_col * f(x). New reference or null.
+PyObject *columnCoefficient(Row r, int col) {
+    if (col < 0 || col >= PyList_GET_SIZE(r.p->vars)) {
+        PyErr_Format(nvy_interf_exc,
+                     "NVRAslpgetcoefformula returned a coefficient for column %d, but there are "
+                     "only %d variables in the problem",
+                     col, static_cast<int>(PyList_GET_SIZE(r.p->vars)));
+        return nullptr;
+    }
+    double factor = 1.0;
+    Ref f = Ref::steal(readFormula(r.p, [&](int max, int *n, int *types, double *values) {
+        return problem_call(r.p, NVRAslpgetcoefformula, "NVRAslpgetcoefformula", r.index, col,
+                            &factor, 1, max, n, types, values);
+    }));
+    if (!f || f.get() == Py_None) return f.release();
+    Ref scaled = Ref::steal(PyNumber_Multiply(f.get(), PyList_GET_ITEM(r.p->vars, col)));
+    Ref factorObj = Ref::steal(PyFloat_FromDouble(factor));
+    return scaled && factorObj ? PyNumber_Multiply(scaled.get(), factorObj.get()) : nullptr;
+}
+
+// Adds the row's nonlinear coefficients to sum: its formula, then the coefficients with a
+// column. 0 or -1.
+int addNonlinearPart(Row r, Ref &sum) {
+    if (!r.p->nlprob) return 0;
+    if (addPart(sum, readFormula(r.p, [&](int max, int *n, int *types, double *values) {
+                    return problem_call(r.p, NVRAnlpgetformula, "NVRAnlpgetformula", r.index, 1,
+                                        max, n, types, values);
+                })) != 0)
+        return -1;
+    int ncoefs = 0;
+    if (problem_call(r.p, NVRAslpgetcoefs, "NVRAslpgetcoefs", &ncoefs, nullptr, nullptr) != 0)
+        return -1;
+    if (ncoefs == 0) return 0;
+    LibArray<int> rows(static_cast<size_t>(ncoefs)), cols(static_cast<size_t>(ncoefs));
+    if (!rows || !cols ||
+        problem_call(r.p, NVRAslpgetcoefs, "NVRAslpgetcoefs", &ncoefs, rows.get(), cols.get()) != 0)
+        return -1;
+    for (int k = 0; k < ncoefs; ++k)
+        if (rows[k] == r.index && cols[k] != NSLP_NOCOLUMN &&
+            addPart(sum, columnCoefficient(r, cols[k])) != 0)
+            return -1;
+    return 0;
+}
+
+} // namespace
+
 PyObject *conrow_body(const constraint_s *c) {
     const Row r = rowOf(c);
     Ref e = Ref::steal(expression_base());
-    if (!e || addLinearPart(r, e.get()) != 0 || addQuadraticPart(r, e.get()) != 0) return nullptr;
+    if (!e || addLinearPart(r, e.get()) != 0 || addQuadraticPart(r, e.get()) != 0 ||
+        addNonlinearPart(r, e) != 0)
+        return nullptr;
     return e.release();
 }
 

@@ -38,9 +38,13 @@ struct Batch {
     Column<int> cols, qcols1, qcols2;
     Column<double> vals, qvals;
     Column<char> names;
+    FormulaPieces formulas; // nonlinear summands of the rows
+    int formulaRows = 0;    // rows with nonlinear summands
 
     bool empty() const { return rows == 0; }
     void reset() {
+        formulas.clear();
+        formulaRows = 0;
         rows = 0;
         nnz = nq = 0;
         nameBytes = 0;
@@ -83,6 +87,8 @@ struct AddContext {
     std::vector<SavedMode> modes; // constraints whose mode this call decided
     GeneralMark general;          // what rewrites of max, min, ... added
     size_t nameBytes = 0;         // of the row being converted, its zero included (0: none)
+    int32_t nlRowsBefore;         // the problem's count of nonlinear rows before the call
+    size_t rowPieces = 0;         // pieces in the batch when the row being converted began
 };
 
 // Sends the batch to the library and empties it (also on failure). 0 or -1.
@@ -108,7 +114,15 @@ int flushConstraints(AddContext &ctx) {
                               b.qvals.data() + q);
         q += n;
     }
+    const FormulaPieces &f = b.formulas;
+    if (rc == 0 && f.count > 0) {
+        rc = problem_call(p, NSLPaddcoefs, "NSLPaddcoefs", static_cast<int>(f.count), f.rows.data(),
+                          f.cols.data(), f.factors.data(), f.starts.data(), 1,
+                          f.tokens.types.data(), f.tokens.values.data());
+        if (rc == 0) p->nl_rows += b.formulaRows;
+    }
     b.reset();
+    ctx.rowPieces = 0;
     return rc;
 }
 
@@ -122,13 +136,14 @@ template <class F> int withRoom(AddContext &ctx, F &&grow) {
 }
 
 // The room function of the rows that addConstraint converts: the row is written straight into
-// the batch, which grows to hold it. Before the row holds entries, a batch that cannot grow is
-// flushed and the growth tried again. 0 or -1.
+// the batch, which grows to hold it. Before the row holds entries (nonlinear pieces included), a
+// batch that cannot grow is flushed and the growth tried again. 0 or -1.
 int batchRoom(ExprRow *row, uint64_t nnz, uint64_t nq, void *ctxp) {
     auto &ctx = *static_cast<AddContext *>(ctxp);
     Batch &b = ctx.batch;
     auto grow = [&] { return b.reserve(ctx.nameBytes, nnz, nq); };
-    if ((row->nnz == 0 && row->nq == 0 ? withRoom(ctx, grow) : grow()) != 0) return -1;
+    const bool fresh = row->nnz == 0 && row->nq == 0 && b.formulas.count == ctx.rowPieces;
+    if ((fresh ? withRoom(ctx, grow) : grow()) != 0) return -1;
     row->cols = b.cols.data() + b.nnz;
     row->vals = b.vals.data() + b.nnz;
     row->qcols1 = b.qcols1.data() + b.nq;
@@ -205,7 +220,11 @@ int addOne(PyObject *obj, void *ctxp) {
     ExprRow row;
     row.room = batchRoom;
     row.ctx = &ctx;
+    row.pieces = p->nlprob ? &b.formulas : nullptr;
+    row.pieceRow = ctx.rowsBefore + static_cast<int>(ctx.rowsSent + b.rows);
+    ctx.rowPieces = b.formulas.count;
     if (convertExpr(p, body.get(), &row, false) != 0) return -1;
+    if (b.formulas.count > ctx.rowPieces) ++b.formulaRows;
 
     double rhs = -row.constant, range = 0.0;
     getRhsSense(constraint_lb(c), constraint_ub(c), &b.types[b.rows], &rhs, &range);
@@ -271,6 +290,7 @@ void rollback(AddContext &ctx) {
     }
     if (PyList_SetSlice(p->cons, ctx.listed, n, nullptr) != 0) PyErr_Clear();
     problem_undoGeneral(p, ctx.general);
+    p->nl_rows = ctx.nlRowsBefore; // the library dropped the formulas with their rows
 }
 
 // Links the constraints of a successful call to their rows (a problem of linked objects).
@@ -334,6 +354,8 @@ int problem_addConstraint(problem_s *p, PyObject *args) {
     NVR_TRY {
         AddContext ctx{p};
         ctx.listed = PyList_GET_SIZE(p->cons);
+        ctx.nlRowsBefore = p->nl_rows;
+        if (problem_formulaTarget(p, &ctx.batch.formulas.target) != 0) return -1;
         ctx.conMapExisted = p->con_index_map != nullptr;
         if (problem_intAttrib(p, NVRA_ATTR_ORIGINALROWS, &ctx.rowsBefore) != 0) return -1;
         int rc = -1;

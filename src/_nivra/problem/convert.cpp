@@ -8,9 +8,11 @@
 #include "model/operand.h"
 #include "model/var.h"
 #include "runtime/alloc.h"
+#include "runtime/calllib.h"
 #include "runtime/env.h"
 #include "nonlinear/nonlinear.h"
 #include "problem/problem.h"
+#include "problem/userfuncs.h"
 #include "util/sort.h"
 
 namespace {
@@ -122,11 +124,22 @@ class Converter {
         return rc;
     }
 
-    // An operand of a nonlinear sum: a nonlinear summand needs the nonlinear solver, anything
-    // else is converted with scale s.
+    // A nonlinear summand, times s, as one piece.
+    int piece(PyObject *obj, double s) {
+        FormulaPieces *pieces = out_->pieces;
+        if (!pieces) return raiseNonlinear();
+        int col;
+        double factor;
+        if (formula_write_coefficient(pieces->target, obj, pieces->tokens, &col, &factor) != 0)
+            return -1;
+        return pieces->add(out_->pieceRow, col, s * factor);
+    }
+
+    // An operand of a nonlinear sum: a nonlinear summand becomes a piece, anything else is
+    // converted with scale s.
     int summand(PyObject *obj, double s, const char *invalid) {
         const int kind = exprKindOf(obj);
-        if (kind == kNonlinear) return raiseNonlinear();
+        if (kind == kNonlinear) return piece(obj, s);
         if (kind < 0) {
             PyErr_SetString(nvy_model_exc, invalid);
             return -1;
@@ -154,7 +167,7 @@ class Converter {
             if (summand(a, 1.0, "Invalid expression") != 0) return -1;
             return summand(b, -1.0, "Invalid expression");
         }
-        return raiseNonlinear();
+        return piece(obj, 1.0);
     }
 };
 
@@ -178,6 +191,31 @@ int growRoom(ExprRow *row, uint64_t nnz, uint64_t nq, void *) {
 }
 
 } // namespace
+
+int FormulaPieces::add(int row, int col, double factor) {
+    if (tokens.count > INT32_MAX) // the library counts the tokens of a call in int
+        return nvr_raise(PyExc_OverflowError, "Too many nonlinear formula tokens in one call");
+    if (rows.reserve(count + 1) != 0 || cols.reserve(count + 1) != 0 ||
+        factors.reserve(count + 1) != 0 || starts.reserve(count + 2) != 0)
+        return -1;
+    rows[count] = row;
+    cols[count] = col;
+    factors[count] = factor;
+    starts[0] = 0;
+    starts[++count] = static_cast<int>(tokens.count);
+    return 0;
+}
+
+int problem_formulaTarget(problem_s *p, FormulaTarget *target) {
+    target->p = p;
+    if (p->nlprob && p->nl_solver < 0 &&
+        problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", NSLP_ATTR_EQUALSCOLUMN,
+                     &p->nl_solver) != 0)
+        return -1;
+    target->equalsColumn = p->nl_solver;
+    target->registerUser = createUserFunction;
+    return 0;
+}
 
 OwnedExprRow::OwnedExprRow() {
     room = growRoom;

@@ -338,14 +338,18 @@ PyObject *problem_write(PyObject *self, PyObject *args, PyObject *kwargs) {
         return nullptr;
     if (checkProblemIsInitialized(p) != 0) return nullptr;
     // Nonlinear formulas and the flag 'g' call for the nonlinear solver's writer.
-    if (p->nl_rows || p->nl_objective || (flags && strchr(flags, 'g'))) {
+    const bool nonlinear = p->nl_rows || p->nl_objective || (flags && strchr(flags, 'g'));
+    if (nonlinear && !p->nlprob) {
         PyErr_SetString(nvy_interf_exc, "Writing a problem with nonlinear constraints or a "
                                         "nonlinear objective (or with the flag 'g') needs the "
                                         "nonlinear solver, which is not available");
         return nullptr;
     }
-    if (problem_call(p, NVRAwriteprob, "NVRAwriteprob", file.text(), flags ? flags : "") != 0)
-        return nullptr;
+    const int rc =
+        nonlinear
+            ? problem_call(p, NSLPwriteprob, "NSLPwriteprob", file.text(), flags ? flags : "")
+            : problem_call(p, NVRAwriteprob, "NVRAwriteprob", file.text(), flags ? flags : "");
+    if (rc != 0) return nullptr;
     if (warnReplacedNames(p, file.text()) != 0) return nullptr;
     Py_RETURN_NONE;
 }

@@ -80,11 +80,17 @@ int createRecordParts(problem_s *p) {
     return 0;
 }
 
+// The optimizer problem and, when the nonlinear solver is started, the nonlinear problem
+// attached to it (destroyed with it). 0 or -1.
 int createLibProblem(problem_s *p) {
-    if (NVRAcreateprob(&p->prob) == 0) return 0;
-    p->prob = nullptr;
-    setNvraErr(nullptr);
-    return -1;
+    if (NVRAcreateprob(&p->prob) != 0) {
+        p->prob = nullptr;
+        setNvraErr(nullptr);
+        return -1;
+    }
+    if (nvr_py_env.nonlinear_available <= 0 || NSLPcreateprob(&p->nlprob, p->prob) == 0) return 0;
+    p->nlprob = nullptr;
+    return setNvraErr(p);
 }
 
 int registerMessages(problem_s *p) {
@@ -212,6 +218,9 @@ int copyInto(problem_s *src, problem_s *dst) {
         problem_applyDefaultControls(dst) != 0 ||
         problem_call(dst, NVRAcopyprob, "NVRAcopyprob", src->prob, "") != 0 ||
         problem_call(dst, NVRAcopycontrols, "NVRAcopycontrols", src->prob) != 0)
+        return -1;
+    if (src->nlprob && dst->nlprob &&
+        problem_call(dst, NSLPcopyprob, "NSLPcopyprob", src->nlprob) != 0)
         return -1;
     if (registerMessages(dst) != 0) PyErr_Clear(); // the copy works without its log
     if (copyMap(&dst->var_index_map, src->var_index_map) != 0 ||

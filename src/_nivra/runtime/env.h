@@ -44,6 +44,9 @@ struct nvr_py_env_s {
     struct {
         int (*build_tables)();                   // first start: control and attribute tables
         int (*release_problem)(problem_lib_s *); // last stop: a live problem's library side
+        // formula reading: the callable (borrowed) and operation code of the problem's user
+        // function with identifier id, or null (no exception) for an unknown one
+        PyObject *(*user_function)(problem_lib_s *, int id, int *op);
     } hooks;
 };
 
