@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "api/convert.h"
 #include "model/algebra.h"
 #include "model/constraint.h"
 #include "model/evaluate.h"
@@ -127,20 +128,14 @@ PyObject *nonlinearArguments(PyObject *args) {
     return Py_BuildValue("(nO)", nonlin_arg_size(x), list.get());
 }
 
-// A list of the first n values of a converted by f. New reference or null.
-template <class T, class F> PyObject *listOf(const T *a, size_t n, F f) {
-    Ref list = Ref::steal(PyList_New(static_cast<Py_ssize_t>(n)));
-    for (size_t i = 0; list && i < n; ++i) {
-        PyObject *item = f(a[i]);
-        if (!item) return nullptr;
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
-    }
-    return list.release();
-}
-
-PyObject *tokenLists(const TokenBuffer &buf) {
-    return Py_BuildValue("(NN)", listOf(buf.types.data(), buf.count, PyLong_FromLong),
-                         listOf(buf.values.data(), buf.count, PyFloat_FromDouble));
+// The token arrays of buf as two lists (types, values). New reference or null.
+PyObject *tokenLists(problem_s *p, const TokenBuffer &buf) {
+    Ref types = Ref::steal(PyList_New(0)), values = Ref::steal(PyList_New(0));
+    const auto n = static_cast<int64_t>(buf.count);
+    if (!types || !values || conv_arr2obj<kElemInt>(p, n, buf.types.data(), types.get()) != 0 ||
+        conv_arr2obj<kElemDouble>(p, n, buf.values.data(), values.get()) != 0)
+        return nullptr;
+    return PyTuple_Pack(2, types.get(), values.get());
 }
 
 // formula_write(problem, tree, coefficient=False) -> (types, values), or for a coefficient
@@ -154,9 +149,10 @@ PyObject *formulaWrite(PyObject *args) {
     TokenBuffer buf;
     int col = 0;
     double factor = 1.0;
-    if (!coefficient) return formula_write(target, tree, buf) != 0 ? nullptr : tokenLists(buf);
+    if (!coefficient)
+        return formula_write(target, tree, buf) != 0 ? nullptr : tokenLists(as_problem(p), buf);
     if (formula_write_coefficient(target, tree, buf, &col, &factor) != 0) return nullptr;
-    Ref tokens = Ref::steal(tokenLists(buf));
+    Ref tokens = Ref::steal(tokenLists(as_problem(p), buf));
     return tokens ? Py_BuildValue("(OOid)", PyTuple_GET_ITEM(tokens.get(), 0),
                                   PyTuple_GET_ITEM(tokens.get(), 1), col, factor)
                   : nullptr;

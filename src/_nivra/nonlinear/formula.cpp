@@ -295,50 +295,15 @@ int formula_write_coefficient(const FormulaTarget &target, PyObject *tree, Token
 
 namespace {
 
-// The operation of an internal function's identifier, or -1.
+// The operation of an internal function's identifier, or -1: the first of the writer's table
+// (min and max rather than And and Or); sum and prod are read as the plus and times nodes they
+// stand for.
 int operationOfFunction(int id) {
-    switch (id) {
-    case NSLP_IFUN_LOG10:
-        return kOpLog10;
-    case NSLP_IFUN_LN:
-        return kOpLog;
-    case NSLP_IFUN_EXP:
-        return kOpExp;
-    case NSLP_IFUN_ABS:
-        return kOpAbs;
-    case NSLP_IFUN_SQRT:
-        return kOpSqrt;
-    case NSLP_IFUN_SIN:
-        return kOpSin;
-    case NSLP_IFUN_COS:
-        return kOpCos;
-    case NSLP_IFUN_TAN:
-        return kOpTan;
-    case NSLP_IFUN_ARCSIN:
-        return kOpAsin;
-    case NSLP_IFUN_ARCCOS:
-        return kOpAcos;
-    case NSLP_IFUN_ARCTAN:
-        return kOpAtan;
-    case NSLP_IFUN_MIN:
-        return kOpMin;
-    case NSLP_IFUN_MAX:
-        return kOpMax;
-    case NSLP_IFUN_PWL:
-        return kOpPwl;
-    case NSLP_IFUN_SUM:
-        return kOpPlus;
-    case NSLP_IFUN_PROD:
-        return kOpTimes;
-    case NSLP_IFUN_SIGN:
-        return kOpSign;
-    case NSLP_IFUN_ERF:
-        return kOpErf;
-    case NSLP_IFUN_ERFC:
-        return kOpErfc;
-    default:
-        return -1;
-    }
+    if (id == NSLP_IFUN_SUM) return kOpPlus;
+    if (id == NSLP_IFUN_PROD) return kOpTimes;
+    for (int op = 0; op < kNumOperations; ++op)
+        if (kTokenOf[op].type == NSLP_TOK_IFUN && kTokenOf[op].value == id) return op;
+    return -1;
 }
 
 // The stack of the reader: model objects, and null entries marking the start of a function's
