@@ -167,6 +167,9 @@ def test_user_functions(pxyz):
     c = nivra.user(f, x, y) + x <= 4
     p.addConstraint(c)
     assert nivra.evaluate(c.getBody(), solution=point, problem=p)[0] == pytest.approx(-0.5)
+    # the solver's copy would call this problem's records, which may go first
+    with pytest.raises(nivra.ModelError, match="user functions cannot be copied"):
+        p.copy()
 
 
 def test_nonlinear_rows_are_stored_and_read_back(pxyz):
@@ -185,6 +188,10 @@ def test_nonlinear_rows_are_stored_and_read_back(pxyz):
         assert nivra.evaluate(body, solution=point, problem=p)[0] == pytest.approx(value, abs=1e-12)
     # the coefficient with a column comes back as its variable times its formula
     assert "cos(z)" in str(list(cons)[2].getBody())
+    q = p.copy()  # the copy holds the formulas too
+    for con, value in zip(q.getConstraint(), cons.values()):
+        assert nivra.evaluate(con.getBody(), solution=point, problem=q)[0] == \
+            pytest.approx(value, abs=1e-12)
     with pytest.raises(nivra.NotSupportedError, match="nonlinear formulas.*no nonlinear solving"):
         p.optimize()
 

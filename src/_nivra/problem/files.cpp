@@ -55,13 +55,10 @@ int readMode(problem_s *p, PyObject *arg, bool *unlinked) {
     return *unlinked ? warnDeprec(9, 5, "unlinked variables and constraints are deprecated") : 0;
 }
 
-// Clears the model objects and the user functions before a read. 0 or -1.
+// Clears the model objects before a read. The user functions stay: the nonlinear solver keeps
+// their registrations, which point at the records. 0 or -1.
 int clearForRead(problem_s *p) {
-    if (problem_clearmodeldata(p, 0) != 0) return -1;
-    userfuncmap_free(&p->userfuncs);
-    if ((p->userfuncs = userfuncmap_new())) return 0;
-    PyErr_NoMemory();
-    return -1;
+    return problem_clearmodeldata(p, 0);
 }
 
 // ---- names of the unlinked objects --------------------------------------------------------------

@@ -219,6 +219,10 @@ int copyInto(problem_s *src, problem_s *dst) {
         problem_call(dst, NVRAcopyprob, "NVRAcopyprob", src->prob, "") != 0 ||
         problem_call(dst, NVRAcopycontrols, "NVRAcopycontrols", src->prob) != 0)
         return -1;
+    // The solver's copies of user functions would call the records of src, which may go
+    // before the copy does.
+    if (src->userfuncs && !src->userfuncs->map.empty())
+        return nvr_model_error("A problem whose formulas call user functions cannot be copied");
     if (src->nlprob && dst->nlprob &&
         problem_call(dst, NSLPcopyprob, "NSLPcopyprob", src->nlprob) != 0)
         return -1;
