@@ -355,7 +355,6 @@ int problem_addConstraint(problem_s *p, PyObject *args) {
         AddContext ctx{p};
         ctx.listed = PyList_GET_SIZE(p->cons);
         ctx.nlRowsBefore = p->nl_rows;
-        if (problem_formulaTarget(p, &ctx.batch.formulas.target) != 0) return -1;
         ctx.conMapExisted = p->con_index_map != nullptr;
         if (problem_intAttrib(p, NVRA_ATTR_ORIGINALROWS, &ctx.rowsBefore) != 0) return -1;
         int rc = -1;

@@ -128,6 +128,8 @@ class Converter {
     int piece(PyObject *obj, double s) {
         FormulaPieces *pieces = out_->pieces;
         if (!pieces) return raiseNonlinear();
+        if (!pieces->targetRead && problem_formulaTarget(p_, &pieces->target) != 0) return -1;
+        pieces->targetRead = true;
         int col;
         double factor;
         if (formula_write_coefficient(pieces->target, obj, pieces->tokens, &col, &factor) != 0)

@@ -16,6 +16,7 @@ struct problem_s;
 // starts[k] .. starts[k+1]-1.
 struct FormulaPieces {
     FormulaTarget target;
+    bool targetRead = false; // target filled (by the first piece)
     size_t count = 0;
     GrowArray<int, 256> rows, cols, starts;
     GrowArray<double, 256> factors;
