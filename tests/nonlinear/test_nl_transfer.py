@@ -44,9 +44,9 @@ def test_token_layout(pxyz):
     assert tokens(p, nivra.exp(-x))[1:3] == [(COL, 0), (OP, UMINUS)]
     assert tokens(p, nivra.exp(2 * x))[1:4] == [(CON, 2), (COL, 0), (OP, TIMES)]
     # five summands as a balanced tree: a b + c d + + e +
-    e = [nivra.exp(v) for v in (x, y, z, x + 1, y + 2)]
+    e = [nivra.exp(x), nivra.exp(y), nivra.exp(z), nivra.sin(x), nivra.cos(y)]
     ops = [t for t in tokens(p, nivra.sin(e[0] + e[1] + e[2] + e[3] + e[4])) if t[0] in (OP, IFUN)]
-    assert [t[1] for t in ops] == [16, 16, PLUS, 16, 16, PLUS, PLUS, 16, PLUS, 27]
+    assert [t[1] for t in ops] == [16, 16, PLUS, 16, 27, PLUS, PLUS, 28, PLUS, 27]
     # And is the minimum of its arguments; pwl's arguments go from the last to the first
     assert tokens(p, nivra.And(x, y))[-2] == (IFUN, 33)
     f = nivra.pwl({(0, 1): x})
@@ -72,8 +72,9 @@ def test_refusals(pxyz):
         deep = nivra.exp(deep)
     with pytest.raises(nivra.ModelError, match="depth reached the maximum limit"):
         write(p, deep)
+    q = quiet()
     with pytest.raises(nivra.ModelError, match="different problem"):
-        write(p, nivra.exp(quiet().addVariable()))
+        write(p, nivra.exp(q.addVariable()))
     bad = {
         "Unsupported nonlinear function in formula_read: 19": ([RB, COL, IFUN], [0, 0, 19]),
         "Unsupported operator in formula_read: 7": ([COL, COL, OP], [0, 1, 7]),
@@ -126,7 +127,10 @@ def test_random_trees_round_trip_and_evaluate_alike(tree, point):
         return
     back = read(p, *write(p, e))
     assert nivra.is_equal(back, e), (str(e), str(back))
-    expected = nivra.evaluate(e, solution=point, problem=p)[0]
+    try:
+        expected = nivra.evaluate(e, solution=point, problem=p)
+    except ZeroDivisionError:
+        return
     if not math.isfinite(expected) or abs(expected) > 1e15:
         return
     try:
@@ -166,7 +170,7 @@ def test_user_functions(pxyz):
         _nivra._algebra("formula_evaluate", p, nivra.user(lambda a: math.nan, x), point)
     c = nivra.user(f, x, y) + x <= 4
     p.addConstraint(c)
-    assert nivra.evaluate(c.getBody(), solution=point, problem=p)[0] == pytest.approx(-0.5)
+    assert nivra.evaluate(c.getBody(), solution=point, problem=p) == pytest.approx(-0.5)
     # the solver's copy would call this problem's records, which may go first
     with pytest.raises(nivra.ModelError, match="user functions cannot be copied"):
         p.copy()
@@ -185,12 +189,12 @@ def test_nonlinear_rows_are_stored_and_read_back(pxyz):
     assert nrows(p) == 4
     for con, value in cons.items():
         body = con.getBody()
-        assert nivra.evaluate(body, solution=point, problem=p)[0] == pytest.approx(value, abs=1e-12)
+        assert nivra.evaluate(body, solution=point, problem=p) == pytest.approx(value, abs=1e-12)
     # the coefficient with a column comes back as its variable times its formula
     assert "cos(z)" in str(list(cons)[2].getBody())
     q = p.copy()  # the copy holds the formulas too
     for con, value in zip(q.getConstraint(), cons.values()):
-        assert nivra.evaluate(con.getBody(), solution=point, problem=q)[0] == \
+        assert nivra.evaluate(con.getBody(), solution=point, problem=q) == \
             pytest.approx(value, abs=1e-12)
     with pytest.raises(nivra.NotSupportedError, match="nonlinear formulas.*no nonlinear solving"):
         p.optimize()
@@ -198,8 +202,9 @@ def test_nonlinear_rows_are_stored_and_read_back(pxyz):
 
 def test_a_failed_call_leaves_no_formula(pxyz):
     p, x, y, _ = pxyz
+    q = quiet()
     with pytest.raises(nivra.ModelError, match="different problem"):
-        p.addConstraint(nivra.exp(x) <= 2, nivra.sin(quiet().addVariable()) <= 1)
+        p.addConstraint(nivra.exp(x) <= 2, nivra.sin(q.addVariable()) <= 1)
     assert nrows(p) == 0
     c = y <= 1
     p.addConstraint(c)

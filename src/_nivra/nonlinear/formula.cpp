@@ -385,8 +385,9 @@ class Reader {
         return push(Py_NewRef(PyList_GET_ITEM(p_->vars, col)));
     }
 
-    // Operators rebuild their node with the algebra of the operands, so that sums and products
-    // come back flattened and simplified as they were built.
+    // Operators over linear and quadratic operands rebuild their result with the algebra (2 x *
+    // is the term 2x); with a nonlinear operand they rebuild the node itself, sums and products
+    // extended by their next operand, so that trees come back as they were built.
     int op(int code) {
         Ref a[2];
         if (code == NSLP_OP_UMINUS) {
@@ -400,6 +401,8 @@ class Reader {
         }
         if (pop(2, a) != 0) return -1;
         PyObject *l = a[0].get(), *r = a[1].get();
+        if (exprKindOf(l) == kNonlinear || exprKindOf(r) == kNonlinear)
+            return push(node(code, l, r));
         switch (code) {
         case NSLP_OP_EXPONENT:
             return push(PyNumber_Power(l, r, Py_None));
@@ -452,6 +455,23 @@ class Reader {
         if (!args) return -1;
         PyTuple_SET_ITEM(args.get(), 0, Py_NewRef(callable));
         return push(nonlin_instantiate_nary(static_cast<operation_type>(op), args.get()));
+    }
+
+    // The node of operator code over l and r: the left sum or product is extended (it was made
+    // here), the other operators get a node of their own.
+    static PyObject *node(int code, PyObject *l, PyObject *r) {
+        switch (code) {
+        case NSLP_OP_PLUS:
+            return nonlin_inplace_generic(kOpPlus, l, r);
+        case NSLP_OP_MULTIPLY:
+            return nonlin_inplace_generic(kOpTimes, l, r);
+        case NSLP_OP_EXPONENT:
+            return nonlin_binary_unchecked(kOpPower, l, r);
+        case NSLP_OP_DIVIDE:
+            return nonlin_binary_unchecked(kOpDivide, l, r);
+        default:
+            return nonlin_binary_unchecked(kOpMinus, l, r);
+        }
     }
 
     int function(int id) {

@@ -1,9 +1,11 @@
 // nonlinear/mathfuncs.cpp: the module functions that build nonlinear expressions: the
 // mathematical functions (folded with the C library for numbers, element-wise on NumPy
-// arrays), max and min, pwl (nonlinear/pwl.cpp), and a private node constructor for tests.
+// arrays), max and min, pwl (nonlinear/pwl.cpp), user, and a private node constructor for
+// tests.
 #include "runtime/npy.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "model/operand.h"
 #include "runtime/env.h"
@@ -202,6 +204,46 @@ PyObject *nivramod_nonlinear_node(PyObject *, PyObject *args) {
 
 } // namespace
 
+// The operation code of user(..., derivatives=d): absent, None, "never" or a false value 27,
+// "always" or another true value 28, "ondemand" 29; -1 with ModelError for another string.
+int userOperation(PyObject *d) {
+    if (!d || d == Py_None) return kOpUserNoDerivatives;
+    if (PyUnicode_Check(d)) {
+        const char *text = PyUnicode_AsUTF8(d);
+        if (!text) return -1;
+        if (!*text || !strcmp(text, "never")) return kOpUserNoDerivatives;
+        if (!strcmp(text, "always")) return kOpUserDerivatives;
+        if (!strcmp(text, "ondemand")) return kOpUserDerivativesOnDemand;
+        PyErr_Format(nvy_model_exc, "Unknown value for argument derivatives: %s", text);
+        return -1;
+    }
+    const int truth = PyObject_IsTrue(d);
+    return truth < 0 ? -1 : truth ? kOpUserDerivatives : kOpUserNoDerivatives;
+}
+
+// user(f, a1, a2, ..., derivatives=None): a call of the Python function f in a formula.
+PyObject *nivramod_user(PyObject *, PyObject *args, PyObject *kwargs) {
+    PyObject *derivatives = nullptr;
+    if (kwargs && PyDict_GET_SIZE(kwargs) > 0) {
+        derivatives = PyDict_GetItemString(kwargs, "derivatives");
+        if (!derivatives || PyDict_GET_SIZE(kwargs) > 1) {
+            PyErr_SetString(PyExc_TypeError, "nivra.user takes only the keyword 'derivatives'");
+            return nullptr;
+        }
+    }
+    if (PyTuple_GET_SIZE(args) < 2) {
+        PyErr_SetString(nvy_interf_exc,
+                        "nivra.user expects a function and at least one argument expression");
+        return nullptr;
+    }
+    if (!PyCallable_Check(PyTuple_GET_ITEM(args, 0))) {
+        PyErr_SetString(nvy_model_exc, "Invalid function passed to nivra.user");
+        return nullptr;
+    }
+    const int op = userOperation(derivatives);
+    return op < 0 ? nullptr : nonlin_instantiate_nary(static_cast<operation_type>(op), args);
+}
+
 PyMethodDef nvr_nonlinear_methods[] = {
     NVR_MATH_ENTRY(0),
     NVR_MATH_ENTRY(1),
@@ -224,6 +266,11 @@ PyMethodDef nvr_nonlinear_methods[] = {
     {"pwl", nivramod_pwl, METH_O,
      PyDoc_STR("pwl({(a, b): expr, ..., None: x}): a piecewise linear function of the variable "
                "x, linear on each interval [a, b]")},
+    {"user", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(nivramod_user)),
+     METH_VARARGS | METH_KEYWORDS,
+     PyDoc_STR("user(f, a1, a2, ..., derivatives=None): f(a1, a2, ...) in a formula; "
+               "derivatives \"never\" (f returns its value), \"always\" (the value and the "
+               "partial derivatives when asked) or \"ondemand\" (f also receives the deltas)")},
     {"_nonlinear_node", nivramod_nonlinear_node, METH_VARARGS,
      PyDoc_STR("_nonlinear_node(op, args): a nonlinear node of any operation code (for tests)")},
     {nullptr, nullptr, 0, nullptr},

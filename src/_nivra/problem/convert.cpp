@@ -124,10 +124,12 @@ class Converter {
         return rc;
     }
 
-    // A nonlinear summand, times s, as one piece.
+    // A nonlinear summand, times s, as one piece. The room function is called first, as for
+    // every part of the object (a row of pieces alone has its row arrays readied by it too).
     int piece(PyObject *obj, double s) {
         FormulaPieces *pieces = out_->pieces;
         if (!pieces) return raiseNonlinear();
+        if (out_->room(out_, out_->nnz, out_->nq, out_->ctx) != 0) return -1;
         if (!pieces->targetRead && problem_formulaTarget(p_, &pieces->target) != 0) return -1;
         pieces->targetRead = true;
         int col;
