@@ -89,8 +89,9 @@ def test_a_failed_addition_takes_its_general_constraints_back():
     p = quiet()
     x, y = p.addVariables(2, ub=3)
     counts = (p.attributes.cols, p.attributes.rows, p.attributes.gencons)
+    other = quiet()
     with pytest.raises(nivra.ModelError, match="different problem"):
-        p.addConstraint(x <= 1, nivra.max(x + y, 1) + nivra.exp(quiet().addVariable()) <= 3)
+        p.addConstraint(x <= 1, nivra.max(x + y, 1) + nivra.exp(other.addVariable()) <= 3)
     assert (p.attributes.cols, p.attributes.rows, p.attributes.gencons) == counts
     assert len(p.getVariable()) == 2 and p.getConstraint() == []
 
