@@ -114,10 +114,8 @@ NVRA_API int NVRAgetlasterror(NVRAprob prob, char *buf, int bufsize);
 /* The NVRA_RC_* code of the problem's last failure into *code; 0 when the last call succeeded.
  * Kept with the message: the two always describe the same failure. */
 NVRA_API int NVRAgetlasterrorcode(NVRAprob prob, int *code);
-/* Message callbacks run in decreasing priority, equal priorities in order of registration. */
-NVRA_API int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority);
-/* Removes every registration of (f, data); a NULL f or data matches any. */
-NVRA_API int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data);
+/* NVRAaddcbmessage and NVRAremovecbmessage: see the callbacks below (messages also reach
+ * message callbacks outside solves). */
 /* Asks a running solve to stop at its next opportunity; safe from any thread (Ctrl-C during a
  * solve sets the same request). The solve ends with solve status NVRA_SOLVESTATUS_STOPPED and stop
  * status NVRA_STOP_INTERRUPT, keeping the best solution found. A request made while no solve runs
@@ -658,6 +656,134 @@ NVRA_API int NVRAgetcallbackduals(NVRAprob prob, int *available, double duals[],
                                   int last);
 NVRA_API int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double djs[], int first,
                                      int last);
+
+/* ---- callbacks ------------------------------------------------------------------------------
+ * The kinds, their numbers and what the library does with each are the rows of
+ * nvra_callbacks.def (also the enumeration "CallbackKind", NVRA_CB_* constants): read its
+ * header for the rules all kinds share. For every optimizer kind <kind>:
+ *
+ *   int NVRAaddcb<kind>(NVRAprob prob, NVRAcb<kind> f, void *data, int priority);
+ *   int NVRAremovecb<kind>(NVRAprob prob, NVRAcb<kind> f, void *data);
+ *
+ * add registers f with data (the same pair may be registered several times); callbacks of a kind
+ * run in decreasing priority, equal priorities in order of registration. remove removes every
+ * registration of (f, data); a NULL f or data matches any; removing what is not registered
+ * succeeds. Both fail with NVRA_RC_BUSY while the problem is being solved, and add fails with
+ * NVRA_RC_UNSUPPORTED, naming the kind, for the kinds the engine cannot honour. The out-values
+ * of a callback arrive set to "nothing to do" (0, or the current value for gapnotify). */
+typedef void (*NVRAcbbariteration)(NVRAprob prob, void *data, int *action);
+typedef int (*NVRAcbbarlog)(NVRAprob prob, void *data);
+/* proposed: the branching object the search would use (it stays the library's); *replacement
+ * (NULL on entry) a branching object to use instead, which the library then owns. */
+typedef void (*NVRAcbchgbranchobject)(NVRAprob prob, void *data, NVRAbranchobject proposed,
+                                      NVRAbranchobject *replacement);
+typedef int (*NVRAcbcutlog)(NVRAprob prob, void *data);
+typedef void (*NVRAcbcutround)(NVRAprob prob, void *data, int ifcuts, int *action);
+typedef void (*NVRAcbdestroymt)(NVRAprob prob, void *data);
+/* The four targets: relative gap, absolute gap, objective value and best bound; on entry the
+ * current ones (a reached target switched off: -1 for the gaps, +-1e20 for the others). */
+typedef void (*NVRAcbgapnotify)(NVRAprob prob, void *data, double *relgaptarget,
+                                double *absgaptarget, double *objtarget, double *boundtarget);
+typedef int (*NVRAcbmiplog)(NVRAprob prob, void *data);
+typedef void (*NVRAcbinfnode)(NVRAprob prob, void *data);
+typedef void (*NVRAcbintsol)(NVRAprob prob, void *data);
+typedef int (*NVRAcblplog)(NVRAprob prob, void *data);
+typedef void (*NVRAcbmipthread)(NVRAprob prob, void *data, NVRAprob threadprob);
+typedef void (*NVRAcbnewnode)(NVRAprob prob, void *data, int parentnode, int node, int branch);
+typedef void (*NVRAcbnodecutoff)(NVRAprob prob, void *data, int node);
+typedef void (*NVRAcbnodelpsolved)(NVRAprob prob, void *data);
+typedef void (*NVRAcboptnode)(NVRAprob prob, void *data, int *infeasible);
+/* soltype: where the solution comes from (0: the engine does not say); *reject: non-zero to
+ * reject it; *cutoff: the cutoff (objective bound for new solutions) to use from now on. */
+typedef void (*NVRAcbpreintsol)(NVRAprob prob, void *data, int soltype, int *reject,
+                                double *cutoff);
+typedef void (*NVRAcbprenode)(NVRAprob prob, void *data, int *infeasible);
+/* solname: the name given to NVRAaddmipsol ("" when none); status: NVRA_USERSOL_*. */
+typedef void (*NVRAcbusersolnotify)(NVRAprob prob, void *data, const char *solname, int status);
+typedef int (*NVRAcbchecktime)(NVRAprob prob, void *data);
+typedef void (*NVRAcbbeforeobjective)(NVRAprob prob, void *data);
+typedef void (*NVRAcbafterobjective)(NVRAprob prob, void *data);
+typedef void (*NVRAcbpresolve)(NVRAprob prob, void *data);
+
+#define NVRA_CALLBACK_NVRA(kind)                                                                 \
+    NVRA_API int NVRAaddcb##kind(NVRAprob prob, NVRAcb##kind f, void *data, int priority);       \
+    NVRA_API int NVRAremovecb##kind(NVRAprob prob, NVRAcb##kind f, void *data);
+#define NVRA_CALLBACK_NSLP(kind)
+#define NVRA_CALLBACK(number, kind, KIND, interface, honoured, doc) NVRA_CALLBACK_##interface(kind)
+#include "nvra_callbacks.def"
+#undef NVRA_CALLBACK_NVRA
+#undef NVRA_CALLBACK_NSLP
+
+/* Values of the presolved problem for the running callback: this engine offers none, so
+ * *available is always 0 (the arrays are left untouched); the ranges are checked against the
+ * problem's rows and columns. */
+NVRA_API int NVRAgetcallbackpresolvesolution(NVRAprob prob, int *available, double x[], int first,
+                                             int last);
+NVRA_API int NVRAgetcallbackpresolveslacks(NVRAprob prob, int *available, double slacks[],
+                                           int first, int last);
+NVRA_API int NVRAgetcallbackpresolveduals(NVRAprob prob, int *available, double duals[],
+                                          int first, int last);
+NVRA_API int NVRAgetcallbackpresolveredcosts(NVRAprob prob, int *available, double djs[],
+                                             int first, int last);
+
+/* Controls of the callbacks (ids; also by name through the control lists). */
+#define NVRA_CONTROL_MIPRELGAPNOTIFY 8560   /* gapnotify's relative gap target; < 0 off */
+#define NVRA_CONTROL_MIPABSGAPNOTIFY 8561   /* its absolute gap target; < 0 off */
+#define NVRA_CONTROL_MIPABSGAPNOTIFYOBJ 8562 /* its objective target; +-1e20 off */
+#define NVRA_CONTROL_MIPABSGAPNOTIFYBOUND 8563 /* its best-bound target; +-1e20 off */
+#define NVRA_CONTROL_LPLOGFREQ 8564         /* simplex iterations between lplog calls */
+#define NVRA_CONTROL_CHECKTIMEPERIOD 8565   /* seconds between checktime calls, at least */
+
+/* ---- branching objects ----------------------------------------------------------------------
+ * A branching object describes a user branching decision: branches 0..n-1, each a set of column
+ * bounds (bound type 'L', 'U' or 'B' as in NVRAchgbounds), rows (types 'L', 'G', 'E') and cuts
+ * of the cut pool. Column indices refer to the problem as built (isoriginal 1) or to the
+ * presolved node problem (isoriginal 0); this library solves the problem as built, so the two
+ * agree. Adding checks types and indices at once (a failure adds nothing); NVRA_bo_validate
+ * checks the whole object against the problem as it is now. The engine takes no branching
+ * decisions from outside: NVRA_bo_store fails with NVRA_RC_UNSUPPORTED (the object stays the
+ * caller's), as does registering a chgbranchobject callback. A branching object outlives its
+ * problem only as an empty shell: once the problem is destroyed every call but NVRA_bo_destroy,
+ * NVRA_bo_getid and NVRA_bo_getlasterror fails. Failures are reported by NVRA_bo_getlasterror. */
+typedef struct nvo_cut_struct *NVRAcut;
+NVRA_API int NVRA_bo_create(NVRAbranchobject *bo, NVRAprob prob, int isoriginal);
+NVRA_API int NVRA_bo_destroy(NVRAbranchobject bo);
+/* Appends nbranches empty branches. */
+NVRA_API int NVRA_bo_addbranches(NVRAbranchobject bo, int nbranches);
+NVRA_API int NVRA_bo_getbranches(NVRAbranchobject bo, int *nbranches);
+/* Priority of the object among branching candidates (lower is preferred), and the branch to
+ * explore first. */
+NVRA_API int NVRA_bo_setpriority(NVRAbranchobject bo, int priority);
+NVRA_API int NVRA_bo_setpreferredbranch(NVRAbranchobject bo, int branch);
+NVRA_API int NVRA_bo_addbounds(NVRAbranchobject bo, int branch, int nbounds, const char bndtype[],
+                               const int colind[], const double bndval[]);
+/* *nbounds receives the branch's number of bounds; at most maxbounds of them go into the arrays
+ * (each may be NULL). */
+NVRA_API int NVRA_bo_getbounds(NVRAbranchobject bo, int branch, int *nbounds, int maxbounds,
+                               char bndtype[], int colind[], double bndval[]);
+/* Rows as for NVRAaddrows: row k has the entries start[k] .. start[k+1]-1 (the last ends at
+ * ncoefs). */
+NVRA_API int NVRA_bo_addrows(NVRAbranchobject bo, int branch, int nrows, int ncoefs,
+                             const char rowtype[], const double rhs[], const int start[],
+                             const int colind[], const double rowcoef[]);
+/* *nrows and *ncoefs receive the branch's counts; at most maxrows rows (start gets nrows + 1
+ * entries) and maxcoefs coefficients are copied; every array may be NULL. */
+NVRA_API int NVRA_bo_getrows(NVRAbranchobject bo, int branch, int *nrows, int maxrows, int *ncoefs,
+                             int maxcoefs, char rowtype[], double rhs[], int start[], int colind[],
+                             double rowcoef[]);
+NVRA_API int NVRA_bo_addcuts(NVRAbranchobject bo, int branch, int ncuts, const NVRAcut cutind[]);
+/* *status: NVRA_BO_VALID (0), NVRA_BO_NOBRANCHES (1: no branch), NVRA_BO_EMPTYBRANCH (2: a
+ * branch restricts nothing), NVRA_BO_BADCOLUMN (3: a column index no longer exists). */
+NVRA_API int NVRA_bo_validate(NVRAbranchobject bo, int *status);
+/* Hands the object to the problem's search; fails with NVRA_RC_UNSUPPORTED (see above). */
+NVRA_API int NVRA_bo_store(NVRAbranchobject bo, int *status);
+/* A positive number, unique among the branching objects of the process. */
+NVRA_API int NVRA_bo_getid(NVRAbranchobject bo, int *id);
+/* The code and message of the object's last failure (0 and "" after a success); msg receives
+ * at most maxbytes bytes with the zero, *nbytes (may be NULL) the full size. */
+NVRA_API int NVRA_bo_getlasterror(NVRAbranchobject bo, int *code, char *msg, int maxbytes,
+                                  int *nbytes);
+enum { NVRA_BO_VALID = 0, NVRA_BO_NOBRANCHES = 1, NVRA_BO_EMPTYBRANCH = 2, NVRA_BO_BADCOLUMN = 3 };
 
 /* ---- files ----------------------------------------------------------------------------------
  * Formats: MPS (free format, which also reads fixed-format files whose names hold no spaces;

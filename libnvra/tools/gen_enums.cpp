@@ -126,8 +126,9 @@ std::string docstring(const Enumeration &c) {
                 ")";
     }
     std::string doc = c.doc;
-    if (!doc.empty()) doc += "\n\n    ";
-    const std::string text = doc + wrapped("Values of " + uses + ".");
+    if (!doc.empty() && !uses.empty()) doc += "\n\n    ";
+    // An enumeration of no control or attribute (the callback kinds) has its description only.
+    const std::string text = uses.empty() ? wrapped(doc) : doc + wrapped("Values of " + uses + ".");
     return text.find('\n') == std::string::npos ? text : text + "\n    ";
 }
 

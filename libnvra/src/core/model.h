@@ -147,6 +147,13 @@ struct Model {
     int numRows() const { return static_cast<int>(rowtype.size()); }
     int numCols() const { return static_cast<int>(coltype.size()); }
     int64_t numNz() const { return static_cast<int64_t>(A.index.size()); }
+    // The linear activity of row i at x (one value per column).
+    double activity(int i, const double *x) const {
+        double a = 0.0;
+        for (int64_t k = A.start[i]; k < A.start[i + 1]; ++k)
+            a += A.value[k] * x[A.index[k]];
+        return a;
+    }
 };
 
 } // namespace nvra

@@ -1,7 +1,8 @@
-// problem.cpp: creation and destruction of problems, the entry helpers, last error, message
-// callbacks, interrupt.
+// problem.cpp: creation and destruction of problems, the entry helpers, last error, messages,
+// interrupt.
 #include "core/problem.h"
 
+#include "core/callbacks.h"
 #include "core/env.h"
 
 #include <algorithm>
@@ -66,18 +67,15 @@ int probErrorV(NVRAprob prob, int code, const char *fmt, va_list ap) {
 }
 
 void probMessage(NVRAprob prob, const char *msg, int msgtype) {
-    std::vector<nvo_prob_struct::MessageCallback> cbs;
-    {
-        std::lock_guard<std::mutex> lock(prob->cbMutex);
-        try {
-            cbs = prob->messageCallbacks;
-        } catch (...) {
-            return;
-        }
+    CallbackList cbs;
+    try {
+        cbs = callbacksOf(prob, CbKind::message);
+    } catch (...) {
+        return;
     }
     const int len = static_cast<int>(strlen(msg));
-    for (auto &cb : cbs)
-        cb.fn(prob, cb.data, msg, len, msgtype);
+    for (const CallbackEntry &cb : cbs)
+        reinterpret_cast<NVRAcbmessage>(cb.fn)(prob, cb.data, msg, len, msgtype);
     globalMessage(prob, msg, msgtype, 0);
 }
 
@@ -93,6 +91,7 @@ int NVRAcreateprob(NVRAprob *prob) {
     *prob = nullptr;
     try {
         auto p = std::make_unique<nvo_prob_struct>();
+        if (!(p->callbacks = newProblemCallbacks())) throw std::bad_alloc();
         // Room for the longest error text: reporting an error never needs an allocation, so the
         // text of an out-of-memory failure survives.
         p->lastError.reserve(NVRA_MAXMESSAGELENGTH);
@@ -127,31 +126,6 @@ int NVRAgetlasterrorcode(NVRAprob prob, int *code) {
     if (int rc = checkProb(prob)) return rc;
     if (!code) return setGlobalError(NVRA_RC_INVALID, "NVRAgetlasterrorcode: null argument");
     *code = prob->lastErrorCode;
-    return NVRA_RC_OK;
-}
-
-int NVRAaddcbmessage(NVRAprob prob, NVRAcbmessage f, void *data, int priority) {
-    if (int rc = enterProb(prob)) return rc;
-    if (!f) return probError(prob, NVRA_RC_INVALID, "NVRAaddcbmessage: null callback");
-    std::lock_guard<std::mutex> lock(prob->cbMutex);
-    try {
-        nvo_prob_struct::MessageCallback cb{f, data, priority, prob->nextSeq++};
-        auto &v = prob->messageCallbacks;
-        auto pos = std::upper_bound(v.begin(), v.end(), cb, [](auto &a, auto &b) {
-            return a.priority != b.priority ? a.priority > b.priority : a.seq < b.seq;
-        });
-        v.insert(pos, cb);
-    } catch (const std::bad_alloc &) {
-        return probError(prob, NVRA_RC_NOMEM, "Out of memory adding a message callback");
-    }
-    return NVRA_RC_OK;
-}
-
-int NVRAremovecbmessage(NVRAprob prob, NVRAcbmessage f, void *data) {
-    if (int rc = enterProb(prob)) return rc;
-    std::lock_guard<std::mutex> lock(prob->cbMutex);
-    std::erase_if(prob->messageCallbacks,
-                  [&](auto &cb) { return (!f || cb.fn == f) && (!data || cb.data == data); });
     return NVRA_RC_OK;
 }
 

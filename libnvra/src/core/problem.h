@@ -102,6 +102,12 @@ struct NonlinearPart {
     virtual bool holdsFormulas() const noexcept = 0;
 };
 
+// The callbacks of a problem: registrations, the running solve's callback state and branching
+// objects (callbacks.h, branchobj.cpp). Created with the problem.
+struct ProblemCallbacks;
+ProblemCallbacks *newProblemCallbacks();
+void destroyProblemCallbacks(ProblemCallbacks *callbacks) noexcept;
+
 } // namespace nvra
 
 struct nvo_prob_struct {
@@ -120,15 +126,7 @@ struct nvo_prob_struct {
     // NVRA_RC_BUSY (they may come from callbacks or other threads); queries are answered.
     std::atomic<bool> busy{false};
 
-    struct MessageCallback {
-        NVRAcbmessage fn;
-        void *data;
-        int priority;
-        unsigned long seq;
-    };
-    std::mutex cbMutex;
-    std::vector<MessageCallback> messageCallbacks; // decreasing priority, then registration
-    unsigned long nextSeq = 0;
+    nvra::ProblemCallbacks *callbacks = nullptr; // owned; never null once created
 
     std::atomic<int> interruptReason{0};
 
@@ -138,6 +136,7 @@ struct nvo_prob_struct {
     ~nvo_prob_struct() {
         delete nonlinear;
         nvra::destroyEngine(engine);
+        nvra::destroyProblemCallbacks(callbacks);
     }
 };
 

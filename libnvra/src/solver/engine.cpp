@@ -3,6 +3,7 @@
 #include "solver/engine.h"
 
 #include "core/sigint.h"
+#include "solver/highs_callbacks.h"
 
 #include <cstdint>
 #include <cstring>
@@ -79,29 +80,28 @@ void captureLog(Engine &e, const char *msg, int logType) {
         probMessage(e.prob, line.c_str(), type);
 }
 
-// The one HiGHS callback of every instance. HiGHS copies user_interrupt back after every call
-// and resets it almost never, so it is written on every call that carries it: the stop request
-// in the three kinds that honour it, 0 elsewhere (a 1 left behind would stop the next run).
+// The one HiGHS callback of every instance. Every kind but logging is an event of the running
+// solve's callbacks (highs_callbacks.cpp). HiGHS copies user_interrupt back after every call and
+// resets it almost never, so it is written on every call that carries it: the stop request in
+// the three kinds that honour it, 0 elsewhere (a 1 left behind would stop the next run).
 extern "C" void engineCallback(int kind, const char *msg, const HighsCallbackDataOut *out,
                                HighsCallbackDataIn *in, void *user) {
     Engine &e = *static_cast<Engine *>(user);
     try {
-        switch (kind) {
-        case kHighsCallbackLogging:
+        if (kind == kHighsCallbackLogging) {
             if (msg && out) captureLog(e, msg, out->log_type);
-            break;
-        case kHighsCallbackSimplexInterrupt:
-        case kHighsCallbackIpmInterrupt:
-        case kHighsCallbackMipInterrupt:
-            if (in) in->user_interrupt = stopRequested(e) ? 1 : 0;
-            break;
-        default:
-            if (in) in->user_interrupt = 0;
-            break;
+            return;
         }
+        if (CallbackRun *run = e.prob->callbacks->run.load()) engineEvent(*run, e, kind, out, in);
     } catch (...) {
-        // Out of memory while splitting a log line: the line is lost, the solve goes on.
+        // Out of memory while splitting a log line or copying a solution: the line or the
+        // callback is lost, the solve goes on.
     }
+    if (!in) return;
+    const bool interruptCheck = kind == kHighsCallbackSimplexInterrupt ||
+                                kind == kHighsCallbackIpmInterrupt ||
+                                kind == kHighsCallbackMipInterrupt;
+    in->user_interrupt = interruptCheck && stopRequested(e) ? 1 : 0;
 }
 
 // ---- options ---------------------------------------------------------------------------------

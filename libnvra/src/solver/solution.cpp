@@ -1,5 +1,6 @@
 // solution.cpp: the solution of the last optimisation: single vectors over an index range with
 // their availability, the full vectors of a continuous or MIP solve, and the callback variants.
+#include "core/callbacks.h"
 #include "store/store.h"
 
 #include <algorithm>
@@ -36,13 +37,28 @@ int copyFull(NVRAprob prob, const char *fn, const char *what, double out[],
     return NVRA_RC_OK;
 }
 
-// The library raises no callback that reports a solution, so the callback getters check their
-// arguments and answer "not available".
-int callbackVector(NVRAprob prob, const char *fn, bool rows, int *available, int first, int last) {
+// A vector of the callback running on this thread over a range: the solution the callback
+// reports (intsol, preintsol) and its slacks; the engine gives no duals or reduced costs in
+// callbacks and no presolved values, so those (and anything outside such a callback) are not
+// available.
+enum class CallbackVector { Solution, Slacks, None };
+
+int callbackVector(NVRAprob prob, const char *fn, CallbackVector what, int *available,
+                   double out[], int first, int last) {
     if (int rc = enterProb(prob)) return rc;
     if (!available) return probError(prob, NVRA_RC_INVALID, "%s: null availability argument", fn);
+    const bool rows = what == CallbackVector::Slacks;
     if (int rc = checkRange(prob, rows ? Kind::Row : Kind::Column, first, last)) return rc;
-    *available = 0;
+    const std::vector<double> *x = callbackSolution(prob);
+    *available = x && what != CallbackVector::None ? NVRA_AVAIL_FEASIBLE : NVRA_AVAIL_NONE;
+    if (!*available || !out) return NVRA_RC_OK;
+    if (what == CallbackVector::Solution) {
+        std::copy(x->begin() + first, x->begin() + last + 1, out);
+        return NVRA_RC_OK;
+    }
+    const Model &m = prob->model;
+    for (int i = first; i <= last; ++i)
+        out[i - first] = m.rhs[i] - m.activity(i, x->data());
     return NVRA_RC_OK;
 }
 
@@ -91,17 +107,41 @@ int NVRAgetmipsol(NVRAprob prob, double x[], double slack[]) {
     return copyFull(prob, "NVRAgetmipsol", "slacks", slack, s.slack, true);
 }
 
-int NVRAgetcallbacksolution(NVRAprob prob, int *available, double[], int first, int last) {
-    return callbackVector(prob, "NVRAgetcallbacksolution", false, available, first, last);
+int NVRAgetcallbacksolution(NVRAprob prob, int *available, double x[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbacksolution", CallbackVector::Solution, available, x,
+                          first, last);
 }
-int NVRAgetcallbackslacks(NVRAprob prob, int *available, double[], int first, int last) {
-    return callbackVector(prob, "NVRAgetcallbackslacks", true, available, first, last);
+int NVRAgetcallbackslacks(NVRAprob prob, int *available, double slacks[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackslacks", CallbackVector::Slacks, available, slacks,
+                          first, last);
 }
 int NVRAgetcallbackduals(NVRAprob prob, int *available, double[], int first, int last) {
-    return callbackVector(prob, "NVRAgetcallbackduals", true, available, first, last);
+    return callbackVector(prob, "NVRAgetcallbackduals", CallbackVector::None, available, nullptr,
+                          first, last);
 }
 int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double[], int first, int last) {
-    return callbackVector(prob, "NVRAgetcallbackredcosts", false, available, first, last);
+    return callbackVector(prob, "NVRAgetcallbackredcosts", CallbackVector::None, available,
+                          nullptr, first, last);
+}
+
+// The presolved problem's values for the running callback: the engine shows callbacks none.
+int NVRAgetcallbackpresolvesolution(NVRAprob prob, int *available, double[], int first,
+                                    int last) {
+    return callbackVector(prob, "NVRAgetcallbackpresolvesolution", CallbackVector::None,
+                          available, nullptr, first, last);
+}
+int NVRAgetcallbackpresolveslacks(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackpresolveslacks", CallbackVector::None, available,
+                          nullptr, first, last);
+}
+int NVRAgetcallbackpresolveduals(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackpresolveduals", CallbackVector::None, available,
+                          nullptr, first, last);
+}
+int NVRAgetcallbackpresolveredcosts(NVRAprob prob, int *available, double[], int first,
+                                    int last) {
+    return callbackVector(prob, "NVRAgetcallbackpresolveredcosts", CallbackVector::None,
+                          available, nullptr, first, last);
 }
 
 } // extern "C"

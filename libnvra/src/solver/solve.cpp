@@ -3,6 +3,7 @@
 // engine's outcome to the library's statuses, and the solution kept after the solve.
 #include "solver/solve.h"
 
+#include "solver/highs_callbacks.h"
 #include "solver/qcprogram.h"
 #include "core/scheduler.h"
 #include "core/sigint.h"
@@ -375,7 +376,9 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
     if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
     beginCapture(e, deliver);
     int rc = 0;
+    CallbackRun callbacks(prob, img.userCols);
     {
+        EngineEvents events(e, callbacks);
         SigintBracket ctrlC;
         e.sigintMark = sigintCount();
         if (m.objectives.empty()) {
@@ -385,10 +388,13 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
             rc = solveLevels(prob, e, img, st.solves);
         }
     }
+    callbacks.finish();
     if (!st.solves.empty()) keepSolution(e, img, st.solves.back(), st);
     endCapture(e);
-    if (rc) engineError(prob, e, what.c_str());
-    return rc;
+    if (rc) return engineError(prob, e, what.c_str());
+    if (!callbacks.refusal().empty())
+        return probError(prob, NVRA_RC_UNSUPPORTED, "%s: %s", fn, callbacks.refusal().c_str());
+    return 0;
 }
 
 // Which solver takes a problem: the engine itself (LP, convex QP, MIP), or the library's own
@@ -467,6 +473,8 @@ int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
              "The engine's threads are shared with solves already running: this solve uses "
              "their thread count instead of the threads control",
              3);
+    CallbackRun *callbacks = prob->callbacks->run.load();
+    if (callbacks) callbacks->beginSolve();
     Highs_zeroAllClocks(h);
     bool failed = !highsOk(Highs_run(h));
     if (!failed && Highs_getModelStatus(h) == kHighsModelStatusUnboundedOrInfeasible) {
@@ -482,6 +490,7 @@ int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     if (outcome.modelStatus == kHighsModelStatusUnboundedOrInfeasible)
         note(prob, "The engine could not tell whether the problem is infeasible or unbounded", 3);
     result = mapOutcome(outcome, mip, prob->model.sense);
+    if (callbacks) callbacks->endSolve(result);
     return failed ? NVRA_RC_ENGINE : 0;
 }
 

@@ -11,7 +11,8 @@
 
 namespace nvra {
 
-// Runs the engine once (clocks zeroed first) and maps its outcome into result. A continuous
+// Runs the engine once (clocks zeroed first) and maps its outcome into result; during an
+// optimisation the before- and afterobjective callbacks run around it (core/callbacks.h). A continuous
 // run that ends "infeasible or unbounded" is repeated once without presolve to tell them apart.
 // Returns 0, or NVRA_RC_ENGINE with the engine's message when the engine reported an error
 // (result then says so: solve status failed).

@@ -1,5 +1,6 @@
 // attributes.cpp: attribute values from the model store and the results of the last
 // optimisation.
+#include "core/callbacks.h"
 #include "core/problem.h"
 
 #include <algorithm>
@@ -140,16 +141,14 @@ template <class T, size_t N> auto getterOf(const Getter<T> (&table)[N], int id) 
     return std::find_if(table, table + N, [&](const Getter<T> &g) { return g.id == id; })->get;
 }
 
-// The results that answer problem-level reads: the last solve's, or before any solve the
-// "unstarted" values with objective values at the worst end for the problem's sense.
+// The results that answer problem-level reads: during a solve its progress so far (callbacks
+// read it), otherwise the last solve's, or before any solve the "unstarted" values with
+// objective values at the worst end for the problem's sense.
 SolveResult currentResult(const nvo_prob_struct &p) {
+    SolveResult live;
+    if (liveProgress(p, live)) return live;
     if (!p.solution.solves.empty()) return p.solution.solves.back();
-    SolveResult none;
-    if (p.model.sense < 0) {
-        none.objVal = none.lpObjVal = none.mipObjVal = -kInf;
-        none.bestBound = kInf;
-    }
-    return none;
+    return unstartedResult(p.model.sense);
 }
 
 // The results of solve solveidx of the last optimisation, or nullptr with the error set.
