@@ -30,6 +30,8 @@
 #include "callbacks/msghandlers.h"
 #include "callbacks/poolcut.h"
 #include "api/methods.h"
+#include "callbacks/entry.h"
+#include "callbacks/register.h"
 #include "testhooks.h"
 #include "problem/userfuncs.h"
 
@@ -269,6 +271,7 @@ PyTypeObject *const all_types[] = {
     &var_type,        &sos_type,       &expression_type, &constraint_type, &control_type,
     &attribute_type,  &objattrib_type, &problem_type,    &branchobj_type,  &poolcut_type,
     &nvraobject_type, &generic_type,   &linterm_type,    &quadterm_type,   &nonlinear_type,
+    &cbentry_type,
 };
 
 // Step 4 of initialisation: the module-wide containers. 0 or -1.
@@ -297,8 +300,8 @@ int createEnvironment() {
 }
 
 PyObject *initModule() {
-    if (problem_build_method_table(
-            {nvr_api_build_methods, nvr_api_read_methods, nvr_api_delete_methods}) != 0)
+    if (problem_build_method_table({nvr_api_build_methods, nvr_api_read_methods,
+                                    nvr_api_delete_methods, problem_callback_methods}) != 0)
         return nullptr;
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;
@@ -314,6 +317,9 @@ PyObject *initModule() {
     nvr_py_env.hooks.user_function = userFunctionOf;
     nvr_py_env.hooks.release_problem = [](problem_lib_s *p) {
         return problem_freeresources(static_cast<problem_s *>(p));
+    };
+    nvr_py_env.hooks.copy_callbacks = [](problem_lib_s *dst, problem_lib_s *src) {
+        return copyCallbacks(static_cast<problem_s *>(dst), static_cast<problem_s *>(src));
     };
     if (createEnvironment() != 0 || nvr_create_exceptions(module.get()) != 0) return nullptr;
     const struct {

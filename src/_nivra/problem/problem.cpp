@@ -226,6 +226,7 @@ int copyInto(problem_s *src, problem_s *dst) {
     if (src->nlprob && dst->nlprob &&
         problem_call(dst, NSLPcopyprob, "NSLPcopyprob", src->nlprob) != 0)
         return -1;
+    if (nvr_py_env.hooks.copy_callbacks(dst, src) != 0) return -1;
     if (registerMessages(dst) != 0) PyErr_Clear(); // the copy works without its log
     if (copyMap(&dst->var_index_map, src->var_index_map) != 0 ||
         copyMap(&dst->con_index_map, src->con_index_map) != 0 ||
@@ -258,13 +259,17 @@ PyObject *problem_new(PyTypeObject *type, PyObject *, PyObject *) {
     return reinterpret_cast<PyObject *>(p);
 }
 
+// The library side and the lists of a problem going away; a failure is reported as unraisable
+// and any exception pending before is kept.
+void releaseQuietly(PyObject *self) {
+    AutoSavedException keep;
+    if (problem_freeresources(as_problem(self)) != 0) PyErr_WriteUnraisable(self);
+}
+
 void problem_dealloc(PyObject *self) {
     problem_s *p = as_problem(self);
     PyObject_GC_UnTrack(self);
-    {
-        AutoSavedException keep;
-        if (problem_freeresources(p) != 0) PyErr_WriteUnraisable(self);
-    }
+    releaseQuietly(self);
     Py_CLEAR(p->controls);
     Py_CLEAR(p->attributes);
     Py_CLEAR(p->objattribs);
@@ -293,14 +298,12 @@ int problem_traverse(PyObject *self, visitproc visit, void *arg) {
     return 0;
 }
 
-// Breaking a reference cycle: the model objects are let go as deleted ones, so that those that
-// outlive the problem do not point to it.
+// Breaking a reference cycle (a callback that refers to its problem forms one): the library
+// problem goes first, so that it holds no callback entry that is released here, and the model
+// objects are let go as deleted ones, so that those that outlive the problem do not point to it.
 int problem_clear(PyObject *self) {
-    problem_s *p = as_problem(self);
-    problem_clearmodeldata(p, 1);
-    for (PyObject *&cb : p->callbacks)
-        Py_CLEAR(cb);
-    Py_CLEAR(p->parent);
+    releaseQuietly(self);
+    Py_CLEAR(as_problem(self)->parent);
     return 0;
 }
 
@@ -434,6 +437,35 @@ int problem_loadEmpty(problem_s *p, const char *name) {
     const int restored =
         problem_call(p, NVRAsetintcontrol, "NVRAsetintcontrol", NVRA_CONTROL_OUTPUTLOG, log);
     return (rc || restored) ? -1 : 0;
+}
+
+PyObject *problem_forCallback(problem_s *parent, NVRAprob handle, NSLPprob nlhandle) {
+    Ref o = Ref::steal(problem_new(&problem_type, nullptr, nullptr));
+    if (!o) return nullptr;
+    problem_s *p = as_problem(o.get());
+    p->prob = handle;
+    p->nlprob = nlhandle;
+    p->parent = static_cast<problem_lib_s *>(
+        as_problem(Py_NewRef(reinterpret_cast<PyObject *>(parent))));
+    p->output_enabled = parent->output_enabled;
+    using Member = PyObject *problem_s::*;
+    for (Member shared : std::initializer_list<Member>{&problem_s::vars, &problem_s::cons,
+                                                       &problem_s::sets, &problem_s::controls,
+                                                       &problem_s::attributes,
+                                                       &problem_s::objattribs})
+        p->*shared = Py_XNewRef(parent->*shared);
+    for (int k = 0; k < kNumCallbackKinds; ++k)
+        p->callbacks[k] = Py_XNewRef(parent->callbacks[k]);
+    if (copyMap(&p->var_index_map, parent->var_index_map) != 0 ||
+        copyMap(&p->con_index_map, parent->con_index_map) != 0 ||
+        copyMap(&p->sos_index_map, parent->sos_index_map) != 0)
+        return nullptr;
+    p->nl_solver = parent->nl_solver;
+    p->nl_rows = parent->nl_rows;
+    p->nl_objective = parent->nl_objective;
+    p->obj_state[0] = parent->obj_state[0];
+    p->obj_state[1] = parent->obj_state[1];
+    return o.release();
 }
 
 int problem_clearmodeldata(problem_s *p, int final) {

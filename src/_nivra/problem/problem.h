@@ -10,11 +10,11 @@
 
 struct userfuncmap;
 
-// The callback kinds (problem/callbackkinds.def): their number, and that the rows are numbered
-// 0, 1, 2, ... in order.
+// The callback kinds (the library's nvra_callbacks.def): their number, and that the rows are
+// numbered 0, 1, 2, ... in order.
 constexpr int kCallbackKindNumbers[] = {
-#define CALLBACK_KIND(number, kind, interface) number,
-#include "problem/callbackkinds.def"
+#define NVRA_CALLBACK(number, kind, KIND, interface, honoured, doc) number,
+#include "nvra_callbacks.def"
 };
 constexpr int kNumCallbackKinds = static_cast<int>(std::size(kCallbackKindNumbers));
 constexpr bool callbackKindsNumberedInOrder() {
@@ -22,7 +22,7 @@ constexpr bool callbackKindsNumberedInOrder() {
         if (kCallbackKindNumbers[i] != i) return false;
     return true;
 }
-static_assert(callbackKindsNumberedInOrder(), "callbackkinds.def: rows out of order");
+static_assert(callbackKindsNumberedInOrder(), "nvra_callbacks.def: rows out of order");
 
 // The library handles, saved-exception slot, output switch and live-list links come from
 // problem_lib_s; the model object lists and serial maps from problem_model_s.
@@ -30,7 +30,8 @@ struct problem_s : problem_model_s {
     PyObject *controls;   // nivra.control view
     PyObject *attributes; // nivra.attribute view
     PyObject *objattribs; // nivra.objattrib view
-    // The Python callbacks of each kind (lists of entries), once callbacks can be registered.
+    // The Python callbacks of each kind: a list of entries (callbacks/entry.h), null until the
+    // first registration.
     PyObject *callbacks[kNumCallbackKinds];
     // The nonlinear solver's entry 12013 as last read (-1 before), for the nonlinear solver.
     int32_t nl_solver;
@@ -73,6 +74,10 @@ int nvy_isOriginalProb(problem_s *p);
 // The number of problems in the module-wide list of live problems, or -1 when its links are
 // inconsistent (for the tests' live counts).
 Py_ssize_t problem_live_count();
+// A problem object for a callback of parent's solve: handle (and nlhandle) is the library
+// problem calling back; it shares parent's model object lists, views and callback lists, copies
+// its serial maps, and holds parent. New reference or null.
+PyObject *problem_forCallback(problem_s *parent, NVRAprob handle, NSLPprob nlhandle);
 // Puts the model back into the state it was built in before an objective change, undoing
 // what a nonlinear solve left. 0, or the library's code (884 for a Python exception).
 int check_nl_unconstruct(problem_s *p);

@@ -47,6 +47,8 @@ struct nvr_py_env_s {
         // formula reading: the callable (borrowed) and operation code of the problem's user
         // function with identifier id, or null (no exception) for an unknown one
         PyObject *(*user_function)(problem_lib_s *, int id, int *op);
+        // A problem's copy: the source's Python callbacks registered on the copy (dst, src).
+        int (*copy_callbacks)(problem_lib_s *, problem_lib_s *);
     } hooks;
 };
 

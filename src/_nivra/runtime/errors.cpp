@@ -226,6 +226,10 @@ int saveException(problem_lib_s *problem, const char *name, NVRAprob handle) {
 }
 
 void handleSavedException(problem_lib_s *problem, int rc) {
+    // A problem made for a callback shares the handle of the problem being solved: an exception
+    // in the slot belongs to the solve, raised by the call that started it, not to a query the
+    // callback makes.
+    if (problem->parent) return;
     SavedException *slot = slotOf(problem);
     if (!slot || slot->empty() || slot->handle != problem->prob) return;
     if (rc != 0) {

@@ -1,0 +1,54 @@
+// callbacks/trampolines.h: the callback kinds as the module registers them with the library,
+// one row per kind of nvra_callbacks.def: the library functions that register and remove an
+// entry with the kind's trampoline, the C function through which the library calls the
+// entry's Python callable.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include "problem/problem.h"
+#include "runtime/ref.h"
+
+struct CallbackKind {
+    const char *name;
+    bool nonlinear; // a kind of the nonlinear solver (setcb<name>)
+    // Register and remove entry on p's library problem (0, or -1 with the library's error
+    // raised); null for the nonlinear kinds until the nonlinear solver brings them.
+    int (*add)(problem_s *p, PyObject *entry, int priority);
+    int (*remove)(problem_s *p, PyObject *entry);
+};
+
+extern const CallbackKind kCallbackKinds[kNumCallbackKinds];
+
+// The frame in which every trampoline calls its entry's callable: it takes the interpreter lock,
+// skips the call when an exception is pending on the thread (the solve is stopped) or the entry
+// was removed, presents a problem object for the library problem that calls back (sharing the
+// registering problem's model objects), and after a failure keeps the exception on the
+// registering problem (for the method that started the solve to raise) and stops the solve.
+// The problem object is cut off from the library when the frame ends, so that a callback that
+// keeps it gets "Problem is not initialized" from it later.
+class CallbackFrame {
+  public:
+    CallbackFrame(void *entry, NVRAprob handle, NSLPprob nlhandle = nullptr);
+    ~CallbackFrame();
+    CallbackFrame(const CallbackFrame &) = delete;
+    CallbackFrame &operator=(const CallbackFrame &) = delete;
+
+    // Calls the callable with (problem, data, extra...), format "(OO...)" with the extra codes;
+    // the result, or null after a failure (or when the call was skipped).
+    template <class... A> Ref call(const char *format, A... extra);
+    // Marks the call failed; the pending exception (or InterfaceError "Unknown problem in
+    // callback") is what the solve raises.
+    void fail();
+    // Fails with InterfaceError msg.
+    void failWith(const char *msg);
+
+  private:
+    PyGILState_STATE gil_;
+    Ref entry_;
+    Ref problem_;
+    NVRAprob handle_;
+    bool ready_ = false;
+    bool failed_ = false;
+};
