@@ -21,7 +21,7 @@ optimize = pytest.importorskip("scipy.optimize")
 EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
 TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
           "network_flow.py", "mps_file.py", "production.py", "facility_cones.py",
-          "cutting_stock.py", "plant_costs.py"}
+          "cutting_stock.py", "plant_costs.py", "progress.py"}
 
 
 def run(script, *args):
@@ -344,3 +344,25 @@ def test_plant_costs_match_dynamic_programming_over_the_plants():
     assert value(out, "Total cost") == pytest.approx(best[demand], abs=1e-4)
     made = [int(m) for m in re.findall(r"makes (\d+) of", out)]
     assert sum(made) >= demand
+
+
+def test_progress_stops_at_the_target_gap_around_the_true_optimum():
+    jobs, target = 60, 0.005
+    cost, load_, capacity = load("progress.py").make_data(jobs)
+    out = run("progress.py", jobs, target)
+    machines = cost.shape[0]
+    # The same assignment problem solved to optimality by SciPy (x[i, j] at i * jobs + j).
+    rows = [optimize.LinearConstraint(np.kron(np.ones(machines), np.eye(jobs)), 1, 1),
+            optimize.LinearConstraint(np.kron(np.eye(machines), np.ones(jobs)) * load_.ravel(),
+                                      -np.inf, capacity)]
+    best = optimize.milp(cost.ravel(), constraints=rows, integrality=np.ones(cost.size),
+                         bounds=optimize.Bounds(0, 1)).fun
+    shown = re.findall(r"^(?:intsol|miplog) +incumbent +(\S+) +bound +(\S+) +gap", out, re.M)
+    incumbents = [float(i) for i, _ in shown]
+    bounds = [float(b) for _, b in shown if b != "none"]
+    assert len(incumbents) >= 2 and incumbents == sorted(incumbents, reverse=True)
+    assert bounds and bounds == sorted(bounds) and bounds[-1] <= best + 1e-6
+    objective, bound, gap = value(out, "Objective"), value(out, "Bound"), value(out, "Gap")
+    assert objective == incumbents[-1] and bound <= best + 1e-6 <= objective + 2e-6
+    assert gap <= target and (objective - best) / objective <= target
+    assert "Stop status: INTERRUPT" in out or gap == 0
