@@ -705,8 +705,8 @@ typedef void (*NVRAcbbeforeobjective)(NVRAprob prob, void *data);
 typedef void (*NVRAcbafterobjective)(NVRAprob prob, void *data);
 typedef void (*NVRAcbpresolve)(NVRAprob prob, void *data);
 
-#define NVRA_CALLBACK_NVRA(kind)                                                                 \
-    NVRA_API int NVRAaddcb##kind(NVRAprob prob, NVRAcb##kind f, void *data, int priority);       \
+#define NVRA_CALLBACK_NVRA(kind)                                                                   \
+    NVRA_API int NVRAaddcb##kind(NVRAprob prob, NVRAcb##kind f, void *data, int priority);         \
     NVRA_API int NVRAremovecb##kind(NVRAprob prob, NVRAcb##kind f, void *data);
 #define NVRA_CALLBACK_NSLP(kind)
 #define NVRA_CALLBACK(number, kind, KIND, interface, honoured, doc) NVRA_CALLBACK_##interface(kind)
@@ -721,18 +721,18 @@ NVRA_API int NVRAgetcallbackpresolvesolution(NVRAprob prob, int *available, doub
                                              int last);
 NVRA_API int NVRAgetcallbackpresolveslacks(NVRAprob prob, int *available, double slacks[],
                                            int first, int last);
-NVRA_API int NVRAgetcallbackpresolveduals(NVRAprob prob, int *available, double duals[],
-                                          int first, int last);
-NVRA_API int NVRAgetcallbackpresolveredcosts(NVRAprob prob, int *available, double djs[],
-                                             int first, int last);
+NVRA_API int NVRAgetcallbackpresolveduals(NVRAprob prob, int *available, double duals[], int first,
+                                          int last);
+NVRA_API int NVRAgetcallbackpresolveredcosts(NVRAprob prob, int *available, double djs[], int first,
+                                             int last);
 
 /* Controls of the callbacks (ids; also by name through the control lists). */
-#define NVRA_CONTROL_MIPRELGAPNOTIFY 8560   /* gapnotify's relative gap target; < 0 off */
-#define NVRA_CONTROL_MIPABSGAPNOTIFY 8561   /* its absolute gap target; < 0 off */
-#define NVRA_CONTROL_MIPABSGAPNOTIFYOBJ 8562 /* its objective target; +-1e20 off */
+#define NVRA_CONTROL_MIPRELGAPNOTIFY 8560      /* gapnotify's relative gap target; < 0 off */
+#define NVRA_CONTROL_MIPABSGAPNOTIFY 8561      /* its absolute gap target; < 0 off */
+#define NVRA_CONTROL_MIPABSGAPNOTIFYOBJ 8562   /* its objective target; +-1e20 off */
 #define NVRA_CONTROL_MIPABSGAPNOTIFYBOUND 8563 /* its best-bound target; +-1e20 off */
-#define NVRA_CONTROL_LPLOGFREQ 8564         /* simplex iterations between lplog calls */
-#define NVRA_CONTROL_CHECKTIMEPERIOD 8565   /* seconds between checktime calls, at least */
+#define NVRA_CONTROL_LPLOGFREQ 8564            /* simplex iterations between lplog calls */
+#define NVRA_CONTROL_CHECKTIMEPERIOD 8565      /* seconds between checktime calls, at least */
 
 /* ---- branching objects ----------------------------------------------------------------------
  * A branching object describes a user branching decision: branches 0..n-1, each a set of column

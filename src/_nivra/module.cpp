@@ -268,10 +268,10 @@ PyModuleDef nivra_module = {
 };
 
 PyTypeObject *const all_types[] = {
-    &var_type,        &sos_type,       &expression_type, &constraint_type, &control_type,
-    &attribute_type,  &objattrib_type, &problem_type,    &branchobj_type,  &poolcut_type,
-    &nvraobject_type, &generic_type,   &linterm_type,    &quadterm_type,   &nonlinear_type,
-    &cbentry_type,
+    &var_type,       &sos_type,       &expression_type, &constraint_type,
+    &control_type,   &attribute_type, &objattrib_type,  &problem_type,
+    &branchobj_type, &poolcut_type,   &nvraobject_type, &generic_type,
+    &linterm_type,   &quadterm_type,  &nonlinear_type,  &cbentry_type,
 };
 
 // Step 4 of initialisation: the module-wide containers. 0 or -1.

@@ -292,11 +292,13 @@ def test_removed_callbacks_and_dead_problems_hold_no_references():
     assert (sys.getrefcount(f), sys.getrefcount(data)) == (base_f, base_d)
 
     # A callback that closes over its own problem is collected with it (and so is its data).
-    p = mip()
-    p.addcbintsol(lambda cb, data: p.name(), data)
-    p.optimize()
-    assert sys.getrefcount(data) == base_d + 1
-    del p
+    def solve_a_problem_in_a_cycle():
+        q = mip()
+        q.addcbintsol(lambda cb, data: q.name(), data)
+        q.optimize()
+        assert sys.getrefcount(data) == base_d + 1
+
+    solve_a_problem_in_a_cycle()
     gc.collect()
     assert sys.getrefcount(data) == base_d
 

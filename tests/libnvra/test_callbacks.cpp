@@ -52,8 +52,8 @@ void onIntsol(NVRAprob prob, void *data) {
     EXPECT_EQ(NVRAgetcallbackslacks(prob, &available, slack.data(), 0, m - 1), 0);
     double worst = 0;
     for (int i = 0; i < m; ++i)
-        worst = std::max(worst, std::fabs(slack[i] - (prob->model.rhs[i] -
-                                                      prob->model.activity(i, x.data()))));
+        worst = std::max(
+            worst, std::fabs(slack[i] - (prob->model.rhs[i] - prob->model.activity(i, x.data()))));
     r.slackCheck.push_back(worst);
     r.xs.push_back(x);
 }
@@ -170,8 +170,8 @@ TEST_F(CallbackTest, StopFromMiplogAndChecktime) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<double> times;
     r.stop = [&](NVRAprob) {
-        const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                             .count();
+        const double t =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         times.push_back(t);
         return t >= 0.2 ? 1 : 0;
     };
@@ -224,9 +224,11 @@ TEST_F(CallbackTest, ContinuousSolveKinds) {
         return 0;
     };
     ASSERT_EQ(NVRAaddcblplog(prob, lplog, &iters, 0), 0);
-    ASSERT_EQ(NVRAaddcbpresolve(prob, [](NVRAprob, void *d) { onNamed("presolve", d); }, &r, 0),
+    ASSERT_EQ(NVRAaddcbpresolve(
+                  prob, [](NVRAprob, void *d) { onNamed("presolve", d); }, &r, 0),
               0);
-    ASSERT_EQ(NVRAaddcbafterobjective(prob, [](NVRAprob, void *d) { onNamed("after", d); }, &r, 0),
+    ASSERT_EQ(NVRAaddcbafterobjective(
+                  prob, [](NVRAprob, void *d) { onNamed("after", d); }, &r, 0),
               0);
     ASSERT_EQ(optimize("d"), 0);
     ASSERT_GE(iters.size(), 3u);
@@ -264,8 +266,8 @@ TEST_F(CallbackTest, ObjectiveLevels) {
     b.row('L', 12, {{x, 1}, {y, 1}});
     b.objective({0, -1}, -1, 1.0);
     std::vector<double> after;
-    ASSERT_EQ(NVRAaddcbbeforeobjective(prob, [](NVRAprob, void *d) { onNamed("before", d); }, &r,
-                                       0),
+    ASSERT_EQ(NVRAaddcbbeforeobjective(
+                  prob, [](NVRAprob, void *d) { onNamed("before", d); }, &r, 0),
               0);
     NVRAcbafterobjective f = [](NVRAprob prob, void *data) {
         static_cast<std::vector<double> *>(data)->push_back(dblAttrib(prob, nvra::kAttrObjVal));
@@ -288,8 +290,8 @@ TEST_F(CallbackTest, NodeAndCandidateKinds) {
         *infeasible = 0;
     };
     ASSERT_EQ(NVRAaddcboptnode(prob, opt, &r, 0), 0);
-    ASSERT_EQ(NVRAaddcbprenode(prob, [](NVRAprob, void *d, int *) { onNamed("prenode", d); }, &r,
-                               0),
+    ASSERT_EQ(NVRAaddcbprenode(
+                  prob, [](NVRAprob, void *d, int *) { onNamed("prenode", d); }, &r, 0),
               0);
     NVRAcbpreintsol pre = [](NVRAprob prob, void *data, int, int *reject, double *cutoff) {
         int available = 0;

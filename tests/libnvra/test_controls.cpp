@@ -186,10 +186,10 @@ TEST_F(Controls, EveryControlTakesAValidValueAndRefusesItsNeighbours) {
             ASSERT_EQ(NVRAgetdblcontrol(p, e.id, &back), 0);
             EXPECT_EQ(back, v);
             // Values beyond +-1e20 are infinities, which a bound at +-1e20 admits.
-            for (double bad : {std::nan(""),
-                               e.dblLower > -1e20 ? e.dblLower - 1e-3 - std::fabs(e.dblLower)
-                                                  : std::nan(""),
-                               e.dblUpper < 1e20 ? e.dblUpper * 2 + 1 : std::nan("")}) {
+            for (double bad :
+                 {std::nan(""),
+                  e.dblLower > -1e20 ? e.dblLower - 1e-3 - std::fabs(e.dblLower) : std::nan(""),
+                  e.dblUpper < 1e20 ? e.dblUpper * 2 + 1 : std::nan("")}) {
                 EXPECT_EQ(NVRAsetdblcontrol(p, e.id, bad), NVRA_RC_INVALID);
                 EXPECT_NE(lastError(p).find(format("Control %d (%s): value ", e.id, e.name)),
                           std::string::npos);

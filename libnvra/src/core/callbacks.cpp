@@ -144,7 +144,8 @@ const std::vector<double> *callbackSolution(NVRAprob prob) {
     return tlsSolution.prob == prob ? tlsSolution.x : nullptr;
 }
 
-// ---- the run of one optimisation -----------------------------------------------------------------
+// ---- the run of one optimisation
+// -----------------------------------------------------------------
 
 CallbackRun::CallbackRun(NVRAprob prob, int userCols) : prob_(prob), userCols_(userCols) {
     ProblemCallbacks &cbs = *prob->callbacks;
@@ -263,8 +264,7 @@ void CallbackRun::nodeEvents(const MipPoint &at) {
     for (CbKind kind : {CbKind::optnode, CbKind::prenode}) {
         int infeasible = 0;
         each<NVRAcboptnode>(kind, &infeasible); // both kinds have this signature
-        if (infeasible)
-            refuse(infoOf(kind).name, "marked a node infeasible");
+        if (infeasible) refuse(infoOf(kind).name, "marked a node infeasible");
     }
 }
 

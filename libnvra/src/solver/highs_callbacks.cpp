@@ -61,8 +61,8 @@ bool columnsHold(const Model &m, const UserSolution &s, double feasTol, double i
 
 // A full solution of a model the engine holds as it is (plain columns, no auxiliary ones) is
 // checked here; any other is handed over for the engine to complete, which it may fail to do.
-int offerUserSolution(const Model &m, const Engine &e, const NVRAprob prob,
-                      const UserSolution &s, HighsCallbackDataIn *in) {
+int offerUserSolution(const Model &m, const Engine &e, const NVRAprob prob, const UserSolution &s,
+                      HighsCallbackDataIn *in) {
     const double feasTol = prob->controls.dbls[dblSlot::kCtrlFeasTol];
     const double intTol = prob->controls.dbls[dblSlot::kCtrlMipTol];
     if (!columnsHold(m, s, feasTol, intTol)) return NVRA_USERSOL_INFEASIBLE;

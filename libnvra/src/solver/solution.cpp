@@ -43,8 +43,8 @@ int copyFull(NVRAprob prob, const char *fn, const char *what, double out[],
 // available.
 enum class CallbackVector { Solution, Slacks, None };
 
-int callbackVector(NVRAprob prob, const char *fn, CallbackVector what, int *available,
-                   double out[], int first, int last) {
+int callbackVector(NVRAprob prob, const char *fn, CallbackVector what, int *available, double out[],
+                   int first, int last) {
     if (int rc = enterProb(prob)) return rc;
     if (!available) return probError(prob, NVRA_RC_INVALID, "%s: null availability argument", fn);
     const bool rows = what == CallbackVector::Slacks;
@@ -120,15 +120,14 @@ int NVRAgetcallbackduals(NVRAprob prob, int *available, double[], int first, int
                           first, last);
 }
 int NVRAgetcallbackredcosts(NVRAprob prob, int *available, double[], int first, int last) {
-    return callbackVector(prob, "NVRAgetcallbackredcosts", CallbackVector::None, available,
-                          nullptr, first, last);
+    return callbackVector(prob, "NVRAgetcallbackredcosts", CallbackVector::None, available, nullptr,
+                          first, last);
 }
 
 // The presolved problem's values for the running callback: the engine shows callbacks none.
-int NVRAgetcallbackpresolvesolution(NVRAprob prob, int *available, double[], int first,
-                                    int last) {
-    return callbackVector(prob, "NVRAgetcallbackpresolvesolution", CallbackVector::None,
-                          available, nullptr, first, last);
+int NVRAgetcallbackpresolvesolution(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackpresolvesolution", CallbackVector::None, available,
+                          nullptr, first, last);
 }
 int NVRAgetcallbackpresolveslacks(NVRAprob prob, int *available, double[], int first, int last) {
     return callbackVector(prob, "NVRAgetcallbackpresolveslacks", CallbackVector::None, available,
@@ -138,10 +137,9 @@ int NVRAgetcallbackpresolveduals(NVRAprob prob, int *available, double[], int fi
     return callbackVector(prob, "NVRAgetcallbackpresolveduals", CallbackVector::None, available,
                           nullptr, first, last);
 }
-int NVRAgetcallbackpresolveredcosts(NVRAprob prob, int *available, double[], int first,
-                                    int last) {
-    return callbackVector(prob, "NVRAgetcallbackpresolveredcosts", CallbackVector::None,
-                          available, nullptr, first, last);
+int NVRAgetcallbackpresolveredcosts(NVRAprob prob, int *available, double[], int first, int last) {
+    return callbackVector(prob, "NVRAgetcallbackpresolveredcosts", CallbackVector::None, available,
+                          nullptr, first, last);
 }
 
 } // extern "C"

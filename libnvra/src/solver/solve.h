@@ -12,9 +12,9 @@
 namespace nvra {
 
 // Runs the engine once (clocks zeroed first) and maps its outcome into result; during an
-// optimisation the before- and afterobjective callbacks run around it (core/callbacks.h). A continuous
-// run that ends "infeasible or unbounded" is repeated once without presolve to tell them apart.
-// Returns 0, or NVRA_RC_ENGINE with the engine's message when the engine reported an error
+// optimisation the before- and afterobjective callbacks run around it (core/callbacks.h). A
+// continuous run that ends "infeasible or unbounded" is repeated once without presolve to tell them
+// apart. Returns 0, or NVRA_RC_ENGINE with the engine's message when the engine reported an error
 // (result then says so: solve status failed).
 int runEngine(NVRAprob prob, Engine &engine, bool mip, SolveResult &result);
 

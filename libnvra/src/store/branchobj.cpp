@@ -69,8 +69,9 @@ int checkCount(NVRAbranchobject bo, const char *fn, const char *what, int64_t n,
     if (n < 0) return boError(bo, NVRA_RC_INVALID, "%s: negative number of %s", fn, what);
     if (n > 0)
         for (const void *a : arrays)
-            if (!a) return boError(bo, NVRA_RC_INVALID, "%s: null array for %lld %s", fn,
-                                   static_cast<long long>(n), what);
+            if (!a)
+                return boError(bo, NVRA_RC_INVALID, "%s: null array for %lld %s", fn,
+                               static_cast<long long>(n), what);
     return 0;
 }
 
@@ -206,8 +207,8 @@ int NVRA_bo_addbounds(NVRAbranchobject bo, int branch, int nbounds, const char b
     return NVRA_RC_OK;
 }
 
-int NVRA_bo_getbounds(NVRAbranchobject bo, int branch, int *nbounds, int maxbounds,
-                      char bndtype[], int colind[], double bndval[]) {
+int NVRA_bo_getbounds(NVRAbranchobject bo, int branch, int *nbounds, int maxbounds, char bndtype[],
+                      int colind[], double bndval[]) {
     const char *fn = "NVRA_bo_getbounds";
     if (int rc = enterBo(bo)) return rc;
     if (int rc = checkBranch(bo, fn, branch)) return rc;

@@ -45,7 +45,8 @@ int removeCallback(problem_s *p, int kind, PyObject *callable, PyObject *data, b
     if (callable == Py_None) callable = nullptr;
     if (data == Py_None) data = nullptr;
     PyObject *&list = p->callbacks[kind];
-    if (!list) return callable ? nvr_raise(nvy_interf_exc, "Cannot remove callback from an empty set") : 0;
+    if (!list)
+        return callable ? nvr_raise(nvy_interf_exc, "Cannot remove callback from an empty set") : 0;
     const CallbackKind &k = kCallbackKinds[kind];
     Ref held = Ref::borrow(list); // removal may empty the slot
     bool found = false;
@@ -135,8 +136,8 @@ constexpr PresolveQuery kPresolveSolution{NVRAgetcallbackpresolvesolution,
                                           "NVRAgetcallbackpresolvesolution", false};
 constexpr PresolveQuery kPresolveSlacks{NVRAgetcallbackpresolveslacks,
                                         "NVRAgetcallbackpresolveslacks", true};
-constexpr PresolveQuery kPresolveDuals{NVRAgetcallbackpresolveduals,
-                                       "NVRAgetcallbackpresolveduals", true};
+constexpr PresolveQuery kPresolveDuals{NVRAgetcallbackpresolveduals, "NVRAgetcallbackpresolveduals",
+                                       true};
 constexpr PresolveQuery kPresolveRedCosts{NVRAgetcallbackpresolveredcosts,
                                           "NVRAgetcallbackpresolveredcosts", false};
 
@@ -168,8 +169,7 @@ PyObject *presolveMember(PyObject *self, PyObject *args, PyObject *kwargs) {
     LibArray<double> values;
     if (values.alloc(static_cast<size_t>(last - first + 1)) != 0) return nullptr;
     int available = 0;
-    if (problem_call(p, Q.get, Q.name, &available, values.get(), first, last) != 0)
-        return nullptr;
+    if (problem_call(p, Q.get, Q.name, &available, values.get(), first, last) != 0) return nullptr;
     if (!available) Py_RETURN_NONE;
     Ref list = Ref::steal(PyList_New(last - first + 1));
     for (int i = 0; list && i <= last - first; ++i) {
@@ -187,13 +187,14 @@ PyMethodDef problem_callback_methods[] = {
     {"addcb" #kind, nvr_method(addMember<number>), METH_VARARGS | METH_KEYWORDS,                   \
      PyDoc_STR("addcb" #kind "(callback, data=None, priority=0)\n\nAdds a " #kind                  \
                " callback, called as callback(problem, data, ...): " doc)},                        \
-    {"removecb" #kind, nvr_method(removeMember<number>), METH_VARARGS | METH_KEYWORDS,             \
-     PyDoc_STR("removecb" #kind "(callback=None, data=None)\n\nRemoves the " #kind                 \
-               " callbacks with this callable and data (None matches any)")},
+        {"removecb" #kind, nvr_method(removeMember<number>), METH_VARARGS | METH_KEYWORDS,         \
+         PyDoc_STR("removecb" #kind "(callback=None, data=None)\n\nRemoves the " #kind             \
+                   " callbacks with this callable and data (None matches any)")},
 #define NVRA_CALLBACK_NSLP(number, kind, doc)                                                      \
     {"setcb" #kind, nvr_method(addMember<number>), METH_VARARGS | METH_KEYWORDS,                   \
-     PyDoc_STR("setcb" #kind "(callback, data=None, priority=0)\n\nSets the nonlinear solver's " \
-               #kind " callback")},
+     PyDoc_STR("setcb" #kind                                                                       \
+               "(callback, data=None, priority=0)\n\nSets the nonlinear solver's " #kind           \
+               " callback")},
 #define NVRA_CALLBACK(number, kind, KIND, interface, honoured, doc)                                \
     NVRA_CALLBACK_##interface(number, kind, doc)
 #include "nvra_callbacks.def"

@@ -38,11 +38,11 @@ CallbackFrame::CallbackFrame(void *entry, NVRAprob handle, NSLPprob nlhandle)
 
 CallbackFrame::~CallbackFrame() {
     if (failed_) {
-        if (!PyErr_Occurred())
-            PyErr_SetString(nvy_interf_exc, "Unknown problem in callback");
+        if (!PyErr_Occurred()) PyErr_SetString(nvy_interf_exc, "Unknown problem in callback");
         problem_s *parent = as_cbentry(entry_.get())->problem;
         char name[64];
-        snprintf(name, sizeof name, "%s callback", kCallbackKinds[as_cbentry(entry_.get())->kind].name);
+        snprintf(name, sizeof name, "%s callback",
+                 kCallbackKinds[as_cbentry(entry_.get())->kind].name);
         if (parent)
             saveException(parent, name, parent->prob);
         else
@@ -62,8 +62,8 @@ CallbackFrame::~CallbackFrame() {
 template <class... A> Ref CallbackFrame::call(const char *format, A... extra) {
     if (!ready_) return Ref();
     const cbentry_s *e = as_cbentry(entry_.get());
-    Ref r = Ref::steal(
-        PyObject_CallFunction(e->callable, format, problem_.get(), e->data, extra...));
+    Ref r =
+        Ref::steal(PyObject_CallFunction(e->callable, format, problem_.get(), e->data, extra...));
     if (!r) fail();
     return r;
 }
@@ -148,12 +148,12 @@ void cutroundTrampoline(NVRAprob prob, void *entry, int ifcuts, int *action) {
     CallbackFrame f(entry, prob);
     Ref r = f.call("(OOi)", ifcuts);
     if (r)
-        *action = intResult(f, r.get(), 0,
-                            "Problem in cutround callback: must return an Int or None");
+        *action =
+            intResult(f, r.get(), 0, "Problem in cutround callback: must return an Int or None");
 }
 
-void gapnotifyTrampoline(NVRAprob prob, void *entry, double *relgap, double *absgap,
-                         double *obj, double *bound) {
+void gapnotifyTrampoline(NVRAprob prob, void *entry, double *relgap, double *absgap, double *obj,
+                         double *bound) {
     CallbackFrame f(entry, prob);
     Ref r = f.call("(OO)");
     if (!r) return;
@@ -187,13 +187,9 @@ void preintsolTrampoline(NVRAprob prob, void *entry, int soltype, int *reject, d
 
 // The trampoline of each kind; kinds the library refuses (and the nonlinear ones, whose
 // trampolines come with the nonlinear solver) have none.
-template <int Kind> struct Trampoline {
-    static constexpr std::nullptr_t fn = nullptr;
-};
+template <int Kind> struct Trampoline { static constexpr std::nullptr_t fn = nullptr; };
 #define NVR_TRAMPOLINE(kind, function)                                                             \
-    template <> struct Trampoline<NVRA_CB_##kind> {                                                \
-        static constexpr auto fn = function;                                                       \
-    };
+    template <> struct Trampoline<NVRA_CB_##kind> { static constexpr auto fn = function; };
 NVR_TRAMPOLINE(BARITERATION, outTrampoline<1>)
 NVR_TRAMPOLINE(BARLOG, intTrampoline)
 NVR_TRAMPOLINE(CUTLOG, intTrampoline)
@@ -219,7 +215,7 @@ const CallbackKind kCallbackKinds[kNumCallbackKinds] = {
 #define NVRA_CALLBACK_NVRA(number, kind)                                                           \
     {#kind, false,                                                                                 \
      [](problem_s *p, PyObject *entry, int priority) {                                             \
-         return problem_call(p, NVRAaddcb##kind, "NVRAaddcb" #kind, Trampoline<number>::fn,       \
+         return problem_call(p, NVRAaddcb##kind, "NVRAaddcb" #kind, Trampoline<number>::fn,        \
                              static_cast<void *>(entry), priority);                                \
      },                                                                                            \
      [](problem_s *p, PyObject *entry) {                                                           \

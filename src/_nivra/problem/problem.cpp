@@ -445,14 +445,13 @@ PyObject *problem_forCallback(problem_s *parent, NVRAprob handle, NSLPprob nlhan
     problem_s *p = as_problem(o.get());
     p->prob = handle;
     p->nlprob = nlhandle;
-    p->parent = static_cast<problem_lib_s *>(
-        as_problem(Py_NewRef(reinterpret_cast<PyObject *>(parent))));
+    p->parent =
+        static_cast<problem_lib_s *>(as_problem(Py_NewRef(reinterpret_cast<PyObject *>(parent))));
     p->output_enabled = parent->output_enabled;
     using Member = PyObject *problem_s::*;
-    for (Member shared : std::initializer_list<Member>{&problem_s::vars, &problem_s::cons,
-                                                       &problem_s::sets, &problem_s::controls,
-                                                       &problem_s::attributes,
-                                                       &problem_s::objattribs})
+    for (Member shared : std::initializer_list<Member>{
+             &problem_s::vars, &problem_s::cons, &problem_s::sets, &problem_s::controls,
+             &problem_s::attributes, &problem_s::objattribs})
         p->*shared = Py_XNewRef(parent->*shared);
     for (int k = 0; k < kNumCallbackKinds; ++k)
         p->callbacks[k] = Py_XNewRef(parent->callbacks[k]);
