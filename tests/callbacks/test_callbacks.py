@@ -333,3 +333,28 @@ def test_message_callbacks_receive_the_log():
     p.optimize()
     assert any("Solving report" in text or "Objective" in text for text, _ in lines)
     assert all(isinstance(t, str) and isinstance(k, int) for t, k in lines)
+
+
+def test_the_quadratic_route_reports_its_incumbents():
+    """A mixed-integer problem with a quadratic row is solved by the library's own outer
+    approximation around the engine: its incumbents reach intsol, and the solve is bracketed
+    once by before- and afterobjective (the engine's runs inside are not solves of their own)."""
+    p = nivra.problem()
+    p.setOutputEnabled(False)
+    x = p.addVariables(4, vartype=nivra.integer, lb=-5, ub=5)
+    p.addConstraint(nivra.Sum(x[i] ** 2 for i in range(4)) <= 20)
+    p.setObjective(-nivra.Sum((i + 1) * x[i] for i in range(4)))
+    events = []
+    p.addcbintsol(lambda cb, data: events.append(
+        ("intsol", cb.attributes.mipobjval, cb.getCallbackSolution(list(x)))))
+    p.addcbbeforeobjective(lambda cb, data: events.append(("before",)))
+    p.addcbafterobjective(lambda cb, data: events.append(("after", cb.attributes.objval)))
+    p.optimize()
+    assert p.attributes.mastersolves > 0  # the outer approximation did the work
+    assert events[0] == ("before",) and events[-1][0] == "after"
+    assert [e[0] for e in events].count("before") == 1
+    found = [e for e in events if e[0] == "intsol"]
+    objs = [e[1] for e in found]
+    assert objs and all(b < a for a, b in zip(objs, objs[1:]))
+    assert objs[-1] == pytest.approx(p.attributes.objval) == pytest.approx(events[-1][1])
+    assert found[-1][2] == pytest.approx(p.getSolution(list(x)))

@@ -147,7 +147,8 @@ const std::vector<double> *callbackSolution(NVRAprob prob) {
 // ---- the run of one optimisation
 // -----------------------------------------------------------------
 
-CallbackRun::CallbackRun(NVRAprob prob, int userCols) : prob_(prob), userCols_(userCols) {
+CallbackRun::CallbackRun(NVRAprob prob, int userCols, Reporter reporter)
+    : prob_(prob), userCols_(userCols), reporter_(reporter) {
     ProblemCallbacks &cbs = *prob->callbacks;
     {
         // Taking the lock also waits for a registration that saw the problem idle.

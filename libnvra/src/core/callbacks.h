@@ -21,6 +21,11 @@
 //   takeUserSolution / userSolutionsDone  solutions given with NVRAaddmipsol during the solve
 //                                    (usersolnotify)
 //
+// A route of the library's own around the engine (outer approximation, the interior-point and
+// nonlinear solvers) creates its run with Reporter::Route, brackets its whole solve with
+// beginSolve/endSolve and reports its own points (mipCheck at each of its iterations,
+// mipSolution at each new incumbent); the engine's points inside it then report nothing.
+//
 // Each event also updates the progress that attribute reads see during the solve. An engine
 // asks stopRequested() at its interrupt checks (a callback's stop request, NVRAinterrupt and
 // Ctrl-C all end there). After the run, refusal() holds the message of an answer the engine
@@ -153,14 +158,20 @@ struct MipPoint {
 
 class CallbackRun {
   public:
+    // Who reports the events: the engine (its callback points, and every engine run is a solve
+    // of the optimisation), or the library's own route around it (the route reports its
+    // progress; the engine runs inside it are steps of one solve and report nothing).
+    enum class Reporter { Engine, Route };
+
     // With the busy flag held. userCols: the columns of the problem as built (an engine's own
     // columns after them are dropped from solutions).
-    CallbackRun(NVRAprob prob, int userCols);
+    CallbackRun(NVRAprob prob, int userCols, Reporter reporter = Reporter::Engine);
     ~CallbackRun();
     CallbackRun(const CallbackRun &) = delete;
     CallbackRun &operator=(const CallbackRun &) = delete;
 
     bool wants(CbKind kind) const { return !lists_[static_cast<int>(kind)].empty(); }
+    bool engineReports() const { return reporter_ == Reporter::Engine; }
 
     void beginSolve();
     void endSolve(const SolveResult &result);
@@ -195,6 +206,7 @@ class CallbackRun {
 
     NVRAprob prob_;
     int userCols_;
+    Reporter reporter_;
     std::array<CallbackList, kNumOptimizerKinds> lists_;
     bool active_ = false; // some callback is registered: events do their work
     // Held for the whole of an event: callbacks run one at a time, and the members below

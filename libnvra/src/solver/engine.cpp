@@ -92,7 +92,8 @@ extern "C" void engineCallback(int kind, const char *msg, const HighsCallbackDat
             if (msg && out) captureLog(e, msg, out->log_type);
             return;
         }
-        if (CallbackRun *run = e.prob->callbacks->run.load()) engineEvent(*run, e, kind, out, in);
+        CallbackRun *run = e.prob->callbacks->run.load();
+        if (run && run->engineReports()) engineEvent(*run, e, kind, out, in);
     } catch (...) {
         // Out of memory while splitting a log line or copying a solution: the line or the
         // callback is lost, the solve goes on.

@@ -20,6 +20,8 @@
 #include "solver/minlp.h"
 #include "solver/solve.h"
 
+#include "core/callbacks.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -60,6 +62,8 @@ class OuterApprox {
     int solveMaster(std::vector<double> &xm, Step &step);
     int subproblem(const std::vector<double> &xm);
     void consider(const std::vector<double> &x); // a candidate incumbent
+    // The progress to the optimizer callbacks: a new incumbent x, or (x null) an iteration.
+    void report(const std::vector<double> *x) const;
     int liftForms(Image &master);
     void addCuts(std::vector<Cut> &cuts);
     // Cuts at p (original columns) for the rows whose excess there exceeds threshold: the
@@ -110,7 +114,24 @@ void OuterApprox::consider(const std::vector<double> &x) {
     if (value < ub_) {
         ub_ = value;
         out_.x = x;
+        report(&x);
     }
+}
+
+void OuterApprox::report(const std::vector<double> *x) const {
+    CallbackRun *run = prob_->callbacks->run.load();
+    if (!run) return;
+    MipPoint at;
+    at.primal = ub_ < kInf ? sense_ * ub_ : sense_ * kInf;
+    at.dual = lb_ > -kInf ? sense_ * lb_ : -sense_ * kInf;
+    at.gap = ub_ < kInf && lb_ > -kInf ? (ub_ - lb_) / std::max(std::fabs(ub_), 1e-10) : kInf;
+    at.time = deadline_.elapsed();
+    at.nodes = r_.nodes;
+    at.lpIterations = r_.simplexIter;
+    if (x)
+        run->mipSolution(at, x->data(), true);
+    else
+        run->mipCheck(at);
 }
 
 void OuterApprox::cutsAt(const double *p, double threshold, std::vector<Cut> &cuts) {
@@ -471,6 +492,7 @@ int OuterApprox::run() {
         if (!converged())
             if (int rc = subproblem(xm)) return rc;
         logIteration(e_.numRow - baseRows);
+        report(nullptr);
         if (converged())
             return finish(NVRA_MIP_OPTIMAL, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
         if (e_.numRow == rowsBefore && ub_ == ubBefore) {

@@ -5,6 +5,7 @@
 #include "solver/minlp.h"
 #include "solver/solve.h"
 
+#include "core/callbacks.h"
 #include "core/sigint.h"
 
 #include <cmath>
@@ -143,6 +144,8 @@ int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const Q
     e.sigintMark = sigintCount();
     const Deadline deadline(e, c.dbls[dblSlot::kCtrlTimeLimit]);
     beginCapture(e, detailed);
+    CallbackRun callbacks(prob, img.userCols, CallbackRun::Reporter::Route);
+    callbacks.beginSolve();
     int rc = 0;
     if (img.integral) {
         MinlpOutcome out;
@@ -165,8 +168,12 @@ int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const Q
             rc = probError(prob, NVRA_RC_ENGINE, "%s: the interior-point solver failed: %s", fn,
                            nlp.detail.c_str());
     }
+    callbacks.endSolve(st.solves.back());
+    callbacks.finish();
     endCapture(e);
     if (!detailed && c.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE) probMessage(prob, "", 0);
+    if (!rc && !callbacks.refusal().empty())
+        rc = probError(prob, NVRA_RC_UNSUPPORTED, "%s: %s", fn, callbacks.refusal().c_str());
     return rc;
 }
 

@@ -474,6 +474,7 @@ int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
              "their thread count instead of the threads control",
              3);
     CallbackRun *callbacks = prob->callbacks->run.load();
+    if (callbacks && !callbacks->engineReports()) callbacks = nullptr; // a step of a route
     if (callbacks) callbacks->beginSolve();
     Highs_zeroAllClocks(h);
     bool failed = !highsOk(Highs_run(h));

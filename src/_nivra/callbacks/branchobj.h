@@ -1,7 +1,0 @@
-// callbacks/branchobj.h: nivra.branchobj (placeholder type until its behaviour is built).
-#pragma once
-
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
-
-extern PyTypeObject branchobj_type;
