@@ -1,17 +1,12 @@
 // callbacks/register.cpp: registering and removing Python callbacks, one list of entries per
-// kind on the problem, and the callback members of nivra.problem, made for every kind from the
-// rows of nvra_callbacks.def.
+// kind on the problem.
 #include "register.h"
-
-#include <climits>
 
 #include "entry.h"
 #include "trampolines.h"
-#include "runtime/alloc.h"
 #include "runtime/env.h"
 #include "runtime/errors.h"
 #include "runtime/ref.h"
-#include "problem/problib.h"
 
 int callbackInList(problem_s *p, int kind, PyObject *callable, PyObject *data, long priority) {
     if (kind < 0 || kind >= kNumCallbackKinds)
@@ -77,146 +72,3 @@ int copyCallbacks(problem_s *dst, problem_s *src) {
     }
     return 0;
 }
-
-namespace {
-
-// ---- members ------------------------------------------------------------------------------------
-
-template <int Kind> PyObject *addMember(PyObject *self, PyObject *args, PyObject *kwargs) {
-    static const char *const kw[] = {"callback", "data", "priority", nullptr};
-    PyObject *callable = nullptr, *data = Py_None;
-    long priority = 0;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|Ol", const_cast<char **>(kw), &callable,
-                                     &data, &priority) ||
-        !PyCallable_Check(callable) || priority < INT_MIN || priority > INT_MAX) {
-        PyErr_Clear();
-        PyErr_SetString(nvy_interf_exc, "Cannot add callback");
-        return nullptr;
-    }
-    if (callbackInList(as_problem(self), Kind, callable, data, priority) != 0) return nullptr;
-    Py_RETURN_NONE;
-}
-
-template <int Kind> PyObject *removeMember(PyObject *self, PyObject *args, PyObject *kwargs) {
-    static const char *const kw[] = {"callback", "data", nullptr};
-    PyObject *callable = Py_None, *data = Py_None;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OO", const_cast<char **>(kw), &callable,
-                                     &data))
-        return nullptr;
-    if (callable != Py_None && !PyCallable_Check(callable)) {
-        PyErr_SetString(nvy_interf_exc, "Cannot remove callback");
-        return nullptr;
-    }
-    problem_s *p = as_problem(self);
-    if (checkProblemIsInitialized(p) != 0) return nullptr;
-    if (removeCallback(p, Kind, callable, data, true) != 0) return nullptr;
-    Py_RETURN_NONE;
-}
-
-PyObject *problem_copycallbacks(PyObject *self, PyObject *src) {
-    problem_s *dst = as_problem(self);
-    if (!problem_Check(src) || !as_problem(src)->prob || !dst->prob) {
-        PyErr_SetString(nvy_interf_exc,
-                        "copycallbacks() must be called with the source problem as argument");
-        return nullptr;
-    }
-    if (copyCallbacks(dst, as_problem(src)) != 0) return nullptr;
-    Py_RETURN_NONE;
-}
-
-// The presolved problem's values for the running callback (getCallbackPresolveSolution and its
-// siblings): a list over first..last (default: every row or column), or None when the library
-// has none.
-struct PresolveQuery {
-    int (*get)(NVRAprob, int *, double[], int, int);
-    const char *name;
-    bool rows;
-};
-constexpr PresolveQuery kPresolveSolution{NVRAgetcallbackpresolvesolution,
-                                          "NVRAgetcallbackpresolvesolution", false};
-constexpr PresolveQuery kPresolveSlacks{NVRAgetcallbackpresolveslacks,
-                                        "NVRAgetcallbackpresolveslacks", true};
-constexpr PresolveQuery kPresolveDuals{NVRAgetcallbackpresolveduals, "NVRAgetcallbackpresolveduals",
-                                       true};
-constexpr PresolveQuery kPresolveRedCosts{NVRAgetcallbackpresolveredcosts,
-                                          "NVRAgetcallbackpresolveredcosts", false};
-
-// An end of a range: None keeps *index. 0, or -1 with an exception.
-int readIndex(PyObject *o, int *index) {
-    if (o == Py_None) return 0;
-    const long v = PyLong_AsLong(o);
-    if (v == -1 && PyErr_Occurred()) return -1;
-    if (v < INT_MIN || v > INT_MAX) return nvr_raise(nvy_interf_exc, "Index out of range");
-    *index = static_cast<int>(v);
-    return 0;
-}
-
-template <const PresolveQuery &Q>
-PyObject *presolveMember(PyObject *self, PyObject *args, PyObject *kwargs) {
-    static const char *const kw[] = {"first", "last", nullptr};
-    PyObject *firstObj = Py_None, *lastObj = Py_None;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|OO", const_cast<char **>(kw), &firstObj,
-                                     &lastObj))
-        return nullptr;
-    problem_s *p = as_problem(self);
-    int count = 0;
-    if (checkProblemIsInitialized(p) != 0 ||
-        problem_intAttrib(p, Q.rows ? NVRA_ATTR_ROWS : NVRA_ATTR_COLS, &count) != 0)
-        return nullptr;
-    int first = 0, last = count - 1;
-    if (readIndex(firstObj, &first) != 0 || readIndex(lastObj, &last) != 0) return nullptr;
-    if (last < first) return PyList_New(0);
-    LibArray<double> values;
-    if (values.alloc(static_cast<size_t>(last - first + 1)) != 0) return nullptr;
-    int available = 0;
-    if (problem_call(p, Q.get, Q.name, &available, values.get(), first, last) != 0) return nullptr;
-    if (!available) Py_RETURN_NONE;
-    Ref list = Ref::steal(PyList_New(last - first + 1));
-    for (int i = 0; list && i <= last - first; ++i) {
-        PyObject *v = PyFloat_FromDouble(values[i]);
-        if (!v) return nullptr;
-        PyList_SET_ITEM(list.get(), i, v);
-    }
-    return list.release();
-}
-
-} // namespace
-
-PyMethodDef problem_callback_methods[] = {
-#define NVRA_CALLBACK_NVRA(number, kind, doc)                                                      \
-    {"addcb" #kind, nvr_method(addMember<number>), METH_VARARGS | METH_KEYWORDS,                   \
-     PyDoc_STR("addcb" #kind "(callback, data=None, priority=0)\n\nAdds a " #kind                  \
-               " callback, called as callback(problem, data, ...): " doc)},                        \
-        {"removecb" #kind, nvr_method(removeMember<number>), METH_VARARGS | METH_KEYWORDS,         \
-         PyDoc_STR("removecb" #kind "(callback=None, data=None)\n\nRemoves the " #kind             \
-                   " callbacks with this callable and data (None matches any)")},
-#define NVRA_CALLBACK_NSLP(number, kind, doc)                                                      \
-    {"setcb" #kind, nvr_method(addMember<number>), METH_VARARGS | METH_KEYWORDS,                   \
-     PyDoc_STR("setcb" #kind                                                                       \
-               "(callback, data=None, priority=0)\n\nSets the nonlinear solver's " #kind           \
-               " callback")},
-#define NVRA_CALLBACK(number, kind, KIND, interface, honoured, doc)                                \
-    NVRA_CALLBACK_##interface(number, kind, doc)
-#include "nvra_callbacks.def"
-#undef NVRA_CALLBACK_NVRA
-#undef NVRA_CALLBACK_NSLP
-    {"copycallbacks", problem_copycallbacks, METH_O,
-     PyDoc_STR("copycallbacks(src): register every callback of problem src on this problem")},
-    {"getCallbackPresolveSolution", nvr_method(presolveMember<kPresolveSolution>),
-     METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("getCallbackPresolveSolution(first=None, last=None): values of the presolved "
-               "problem in a callback, or None when there are none")},
-    {"getCallbackPresolveSlacks", nvr_method(presolveMember<kPresolveSlacks>),
-     METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("getCallbackPresolveSlacks(first=None, last=None): as "
-               "getCallbackPresolveSolution, for the slacks")},
-    {"getCallbackPresolveDuals", nvr_method(presolveMember<kPresolveDuals>),
-     METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("getCallbackPresolveDuals(first=None, last=None): as "
-               "getCallbackPresolveSolution, for the duals")},
-    {"getCallbackPresolveRedCosts", nvr_method(presolveMember<kPresolveRedCosts>),
-     METH_VARARGS | METH_KEYWORDS,
-     PyDoc_STR("getCallbackPresolveRedCosts(first=None, last=None): as "
-               "getCallbackPresolveSolution, for the reduced costs")},
-    {nullptr, nullptr, 0, nullptr},
-};

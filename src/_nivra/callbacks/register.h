@@ -1,6 +1,5 @@
-// callbacks/register.h: Python callbacks on a problem: registering and removing them (the
-// addcb<kind>, setcb<kind> and removecb<kind> members, copycallbacks), copying them with the
-// problem, and the members that read a callback's presolved values.
+// callbacks/register.h: Python callbacks on a problem: registering and removing them and copying
+// them from another problem (the members that do this are rows of api/callbacks.def).
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -18,6 +17,3 @@ int callbackInList(problem_s *p, int kind, PyObject *callable, PyObject *data, l
 int removeCallback(problem_s *p, int kind, PyObject *callable, PyObject *data, bool unregister);
 // Registers every callback of src on dst, in kind order and list order. 0, or -1.
 int copyCallbacks(problem_s *dst, problem_s *src);
-
-// The callback members of nivra.problem.
-extern PyMethodDef problem_callback_methods[];
