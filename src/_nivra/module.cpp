@@ -25,13 +25,13 @@
 #include "controls/objattrib.h"
 #include "problem/methods.h"
 #include "problem/problem.h"
-#include "callbacks/branchobj.h"
 #include "callbacks/generic.h"
 #include "callbacks/msghandlers.h"
 #include "callbacks/poolcut.h"
-#include "api/methods.h"
 #include "callbacks/entry.h"
 #include "callbacks/register.h"
+#include "api/branchobj.h"
+#include "api/methods.h"
 #include "testhooks.h"
 #include "problem/userfuncs.h"
 
@@ -301,7 +301,7 @@ int createEnvironment() {
 
 PyObject *initModule() {
     if (problem_build_method_table({nvr_api_build_methods, nvr_api_read_methods,
-                                    nvr_api_delete_methods, problem_callback_methods}) != 0)
+                                    nvr_api_delete_methods, nvr_api_callback_methods}) != 0)
         return nullptr;
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;

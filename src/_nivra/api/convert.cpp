@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "callbacks/generic.h"
+#include "callbacks/poolcut.h"
 #include "model/constraint.h"
 #include "model/sos.h"
 #include "model/var.h"
@@ -201,6 +202,14 @@ template <int K> struct Elem {
             }
             *dst = PyUnicode_AsUTF8(item);
             return *dst && PyList_Append(keep, item) == 0 ? 0 : -1;
+        } else if constexpr (K == kElemPoolCut) {
+            (void)p, (void)keep;
+            if (!poolcut_Check(item) || !poolcut_getcut(item)) {
+                elementError(argname, i, "is not a cut of the cut pool (nivra.poolcut)", item);
+                return -1;
+            }
+            *dst = poolcut_getcut(item);
+            return 0;
         } else if constexpr (K == kElemObject) {
             (void)keep;
             if (!PyObject_TypeCheck(item, &nvraobject_type)) {
@@ -440,6 +449,9 @@ template <int K> PyObject *toPython(problem_s *p, ElemType<K> v) {
         return PyUnicode_FromFormat("%d", static_cast<int>(v));
     } else if constexpr (K == kElemString) {
         return PyUnicode_FromString(v ? v : "");
+    } else if constexpr (K == kElemPoolCut) {
+        (void)p;
+        return poolcut_create(static_cast<NVRAcut>(v));
     } else if constexpr (K == kElemObject) {
         return nvraobject_create(v);
     } else if constexpr (K == kElemRowCol) {

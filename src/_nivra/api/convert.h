@@ -27,7 +27,7 @@ enum ElemKind : int {
     kElemChar = 6,    // one character
     kElemByte = 7,    // small number in a byte
     kElemString = 8,  // UTF-8 text
-    kElemPoolCut = 9, // library cut handle (not supported yet: nivra.poolcut has no handle)
+    kElemPoolCut = 9, // library cut handle: nivra.poolcut
     kElemObject = 10, // library object pointer (nivra.nvraobject)
     kElemRowCol = 11, // combined row-or-column index (single values and results only)
 };
