@@ -96,22 +96,23 @@ def test_the_older_constructor_with_branches(prob):
     assert bo.getbranches() == 3
     assert read_bounds(bo, 0) == [("U", x[0], 4.0)]
     assert read_bounds(bo, 1) == [("L", x[0], 5.0)]
-    assert read_rows(bo, 1) == (["L"], [8.0], [0, 1], [(x[0], 1.0), (x[1], 1.0)])
+    assert read_rows(bo, 1) == (["L"], [8.0], [0, 2], [(x[0], 1.0), (x[1], 1.0)])
     assert read_bounds(bo, 2) == [("B", x[1], 3.0), ("U", x[0], 7.0)]
     assert bo.validate() == 0
 
+    with pytest.raises(nivra.ModelError, match="Cannot define the branches of a branching "
+                                               "object if the isoriginal flag is false"):
+        nivra.branchobj(p, [x[0] <= 1], False)
     cases = [
-        (([x[0] <= 1], False), "Cannot define the branches of a branching object if the "
-                               "isoriginal flag is false"),
-        ((x[0] <= 1, True), "The branches parameter must be a list or a tuple"),
-        (([3], True), "Branch 0 is invalid: must be a constraint or tuple/list of constraints"),
-        (([[x[0] <= 1, 3]], True), "Branch 0 is invalid: must be a tuple/list of constraints"),
-        (([x[0] * x[1] <= 1], True), "Branch 0 contains a quadratic or nonlinear constraint"),
+        (x[0] <= 1, "The branches parameter must be a list or a tuple"),
+        ([3], "Branch 0 is invalid: must be a constraint or tuple/list of constraints"),
+        ([[x[0] <= 1, 3]], "Branch 0 is invalid: must be a tuple/list of constraints"),
+        ([x[0] * x[1] <= 1], "Branch 0 contains a quadratic or nonlinear constraint"),
     ]
-    for (branches, flag), text in cases:
+    for branches, text in cases:
         with pytest.raises(nivra.ModelError, match=text):
             with pytest.warns(nivra.DeprecationWarning):
-                nivra.branchobj(p, branches, flag)
+                nivra.branchobj(p, branches)
     linked = x[0] + x[1] <= 5
     p.addConstraint(linked)
     with pytest.raises(nivra.ModelError, match="has been added to a problem"):
@@ -123,9 +124,14 @@ def test_the_older_constructor_with_branches(prob):
 
 
 def test_poolcut_objects_and_the_refused_branching_callback():
-    cut = nivra.poolcut()
-    assert isinstance(cut, nivra.poolcut)
     p = nivra.problem()
+    p.addVariable()
+    with nivra.branchobj(p) as bo:
+        bo.addbranches(1)
+        # A poolcut made by its constructor holds no cut: nothing to branch on.
+        with pytest.raises(nivra.InterfaceError, match="is not a cut of the cut pool"):
+            bo.addcuts(0, [nivra.poolcut()])
+        assert bo.validate() == 2
     with pytest.raises(nivra.NotSupportedError, match="The chgbranchobject callback is not "
                                                       "supported by this engine"):
         p.addcbchgbranchobject(lambda prob, data, bo: None)

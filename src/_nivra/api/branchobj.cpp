@@ -71,20 +71,19 @@ int addConstraintToBranch(branchobj_s *b, int i, PyObject *con) {
     const constraint_s *c = as_constraint(con);
     PyObject *body = constraint_body(c);
     char msg[160];
-    auto fail = [&](const char *fmt) {
-        snprintf(msg, sizeof msg, fmt, i);
+    auto fail = [&](const char *what) {
+        snprintf(msg, sizeof msg, "Branch %i %s", i, what);
         return nvr_model_error(msg);
     };
-    if (!body || body == Py_None)
-        return fail("Branch %i contains a constraint with no body, invalid");
+    if (!body || body == Py_None) return fail("contains a constraint with no body, invalid");
     if (constraint_is_linked(c))
-        return fail("Branch %i contains a constraint that has been added to a problem, invalid");
+        return fail("contains a constraint that has been added to a problem, invalid");
     const int kind = exprKindOf(body);
     if (kind == 3 || kind == 5)
-        return fail("Branch %i contains a quadratic or nonlinear constraint, invalid");
+        return fail("contains a quadratic or nonlinear constraint, invalid");
     OwnedExprRow row;
     if (convertExpr(ownerOf(b), body, &row, false, true) != 0) return -1;
-    if (row.nq) return fail("Branch %i contains a quadratic or nonlinear constraint, invalid");
+    if (row.nq) return fail("contains a quadratic or nonlinear constraint, invalid");
     const double lb = constraint_lb(c) - row.constant, ub = constraint_ub(c) - row.constant;
     const bool hasLb = lb > -NVRA_PLUSINFINITY, hasUb = ub < NVRA_PLUSINFINITY;
     if (!hasLb && !hasUb) return nvr_model_error("Branch cannot have a free row");
@@ -164,8 +163,7 @@ int addBranches(branchobj_s *b, PyObject *branches) {
     return 0;
 }
 
-// ---- type slots
-// ----------------------------------------------------------------------------------
+// ---- type slots ---------------------------------------------------------------------------------
 
 const char kBadCreation[] =
     "Incorrect creation of branching object: must provide a problem and, optionally, a list of "
@@ -212,8 +210,7 @@ void branchobj_dealloc(PyObject *self) {
     Py_TYPE(self)->tp_free(self);
 }
 
-// ---- methods
-// -------------------------------------------------------------------------------------
+// ---- methods ------------------------------------------------------------------------------------
 
 // The problem the object's columns refer to, or null with an exception when the object is
 // empty.
