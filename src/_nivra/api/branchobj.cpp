@@ -75,14 +75,15 @@ int addConstraintToBranch(branchobj_s *b, int i, PyObject *con) {
         snprintf(msg, sizeof msg, "Branch %i %s", i, what);
         return nvr_model_error(msg);
     };
-    if (!body || body == Py_None) return fail("contains a constraint with no body, invalid");
+    // A constraint added to a problem keeps its body in the library, not here.
     if (constraint_is_linked(c))
         return fail("contains a constraint that has been added to a problem, invalid");
+    if (!body || body == Py_None) return fail("contains a constraint with no body, invalid");
     const int kind = exprKindOf(body);
     if (kind == 3 || kind == 5)
         return fail("contains a quadratic or nonlinear constraint, invalid");
     OwnedExprRow row;
-    if (convertExpr(ownerOf(b), body, &row, false, true) != 0) return -1;
+    if (convertExpr(ownerOf(b), body, &row, false) != 0) return -1;
     if (row.nq) return fail("contains a quadratic or nonlinear constraint, invalid");
     const double lb = constraint_lb(c) - row.constant, ub = constraint_ub(c) - row.constant;
     const bool hasLb = lb > -NVRA_PLUSINFINITY, hasUb = ub < NVRA_PLUSINFINITY;

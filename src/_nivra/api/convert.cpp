@@ -344,7 +344,7 @@ template <int K>
 int conv_obj2arr(problem_s *p, int64_t *count, PyObject *obj, ConvArray<K> &out,
                  const char *argname) {
     if (!obj || obj == Py_None) return 0;
-    if (K == kElemRowCol || K == kElemPoolCut) {
+    if (K == kElemRowCol) {
         PyErr_SetString(nvy_interf_exc, "Invalid sequence of objects");
         return -1;
     }
