@@ -125,16 +125,19 @@ PyObject *NVRA_PY_addcols(problem_s *p, PyObject *args, PyObject *kwargs) {
                      rows.get(), coef.get(), lower.get(), upper.get()) != 0)
         return nullptr;
     const Py_ssize_t listed = PyList_GET_SIZE(p->vars);
-    LibArray<int> idx(static_cast<size_t>(n));
-    for (int i = 0; idx && i < n; ++i)
+    LibArray<int> idx;
+    bool ok = idx.alloc(static_cast<size_t>(n)) == 0;
+    for (int i = 0; ok && i < n; ++i)
         idx[i] = first + i;
-    if (unlinkedMode && !p->var_index_map && !(p->var_index_map = rowcolmap_new()))
+    if (ok && unlinkedMode && !p->var_index_map && !(p->var_index_map = rowcolmap_new())) {
         PyErr_NoMemory();
-    const bool ok = !PyErr_Occurred() && (n == 0 || idx) &&
-                    (!letters.get() || problem_call(p, NVRAchgcoltype, "NVRAchgcoltype", n,
-                                                    idx.get(), letters.get()) == 0) &&
-                    addNames(p, NVRA_NAMES_COLUMNS, nameBuf, first, n) == 0 &&
-                    addColsAsVariables(p, n, nameList.get(), typeList.get(), nullptr) == 0;
+        ok = false;
+    }
+    ok = ok &&
+         (!letters.get() ||
+          problem_call(p, NVRAchgcoltype, "NVRAchgcoltype", n, idx.get(), letters.get()) == 0) &&
+         addNames(p, NVRA_NAMES_COLUMNS, nameBuf, first, n) == 0 &&
+         addColsAsVariables(p, n, nameList.get(), typeList.get(), nullptr) == 0;
     if (ok) Py_RETURN_NONE;
     deleteAdded(p, NVRAdelcols, "NVRAdelcols", first, n);
     dropObjects(p, p->vars, listed);
