@@ -39,6 +39,8 @@ OPTIMA = {
     "qjh_qmatrix.mps": -5.25,
     "qjh.lp": -5.25,
     "qptestnw.lp": -6.45,
+    "hs043.mps": -44.0,
+    "hs065.mps": 0.9535288567,
     "semi-continuous.mps": 25 / 3 - 0.11,
     "semi-integer.mps": 25 / 3 - 0.2,
 }
@@ -80,6 +82,11 @@ def test_qp_solution_and_duals():
     assert p.getRedCosts() == pytest.approx([0.0, 0.0], abs=1e-6)
     q, _ = solved("qjh.mps")
     assert q.getSolution() == pytest.approx([0.5, 5.0, 1.5], abs=1e-5)
+    # Rosen-Suzuki's published multipliers are 1, 0, 2 for its rows written as g(x) >= 0; the
+    # duals are the objective's change per unit of right-hand side of the '<=' rows.
+    r, _ = solved("hs043.mps")
+    assert r.getSolution() == pytest.approx([0, 1, 2, -1], abs=1e-6)
+    assert r.getDuals() == pytest.approx([-1, 0, -2], abs=1e-6)
 
 
 @pytest.mark.parametrize("name", INFEASIBLE)

@@ -9,7 +9,7 @@
 // library's stop request.
 #include "solver/interior.h"
 #include "solver/minlp.h"
-#include "solver/nlpkernel.h"
+#include "solver/kerneltnlp.h"
 
 #include "core/sigint.h"
 
@@ -67,24 +67,15 @@ class SigintKeeper {
 
 // The program as Bonmin's TMINLP. Every evaluation also checks for a stop request, which it
 // hands to the search (and to the interior-point iterations through Bonmin's flag).
-class QcTminlp : public Bonmin::TMINLP {
+class QcTminlp : public KernelTnlp<Bonmin::TMINLP> {
   public:
     QcTminlp(const NlpKernel &k, const Deadline &deadline, SigintKeeper &sigint)
-        : k_(k), deadline_(deadline), sigint_(sigint) {}
+        : KernelTnlp(k, nullptr), deadline_(deadline), sigint_(sigint) {}
 
     void searchStarts(CbcModel *model) { model_ = model; }
     int stopReason() const { return stop_; }
     const std::vector<double> &solution() const { return x_; }
 
-    bool get_nlp_info(Index &n, Index &m, Index &nnzJac, Index &nnzHess,
-                      Ipopt::TNLP::IndexStyleEnum &style) override {
-        n = k_.numCols();
-        m = k_.numRows();
-        nnzJac = k_.jacobianSize();
-        nnzHess = k_.hessianSize();
-        style = Ipopt::TNLP::C_STYLE;
-        return true;
-    }
     bool get_variables_types(Index n, VariableType *types) override {
         const Image &img = k_.program().image();
         for (Index j = 0; j < n; ++j) {
@@ -99,48 +90,9 @@ class QcTminlp : public Bonmin::TMINLP {
             types[j] = k_.columnIsLinear(j) ? Ipopt::TNLP::LINEAR : Ipopt::TNLP::NON_LINEAR;
         return true;
     }
-    bool get_constraints_linearity(Index m, Ipopt::TNLP::LinearityType *types) override {
-        for (Index r = 0; r < m; ++r)
-            types[r] = k_.rowIsLinear(r) ? Ipopt::TNLP::LINEAR : Ipopt::TNLP::NON_LINEAR;
-        return true;
-    }
-    bool get_bounds_info(Index, Number *xl, Number *xu, Index, Number *gl, Number *gu) override {
-        k_.bounds(xl, xu, gl, gu);
-        return true;
-    }
-    bool get_starting_point(Index, bool initX, Number *x, bool, Number *, Number *, Index, bool,
-                            Number *) override {
-        if (initX) k_.start(nullptr, x);
-        return true;
-    }
-    bool eval_f(Index, const Number *x, bool, Number &f) override {
+    bool eval_f(Index n, const Number *x, bool newX, Number &f) override {
         checkStop();
-        f = k_.objective(x);
-        return std::isfinite(f);
-    }
-    bool eval_grad_f(Index, const Number *x, bool, Number *g) override {
-        k_.objectiveGradient(x, g);
-        return true;
-    }
-    bool eval_g(Index, const Number *x, bool, Index, Number *g) override {
-        k_.rowValues(x, g);
-        return true;
-    }
-    bool eval_jac_g(Index, const Number *x, bool, Index, Index, Index *iRow, Index *jCol,
-                    Number *values) override {
-        if (values)
-            k_.jacobian(x, values);
-        else
-            k_.jacobianPattern(iRow, jCol);
-        return true;
-    }
-    bool eval_h(Index, const Number *, bool, Number objFactor, Index, const Number *lambda, bool,
-                Index, Index *iRow, Index *jCol, Number *values) override {
-        if (values)
-            k_.hessian(objFactor, lambda, values);
-        else
-            k_.hessianPattern(iRow, jCol);
-        return true;
+        return KernelTnlp::eval_f(n, x, newX, f);
     }
     void finalize_solution(Bonmin::TMINLP::SolverReturn, Index n, const Number *x,
                            Number) override {
@@ -157,7 +109,6 @@ class QcTminlp : public Bonmin::TMINLP {
         if (model_) model_->sayEventHappened();
     }
 
-    const NlpKernel &k_;
     const Deadline &deadline_;
     SigintKeeper &sigint_;
     CbcModel *model_ = nullptr;
@@ -303,7 +254,7 @@ int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadli
         options->SetRegisteredOptions(GetRawPtr(roptions));
         bonmin.setOptionsAndJournalist(roptions, options, journalist);
         bonmin.registerOptions();
-        setIpoptOptions(prob, *options, false);
+        setIpoptOptions(prob, *options, kernel, false);
         // Bonmin checks its subproblems' points against the bounds as they are.
         options->SetStringValue("honor_original_bounds", "yes");
         if (!setBonminOptions(prob, *options, deadline.remaining())) return NVRA_RC_ENGINE;

@@ -4,7 +4,7 @@
 // requests reach the solve.
 #include "solver/interior.h"
 
-#include "solver/nlpkernel.h"
+#include "solver/kerneltnlp.h"
 #include "solver/ray.h"
 
 #include <algorithm>
@@ -19,7 +19,6 @@
 
 #include "IpIpoptApplication.hpp"
 #include "IpSolveStatistics.hpp"
-#include "IpTNLP.hpp"
 
 namespace nvra {
 namespace {
@@ -68,62 +67,11 @@ class LogJournal : public Ipopt::Journal {
 };
 
 // The program as Ipopt's TNLP, over the kernel's patterns.
-class QcTnlp : public Ipopt::TNLP {
+class QcTnlp : public KernelTnlp<Ipopt::TNLP> {
   public:
     QcTnlp(const NlpKernel &k, const NlpSetup &setup, const Deadline &deadline, NlpOutcome &out)
-        : k_(k), setup_(setup), deadline_(deadline), out_(out) {}
+        : KernelTnlp(k, setup.start), deadline_(deadline), out_(out) {}
 
-    bool get_nlp_info(Index &n, Index &m, Index &nnzJac, Index &nnzHess,
-                      IndexStyleEnum &style) override {
-        n = k_.numCols();
-        m = k_.numRows();
-        nnzJac = k_.jacobianSize();
-        nnzHess = k_.hessianSize();
-        style = C_STYLE;
-        return true;
-    }
-    bool get_bounds_info(Index, Number *xl, Number *xu, Index, Number *gl, Number *gu) override {
-        k_.bounds(xl, xu, gl, gu);
-        return true;
-    }
-    bool get_constraints_linearity(Index m, LinearityType *types) override {
-        for (Index r = 0; r < m; ++r)
-            types[r] = k_.rowIsLinear(r) ? LINEAR : NON_LINEAR;
-        return true;
-    }
-    bool get_starting_point(Index, bool initX, Number *x, bool, Number *, Number *, Index, bool,
-                            Number *) override {
-        if (initX) k_.start(setup_.start, x);
-        return true;
-    }
-    bool eval_f(Index, const Number *x, bool, Number &f) override {
-        f = k_.objective(x);
-        return std::isfinite(f);
-    }
-    bool eval_grad_f(Index, const Number *x, bool, Number *g) override {
-        k_.objectiveGradient(x, g);
-        return true;
-    }
-    bool eval_g(Index, const Number *x, bool, Index, Number *g) override {
-        k_.rowValues(x, g);
-        return true;
-    }
-    bool eval_jac_g(Index, const Number *x, bool, Index, Index, Index *iRow, Index *jCol,
-                    Number *values) override {
-        if (values)
-            k_.jacobian(x, values);
-        else
-            k_.jacobianPattern(iRow, jCol);
-        return true;
-    }
-    bool eval_h(Index, const Number *, bool, Number objFactor, Index, const Number *lambda, bool,
-                Index, Index *iRow, Index *jCol, Number *values) override {
-        if (values)
-            k_.hessian(objFactor, lambda, values);
-        else
-            k_.hessianPattern(iRow, jCol);
-        return true;
-    }
     void finalize_solution(Ipopt::SolverReturn, Index n, const Number *x, const Number *,
                            const Number *, Index m, const Number *, const Number *lambda, Number,
                            const Ipopt::IpoptData *, Ipopt::IpoptCalculatedQuantities *) override {
@@ -143,8 +91,6 @@ class QcTnlp : public Ipopt::TNLP {
     int stopReason() const { return stop_; }
 
   private:
-    const NlpKernel &k_;
-    const NlpSetup &setup_;
     const Deadline &deadline_;
     NlpOutcome &out_;
     int stop_ = NVRA_STOP_NONE;
@@ -213,7 +159,8 @@ void solveFixed(const NlpKernel &k, NlpOutcome &out) {
 
 } // namespace
 
-void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, bool constantDerivatives) {
+void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, const NlpKernel &k,
+                     bool constantDerivatives) {
     const ControlValues &c = prob->controls;
     o.SetStringValue("sb", "yes");
     o.SetIntegerValue("print_level", 0);
@@ -222,8 +169,14 @@ void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, bool constantDerivati
     o.SetIntegerValue("max_iter", static_cast<Index>(std::min<int64_t>(
                                       c.ints[intSlot::kCtrlBarIterLimit], INT32_MAX)));
     o.SetStringValue("mu_strategy", "adaptive");
-    // The solver works with bounds relaxed by a relative 1e-8; its final point is kept as it is
-    // (rows hold), and solveNlp moves it onto the bounds only where that keeps the rows.
+    // The solver relaxes every inequality bound b by factor * max(1, |b|) and may end on the
+    // relaxed bound: a relative 1e-8 (its default) is 4.8e-7 on a row x'x <= 48, beyond the
+    // feasibility tolerance. The factor is cut so that no bound moves by more than a tenth of
+    // the tolerance. The final point is kept as it is, and solveNlp moves it onto the column
+    // bounds only where that keeps the rows.
+    const double feasTol = c.dbls[dblSlot::kCtrlFeasTol];
+    o.SetNumericValue("bound_relax_factor",
+                      std::min(1e-8, 0.1 * feasTol / std::max(1.0, k.largestBound())));
     o.SetStringValue("honor_original_bounds", "no");
     if (constantDerivatives) {
         o.SetStringValue("jac_c_constant", "yes");
@@ -339,7 +292,8 @@ int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const De
             out.detail = "its options could not be initialised";
             return 0;
         }
-        setIpoptOptions(prob, *app->Options(), qp.quad().rows.empty() && !setup.feasibilityOnly);
+        setIpoptOptions(prob, *app->Options(), kernel,
+                        qp.quad().rows.empty() && !setup.feasibilityOnly);
         const Ipopt::ApplicationReturnStatus status = app->OptimizeTNLP(tnlp);
         if (Ipopt::SmartPtr<Ipopt::SolveStatistics> stats = app->Statistics();
             Ipopt::IsValid(stats))

@@ -22,6 +22,8 @@ class OptionsList;
 
 namespace nvra {
 
+class NlpKernel;
+
 struct NlpSetup {
     std::vector<double> lower, upper; // column bounds (numCols)
     const double *start = nullptr;    // starting point, or nullptr for 0 moved into the bounds
@@ -65,10 +67,11 @@ void roundIntegers(const Image &img, double *x);
 // relaxed to their bounds, the engine's semi-continuous columns to [min(0, lower), upper].
 NlpSetup relaxedSetup(const Image &img);
 
-// Ipopt's options from the problem's controls: no banner, tolerances from feastol and opttol,
-// iterations from bariterlimit. constantDerivatives: the rows are linear and the objective at
-// most quadratic.
-void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &options, bool constantDerivatives);
+// Ipopt's options from the problem's controls: no banner, tolerances from feastol and opttol
+// (its relaxation of the bounds of kernel k within them), iterations from bariterlimit.
+// constantDerivatives: the rows are linear and the objective at most quadratic.
+void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &options, const NlpKernel &k,
+                     bool constantDerivatives);
 // Adds a journal that hands Ipopt's lines at printLevel (none at 0) to the problem's message
 // callbacks.
 void addLogJournal(NVRAprob prob, int printLevel, Ipopt::Journalist &journalist);

@@ -2,6 +2,7 @@
 #include "solver/nlpkernel.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace nvra {
 
@@ -123,6 +124,23 @@ void NlpKernel::bounds(double *xl, double *xu, double *gl, double *gu) const {
         gl[k] = qp_.rowLower(rows_[k]);
         gu[k] = qp_.rowUpper(rows_[k]);
     }
+}
+
+double NlpKernel::largestBound() const {
+    double largest = 0.0;
+    auto take = [&](double b) {
+        if (std::fabs(b) < kInf) largest = std::max(largest, std::fabs(b));
+    };
+    for (int j = 0; j < numCols(); ++j) {
+        if (fixed(j)) continue;
+        take(lower_[j]);
+        take(upper_[j]);
+    }
+    for (int r : rows_) {
+        take(qp_.rowLower(r));
+        take(qp_.rowUpper(r));
+    }
+    return largest;
 }
 
 void NlpKernel::start(const double *from, double *x) const {

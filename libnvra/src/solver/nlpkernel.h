@@ -40,6 +40,8 @@ class NlpKernel {
     const QcProgram &program() const { return qp_; }
 
     void bounds(double *xl, double *xu, double *gl, double *gu) const;
+    // The largest magnitude of a finite bound of a free column or of a row handed over.
+    double largestBound() const;
     // from (or 0 when null) moved into the column bounds.
     void start(const double *from, double *x) const;
     // Without objective, the program asks for a feasible point only.
