@@ -126,10 +126,12 @@ void NlpKernel::bounds(double *xl, double *xu, double *gl, double *gu) const {
     }
 }
 
-double NlpKernel::largestBound() const {
-    double largest = 0.0;
+NlpKernel::BoundStats NlpKernel::boundStats() const {
+    BoundStats s;
     auto take = [&](double b) {
-        if (std::fabs(b) < kInf) largest = std::max(largest, std::fabs(b));
+        if (std::fabs(b) >= kInf) return;
+        ++s.count;
+        s.largest = std::max(s.largest, std::fabs(b));
     };
     for (int j = 0; j < numCols(); ++j) {
         if (fixed(j)) continue;
@@ -137,10 +139,11 @@ double NlpKernel::largestBound() const {
         take(upper_[j]);
     }
     for (int r : rows_) {
+        if (qp_.rowLower(r) == qp_.rowUpper(r)) continue;
         take(qp_.rowLower(r));
         take(qp_.rowUpper(r));
     }
-    return largest;
+    return s;
 }
 
 void NlpKernel::start(const double *from, double *x) const {

@@ -40,8 +40,14 @@ class NlpKernel {
     const QcProgram &program() const { return qp_; }
 
     void bounds(double *xl, double *xu, double *gl, double *gu) const;
-    // The largest magnitude of a finite bound of a free column or of a row handed over.
-    double largestBound() const;
+    // The finite bounds of the free columns and the finite sides of the inequality rows handed
+    // over: how many (the complementarity pairs of an interior-point solve), and the largest
+    // magnitude.
+    struct BoundStats {
+        int count = 0;
+        double largest = 0.0;
+    };
+    BoundStats boundStats() const;
     // from (or 0 when null) moved into the column bounds.
     void start(const double *from, double *x) const;
     // Without objective, the program asks for a feasible point only.

@@ -4,7 +4,8 @@
 // Work is done in minimisation form (objective values times the sense). The master is the
 // image with the quadratic objective and the convex quadratic rows lifted into separable terms
 // (lifted.h): 0.5 x'Qx = 0.5 sense sum_k t_k and a'x + x'Px <= b as a'x + sum_k t_k <= b, each
-// t_k >= d_k y_k^2 held by tangents; cone rows are held by tangents of their norm form. Cuts
+// t_k >= d_k y_k^2 held by tangents; the objective's curvature on on/off columns is taken out
+// into perspective terms (perspective.h); cone rows are held by tangents of their norm form. Cuts
 // come at the continuous relaxation's solution for every term and cone, from a polyhedral start
 // for each cone, then per iteration
 //  - at the master's solution for every row it violates (and the objective's terms, when the
@@ -18,6 +19,7 @@
 #include "solver/interior.h"
 #include "solver/lifted.h"
 #include "solver/minlp.h"
+#include "solver/perspective.h"
 #include "solver/solve.h"
 
 #include "core/callbacks.h"
@@ -72,6 +74,8 @@ class OuterApprox {
     // Cuts at the master's point xm for what it violates: rows beyond the tolerance, and the
     // objective's terms where the master underestimates the objective.
     void masterCuts(const double *xm, std::vector<Cut> &cuts);
+    // The objective's tangents and perspective cuts at p (original columns).
+    void objectiveCutsAt(const double *p, std::vector<Cut> &cuts);
     std::vector<double> rounded(const std::vector<double> &x) const;
     bool converged() const;
     int finish(int mipStatus, int solveStatus, int stop); // returns 0
@@ -91,6 +95,7 @@ class OuterApprox {
     double feasTol_, relGap_, absGap_;
     bool log_;
     LiftedForm objective_;             // empty when the objective is linear
+    PerspectiveTerms perspective_;     // the objective's on/off terms taken out of objective_
     std::vector<LiftedForm> rowForms_; // per quadratic row (empty for cones)
     double lb_ = -kInf, ub_ = kInf;    // minimisation form
     std::set<std::vector<double>> visited_;
@@ -158,13 +163,20 @@ void OuterApprox::masterCuts(const double *xm, std::vector<Cut> &cuts) {
             rowForms_[k].shortfallTangents(xm, cuts);
         }
     }
-    if (objective_.numTerms() == 0) return;
-    double modelled = 0.0;
+    if (objective_.numTerms() == 0 && perspective_.numTerms() == 0) return;
+    double modelled = perspective_.modelled(xm);
     for (int k = 0; k < objective_.numTerms(); ++k)
         if (objective_.tCol(k) >= 0) modelled += xm[objective_.tCol(k)];
-    const double curve = objective_.value(xm);
-    if (0.5 * (curve - modelled) > 1e-9 * (1.0 + 0.5 * curve))
+    const double curve = objective_.value(xm) + perspective_.value(xm);
+    if (0.5 * (curve - modelled) > 1e-9 * (1.0 + 0.5 * curve)) {
         objective_.shortfallTangents(xm, cuts);
+        perspective_.shortfallCuts(xm, cuts);
+    }
+}
+
+void OuterApprox::objectiveCutsAt(const double *p, std::vector<Cut> &cuts) {
+    objective_.tangentsAt(p, cuts);
+    perspective_.cutsAt(p, cuts);
 }
 
 void OuterApprox::addCuts(std::vector<Cut> &cuts) {
@@ -236,8 +248,11 @@ int OuterApprox::liftForms(Image &master) {
                          fn_, what.c_str());
     };
     if (!m.Q.v.empty()) {
-        if (!objective_.factor(m.Q, sense_, tol)) return tooLarge("the quadratic objective");
+        QTriplets rest;
+        perspective_.split(qp_, m.Q, sense_, tol, rest);
+        if (!objective_.factor(rest, 1, tol)) return tooLarge("the quadratic objective");
         objective_.addTo(master, 0.5 * sense_);
+        perspective_.addTo(master, 0.5 * sense_);
     }
     const auto &rows = qp_.quad().rows;
     rowForms_.assign(rows.size(), LiftedForm());
@@ -299,7 +314,7 @@ int OuterApprox::buildMaster(const std::vector<double> &xRelax) {
     }
     std::vector<Cut> cuts;
     cutsAt(xRelax.data(), -kInf, cuts);
-    objective_.tangentsAt(xRelax.data(), cuts);
+    objectiveCutsAt(xRelax.data(), cuts);
     for (Cut &c : cuts)
         master.addRow(c.lower, c.upper, std::move(c.entries));
     if (!passImage(e_, master))
@@ -339,6 +354,7 @@ int OuterApprox::solveMaster(std::vector<double> &xm, Step &step) {
         std::vector<double> start(Highs_getNumCol(h), 0.0);
         std::copy(out_.x.begin(), out_.x.end(), start.begin());
         objective_.fillStart(out_.x.data(), start.data());
+        perspective_.fillStart(out_.x.data(), start.data());
         for (const LiftedForm &form : rowForms_)
             form.fillStart(out_.x.data(), start.data());
         Highs_setSolution(h, start.data(), nullptr, nullptr, nullptr);
@@ -393,7 +409,7 @@ int OuterApprox::subproblem(const std::vector<double> &xm) {
         consider(nlp.x);
         // Tangents where the rows are active (within a small band) and of the objective.
         cutsAt(nlp.x.data(), -std::sqrt(feasTol_), cuts);
-        objective_.tangentsAt(nlp.x.data(), cuts);
+        objectiveCutsAt(nlp.x.data(), cuts);
     } else if (nlp.end == NlpOutcome::End::Infeasible && !nlp.x.empty()) {
         cutsAt(nlp.x.data(), feasTol_, cuts);
     }
