@@ -21,7 +21,7 @@ optimize = pytest.importorskip("scipy.optimize")
 EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
 TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
           "network_flow.py", "mps_file.py", "production.py", "facility_cones.py",
-          "cutting_stock.py", "plant_costs.py", "progress.py"}
+          "cutting_stock.py", "plant_costs.py", "progress.py", "scenarios.py"}
 
 
 def run(script, *args):
@@ -366,3 +366,30 @@ def test_progress_stops_at_the_target_gap_around_the_true_optimum():
     assert objective == incumbents[-1] and bound <= best + 1e-6 <= objective + 2e-6
     assert gap <= target and (objective - best) / objective <= target
     assert "Stop status: INTERRUPT" in out or gap == 0
+
+
+def test_scenarios_on_a_local_cluster_agree_with_scipy():
+    pytest.importorskip("dask.distributed")
+    example = load("scenarios.py")
+    out = run("scenarios.py", 6, 2)
+    assert value(out, "scenarios") == 6
+    assert value(out, "largest difference from serial solves") < 1e-9
+    nP, nM, nT = example.NPRODUCTS, example.NMACHINES, example.NPERIODS
+    costs = []
+    for s in range(6):
+        # columns: make[i, t] then stock[i, t], row-major as in the example
+        need = example.demand(s)
+        c = np.concatenate([np.repeat(example.MAKE_COST, nT), np.full(nP * nT, example.HOLD_COST)])
+        eq = np.zeros((nP * nT, 2 * nP * nT))
+        for i, t in itertools.product(range(nP), range(nT)):
+            k = i * nT + t
+            eq[k, k], eq[k, nP * nT + k] = 1, -1
+            if t:
+                eq[k, nP * nT + k - 1] = 1
+        cap = np.zeros((nM * nT, 2 * nP * nT))
+        for m, t, i in itertools.product(range(nM), range(nT), range(nP)):
+            cap[m * nT + t, i * nT + t] = example.RATE[i, m]
+        lp = optimize.linprog(c, A_ub=cap, b_ub=np.full(nM * nT, example.CAPACITY), A_eq=eq,
+                              b_eq=need.ravel(), method="highs")
+        costs.append(lp.fun)
+    assert value(out, "mean cost") == pytest.approx(np.mean(costs), rel=1e-9)
