@@ -427,8 +427,9 @@ PyObject *bo_store(PyObject *self, PyObject *) {
 }
 
 PyMethodDef branchobj_methods[] = {
-    {"__enter__", bo_enter, METH_NOARGS, nullptr},
-    {"__exit__", bo_exit, METH_VARARGS, nullptr},
+    {"__enter__", bo_enter, METH_NOARGS, PyDoc_STR("with branchobj(...) as b: ...")},
+    {"__exit__", bo_exit, METH_VARARGS,
+     PyDoc_STR("frees a branching object not handed to the library at the end of a with block")},
     {"addbranches", nvr_method(bo_addbranches), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("addbranches(nbranches): appends nbranches empty branches")},
     {"addbounds", nvr_method(bo_addbounds), METH_VARARGS | METH_KEYWORDS,

@@ -97,13 +97,24 @@ int addClass(PyObject *module, const char *name, PyObject *cls) {
 } // namespace
 
 int nvr_create_exceptions(PyObject *module) {
-    nvy_model_exc = PyErr_NewException("nivra.ModelError", PyExc_Exception, nullptr);
-    nvy_interf_exc = PyErr_NewException("nivra.InterfaceError", PyExc_Exception, nullptr);
+    nvy_model_exc = PyErr_NewExceptionWithDoc(
+        "nivra.ModelError",
+        "Misuse of the modelling layer: an operand, argument or object that cannot make the "
+        "model asked for.",
+        PyExc_Exception, nullptr);
+    nvy_interf_exc = PyErr_NewExceptionWithDoc(
+        "nivra.InterfaceError",
+        "Misuse of the interface, data from NumPy or SciPy that cannot be passed on, or an "
+        "internal inconsistency.",
+        PyExc_Exception, nullptr);
     nvy_solver_exc = PyErr_NewExceptionWithDoc(
         "nivra.SolverError",
         "A failure of the optimizer library; errorcode and errorname give the library's code.",
         PyExc_Exception, nullptr);
-    nvy_deprec_warn = PyErr_NewException("nivra.DeprecationWarning", PyExc_FutureWarning, nullptr);
+    nvy_deprec_warn = PyErr_NewExceptionWithDoc(
+        "nivra.DeprecationWarning",
+        "Warns of a deprecated function or argument; the warning names what to use instead.",
+        PyExc_FutureWarning, nullptr);
     if (addClass(module, "ModelError", nvy_model_exc) != 0 ||
         addClass(module, "InterfaceError", nvy_interf_exc) != 0 ||
         addClass(module, "SolverError", nvy_solver_exc) != 0 ||
