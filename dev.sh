@@ -5,6 +5,8 @@
 #   ./dev.sh asan      the test suite against an AddressSanitizer/UBSan build
 #   ./dev.sh check     the checks CI runs before the tests: formatting, lint, include layers,
 #                      the library's C++ tests under AddressSanitizer/UBSan
+#   ./dev.sh docs      build the documentation site (docs/_build/html), warnings as errors, and
+#                      run the code in its pages
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -36,7 +38,8 @@ venv() {
 # Installs the package into the virtual environment; extra CMake definitions in $1.
 install_nivra() {
     echo "== building and installing nivra"
-    SKBUILD_CMAKE_DEFINE="${1:-NIVRA_SANITIZE=OFF}" "$PY" -m pip install -q --no-build-isolation ".[test]"
+    SKBUILD_CMAKE_DEFINE="${1:-NIVRA_SANITIZE=OFF}" "$PY" -m pip install -q --no-build-isolation \
+        ".[test,docs]"
 }
 
 cpp_tests() {
@@ -66,6 +69,14 @@ checks() {
     cpp_tests asan NIVRA_SANITIZE=ON
 }
 
+# The site with warnings as errors, then every example in its pages as a doctest.
+docs() {
+    echo "== documentation (html)"
+    "$VENV/bin/sphinx-build" -q -W --keep-going -b html docs docs/_build/html
+    echo "== documentation (doctests)"
+    "$VENV/bin/sphinx-build" -q -W --keep-going -b doctest docs docs/_build/doctest
+}
+
 case "${1:-}" in
 example)
     apt_deps; venv; install_nivra
@@ -80,6 +91,10 @@ check)
     apt_deps; venv
     checks
     ;;
+docs)
+    apt_deps; venv; install_nivra
+    docs
+    ;;
 asan)
     apt_deps; venv; install_nivra "NIVRA_SANITIZE=ON"
     cpp_tests asan NIVRA_SANITIZE=ON
@@ -88,6 +103,6 @@ asan)
     echo "== rebuilding without sanitizers"; install_nivra
     ;;
 *)
-    sed -n '2,8p' "$0"; exit 2
+    sed -n '2,10p' "$0"; exit 2
     ;;
 esac
