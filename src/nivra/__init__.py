@@ -16,6 +16,7 @@ controls and attributes are in ``nivra.enums``.
 """
 
 from . import enums  # noqa: F401
+from . import parallel  # noqa: F401 - cheap: Dask is imported only when a map runs
 from ._nivra import *  # noqa: F401,F403
 from ._nivra import (  # noqa: F401
     _getcontrols,

@@ -5,6 +5,7 @@ from typing import Any, Callable, Iterable, TypeVar, overload
 import numpy as np
 
 from . import enums as enums
+from . import parallel as parallel
 
 _Callback = Callable[..., Any]
 
