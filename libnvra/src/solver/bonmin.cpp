@@ -198,7 +198,7 @@ int polish(NVRAprob prob, const QcProgram &qp, const Deadline &deadline, MinlpOu
     if (int rc = solveAssignment(prob, qp, out.x.data(), deadline, nlp)) return rc;
     SolveResult &r = out.result;
     ++r.nlpSolves;
-    if (nlp.end != NlpOutcome::End::Optimal) return 0;
+    if (nlp.end != NlpOutcome::End::Optimal && nlp.end != NlpOutcome::End::Acceptable) return 0;
     const double value = qp.objective(nlp.x.data());
     const ControlValues &c = prob->controls;
     const double slack = std::max(c.dbls[dblSlot::kCtrlMipAbsStop],

@@ -100,9 +100,10 @@ NlpOutcome::End endOf(Ipopt::ApplicationReturnStatus status) {
     using S = Ipopt::ApplicationReturnStatus;
     switch (status) {
     case S::Solve_Succeeded:
-    case S::Solved_To_Acceptable_Level:
     case S::Search_Direction_Becomes_Too_Small:
         return NlpOutcome::End::Optimal;
+    case S::Solved_To_Acceptable_Level:
+        return NlpOutcome::End::Acceptable;
     case S::Infeasible_Problem_Detected:
         return NlpOutcome::End::Infeasible;
     case S::Diverging_Iterates:
@@ -235,7 +236,7 @@ int solveContinuous(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup,
     NlpSetup feasibility = setup;
     feasibility.feasibilityOnly = true;
     if (int rc = solveNlp(prob, qp, feasibility, deadline, outcome)) return rc;
-    if (outcome.end == NlpOutcome::End::Optimal) {
+    if (outcome.end == NlpOutcome::End::Optimal || outcome.end == NlpOutcome::End::Acceptable) {
         outcome.end = NlpOutcome::End::Unbounded;
         outcome.x.clear();
     }

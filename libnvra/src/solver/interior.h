@@ -33,7 +33,9 @@ struct NlpSetup {
 };
 
 struct NlpOutcome {
-    enum class End { Optimal, Infeasible, Unbounded, Stopped, Failed };
+    // Acceptable: the solver stopped at its looser "acceptable" tolerances (it could not reach
+    // the requested ones): a point that may be feasible but is not proven optimal.
+    enum class End { Optimal, Acceptable, Infeasible, Unbounded, Stopped, Failed };
     End end = End::Failed;
     int stop = NVRA_STOP_NONE; // for End::Stopped: why
     std::vector<double> x;     // the last point (numCols); empty when the solve did not start

@@ -212,6 +212,11 @@ int OuterApprox::solveRelaxation(std::vector<double> &x) {
         lb_ = sense_ * qp_.objective(x.data());
         r_.lpStatus = NVRA_LP_OPTIMAL;
         return 0;
+    case NlpOutcome::End::Acceptable:
+        // A seed for the master, but no proven bound: the master's bounds take over.
+        x = nlp.x;
+        r_.lpStatus = NVRA_LP_UNFINISHED;
+        return 0;
     case NlpOutcome::End::Infeasible:
         r_.lpStatus = NVRA_LP_INFEAS;
         finish(NVRA_MIP_INFEAS, NVRA_SOLVESTATUS_COMPLETED, NVRA_STOP_NONE);
@@ -405,7 +410,8 @@ int OuterApprox::subproblem(const std::vector<double> &xm) {
     ++r_.nlpSolves;
     r_.barIter += nlp.iterations;
     std::vector<Cut> cuts;
-    if (nlp.end == NlpOutcome::End::Optimal) {
+    if (nlp.end == NlpOutcome::End::Optimal || nlp.end == NlpOutcome::End::Acceptable) {
+        // Tangents of convex rows are valid at any point; consider() checks feasibility.
         consider(nlp.x);
         // Tangents where the rows are active (within a small band) and of the objective.
         cutsAt(nlp.x.data(), -std::sqrt(feasTol_), cuts);

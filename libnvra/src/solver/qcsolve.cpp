@@ -41,6 +41,17 @@ SolveResult continuousResult(NVRAprob prob, const QcProgram &qp, const NlpOutcom
     const double violation = nlp.x.empty() ? kInf : qp.violation(nlp.x.data(), &where);
     const bool feasible = violation <= acceptedViolation(prob);
     switch (nlp.end) {
+    case NlpOutcome::End::Acceptable:
+        // Not proven optimal to the optimality tolerance: reported as a feasible solution of a
+        // finished solve, with a warning, or not at all when it violates the rows.
+        probMessage(prob,
+                    "The interior-point solver reached only its acceptable tolerances: the "
+                    "solution is not proven optimal",
+                    2);
+        r.lpStatus = NVRA_LP_UNFINISHED;
+        r.solveStatus = feasible ? NVRA_SOLVESTATUS_COMPLETED : NVRA_SOLVESTATUS_FAILED;
+        if (feasible) r.solStatus = NVRA_SOLSTATUS_FEASIBLE;
+        break;
     case NlpOutcome::End::Optimal:
         if (feasible) {
             r.lpStatus = NVRA_LP_OPTIMAL;
