@@ -159,7 +159,11 @@ void mapResult(const QcProgram &qp, Bonmin::Bab &bab, const QcTminlp &tminlp, Mi
     r.lpObjVal = none;
     const double bound = bab.bestBound();
     r.bestBound = std::fabs(bound) < 1e50 ? sense * bound : -none;
-    switch (bab.mipStatus()) {
+    // A stop request ends the NLP solves the search relies on, and an interrupted relaxation
+    // reads to the search as an infeasible one: after a request no verdict of the search is
+    // trusted, and the solve is reported as stopped with what it found.
+    const bool stopRequested = tminlp.stopReason() != NVRA_STOP_NONE;
+    switch (stopRequested ? Bonmin::Bab::NoSolutionKnown : bab.mipStatus()) {
     case Bonmin::Bab::FeasibleOptimal:
         r.mipStatus = NVRA_MIP_OPTIMAL;
         r.solStatus = NVRA_SOLSTATUS_OPTIMAL;
