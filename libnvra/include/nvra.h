@@ -573,6 +573,7 @@ NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double
 #define NVRA_CONTROL_PRESOLVE 8011
 #define NVRA_CONTROL_OUTPUTLOG 8035
 #define NVRA_CONTROL_DEFAULTALG 8023
+#define NVRA_CONTROL_MAXIIS 8530
 
 /* ---- statuses and other named values --------------------------------------------------------
  * The named values of the enumerated attributes (statuses) and controls are the rows of
@@ -800,6 +801,434 @@ enum { NVRA_BO_VALID = 0, NVRA_BO_NOBRANCHES = 1, NVRA_BO_EMPTYBRANCH = 2, NVRA_
  * (duplicates within a kind, characters the format forbids) fails the write, naming it. */
 NVRA_API int NVRAreadprob(NVRAprob prob, const char *filename, const char *flags);
 NVRA_API int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flags);
+
+/* ==== analysis and diagnostics ================================================================
+ * Functions that need a solution, a basis, an infeasible or unbounded result or a presolved
+ * problem fail (NVRA_RC_ERROR) with a message naming what is missing when there is none; any
+ * change to the model discards all of them. "Combined index": rows come first (row i is i), then
+ * the active cuts (NVRA_ATTR_CUTS of them), then the columns (column j is rows + cuts + j). */
+
+/* ---- bases ----------------------------------------------------------------------------------
+ * A basis gives every row and column a status. A row's status describes its activity a_i x,
+ * whose lower end is rhs - range ('R' rows), rhs ('G', 'E') or -infinity, and whose upper end is
+ * rhs ('L', 'E', 'R') or +infinity. A basis has exactly as many basic entries as the problem has
+ * rows. The basis matrix B has one column per basic entry, in the pivot order: column j of the
+ * matrix for a basic column j, the unit column e_i for a basic row i (the slack s_i of
+ * a_i x + s_i = rhs_i).
+ * The problem's basis is that of its last continuous simplex solve (a barrier solve with its
+ * crossover), or the basis loaded since; a MIP solve leaves none. */
+enum {
+    NVRA_BASIS_LOWER = 0,     /* non-basic at its lower end */
+    NVRA_BASIS_BASIC = 1,
+    NVRA_BASIS_UPPER = 2,     /* non-basic at its upper end */
+    NVRA_BASIS_SUPERBASIC = 3 /* non-basic between its ends (a free column at 0) */
+};
+/* The statuses of all rows (rowstat, NVRA_ATTR_ROWS entries) and columns (colstat); either may
+ * be NULL. */
+NVRA_API int NVRAgetbasis(NVRAprob prob, int rowstat[], int colstat[]);
+/* The status of one row and one column; row or col -1 skips that one (its output untouched). */
+NVRA_API int NVRAgetbasisval(NVRAprob prob, int row, int col, int *rowstat, int *colstat);
+/* Makes the given basis the problem's basis and the start of the next continuous solve
+ * (discarding the solution): every status must be one of the four codes, a column or row can be
+ * non-basic at an end only when that end is finite, and the basic entries must number exactly
+ * the rows. A basis loaded before the problem's shape changed is dropped at the next solve, with
+ * a warning. */
+NVRA_API int NVRAloadbasis(NVRAprob prob, const int rowstat[], const int colstat[]);
+/* The basic entry at each position of B (NVRA_ATTR_ROWS entries), as combined indices. Needs the
+ * problem's basis factorised: after a continuous solve, or after NVRAloadbasis (which this call
+ * then factorises). */
+NVRA_API int NVRAgetpivotorder(NVRAprob prob, int pivotorder[]);
+/* In place, over NVRA_ATTR_ROWS entries: NVRAftran replaces vec (indexed by row) by B^-1 vec
+ * (indexed by basis position); NVRAbtran replaces vec (indexed by basis position) by B^-T vec
+ * (indexed by row). Same requirement as NVRAgetpivotorder. */
+NVRA_API int NVRAbtran(NVRAprob prob, double vec[]);
+NVRA_API int NVRAftran(NVRAprob prob, double vec[]);
+/* The same on sparse vectors: val holds NVRA_ATTR_ROWS values of which the *nnz listed in ind are
+ * non-zero (the others must be 0); on return the result is held the same way. valsize and
+ * indsize are the lengths of val and ind, which must hold NVRA_ATTR_ROWS entries. */
+NVRA_API int NVRAsparseftran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[],
+                                           int indsize, int *nnz);
+NVRA_API int NVRAsparsebtran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[],
+                                           int indsize, int *nnz);
+/* The ratio test of bringing the non-basic entry enter (combined index) into the basis, moving
+ * it away from its end in the direction that improves the objective (from a superbasic value:
+ * by the sign of its reduced cost; with a zero reduced cost upwards): the entries that block
+ * the move, in increasing order of the step at which they reach an end (enter itself when its
+ * own other end comes first), at most maxpivots of them, into outlist (combined indices) and x
+ * (the steps); *npivots their number and *objval the objective after the step of the first.
+ * Needs a basis with its solution: after a continuous solve. */
+NVRA_API int NVRAgetpivots(NVRAprob prob, int enter, int outlist[], double x[], double *objval,
+                           int *npivots, int maxpivots);
+/* Exchanges the non-basic entry enter for the basic entry leave (combined indices), leave going
+ * to the end that its value is nearer to, and computes the solution of the new basis without
+ * further iterations: the problem then has that basis and its (possibly infeasible) solution.
+ * Needs the problem's basis factorised (as NVRAgetpivotorder); the new basis must be regular. */
+NVRA_API int NVRApivot(NVRAprob prob, int enter, int leave);
+/* A measure of the basis (scaled 0 or 1; the engine exposes no scaling, so both measure the
+ * unscaled problem): type 0 an estimate of the condition number ||B|| ||B^-1||, type 1 the
+ * largest primal residual |a_i x - activity_i| of the basic solution, type 2 the largest dual
+ * residual |c_j - a_j'y - d_j|; norm 0 the infinity norm, 1 the one norm (type 0 only; types 1
+ * and 2 are maxima). */
+NVRA_API int NVRAbasisstability(NVRAprob prob, int type, int norm, int scaled, double *value);
+
+/* ---- rays -----------------------------------------------------------------------------------
+ * Rays exist after a continuous solve that ended infeasible (dual ray) or unbounded (primal ray).
+ * The dual ray y (NVRA_ATTR_ROWS entries) proves infeasibility: the rows imply
+ * y'Ax <= sum of y_i times the upper end of row i where y_i > 0 and times the lower end where
+ * y_i < 0 (every such end finite), while over the column bounds min (A'y)'x exceeds that sum.
+ * The primal ray d (NVRA_ATTR_COLS entries) is a direction of unboundedness: x + t d stays
+ * feasible for all t >= 0 from any feasible x, and c'd < 0 when minimising (> 0 maximising).
+ * *hasray (may be NULL) receives 1 when the ray exists, else 0; ray may be NULL to ask only that;
+ * asking for a ray that does not exist is an error. */
+NVRA_API int NVRAgetdualray(NVRAprob prob, double ray[], int *hasray);
+NVRA_API int NVRAgetprimalray(NVRAprob prob, double ray[], int *hasray);
+/* The non-basic entry (combined index) along which the last solve found the problem unbounded:
+ * the entry whose move the primal ray describes; -1 (success) when there is none. */
+NVRA_API int NVRAgetunbvec(NVRAprob prob, int *seq);
+
+/* ---- sensitivity ----------------------------------------------------------------------------
+ * Ranges within which the basis of the last continuous simplex solve stays optimal (objective
+ * coefficients) or feasible (right-hand sides, bounds), changing one value at a time: inside a
+ * range the basis stays; just outside it changes. +-1e20 for an unlimited end. Needs an optimal
+ * basis of a linear problem (not a MIP, not a quadratic objective). Output arrays may be NULL. */
+NVRA_API int NVRAobjsa(NVRAprob prob, int ncols, const int colind[], double lower[],
+                       double upper[]);
+NVRA_API int NVRArhssa(NVRAprob prob, int nrows, const int rowind[], double lower[],
+                       double upper[]);
+/* The ranges of each column's lower bound (lblower..lbupper) and upper bound (ublower..ubupper). */
+NVRA_API int NVRAbndsa(NVRAprob prob, int ncols, const int colind[], double lblower[],
+                       double lbupper[], double ublower[], double ubupper[]);
+/* For each listed row, the least and greatest value its dual takes over all optimal dual
+ * solutions (they differ only at a degenerate optimum): the left and right derivatives of the
+ * optimal objective with respect to the row's right-hand side, each found with at most
+ * iterlim simplex iterations (a derivative not found within it gives +-1e20). */
+NVRA_API int NVRAestimaterowdualranges(NVRAprob prob, int nrows, const int rowind[], int iterlim,
+                                       double mindual[], double maxdual[]);
+
+/* ---- solutions given and computed ---------------------------------------------------------- */
+/* Values of one column and one row of the last continuous solve (x, slack, dual, dj; any pointer
+ * may be NULL; col or row -1 skips that entry). */
+NVRA_API int NVRAgetlpsolval(NVRAprob prob, int col, int row, double *x, double *slack,
+                             double *dual, double *dj);
+/* The same for the last MIP solution (x, slack). */
+NVRA_API int NVRAgetmipsolval(NVRAprob prob, int col, int row, double *x, double *slack);
+/* The barrier solve's own solution (before crossover) of the last barrier solve (any array may
+ * be NULL); *status (may be NULL) 1 when it is available with its duals, 0 when not (the arrays
+ * are then untouched). */
+NVRA_API int NVRAgetlastbarsol(NVRAprob prob, double x[], double slack[], double duals[],
+                               double djs[], int *status);
+/* Makes a given solution the problem's current continuous solution (for NVRAcrossoverlpsol, the
+ * calc functions, NVRAgetinfeas, the solution files): x is required; slack NULL computes it from
+ * x; duals and djs may be NULL (djs then computed from duals; neither: no dual values). *status
+ * (may be NULL) receives 0. */
+NVRA_API int NVRAloadlpsol(NVRAprob prob, const double x[], const double slack[],
+                           const double duals[], const double djs[], int *status);
+/* MIP starts for the next MIP solve. NVRAloadmipsol: x has a value for every column; *status
+ * (may be NULL) 0 accepted, 1 infeasible (the start violates a bound, a row or integrality by
+ * more than the feasibility tolerances; it is not kept). NVRAaddmipsol: values of ncols columns
+ * (colind NULL: the first ncols columns), which the engine completes; name may be NULL. Starts
+ * are kept until a MIP solve has used them or the columns change. */
+NVRA_API int NVRAloadmipsol(NVRAprob prob, const double x[], int *status);
+NVRA_API int NVRAaddmipsol(NVRAprob prob, int ncols, const double solval[], const int colind[],
+                           const char *name);
+/* The infeasible entries of the current solution against the tolerances: primal (columns
+ * outside their bounds, rows outside their ends) and dual (columns and rows whose reduced cost
+ * or dual has the wrong sign). Counts into *nprimalcols, *nprimalrows, *ndualrows, *ndualcols;
+ * the indices into the arrays (each may be NULL; sized by a call with all NULL). The scaled form
+ * measures the same (the engine exposes no scaling). */
+NVRA_API int NVRAgetinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows, int *ndualrows,
+                           int *ndualcols, int primalcols[], int primalrows[], int dualrows[],
+                           int dualcols[]);
+NVRA_API int NVRAgetscaledinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows,
+                                 int *ndualrows, int *ndualcols, int primalcols[],
+                                 int primalrows[], int dualrows[], int dualcols[]);
+/* Computations on given vectors (NVRA_ATTR_COLS columns, NVRA_ATTR_ROWS rows): the objective
+ * (with its constant) of objective 0, or of objective objidx, at solution (NULL: the current
+ * solution); slacks rhs - a_i x; reduced costs c - A'y (+ Qx with a quadratic objective, x NULL
+ * then the current solution). */
+NVRA_API int NVRAcalcobjective(NVRAprob prob, const double solution[], double *objval);
+NVRA_API int NVRAcalcobjn(NVRAprob prob, int objidx, const double solution[], double *objval);
+NVRA_API int NVRAcalcslacks(NVRAprob prob, const double solution[], double slacks[]);
+NVRA_API int NVRAcalcreducedcosts(NVRAprob prob, const double duals[], const double solution[],
+                                  double djs[]);
+/* One property of a solution (x) with duals (y, may be NULL for the primal properties):
+ * NVRA_SOLINFO_* below. */
+enum {
+    NVRA_SOLINFO_ABSPRIMALINFEAS = 0, /* largest violation of a row or bound */
+    NVRA_SOLINFO_RELPRIMALINFEAS = 1, /* the same relative to 1 + |rhs| or 1 + |bound| */
+    NVRA_SOLINFO_ABSDUALINFEAS = 2,   /* largest reduced cost or dual of the wrong sign */
+    NVRA_SOLINFO_RELDUALINFEAS = 3,   /* the same relative to 1 + |c_j| */
+    NVRA_SOLINFO_MAXINFEAS = 4        /* the largest of 0 and 2 */
+};
+NVRA_API int NVRAcalcsolinfo(NVRAprob prob, const double solution[], const double duals[],
+                             int property, double *value);
+
+/* ---- presolve ---------------------------------------------------------------------------------
+ * The optimisation flag 'r' presolves the problem, solves the presolved problem and stops
+ * there: the problem is then in its presolved state (NVRA_ATTR_PRESOLVESTATE bit 2; rows and
+ * columns attributes 1001 and 1018 give the presolved sizes, 1124 and 1214 the original ones)
+ * until NVRApostsolve or any change. A problem whose presolve removes everything stays with an
+ * empty presolved problem. The presolved problem is linear (a MIP: its continuous relaxation is
+ * not presolved; MIPs are refused with flag 'r'). */
+/* For each presolved row and column, its original index. */
+NVRA_API int NVRAgetpresolvemap(NVRAprob prob, int rowmap[], int colmap[]);
+/* The solution of the presolved problem (arrays of the presolved sizes; any may be NULL). */
+NVRA_API int NVRAgetpresolvesol(NVRAprob prob, double x[], double slack[], double duals[],
+                                double djs[]);
+NVRA_API int NVRAgetpresolvebasis(NVRAprob prob, int rowstat[], int colstat[]);
+/* Loads a basis of the presolved problem and solves the presolved problem again from it. */
+NVRA_API int NVRAloadpresolvebasis(NVRAprob prob, const int rowstat[], const int colstat[]);
+/* Branching directives for presolved columns, stored on their original columns. */
+NVRA_API int NVRAloadpresolvedirs(NVRAprob prob, int ndirs, const int colind[],
+                                  const int priority[], const char dir[], const double uppseudo[],
+                                  const double downpseudo[]);
+/* Expresses an original row (rowtype, ncoefs entries, rhs) in the presolved columns: the
+ * presolved row into colind, rowcoef (room for maxcoefs entries), *ncoefs, *rhs. *status 0 when
+ * done, -1 when the row involves a column that presolve removed without fixing it. */
+NVRA_API int NVRApresolverow(NVRAprob prob, char rowtype, int norigcoefs, const int origcolind[],
+                             const double origrowcoef[], double origrhs, int maxcoefs,
+                             int *ncoefs, int colind[], double rowcoef[], double *rhs,
+                             int *status);
+/* Postsolves the presolved problem's solution: the problem leaves its presolved state with the
+ * original solution (and basis) as its current solution. */
+NVRA_API int NVRApostsolve(NVRAprob prob);
+/* The original solution for a given solution of the presolved problem (prex of presolved column
+ * length) into origx (original column length); the presolved state stays. */
+NVRA_API int NVRApostsolvesol_witharraysizes(NVRAprob prob, const double prex[], int prexsize,
+                                             double origx[], int origxsize);
+/* Crossover from the current continuous solution (after a barrier solve without crossover, or
+ * after NVRAloadlpsol) to a basic solution, which becomes the problem's solution and basis.
+ * *status (may be NULL): 0 a basic optimal solution was found, 1 crossover ended otherwise (the
+ * solution then is the one it ended with). */
+NVRA_API int NVRAcrossoverlpsol(NVRAprob prob, int *status);
+/* Fixes the MIP entities at the values of the last MIP solution (options 1: only the binary and
+ * integer columns; 0: also semi-continuous ones and sets) by changing their bounds, so that the
+ * problem that remains is continuous in the rest. */
+NVRA_API int NVRAfixmipentities(NVRAprob prob, int options);
+/* Improves a MIP solution (solution: NVRA_ATTR_COLS values) by solving the problem with its
+ * entities fixed there: refined receives the optimum of that fixed problem. options 0 keeps the
+ * integer values as they are; flags: "" or NULL. *status (may be NULL): 0 refined, 1 the
+ * solution was infeasible, 2 the fixed problem could not be solved. */
+NVRA_API int NVRArefinemipsol(NVRAprob prob, int options, const char *flags,
+                              const double solution[], double refined[], int *status);
+/* Solves the continuous problem once per listed bound change (bound type 'L', 'U' or 'B' as in
+ * NVRAchgbounds), each from the problem's basis and with at most iterlim iterations, leaving
+ * the problem as it was: objval and status (NVRA_LP_* statuses) per change. */
+NVRA_API int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[],
+                              const char bndtype[], const double bndval[], int iterlim,
+                              double objval[], int status[]);
+
+/* ---- irreducible infeasible subsystems (IIS) ------------------------------------------------
+ * An IIS is a set of rows and column bounds that admits no solution, while dropping any one of
+ * them leaves a set that does. The search works on the continuous problem (a MIP's
+ * relaxation). IISs are numbered from 1 in the order found; NVRA_ATTR_NUMIIS gives their count
+ * and the attribute "iissolstatus" the state of the search (NVRA_IISSOL_*). */
+#define NVRA_ATTR_IISSOLSTATUS 1406
+#define NVRA_ATTR_NUMIIS 1510
+enum {
+    NVRA_IISSOL_UNSTARTED = 0,
+    NVRA_IISSOL_FEASIBLE = 1,  /* the problem is feasible: there is no IIS */
+    NVRA_IISSOL_COMPLETED = 2, /* at least one IIS found */
+    NVRA_IISSOL_UNFINISHED = 3 /* the search could not isolate one (time limit, engine failure,
+                                  a MIP whose relaxation is feasible) */
+};
+/* Finds the first IIS, forgetting earlier ones. mode 0: a quick search (only obvious
+ * conflicts; the set found need not be irreducible... it is then still a conflict), 1: one IIS
+ * preferring rows, 2: one IIS preferring column bounds. *status (may be NULL): 0 found, 1 the
+ * problem is feasible, 2 unfinished. */
+NVRA_API int NVRAiisfirst(NVRAprob prob, int mode, int *status);
+/* Finds an IIS not found before, by searching the problem with one member of an IIS found so
+ * far left out (every IIS of that relaxation is an IIS of the problem). *status: 0 found, 1 no
+ * further IIS found this way, 2 unfinished. */
+NVRA_API int NVRAiisnext(NVRAprob prob, int *status);
+/* iisfirst(1), then iisnext until it finds no further IIS or NVRA_CONTROL_MAXIIS are found. */
+NVRA_API int NVRAiisall(NVRAprob prob);
+/* Forgets the IISs found. */
+NVRA_API int NVRAiisclear(NVRAprob prob);
+/* Per IIS k (index k - 1; arrays of NVRA_ATTR_NUMIIS entries, each may be NULL): its numbers of
+ * rows and columns, the least total violation of its members and the number of members violated
+ * at that least violation. *count (may be NULL) receives the number of IISs. */
+NVRA_API int NVRAiisstatus(NVRAprob prob, int *count, int rowsizes[], int colsizes[],
+                           double suminfeas[], int numinfeas[]);
+/* The members of IIS num: rows (rowind, contype: 'L' its upper end, 'G' its lower end, 'E' both
+ * ends of an 'E' row or 'R' for both ends of a ranged row) and columns (colind, bndtype 'L', 'U',
+ * 'B'); duals and djs the Farkas multipliers of the rows and bounds (a certificate as for the
+ * dual ray, over the IIS alone); isolationrows/cols -1 not computed, 0 no, 1 yes (see
+ * NVRAiisisolations). *nrows and *ncols receive the sizes; every array may be NULL. */
+NVRA_API int NVRAgetiisdata(NVRAprob prob, int num, int *nrows, int *ncols, int rowind[],
+                            int colind[], char contype[], char bndtype[], double duals[],
+                            double djs[], char isolationrows[], char isolationcols[]);
+/* Marks the members of IIS num that are isolations: those whose removal alone makes the whole
+ * problem feasible. */
+NVRA_API int NVRAiisisolations(NVRAprob prob, int num);
+/* Writes IIS num as a problem file (filetype "lp" or "mps"; flags as NVRAwriteprob) holding its
+ * rows and the bounds that take part (other bounds free), with the problem's names. */
+NVRA_API int NVRAiiswrite(NVRAprob prob, int num, const char *filename, int filetype,
+                          const char *flags);
+#define NVRA_IISFILE_LP 0
+#define NVRA_IISFILE_MPS 1
+/* Sends a description of IIS num to the problem's message callbacks. */
+NVRA_API int NVRAiisprint(NVRAprob prob, int num);
+
+/* ---- repairing infeasibility ------------------------------------------------------------------
+ * Relaxes rows and bounds by the least weighted violation: phase 1 minimises the sum of penalty
+ * times violation, a member's penalty being 1 / its preference (a preference <= 0 makes the
+ * member not relaxable). penalty 'c' (linear in the violation) or 'q' (the square of it);
+ * phase2 'n' stops after phase 1, 'o' re-optimises the original objective with each violation
+ * allowed up to (1 + delta) times its phase-1 value; flags "n" (or NULL, ""): the default. The
+ * problem's solution becomes that of the relaxed problem, whose bounds NVRAgetrepairbounds
+ * gives. Preferences apply by side: lepref to the upper end of 'L', 'E' and 'R' rows, gepref to
+ * the lower end of 'G', 'E' and 'R' rows, lbpref and ubpref to column bounds.
+ * *status (may be NULL): 0 relaxed optimum found, 1 even the relaxed problem is infeasible
+ * (the non-relaxable members conflict), 2 the relaxed problem is unbounded, 3 the solve ended
+ * otherwise (a limit). */
+NVRA_API int NVRArepairinfeas(NVRAprob prob, int *status, char penalty, char phase2, char flags,
+                              double lepref, double gepref, double lbpref, double ubpref,
+                              double delta);
+/* Preferences per row (lepref, gepref: NVRA_ATTR_ROWS entries) and per column (lbpref, ubpref);
+ * NULL gives 0 (not relaxable) for that array. flags as above, as a string. */
+NVRA_API int NVRArepairweightedinfeas(NVRAprob prob, int *status, const double lepref[],
+                                      const double gepref[], const double lbpref[],
+                                      const double ubpref[], char phase2, double delta,
+                                      const char *flags);
+/* The same with caps: each member may be relaxed by at most its lerelax, gerelax, lbrelax or
+ * ubrelax entry (NULL: no cap). */
+NVRA_API int NVRArepairweightedinfeasbounds(NVRAprob prob, int *status, const double lepref[],
+                                            const double gepref[], const double lbpref[],
+                                            const double ubpref[], const double lerelax[],
+                                            const double gerelax[], const double lbrelax[],
+                                            const double ubrelax[], char phase2, double delta,
+                                            const char *flags);
+/* The bounds of the relaxed problem of the last repair: the row activities' ends and the
+ * columns' bounds (any array may be NULL). */
+NVRA_API int NVRAgetrepairbounds(NVRAprob prob, double rowlower[], double rowupper[],
+                                 double collower[], double colupper[]);
+
+/* ---- branching directives, delayed rows, model cuts ---------------------------------------------
+ * Directives (priority: lower values branch first, default 500; dir 'U' up branch first, 'D'
+ * down, 'N' the engine's choice; pseudo costs per unit up and down) are stored with their
+ * columns, written and read, but the engine takes no branching directives: they have no effect
+ * on solves (the solve says so in a warning). */
+/* Sets directives of ndirs columns; priority, dir, uppseudo, downpseudo may each be NULL (that
+ * part is left as it was). */
+NVRA_API int NVRAloaddirs(NVRAprob prob, int ndirs, const int colind[], const int priority[],
+                          const char dir[], const double uppseudo[], const double downpseudo[]);
+/* Sets the directions only: dir 1 up first, -1 down first, 0 the engine's choice (NULL: 0 for
+ * every listed column). */
+NVRA_API int NVRAloadbranchdirs(NVRAprob prob, int ncols, const int colind[], const int dir[]);
+/* The columns with directives, in increasing order, into the arrays (each may be NULL); *ndirs
+ * their number (call with all arrays NULL to learn it). */
+NVRA_API int NVRAgetdirs(NVRAprob prob, int *ndirs, int colind[], int priority[], char dir[],
+                         double uppseudo[], double downpseudo[]);
+/* Marks rows as delayed rows (rows a solution must satisfy, left out of the solve until a
+ * solution violates them) or model cuts (rows that cut off no integer solution, treated the
+ * same way). A solve then runs without them and adds the violated ones until its solution
+ * satisfies all, so its result is that of the whole problem. Multi-objective solves keep every
+ * row. */
+NVRA_API int NVRAloaddelayedrows(NVRAprob prob, int nrows, const int rowind[]);
+NVRA_API int NVRAloadmodelcuts(NVRAprob prob, int nrows, const int rowind[]);
+/* Rows are secure: they are never removed by presolve. The engine's presolve removes rows only
+ * where they are redundant, which changes no solution; the call checks its arguments and keeps
+ * nothing. */
+NVRA_API int NVRAloadsecurevecs(NVRAprob prob, int nrows, int ncols, const int rowind[],
+                                const int colind[]);
+#define NVRA_ROWFLAG_DELAYED 1
+#define NVRA_ROWFLAG_MODELCUT 2
+/* Flags of rows first..last (flagssize entries of flags must hold them). */
+NVRA_API int NVRAgetrowflags_witharraysizes(NVRAprob prob, int flags[], int flagssize, int first,
+                                            int last);
+/* Clears the given flag bits of rows first..last. */
+NVRA_API int NVRAclearrowflags_witharraysizes(NVRAprob prob, int flags, int first, int last);
+/* Row and column scale factors (the engine exposes none: all 1). */
+NVRA_API int NVRAgetscale_witharraysizes(NVRAprob prob, double rowscale[], int rowscalesize,
+                                         double colscale[], int colscalesize);
+
+/* ---- size-checked forms of model edits: each array comes with its length, which must hold the
+ * entries the call reads. ---------------------------------------------------------------------- */
+NVRA_API int NVRAdelrows_witharraysizes(NVRAprob prob, int nrows, const int rowind[],
+                                        int rowindsize);
+NVRA_API int NVRAdelcols_witharraysizes(NVRAprob prob, int ncols, const int colind[],
+                                        int colindsize);
+NVRA_API int NVRAdelsets_witharraysizes(NVRAprob prob, int nsets, const int setind[],
+                                        int setindsize);
+NVRA_API int NVRAaddsets64_witharraysizes(NVRAprob prob, int nsets, int64_t nelems,
+                                          const char settype[], int settypesize,
+                                          const int64_t start[], int startsize,
+                                          const int colind[], int64_t colindsize,
+                                          const double refval[], int64_t refvalsize);
+
+/* ---- the cut pool -----------------------------------------------------------------------------
+ * Cuts are rows kept by the problem apart from its model, each with a type (an int the user
+ * chooses) and a handle. Stored cuts are in the pool; active cuts (NVRA_ATTR_CUTS of them) are
+ * added as rows to every solve. Cuts refer to columns by index: deleting columns invalidates
+ * them (a solve drops, with a warning, active cuts naming columns that no longer exist).
+ * Selection by type: interp -1 every cut, 1 type == cuttype, 2 (type & cuttype) != 0,
+ * 3 (type & cuttype) == cuttype. Coefficients and row types as for NVRAaddrows64. */
+typedef struct nvo_cut_struct *NVRAcut;
+/* Stores ncuts cuts in the pool (start: ncuts + 1 entries; cut k has the entries start[k] ..
+ * start[k+1]-1; cuttype NULL gives type 0); their handles into cutind (may be NULL). */
+NVRA_API int NVRAstorecuts64(NVRAprob prob, int ncuts, const int cuttype[], const char rowtype[],
+                             const double rhs[], const int64_t start[], const int colind[],
+                             const double cutcoef[], NVRAcut cutind[]);
+/* Stores ncuts cuts and makes them active. */
+NVRA_API int NVRAaddcuts64(NVRAprob prob, int ncuts, const int cuttype[], const char rowtype[],
+                           const double rhs[], const int64_t start[], const int colind[],
+                           const double cutcoef[]);
+/* addcuts64 for the size-checked family: globalvalid must be 1 (cuts valid for the whole
+ * problem; cuts local to a node belong to callbacks). */
+NVRA_API int NVRAaddmanagedcuts64_witharraysizes(NVRAprob prob, int globalvalid, int ncuts,
+                                                 const char rowtype[], int rowtypesize,
+                                                 const double rhs[], int rhssize,
+                                                 const int64_t start[], int startsize,
+                                                 const int colind[], int64_t colindsize,
+                                                 const double cutcoef[], int64_t cutcoefsize);
+/* Makes pool cuts active: the ncuts listed ones, or with ncuts -1 those selected by type. */
+NVRA_API int NVRAloadcuts(NVRAprob prob, int cuttype, int interp, int ncuts, const NVRAcut cutind[]);
+/* Active cuts selected by type: *ncuts their number, at most maxcuts handles into cutind. */
+NVRA_API int NVRAgetcutlist(NVRAprob prob, int cuttype, int interp, int *ncuts, int maxcuts,
+                            NVRAcut cutind[]);
+/* Pool cuts selected by type whose violation at the current solution is at least delta (viol
+ * receives it; a cut's violation is how far the solution lies outside it, negative inside). */
+NVRA_API int NVRAgetcpcutlist(NVRAprob prob, int cuttype, int interp, double delta, int *ncuts,
+                              int maxcuts, NVRAcut cutind[], double viol[]);
+/* The data of the listed cuts in row-wise form (start: ncuts + 1 entries); arrays may be NULL;
+ * *ncoefs the number of coefficients (maxcoefs must hold them when colind or cutcoef is given). */
+NVRA_API int NVRAgetcpcuts64(NVRAprob prob, const NVRAcut cutind[], int ncuts, int64_t maxcoefs,
+                             int cuttype[], char rowtype[], int64_t start[], int colind[],
+                             double cutcoef[], double rhs[], int64_t *ncoefs);
+/* Row of each listed cut in the combined index (rows + k for the k-th active cut), -1 when not
+ * active. */
+NVRA_API int NVRAgetcutmap(NVRAprob prob, int ncuts, const NVRAcut cutind[], int cutmap[]);
+/* Slack rhs - a'x of an active cut at the current solution. */
+NVRA_API int NVRAgetcutslack(NVRAprob prob, NVRAcut cut, double *slack);
+/* Removes cuts from the pool (active ones too): the listed ones, or with ncuts -1 those selected
+ * by type. Their handles become invalid. */
+NVRA_API int NVRAdelcpcuts(NVRAprob prob, int cuttype, int interp, int ncuts,
+                           const NVRAcut cutind[]);
+/* Deactivates active cuts (they stay in the pool): the listed ones, or with ncuts -1 those
+ * selected by type, whose slack at the current solution exceeds delta in absolute value (delta
+ * <= -1e20: all, no solution needed); keepbinding 1 keeps cuts binding at the solution. */
+NVRA_API int NVRAdelcuts(NVRAprob prob, int keepbinding, int cuttype, int interp, double delta,
+                         int ncuts, const NVRAcut cutind[]);
+
+
+/* ---- messages and controls ----------------------------------------------------------------------
+ * Codes of the library's own notices (given to global message handlers as msgcode): */
+enum {
+    NVRA_MSG_DIRSUNUSED = 701,   /* branching directives have no effect */
+    NVRA_MSG_STARTDROPPED = 702, /* a start (basis, MIP start) no longer fits the problem */
+    NVRA_MSG_CUTDROPPED = 703,   /* an active cut names a column that no longer exists */
+    NVRA_MSG_IIS = 710,          /* IIS descriptions (NVRAiisprint) */
+    NVRA_MSG_REPAIR = 720,       /* the report of a repair */
+    NVRA_MSG_TUNER = 730         /* tuner reports */
+};
+/* Whether notices of msgcode are shown (status 1, the default) or suppressed (0). */
+NVRA_API int NVRAgetmessagestatus(NVRAprob prob, int msgcode, int *status);
+NVRA_API int NVRAsetmessagestatus(NVRAprob prob, int msgcode, int status);
+/* Sends every control whose value differs from its default to the message callbacks. */
+NVRA_API int NVRAdumpcontrols(NVRAprob prob);
+/* The engine also writes its log to filename ("" stops it): the control "logfile". */
+NVRA_API int NVRAsetlogfile(NVRAprob prob, const char *filename);
 
 #ifdef __cplusplus
 }

@@ -89,6 +89,7 @@ const std::map<int, double> kEmpty = {
     {1507, 0},
     {1508, NVRA_STOP_NONE},
     {1509, 0},
+    {1510, 0},
     {1511, 0},
     {1512, 0},
     {1530, 0},

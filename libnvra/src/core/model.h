@@ -8,6 +8,8 @@
 // and never changes it.
 #pragma once
 
+#include "core/analysis.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -143,6 +145,11 @@ struct Model {
     double weight0 = 1.0, absTol0 = 0.0, relTol0 = 0.0;
 
     NameList rowNames, colNames, setNames;
+
+    // Flags of the rows that have any (kRowDelayed, kRowModelCut) and the branching directives
+    // of the columns that have one; both follow their rows and columns through deletions.
+    std::map<int32_t, int> rowFlags;
+    std::map<int32_t, Direction> dirs;
 
     int numRows() const { return static_cast<int>(rowtype.size()); }
     int numCols() const { return static_cast<int>(coltype.size()); }

@@ -66,7 +66,7 @@ int probErrorV(NVRAprob prob, int code, const char *fmt, va_list ap) {
     return code;
 }
 
-void probMessage(NVRAprob prob, const char *msg, int msgtype) {
+void probMessage(NVRAprob prob, const char *msg, int msgtype, int msgcode) {
     CallbackList cbs;
     try {
         cbs = callbacksOf(prob, CbKind::message);
@@ -76,7 +76,7 @@ void probMessage(NVRAprob prob, const char *msg, int msgtype) {
     const int len = static_cast<int>(strlen(msg));
     for (const CallbackEntry &cb : cbs)
         reinterpret_cast<NVRAcbmessage>(cb.fn)(prob, cb.data, msg, len, msgtype);
-    globalMessage(prob, msg, msgtype, 0);
+    globalMessage(prob, msg, msgtype, msgcode);
 }
 
 } // namespace nvra

@@ -11,6 +11,8 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -72,6 +74,18 @@ struct SolveState {
     int64_t droppedCoefs = 0;
     double maxDroppedCoef = 0.0;
 
+    // The basis of the last continuous solve (or the one loaded since), empty when there is
+    // none. engineExact: the engine still holds the model of this solve exactly as the store
+    // has it (no auxiliary rows or columns, objective 0's costs), so that its factorisation,
+    // rays and ranging describe this problem.
+    // engineSolved: it also still holds this solve's outcome (solution, rays, ranging).
+    Basis basis;
+    bool engineExact = false;
+    bool engineSolved = false;
+    IisState iis;
+    std::shared_ptr<PresolvedState> presolved; // set by a presolve-only solve
+    RepairState repair;
+
     const SolveResult &current() const {
         static const SolveResult none;
         return solves.empty() ? none : solves.back();
@@ -130,6 +144,11 @@ struct nvo_prob_struct {
 
     std::atomic<int> interruptReason{0};
 
+    nvra::Starts starts;                // what the next solve starts from
+    nvra::CutPool cutPool;              // cuts stored for this problem; active ones join solves
+    nvra::TunerMethod tunerMethod;      // the method read by NVRAtunerreadmethod, or empty
+    std::map<int, int> messageStatus;   // message codes switched off (status 0)
+
     nvo_prob_struct() = default;
     nvo_prob_struct(const nvo_prob_struct &) = delete;
     nvo_prob_struct &operator=(const nvo_prob_struct &) = delete;
@@ -155,8 +174,8 @@ int probError(NVRAprob prob, int code, const char *fmt, ...) __attribute__((form
 // probError with the arguments as a va_list.
 int probErrorV(NVRAprob prob, int code, const char *fmt, va_list ap);
 // Sends one line to the problem's message callbacks and, for global listeners, to the global
-// handlers.
-void probMessage(NVRAprob prob, const char *msg, int msgtype);
+// handlers (with msgcode).
+void probMessage(NVRAprob prob, const char *msg, int msgtype, int msgcode = 0);
 // After the model was replaced as a whole: the nonlinear part lets go of what referred to it.
 inline void modelReplaced(NVRAprob prob) noexcept {
     if (prob->nonlinear) prob->nonlinear->modelReplaced();

@@ -182,7 +182,8 @@ int compileModel(NVRAprob prob, const CompileOptions &options, Image &img) {
         if (!options.relax)
             if (int rc = reformulateEntities(prob, img)) return rc;
         if (int rc = reformulateGeneral(prob, img, options.relax)) return rc;
-        return compileHessian(prob, m, img);
+        if (int rc = compileHessian(prob, m, img)) return rc;
+        return options.libraryRows ? addLibraryRows(prob, img) : 0;
     } catch (const std::bad_alloc &) {
         return probError(prob, NVRA_RC_NOMEM, "Out of memory compiling the problem for the engine");
     }

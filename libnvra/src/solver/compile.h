@@ -41,6 +41,11 @@ struct Image {
     std::vector<HighsInt> auxStart{0}, auxIndex;
     std::vector<double> auxValue;
 
+    // User rows held back from the run (delayed rows and model cuts, heldrows.cpp): free in
+    // rowLower/rowUpper, their own ends in heldLower/heldUpper.
+    std::vector<int> heldRows;
+    std::vector<double> heldLower, heldUpper;
+
     // Objective Hessian: lower triangle, column-wise over all columns.
     std::vector<HighsInt> qStart, qIndex;
     std::vector<double> qValue;
@@ -64,6 +69,7 @@ struct Image {
 struct CompileOptions {
     bool relax = false;
     bool nativeSemi = true; // see Image::nativeSemi
+    bool libraryRows = true; // the active cuts and held-back rows (heldrows.cpp)
 };
 
 // Compiles the problem's store. 0, or an error code with the problem's last error set (a needed
@@ -76,6 +82,10 @@ int reformulateEntities(NVRAprob prob, Image &img);
 // Piecewise-linear and general constraints (reformulate_general.cpp); relaxed: the auxiliary
 // binaries are continuous. Called by compileModel for every solve.
 int reformulateGeneral(NVRAprob prob, Image &img, bool relax);
+
+// The rows the library adds to a solve or holds back (heldrows.cpp): active cuts of the cut
+// pool as auxiliary rows; delayed rows and model cuts made free, to be restored when violated.
+int addLibraryRows(NVRAprob prob, Image &img);
 
 // The bounds within which column j's value lies, whatever its type (a semi-continuous column
 // may also be 0).

@@ -3,6 +3,7 @@
 // engine's outcome to the library's statuses, and the solution kept after the solve.
 #include "solver/solve.h"
 
+#include "solver/analysis.h"
 #include "solver/highs_callbacks.h"
 #include "solver/qcprogram.h"
 #include "core/scheduler.h"
@@ -24,6 +25,7 @@ enum class Mode { Auto, Lp, Mip };
 struct Request {
     int alg = 0; // NVRA_ALG_* of the flags, 0 when they name none
     bool relax = false;
+    bool presolveOnly = false; // flag 'r': stop in the presolved state (presolve.cpp)
 };
 
 // Flags: one algorithm letter at most ('d' dual, 'p' primal, 'b' barrier, 'n' network, which
@@ -49,10 +51,13 @@ int parseFlags(NVRAprob prob, const char *fn, const char *flags, Mode mode, Requ
                                  "%s: flag 'l' (relaxation only) contradicts a MIP solve", fn);
             req.relax = true;
             continue;
+        case 'r':
+            req.presolveOnly = true;
+            continue;
         default:
             return probError(prob, NVRA_RC_INVALID,
-                             "%s: unknown flag '%c' in \"%s\": the flags are d, p, b, n and l", fn,
-                             *p, flags);
+                             "%s: unknown flag '%c' in \"%s\": the flags are d, p, b, n, l and r",
+                             fn, *p, flags);
         }
         if (algLetter && algLetter != *p)
             return probError(prob, NVRA_RC_INVALID,
@@ -65,6 +70,8 @@ int parseFlags(NVRAprob prob, const char *fn, const char *flags, Mode mode, Requ
     return 0;
 }
 
+} // namespace
+
 bool hasEntities(const Model &m) {
     for (char t : m.coltype)
         if (t != 'C') return true;
@@ -73,6 +80,8 @@ bool hasEntities(const Model &m) {
         if (ind.complement != 0) return true;
     return false;
 }
+
+namespace {
 
 // Classes no solver of the library takes are refused before anything changes; the quadratic
 // rows and objective are classified on the way (quad).
@@ -95,32 +104,32 @@ int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &q
     return 0;
 }
 
-// The busy flag for the length of a solve. A request to interrupt made before the solve is
-// forgotten; one made once the flag is up is kept (callers wait for the flag before they
-// interrupt). A refused second solve gives the running one its request back.
-class BusyGuard {
-  public:
-    explicit BusyGuard(NVRAprob prob) : prob_(prob) {
-        const int stale = prob->interruptReason.exchange(0);
-        bool idle = false;
-        held_ = prob->busy.compare_exchange_strong(idle, true);
-        if (!held_ && stale) prob->interruptReason.store(stale);
-    }
-    ~BusyGuard() {
-        if (held_) prob_->busy.store(false);
-    }
-    bool held() const { return held_; }
+// A presolve-only solve handles linear problems with one objective that the engine holds as
+// they are (a MIP with flag 'l').
+int refusePresolveOnly(NVRAprob prob, const char *fn, const Model &m, const Request &req) {
+    if (!req.presolveOnly) return 0;
+    const char *what = !m.Q.v.empty() || !m.qrows.empty() ? "quadratic parts"
+                       : !req.relax && hasEntities(m)     ? "integer entities (add flag 'l' to "
+                                                            "presolve the relaxation)"
+                       : !m.objectives.empty()            ? "several objectives"
+                       : prob->cutPool.activeCount() > 0  ? "active cuts"
+                       : !m.rowFlags.empty()              ? "delayed rows or model cuts"
+                                                          : nullptr;
+    if (!what) return 0;
+    return probError(prob, NVRA_RC_UNSUPPORTED,
+                     "%s: flag 'r' (presolve only) is not supported for problems with %s", fn,
+                     what);
+}
 
-  private:
-    NVRAprob prob_;
-    bool held_;
-};
+} // namespace
 
 // The library's own remarks about a solve, silenced with the engine's log.
 void note(NVRAprob prob, const char *msg, int type) {
     if (prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE)
         probMessage(prob, msg, type);
 }
+
+namespace {
 
 // Non-zero coefficients of the matrix and of the quadratic objective at or below the matrixtol
 // control, which the engine takes as zero: counted, and reported before the engine runs.
@@ -300,6 +309,14 @@ SolveResult mapOutcome(const Outcome &o, bool mip, int sense) {
     return r;
 }
 
+} // namespace
+
+SolveResult engineOutcome(void *highs, bool mip, bool runFailed, int sense) {
+    return mapOutcome(readOutcome(highs, mip, runFailed), mip, sense);
+}
+
+namespace {
+
 // ---- the solution ------------------------------------------------------------------------------
 
 // The first n values of an engine vector, with its negative zeros (the engine's sign flips of
@@ -309,6 +326,8 @@ void keepValues(std::vector<double> &to, const std::vector<double> &from, int n)
     for (int k = 0; k < n; ++k)
         to[k] = from[k] + 0.0;
 }
+
+} // namespace
 
 // The engine's solution cut to the user's rows and columns: slack = rhs - activity; duals and
 // reduced costs (continuous solves) as the engine gives them: d = c - A'y (plus Qx), y the
@@ -338,6 +357,8 @@ void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveSta
         st.dualAvail = NVRA_AVAIL_OPTIMAL;
     }
 }
+
+namespace {
 
 // A quadratic objective that is not convex: reported through the LP status (and, for a problem
 // with integer entities, a MIP status without a solution), nothing solved.
@@ -374,6 +395,7 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
     // They come before the model, whose coefficients the engine filters by matrixtol.
     if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg, &e.options)) return failed(rc);
     if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
+    if (int rc = applyStarts(prob, e, img)) return failed(rc);
     beginCapture(e, deliver);
     int rc = 0;
     CallbackRun callbacks(prob, img.userCols);
@@ -381,15 +403,20 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
         EngineEvents events(e, callbacks);
         SigintBracket ctrlC;
         e.sigintMark = sigintCount();
-        if (m.objectives.empty()) {
+        if (req.presolveOnly) {
+            rc = presolveOnly(prob, e, img, st);
+        } else if (m.objectives.empty()) {
             st.solves.emplace_back();
-            rc = runEngine(prob, e, img.integral, st.solves.back());
+            rc = runWithHeldRows(prob, e, img, st.solves.back());
         } else {
             rc = solveLevels(prob, e, img, st.solves);
         }
     }
     callbacks.finish();
-    if (!st.solves.empty()) keepSolution(e, img, st.solves.back(), st);
+    if (!st.solves.empty() && !req.presolveOnly) {
+        keepSolution(e, img, st.solves.back(), st);
+        keepAnalysis(prob, e, img, st);
+    }
     endCapture(e);
     if (rc) return engineError(prob, e, what.c_str());
     if (!callbacks.refusal().empty())
@@ -413,6 +440,7 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
     try {
         QuadInfo quad;
         if ((rc = refuseUnsupported(prob, fn, prob->model, quad))) return rc;
+        if ((rc = refusePresolveOnly(prob, fn, prob->model, req))) return rc;
         BusyGuard busy(prob);
         if (!busy.held())
             return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
@@ -421,6 +449,7 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
         const bool ownRoute = needsQuadraticRoute(prob->model, quad, req);
         Image img;
         if ((rc = compileModel(prob, CompileOptions{req.relax, !ownRoute}, img))) return rc;
+        if (ownRoute) unholdRows(img);
         prob->solution.reset();
         SolveState st;
         countDropped(prob, prob->model, st);

@@ -11,6 +11,38 @@
 
 namespace nvra {
 
+// The busy flag for the length of a solve. A request to interrupt made before the solve is
+// forgotten; one made once the flag is up is kept (callers wait for the flag before they
+// interrupt). A refused second solve gives the running one its request back.
+class BusyGuard {
+  public:
+    explicit BusyGuard(NVRAprob prob) : prob_(prob) {
+        const int stale = prob->interruptReason.exchange(0);
+        bool idle = false;
+        held_ = prob->busy.compare_exchange_strong(idle, true);
+        if (!held_ && stale) prob->interruptReason.store(stale);
+    }
+    ~BusyGuard() {
+        if (held_) prob_->busy.store(false);
+    }
+    bool held() const { return held_; }
+
+  private:
+    NVRAprob prob_;
+    bool held_;
+};
+
+// Whether the model has integer entities (columns other than 'C', sets, indicators).
+bool hasEntities(const Model &m);
+// The library's own remarks about a solve, silenced with the engine's log (control outputlog).
+void note(NVRAprob prob, const char *msg, int type);
+// The outcome of the last run of a HiGHS instance in the library's statuses (runFailed: the
+// run reported an error, so none of its information is read).
+SolveResult engineOutcome(void *highs, bool mip, bool runFailed, int sense);
+// The engine's solution after a run, cut to the user's rows and columns, into st (x, slack and,
+// after an optimal continuous solve, duals and reduced costs), with its availability.
+void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveState &st);
+
 // Runs the engine once (clocks zeroed first) and maps its outcome into result; during an
 // optimisation the before- and afterobjective callbacks run around it (core/callbacks.h). A
 // continuous run that ends "infeasible or unbounded" is repeated once without presolve to tell them

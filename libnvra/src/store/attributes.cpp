@@ -61,16 +61,27 @@ template <class T> struct Getter {
     T (*get)(const Source &);
 };
 
-// Counts describe the problem as built: current and original counts agree. A problem is always
-// loaded (an empty one at creation) and never presolved; no IIS search exists.
+// Rows and columns of the presolved problem in the presolved state, of the problem otherwise.
+const PresolvedState *presolved(const Source &s) {
+    return s.p.solution.presolved.get();
+}
+
+// Counts describe the problem as built; rows and cols follow the presolved state. A problem is
+// always loaded (an empty one at creation).
 constexpr Getter<int64_t> kIntGetters[] = {
-    {kAttrRows, [](const Source &s) -> int64_t { return s.m().numRows(); }},
+    {kAttrRows,
+     [](const Source &s) -> int64_t {
+         return presolved(s) ? presolved(s)->rows : s.m().numRows();
+     }},
     {kAttrOriginalRows, [](const Source &s) -> int64_t { return s.m().numRows(); }},
     {kAttrInputRows, [](const Source &s) -> int64_t { return s.m().numRows(); }},
-    {kAttrCols, [](const Source &s) -> int64_t { return s.m().numCols(); }},
+    {kAttrCols,
+     [](const Source &s) -> int64_t {
+         return presolved(s) ? presolved(s)->cols : s.m().numCols();
+     }},
     {kAttrOriginalCols, [](const Source &s) -> int64_t { return s.m().numCols(); }},
     {kAttrInputCols, [](const Source &s) -> int64_t { return s.m().numCols(); }},
-    {kAttrCuts, [](const Source &) -> int64_t { return 0; }},
+    {kAttrCuts, [](const Source &s) -> int64_t { return s.p.cutPool.activeCount(); }},
     {kAttrElems, [](const Source &s) { return s.m().numNz(); }},
     {kAttrSets, [](const Source &s) -> int64_t { return s.m().sets.size(); }},
     {kAttrOriginalSets, [](const Source &s) -> int64_t { return s.m().sets.size(); }},
@@ -87,8 +98,9 @@ constexpr Getter<int64_t> kIntGetters[] = {
     {kAttrObjectives, [](const Source &s) -> int64_t { return 1 + s.m().objectives.size(); }},
     {kAttrNameLength, [](const Source &s) { return nameLength(s.m()); }},
     {kAttrProbNameLength, [](const Source &s) -> int64_t { return s.m().probName.size() + 1; }},
-    {kAttrPresolveState, [](const Source &) -> int64_t { return 1; }},
-    {kAttrIisSolStatus, [](const Source &) -> int64_t { return 0; }},
+    {kAttrPresolveState, [](const Source &s) -> int64_t { return presolved(s) ? 3 : 1; }},
+    {kAttrIisSolStatus, [](const Source &s) -> int64_t { return s.p.solution.iis.status; }},
+    {kAttrNumIis, [](const Source &s) -> int64_t { return s.p.solution.iis.found.size(); }},
     {kAttrSolves, [](const Source &s) -> int64_t { return s.p.solution.solves.size(); }},
     {kAttrLpStatus, [](const Source &s) -> int64_t { return s.r.lpStatus; }},
     {kAttrMipStatus, [](const Source &s) -> int64_t { return s.r.mipStatus; }},

@@ -28,9 +28,8 @@ namespace nvra {
 
 int outOfMemory(NVRAprob prob, const char *fn);
 
-// A query: validates the handle, runs body, maps allocation failures to NVRA_RC_NOMEM.
-template <class F> int storeQuery(NVRAprob prob, const char *fn, F &&body) {
-    if (int rc = enterProb(prob)) return rc;
+// Runs body, mapping allocation failures to NVRA_RC_NOMEM.
+template <class F> int guarded(NVRAprob prob, const char *fn, F &&body) {
     try {
         return body();
     } catch (const std::bad_alloc &) {
@@ -40,20 +39,26 @@ template <class F> int storeQuery(NVRAprob prob, const char *fn, F &&body) {
     }
 }
 
+// A query: validates the handle, runs body, maps allocation failures to NVRA_RC_NOMEM.
+template <class F> int storeQuery(NVRAprob prob, const char *fn, F &&body) {
+    if (int rc = enterProb(prob)) return rc;
+    return guarded(prob, fn, body);
+}
+
 // An edit: as storeQuery, refused while the problem is being solved; a successful edit discards
 // the solution.
 template <class F> int storeEdit(NVRAprob prob, const char *fn, F &&body) {
     if (int rc = enterProbEdit(prob)) return rc;
-    int rc;
-    try {
-        rc = body();
-    } catch (const std::bad_alloc &) {
-        return outOfMemory(prob, fn);
-    } catch (const std::length_error &) {
-        return outOfMemory(prob, fn);
-    }
+    const int rc = guarded(prob, fn, body);
     if (rc == 0) prob->solution.reset();
     return rc;
+}
+
+// A change to the problem beside its model (starts, directives, cuts, message settings): refused
+// while the problem is being solved; the solution stays.
+template <class F> int sideEdit(NVRAprob prob, const char *fn, F &&body) {
+    if (int rc = enterProbEdit(prob)) return rc;
+    return guarded(prob, fn, body);
 }
 
 // ---- what indices refer to ------------------------------------------------------------------
@@ -108,6 +113,9 @@ inline bool validColType(char t) {
 }
 // A row type letter, rhs and range (range read for 'R' rows only; pass 0 otherwise).
 int checkRowData(NVRAprob prob, int64_t row, char type, double rhs, double range);
+
+// An array's stated length (the size-checked forms) must hold the entries read from it.
+int checkArraySize(NVRAprob prob, const char *fn, const char *name, int64_t size, int64_t needed);
 
 // ---- per-entry changes --------------------------------------------------------------------------
 
@@ -284,6 +292,13 @@ int parseDefaultName(char prefix, std::string_view s, int count);
 int findByName(const Model &m, int type, std::string_view name);
 // The name entry i of kind type shows: its given name or its default name ("C12").
 std::string displayName(const Model &m, int type, int i);
+
+// ---- data beside the model (store_directives.cpp) ----------------------------------------------
+
+// Sets the branching directives of n columns (priority, dir, up, down may each be null: that
+// part is left as it was); keeps the solution.
+int loadDirs(NVRAprob prob, const char *fn, int n, const int *colind, const int *priority,
+             const char *dir, const double *up, const double *down);
 
 // ---- whole models ---------------------------------------------------------------------------
 

@@ -293,6 +293,7 @@ int NVRAdelcols(NVRAprob prob, int ncols, const int colind[]) {
         for (auto &[row, ind] : m.indicators)
             if (ind.complement != 0) ind.col = map[ind.col];
         renumberGeneralColumns(m, map);
+        renumberKeys(m.dirs, map);
         if (prob->nonlinear) prob->nonlinear->commitDeletion();
         return 0;
     });

@@ -198,6 +198,7 @@ int NVRAdelrows(NVRAprob prob, int nrows, const int rowind[]) {
         compactByMap(m.range, map);
         renumberKeys(m.qrows, map);
         renumberKeys(m.indicators, map);
+        renumberKeys(m.rowFlags, map);
         if (prob->nonlinear) prob->nonlinear->commitDeletion();
         return 0;
     });
