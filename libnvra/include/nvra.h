@@ -821,7 +821,7 @@ enum {
     NVRA_BASIS_LOWER = 0,     /* non-basic at its lower end */
     NVRA_BASIS_BASIC = 1,
     NVRA_BASIS_UPPER = 2,     /* non-basic at its upper end */
-    NVRA_BASIS_SUPERBASIC = 3 /* non-basic between its ends (a free column at 0) */
+    NVRA_BASIS_SUPERBASIC = 3 /* non-basic without a finite end (a free column at 0) */
 };
 /* The statuses of all rows (rowstat, NVRA_ATTR_ROWS entries) and columns (colstat); either may
  * be NULL. */
@@ -912,8 +912,9 @@ NVRA_API int NVRAgetlpsolval(NVRAprob prob, int col, int row, double *x, double 
                              double *dual, double *dj);
 /* The same for the last MIP solution (x, slack). */
 NVRA_API int NVRAgetmipsolval(NVRAprob prob, int col, int row, double *x, double *slack);
-/* The barrier solve's own solution (before crossover) of the last barrier solve (any array may
- * be NULL); *status (may be NULL) 1 when it is available with its duals, 0 when not (the arrays
+/* The solution of the last solve when it was a barrier solve (any array may be NULL): the
+ * barrier's own solution when crossover was off, the crossed-over one otherwise (the engine keeps
+ * no other). *status (may be NULL) 1 when it is available with its duals, 0 when not (the arrays
  * are then untouched). */
 NVRA_API int NVRAgetlastbarsol(NVRAprob prob, double x[], double slack[], double duals[],
                                double djs[], int *status);
@@ -996,10 +997,10 @@ NVRA_API int NVRApostsolve(NVRAprob prob);
  * length) into origx (original column length); the presolved state stays. */
 NVRA_API int NVRApostsolvesol_witharraysizes(NVRAprob prob, const double prex[], int prexsize,
                                              double origx[], int origxsize);
-/* Crossover from the current continuous solution (after a barrier solve without crossover, or
- * after NVRAloadlpsol) to a basic solution, which becomes the problem's solution and basis.
- * *status (may be NULL): 0 a basic optimal solution was found, 1 crossover ended otherwise (the
- * solution then is the one it ended with). */
+/* Crossover from the primal values of the current continuous solution (after a barrier solve
+ * without crossover, or after NVRAloadlpsol) to a basic solution, from which the simplex method
+ * then settles the status: the result becomes the problem's solution and basis. *status (may be
+ * NULL): 0 a basic optimal solution was found, 1 the solve ended otherwise. */
 NVRA_API int NVRAcrossoverlpsol(NVRAprob prob, int *status);
 /* Fixes the MIP entities at the values of the last MIP solution (options 1: only the binary and
  * integer columns; 0: also semi-continuous ones and sets) by changing their bounds, so that the
@@ -1032,10 +1033,10 @@ enum {
     NVRA_IISSOL_UNFINISHED = 3 /* the search could not isolate one (time limit, engine failure,
                                   a MIP whose relaxation is feasible) */
 };
-/* Finds the first IIS, forgetting earlier ones. mode 0: a quick search (only obvious
- * conflicts; the set found need not be irreducible... it is then still a conflict), 1: one IIS
- * preferring rows, 2: one IIS preferring column bounds. *status (may be NULL): 0 found, 1 the
- * problem is feasible, 2 unfinished. */
+/* Finds the first IIS, forgetting earlier ones. mode 0: a quick search that finds only obvious
+ * conflicts (a bound or row infeasible by itself, a row its columns' bounds cannot satisfy),
+ * 1: one IIS preferring rows, 2: one IIS preferring column bounds. *status (may be NULL): 0
+ * found, 1 the problem is feasible (for mode 0: no obvious conflict), 2 unfinished. */
 NVRA_API int NVRAiisfirst(NVRAprob prob, int mode, int *status);
 /* Finds an IIS not found before, by searching the problem with one member of an IIS found so
  * far left out (every IIS of that relaxation is an IIS of the problem). *status: 0 found, 1 no
