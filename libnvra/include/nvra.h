@@ -614,7 +614,8 @@ enum {
  * approximation solve. Any change to the model discards the solution and resets every status
  * to its "unstarted" value.
  * Flags (NULL = ""): 'd' dual simplex, 'p' primal simplex, 'b' barrier, 'n' network (dual
- * simplex), 'l' solve the continuous relaxation only (NVRAoptimize); other letters are errors.
+ * simplex), 'l' solve the continuous relaxation only (NVRAoptimize), 'r' presolve only (see the
+ * presolved state below); other letters are errors.
  * Without an algorithm letter the control NVRA_CONTROL_DEFAULTALG (8023) decides. */
 
 /* Solves the problem as what it holds (LP, convex QP, QCQP, SOCP, MIP, MIQP, MIQCQP,
@@ -816,13 +817,9 @@ NVRA_API int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flag
  * matrix for a basic column j, the unit column e_i for a basic row i (the slack s_i of
  * a_i x + s_i = rhs_i).
  * The problem's basis is that of its last continuous simplex solve (a barrier solve with its
- * crossover), or the basis loaded since; a MIP solve leaves none. */
-enum {
-    NVRA_BASIS_LOWER = 0,     /* non-basic at its lower end */
-    NVRA_BASIS_BASIC = 1,
-    NVRA_BASIS_UPPER = 2,     /* non-basic at its upper end */
-    NVRA_BASIS_SUPERBASIC = 3 /* non-basic without a finite end (a free column at 0) */
-};
+ * crossover), or the basis loaded since; a MIP solve leaves none. The statuses are NVRA_BASIS_*
+ * (enumeration "BasisStatus" of nvra_enums.def): lower end, basic, upper end, superbasic (no
+ * finite end). */
 /* The statuses of all rows (rowstat, NVRA_ATTR_ROWS entries) and columns (colstat); either may
  * be NULL. */
 NVRA_API int NVRAgetbasis(NVRAprob prob, int rowstat[], int colstat[]);
@@ -1023,16 +1020,10 @@ NVRA_API int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[],
  * An IIS is a set of rows and column bounds that admits no solution, while dropping any one of
  * them leaves a set that does. The search works on the continuous problem (a MIP's
  * relaxation). IISs are numbered from 1 in the order found; NVRA_ATTR_NUMIIS gives their count
- * and the attribute "iissolstatus" the state of the search (NVRA_IISSOL_*). */
+ * and the attribute "iissolstatus" the state of the search (NVRA_IISSOL_*, enumeration
+ * "IISSolStatus"). */
 #define NVRA_ATTR_IISSOLSTATUS 1406
 #define NVRA_ATTR_NUMIIS 1510
-enum {
-    NVRA_IISSOL_UNSTARTED = 0,
-    NVRA_IISSOL_FEASIBLE = 1,  /* the problem is feasible: there is no IIS */
-    NVRA_IISSOL_COMPLETED = 2, /* at least one IIS found */
-    NVRA_IISSOL_UNFINISHED = 3 /* the search could not isolate one (time limit, engine failure,
-                                  a MIP whose relaxation is feasible) */
-};
 /* Finds the first IIS, forgetting earlier ones. mode 0: a quick search that finds only obvious
  * conflicts (a bound or row infeasible by itself, a row its columns' bounds cannot satisfy),
  * 1: one IIS preferring rows, 2: one IIS preferring column bounds. *status (may be NULL): 0
@@ -1212,6 +1203,58 @@ NVRA_API int NVRAdelcpcuts(NVRAprob prob, int cuttype, int interp, int ncuts,
 NVRA_API int NVRAdelcuts(NVRAprob prob, int keepbinding, int cuttype, int interp, double delta,
                          int ncuts, const NVRAcut cutind[]);
 
+
+/* ---- solution, basis and directive files ---------------------------------------------------------
+ * Text formats (documented in the library's file-format notes): a failure to open or read fails
+ * with NVRA_RC_FILE naming the file (and the line for a malformed file) and changes nothing.
+ * Names: the problem's row and column names (given or default). */
+/* Basis: "NAME", then XU/XL/UL/LL/BS lines as in the classic basis format (XU c r: column c basic,
+ * row r at its upper end; XL c r: ... at its lower end; UL c, LL c: column at upper, lower; BS c:
+ * superbasic column), "ENDATA"; rows not named are basic, columns not named at their lower end.
+ * filename NULL or "": the problem name with ".bss"; flags "" (reserved). */
+NVRA_API int NVRAwritebasis(NVRAprob prob, const char *filename, const char *flags);
+NVRA_API int NVRAreadbasis(NVRAprob prob, const char *filename, const char *flags);
+/* Directives: "NAME", then lines "UP|DN|PR name [priority [uppseudo downpseudo]]", "ENDATA". */
+NVRA_API int NVRAwritedirs(NVRAprob prob, const char *filename);
+NVRA_API int NVRAreaddirs(NVRAprob prob, const char *filename);
+/* Solution as text (one line per column, then per row, comma separated: name, value, reduced
+ * cost / name, activity, slack, dual) and as a printed report; flags "" (reserved). */
+NVRA_API int NVRAwritesol(NVRAprob prob, const char *filename, const char *flags);
+NVRA_API int NVRAwriteprtsol(NVRAprob prob, const char *filename, const char *flags);
+/* The solution exchange format: "NAME", "C name value" per column with a non-zero value,
+ * "ENDATA". Reading gives a MIP start (flags "" or NULL) or, with flag 'l', the current
+ * continuous solution (as NVRAloadlpsol). */
+NVRA_API int NVRAwriteslxsol(NVRAprob prob, const char *filename, const char *flags);
+NVRA_API int NVRAreadslxsol(NVRAprob prob, const char *filename, const char *flags);
+/* The current solution in a binary file, read back as the current solution (only onto a
+ * problem of the same size); flags "" (reserved). */
+NVRA_API int NVRAwritebinsol(NVRAprob prob, const char *filename, const char *flags);
+NVRA_API int NVRAreadbinsol(NVRAprob prob, const char *filename, const char *flags);
+/* The whole problem (model, names, controls, directives, solution, statuses) in one binary file:
+ * NVRAsave writes "<problem name>.svf", NVRAsaveas the given file; NVRArestore reads
+ * "<probname>.svf" (or probname itself when it ends in ".svf") and replaces the problem by it
+ * (flags "" or NULL). A file of another version or a damaged file is refused. */
+NVRA_API int NVRAsave(NVRAprob prob);
+NVRA_API int NVRAsaveas(NVRAprob prob, const char *filename);
+NVRA_API int NVRArestore(NVRAprob prob, const char *probname, const char *flags);
+
+/* ---- tuning ----------------------------------------------------------------------------------
+ * The tuner solves copies of the problem (or of the problems of a set file) with its current
+ * controls and with each candidate setting of its method, each run limited to the best time so
+ * far and the whole to the control "tunermaxtime" (0: no limit beyond that), and keeps the best
+ * settings on the problem: by time (target automatic or time), gap, bound or objective
+ * ("tunertarget") among the runs that reached the best status. Settings that were not better
+ * than the current controls on the runs measured are never kept. Every run is reported in the
+ * messages and, when the control "tunerreport" names a file, in that file. */
+NVRA_API int NVRAtune(NVRAprob prob, const char *flags);
+/* Tunes over the problems listed in setfile (one file name a line; relative names relative to
+ * the set file), each read, solved as a MIP (ifmip 1) or continuous problem (0) in sense
+ * (1 minimise, -1 maximise, 0 as in the file); the best settings are kept on prob. */
+NVRA_API int NVRAtuneprobsetfile(NVRAprob prob, const char *setfile, int ifmip, int sense);
+/* The method: one candidate a line, "name=value" pairs separated by blanks; "#" starts a
+ * comment. The method read replaces the default method of the problem until it is changed. */
+NVRA_API int NVRAtunerwritemethod(NVRAprob prob, const char *methodfile);
+NVRA_API int NVRAtunerreadmethod(NVRAprob prob, const char *methodfile);
 
 /* ---- messages and controls ----------------------------------------------------------------------
  * Codes of the library's own notices (given to global message handlers as msgcode): */

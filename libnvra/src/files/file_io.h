@@ -125,6 +125,9 @@ struct FileModel {
 void readMps(std::string_view text, bool fixed, FileModel &fm, Warnings &warnings);
 void readLp(std::string_view text, FileModel &fm, Warnings &warnings);
 
+// The whole file into text: 0 or an errno value.
+int readWhole(const char *filename, std::string &text);
+
 // ---- numbers --------------------------------------------------------------------------------
 
 // Parses a whole token as a number: an optional sign, decimal or exponent notation (the exponent

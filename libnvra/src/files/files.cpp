@@ -54,26 +54,6 @@ int chooseFormat(NVRAprob prob, const char *fn, const char *filename, const char
     return 0;
 }
 
-// The whole file into text: 0 or an errno value.
-int readWhole(const char *filename, std::string &text) {
-    FILE *f = std::fopen(filename, "rb");
-    if (!f) return errno;
-    struct stat st;
-    if (fstat(fileno(f), &st) == 0) {
-        if (S_ISDIR(st.st_mode)) {
-            std::fclose(f);
-            return EISDIR;
-        }
-        if (S_ISREG(st.st_mode)) text.reserve(static_cast<size_t>(st.st_size));
-    }
-    char buf[1 << 16];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
-        text.append(buf, n);
-    const int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
-    std::fclose(f);
-    return err;
-}
 
 // Refuses what is no text file before a reader sees it.
 void checkText(std::string_view text) {
@@ -302,6 +282,26 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
 }
 
 } // namespace
+
+int readWhole(const char *filename, std::string &text) {
+    FILE *f = std::fopen(filename, "rb");
+    if (!f) return errno;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0) {
+        if (S_ISDIR(st.st_mode)) {
+            std::fclose(f);
+            return EISDIR;
+        }
+        if (S_ISREG(st.st_mode)) text.reserve(static_cast<size_t>(st.st_size));
+    }
+    char buf[1 << 16];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        text.append(buf, n);
+    const int err = std::ferror(f) ? (errno ? errno : EIO) : 0;
+    std::fclose(f);
+    return err;
+}
 } // namespace nvra
 
 using namespace nvra;
