@@ -817,9 +817,13 @@ NVRA_API int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flag
  * matrix for a basic column j, the unit column e_i for a basic row i (the slack s_i of
  * a_i x + s_i = rhs_i).
  * The problem's basis is that of its last continuous simplex solve (a barrier solve with its
- * crossover), or the basis loaded since; a MIP solve leaves none. The statuses are NVRA_BASIS_*
- * (enumeration "BasisStatus" of nvra_enums.def): lower end, basic, upper end, superbasic (no
- * finite end). */
+ * crossover), or the basis loaded since; a MIP solve leaves none. */
+enum {
+    NVRA_BASIS_LOWER = 0,     /* non-basic at its lower end */
+    NVRA_BASIS_BASIC = 1,
+    NVRA_BASIS_UPPER = 2,     /* non-basic at its upper end */
+    NVRA_BASIS_SUPERBASIC = 3 /* non-basic without a finite end (a free column at 0) */
+};
 /* The statuses of all rows (rowstat, NVRA_ATTR_ROWS entries) and columns (colstat); either may
  * be NULL. */
 NVRA_API int NVRAgetbasis(NVRAprob prob, int rowstat[], int colstat[]);

@@ -56,6 +56,7 @@ struct Iis {
     std::vector<signed char> rowIsolation, colIsolation;
     double sumInfeas = 0.0;
     int numInfeas = 0;
+    bool measured = false; // multipliers and least violation computed (on first request)
 };
 
 // The results of IIS searches since the last change: status (NVRA_IIS_* values of the
@@ -78,6 +79,11 @@ struct PresolvedState {
     bool dualsAvailable = false;
     Basis basis;
     std::shared_ptr<void> highs;
+};
+
+// The engine's ranging of an optimal basis, over all columns and rows (+-1e20 unlimited).
+struct Ranging {
+    std::vector<double> costDown, costUp, colBoundDown, colBoundUp, rowBoundDown, rowBoundUp;
 };
 
 // The relaxed bounds of the last repair (NVRAgetrepairbounds), over the rows' activity and the

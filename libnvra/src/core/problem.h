@@ -83,6 +83,7 @@ struct SolveState {
     bool engineExact = false;
     bool engineSolved = false;
     IisState iis;
+    std::shared_ptr<const Ranging> ranging;     // computed on the first request
     std::shared_ptr<PresolvedState> presolved; // set by a presolve-only solve
     RepairState repair;
 

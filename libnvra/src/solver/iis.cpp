@@ -115,6 +115,8 @@ int engineIis(NVRAprob prob, Engine &e, int mode, Iis &iis, int &status) {
 // lo <= a'x + e+ - e- <= up over the members' ends); its optimum is the least violation and
 // its duals, negated, the Farkas multipliers.
 void measureIis(NVRAprob prob, Iis &iis) {
+    if (iis.measured) return;
+    iis.measured = true;
     const Model &m = prob->model;
     const std::vector<Member> members = membersOf(iis);
     std::vector<int> colPos(m.numCols(), -1);
@@ -223,11 +225,12 @@ void relaxMember(Engine &e, const Model &m, const Member &mb, bool loosen) {
 }
 
 int requireIis(NVRAprob prob, const char *fn, int num, const Iis *&iis) {
-    const auto &found = prob->solution.iis.found;
+    auto &found = prob->solution.iis.found;
     if (num < 1 || num > static_cast<int>(found.size()))
         return probError(prob, NVRA_RC_RANGE,
                          "%s: IIS %d does not exist: %zu have been found (numbered from 1)", fn,
                          num, found.size());
+    measureIis(prob, found[num - 1]);
     iis = &found[num - 1];
     return 0;
 }
@@ -249,7 +252,6 @@ int iisFirst(NVRAprob prob, const char *fn, Engine &e, int mode, int *status) {
     if (rc) return rc;
     if (found == kStatusNone && hasEntities(prob->model)) found = kStatusUnfinished;
     if (found == kStatusFound) {
-        measureIis(prob, iis);
         iis.rowIsolation.assign(iis.rows.size(), -1);
         iis.colIsolation.assign(iis.cols.size(), -1);
         st.iis.found.push_back(std::move(iis));
@@ -288,7 +290,6 @@ int iisNext(NVRAprob prob, const char *fn, Engine &e, int *status) {
                 if (std::any_of(st.iis.found.begin(), st.iis.found.end(),
                                 [&](const Iis &f) { return sameIis(f, iis); }))
                     continue;
-                measureIis(prob, iis);
                 iis.rowIsolation.assign(iis.rows.size(), -1);
                 iis.colIsolation.assign(iis.cols.size(), -1);
                 st.iis.found.push_back(std::move(iis));
@@ -511,7 +512,9 @@ int NVRAiisclear(NVRAprob prob) {
 int NVRAiisstatus(NVRAprob prob, int *count, int rowsizes[], int colsizes[], double suminfeas[],
                   int numinfeas[]) {
     return storeQuery(prob, "NVRAiisstatus", [&] {
-        const auto &found = prob->solution.iis.found;
+        auto &found = prob->solution.iis.found;
+        for (Iis &iis : found)
+            measureIis(prob, iis);
         if (count) *count = static_cast<int>(found.size());
         for (size_t k = 0; k < found.size(); ++k) {
             if (rowsizes) rowsizes[k] = static_cast<int>(found[k].rows.size());

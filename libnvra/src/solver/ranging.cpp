@@ -11,22 +11,22 @@
 namespace nvra {
 namespace {
 
-// The engine's ranging of the last solve, over all columns and rows.
-struct Ranging {
-    std::vector<double> costDown, costUp, colBoundDown, colBoundUp, rowBoundDown, rowBoundUp;
-};
-
-// The engine must hold the optimal basis of a linear continuous solve.
-int requireOptimalBasis(NVRAprob prob, const char *fn, Engine &e) {
+// The last solve must have left an optimal basis of a linear continuous problem.
+int checkOptimalBasis(NVRAprob prob, const char *fn) {
     const SolveState &st = prob->solution;
     const bool optimal = !st.solves.empty() &&
                          st.current().optimizeType == NVRA_OPTIMIZETYPE_LP &&
                          st.current().lpStatus == NVRA_LP_OPTIMAL;
-    if (!optimal || st.basis.empty())
-        return probError(prob, NVRA_RC_ERROR,
-                         "%s: sensitivity needs the optimal basis of a continuous simplex solve "
-                         "of a linear problem: there is none",
-                         fn);
+    if (optimal && !st.basis.empty()) return 0;
+    return probError(prob, NVRA_RC_ERROR,
+                     "%s: sensitivity needs the optimal basis of a continuous simplex solve of a "
+                     "linear problem: there is none",
+                     fn);
+}
+
+// The same, with the engine holding that solve.
+int requireOptimalBasis(NVRAprob prob, const char *fn, Engine &e) {
+    if (int rc = checkOptimalBasis(prob, fn)) return rc;
     return requireSolved(prob, fn, e);
 }
 
@@ -49,16 +49,29 @@ Ranging computeRanging(Engine &e, int nc, int nr) {
     return r;
 }
 
+// The ranging of the last solve: computed by the engine on the first request, then kept with
+// the solution.
+int rangingOf(NVRAprob prob, const char *fn, Engine &e, const Ranging *&r) {
+    if (int rc = checkOptimalBasis(prob, fn)) return rc;
+    SolveState &st = prob->solution;
+    if (!st.ranging) {
+        if (int rc = requireSolved(prob, fn, e)) return rc;
+        st.ranging = std::make_shared<const Ranging>(
+            computeRanging(e, prob->model.numCols(), prob->model.numRows()));
+    }
+    r = st.ranging.get();
+    return 0;
+}
+
 // A ranging call: checks the index list, ranges, fills the outputs per listed entry.
 template <class F>
 int rangeEach(NVRAprob prob, const char *fn, Kind kind, int n, const int *ind, F fill) {
     return engineCall(prob, fn, [&](Engine &e) {
         if (int rc = checkIndexList(prob, fn, kind, n, ind)) return rc;
-        if (int rc = requireOptimalBasis(prob, fn, e)) return rc;
-        const Model &m = prob->model;
-        const Ranging r = computeRanging(e, m.numCols(), m.numRows());
+        const Ranging *r = nullptr;
+        if (int rc = rangingOf(prob, fn, e, r)) return rc;
         for (int k = 0; k < n; ++k)
-            fill(r, k, ind[k]);
+            fill(*r, k, ind[k]);
         return 0;
     });
 }
