@@ -24,11 +24,11 @@ int writeBasis(NVRAprob prob, const char *fn, const std::string &filename) {
     const Basis &b = prob->solution.basis;
     if (b.empty() || prob->solution.presolved)
         return probError(prob, NVRA_RC_ERROR, "%s: no basis is available to write", fn);
-    if (int rc = checkTokenNames(prob, fn, true)) return rc;
     FILE *f = openForWriting(prob, fn, filename.c_str());
     if (!f) return NVRA_RC_FILE;
     FileSink out(f);
-    const ShownNames rows(m.rowNames, 'R'), cols(m.colNames, 'C');
+    const ShownNames rows = shownNames(m, true, tokenNameFault);
+    const ShownNames cols = shownNames(m, false, tokenNameFault);
     out << "NAME " << std::string_view(m.probName) << '\n';
     int row = 0;
     for (int j = 0; j < m.numCols(); ++j) {
@@ -52,7 +52,7 @@ int writeBasis(NVRAprob prob, const char *fn, const std::string &filename) {
         }
     }
     out << "ENDATA\n";
-    return closeSink(prob, fn, filename.c_str(), out);
+    return closeSink(prob, fn, filename.c_str(), out, rows.replaced() + cols.replaced());
 }
 
 int readBasis(NVRAprob prob, const char *fn, const char *filename) {
@@ -64,10 +64,13 @@ int readBasis(NVRAprob prob, const char *fn, const char *filename) {
         cols[j] = m.lb[j] > -kInf   ? NVRA_BASIS_LOWER
                   : m.ub[j] < kInf ? NVRA_BASIS_UPPER
                                    : NVRA_BASIS_SUPERBASIC;
+    const ShownIndex rowIndex(m, true), colIndex(m, false);
     std::vector<std::string_view> t;
     bool ended = false;
     while (!ended && in.next(t)) {
-        auto fail = [&](const std::string &what) { return recordError(prob, fn, filename, in.line(), what); };
+        auto fail = [&](const std::string &what) {
+            return recordError(prob, fn, filename, in.line(), what);
+        };
         const std::string_view key = t[0];
         if (key == "NAME") continue;
         if (key == "ENDATA") {
@@ -79,10 +82,10 @@ int readBasis(NVRAprob prob, const char *fn, const char *filename) {
         if (!pair && !single) return fail("unknown record " + quoted(key));
         if (t.size() != (pair ? 3u : 2u))
             return fail(quoted(key) + (pair ? " needs a column and a row" : " needs a column"));
-        const int j = indexOfName(prob, false, t[1]);
+        const int j = colIndex.find(t[1]);
         if (j < 0) return fail("no column named " + quoted(t[1]));
         if (pair) {
-            const int i = indexOfName(prob, true, t[2]);
+            const int i = rowIndex.find(t[2]);
             if (i < 0) return fail("no row named " + quoted(t[2]));
             cols[j] = NVRA_BASIS_BASIC;
             rows[i] = key == "XU" ? NVRA_BASIS_UPPER : NVRA_BASIS_LOWER;

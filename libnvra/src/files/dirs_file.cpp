@@ -19,22 +19,22 @@ int writeDirs(NVRAprob prob, const char *fn, const char *filename) {
     if (!filename || !*filename)
         return probError(prob, NVRA_RC_INVALID, "%s: no file name given", fn);
     const Model &m = prob->model;
-    if (int rc = checkTokenNames(prob, fn, false)) return rc;
     FILE *f = openForWriting(prob, fn, filename);
     if (!f) return NVRA_RC_FILE;
     FileSink out(f);
-    const ShownNames cols(m.colNames, 'C');
+    const ShownNames cols = shownNames(m, false, tokenNameFault);
     out << "NAME " << std::string_view(m.probName) << '\n';
     for (const auto &[j, d] : m.dirs)
         out << ' ' << dirWord(d.dir) << ' ' << cols[j] << ' ' << static_cast<int64_t>(d.priority)
             << ' ' << d.upPseudo << ' ' << d.downPseudo << '\n';
     out << "ENDATA\n";
-    return closeSink(prob, fn, filename, out);
+    return closeSink(prob, fn, filename, out, cols.replaced());
 }
 
 int readDirs(NVRAprob prob, const char *fn, const char *filename) {
     RecordReader in;
     if (int rc = in.open(prob, fn, filename)) return rc;
+    const ShownIndex colIndex(prob->model, false);
     std::vector<int> cols, priority;
     std::vector<char> dir;
     std::vector<double> up, down;
@@ -59,7 +59,7 @@ int readDirs(NVRAprob prob, const char *fn, const char *filename) {
         if (t.size() < 2 || t.size() == 4 || t.size() > 5)
             return fail("a directive is a direction, a column, and optionally a priority and "
                         "both pseudo costs");
-        const int j = indexOfName(prob, false, t[1]);
+        const int j = colIndex.find(t[1]);
         if (j < 0) return fail("no column named " + quoted(t[1]));
         Direction d = current(j);
         d.dir = t[0] == "UP" ? 'U' : t[0] == "DN" ? 'D' : 'N';

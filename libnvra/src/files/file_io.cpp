@@ -245,6 +245,14 @@ std::string_view ShownNames::operator[](int i) const {
     return {buf_, static_cast<size_t>(defaultName(prefix_, i, buf_))};
 }
 
+void warnReplacedNames(NVRAprob prob, const char *filename, int64_t n) {
+    if (n == 0) return;
+    const std::string text = "Warning: file '" + std::string(filename) + "': " +
+                             std::to_string(n) + (n == 1 ? " name" : " names") +
+                             " (duplicated, or not writable in this format) written as default names";
+    probMessage(prob, text.c_str(), 3);
+}
+
 void checkWritable(const Model &m) {
     if (!m.objectives.empty())
         throw WriteError{"the problem has " + std::to_string(m.objectives.size() + 1) +

@@ -179,6 +179,9 @@ struct FileNames {
     }
 };
 
+// Tells the log that a file shows n given names as default names (nothing when n is 0).
+void warnReplacedNames(NVRAprob prob, const char *filename, int64_t n);
+
 // A write failure that names what the format cannot hold.
 struct WriteError {
     std::string message;

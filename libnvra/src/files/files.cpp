@@ -257,13 +257,7 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
             return probError(prob, NVRA_RC_FILE, "Cannot write file '%s': %s", filename,
                              std::strerror(err));
         prob->replacedNames = names.replaced();
-        if (const int64_t n = prob->replacedNames) {
-            const std::string text =
-                "Warning: file '" + std::string(filename) + "': " + std::to_string(n) +
-                (n == 1 ? " name" : " names") +
-                " (duplicated, or not writable in this format) written as default names";
-            probMessage(prob, text.c_str(), 3);
-        }
+        warnReplacedNames(prob, filename, prob->replacedNames);
         return 0;
     } catch (const WriteError &e) {
         return probError(prob, NVRA_RC_UNSUPPORTED, "Cannot write file '%s' as %s: %s", filename,

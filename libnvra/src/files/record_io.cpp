@@ -49,12 +49,6 @@ int recordError(NVRAprob prob, const char *fn, const char *filename, int64_t lin
     return probError(prob, NVRA_RC_FILE, "%s: \"%s\": %s", fn, filename, message.c_str());
 }
 
-int indexOfName(NVRAprob prob, bool rows, std::string_view name) {
-    return findByName(prob->model, rows ? NVRA_NAMES_ROWS : NVRA_NAMES_COLUMNS, name);
-}
-
-namespace {
-
 const char *tokenNameFault(std::string_view name) {
     for (char c : name)
         if (isBlank(c) || c == '\n') return "holds a blank";
@@ -62,17 +56,24 @@ const char *tokenNameFault(std::string_view name) {
     return nullptr;
 }
 
-} // namespace
+const char *anyNameFault(std::string_view) { return nullptr; }
 
-int checkTokenNames(NVRAprob prob, const char *fn, bool rows) {
-    const Model &m = prob->model;
-    try {
-        if (rows) checkNames(m.rowNames, m.numRows(), 'R', "row", tokenNameFault);
-        checkNames(m.colNames, m.numCols(), 'C', "column", tokenNameFault);
-    } catch (const WriteError &e) {
-        return probError(prob, NVRA_RC_INVALID, "%s: %s", fn, e.message.c_str());
-    }
-    return 0;
+ShownNames shownNames(const Model &m, bool rows, NameFault fault) {
+    return rows ? ShownNames(m.rowNames, m.numRows(), 'R', fault)
+                : ShownNames(m.colNames, m.numCols(), 'C', fault);
+}
+
+ShownIndex::ShownIndex(const Model &m, bool rows) {
+    const ShownNames shown = shownNames(m, rows, tokenNameFault);
+    const int n = rows ? m.numRows() : m.numCols();
+    index_.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        index_.emplace(std::string(shown[i]), i); // shown names are distinct
+}
+
+int ShownIndex::find(std::string_view name) const {
+    const auto it = index_.find(std::string(name));
+    return it == index_.end() ? -1 : it->second;
 }
 
 FILE *openForWriting(NVRAprob prob, const char *fn, const char *filename) {
@@ -83,10 +84,12 @@ FILE *openForWriting(NVRAprob prob, const char *fn, const char *filename) {
     return f;
 }
 
-int closeSink(NVRAprob prob, const char *fn, const char *filename, FileSink &out) {
+int closeSink(NVRAprob prob, const char *fn, const char *filename, FileSink &out,
+              int64_t replaced) {
     if (int err = out.close())
         return probError(prob, NVRA_RC_FILE, "%s: writing \"%s\" failed: %s", fn, filename,
                          std::strerror(err));
+    warnReplacedNames(prob, filename, replaced);
     return 0;
 }
 

@@ -31,15 +31,31 @@ class RecordReader {
 // "<fn>: <file>: line <n>: <message>" as the problem's error, NVRA_RC_FILE.
 int recordError(NVRAprob prob, const char *fn, const char *filename, int64_t line,
                 const std::string &message);
-// The index of the row (rows true) or column with the name a file gives; -1 when none.
-int indexOfName(NVRAprob prob, bool rows, std::string_view name);
-// Refuses (NVRA_RC_INVALID) names of rows (when rows) and columns that a file of tokens cannot
-// hold: blanks, or a comment character first.
-int checkTokenNames(NVRAprob prob, const char *fn, bool rows);
+// Why a file of blank-separated tokens cannot hold a name: a blank, or a comment character
+// first. Such names are written as default names.
+const char *tokenNameFault(std::string_view name);
+// For files that can hold any name (quoting it where needed).
+const char *anyNameFault(std::string_view name);
+// The names a file shows for the problem's rows (rows true) or columns.
+ShownNames shownNames(const Model &m, bool rows, NameFault fault);
+
+// Rows or columns by the names a file of tokens shows for them (shownNames with tokenNameFault),
+// so that a file written with default names in place of some given names reads back.
+class ShownIndex {
+  public:
+    ShownIndex(const Model &m, bool rows);
+    int find(std::string_view name) const; // -1 when none
+
+  private:
+    tsl::robin_map<std::string, int> index_;
+};
+
 // Opens filename for writing: the file, or nullptr with the error set on prob.
 FILE *openForWriting(NVRAprob prob, const char *fn, const char *filename);
-// Closes a sink, reporting a failed write naming the file.
-int closeSink(NVRAprob prob, const char *fn, const char *filename, FileSink &out);
+// Closes a sink, reporting a failed write naming the file, then warns of the given names shown
+// as default names (replaced).
+int closeSink(NVRAprob prob, const char *fn, const char *filename, FileSink &out,
+              int64_t replaced = 0);
 // Flags of the writers and readers that take none: NULL or "".
 int noFlags(NVRAprob prob, const char *fn, const char *flags);
 // The file name, or the problem's name with the given extension when it is NULL or "".

@@ -52,7 +52,8 @@ int writeCsv(NVRAprob prob, const char *fn, const std::string &filename) {
     FileSink out(f);
     out << "# " << std::string_view(m.probName) << ": " << statusWords(st) << ", objective "
         << st.current().objVal << '\n';
-    const ShownNames rows(m.rowNames, 'R'), cols(m.colNames, 'C');
+    const ShownNames rows = shownNames(m, true, anyNameFault);
+    const ShownNames cols = shownNames(m, false, anyNameFault);
     for (int j = 0; j < m.numCols(); ++j) {
         out << "C,";
         csvName(out, cols[j]);
@@ -67,7 +68,7 @@ int writeCsv(NVRAprob prob, const char *fn, const std::string &filename) {
         optional(out, st.dual, i);
         out << '\n';
     }
-    return closeSink(prob, fn, filename.c_str(), out);
+    return closeSink(prob, fn, filename.c_str(), out, rows.replaced() + cols.replaced());
 }
 
 // A fixed-width report: problem, status and objective, then one line per row and column.
@@ -83,7 +84,8 @@ int writeReport(NVRAprob prob, const char *fn, const std::string &filename) {
     out.padTo(32) << "Type  Activity";
     out.padTo(60) << "Slack";
     out.padTo(80) << "Dual\n";
-    const ShownNames rows(m.rowNames, 'R'), cols(m.colNames, 'C');
+    const ShownNames rows = shownNames(m, true, anyNameFault);
+    const ShownNames cols = shownNames(m, false, anyNameFault);
     for (int i = 0; i < m.numRows(); ++i) {
         out << "  " << static_cast<int64_t>(i);
         out.padTo(10) << rows[i];
@@ -110,26 +112,26 @@ int writeReport(NVRAprob prob, const char *fn, const std::string &filename) {
         if (!st.redCost.empty()) out << st.redCost[j];
         out << '\n';
     }
-    return closeSink(prob, fn, filename.c_str(), out);
+    return closeSink(prob, fn, filename.c_str(), out, rows.replaced() + cols.replaced());
 }
 
 int writeExchange(NVRAprob prob, const char *fn, const std::string &filename) {
     const Model &m = prob->model;
-    if (int rc = checkTokenNames(prob, fn, false)) return rc;
     FILE *f = openForWriting(prob, fn, filename.c_str());
     if (!f) return NVRA_RC_FILE;
     FileSink out(f);
-    const ShownNames cols(m.colNames, 'C');
+    const ShownNames cols = shownNames(m, false, tokenNameFault);
     out << "NAME " << std::string_view(m.probName) << '\n';
     for (int j = 0; j < m.numCols(); ++j)
         if (prob->solution.x[j] != 0.0) out << "C " << cols[j] << ' ' << prob->solution.x[j] << '\n';
     out << "ENDATA\n";
-    return closeSink(prob, fn, filename.c_str(), out);
+    return closeSink(prob, fn, filename.c_str(), out, cols.replaced());
 }
 
 int readExchange(NVRAprob prob, const char *fn, const char *filename, bool continuous) {
     RecordReader in;
     if (int rc = in.open(prob, fn, filename)) return rc;
+    const ShownIndex colIndex(prob->model, false);
     std::vector<int> cols;
     std::vector<double> values;
     std::string name;
@@ -149,7 +151,7 @@ int readExchange(NVRAprob prob, const char *fn, const char *filename, bool conti
         }
         if (t[0] != "C") return fail("unknown record " + quoted(t[0]) + " (C <column> <value>)");
         if (t.size() != 3) return fail("a value line is C, a column and a value");
-        const int j = indexOfName(prob, false, t[1]);
+        const int j = colIndex.find(t[1]);
         if (j < 0) return fail("no column named " + quoted(t[1]));
         double v = 0;
         if (!parseNumber(t[2], v) || std::fabs(v) >= kInf)
