@@ -573,7 +573,7 @@ NVRA_API int NVRAgetobjdblattrib(NVRAprob prob, int solveidx, int attrib, double
 #define NVRA_CONTROL_PRESOLVE 8011
 #define NVRA_CONTROL_OUTPUTLOG 8035
 #define NVRA_CONTROL_DEFAULTALG 8023
-#define NVRA_CONTROL_MAXIIS 8530
+#define NVRA_CONTROL_MAXIIS 8540
 
 /* ---- statuses and other named values --------------------------------------------------------
  * The named values of the enumerated attributes (statuses) and controls are the rows of

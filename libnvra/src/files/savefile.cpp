@@ -285,9 +285,10 @@ void getControls(BinReader &in, ControlValues &c) {
 void putResult(BinWriter &out, const SolveResult &r) {
     for (int v : {r.lpStatus, r.mipStatus, r.solveStatus, r.solStatus, r.stopStatus, r.optimizeType})
         out.put<int32_t>(v);
-    for (double v : {r.objVal, r.lpObjVal, r.mipObjVal, r.bestBound, r.mipGap, r.solveTime})
+    for (double v :
+         {r.objVal, r.lpObjVal, r.mipObjVal, r.bestBound, r.mipGap, r.solveTime, r.maxViolation})
         out.put<double>(v);
-    for (int64_t v : {r.simplexIter, r.barIter, r.nodes})
+    for (int64_t v : {r.simplexIter, r.barIter, r.nodes, r.nlpSolves, r.masterSolves})
         out.put<int64_t>(v);
 }
 
@@ -295,9 +296,10 @@ SolveResult getResult(BinReader &in) {
     SolveResult r;
     for (int *v : {&r.lpStatus, &r.mipStatus, &r.solveStatus, &r.solStatus, &r.stopStatus, &r.optimizeType})
         *v = in.get<int32_t>();
-    for (double *v : {&r.objVal, &r.lpObjVal, &r.mipObjVal, &r.bestBound, &r.mipGap, &r.solveTime})
+    for (double *v : {&r.objVal, &r.lpObjVal, &r.mipObjVal, &r.bestBound, &r.mipGap, &r.solveTime,
+                      &r.maxViolation})
         *v = in.get<double>();
-    for (int64_t *v : {&r.simplexIter, &r.barIter, &r.nodes})
+    for (int64_t *v : {&r.simplexIter, &r.barIter, &r.nodes, &r.nlpSolves, &r.masterSolves})
         *v = in.get<int64_t>();
     return r;
 }
