@@ -220,6 +220,37 @@ TEST_F(FileRoundTrip, SavedProblemsRestoreModelControlsAndSolution) {
         std::remove(f.c_str());
 }
 
+TEST_F(AnalysisTest, SavedProblemsKeepPiecewiseLinearAndGeneralConstraints) {
+    const double obj[3] = {1, 1, 1}, lb[3] = {0, 0, 0}, ub[3] = {4, 10, 10};
+    const int64_t start[4] = {0, 0, 0, 0};
+    ASSERT_EQ(NVRAaddcols64(prob, 3, 0, obj, start, nullptr, nullptr, lb, ub), 0);
+    const int col[1] = {0}, res[1] = {1}, gtype[1] = {NVRA_GENCONS_MAX}, gres[1] = {2};
+    const int64_t pstart[1] = {0}, gstart[1] = {0};
+    const double xs[3] = {0, 2, 4}, ys[3] = {0, 3, 1}, consts[1] = {2.5};
+    ASSERT_EQ(NVRAaddpwlcons64(prob, 1, 3, col, res, pstart, xs, ys), 0) << lastError(prob);
+    ASSERT_EQ(NVRAaddgencons64(prob, 1, 1, 1, gtype, gres, gstart, col, gstart, consts), 0)
+        << lastError(prob);
+    const std::string file = tempFile("general.svf");
+    ASSERT_EQ(NVRAsaveas(prob, file.c_str()), 0) << lastError(prob);
+    NVRAprob other = nullptr;
+    ASSERT_EQ(NVRAcreateprob(&other), 0);
+    ASSERT_EQ(NVRArestore(other, file.c_str(), ""), 0) << lastError(other);
+    ASSERT_EQ(other->model.pwls.size(), 1u);
+    ASSERT_EQ(other->model.gencons.size(), 1u);
+    const nvra::Pwl &p = other->model.pwls[0];
+    EXPECT_EQ(std::make_tuple(p.col, p.resultant, p.x, p.y),
+              std::make_tuple(0, 1, std::vector<double>(xs, xs + 3), std::vector<double>(ys, ys + 3)));
+    const nvra::GenCons &g = other->model.gencons[0];
+    EXPECT_EQ(std::make_tuple(g.type, g.resultant, g.cols, g.vals),
+              std::make_tuple(int{NVRA_GENCONS_MAX}, 2, std::vector<int32_t>{0},
+                              std::vector<double>{2.5}));
+    // The restored problem solves with both constraints (x0 = 0: y = 0, z = max(0, 2.5)).
+    ASSERT_EQ(NVRAoptimize(other, "", nullptr, nullptr), 0) << lastError(other);
+    EXPECT_NEAR(result(other).objVal, 2.5, 1e-6);
+    EXPECT_EQ(NVRAdestroyprob(other), 0);
+    std::remove(file.c_str());
+}
+
 TEST_F(AnalysisTest, TunerNeverKeepsSettingsSlowerThanTheCurrentOnes) {
     readInstance(prob, "egout.mps");
     const std::string report = tempFile("tuner.txt");

@@ -1,8 +1,10 @@
 // savefile.cpp: the whole problem in one binary file (binary_io.h): its model (rows, columns,
-// matrix, objectives, quadratic parts, sets, indicators, names, row flags, directives), its
-// controls and its solution with statuses and basis. Restoring checks every part before it
-// replaces the problem, so that a damaged file changes nothing. The cut pool and the starts of
-// the next solve are not saved.
+// matrix, objectives, quadratic parts, sets, indicators, piecewise-linear and general
+// constraints, names, row flags, directives), its controls and its solution with statuses and
+// basis. Restoring checks every part before it replaces the problem, so that a damaged file
+// changes nothing. The cut pool and the starts of the next solve are not saved. Formulas of the
+// nonlinear part are not either: a problem that holds them is refused rather than saved without
+// them.
 //
 // Every field of Model, ControlValues and SolveState that a restored problem needs is written
 // here: a new field of those records needs its line in putModel / getModel (and checkModel).
@@ -80,6 +82,20 @@ void putModel(BinWriter &out, const Model &m) {
         out.putVector(s.cols);
         out.putVector(s.weights);
     }
+    out.put<int32_t>(static_cast<int32_t>(m.pwls.size()));
+    for (const Pwl &p : m.pwls) {
+        out.put<int32_t>(p.col);
+        out.put<int32_t>(p.resultant);
+        out.putVector(p.x);
+        out.putVector(p.y);
+    }
+    out.put<int32_t>(static_cast<int32_t>(m.gencons.size()));
+    for (const GenCons &g : m.gencons) {
+        out.put<int32_t>(g.type);
+        out.put<int32_t>(g.resultant);
+        out.putVector(g.cols);
+        out.putVector(g.vals);
+    }
     out.put<int32_t>(static_cast<int32_t>(m.objectives.size()));
     for (const Objective &o : m.objectives) {
         out.putVector(o.cost);
@@ -146,6 +162,20 @@ void getModel(BinReader &in, Model &m) {
         s.type = in.get<char>();
         s.cols = in.getVector<int32_t>();
         s.weights = in.getVector<double>();
+    }
+    m.pwls.resize(getCount(in));
+    for (Pwl &p : m.pwls) {
+        p.col = in.get<int32_t>();
+        p.resultant = in.get<int32_t>();
+        p.x = in.getVector<double>();
+        p.y = in.getVector<double>();
+    }
+    m.gencons.resize(getCount(in));
+    for (GenCons &g : m.gencons) {
+        g.type = in.get<int32_t>();
+        g.resultant = in.get<int32_t>();
+        g.cols = in.getVector<int32_t>();
+        g.vals = in.getVector<double>();
     }
     m.objectives.resize(getCount(in));
     for (Objective &o : m.objectives) {
@@ -224,6 +254,22 @@ const char *checkModel(const Model &m) {
         if ((s.type != '1' && s.type != '2') || s.cols.size() != s.weights.size()) return "its sets";
         for (int32_t c : s.cols)
             if (!inRange(c, n)) return "its sets";
+    }
+    for (const Pwl &p : m.pwls) {
+        if (!inRange(p.col, n) || !inRange(p.resultant, n) || p.x.empty() ||
+            p.x.size() != p.y.size())
+            return "its piecewise-linear constraints";
+        for (size_t k = 0; k < p.x.size(); ++k)
+            if (!std::isfinite(p.x[k]) || !std::isfinite(p.y[k]) || (k && p.x[k] < p.x[k - 1]))
+                return "its piecewise-linear constraints";
+    }
+    for (const GenCons &g : m.gencons) {
+        if (g.type < 0 || g.type >= kNumGenConsTypes || !inRange(g.resultant, n))
+            return "its general constraints";
+        for (int32_t c : g.cols)
+            if (!inRange(c, n)) return "its general constraints";
+        for (double v : g.vals)
+            if (!std::isfinite(v)) return "its general constraints";
     }
     for (const Objective &o : m.objectives)
         if (o.cost.size() != n) return "its objectives";
@@ -345,6 +391,9 @@ const char *checkSolution(const SolveState &st, const Model &m) {
 }
 
 int save(NVRAprob prob, const char *fn, const std::string &filename) {
+    if (prob->nonlinear && prob->nonlinear->holdsFormulas())
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: the problem holds formulas, which saved problems do not keep", fn);
     BinWriter out(kMagic);
     putModel(out, prob->model);
     putControls(out, prob->controls);
@@ -387,6 +436,7 @@ int restore(NVRAprob prob, const char *fn, const char *probname) {
         return probError(prob, NVRA_RC_FILE, "%s: \"%s\" is damaged: %s are inconsistent", fn,
                          filename.c_str(), fault);
     prob->model = std::move(m);
+    modelReplaced(prob);
     prob->controls = std::move(controls);
     prob->solution = std::move(st);
     prob->starts = Starts();
