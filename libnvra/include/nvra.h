@@ -819,7 +819,7 @@ NVRA_API int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flag
  * The problem's basis is that of its last continuous simplex solve (a barrier solve with its
  * crossover), or the basis loaded since; a MIP solve leaves none. */
 enum {
-    NVRA_BASIS_LOWER = 0,     /* non-basic at its lower end */
+    NVRA_BASIS_LOWER = 0, /* non-basic at its lower end */
     NVRA_BASIS_BASIC = 1,
     NVRA_BASIS_UPPER = 2,     /* non-basic at its upper end */
     NVRA_BASIS_SUPERBASIC = 3 /* non-basic without a finite end (a free column at 0) */
@@ -848,9 +848,9 @@ NVRA_API int NVRAftran(NVRAprob prob, double vec[]);
  * non-zero (the others must be 0); on return the result is held the same way. valsize and
  * indsize are the lengths of val and ind, which must hold NVRA_ATTR_ROWS entries. */
 NVRA_API int NVRAsparseftran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[],
-                                           int indsize, int *nnz);
+                                            int indsize, int *nnz);
 NVRA_API int NVRAsparsebtran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[],
-                                           int indsize, int *nnz);
+                                            int indsize, int *nnz);
 /* The ratio test of bringing the non-basic entry enter (combined index) into the basis, moving
  * it away from its end in the direction that improves the objective (from a superbasic value:
  * by the sign of its reduced cost; with a zero reduced cost upwards): the entries that block
@@ -941,9 +941,9 @@ NVRA_API int NVRAaddmipsol(NVRAprob prob, int ncols, const double solval[], cons
 NVRA_API int NVRAgetinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows, int *ndualrows,
                            int *ndualcols, int primalcols[], int primalrows[], int dualrows[],
                            int dualcols[]);
-NVRA_API int NVRAgetscaledinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows,
-                                 int *ndualrows, int *ndualcols, int primalcols[],
-                                 int primalrows[], int dualrows[], int dualcols[]);
+NVRA_API int NVRAgetscaledinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows, int *ndualrows,
+                                 int *ndualcols, int primalcols[], int primalrows[], int dualrows[],
+                                 int dualcols[]);
 /* Computations on given vectors (NVRA_ATTR_COLS columns, NVRA_ATTR_ROWS rows): the objective
  * (with its constant) of objective 0, or of objective objidx, at solution (NULL: the current
  * solution); slacks rhs - a_i x; reduced costs c - A'y (+ Qx with a quadratic objective, x NULL
@@ -988,9 +988,8 @@ NVRA_API int NVRAloadpresolvedirs(NVRAprob prob, int ndirs, const int colind[],
  * presolved row into colind, rowcoef (room for maxcoefs entries), *ncoefs, *rhs. *status 0 when
  * done, -1 when the row involves a column that presolve removed without fixing it. */
 NVRA_API int NVRApresolverow(NVRAprob prob, char rowtype, int norigcoefs, const int origcolind[],
-                             const double origrowcoef[], double origrhs, int maxcoefs,
-                             int *ncoefs, int colind[], double rowcoef[], double *rhs,
-                             int *status);
+                             const double origrowcoef[], double origrhs, int maxcoefs, int *ncoefs,
+                             int colind[], double rowcoef[], double *rhs, int *status);
 /* Postsolves the presolved problem's solution: the problem leaves its presolved state with the
  * original solution (and basis) as its current solution. */
 NVRA_API int NVRApostsolve(NVRAprob prob);
@@ -1016,9 +1015,8 @@ NVRA_API int NVRArefinemipsol(NVRAprob prob, int options, const char *flags,
 /* Solves the continuous problem once per listed bound change (bound type 'L', 'U' or 'B' as in
  * NVRAchgbounds), each from the problem's basis and with at most iterlim iterations, leaving
  * the problem as it was: objval and status (NVRA_LP_* statuses) per change. */
-NVRA_API int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[],
-                              const char bndtype[], const double bndval[], int iterlim,
-                              double objval[], int status[]);
+NVRA_API int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
+                              const double bndval[], int iterlim, double objval[], int status[]);
 
 /* ---- irreducible infeasible subsystems (IIS) ------------------------------------------------
  * An IIS is a set of rows and column bounds that admits no solution, while dropping any one of
@@ -1149,9 +1147,9 @@ NVRA_API int NVRAdelsets_witharraysizes(NVRAprob prob, int nsets, const int seti
                                         int setindsize);
 NVRA_API int NVRAaddsets64_witharraysizes(NVRAprob prob, int nsets, int64_t nelems,
                                           const char settype[], int settypesize,
-                                          const int64_t start[], int startsize,
-                                          const int colind[], int64_t colindsize,
-                                          const double refval[], int64_t refvalsize);
+                                          const int64_t start[], int startsize, const int colind[],
+                                          int64_t colindsize, const double refval[],
+                                          int64_t refvalsize);
 
 /* ---- the cut pool -----------------------------------------------------------------------------
  * Cuts are rows kept by the problem apart from its model, each with a type (an int the user
@@ -1179,7 +1177,8 @@ NVRA_API int NVRAaddmanagedcuts64_witharraysizes(NVRAprob prob, int globalvalid,
                                                  const int colind[], int64_t colindsize,
                                                  const double cutcoef[], int64_t cutcoefsize);
 /* Makes pool cuts active: the ncuts listed ones, or with ncuts -1 those selected by type. */
-NVRA_API int NVRAloadcuts(NVRAprob prob, int cuttype, int interp, int ncuts, const NVRAcut cutind[]);
+NVRA_API int NVRAloadcuts(NVRAprob prob, int cuttype, int interp, int ncuts,
+                          const NVRAcut cutind[]);
 /* Active cuts selected by type: *ncuts their number, at most maxcuts handles into cutind. */
 NVRA_API int NVRAgetcutlist(NVRAprob prob, int cuttype, int interp, int *ncuts, int maxcuts,
                             NVRAcut cutind[]);
@@ -1207,11 +1206,11 @@ NVRA_API int NVRAdelcpcuts(NVRAprob prob, int cuttype, int interp, int ncuts,
 NVRA_API int NVRAdelcuts(NVRAprob prob, int keepbinding, int cuttype, int interp, double delta,
                          int ncuts, const NVRAcut cutind[]);
 
-
-/* ---- solution, basis and directive files ---------------------------------------------------------
- * Text formats (documented in the library's file-format notes): a failure to open or read fails
- * with NVRA_RC_FILE naming the file (and the line for a malformed file) and changes nothing.
- * Names: the problem's row and column names (given or default). */
+/* ---- solution, basis and directive files
+ * --------------------------------------------------------- Text formats (documented in the
+ * library's file-format notes): a failure to open or read fails with NVRA_RC_FILE naming the file
+ * (and the line for a malformed file) and changes nothing. Names: the problem's row and column
+ * names (given or default). */
 /* Basis: "NAME", then XU/XL/UL/LL/BS lines as in the classic basis format (XU c r: column c basic,
  * row r at its upper end; XL c r: ... at its lower end; UL c, LL c: column at upper, lower; BS c:
  * superbasic column), "ENDATA"; rows not named are basic, columns not named at their lower end.

@@ -54,8 +54,9 @@ void expectTransformsMatchDense(NVRAprob prob) {
         val[m - 1] = 2.0;
         ind[0] = m - 1;
         int nnz = 1;
-        const int rc = transpose ? NVRAsparsebtran_witharraysizes(prob, val.data(), m, ind.data(), m, &nnz)
-                                 : NVRAsparseftran_witharraysizes(prob, val.data(), m, ind.data(), m, &nnz);
+        const int rc =
+            transpose ? NVRAsparsebtran_witharraysizes(prob, val.data(), m, ind.data(), m, &nnz)
+                      : NVRAsparseftran_witharraysizes(prob, val.data(), m, ind.data(), m, &nnz);
         ASSERT_EQ(rc, 0) << lastError(prob);
         std::vector<double> e(m, 0.0);
         e[m - 1] = 2.0;
@@ -77,8 +78,10 @@ TEST_F(AnalysisTest, TransformsSolveWithTheBasisMatrix) {
     ASSERT_EQ(result(prob).lpStatus, NVRA_LP_OPTIMAL);
     const std::vector<int> rows = basisRows(), cols = basisCols();
     int basic = 0;
-    for (int s : rows) basic += s == NVRA_BASIS_BASIC;
-    for (int s : cols) basic += s == NVRA_BASIS_BASIC;
+    for (int s : rows)
+        basic += s == NVRA_BASIS_BASIC;
+    for (int s : cols)
+        basic += s == NVRA_BASIS_BASIC;
     EXPECT_EQ(basic, prob->model.numRows());
     expectTransformsMatchDense(prob);
     // The same after the engine was used for something else: the basis is factorised again.

@@ -238,8 +238,9 @@ TEST_F(AnalysisTest, SavedProblemsKeepPiecewiseLinearAndGeneralConstraints) {
     ASSERT_EQ(other->model.pwls.size(), 1u);
     ASSERT_EQ(other->model.gencons.size(), 1u);
     const nvra::Pwl &p = other->model.pwls[0];
-    EXPECT_EQ(std::make_tuple(p.col, p.resultant, p.x, p.y),
-              std::make_tuple(0, 1, std::vector<double>(xs, xs + 3), std::vector<double>(ys, ys + 3)));
+    EXPECT_EQ(
+        std::make_tuple(p.col, p.resultant, p.x, p.y),
+        std::make_tuple(0, 1, std::vector<double>(xs, xs + 3), std::vector<double>(ys, ys + 3)));
     const nvra::GenCons &g = other->model.gencons[0];
     EXPECT_EQ(std::make_tuple(g.type, g.resultant, g.cols, g.vals),
               std::make_tuple(int{NVRA_GENCONS_MAX}, 2, std::vector<int32_t>{0},
@@ -279,8 +280,8 @@ TEST_F(AnalysisTest, TunerNeverKeepsSettingsSlowerThanTheCurrentOnes) {
     const bool changed = prob->controls.ints != before.ints || prob->controls.dbls != before.dbls;
     EXPECT_EQ(changed, kept.rfind("the current controls", 0) != 0) << kept;
     if (changed) {
-        const auto it = std::find_if(runs.begin(), runs.end(),
-                                     [&](const auto &r) { return r.first == kept; });
+        const auto it =
+            std::find_if(runs.begin(), runs.end(), [&](const auto &r) { return r.first == kept; });
         ASSERT_NE(it, runs.end()) << kept;
         EXPECT_LT(it->second, runs[0].second);
     }

@@ -121,8 +121,8 @@ TEST_F(AnalysisTest, FurtherIisAreNewAndIsolationsFollowThem) {
     // With two conflicts no single member repairs the problem; with one left, each does.
     ASSERT_EQ(NVRAiisisolations(prob, 1), 0) << lastError(prob);
     std::vector<char> isoRows(a.rows.size()), isoCols(a.cols.size());
-    ASSERT_EQ(NVRAgetiisdata(prob, 1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, isoRows.data(), isoCols.data()),
+    ASSERT_EQ(NVRAgetiisdata(prob, 1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, isoRows.data(), isoCols.data()),
               0);
     for (char v : isoRows)
         EXPECT_EQ(v, 0);
@@ -132,13 +132,13 @@ TEST_F(AnalysisTest, FurtherIisAreNewAndIsolationsFollowThem) {
     ASSERT_EQ(NVRAiisisolations(prob, 1), 0);
     const Subsystem only = iisOf(prob, 1);
     isoRows.assign(only.rows.size(), -1);
-    ASSERT_EQ(NVRAgetiisdata(prob, 1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, isoRows.data(), nullptr),
+    ASSERT_EQ(NVRAgetiisdata(prob, 1, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, isoRows.data(), nullptr),
               0);
     for (char v : isoRows)
         EXPECT_EQ(v, 1);
-    EXPECT_EQ(NVRAgetiisdata(prob, 2, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr, nullptr, nullptr, nullptr),
+    EXPECT_EQ(NVRAgetiisdata(prob, 2, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                             nullptr, nullptr, nullptr),
               NVRA_RC_RANGE);
 }
 

@@ -78,9 +78,8 @@ TEST_F(AnalysisTest, PresolvedRowsAndBasesStayInThePresolvedSpace) {
     const double coefs[2] = {1.0, 2.0};
     int n = -1, status = -1, outcols[2];
     double outcoefs[2], rhs = 0;
-    ASSERT_EQ(NVRApresolverow(prob, 'L', 2, cols, coefs, 5.0, 2, &n, outcols, outcoefs, &rhs,
-                              &status),
-              0)
+    ASSERT_EQ(
+        NVRApresolverow(prob, 'L', 2, cols, coefs, 5.0, 2, &n, outcols, outcoefs, &rhs, &status), 0)
         << lastError(prob);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(n, 2);
@@ -154,7 +153,8 @@ TEST_F(AnalysisTest, LoadedSolutionsFeedTheCalculations) {
     int status = -1;
     ASSERT_EQ(NVRAloadlpsol(prob, y.data(), nullptr, nullptr, nullptr, &status), 0);
     std::vector<int> rows(nr);
-    ASSERT_EQ(NVRAgetinfeas(prob, &npc, &npr, &ndr, &ndc, nullptr, rows.data(), nullptr, nullptr), 0);
+    ASSERT_EQ(NVRAgetinfeas(prob, &npc, &npr, &ndr, &ndc, nullptr, rows.data(), nullptr, nullptr),
+              0);
     ASSERT_GE(npr, 1);
     EXPECT_EQ(rows[0], 0);
     EXPECT_EQ(ndr + ndc, 0); // no duals given

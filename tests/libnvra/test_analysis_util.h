@@ -69,11 +69,20 @@ inline Ends endsOf(NVRAprob prob) {
         double lo = -1e20, up = 1e20;
         const double rhs = m.rhs[i];
         switch (m.rowtype[i]) {
-        case 'L': up = rhs; break;
-        case 'G': lo = rhs; break;
-        case 'E': lo = up = rhs; break;
-        case 'R': lo = rhs - m.range[i], up = rhs; break;
-        default: break;
+        case 'L':
+            up = rhs;
+            break;
+        case 'G':
+            lo = rhs;
+            break;
+        case 'E':
+            lo = up = rhs;
+            break;
+        case 'R':
+            lo = rhs - m.range[i], up = rhs;
+            break;
+        default:
+            break;
         }
         e.rowLo.push_back(lo);
         e.rowUp.push_back(up);

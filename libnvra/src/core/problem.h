@@ -83,7 +83,7 @@ struct SolveState {
     bool engineExact = false;
     bool engineSolved = false;
     IisState iis;
-    std::shared_ptr<const Ranging> ranging;     // computed on the first request
+    std::shared_ptr<const Ranging> ranging;    // computed on the first request
     std::shared_ptr<PresolvedState> presolved; // set by a presolve-only solve
     RepairState repair;
 
@@ -145,10 +145,10 @@ struct nvo_prob_struct {
 
     std::atomic<int> interruptReason{0};
 
-    nvra::Starts starts;                // what the next solve starts from
-    nvra::CutPool cutPool;              // cuts stored for this problem; active ones join solves
-    nvra::TunerMethod tunerMethod;      // the method read by NVRAtunerreadmethod, or empty
-    std::map<int, int> messageStatus;   // message codes switched off (status 0)
+    nvra::Starts starts;              // what the next solve starts from
+    nvra::CutPool cutPool;            // cuts stored for this problem; active ones join solves
+    nvra::TunerMethod tunerMethod;    // the method read by NVRAtunerreadmethod, or empty
+    std::map<int, int> messageStatus; // message codes switched off (status 0)
 
     nvo_prob_struct() = default;
     nvo_prob_struct(const nvo_prob_struct &) = delete;

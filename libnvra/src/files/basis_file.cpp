@@ -61,7 +61,7 @@ int readBasis(NVRAprob prob, const char *fn, const char *filename) {
     const Model &m = prob->model;
     std::vector<int> rows(m.numRows(), NVRA_BASIS_BASIC), cols(m.numCols());
     for (int j = 0; j < m.numCols(); ++j)
-        cols[j] = m.lb[j] > -kInf   ? NVRA_BASIS_LOWER
+        cols[j] = m.lb[j] > -kInf  ? NVRA_BASIS_LOWER
                   : m.ub[j] < kInf ? NVRA_BASIS_UPPER
                                    : NVRA_BASIS_SUPERBASIC;
     const ShownIndex rowIndex(m, true), colIndex(m, false);
@@ -90,7 +90,9 @@ int readBasis(NVRAprob prob, const char *fn, const char *filename) {
             cols[j] = NVRA_BASIS_BASIC;
             rows[i] = key == "XU" ? NVRA_BASIS_UPPER : NVRA_BASIS_LOWER;
         } else {
-            cols[j] = key == "UL" ? NVRA_BASIS_UPPER : key == "LL" ? NVRA_BASIS_LOWER : NVRA_BASIS_SUPERBASIC;
+            cols[j] = key == "UL"   ? NVRA_BASIS_UPPER
+                      : key == "LL" ? NVRA_BASIS_LOWER
+                                    : NVRA_BASIS_SUPERBASIC;
         }
     }
     if (!ended) return recordError(prob, fn, filename, in.line(), "the file ends without ENDATA");

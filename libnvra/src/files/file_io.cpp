@@ -247,9 +247,10 @@ std::string_view ShownNames::operator[](int i) const {
 
 void warnReplacedNames(NVRAprob prob, const char *filename, int64_t n) {
     if (n == 0) return;
-    const std::string text = "Warning: file '" + std::string(filename) + "': " +
-                             std::to_string(n) + (n == 1 ? " name" : " names") +
-                             " (duplicated, or not writable in this format) written as default names";
+    const std::string text =
+        "Warning: file '" + std::string(filename) + "': " + std::to_string(n) +
+        (n == 1 ? " name" : " names") +
+        " (duplicated, or not writable in this format) written as default names";
     probMessage(prob, text.c_str(), 3);
 }
 

@@ -54,7 +54,6 @@ int chooseFormat(NVRAprob prob, const char *fn, const char *filename, const char
     return 0;
 }
 
-
 // Refuses what is no text file before a reader sees it.
 void checkText(std::string_view text) {
     if (text.size() >= 2 && text[0] == '\x1f' && text[1] == '\x8b')

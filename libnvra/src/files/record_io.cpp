@@ -56,7 +56,9 @@ const char *tokenNameFault(std::string_view name) {
     return nullptr;
 }
 
-const char *anyNameFault(std::string_view) { return nullptr; }
+const char *anyNameFault(std::string_view) {
+    return nullptr;
+}
 
 ShownNames shownNames(const Model &m, bool rows, NameFault fault) {
     return rows ? ShownNames(m.rowNames, m.numRows(), 'R', fault)

@@ -31,8 +31,7 @@ void getNames(BinReader &in, NameList &names) {
     names.resize(n);
     for (int i = 0; i < n; ++i) {
         const std::string name = in.getString();
-        if (const char *fault = nameFault(name))
-            throw ReadError{0, "a name " + std::string(fault)};
+        if (const char *fault = nameFault(name)) throw ReadError{0, "a name " + std::string(fault)};
         names.set(i, name);
     }
 }
@@ -251,7 +250,8 @@ const char *checkModel(const Model &m) {
             ind.complement < -1 || ind.complement > 1)
             return "its indicators";
     for (const Sos &s : m.sets) {
-        if ((s.type != '1' && s.type != '2') || s.cols.size() != s.weights.size()) return "its sets";
+        if ((s.type != '1' && s.type != '2') || s.cols.size() != s.weights.size())
+            return "its sets";
         for (int32_t c : s.cols)
             if (!inRange(c, n)) return "its sets";
     }
@@ -310,12 +310,14 @@ void getControls(BinReader &in, ControlValues &c) {
         if (type == static_cast<int32_t>(CaType::Int)) {
             const int64_t v = in.get<int64_t>();
             if (!known) continue;
-            if (v < e->intLower || v > e->intUpper) throw ReadError{0, "a control value out of range"};
+            if (v < e->intLower || v > e->intUpper)
+                throw ReadError{0, "a control value out of range"};
             c.ints[e->slot] = v;
         } else if (type == static_cast<int32_t>(CaType::Double)) {
             const double v = in.get<double>();
             if (!known) continue;
-            if (!(v >= e->dblLower && v <= e->dblUpper)) throw ReadError{0, "a control value out of range"};
+            if (!(v >= e->dblLower && v <= e->dblUpper))
+                throw ReadError{0, "a control value out of range"};
             c.dbls[e->slot] = v;
         } else if (type == static_cast<int32_t>(CaType::String)) {
             std::string v = in.getString();
@@ -329,7 +331,8 @@ void getControls(BinReader &in, ControlValues &c) {
 }
 
 void putResult(BinWriter &out, const SolveResult &r) {
-    for (int v : {r.lpStatus, r.mipStatus, r.solveStatus, r.solStatus, r.stopStatus, r.optimizeType})
+    for (int v :
+         {r.lpStatus, r.mipStatus, r.solveStatus, r.solStatus, r.stopStatus, r.optimizeType})
         out.put<int32_t>(v);
     for (double v :
          {r.objVal, r.lpObjVal, r.mipObjVal, r.bestBound, r.mipGap, r.solveTime, r.maxViolation})
@@ -340,7 +343,8 @@ void putResult(BinWriter &out, const SolveResult &r) {
 
 SolveResult getResult(BinReader &in) {
     SolveResult r;
-    for (int *v : {&r.lpStatus, &r.mipStatus, &r.solveStatus, &r.solStatus, &r.stopStatus, &r.optimizeType})
+    for (int *v :
+         {&r.lpStatus, &r.mipStatus, &r.solveStatus, &r.solStatus, &r.stopStatus, &r.optimizeType})
         *v = in.get<int32_t>();
     for (double *v : {&r.objVal, &r.lpObjVal, &r.mipObjVal, &r.bestBound, &r.mipGap, &r.solveTime,
                       &r.maxViolation})

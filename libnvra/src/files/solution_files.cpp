@@ -123,7 +123,8 @@ int writeExchange(NVRAprob prob, const char *fn, const std::string &filename) {
     const ShownNames cols = shownNames(m, false, tokenNameFault);
     out << "NAME " << std::string_view(m.probName) << '\n';
     for (int j = 0; j < m.numCols(); ++j)
-        if (prob->solution.x[j] != 0.0) out << "C " << cols[j] << ' ' << prob->solution.x[j] << '\n';
+        if (prob->solution.x[j] != 0.0)
+            out << "C " << cols[j] << ' ' << prob->solution.x[j] << '\n';
     out << "ENDATA\n";
     return closeSink(prob, fn, filename.c_str(), out, cols.replaced());
 }
@@ -204,8 +205,8 @@ int NVRAreadslxsol(NVRAprob prob, const char *filename, const char *flags) {
         const bool continuous = flags && std::strcmp(flags, "l") == 0;
         if (flags && *flags && !continuous)
             return probError(prob, NVRA_RC_INVALID,
-                             "%s: unknown flags \"%s\" ('l': read as the continuous solution)",
-                             fn, flags);
+                             "%s: unknown flags \"%s\" ('l': read as the continuous solution)", fn,
+                             flags);
         return readExchange(prob, fn, filename, continuous);
     });
 }

@@ -10,7 +10,8 @@
 
 namespace nvra {
 
-// ---- what a call needs ---------------------------------------------------------------------------
+// ---- what a call needs
+// ---------------------------------------------------------------------------
 
 int requireNotPresolved(NVRAprob prob, const char *fn) {
     if (!prob->solution.presolved) return 0;
@@ -63,7 +64,8 @@ int passContinuous(NVRAprob prob, Engine &e, Image &img) {
 int factorise(NVRAprob prob, const char *fn, Engine &e) {
     std::vector<HighsInt> basic(prob->model.numRows());
     if (basic.empty() || highsOk(Highs_getBasicVariables(e.highs, basic.data()))) return 0;
-    return engineError(prob, e, (std::string(fn) + ": the engine could not factorise the basis").c_str());
+    return engineError(prob, e,
+                       (std::string(fn) + ": the engine could not factorise the basis").c_str());
 }
 
 int requireFactor(NVRAprob prob, const char *fn, Engine &e) {
@@ -199,8 +201,8 @@ int checkStatus(NVRAprob prob, const char *fn, const std::string &what, int stat
         fault = lower > -kInf || upper < kInf ? "is superbasic but has a finite end" : nullptr;
         break;
     default:
-        return probError(prob, NVRA_RC_INVALID, "%s: %s has status %d: the statuses are 0 to 3",
-                         fn, what.c_str(), status);
+        return probError(prob, NVRA_RC_INVALID, "%s: %s has status %d: the statuses are 0 to 3", fn,
+                         what.c_str(), status);
     }
     if (!fault) return 0;
     return probError(prob, NVRA_RC_INVALID, "%s: %s %s", fn, what.c_str(), fault);
@@ -280,8 +282,7 @@ bool exactImage(const Image &img) {
 }
 
 void applyBasisStart(NVRAprob prob, Engine &e, const Image &img, Basis basis) {
-    const bool fits = exactImage(img) &&
-                      basis.rows.size() == static_cast<size_t>(img.userRows) &&
+    const bool fits = exactImage(img) && basis.rows.size() == static_cast<size_t>(img.userRows) &&
                       basis.cols.size() == static_cast<size_t>(img.userCols);
     if (!fits) {
         notice(prob, NVRA_MSG_STARTDROPPED, 3,

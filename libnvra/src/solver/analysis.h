@@ -64,7 +64,8 @@ int decodeCombined(NVRAprob prob, const char *fn, int index, bool &isRow, int &k
 // The engine's basic variable (column j >= 0, row -i-1) as a combined index.
 int combinedFromEngine(NVRAprob prob, int basicVariable);
 
-// ---- basis codes ---------------------------------------------------------------------------------
+// ---- basis codes
+// ---------------------------------------------------------------------------------
 
 int basisFromEngine(int highsStatus);
 int basisToEngine(int status);

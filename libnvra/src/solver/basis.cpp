@@ -106,7 +106,8 @@ int viewOf(NVRAprob prob, const char *fn, Engine &e, BasisView &v) {
     }
     std::vector<HighsInt> basic(v.m);
     if (v.m > 0 && !highsOk(Highs_getBasicVariables(e.highs, basic.data())))
-        return engineError(prob, e, (std::string(fn) + ": the engine has no factorisation").c_str());
+        return engineError(prob, e,
+                           (std::string(fn) + ": the engine has no factorisation").c_str());
     v.position.resize(v.m);
     for (int p = 0; p < v.m; ++p)
         v.position[p] = basic[p] >= 0 ? basic[p] : v.n - basic[p] - 1;
@@ -134,8 +135,7 @@ int viewOf(NVRAprob prob, const char *fn, Engine &e, BasisView &v) {
 
 // Variable k of the engine's form from a combined index; it must have the status wanted
 // (basic or not).
-int variableOf(NVRAprob prob, const char *fn, const BasisView &v, int index, bool basic,
-               int &k) {
+int variableOf(NVRAprob prob, const char *fn, const BasisView &v, int index, bool basic, int &k) {
     bool isRow = false;
     int i = 0;
     if (int rc = decodeCombined(prob, fn, index, isRow, i)) return rc;
@@ -214,8 +214,8 @@ int getPivots(NVRAprob prob, const char *fn, Engine &e, int enter, int *outlist,
     if (npivots) *npivots = count;
     if (objval) {
         const double d = v.reducedCosts(model)[q];
-        *objval = blocks.empty() ? -kInf * model.sense
-                                 : objectiveOf(model, v) + blocks[0].step * dir * d;
+        *objval =
+            blocks.empty() ? -kInf * model.sense : objectiveOf(model, v) + blocks[0].step * dir * d;
     }
     return 0;
 }
@@ -238,9 +238,9 @@ int pivot(NVRAprob prob, const char *fn, Engine &e, int enter, int leave) {
     const double toLower = std::fabs(v.value[r] - v.lower[r]);
     const double toUpper = std::fabs(v.upper[r] - v.value[r]);
     const int leaving = v.lower[r] > -kInf && (toLower <= toUpper || v.upper[r] >= kInf)
-                      ? NVRA_BASIS_LOWER
-                  : v.upper[r] < kInf ? NVRA_BASIS_UPPER
-                                      : NVRA_BASIS_SUPERBASIC;
+                            ? NVRA_BASIS_LOWER
+                        : v.upper[r] < kInf ? NVRA_BASIS_UPPER
+                                            : NVRA_BASIS_SUPERBASIC;
     Basis basis = prob->solution.basis;
     auto set = [&](int k, int status) {
         if (k >= v.n)
@@ -347,14 +347,15 @@ int transform(NVRAprob prob, const char *fn, double *vec, bool transposed) {
         if (int rc = requireFactor(prob, fn, e)) return rc;
         const int m = prob->model.numRows();
         if (int rc = checkArray(prob, fn, "vec", vec, m)) return rc;
-        const std::vector<double> out = basisSolve(e, std::vector<double>(vec, vec + m), transposed);
+        const std::vector<double> out =
+            basisSolve(e, std::vector<double>(vec, vec + m), transposed);
         std::copy(out.begin(), out.end(), vec);
         return 0;
     });
 }
 
-int sparseTransform(NVRAprob prob, const char *fn, double *val, int valsize, int *ind,
-                    int indsize, int *nnz, bool transposed) {
+int sparseTransform(NVRAprob prob, const char *fn, double *val, int valsize, int *ind, int indsize,
+                    int *nnz, bool transposed) {
     return engineCall(prob, fn, [&](Engine &e) {
         if (int rc = requireFactor(prob, fn, e)) return rc;
         const int m = prob->model.numRows();
@@ -369,9 +370,10 @@ int sparseTransform(NVRAprob prob, const char *fn, double *val, int valsize, int
             return probError(prob, NVRA_RC_RANGE, "%s: nnz %d is out of range 0..%d", fn, *nnz, m);
         for (int k = 0; k < *nnz; ++k)
             if (ind[k] < 0 || ind[k] >= m)
-                return probError(prob, NVRA_RC_RANGE, "%s: ind[%d] = %d is out of range 0..%d",
-                                 fn, k, ind[k], m - 1);
-        const std::vector<double> out = basisSolve(e, std::vector<double>(val, val + m), transposed);
+                return probError(prob, NVRA_RC_RANGE, "%s: ind[%d] = %d is out of range 0..%d", fn,
+                                 k, ind[k], m - 1);
+        const std::vector<double> out =
+            basisSolve(e, std::vector<double>(val, val + m), transposed);
         int count = 0;
         for (int i = 0; i < m; ++i) {
             val[i] = out[i];
@@ -457,20 +459,20 @@ int NVRAbtran(NVRAprob prob, double vec[]) {
     return transform(prob, "NVRAbtran", vec, true);
 }
 
-int NVRAsparseftran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[],
-                                   int indsize, int *nnz) {
-    return sparseTransform(prob, "NVRAsparseftran_witharraysizes", val, valsize, ind, indsize,
-                           nnz, false);
+int NVRAsparseftran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[], int indsize,
+                                   int *nnz) {
+    return sparseTransform(prob, "NVRAsparseftran_witharraysizes", val, valsize, ind, indsize, nnz,
+                           false);
 }
 
-int NVRAsparsebtran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[],
-                                   int indsize, int *nnz) {
-    return sparseTransform(prob, "NVRAsparsebtran_witharraysizes", val, valsize, ind, indsize,
-                           nnz, true);
+int NVRAsparsebtran_witharraysizes(NVRAprob prob, double val[], int valsize, int ind[], int indsize,
+                                   int *nnz) {
+    return sparseTransform(prob, "NVRAsparsebtran_witharraysizes", val, valsize, ind, indsize, nnz,
+                           true);
 }
 
-int NVRAgetpivots(NVRAprob prob, int enter, int outlist[], double x[], double *objval,
-                  int *npivots, int maxpivots) {
+int NVRAgetpivots(NVRAprob prob, int enter, int outlist[], double x[], double *objval, int *npivots,
+                  int maxpivots) {
     const char *fn = "NVRAgetpivots";
     return engineCall(prob, fn, [&](Engine &e) {
         return getPivots(prob, fn, e, enter, outlist, x, objval, npivots, maxpivots);

@@ -77,7 +77,8 @@ double entityViolation(const Model &m, const double *x, double tol) {
     for (const auto &[row, ind] : m.indicators) {
         if (ind.complement == 0) continue;
         const double on = ind.complement > 0 ? 1.0 : 0.0;
-        if (std::fabs(x[ind.col] - on) <= tol) worst = std::max(worst, rowViolation(m, row, act[row]));
+        if (std::fabs(x[ind.col] - on) <= tol)
+            worst = std::max(worst, rowViolation(m, row, act[row]));
     }
     return worst;
 }
@@ -207,8 +208,8 @@ int calcObjective(NVRAprob prob, const char *fn, int objidx, const double *solut
 // One property of a solution with duals (NVRA_SOLINFO_*).
 double solInfo(NVRAprob prob, const double *x, const double *y, int property) {
     const Model &m = prob->model;
-    const bool relative = property == NVRA_SOLINFO_RELPRIMALINFEAS ||
-                          property == NVRA_SOLINFO_RELDUALINFEAS;
+    const bool relative =
+        property == NVRA_SOLINFO_RELPRIMALINFEAS || property == NVRA_SOLINFO_RELDUALINFEAS;
     double primal = 0.0, dual = 0.0;
     const std::vector<double> act = rowActivities(m, x);
     for (int i = 0; i < m.numRows(); ++i) {
@@ -308,9 +309,8 @@ int NVRAcalcsolinfo(NVRAprob prob, const double solution[], const double duals[]
     });
 }
 
-int NVRAgetinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows, int *ndualrows,
-                  int *ndualcols, int primalcols[], int primalrows[], int dualrows[],
-                  int dualcols[]) {
+int NVRAgetinfeas(NVRAprob prob, int *nprimalcols, int *nprimalrows, int *ndualrows, int *ndualcols,
+                  int primalcols[], int primalrows[], int dualrows[], int dualcols[]) {
     return getInfeas(prob, "NVRAgetinfeas", nprimalcols, nprimalrows, ndualrows, ndualcols,
                      primalcols, primalrows, dualrows, dualcols);
 }

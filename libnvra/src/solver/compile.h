@@ -68,7 +68,7 @@ struct Image {
 // integrality, sets and indicators are dropped (the rows of indicators then restrict nothing).
 struct CompileOptions {
     bool relax = false;
-    bool nativeSemi = true; // see Image::nativeSemi
+    bool nativeSemi = true;  // see Image::nativeSemi
     bool libraryRows = true; // the active cuts and held-back rows (heldrows.cpp)
 };
 

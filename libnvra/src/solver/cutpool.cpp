@@ -32,8 +32,8 @@ int checkInterp(NVRAprob prob, const char *fn, int interp) {
 // The position of a handle in the pool, or an error.
 int findCut(NVRAprob prob, const char *fn, NVRAcut cut, size_t &pos) {
     const auto &cuts = prob->cutPool.cuts;
-    const auto it = std::find_if(cuts.begin(), cuts.end(),
-                                 [&](const CutPtr &c) { return c.get() == cut; });
+    const auto it =
+        std::find_if(cuts.begin(), cuts.end(), [&](const CutPtr &c) { return c.get() == cut; });
     if (it == cuts.end())
         return probError(prob, NVRA_RC_INVALID,
                          "%s: a cut handle does not belong to the problem's cut pool", fn);
@@ -103,8 +103,8 @@ int buildCuts(NVRAprob prob, const char *fn, int ncuts, const int *cuttype, cons
     for (int64_t p = 0; p < total; ++p) {
         if (colind[p] < 0 || colind[p] >= nc)
             return probError(prob, NVRA_RC_RANGE,
-                             "%s: column index %d is out of range: the problem has %d columns",
-                             fn, colind[p], nc);
+                             "%s: column index %d is out of range: the problem has %d columns", fn,
+                             colind[p], nc);
         if (badCoef(coef[p]))
             return probError(prob, NVRA_RC_INVALID, "%s: coefficient %lld is not finite", fn,
                              static_cast<long long>(p));
@@ -115,8 +115,10 @@ int buildCuts(NVRAprob prob, const char *fn, int ncuts, const int *cuttype, cons
             return probError(prob, NVRA_RC_INVALID, "%s: cut %d has row type '%c': L, G or E", fn,
                              k, rowtype[k]);
         if (isNaN(rhs[k]) || std::fabs(rhs[k]) >= kInf)
-            return probError(prob, NVRA_RC_INVALID, "%s: cut %d has a right-hand side that is "
-                             "not a finite number", fn, k);
+            return probError(prob, NVRA_RC_INVALID,
+                             "%s: cut %d has a right-hand side that is "
+                             "not a finite number",
+                             fn, k);
         auto cut = std::make_unique<nvo_cut_struct>();
         cut->type = cuttype ? cuttype[k] : 0;
         cut->rowtype = rowtype[k];
@@ -169,8 +171,8 @@ extern "C" {
 int NVRAstorecuts64(NVRAprob prob, int ncuts, const int cuttype[], const char rowtype[],
                     const double rhs[], const int64_t start[], const int colind[],
                     const double cutcoef[], NVRAcut cutind[]) {
-    return storeCuts(prob, "NVRAstorecuts64", ncuts, cuttype, rowtype, rhs, start, colind,
-                     cutcoef, false, cutind);
+    return storeCuts(prob, "NVRAstorecuts64", ncuts, cuttype, rowtype, rhs, start, colind, cutcoef,
+                     false, cutind);
 }
 
 int NVRAaddcuts64(NVRAprob prob, int ncuts, const int cuttype[], const char rowtype[],
@@ -197,8 +199,7 @@ int NVRAaddmanagedcuts64_witharraysizes(NVRAprob prob, int globalvalid, int ncut
     const int64_t total = ncuts > 0 && start ? start[ncuts] : 0;
     if (int rc = checkArraySize(prob, fn, "colind", colindsize, total)) return rc;
     if (int rc = checkArraySize(prob, fn, "cutcoef", cutcoefsize, total)) return rc;
-    return storeCuts(prob, fn, ncuts, nullptr, rowtype, rhs, start, colind, cutcoef, true,
-                     nullptr);
+    return storeCuts(prob, fn, ncuts, nullptr, rowtype, rhs, start, colind, cutcoef, true, nullptr);
 }
 
 int NVRAloadcuts(NVRAprob prob, int cuttype, int interp, int ncuts, const NVRAcut cutind[]) {
@@ -228,8 +229,8 @@ int NVRAgetcutlist(NVRAprob prob, int cuttype, int interp, int *ncuts, int maxcu
     });
 }
 
-int NVRAgetcpcutlist(NVRAprob prob, int cuttype, int interp, double delta, int *ncuts,
-                     int maxcuts, NVRAcut cutind[], double viol[]) {
+int NVRAgetcpcutlist(NVRAprob prob, int cuttype, int interp, double delta, int *ncuts, int maxcuts,
+                     NVRAcut cutind[], double viol[]) {
     const char *fn = "NVRAgetcpcutlist";
     return storeQuery(prob, fn, [&] {
         if (int rc = checkInterp(prob, fn, interp)) return rc;
@@ -252,8 +253,8 @@ int NVRAgetcpcutlist(NVRAprob prob, int cuttype, int interp, double delta, int *
 }
 
 int NVRAgetcpcuts64(NVRAprob prob, const NVRAcut cutind[], int ncuts, int64_t maxcoefs,
-                    int cuttype[], char rowtype[], int64_t start[], int colind[],
-                    double cutcoef[], double rhs[], int64_t *ncoefs) {
+                    int cuttype[], char rowtype[], int64_t start[], int colind[], double cutcoef[],
+                    double rhs[], int64_t *ncoefs) {
     const char *fn = "NVRAgetcpcuts64";
     return storeQuery(prob, fn, [&] {
         std::vector<nvo_cut_struct *> cuts;
@@ -263,8 +264,8 @@ int NVRAgetcpcuts64(NVRAprob prob, const NVRAcut cutind[], int ncuts, int64_t ma
         for (const nvo_cut_struct *c : cuts)
             total += static_cast<int64_t>(c->cols.size());
         bool fill = false;
-        if (int rc = sparseSizes<int64_t>(prob, fn, total, colind || cutcoef, maxcoefs, ncoefs,
-                                          fill))
+        if (int rc =
+                sparseSizes<int64_t>(prob, fn, total, colind || cutcoef, maxcoefs, ncoefs, fill))
             return rc;
         int64_t p = 0;
         for (size_t k = 0; k < cuts.size(); ++k) {
@@ -315,8 +316,8 @@ int NVRAgetcutslack(NVRAprob prob, NVRAcut cut, double *slack) {
         const std::vector<double> *x = nullptr;
         if (int rc = currentX(prob, fn, x)) return rc;
         if (!cutFits(prob, *cut))
-            return probError(prob, NVRA_RC_ERROR, "%s: the cut names a column that no longer exists",
-                             fn);
+            return probError(prob, NVRA_RC_ERROR,
+                             "%s: the cut names a column that no longer exists", fn);
         *slack = cut->rhs - cutActivity(*cut, *x);
         return 0;
     });

@@ -81,9 +81,9 @@ int engineIis(NVRAprob prob, Engine &e, int mode, Iis &iis, int &status) {
     HighsInt ncol = 0, nrow = 0;
     std::vector<HighsInt> colIndex(nc), rowIndex(nr), colBound(nc), rowBound(nr), colStatus(nc),
         rowStatus(nr);
-    const long rc = Highs_getIis(e.highs, &ncol, &nrow, colIndex.data(), rowIndex.data(),
-                                 colBound.data(), rowBound.data(), colStatus.data(),
-                                 rowStatus.data());
+    const long rc =
+        Highs_getIis(e.highs, &ncol, &nrow, colIndex.data(), rowIndex.data(), colBound.data(),
+                     rowBound.data(), colStatus.data(), rowStatus.data());
     Highs_setIntOptionValue(e.highs, "iis_strategy", kHighsIisStrategyLight);
     if (!highsOk(rc)) return engineError(prob, e, "The engine's IIS search failed");
     if (ncol + nrow == 0) {
@@ -256,7 +256,7 @@ int iisFirst(NVRAprob prob, const char *fn, Engine &e, int mode, int *status) {
         iis.colIsolation.assign(iis.cols.size(), -1);
         st.iis.found.push_back(std::move(iis));
     }
-    st.iis.status = found == kStatusFound ? NVRA_IISSOL_COMPLETED
+    st.iis.status = found == kStatusFound  ? NVRA_IISSOL_COMPLETED
                     : found == kStatusNone ? NVRA_IISSOL_FEASIBLE
                                            : NVRA_IISSOL_UNFINISHED;
     if (status) *status = found;
@@ -340,8 +340,8 @@ template <class T, class U> void copyTo(const std::vector<T> &from, U *to) {
 }
 
 int iisData(NVRAprob prob, const char *fn, int num, int *nrows, int *ncols, int *rowind,
-            int *colind, char *contype, char *bndtype, double *duals, double *djs,
-            char *isorows, char *isocols) {
+            int *colind, char *contype, char *bndtype, double *duals, double *djs, char *isorows,
+            char *isocols) {
     const Iis *iis = nullptr;
     if (int rc = requireIis(prob, fn, num, iis)) return rc;
     if (nrows) *nrows = static_cast<int>(iis->rows.size());
@@ -351,8 +351,8 @@ int iisData(NVRAprob prob, const char *fn, int num, int *nrows, int *ncols, int 
     copyTo(iis->rowSide, contype);
     copyTo(iis->colSide, bndtype);
     if ((duals || djs) && iis->rowDual.size() != iis->rows.size())
-        return probError(prob, NVRA_RC_ENGINE, "%s: the multipliers of IIS %d could not be computed",
-                         fn, num);
+        return probError(prob, NVRA_RC_ENGINE,
+                         "%s: the multipliers of IIS %d could not be computed", fn, num);
     copyTo(iis->rowDual, duals);
     copyTo(iis->colDual, djs);
     copyTo(iis->rowIsolation, isorows);
@@ -430,15 +430,15 @@ int iisProblem(NVRAprob prob, const char *fn, int num, NVRAprob out) {
 int iisWrite(NVRAprob prob, const char *fn, int num, const char *filename, int filetype,
              const char *flags) {
     if (filetype != NVRA_IISFILE_LP && filetype != NVRA_IISFILE_MPS)
-        return probError(prob, NVRA_RC_INVALID, "%s: file type %d: the types are 0 (LP) and 1 (MPS)",
-                         fn, filetype);
+        return probError(prob, NVRA_RC_INVALID,
+                         "%s: file type %d: the types are 0 (LP) and 1 (MPS)", fn, filetype);
     if (!filename || !*filename) return probError(prob, NVRA_RC_INVALID, "%s: no file name", fn);
     NVRAprob out = nullptr;
     if (NVRAcreateprob(&out)) return probError(prob, NVRA_RC_NOMEM, "%s: out of memory", fn);
     std::unique_ptr<nvo_prob_struct, int (*)(NVRAprob)> guard(out, NVRAdestroyprob);
     if (int rc = iisProblem(prob, fn, num, out)) return rc;
-    const std::string format = std::string(filetype == NVRA_IISFILE_LP ? "l" : "m") +
-                               (flags ? flags : "");
+    const std::string format =
+        std::string(filetype == NVRA_IISFILE_LP ? "l" : "m") + (flags ? flags : "");
     if (int rc = NVRAwriteprob(out, filename, format.c_str()))
         return probError(prob, rc, "%s", out->lastError.c_str());
     return 0;
@@ -451,10 +451,10 @@ void describeMember(NVRAprob prob, const Iis &iis, size_t k, bool row) {
     const auto [lo, up] = memberEnds(m, Member{row, index, side});
     const std::string label = row ? rowLabel(m, index) : colLabel(m, index);
     const std::vector<double> &duals = row ? iis.rowDual : iis.colDual;
-    const std::string ends = lo <= -kInf   ? "<= " + numberText(up)
-                             : up >= kInf  ? ">= " + numberText(lo)
-                             : lo == up    ? "= " + numberText(lo)
-                                           : "in [" + numberText(lo) + ", " + numberText(up) + "]";
+    const std::string ends = lo <= -kInf  ? "<= " + numberText(up)
+                             : up >= kInf ? ">= " + numberText(lo)
+                             : lo == up   ? "= " + numberText(lo)
+                                          : "in [" + numberText(lo) + ", " + numberText(up) + "]";
     const std::string dual =
         k < duals.size() ? ", multiplier " + numberText(duals[k]) : std::string();
     notice(prob, NVRA_MSG_IIS, 1, "  %s %s%s", label.c_str(), ends.c_str(), dual.c_str());
@@ -463,8 +463,8 @@ void describeMember(NVRAprob prob, const Iis &iis, size_t k, bool row) {
 int iisPrint(NVRAprob prob, const char *fn, int num) {
     const Iis *iis = nullptr;
     if (int rc = requireIis(prob, fn, num, iis)) return rc;
-    notice(prob, NVRA_MSG_IIS, 1, "IIS %d: %zu rows and %zu bounds, least total violation %s",
-           num, iis->rows.size(), iis->cols.size(), numberText(iis->sumInfeas).c_str());
+    notice(prob, NVRA_MSG_IIS, 1, "IIS %d: %zu rows and %zu bounds, least total violation %s", num,
+           iis->rows.size(), iis->cols.size(), numberText(iis->sumInfeas).c_str());
     for (size_t k = 0; k < iis->rows.size(); ++k)
         describeMember(prob, *iis, k, true);
     for (size_t k = 0; k < iis->cols.size(); ++k)

@@ -144,8 +144,8 @@ int strongBranch(NVRAprob prob, const char *fn, Engine &e, int n, const int *col
     if (int rc = checkArray(prob, fn, "status", status, n)) return rc;
     for (int k = 0; k < n; ++k) {
         if (bndtype[k] != 'L' && bndtype[k] != 'U' && bndtype[k] != 'B')
-            return probError(prob, NVRA_RC_INVALID, "%s: bndtype[%d] is '%c': the types are L, U, B",
-                             fn, k, bndtype[k]);
+            return probError(prob, NVRA_RC_INVALID,
+                             "%s: bndtype[%d] is '%c': the types are L, U, B", fn, k, bndtype[k]);
         if (std::isnan(bndval[k]))
             return probError(prob, NVRA_RC_INVALID, "%s: bndval[%d] is not a number", fn, k);
     }
@@ -194,15 +194,15 @@ int NVRAfixmipentities(NVRAprob prob, int options) {
 int NVRArefinemipsol(NVRAprob prob, int options, const char *flags, const double solution[],
                      double refined[], int *status) {
     const char *fn = "NVRArefinemipsol";
-    return storeQuery(prob, fn, [&] { return refine(prob, fn, options, flags, solution, refined, status); });
+    return storeQuery(prob, fn,
+                      [&] { return refine(prob, fn, options, flags, solution, refined, status); });
 }
 
 int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
                      const double bndval[], int iterlim, double objval[], int status[]) {
     const char *fn = "NVRAstrongbranch";
     return engineCall(prob, fn, [&](Engine &e) {
-        return strongBranch(prob, fn, e, nbounds, colind, bndtype, bndval, iterlim, objval,
-                            status);
+        return strongBranch(prob, fn, e, nbounds, colind, bndtype, bndval, iterlim, objval, status);
     });
 }
 

@@ -60,19 +60,20 @@ int readReduced(NVRAprob prob, Engine &e, Reduced &r) {
     r.value.resize(r.nnz);
     r.integrality.resize(r.cols);
     HighsInt nc = 0, nr = 0, nz = 0;
-    if (!highsOk(Highs_getPresolvedLp(h, kHighsMatrixFormatColwise, &nc, &nr, &nz, &r.sense,
-                                      &r.offset, r.cost.data(), r.colLower.data(),
-                                      r.colUpper.data(), r.rowLower.data(), r.rowUpper.data(),
-                                      r.start.data(), r.index.data(), r.value.data(),
-                                      r.integrality.data())))
+    if (!highsOk(Highs_getPresolvedLp(
+            h, kHighsMatrixFormatColwise, &nc, &nr, &nz, &r.sense, &r.offset, r.cost.data(),
+            r.colLower.data(), r.colUpper.data(), r.rowLower.data(), r.rowUpper.data(),
+            r.start.data(), r.index.data(), r.value.data(), r.integrality.data())))
         return engineError(prob, e, "The engine did not give the presolved problem");
     char name[kHighsMaximumStringLength];
     r.rowMap.resize(r.rows);
     r.colMap.resize(r.cols);
     for (HighsInt i = 0; i < r.rows; ++i)
-        r.rowMap[i] = highsOk(Highs_getPresolvedRowName(h, i, name)) ? originalIndex(name, 'r') : -1;
+        r.rowMap[i] =
+            highsOk(Highs_getPresolvedRowName(h, i, name)) ? originalIndex(name, 'r') : -1;
     for (HighsInt j = 0; j < r.cols; ++j)
-        r.colMap[j] = highsOk(Highs_getPresolvedColName(h, j, name)) ? originalIndex(name, 'c') : -1;
+        r.colMap[j] =
+            highsOk(Highs_getPresolvedColName(h, j, name)) ? originalIndex(name, 'c') : -1;
     return 0;
 }
 
@@ -90,8 +91,8 @@ void keepPresolved(PresolvedState &ps, const SolveResult &r) {
     std::vector<double> rowValue(ps.rows);
     ps.basis = Basis();
     ps.dualsAvailable = false;
-    const bool solved = r.solStatus == NVRA_SOLSTATUS_OPTIMAL ||
-                        r.solStatus == NVRA_SOLSTATUS_FEASIBLE;
+    const bool solved =
+        r.solStatus == NVRA_SOLSTATUS_OPTIMAL || r.solStatus == NVRA_SOLSTATUS_FEASIBLE;
     if (!solved) {
         ps.x.clear();
         ps.slack.clear();
@@ -142,11 +143,12 @@ int postsolve(NVRAprob prob, const char *fn, Engine &e) {
                          "%s: the presolved problem has no solution to postsolve", fn);
     const bool duals = ps->dualsAvailable;
     beginCapture(e, false);
-    const bool ok = highsOk(Highs_postsolve(e.highs, ps->x.data(),
-                                            duals ? ps->redCost.data() : nullptr,
-                                            duals ? ps->dual.data() : nullptr));
+    const bool ok =
+        highsOk(Highs_postsolve(e.highs, ps->x.data(), duals ? ps->redCost.data() : nullptr,
+                                duals ? ps->dual.data() : nullptr));
     endCapture(e);
-    if (!ok) return engineError(prob, e, (std::string(fn) + ": the engine could not postsolve").c_str());
+    if (!ok)
+        return engineError(prob, e, (std::string(fn) + ": the engine could not postsolve").c_str());
     const Model &m = prob->model;
     SolveState st;
     st.solves = prob->solution.solves;
@@ -220,8 +222,9 @@ int presolveRow(NVRAprob prob, const char *fn, const RowIn &in, const RowOut &ou
         }
     }
     if (static_cast<int>(entries.size()) > out.maxcoefs)
-        return probError(prob, NVRA_RC_RANGE, "%s: the presolved row has %zu coefficients; maxcoefs is %d",
-                         fn, entries.size(), out.maxcoefs);
+        return probError(prob, NVRA_RC_RANGE,
+                         "%s: the presolved row has %zu coefficients; maxcoefs is %d", fn,
+                         entries.size(), out.maxcoefs);
     if (!entries.empty() && (!out.colind || !out.coef))
         return probError(prob, NVRA_RC_INVALID, "%s: null colind or rowcoef", fn);
     for (size_t k = 0; k < entries.size(); ++k) {
@@ -242,8 +245,9 @@ int loadPresolveBasis(NVRAprob prob, const char *fn, const int *rowstat, const i
     int basic = 0;
     for (int i = 0; i < ps->rows; ++i) {
         if (rowstat[i] < 0 || rowstat[i] > 3)
-            return probError(prob, NVRA_RC_INVALID, "%s: row %d has status %d: the statuses are 0 to 3",
-                             fn, i, rowstat[i]);
+            return probError(prob, NVRA_RC_INVALID,
+                             "%s: row %d has status %d: the statuses are 0 to 3", fn, i,
+                             rowstat[i]);
         basic += rowstat[i] == NVRA_BASIS_BASIC;
     }
     for (int j = 0; j < ps->cols; ++j) {
@@ -273,8 +277,7 @@ int loadPresolveBasis(NVRAprob prob, const char *fn, const int *rowstat, const i
 int presolveOnly(NVRAprob prob, Engine &e, const Image &img, SolveState &st) {
     void *h = e.highs;
     nameForMap(h, img.userRows, img.userCols);
-    if (!highsOk(Highs_presolve(h)))
-        return engineError(prob, e, "The engine's presolve failed");
+    if (!highsOk(Highs_presolve(h))) return engineError(prob, e, "The engine's presolve failed");
     const HighsInt status = Highs_getModelStatus(h);
     if (status == kHighsModelStatusInfeasible || status == kHighsModelStatusUnbounded ||
         status == kHighsModelStatusUnboundedOrInfeasible) {
@@ -303,8 +306,8 @@ int presolveOnly(NVRAprob prob, Engine &e, const Image &img, SolveState &st) {
     Highs_setBoolOptionValue(g, "output_flag", 0);
     if (!highsOk(Highs_passLp(g, r.cols, r.rows, r.nnz, kHighsMatrixFormatColwise, r.sense,
                               r.offset, r.cost.data(), r.colLower.data(), r.colUpper.data(),
-                              r.rowLower.data(), r.rowUpper.data(), r.start.data(),
-                              r.index.data(), r.value.data())))
+                              r.rowLower.data(), r.rowUpper.data(), r.start.data(), r.index.data(),
+                              r.value.data())))
         return probError(prob, NVRA_RC_ENGINE, "The engine refused the presolved problem");
     st.solves.push_back(runPresolved(*ps, img.sense));
     st.presolved = std::move(ps);
@@ -419,7 +422,8 @@ int NVRApostsolvesol_witharraysizes(NVRAprob prob, const double prex[], int prex
         if (int rc = checkArray(prob, fn, "origx", origx, nc)) return rc;
         std::vector<double> x(prex, prex + ps->cols);
         if (!highsOk(Highs_postsolve(e.highs, x.data(), nullptr, nullptr)))
-            return engineError(prob, e, (std::string(fn) + ": the engine could not postsolve").c_str());
+            return engineError(prob, e,
+                               (std::string(fn) + ": the engine could not postsolve").c_str());
         std::vector<double> colValue(nc);
         Highs_getSolution(e.highs, colValue.data(), nullptr, nullptr, nullptr);
         std::copy(colValue.begin(), colValue.end(), origx);

@@ -14,8 +14,7 @@ namespace {
 // The last solve must have left an optimal basis of a linear continuous problem.
 int checkOptimalBasis(NVRAprob prob, const char *fn) {
     const SolveState &st = prob->solution;
-    const bool optimal = !st.solves.empty() &&
-                         st.current().optimizeType == NVRA_OPTIMIZETYPE_LP &&
+    const bool optimal = !st.solves.empty() && st.current().optimizeType == NVRA_OPTIMIZETYPE_LP &&
                          st.current().lpStatus == NVRA_LP_OPTIMAL;
     if (optimal && !st.basis.empty()) return 0;
     return probError(prob, NVRA_RC_ERROR,
@@ -36,14 +35,14 @@ Ranging computeRanging(Engine &e, int nc, int nr) {
         v->resize(nc);
     for (auto *v : {&r.rowBoundDown, &r.rowBoundUp})
         v->resize(nr);
-    if (!highsOk(Highs_getRanging(
-            e.highs, r.costUp.data(), nullptr, nullptr, nullptr, r.costDown.data(), nullptr,
-            nullptr, nullptr, r.colBoundUp.data(), nullptr, nullptr, nullptr,
-            r.colBoundDown.data(), nullptr, nullptr, nullptr, r.rowBoundUp.data(), nullptr,
-            nullptr, nullptr, r.rowBoundDown.data(), nullptr, nullptr, nullptr)))
+    if (!highsOk(Highs_getRanging(e.highs, r.costUp.data(), nullptr, nullptr, nullptr,
+                                  r.costDown.data(), nullptr, nullptr, nullptr, r.colBoundUp.data(),
+                                  nullptr, nullptr, nullptr, r.colBoundDown.data(), nullptr,
+                                  nullptr, nullptr, r.rowBoundUp.data(), nullptr, nullptr, nullptr,
+                                  r.rowBoundDown.data(), nullptr, nullptr, nullptr)))
         throw EngineFailure{"the engine could not range the basis"};
-    for (auto *v : {&r.costDown, &r.costUp, &r.colBoundDown, &r.colBoundUp, &r.rowBoundDown,
-                    &r.rowBoundUp})
+    for (auto *v :
+         {&r.costDown, &r.costUp, &r.colBoundDown, &r.colBoundUp, &r.rowBoundDown, &r.rowBoundUp})
         for (double &x : *v)
             x = fromEngine(x);
     return r;

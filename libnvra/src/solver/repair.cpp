@@ -75,8 +75,8 @@ Weights expand(const Model &m, const double *le, const double *ge, const double 
 int checkArgs(NVRAprob prob, const char *fn, char penalty, char phase2, const char *flags,
               double delta) {
     if (penalty != 'c' && penalty != 'q')
-        return probError(prob, NVRA_RC_INVALID,
-                         "%s: penalty '%c': 'c' (linear) or 'q' (quadratic)", fn, penalty);
+        return probError(prob, NVRA_RC_INVALID, "%s: penalty '%c': 'c' (linear) or 'q' (quadratic)",
+                         fn, penalty);
     if (phase2 != 'n' && phase2 != 'o')
         return probError(prob, NVRA_RC_INVALID,
                          "%s: phase2 '%c': 'n' (none) or 'o' (re-optimise the objective)", fn,
@@ -85,8 +85,8 @@ int checkArgs(NVRAprob prob, const char *fn, char penalty, char phase2, const ch
         return probError(prob, NVRA_RC_INVALID, "%s: flags \"%s\": the only flag is 'n'", fn,
                          flags);
     if (!(delta >= 0) || delta >= kInf)
-        return probError(prob, NVRA_RC_INVALID, "%s: delta %g must be finite and not negative",
-                         fn, delta);
+        return probError(prob, NVRA_RC_INVALID, "%s: delta %g must be finite and not negative", fn,
+                         delta);
     const Model &m = prob->model;
     if (!m.Q.v.empty() || !m.qrows.empty())
         return probError(prob, NVRA_RC_UNSUPPORTED,
@@ -106,8 +106,7 @@ int checkWeights(NVRAprob prob, const char *fn, const Weights &w) {
                                  fn);
     for (const auto *v : {&w.rowUpCap, &w.rowLoCap, &w.colLoCap, &w.colUpCap})
         for (double x : *v)
-            if (x < 0)
-                return probError(prob, NVRA_RC_INVALID, "%s: a cap is negative", fn);
+            if (x < 0) return probError(prob, NVRA_RC_INVALID, "%s: a cap is negative", fn);
     return 0;
 }
 
@@ -200,8 +199,8 @@ int relaxByEngine(NVRAprob prob, Engine &e, const Weights &w, SolveResult &resul
         loPen[j] = penaltyOf(w.colLoPref[j]);
         upPen[j] = penaltyOf(w.colUpPref[j]);
     }
-    if (!highsOk(Highs_feasibilityRelaxation(e.highs, -1.0, -1.0, -1.0, loPen.data(),
-                                             upPen.data(), rowPen.data())))
+    if (!highsOk(Highs_feasibilityRelaxation(e.highs, -1.0, -1.0, -1.0, loPen.data(), upPen.data(),
+                                             rowPen.data())))
         return engineError(prob, e, "The engine's feasibility relaxation failed");
     found = violations(e, m);
     const double tol = prob->controls.dbls[dblSlot::kCtrlFeasTol];
@@ -225,8 +224,8 @@ struct Elastic {
     std::vector<Col> owner;
 };
 
-int relaxByElastic(NVRAprob prob, Engine &e, const Weights &w, const Request &req,
-                   Elastic &el, SolveResult &result) {
+int relaxByElastic(NVRAprob prob, Engine &e, const Weights &w, const Request &req, Elastic &el,
+                   SolveResult &result) {
     const Model &m = prob->model;
     void *h = e.highs;
     const int nc = m.numCols();
@@ -234,8 +233,7 @@ int relaxByElastic(NVRAprob prob, Engine &e, const Weights &w, const Request &re
     // Phase 1 objective only: the model's costs off.
     for (HighsInt j = 0; j < first; ++j)
         Highs_changeColCost(h, j, 0.0);
-    auto addElastic = [&](int kind, int index, double pref, double cap, HighsInt row,
-                          double coef) {
+    auto addElastic = [&](int kind, int index, double pref, double cap, HighsInt row, double coef) {
         const double pen = penaltyOf(pref);
         const double c = req.penalty == 'c' ? pen : 0.0;
         Highs_addCol(h, c, 0.0, engineValue(h, cap), 1, &row, &coef);
@@ -256,8 +254,8 @@ int relaxByElastic(NVRAprob prob, Engine &e, const Weights &w, const Request &re
             Highs_addRow(h, side == 0 ? engineValue(h, bound) : -engineValue(h, kInf),
                          side == 0 ? engineValue(h, kInf) : engineValue(h, bound), 1, &col, &one);
             const HighsInt row = Highs_getNumRow(h) - 1;
-            addElastic(side == 0 ? 2 : 3, j, pref, side == 0 ? w.colLoCap[j] : w.colUpCap[j],
-                       row, side == 0 ? 1.0 : -1.0);
+            addElastic(side == 0 ? 2 : 3, j, pref, side == 0 ? w.colLoCap[j] : w.colUpCap[j], row,
+                       side == 0 ? 1.0 : -1.0);
             if (side == 0)
                 Highs_changeColBounds(h, j, -engineValue(h, kInf), engineValue(h, up));
             else
@@ -302,8 +300,10 @@ Relaxation elasticViolations(Engine &e, const Model &m, const Elastic &el) {
     const int first = static_cast<int>(x.size() - el.owner.size());
     for (size_t k = 0; k < el.owner.size(); ++k) {
         const Elastic::Col &c = el.owner[k];
-        std::vector<double> &v = c.kind == 0 ? r.rowUp : c.kind == 1 ? r.rowLo
-                                 : c.kind == 2 ? r.colLo : r.colUp;
+        std::vector<double> &v = c.kind == 0   ? r.rowUp
+                                 : c.kind == 1 ? r.rowLo
+                                 : c.kind == 2 ? r.colLo
+                                               : r.colUp;
         v[c.index] = std::max(0.0, x[first + k]);
     }
     return r;
@@ -345,7 +345,8 @@ int reoptimise(NVRAprob prob, Engine &e, Image &img, const RepairState &rs, Solv
         if (rs.colUpper[j] > up) img.colUpper[j] = rs.colUpper[j];
     }
     if (!passImage(e, img)) return engineError(prob, e, "The engine refused the relaxed problem");
-    if (int rc = applyControlsToHighs(prob, e.highs, img.integral ? SolveClass::Mip : SolveClass::Lp, 0))
+    if (int rc =
+            applyControlsToHighs(prob, e.highs, img.integral ? SolveClass::Mip : SolveClass::Lp, 0))
         return rc;
     return runEngine(prob, e, img.integral, r);
 }
@@ -384,7 +385,8 @@ int repair(NVRAprob prob, const char *fn, Engine &e, const Weights &w, const Req
         endCapture(e);
         return engineError(prob, e, "The engine refused the problem");
     }
-    if (int rc = applyControlsToHighs(prob, e.highs, img.integral ? SolveClass::Mip : SolveClass::Lp, 0)) {
+    if (int rc = applyControlsToHighs(prob, e.highs,
+                                      img.integral ? SolveClass::Mip : SolveClass::Lp, 0)) {
         endCapture(e);
         return rc;
     }
@@ -449,9 +451,8 @@ int repairCall(NVRAprob prob, const char *fn, int *status, const double *le, con
         if (int rc = checkArgs(prob, fn, req.penalty, req.phase2, flags, req.delta)) return rc;
         SigintBracket ctrlC;
         e.sigintMark = sigintCount();
-        return repair(prob, fn, e,
-                      expand(prob->model, le, ge, lb, ub, leCap, geCap, lbCap, ubCap), req,
-                      status);
+        return repair(prob, fn, e, expand(prob->model, le, ge, lb, ub, leCap, geCap, lbCap, ubCap),
+                      req, status);
     });
 }
 
@@ -469,9 +470,9 @@ int NVRArepairinfeas(NVRAprob prob, int *status, char penalty, char phase2, char
     std::vector<double> le(m.numRows(), lepref), ge(m.numRows(), gepref), lb(m.numCols(), lbpref),
         ub(m.numCols(), ubpref);
     const char flagText[2] = {flags, '\0'};
-    return repairCall(prob, "NVRArepairinfeas", status, le.data(), ge.data(), lb.data(),
-                      ub.data(), nullptr, nullptr, nullptr, nullptr,
-                      Request{penalty, phase2, delta}, flagText);
+    return repairCall(prob, "NVRArepairinfeas", status, le.data(), ge.data(), lb.data(), ub.data(),
+                      nullptr, nullptr, nullptr, nullptr, Request{penalty, phase2, delta},
+                      flagText);
 }
 
 int NVRArepairweightedinfeas(NVRAprob prob, int *status, const double lepref[],

@@ -54,8 +54,8 @@ int loadLpSol(NVRAprob prob, const char *fn, const double *x, const double *slac
 }
 
 // A solution value of the last continuous (mip false) or MIP solve.
-int solValues(NVRAprob prob, const char *fn, bool mip, int col, int row, double *x,
-              double *slack, double *dual, double *dj) {
+int solValues(NVRAprob prob, const char *fn, bool mip, int col, int row, double *x, double *slack,
+              double *dual, double *dj) {
     return storeQuery(prob, fn, [&] {
         if (col != -1)
             if (int rc = checkIndex(prob, Kind::Column, col)) return rc;
@@ -153,8 +153,8 @@ int NVRAaddmipsol(NVRAprob prob, int ncols, const double solval[], const int col
         const int nc = prob->model.numCols();
         if (int rc = checkCount(prob, fn, "columns", ncols)) return rc;
         if (ncols > nc)
-            return probError(prob, NVRA_RC_RANGE, "%s: %d values for a problem with %d columns",
-                             fn, ncols, nc);
+            return probError(prob, NVRA_RC_RANGE, "%s: %d values for a problem with %d columns", fn,
+                             ncols, nc);
         if (int rc = checkArray(prob, fn, "solval", solval, ncols)) return rc;
         if (int rc = checkFinite(prob, fn, "solval", solval, ncols)) return rc;
         if (colind)

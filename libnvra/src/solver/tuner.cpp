@@ -143,15 +143,13 @@ int runOne(NVRAprob base, NVRAprob copy, int mode, const ControlValues &controls
     score.seconds += std::chrono::duration<double>(Clock::now() - start).count();
     if (rc) return probError(base, rc, "NVRAtune: a run failed: %s", copy->lastError.c_str());
     const SolveResult &r = copy->solution.current();
-    const int rank = r.solStatus == NVRA_SOLSTATUS_OPTIMAL || r.solveStatus == NVRA_SOLVESTATUS_COMPLETED
-                         ? 0
-                     : r.solStatus == NVRA_SOLSTATUS_FEASIBLE ? 1
-                                                              : 2;
+    const int rank =
+        r.solStatus == NVRA_SOLSTATUS_OPTIMAL || r.solveStatus == NVRA_SOLVESTATUS_COMPLETED ? 0
+        : r.solStatus == NVRA_SOLSTATUS_FEASIBLE                                             ? 1
+                                                                                             : 2;
     score.rank = std::max(score.rank, rank);
     const int sense = copy->model.sense;
-    score.measure += target == 1   ? r.mipGap
-                     : target == 2 ? -r.bestBound * sense
-                                   : r.objVal * sense;
+    score.measure += target == 1 ? r.mipGap : target == 2 ? -r.bestBound * sense : r.objVal * sense;
     return 0;
 }
 
@@ -194,19 +192,23 @@ class Tuner {
     }
 
   private:
-    double elapsed() const { return std::chrono::duration<double>(Clock::now() - started_).count(); }
+    double elapsed() const {
+        return std::chrono::duration<double>(Clock::now() - started_).count();
+    }
 
     int measure(const TunerCandidate &c, double limit, Score &score) {
         ControlValues controls = prob_->controls;
         for (const TunerSetting &s : c)
             apply(controls, s);
         for (NVRAprob p : work_.problems)
-            if (int rc = runOne(prob_, p, work_.mode, controls, limit - score.seconds, target_, score))
+            if (int rc =
+                    runOne(prob_, p, work_.mode, controls, limit - score.seconds, target_, score))
                 return rc;
         char line[512];
         snprintf(line, sizeof line, "%-60s %10.3f s  %s", candidateText(c).c_str(), score.seconds,
-                 score.rank == 0 ? "finished" : score.rank == 1 ? "stopped with a solution"
-                                                                : "stopped without a solution");
+                 score.rank == 0   ? "finished"
+                 : score.rank == 1 ? "stopped with a solution"
+                                   : "stopped without a solution");
         report(line);
         return 0;
     }
@@ -255,16 +257,18 @@ int tune(NVRAprob prob, const char *flags) {
     Workload work;
     work.problems.push_back(nullptr);
     if (int rc = copyOf(prob, work.problems[0])) return rc;
-    const TunerMethod method =
-        prob->tunerMethod.empty() ? defaultMethod(prob, hasEntities(prob->model)) : prob->tunerMethod;
+    const TunerMethod method = prob->tunerMethod.empty()
+                                   ? defaultMethod(prob, hasEntities(prob->model))
+                                   : prob->tunerMethod;
     return Tuner(prob, work).run(method);
 }
 
 // The problem files of a set file: one name a line, relative names relative to its folder.
 int readSetFile(NVRAprob prob, const char *setfile, std::vector<std::string> &files) {
     FILE *f = setfile && *setfile ? std::fopen(setfile, "r") : nullptr;
-    if (!f) return probError(prob, NVRA_RC_FILE, "NVRAtuneprobsetfile: cannot read \"%s\"",
-                             setfile ? setfile : "");
+    if (!f)
+        return probError(prob, NVRA_RC_FILE, "NVRAtuneprobsetfile: cannot read \"%s\"",
+                         setfile ? setfile : "");
     const std::string set(setfile);
     const size_t slash = set.rfind('/');
     const std::string dir = slash == std::string::npos ? "" : set.substr(0, slash + 1);
@@ -294,14 +298,15 @@ int tuneSet(NVRAprob prob, const char *setfile, int ifmip, int sense) {
     work.mode = ifmip ? 1 : 2;
     for (const std::string &file : files) {
         NVRAprob p = nullptr;
-        if (NVRAcreateprob(&p)) return probError(prob, NVRA_RC_NOMEM, "NVRAtuneprobsetfile: out of memory");
+        if (NVRAcreateprob(&p))
+            return probError(prob, NVRA_RC_NOMEM, "NVRAtuneprobsetfile: out of memory");
         work.problems.push_back(p);
         if (int rc = NVRAreadprob(p, file.c_str(), ""))
             return probError(prob, rc, "NVRAtuneprobsetfile: %s", p->lastError.c_str());
         if (sense != 0) NVRAchgobjsense(p, sense);
     }
-    return Tuner(prob, work).run(prob->tunerMethod.empty() ? defaultMethod(prob, ifmip == 1)
-                                                           : prob->tunerMethod);
+    return Tuner(prob, work)
+        .run(prob->tunerMethod.empty() ? defaultMethod(prob, ifmip == 1) : prob->tunerMethod);
 }
 
 // ---- method files ------------------------------------------------------------------------------
@@ -353,13 +358,15 @@ int readMethod(NVRAprob prob, const char *file) {
                 ++p;
             if (p == start) continue;
             TunerSetting s;
-            if (int rc = parseSetting(prob, file, line, text.substr(start, p - start), s)) return rc;
+            if (int rc = parseSetting(prob, file, line, text.substr(start, p - start), s))
+                return rc;
             candidate.push_back(s);
         }
         if (!candidate.empty()) method.push_back(std::move(candidate));
     }
     if (method.empty())
-        return probError(prob, NVRA_RC_FILE, "NVRAtunerreadmethod: \"%s\" holds no candidate", file);
+        return probError(prob, NVRA_RC_FILE, "NVRAtunerreadmethod: \"%s\" holds no candidate",
+                         file);
     prob->tunerMethod = std::move(method);
     return 0;
 }
@@ -392,7 +399,8 @@ int NVRAtune(NVRAprob prob, const char *flags) {
 }
 
 int NVRAtuneprobsetfile(NVRAprob prob, const char *setfile, int ifmip, int sense) {
-    return sideEdit(prob, "NVRAtuneprobsetfile", [&] { return tuneSet(prob, setfile, ifmip, sense); });
+    return sideEdit(prob, "NVRAtuneprobsetfile",
+                    [&] { return tuneSet(prob, setfile, ifmip, sense); });
 }
 
 int NVRAtunerreadmethod(NVRAprob prob, const char *methodfile) {

@@ -31,8 +31,7 @@ extern "C" {
 
 int NVRAgetmessagestatus(NVRAprob prob, int msgcode, int *status) {
     return storeQuery(prob, "NVRAgetmessagestatus", [&] {
-        if (!status)
-            return probError(prob, NVRA_RC_INVALID, "NVRAgetmessagestatus: null status");
+        if (!status) return probError(prob, NVRA_RC_INVALID, "NVRAgetmessagestatus: null status");
         const auto it = prob->messageStatus.find(msgcode);
         *status = it == prob->messageStatus.end() ? 1 : it->second;
         return 0;

@@ -10,9 +10,10 @@ int checkDirValues(NVRAprob prob, const char *fn, int n, const char *dir, const 
                    const double *down) {
     for (int k = 0; k < n; ++k) {
         if (dir && dir[k] != 'U' && dir[k] != 'D' && dir[k] != 'N')
-            return probError(prob, NVRA_RC_INVALID, "%s: dir[%d] is '%c': the directions are U, D, N",
-                             fn, k, dir[k]);
-        if ((up && (std::isnan(up[k]) || up[k] < 0)) || (down && (std::isnan(down[k]) || down[k] < 0)))
+            return probError(prob, NVRA_RC_INVALID,
+                             "%s: dir[%d] is '%c': the directions are U, D, N", fn, k, dir[k]);
+        if ((up && (std::isnan(up[k]) || up[k] < 0)) ||
+            (down && (std::isnan(down[k]) || down[k] < 0)))
             return probError(prob, NVRA_RC_INVALID,
                              "%s: pseudo costs of entry %d must be numbers >= 0", fn, k);
     }
@@ -49,8 +50,7 @@ int setDirs(NVRAprob prob, const char *fn, int n, const int *colind, const int *
 
 } // namespace
 
-int checkArraySize(NVRAprob prob, const char *fn, const char *name, int64_t size,
-                   int64_t needed) {
+int checkArraySize(NVRAprob prob, const char *fn, const char *name, int64_t size, int64_t needed) {
     if (size >= needed) return 0;
     return probError(prob, NVRA_RC_RANGE, "%s: %s holds %lld entries; %lld are needed", fn, name,
                      static_cast<long long>(size), static_cast<long long>(needed));
@@ -125,8 +125,7 @@ int NVRAloadsecurevecs(NVRAprob prob, int nrows, int ncols, const int rowind[],
     });
 }
 
-int NVRAgetrowflags_witharraysizes(NVRAprob prob, int flags[], int flagssize, int first,
-                                   int last) {
+int NVRAgetrowflags_witharraysizes(NVRAprob prob, int flags[], int flagssize, int first, int last) {
     const char *fn = "NVRAgetrowflags_witharraysizes";
     return storeQuery(prob, fn, [&] {
         if (int rc = checkRange(prob, Kind::Row, first, last)) return rc;
