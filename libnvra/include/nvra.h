@@ -1157,8 +1157,8 @@ NVRA_API int NVRAaddsets64_witharraysizes(NVRAprob prob, int nsets, int64_t nele
  * added as rows to every solve. Cuts refer to columns by index: deleting columns invalidates
  * them (a solve drops, with a warning, active cuts naming columns that no longer exist).
  * Selection by type: interp -1 every cut, 1 type == cuttype, 2 (type & cuttype) != 0,
- * 3 (type & cuttype) == cuttype. Coefficients and row types as for NVRAaddrows64. */
-typedef struct nvo_cut_struct *NVRAcut;
+ * 3 (type & cuttype) == cuttype. Coefficients and row types as for NVRAaddrows64. A cut's
+ * handle is an NVRAcut (declared with the branching objects above). */
 /* Stores ncuts cuts in the pool (start: ncuts + 1 entries; cut k has the entries start[k] ..
  * start[k+1]-1; cuttype NULL gives type 0); their handles into cutind (may be NULL). */
 NVRA_API int NVRAstorecuts64(NVRAprob prob, int ncuts, const int cuttype[], const char rowtype[],
