@@ -239,6 +239,31 @@ TEST_F(AnalysisTest, RepairRelaxesByTheLeastWeightedViolation) {
     EXPECT_EQ(NVRAgetrepairbounds(prob, rlo, rup, nullptr, nullptr), NVRA_RC_ERROR);
 }
 
+TEST_F(AnalysisTest, RepairOfAMaximisationStillMinimisesTheViolation) {
+    buildPlan(b);
+    const int cols[2] = {0, 1};
+    const double profit[2] = {3.0, 5.0};
+    ASSERT_EQ(NVRAchgobj(prob, 2, cols, profit), 0);
+    ASSERT_EQ(NVRAchgobjsense(prob, -1), 0);
+    // As for the minimisation: lowering B's floor by 10/3 is the cheapest repair, by the
+    // engine's relaxation and by the library's own elastic problem (caps that bind nothing).
+    const double le[3] = {1.0, 0.0, 0.0}, ge[3] = {0.0, 4.0, 4.0}, none[2] = {0.0, 0.0};
+    const double big[3] = {1e6, 1e6, 1e6}, bigc[2] = {1e6, 1e6};
+    for (bool own : {false, true}) {
+        int status = -1;
+        ASSERT_EQ(own ? NVRArepairweightedinfeasbounds(prob, &status, le, ge, none, none, big, big,
+                                                       bigc, bigc, 'n', 0.0, "")
+                      : NVRArepairweightedinfeas(prob, &status, le, ge, none, none, 'n', 0.0, ""),
+                  0)
+            << lastError(prob);
+        ASSERT_EQ(status, 0);
+        double rlo[3], rup[3];
+        ASSERT_EQ(NVRAgetrepairbounds(prob, rlo, rup, nullptr, nullptr), 0);
+        EXPECT_NEAR(rup[0], 40.0, 1e-7) << own;
+        EXPECT_NEAR(rlo[2], 10.0 - 10.0 / 3.0, 1e-6) << own;
+    }
+}
+
 TEST_F(AnalysisTest, WeightedRepairsWithAndWithoutCapsAgree) {
     buildPlan(b);
     const double le[3] = {1.0, 0.0, 0.0}, ge[3] = {0.0, 2.0, 2.0};

@@ -390,6 +390,9 @@ int repair(NVRAprob prob, const char *fn, Engine &e, const Weights &w, const Req
         endCapture(e);
         return rc;
     }
+    // Phase 1 minimises the weighted violation whatever the problem's sense (the engine's
+    // relaxation follows the sense it holds: a maximisation would maximise the violation).
+    Highs_changeObjectiveSense(e.highs, kHighsObjSenseMinimize);
     SolveResult phase1;
     Relaxation found;
     int rc = 0;
