@@ -453,7 +453,9 @@ int NVRAloadmiqcqp64(NVRAprob prob, const char *probname, int ncols, int nrows,
 
 int NVRAsetprobname(NVRAprob prob, const char *probname) {
     const char *fn = "NVRAsetprobname";
-    return storeEdit(prob, fn, [&] {
+    // The name is not part of the model: renaming keeps the solution (a save under the new
+    // name keeps it too).
+    return sideEdit(prob, fn, [&] {
         if (int rc = checkArray(prob, fn, "probname", probname)) return rc;
         if (!validUtf8(probname))
             return probError(prob, NVRA_RC_INVALID, "%s: the problem name is not valid UTF-8", fn);
