@@ -21,7 +21,7 @@ optimize = pytest.importorskip("scipy.optimize")
 EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
 TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
           "network_flow.py", "mps_file.py", "production.py", "facility_cones.py",
-          "cutting_stock.py", "plant_costs.py", "progress.py", "scenarios.py"}
+          "cutting_stock.py", "plant_costs.py", "progress.py", "scenarios.py", "diagnose.py"}
 
 
 def run(script, *args):
@@ -393,3 +393,58 @@ def test_scenarios_on_a_local_cluster_agree_with_scipy():
                               b_eq=need.ravel(), method="highs")
         costs.append(lp.fun)
     assert value(out, "mean cost") == pytest.approx(np.mean(costs), rel=1e-9)
+
+
+def test_diagnosing_an_infeasible_plan_and_its_sensitivity_report():
+    example = load("diagnose.py")
+    out = run("diagnose.py")
+    products, resources = list(example.PRODUCTS), example.RESOURCES
+    use = np.array([[resources[r][1][n] for n in products] for r in resources])
+    capacity = np.array([resources[r][0] for r in resources])
+    contracts = np.array([example.CONTRACTS[n] for n in products])
+
+    def feasible(rows, floors):
+        res = optimize.linprog(np.zeros(len(products)), A_ub=use[rows], b_ub=capacity[rows],
+                               bounds=list(zip(floors, [None] * len(products))), method="highs")
+        return res.status == 0
+
+    # The IIS printed: infeasible together, feasible without any one of its members.
+    names = re.search(r"Infeasible together:\n((?:  .+\n)+)", out).group(1).split("\n  ")
+    names = [n.strip() for n in names if n.strip()]
+    rows = [list(resources).index(n) for n in names if n in resources]
+    floors = [example.CONTRACTS[n] if f"contract {n}" in names else 0.0 for n in products]
+    assert not feasible(rows, floors)
+    for k in range(len(rows)):
+        assert feasible(rows[:k] + rows[k + 1:], floors)
+    for j, f in enumerate(floors):
+        if f:
+            assert feasible(rows, floors[:j] + [0.0] + floors[j + 1:])
+    # The repair: the least weighted shortfall, found by SciPy over the shortfalls s >= 0 of the
+    # contracts (x = contracts - s within the resources).
+    weights = [1 / example.PREFERENCE[n] for n in products]
+    lp = optimize.linprog(weights, A_ub=-use, b_ub=capacity - use @ contracts,
+                          bounds=[(0, c) for c in contracts], method="highs")
+    cut = dict(re.findall(r"^  contract (\w+): by (\S+) units$", out, re.M))
+    shortfall = np.array([float(cut.get(n, 0.0)) for n in products])
+    assert weights @ shortfall == pytest.approx(lp.fun, abs=1e-6)
+    # The sensitivity report: the optimum, and re-solving inside each profit range keeps the
+    # plan (SciPy), outside it changes it.
+    profit = np.array([example.PRODUCTS[n] for n in products])
+
+    def plan(c):
+        return optimize.linprog(-c, A_ub=use, b_ub=capacity, method="highs").x
+
+    best = plan(profit)
+    assert value(out, "Profit") == pytest.approx(profit @ best)
+    ranges = re.findall(r"^  (\w+): make (\S+); \S+ in \[(\S+), (\S+)\]$", out, re.M)
+    assert [r[0] for r in ranges] == products
+    for j, (_, made, lo, up) in enumerate(ranges):
+        assert float(made) == pytest.approx(best[j], abs=1e-6)
+        for end, inward in ((float(lo), 1), (float(up), -1)):
+            if abs(end) >= 1e19:
+                continue
+            inside, outside = profit.copy(), profit.copy()
+            inside[j] = end + inward * 1e-3 * max(1.0, abs(end))
+            outside[j] = end - inward * 0.05 * max(1.0, abs(end))
+            assert np.allclose(plan(inside), best, atol=1e-6)
+            assert not np.allclose(plan(outside), best, atol=1e-6)

@@ -20,8 +20,9 @@
 //   FirstI<A>, LastI<A>       the same parsed as ints, the entries counted by attribute A
 //   Names                     a packed name list for the range given by First/Last
 //   Out<K, Size>              an output list of kind K; Size: SzRange (one per entry of the
-//                             range), SzStarts (one more), SzRows, SzCols, SzCount<attribute>,
-//                             SzGroup<G>, SzGroupStarts<G> (one more than group G)
+//                             range), SzStarts (one more), SzRows, SzCols, SzOrigRows,
+//                             SzOrigCols, SzCount<attribute>, SzGroup<G>, SzGroupStarts<G> (one
+//                             more than group G), SzIn<G> (one per element of input group G)
 //   OutCount<G, T>            the number of entries the library reports for group G (hidden;
 //                             its presence makes the driver ask for the sizes first)
 //   Max<G, T>                 the caller's buffer size for group G (entries beyond it are not
@@ -244,6 +245,13 @@ template <int Attr> struct SzCount {
 };
 using SzRows = SzCount<NVRA_ATTR_ROWS>;
 using SzCols = SzCount<NVRA_ATTR_COLS>;
+// The original problem's counts (they differ from the above while the problem is presolved).
+using SzOrigRows = SzCount<NVRA_ATTR_ORIGINALROWS>;
+using SzOrigCols = SzCount<NVRA_ATTR_ORIGINALCOLS>;
+// One per element of input group G (outputs parallel to the caller's arrays).
+template <int G> struct SzIn {
+    static int64_t get(Call &c) { return c.group[G] > 0 ? c.group[G] : 0; }
+};
 template <int G> struct SzGroup {
     static constexpr bool query = true;
     static int64_t get(Call &c) {
@@ -376,7 +384,7 @@ template <class M, class Tuple, size_t... I> int checkMissing(Tuple &t, std::ind
     const char *names[sizeof...(I) + 1];
     int n = 0;
     bool missing = false;
-    auto visit = [&](auto &d, size_t i) {
+    [[maybe_unused]] auto visit = [&](auto &d, size_t i) { // unused by members without parameters
         using D = std::remove_reference_t<decltype(d)>;
         const int pos = M::Params::position(i);
         if (!D::arrayIn || pos >= M::nreq) return;

@@ -34,7 +34,8 @@ PyObject *nivramod_api_members(PyObject *, PyObject *) {
     Ref out = Ref::steal(PyList_New(0));
     if (!out) return nullptr;
     for (const ApiMemberInfo *table :
-         {nvr_api_build_info, nvr_api_read_info, nvr_api_callback_info})
+         {nvr_api_build_info, nvr_api_read_info, nvr_api_callback_info, nvr_api_analysis_info,
+          nvr_api_solving_info})
         for (const ApiMemberInfo *m = table; m->name; ++m) {
             Ref kw = Ref::steal(nameTuple(m->kw)), old = Ref::steal(nameTuple(m->oldkw));
             Ref row = Ref::steal(

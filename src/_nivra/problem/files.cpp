@@ -353,6 +353,10 @@ PyObject *problem_write(PyObject *self, PyObject *args, PyObject *kwargs) {
 
 } // namespace
 
+int problem_adoptReplacedModel(problem_s *p, bool unlinked) {
+    return clearForRead(p) != 0 || createObjects(p, unlinked) != 0 ? -1 : 0;
+}
+
 PyMethodDef problem_files_methods[] = {
     {"read", nvr_method(problem_read), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("read(filename, options=None, unlinked=None)\n\n"

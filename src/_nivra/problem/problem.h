@@ -65,6 +65,10 @@ int problem_clearmodeldata(problem_s *p, int final);
 bool problem_isLinkedObject(PyObject *o, const problem_s *p);
 // A linked model object gets the deleted marker and loses its index.
 void problem_markObjectDeleted(PyObject *o);
+// After the library replaced p's model as a whole (a restore): p's model objects become deleted
+// objects and new ones are made for what the library now holds (unlinked ones when unlinked).
+// 0 or -1.
+int problem_adoptReplacedModel(problem_s *p, bool unlinked);
 // Loads an empty model into p's library problem, named name (null: "noname"; "": the name is
 // kept), with the library's log switched off meanwhile. 0 or -1.
 int problem_loadEmpty(problem_s *p, const char *name);
