@@ -22,7 +22,8 @@
 //   Out<K, Size>              an output list of kind K; Size: SzRange (one per entry of the
 //                             range), SzStarts (one more), SzRows, SzCols, SzOrigRows,
 //                             SzOrigCols, SzCount<attribute>, SzGroup<G>, SzGroupStarts<G> (one
-//                             more than group G), SzIn<G> (one per element of input group G)
+//                             more than group G), SzIn<G> (one per element of input group G),
+//                             SzUpToMax<G> (up to the caller's Max<G>, without a size query)
 //   OutCount<G, T>            the number of entries the library reports for group G (hidden;
 //                             its presence makes the driver ask for the sizes first)
 //   Max<G, T>                 the caller's buffer size for group G (entries beyond it are not
@@ -251,6 +252,14 @@ using SzOrigCols = SzCount<NVRA_ATTR_ORIGINALCOLS>;
 // One per element of input group G (outputs parallel to the caller's arrays).
 template <int G> struct SzIn {
     static int64_t get(Call &c) { return c.group[G] > 0 ? c.group[G] : 0; }
+};
+// For libraries that refuse null outputs: room for the caller's buffer size of group G (Max)
+// before the call, and the entries the library reported (OutCount) after it; no size query.
+template <int G> struct SzUpToMax {
+    static int64_t get(Call &c) {
+        const int64_t room = c.max[G] > 0 ? c.max[G] : 0;
+        return c.group[G] >= 0 && c.group[G] < room ? c.group[G] : room;
+    }
 };
 template <int G> struct SzGroup {
     static constexpr bool query = true;
