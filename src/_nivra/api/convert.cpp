@@ -134,6 +134,16 @@ int ObjInt2int(PyObject *obj, problem_s *p, int *out, int kind) {
     return -1;
 }
 
+int conv_obj2cut(PyObject *obj, NVRAcut *out, const char *argname) {
+    if (poolcut_Check(obj) && poolcut_getcut(obj)) {
+        *out = poolcut_getcut(obj);
+        return 0;
+    }
+    PyErr_Format(nvy_interf_exc, "Argument '%s' must be a cut of the cut pool (nivra.poolcut): %R",
+                 argname, obj);
+    return -1;
+}
+
 // ---- arrays from Python -------------------------------------------------------------------------
 
 namespace {

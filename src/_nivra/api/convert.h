@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "nvra.h"
 #include "runtime/alloc.h"
 #include "runtime/ref.h"
 
@@ -39,7 +40,7 @@ template <> struct ElemTypeOf<kElemDouble> { using type = double; };
 template <> struct ElemTypeOf<kElemChar> { using type = char; };
 template <> struct ElemTypeOf<kElemByte> { using type = char; };
 template <> struct ElemTypeOf<kElemString> { using type = const char *; };
-template <> struct ElemTypeOf<kElemPoolCut> { using type = void *; };
+template <> struct ElemTypeOf<kElemPoolCut> { using type = NVRAcut; };
 template <> struct ElemTypeOf<kElemObject> { using type = void *; };
 template <int K> using ElemType = typename ElemTypeOf<K>::type;
 
@@ -59,6 +60,10 @@ template <int K> struct ConvArray {
 // One index from obj (an int, a NumPy integer scalar, a name, or a model object of the kind).
 // 0, or -1 with an exception.
 int ObjInt2int(PyObject *obj, problem_s *p, int *out, int kind);
+
+// One cut of the cut pool from obj (a nivra.poolcut holding a cut), else InterfaceError naming
+// the argument. 0 or -1.
+int conv_obj2cut(PyObject *obj, NVRAcut *out, const char *argname);
 
 // A collection (list, tuple, other sequence, NumPy array, iterator) converted into out. None
 // leaves out null and *count unchanged. *count < 0: the length is set from obj; otherwise obj

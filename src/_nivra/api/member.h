@@ -11,9 +11,12 @@
 //
 // Descriptors:
 //   Count<G>, Count64<G>      the length of group G (hidden)
+//   CountOrAll<G>             the same, -1 when no array of group G was given (hidden)
 //   In<K, G>                  an array of kind K in group G (G = -1: a group of its own)
 //   InFull<K, Of>             an array read by the row (Of = kElemRow) or column count
+//   InStarts<G, Of>           the starts of group G's entries plus the end, into group Of
 //   Idx<K>                    one index of kind K
+//   CutIdx                    one cut of the cut pool (nivra.poolcut)
 //   Int<D>, Long<D>, Dbl<D>, Str, StrOpt, Char   scalars ('i', 'L', 'd', 's', 'z', 'C')
 //   First<K>, Last<K>         an inclusive range of entries of kind K (objects or indices);
 //                             omitted or None: the first and the last entry
@@ -23,9 +26,11 @@
 //                             range), SzStarts (one more), SzRows, SzCols, SzOrigRows,
 //                             SzOrigCols, SzCount<attribute>, SzGroup<G>, SzGroupStarts<G> (one
 //                             more than group G), SzIn<G> (one per element of input group G),
+//                             SzInStarts<G> (one more than input group G),
 //                             SzUpToMax<G> (up to the caller's Max<G>, without a size query)
-//   OutCount<G, T>            the number of entries the library reports for group G (hidden;
-//                             its presence makes the driver ask for the sizes first)
+//   OutCount<G, T, Ret>       the number of entries the library reports for group G (hidden;
+//                             returned by the method when Ret); with SzGroup outputs the
+//                             driver asks for the sizes first
 //   Max<G, T>                 the caller's buffer size for group G (entries beyond it are not
 //                             delivered; 0 asks for counts only)
 //   RetDbl, RetInt            a scalar result (hidden), returned by the method
@@ -54,6 +59,7 @@
 #include "problem/problib.h"
 #include "runtime/args.h"
 #include "runtime/calllib.h"
+#include "runtime/env.h"
 
 namespace nvapi {
 
@@ -157,6 +163,12 @@ template <int G> struct Count64 : Step {
     int64_t arg(Call &c) const { return c.group[G] > 0 ? c.group[G] : 0; }
 };
 
+// The length of group G, or -1 when none of its arrays was given (the library then selects by
+// other arguments, e.g. cuts by type).
+template <int G> struct CountOrAll : Step {
+    int arg(Call &c) const { return c.group[G] >= 0 ? static_cast<int>(c.group[G]) : -1; }
+};
+
 template <int K, int G = -1> struct In : ObjParam {
     static constexpr bool arrayIn = true;
     ConvArray<K> arr;
@@ -177,6 +189,44 @@ template <int K, int Of> struct InFull : ObjParam {
                                     Of == kElemRow ? "rows" : "columns");
     }
     const ElemType<K> *arg(Call &) const { return arr.get(); }
+};
+
+// The start of each entry of group G plus the end: group G's count + 1 entries, the last no
+// more than the length of the group Of that the starts index (the library reads that far).
+template <int G, int Of> struct InStarts : ObjParam {
+    static constexpr bool arrayIn = true;
+    ConvArray<kElemInt64> arr;
+    int64_t own = -1;
+    const char *name = nullptr;
+    int convert(Call &c, int pos) {
+        name = c.kw[pos];
+        return conv_obj2arr<kElemInt64>(c.p, &own, obj, arr, name);
+    }
+    int size(Call &c) {
+        const int64_t n = c.group[G] > 0 ? c.group[G] : 0, have = own > 0 ? own : 0;
+        if (have != n + 1) {
+            PyErr_Format(nvy_interf_exc,
+                         "Argument '%s' must have one element per entry plus one (%lld), but has "
+                         "%lld",
+                         name, static_cast<long long>(n + 1), static_cast<long long>(have));
+            return -1;
+        }
+        const int64_t needed = arr.get()[n], listed = c.group[Of] > 0 ? c.group[Of] : 0;
+        if (needed <= listed) return 0;
+        PyErr_Format(nvy_interf_exc,
+                     "The lists indexed by '%s' have %lld elements, but the starts refer to %lld "
+                     "of them",
+                     name, static_cast<long long>(listed), static_cast<long long>(needed));
+        return -1;
+    }
+    const int64_t *arg(Call &) const { return arr.get(); }
+};
+
+// One cut of the cut pool (a nivra.poolcut).
+struct CutIdx : ObjParam {
+    NVRAcut v = nullptr;
+    int prepare(Call &c, int pos) { return conv_obj2cut(obj, &v, c.kw[pos]); }
+    NVRAcut arg(Call &) const { return v; }
 };
 
 template <int K> struct Idx : ObjParam {
@@ -261,6 +311,10 @@ template <int G> struct SzUpToMax {
         return c.group[G] >= 0 && c.group[G] < room ? c.group[G] : room;
     }
 };
+// One per element of input group G plus one (the starts of its entries and the end).
+template <int G> struct SzInStarts {
+    static int64_t get(Call &c) { return SzIn<G>::get(c) + 1; }
+};
 template <int G> struct SzGroup {
     static constexpr bool query = true;
     static int64_t get(Call &c) {
@@ -298,10 +352,12 @@ template <int K, class Size> struct Out : ObjParam {
     }
 };
 
-template <int G, class T = int> struct OutCount : Step {
+template <int G, class T = int, bool Ret = false> struct OutCount : Step {
+    static constexpr bool returns = Ret; // the count is also the method's result
     T v = 0;
     T *arg(Call &) { return &v; }
     void after(Call &c) { c.group[G] = v; }
+    PyObject *value() const { return PyLong_FromLongLong(v); }
 };
 
 template <int G, char C = 'L', class T = int64_t> struct Max : Step {
@@ -381,9 +437,17 @@ int parseAll(PyObject *args, PyObject *kwargs, Tuple &t, std::index_sequence<I..
         ptrs);
 }
 
+// Members whose library call may run long (solves, IIS searches, repairs, tuning): rows
+// NVR_API_LONG. Ctrl-C reaches the library during their call.
+template <class M> inline constexpr bool longCall = false;
+
 template <class M, class Tuple, size_t... I>
 int callLibrary(Call &c, Tuple &t, std::index_sequence<I...>) {
-    const int rc = problem_call(c.p, M::fn, M::lib, std::get<I>(t).arg(c)...);
+    int rc = 0;
+    if constexpr (longCall<M>)
+        rc = problem_call_interruptible(c.p, M::fn, M::lib, std::get<I>(t).arg(c)...);
+    else
+        rc = problem_call(c.p, M::fn, M::lib, std::get<I>(t).arg(c)...);
     (std::get<I>(t).after(c), ...);
     return rc;
 }
@@ -496,6 +560,11 @@ PyObject *apiCustom(PyObject *self, PyObject *args, PyObject *kwargs) {
         static constexpr auto fmt = Params::format<NREQ>();                                        \
         static constexpr const char *format() { return fmt.data(); }                               \
     };
+
+// The record of a member whose library call may run long.
+#define NVR_API_LONG_DEFINE(NAME, ...)                                                             \
+    NVR_API_DEFINE(NAME, __VA_ARGS__)                                                              \
+    template <> inline constexpr bool nvapi::longCall<api_##NAME> = true;
 
 // The record of a member written out by hand as NVRA_PY_NAME(problem, args, kwargs), which
 // parses with api_NAME::format(), kw and oldkw().

@@ -25,11 +25,13 @@ extern PyMethodDef nvr_api_delete_methods[];   // api/delete.cpp: delVariable, d
 extern PyMethodDef nvr_api_callback_methods[]; // api/callbacks.cpp, rows in api/callbacks.def
 extern PyMethodDef nvr_api_analysis_methods[]; // api/analysis.cpp, rows in api/analysis.def
 extern PyMethodDef nvr_api_solving_methods[];  // api/solving.cpp, rows in api/solving.def
+extern PyMethodDef nvr_api_cutpool_methods[];  // api/cutpool.cpp, rows in api/cutpool.def
 extern const ApiMemberInfo nvr_api_build_info[];
 extern const ApiMemberInfo nvr_api_read_info[];
 extern const ApiMemberInfo nvr_api_callback_info[];
 extern const ApiMemberInfo nvr_api_analysis_info[];
 extern const ApiMemberInfo nvr_api_solving_info[];
+extern const ApiMemberInfo nvr_api_cutpool_info[];
 
 // The module functions of this layer: _api_members() lists (name, format, keywords, old keywords)
 // for every member (for the tests).
