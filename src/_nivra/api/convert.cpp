@@ -560,20 +560,37 @@ template <class T> int vectorItem(problem_s *p, PyObject *item, int *out, bool *
     return nvr_raise(nvy_interf_exc, IndexOf<T>::notOne);
 }
 
-// Replaces the pending error by one of the same type that says where it happened.
 void wrapElementError(Py_ssize_t i, const char *argname) {
+    const std::string where =
+        "Error in element " + std::to_string(i) + " of argument '" + argname + "'";
+    nvy_prefixError(where.c_str());
+}
+
+} // namespace
+
+void nvy_prefixError(const char *prefix) {
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
     PyErr_NormalizeException(&type, &value, &tb);
     Ref text = Ref::steal(nvr_exception_text(type, value));
-    PyErr_Format(type ? type : nvy_interf_exc, "Error in element %zd of argument '%s': %S", i,
-                 argname, text ? text.get() : Py_None);
+    PyErr_Format(type ? type : nvy_interf_exc, "%s: %S", prefix, text ? text.get() : Py_None);
     Py_XDECREF(type);
     Py_XDECREF(value);
     Py_XDECREF(tb);
 }
 
-} // namespace
+template <class T>
+int nvy_PyObject_to_index(problem_s *p, const char *argname, int *out, PyObject *obj,
+                          bool *isObject) NVR_TRY {
+    if (vectorItem<T>(p, obj, out, isObject) == 0) return 0;
+    const std::string where = std::string("Error in argument '") + argname + "'";
+    nvy_prefixError(where.c_str());
+    return -1;
+}
+NVR_CATCH(-1)
+
+template int nvy_PyObject_to_index<constraint_s>(problem_s *, const char *, int *, PyObject *,
+                                                 bool *);
 
 template <class T>
 int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out, PyObject *obj,

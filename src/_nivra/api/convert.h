@@ -101,6 +101,15 @@ template <class T>
 int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out, PyObject *obj,
                            bool *isObject = nullptr);
 
+// One index as nvy_PyObject_to_vector takes them; an error says "Error in argument '...': ...".
+template <class T>
+int nvy_PyObject_to_index(problem_s *p, const char *argname, int *out, PyObject *obj,
+                          bool *isObject = nullptr);
+
+// Replaces the pending error by one of the same type whose text is prefix, ": " and the old
+// text.
+void nvy_prefixError(const char *prefix);
+
 // The `unlinked` argument of addrows, addcols and loadproblem (None, True or False) checked
 // against what the problem holds. 0, or -1 with ModelError or a deprecation error.
 int check_unlinked_arg(problem_s *p, PyObject *arg, int *unlinked);

@@ -26,6 +26,7 @@ extern PyMethodDef nvr_api_callback_methods[]; // api/callbacks.cpp, rows in api
 extern PyMethodDef nvr_api_analysis_methods[]; // api/analysis.cpp, rows in api/analysis.def
 extern PyMethodDef nvr_api_solving_methods[];  // api/solving.cpp, rows in api/solving.def
 extern PyMethodDef nvr_api_cutpool_methods[];  // api/cutpool.cpp, rows in api/cutpool.def
+extern PyMethodDef nvr_api_newer_methods[];    // api/newer.cpp: delRows, sparseFTran, ...
 extern const ApiMemberInfo nvr_api_build_info[];
 extern const ApiMemberInfo nvr_api_read_info[];
 extern const ApiMemberInfo nvr_api_callback_info[];
