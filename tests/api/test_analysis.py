@@ -2,6 +2,8 @@
 NumPy, rays as certificates, ranging by re-solving, IIS and repair checked with SciPy, saved
 problems, and what the members refuse."""
 
+import warnings
+
 import numpy as np
 import pytest
 from scipy.optimize import linprog
@@ -267,3 +269,26 @@ def test_settings_members(tmp_path):
     q.tunerreadmethod(str(method))
     q.tunerwritemethod(str(method))
     assert "presolve=0" in method.read_text()
+
+
+def test_getlpsol_warns_only_on_a_callbacks_problem():
+    p = quiet()
+    x = [p.addVariable(vartype=nivra.integer, ub=5) for _ in range(3)]
+    p.addConstraint(2 * x[0] + 3 * x[1] + 4 * x[2] <= 11)
+    p.setObjective(3 * x[0] + 4 * x[1] + 5 * x[2], sense=nivra.maximize)
+    seen = []
+
+    def intsol(cb, data):
+        with warnings.catch_warnings():
+            warnings.simplefilter("error", nivra.DeprecationWarning)
+            try:
+                cb.getlpsol([])
+            except nivra.DeprecationWarning as w:
+                seen.append(str(w))
+
+    p.addcbintsol(intsol)
+    p.optimize()
+    assert seen and all("getCallbackSolution" in w for w in seen)
+    with warnings.catch_warnings():
+        warnings.simplefilter("error", nivra.DeprecationWarning)
+        p.getlpsol([])

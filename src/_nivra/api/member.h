@@ -441,6 +441,10 @@ int parseAll(PyObject *args, PyObject *kwargs, Tuple &t, std::index_sequence<I..
 // NVR_API_LONG. Ctrl-C reaches the library during their call.
 template <class M> inline constexpr bool longCall = false;
 
+// Members that warn when called on a callback's problem, where newer methods read the values
+// of the node being solved: rows marked NVR_API_CALLBACK_DEPRECATED(name).
+template <class M> inline constexpr bool deprecatedInCallback = false;
+
 template <class M, class Tuple, size_t... I>
 int callLibrary(Call &c, Tuple &t, std::index_sequence<I...>) {
     int rc = 0;
@@ -507,6 +511,10 @@ template <class M> PyObject *apiMember(PyObject *self, PyObject *args, PyObject 
     constexpr auto seq = std::make_index_sequence<P::size>();
     typename P::Tuple d;
     Call c{p, M::kw};
+    if constexpr (deprecatedInCallback<M>)
+        if (p->parent &&
+            warnDeprec(9, 5, "use problem.getCallbackSolution and related functions instead") != 0)
+            return nullptr;
     if (!parseAll<M>(args, kwargs, d, seq) || checkMissing<M>(d, seq) != 0) return nullptr;
     auto run = [&](auto step) {
         return eachWithPos(
@@ -565,6 +573,10 @@ PyObject *apiCustom(PyObject *self, PyObject *args, PyObject *kwargs) {
 #define NVR_API_LONG_DEFINE(NAME, ...)                                                             \
     NVR_API_DEFINE(NAME, __VA_ARGS__)                                                              \
     template <> inline constexpr bool nvapi::longCall<api_##NAME> = true;
+
+// Marks member NAME (a row of the same list) as deprecated on a callback's problem.
+#define NVR_API_CALLBACK_DEPRECATED_DEFINE(NAME)                                                   \
+    template <> inline constexpr bool nvapi::deprecatedInCallback<api_##NAME> = true;
 
 // The record of a member written out by hand as NVRA_PY_NAME(problem, args, kwargs), which
 // parses with api_NAME::format(), kw and oldkw().
