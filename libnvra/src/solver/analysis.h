@@ -4,6 +4,7 @@
 #pragma once
 
 #include "solver/solve.h"
+#include "core/sigint.h"
 #include "store/store.h"
 
 #include <cstdarg>
@@ -21,7 +22,8 @@ struct EngineFailure {
 
 // A call that uses the engine (its factorisation, a run): refused while the problem is being
 // solved (also from callbacks), with the problem busy meanwhile and the engine created; body
-// receives it. Allocation failures become NVRA_RC_NOMEM.
+// receives it. Ctrl-C during the call stops the engine's runs as it stops a solve (IIS
+// searches, repairs and tuning run many). Allocation failures become NVRA_RC_NOMEM.
 template <class F> int engineCall(NVRAprob prob, const char *fn, F &&body) {
     if (int rc = enterProbEdit(prob)) return rc;
     BusyGuard busy(prob);
@@ -29,6 +31,8 @@ template <class F> int engineCall(NVRAprob prob, const char *fn, F &&body) {
     return guarded(prob, fn, [&] {
         Engine *engine = nullptr;
         if (int rc = ensureEngine(prob, engine)) return rc;
+        SigintBracket ctrlC;
+        engine->sigintMark = sigintCount();
         try {
             return body(*engine);
         } catch (const EngineFailure &failure) {

@@ -7,8 +7,6 @@
 // bounds are kept for NVRAgetrepairbounds.
 #include "solver/analysis.h"
 
-#include "core/sigint.h"
-
 #include <cmath>
 #include <cstring>
 
@@ -452,8 +450,6 @@ int repairCall(NVRAprob prob, const char *fn, int *status, const double *le, con
                const double *lbCap, const double *ubCap, const Request &req, const char *flags) {
     return engineCall(prob, fn, [&](Engine &e) {
         if (int rc = checkArgs(prob, fn, req.penalty, req.phase2, flags, req.delta)) return rc;
-        SigintBracket ctrlC;
-        e.sigintMark = sigintCount();
         return repair(prob, fn, e, expand(prob->model, le, ge, lb, ub, leCap, geCap, lbCap, ubCap),
                       req, status);
     });
