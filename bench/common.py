@@ -32,6 +32,11 @@ BENCHMARKS = {
     "load": ("library", (10**6,), "nz"),
     "load-submit": ("library", (10**6,), "nz"),
     "solve": ("library", None, None),  # sizes are the public instance names
+    # Analysis after a solve (untimed): an irreducible infeasible subsystem of each infeasible
+    # Netlib instance, and the ranging of every cost and row bound of each feasible LP.
+    "iis": ("library", ("galenet", "woodinfe", "forest6"), None),
+    "ranging": ("library", ("afiro", "adlittle", "e226", "israel", "scrs8", "shell", "stair",
+                            "25fv47"), None),
     # Quadratic models built and solved to proven optimality (see QSOLVE_* below and README).
     "fac-opt": ("qsolve", (2, 3, 4, 5, 6), None),
     "miqp": ("qsolve", (20, 30, 40, 50), None),

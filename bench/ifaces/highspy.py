@@ -224,7 +224,40 @@ def solve(instance, clock):
             "iterations": info.simplex_iteration_count, "nodes": max(0, info.mip_node_count)}
 
 
+def _solved_lp(instance):
+    h = new_model()
+    h.setOptionValue("threads", SOLVE_THREADS)
+    h.readModel(instance_path(instance))
+    h.run()
+    return h
+
+
+def iis(instance, clock):
+    """One irreducible infeasible subsystem of an infeasible LP, after its solve."""
+    h = _solved_lp(instance)
+    clock.start()
+    status, found = h.getIis()
+    clock.stop()
+    ok = status == highspy.HighsStatus.kOk and found.valid_
+    return {"status": "found" if ok else f"status {status}", "iis_rows": len(found.row_index_),
+            "iis_cols": len(found.col_index_)}
+
+
+def ranging(instance, clock):
+    """The ranges of every cost and every row bound of an LP, after its solve."""
+    h = _solved_lp(instance)
+    clock.start()
+    status, r = h.getRanging()
+    lower, upper = r.col_cost_dn.value_, r.col_cost_up.value_
+    rlower, rupper = r.row_bound_dn.value_, r.row_bound_up.value_
+    clock.stop()
+    assert len(lower) == len(upper) and len(rlower) == len(rupper)
+    return {"status": "ranged" if status == highspy.HighsStatus.kOk else f"status {status}",
+            "cols": len(lower), "rows": len(rlower)}
+
+
 BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "dot-csr": dot_csr,
     "sum": sum_, "compare": compare, "addcons": addcons, "solution": solution, "solve": solve,
+    "iis": iis, "ranging": ranging,
 }

@@ -244,6 +244,40 @@ def solve(instance, clock):
             "iterations": a.simplexiter, "nodes": a.nodes}
 
 
+def _solved_lp(instance):
+    p = new_problem()
+    p.controls.outputlog = 0
+    p.controls.threads = SOLVE_THREADS
+    p.read(instance_path(instance))
+    p.lpoptimize()
+    return p
+
+
+def iis(instance, clock):
+    """One irreducible infeasible subsystem of an infeasible LP, after its solve."""
+    p = _solved_lp(instance)
+    clock.start()
+    status = p.iisfirst(1)
+    clock.stop()
+    rows, cols = [], []
+    if status == 0:
+        p.getiisdata(1, rows, cols)
+    return {"status": "found" if status == 0 else f"status {status}", "iis_rows": len(rows),
+            "iis_cols": len(cols)}
+
+
+def ranging(instance, clock):
+    """The ranges of every cost and every row bound of an LP, after its solve."""
+    p = _solved_lp(instance)
+    cols, rows = list(range(p.attributes.cols)), list(range(p.attributes.rows))
+    lower, upper, rlower, rupper = [], [], [], []
+    clock.start()
+    p.objsa(cols, lower, upper)
+    p.rhssa(rows, rlower, rupper)
+    clock.stop()
+    return {"status": "ranged", "cols": len(lower), "rows": len(rlower)}
+
+
 # ---- quadratic models solved to optimality ------------------------------------------------
 
 # The algorithm for mixed-integer problems with quadratic parts (control miqcqpalg); the
@@ -315,5 +349,6 @@ BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "xqx": xqx,
     "dot-csr": dot_csr, "dense-mv": dense_mv, "sum": sum_, "compare": compare,
     "addcons": addcons, "solution": solution, "solve": solve,
+    "iis": iis, "ranging": ranging,
     "fac-opt": fac_opt, "miqp": miqp, "miqcqp": miqcqp, "qcqp": qcqp, "socp": socp,
 }
