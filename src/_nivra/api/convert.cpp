@@ -595,25 +595,10 @@ template int nvy_PyObject_to_index<constraint_s>(problem_s *, const char *, int 
 template <class T>
 int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out, PyObject *obj,
                            bool *isObject) NVR_TRY {
-    out.clear();
-    Ref it = Ref::steal(PyObject_GetIter(obj));
-    if (!it) {
-        PyErr_Clear();
-        PyErr_Format(nvy_interf_exc, "Argument '%s' must be iterable", argname);
-        return -1;
-    }
-    const Py_ssize_t hint = PyObject_LengthHint(obj, 0);
-    if (hint > 0) out.reserve(static_cast<size_t>(hint));
-    for (Py_ssize_t i = 0;; ++i) {
-        Ref item = Ref::steal(PyIter_Next(it.get()));
-        if (!item) return PyErr_Occurred() ? -1 : 0;
-        int index = 0;
-        if (vectorItem<T>(p, item.get(), &index, isObject) != 0) {
-            wrapElementError(i, argname);
-            return -1;
-        }
-        out.push_back(index);
-    }
+    return nvy_iterableToVector(
+        obj, argname, out,
+        [&](PyObject *item, int *index) { return vectorItem<T>(p, item, index, isObject); },
+        [&](Py_ssize_t i) { wrapElementError(i, argname); });
 }
 NVR_CATCH(-1)
 

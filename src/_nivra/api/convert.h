@@ -13,6 +13,7 @@
 
 #include "nvra.h"
 #include "runtime/alloc.h"
+#include "runtime/env.h"
 #include "runtime/ref.h"
 
 struct problem_s;
@@ -100,6 +101,34 @@ PyObject *convSeqToRowCol(problem_s *p, int index);
 template <class T>
 int nvy_PyObject_to_vector(problem_s *p, const char *argname, std::vector<int> &out, PyObject *obj,
                            bool *isObject = nullptr);
+
+// The items of the iterable obj appended to out through conv(item, &value) (0 or -1). An
+// argument that is not iterable raises "Argument '...' must be iterable"; after an item's error
+// onError(position) may reword it. 0 or -1.
+template <class T, class Conv, class OnError>
+int nvy_iterableToVector(PyObject *obj, const char *argname, std::vector<T> &out, Conv &&conv,
+                         OnError &&onError) {
+    out.clear();
+    Ref it = Ref::steal(PyObject_GetIter(obj));
+    if (!it) {
+        PyErr_Clear();
+        PyErr_Format(nvy_interf_exc, "Argument '%s' must be iterable", argname);
+        return -1;
+    }
+    const Py_ssize_t hint = PyObject_LengthHint(obj, 0);
+    if (hint < 0) return -1;
+    out.reserve(static_cast<size_t>(hint));
+    for (Py_ssize_t i = 0;; ++i) {
+        Ref item = Ref::steal(PyIter_Next(it.get()));
+        if (!item) return PyErr_Occurred() ? -1 : 0;
+        T v{};
+        if (conv(item.get(), &v) != 0) {
+            onError(i);
+            return -1;
+        }
+        out.push_back(v);
+    }
+}
 
 // One index as nvy_PyObject_to_vector takes them; an error says "Error in argument '...': ...".
 template <class T>

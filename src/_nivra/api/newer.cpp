@@ -48,20 +48,6 @@ template <class F> PyObject *member(PyObject *self, const char *name, F &&body) 
 
 // ---- typed converters: 0, or -1 with an exception ---------------------------------------------
 
-int intValue(PyObject *o, int *out) {
-    if (!PyLong_Check(o) && !PyIndex_Check(o))
-        return nvr_raise(nvy_interf_exc, "Value is not an integer");
-    Ref v = Ref::steal(PyNumber_Index(o));
-    if (!v) return -1;
-    int overflow = 0;
-    const long long x = PyLong_AsLongLongAndOverflow(v.get(), &overflow);
-    if (x == -1 && PyErr_Occurred()) return -1;
-    if (overflow || x > INT_MAX || x < INT_MIN)
-        return nvr_raise(nvy_interf_exc, "int too big to convert");
-    *out = static_cast<int>(x);
-    return 0;
-}
-
 int int64Value(PyObject *o, int64_t *out) {
     if (!PyLong_Check(o) && !PyIndex_Check(o))
         return nvr_raise(nvy_interf_exc, "Value is not an integer");
@@ -72,6 +58,14 @@ int int64Value(PyObject *o, int64_t *out) {
     if (x == -1 && PyErr_Occurred()) return -1;
     if (overflow) return nvr_raise(nvy_interf_exc, "int too big to convert");
     *out = x;
+    return 0;
+}
+
+int intValue(PyObject *o, int *out) {
+    int64_t v = 0;
+    if (int64Value(o, &v) != 0) return -1;
+    if (v > INT_MAX || v < INT_MIN) return nvr_raise(nvy_interf_exc, "int too big to convert");
+    *out = static_cast<int>(v);
     return 0;
 }
 
@@ -94,26 +88,10 @@ int charValue(PyObject *o, char *out) {
 // "Error in argument 'NAME': ...".
 template <class T, class Conv>
 int toVector(PyObject *obj, const char *argname, std::vector<T> &out, Conv conv) {
-    out.clear();
-    Ref it = Ref::steal(PyObject_GetIter(obj));
-    if (!it) {
-        PyErr_Clear();
-        PyErr_Format(nvy_interf_exc, "Argument '%s' must be iterable", argname);
-        return -1;
-    }
-    const Py_ssize_t hint = PyObject_LengthHint(obj, 0);
-    if (hint > 0) out.reserve(static_cast<size_t>(hint));
-    for (;;) {
-        Ref item = Ref::steal(PyIter_Next(it.get()));
-        if (!item) break;
-        T v{};
-        if (conv(item.get(), &v) != 0) break;
-        out.push_back(v);
-    }
-    if (!PyErr_Occurred()) return 0;
-    const std::string where = std::string("Error in argument '") + argname + "'";
-    nvy_prefixError(where.c_str());
-    return -1;
+    return nvy_iterableToVector(obj, argname, out, conv, [&](Py_ssize_t) {
+        const std::string where = std::string("Error in argument '") + argname + "'";
+        nvy_prefixError(where.c_str());
+    });
 }
 
 // Model objects stand for indices only on the original problem (not presolved, not a
