@@ -24,7 +24,8 @@ def lp():
 def test_deletions_keep_the_objects_in_step():
     p = quiet()
     x = p.addVariables(6, name="x")
-    c = [p.addConstraint(x[i] + x[i + 1] <= i + 1) for i in range(4)]
+    p.addConstraint([x[i] + x[i + 1] <= i + 1 for i in range(4)])
+    c = p.getConstraint()
     p.delCols([x[1], 4])
     assert [v.index for v in p.getVariable()] == list(range(4))
     assert p.getVariable(1) is x[2] and x[5].index == 3

@@ -544,9 +544,11 @@ template <> struct IndexOf<sos_s> {
 };
 
 template <class T> int vectorItem(problem_s *p, PyObject *item, int *out, bool *isObject) {
-    if (PyLong_Check(item)) {
+    if (PyLong_Check(item) || (PyIndex_Check(item) && !IndexOf<T>::check(item))) {
+        Ref number = Ref::steal(PyNumber_Index(item)); // NumPy integers too
+        if (!number) return -1;
         int overflow = 0;
-        const long long v = PyLong_AsLongLongAndOverflow(item, &overflow);
+        const long long v = PyLong_AsLongLongAndOverflow(number.get(), &overflow);
         if (v == -1 && PyErr_Occurred()) return -1;
         if (overflow || v > INT_MAX || v < INT_MIN)
             return nvr_raise(nvy_interf_exc, IndexOf<T>::invalid);

@@ -198,6 +198,8 @@ template <int G, int Of> struct InStarts : ObjParam {
     ConvArray<kElemInt64> arr;
     int64_t own = -1;
     const char *name = nullptr;
+    // User-provided: the driver's tuple of descriptors left `own` at 0 without it (measured).
+    InStarts() {}
     int convert(Call &c, int pos) {
         name = c.kw[pos];
         return conv_obj2arr<kElemInt64>(c.p, &own, obj, arr, name);
