@@ -224,6 +224,9 @@ def solve(instance, clock):
             "iterations": info.simplex_iteration_count, "nodes": max(0, info.mip_node_count)}
 
 
+IIS_FROM_LP_ROW_PRIORITY = 6  # kIisStrategyFromLp + kIisStrategyIrreducible
+
+
 def _solved_lp(instance):
     h = new_model()
     h.setOptionValue("threads", SOLVE_THREADS)
@@ -235,10 +238,14 @@ def _solved_lp(instance):
 def iis(instance, clock):
     """One irreducible infeasible subsystem of an infeasible LP, after its solve."""
     h = _solved_lp(instance)
+    # The same search as Nivra's iisfirst(1): from the LP, irreducible, rows preferred (the
+    # default, light strategy finds only obvious conflicts and returns none on these).
+    h.setOptionValue("iis_strategy", IIS_FROM_LP_ROW_PRIORITY)
     clock.start()
     status, found = h.getIis()
     clock.stop()
-    ok = status == highspy.HighsStatus.kOk and found.valid_
+    ok = status == highspy.HighsStatus.kOk and found.valid_ and \
+        len(found.row_index_) + len(found.col_index_) > 0
     return {"status": "found" if ok else f"status {status}", "iis_rows": len(found.row_index_),
             "iis_cols": len(found.col_index_)}
 

@@ -1031,9 +1031,10 @@ NVRA_API int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[], co
  * 1: one IIS preferring rows, 2: one IIS preferring column bounds. *status (may be NULL): 0
  * found, 1 the problem is feasible (for mode 0: no obvious conflict), 2 unfinished. */
 NVRA_API int NVRAiisfirst(NVRAprob prob, int mode, int *status);
-/* Finds an IIS not found before, by searching the problem with one member of an IIS found so
- * far left out (every IIS of that relaxation is an IIS of the problem). *status: 0 found, 1 no
- * further IIS found this way, 2 unfinished. */
+/* Finds an IIS not found before, by searching the problem with members of the IISs found so far
+ * left out (every IIS of such a relaxation is an IIS of the problem). *status: 0 found, 1 no
+ * further IIS found this way, 2 unfinished (also when stopped by Ctrl-C or NVRAinterrupt: a later
+ * call goes on searching). */
 NVRA_API int NVRAiisnext(NVRAprob prob, int *status);
 /* iisfirst(1), then iisnext until it finds no further IIS or NVRA_CONTROL_MAXIIS are found. */
 NVRA_API int NVRAiisall(NVRAprob prob);
@@ -1053,7 +1054,7 @@ NVRA_API int NVRAgetiisdata(NVRAprob prob, int num, int *nrows, int *ncols, int 
                             int colind[], char contype[], char bndtype[], double duals[],
                             double djs[], char isolationrows[], char isolationcols[]);
 /* Marks the members of IIS num that are isolations: those whose removal alone makes the whole
- * problem feasible. */
+ * problem feasible. When stopped (Ctrl-C, NVRAinterrupt) the members not examined stay -1. */
 NVRA_API int NVRAiisisolations(NVRAprob prob, int num);
 /* Writes IIS num as a problem file (filetype "lp" or "mps"; flags as NVRAwriteprob) holding its
  * rows and the bounds that take part (other bounds free), with the problem's names. */

@@ -4,6 +4,7 @@
 // relaxed bounds they report.
 #include "test_analysis_util.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -140,6 +141,29 @@ TEST_F(AnalysisTest, FurtherIisAreNewAndIsolationsFollowThem) {
     EXPECT_EQ(NVRAgetiisdata(prob, 2, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                              nullptr, nullptr, nullptr),
               NVRA_RC_RANGE);
+}
+
+// Conflicts on disjoint columns: leaving out one member of a known IIS still meets another
+// known one, so the search has to go on past those to find every conflict.
+TEST_F(AnalysisTest, IisAllFindsEveryDisjointConflict) {
+    const int n = 5;
+    for (int k = 0; k < n; ++k) {
+        b.col(0.0, 10.0, 1.0);
+        b.row('G', 4.0 + k, {{k, 1.0}});
+        b.row('L', 2.0, {{k, 1.0}});
+    }
+    ASSERT_EQ(NVRAiisall(prob), 0) << lastError(prob);
+    ASSERT_EQ(intAttr(NVRA_ATTR_NUMIIS), n);
+    std::vector<std::vector<int>> seen;
+    for (int k = 1; k <= n; ++k) {
+        expectIrreducible(prob, k);
+        seen.push_back(iisOf(prob, k).rows);
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end());
+    int status = -1;
+    ASSERT_EQ(NVRAiisnext(prob, &status), 0);
+    EXPECT_EQ(status, 1);
 }
 
 TEST_F(AnalysisTest, IisSearchOnAFeasibleProblemSaysSo) {

@@ -1,6 +1,6 @@
 // iis.cpp: irreducible infeasible subsystems. The engine finds one IIS of the continuous
-// problem; further ones are found by searching the problem with one member of a known IIS left
-// out (every IIS of that relaxation is an IIS of the problem). For each IIS the library computes
+// problem; further ones are found by searching the problem with members of known IISs left out
+// (every IIS of such a relaxation is an IIS of the problem). For each IIS the library computes
 // its Farkas multipliers and least violation from a small elastic problem of its own, and on
 // request the isolations (members whose removal makes the whole problem feasible).
 #include "solver/analysis.h"
@@ -85,7 +85,14 @@ int engineIis(NVRAprob prob, Engine &e, int mode, Iis &iis, int &status) {
         Highs_getIis(e.highs, &ncol, &nrow, colIndex.data(), rowIndex.data(), colBound.data(),
                      rowBound.data(), colStatus.data(), rowStatus.data());
     Highs_setIntOptionValue(e.highs, "iis_strategy", kHighsIisStrategyLight);
-    if (!highsOk(rc)) return engineError(prob, e, "The engine's IIS search failed");
+    if (!highsOk(rc)) {
+        // The engine reports a search stopped by Ctrl-C or NVRAinterrupt as a failure.
+        if (stopRequested(e)) {
+            status = kStatusUnfinished;
+            return 0;
+        }
+        return engineError(prob, e, "The engine's IIS search failed");
+    }
     if (ncol + nrow == 0) {
         const HighsInt model = Highs_getModelStatus(e.highs);
         const bool feasible = model == kHighsModelStatusOptimal ||
@@ -208,20 +215,69 @@ bool sameIis(const Iis &a, const Iis &b) {
     return key(a) == key(b);
 }
 
-// Relaxes (loosen true) or restores a member's ends in the engine.
-void relaxMember(Engine &e, const Model &m, const Member &mb, bool loosen) {
+// Relaxes (loosen true) or restores the ends of a set of members in the engine; members of the
+// same row or column loosen the ends of all of them together.
+void relaxMembers(Engine &e, const Model &m, const std::vector<Member> &set, bool loosen) {
     const double inf = Highs_getInfinity(e.highs);
     auto ev = [&](double v) { return v >= kInf ? inf : v <= -kInf ? -inf : v; };
-    auto [lo, up] = mb.row ? rowEnds(m, mb.index) : valueRange(m, mb.index);
-    if (loosen) {
-        const auto [useLo, useUp] = memberEnds(m, mb);
-        if (useLo > -kInf) lo = -kInf;
-        if (useUp < kInf) up = kInf;
+    for (size_t k = 0; k < set.size(); ++k) {
+        const Member &mb = set[k];
+        auto [lo, up] = mb.row ? rowEnds(m, mb.index) : valueRange(m, mb.index);
+        for (const Member &other : set) {
+            if (!loosen || other.row != mb.row || other.index != mb.index) continue;
+            const auto [useLo, useUp] = memberEnds(m, other);
+            if (useLo > -kInf) lo = -kInf;
+            if (useUp < kInf) up = kInf;
+        }
+        if (mb.row)
+            Highs_changeRowBounds(e.highs, mb.index, ev(lo), ev(up));
+        else
+            Highs_changeColBounds(e.highs, mb.index, ev(lo), ev(up));
     }
-    if (mb.row)
-        Highs_changeRowBounds(e.highs, mb.index, ev(lo), ev(up));
-    else
-        Highs_changeColBounds(e.highs, mb.index, ev(lo), ev(up));
+}
+
+bool sameMember(const Member &a, const Member &b) {
+    return a.row == b.row && a.index == b.index && a.side == b.side;
+}
+
+// A member of iis not in set, or nullptr.
+const Member *memberOutside(const std::vector<Member> &set, const Iis &iis,
+                            std::vector<Member> &scratch) {
+    scratch = membersOf(iis);
+    for (const Member &mb : scratch)
+        if (std::none_of(set.begin(), set.end(),
+                         [&](const Member &s) { return sameMember(s, mb); }))
+            return &mb;
+    return nullptr;
+}
+
+const Iis *knownIis(const std::vector<Iis> &found, const Iis &iis) {
+    for (const Iis &f : found)
+        if (sameIis(f, iis)) return &f;
+    return nullptr;
+}
+
+// Searches for an IIS not found yet with the members of `out` left out. Each time the search
+// meets a known IIS, one more of its members is left out, so the search goes on past it until a
+// new IIS, a feasible relaxation (kStatusNone) or an unfinished search (kStatusUnfinished).
+int searchWithout(NVRAprob prob, Engine &e, std::vector<Member> out, Iis &iis, int &status) {
+    const Model &m = prob->model;
+    const std::vector<Iis> &found = prob->solution.iis.found;
+    std::vector<Member> scratch;
+    for (;;) {
+        relaxMembers(e, m, out, true);
+        const int rc = engineIis(prob, e, 1, iis, status);
+        relaxMembers(e, m, out, false);
+        if (rc || status != kStatusFound) return rc;
+        const Iis *known = knownIis(found, iis);
+        if (!known) return 0;
+        const Member *more = memberOutside(out, *known, scratch);
+        if (!more) {
+            status = kStatusNone;
+            return 0;
+        }
+        out.push_back(*more);
+    }
 }
 
 int requireIis(NVRAprob prob, const char *fn, int num, const Iis *&iis) {
@@ -273,27 +329,34 @@ int iisNext(NVRAprob prob, const char *fn, Engine &e, int *status) {
         Image img;
         if (int rc = passContinuous(prob, e, img)) return rc;
         st.engineExact = st.engineSolved = false;
-        const Model &m = prob->model;
+        // Starting points, the first that finds a new IIS wins: one member of every known IIS
+        // left out (finds an IIS apart from all of them at once), then each member of each
+        // known IIS, newest first.
+        std::vector<std::vector<Member>> starts(1);
+        std::vector<Member> scratch;
+        for (const Iis &f : st.iis.found)
+            if (const Member *mb = memberOutside(starts[0], f, scratch)) starts[0].push_back(*mb);
+        for (size_t k = st.iis.found.size(); k-- > 0;)
+            for (const Member &mb : membersOf(st.iis.found[k]))
+                starts.push_back({mb});
         beginCapture(e, false);
-        for (size_t k = st.iis.found.size(); k-- > 0 && result == kStatusNone;) {
-            for (const Member &mb : membersOf(st.iis.found[k])) {
-                relaxMember(e, m, mb, true);
-                Iis iis;
-                int found = kStatusUnfinished;
-                const int rc = engineIis(prob, e, 1, iis, found);
-                relaxMember(e, m, mb, false);
-                if (rc) {
-                    endCapture(e);
-                    return rc;
-                }
-                if (found != kStatusFound) continue;
-                if (std::any_of(st.iis.found.begin(), st.iis.found.end(),
-                                [&](const Iis &f) { return sameIis(f, iis); }))
-                    continue;
+        for (const std::vector<Member> &out : starts) {
+            Iis iis;
+            int found = kStatusUnfinished;
+            if (int rc = searchWithout(prob, e, out, iis, found)) {
+                endCapture(e);
+                return rc;
+            }
+            if (found == kStatusFound) {
                 iis.rowIsolation.assign(iis.rows.size(), -1);
                 iis.colIsolation.assign(iis.cols.size(), -1);
                 st.iis.found.push_back(std::move(iis));
                 result = kStatusFound;
+                break;
+            }
+            // A stopped search (Ctrl-C, NVRAinterrupt) is not an exhausted one.
+            if (found == kStatusUnfinished && stopRequested(e)) {
+                result = kStatusUnfinished;
                 break;
             }
         }
@@ -316,14 +379,15 @@ int isolations(NVRAprob prob, const char *fn, Engine &e, int num) {
     const std::vector<Member> members = membersOf(iis);
     beginCapture(e, false);
     for (size_t k = 0; k < members.size(); ++k) {
-        relaxMember(e, m, members[k], true);
+        relaxMembers(e, m, {members[k]}, true);
         SolveResult r;
         const int rc = runEngine(prob, e, false, r);
-        relaxMember(e, m, members[k], false);
+        relaxMembers(e, m, {members[k]}, false);
         if (rc) {
             endCapture(e);
             return rc;
         }
+        if (stopRequested(e)) break; // a stopped run tells nothing: the rest stay not computed
         const signed char isolated =
             r.lpStatus == NVRA_LP_OPTIMAL || r.lpStatus == NVRA_LP_UNBOUNDED ? 1 : 0;
         if (members[k].row)

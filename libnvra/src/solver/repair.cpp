@@ -172,6 +172,17 @@ SolveResult relaxedOptimum(bool mip) {
     return r;
 }
 
+// The outcome of a phase-1 solve stopped by Ctrl-C or NVRAinterrupt before it finished.
+SolveResult stoppedRelaxation(bool mip) {
+    SolveResult r;
+    r.solveStatus = NVRA_SOLVESTATUS_STOPPED;
+    r.stopStatus = NVRA_STOP_INTERRUPT;
+    r.optimizeType = mip ? NVRA_OPTIMIZETYPE_MIP : NVRA_OPTIMIZETYPE_LP;
+    r.lpStatus = mip ? NVRA_LP_UNSTARTED : NVRA_LP_UNFINISHED;
+    r.mipStatus = mip ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_NOT_LOADED;
+    return r;
+}
+
 // Whether a relaxation moves only members that may move.
 bool withinPreferences(const Relaxation &v, const Weights &w, double tol) {
     auto ok = [&](const std::vector<double> &amount, const std::vector<double> &pref) {
@@ -197,9 +208,14 @@ int relaxByEngine(NVRAprob prob, Engine &e, const Weights &w, SolveResult &resul
         loPen[j] = penaltyOf(w.colLoPref[j]);
         upPen[j] = penaltyOf(w.colUpPref[j]);
     }
-    if (!highsOk(Highs_feasibilityRelaxation(e.highs, -1.0, -1.0, -1.0, loPen.data(), upPen.data(),
-                                             rowPen.data())))
-        return engineError(prob, e, "The engine's feasibility relaxation failed");
+    const bool ran = highsOk(Highs_feasibilityRelaxation(e.highs, -1.0, -1.0, -1.0, loPen.data(),
+                                                         upPen.data(), rowPen.data()));
+    // A stopped relaxation is no failure, and what it leaves is no least relaxation.
+    if (stopRequested(e)) {
+        result = stoppedRelaxation(hasEntities(m));
+        return 0;
+    }
+    if (!ran) return engineError(prob, e, "The engine's feasibility relaxation failed");
     found = violations(e, m);
     const double tol = prob->controls.dbls[dblSlot::kCtrlFeasTol];
     if (withinPreferences(found, w, tol)) {

@@ -162,6 +162,11 @@ class Tuner {
         deadline_ = total > 0 ? total : kInf;
         target_ = static_cast<int>(prob_->controls.ints[intSlot::kCtrlTunerTarget]);
         started_ = Clock::now();
+        // Ctrl-C stops the whole run, also between the runs of the candidates: the run under way
+        // stops as a solve does, and the candidates measured in full so far are compared.
+        SigintBracket ctrlC;
+        sigintMark_ = sigintCount();
+        prob_->interruptReason.store(0);
         if (int rc = openReport()) return rc;
         Score base;
         if (int rc = measure(TunerCandidate(), kInf, base)) return finish(rc);
@@ -173,9 +178,11 @@ class Tuner {
                 report("tunermaxtime reached: the remaining candidates were not run");
                 break;
             }
+            if (stopped()) break;
             Score s;
             const double cap = target_ <= 0 && best.rank == 0 ? best.seconds : kInf;
             if (int rc = measure(c, std::min(cap, left), s)) return finish(rc);
+            if (stopped()) break;
             if (better(s, best, target_)) {
                 best = s;
                 winner = &c;
@@ -192,6 +199,14 @@ class Tuner {
     }
 
   private:
+    // Ctrl-C or NVRAinterrupt since the run began (reported once).
+    bool stopped() {
+        if (sigintCount() == sigintMark_ && prob_->interruptReason.load() == 0) return false;
+        if (!stopReported_) report("interrupted: the remaining candidates were not run");
+        stopReported_ = true;
+        return true;
+    }
+
     double elapsed() const {
         return std::chrono::duration<double>(Clock::now() - started_).count();
     }
@@ -241,6 +256,8 @@ class Tuner {
     int target_ = 0;
     Clock::time_point started_;
     FILE *report_ = nullptr;
+    unsigned sigintMark_ = 0;
+    bool stopReported_ = false;
 };
 
 int copyOf(NVRAprob prob, NVRAprob &copy) {
