@@ -929,7 +929,12 @@ NVRA_API int NVRAloadlpsol(NVRAprob prob, const double x[], const double slack[]
  * (may be NULL) 0 accepted, 1 infeasible (the start violates a bound, a row or integrality by
  * more than the feasibility tolerances; it is not kept). NVRAaddmipsol: values of ncols columns
  * (colind NULL: the first ncols columns), which the engine completes; name may be NULL. Starts
- * are kept until a MIP solve has used them or the columns change. */
+ * are kept until a MIP solve has used them or the columns change. NVRAaddmipsol while the
+ * problem is being solved (from a callback, or from another thread) gives the solution to the
+ * running solve instead: a MIP search takes it at its next point for solutions from outside,
+ * and the usersolnotify callbacks then learn what became of it (NVRA_USERSOL_*; a solve that
+ * ends before taking it reports NVRA_USERSOL_NOT_USED). It fails with NVRA_RC_BUSY once the
+ * solve takes no more solutions, or while the problem is busy otherwise. */
 NVRA_API int NVRAloadmipsol(NVRAprob prob, const double x[], int *status);
 NVRA_API int NVRAaddmipsol(NVRAprob prob, int ncols, const double solval[], const int colind[],
                            const char *name);
@@ -1017,6 +1022,20 @@ NVRA_API int NVRArefinemipsol(NVRAprob prob, int options, const char *flags,
  * the problem as it was: objval and status (NVRA_LP_* statuses) per change. */
 NVRA_API int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
                               const double bndval[], int iterlim, double objval[], int status[]);
+/* The solve callback of NVRAstrongbranchcb, called once a bound change's LP is solved: ibnd is
+ * the change's index in the arrays, whose objval[ibnd] and status[ibnd] are set, and the
+ * problem's attributes lpstatus, lpobjval and objval describe that LP (simplexiter its
+ * iterations) for the length of the call. The problem answers queries and takes NVRAinterrupt;
+ * changes fail with NVRA_RC_BUSY. A non-zero return stops strong branching. */
+typedef int (*NVRAcbsolve)(NVRAprob prob, void *data, int ibnd);
+/* NVRAstrongbranch with a solve callback (callback may be NULL) after each bound change.
+ * Strong branching stops early when the callback returns non-zero or the problem is interrupted
+ * (NVRAinterrupt, Ctrl-C): the call still succeeds, the problem is left as it was, and the
+ * changes not solved get status NVRA_LP_UNSTARTED and objval 1e20 in the objective's worst
+ * direction (1e20 for minimisation). */
+NVRA_API int NVRAstrongbranchcb(NVRAprob prob, int nbounds, const int colind[],
+                                const char bndtype[], const double bndval[], int iterlim,
+                                double objval[], int status[], NVRAcbsolve callback, void *data);
 
 /* ---- irreducible infeasible subsystems (IIS) ------------------------------------------------
  * An IIS is a set of rows and column bounds that admits no solution, while dropping any one of

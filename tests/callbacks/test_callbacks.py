@@ -170,6 +170,40 @@ def test_answers_the_engine_cannot_act_on_fail_the_solve():
         p.optimize()
 
 
+def test_solutions_given_during_the_search_are_reported_by_usersolnotify():
+    p = mip()
+    p.controls.presolve = 0
+    p.optimize()
+    best, optimum = p.getSolution(), p.attributes.mipobjval
+    bad = [-1.0] + best[1:]  # below its bound
+    notes = []
+
+    def give(cb):
+        notes.append("given")
+        cb.addmipsol(bad, None, "bad")
+        cb.addmipsol(best, name="best")
+
+    def usersolnotify(cb, data, name, status):
+        notes.append((isinstance(cb, nivra.problem), data, name, status))
+        if status == nivra.enums.UserSolStatus.ACCEPTED:
+            cb.interrupt(nivra.enums.StopStatus.INTERRUPT)  # ends the search with it
+
+    p.addcbmiplog(lambda cb, data: None if notes else give(cb))
+    p.addcbusersolnotify(usersolnotify, "token")
+    p.optimize()
+    S = nivra.enums.UserSolStatus
+    assert notes == ["given", (True, "token", "bad", S.INFEASIBLE),
+                     (True, "token", "best", S.ACCEPTED)]
+    assert p.attributes.mipobjval == pytest.approx(optimum)
+    # Solutions a solve does not take are reported as not used.
+    notes.clear()
+    p.removecbmiplog()
+    p.addcbbeforeobjective(lambda cb, data: give(cb))
+    p.lpoptimize()
+    assert notes == ["given", (True, "token", "bad", S.NOT_USED),
+                     (True, "token", "best", S.NOT_USED)]
+
+
 def test_continuous_kinds_and_the_solve_bracket():
     p = nivra.problem()
     p.setOutputEnabled(False)

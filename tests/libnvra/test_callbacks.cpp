@@ -1,6 +1,6 @@
 // Callbacks: registration (priorities, removal, the kinds the engine cannot honour, none while a
 // solve runs), each honoured kind firing with the data the engine reports, stops asked for by
-// callbacks, and answers the engine cannot act on.
+// callbacks, answers the engine cannot act on, and solutions given during a solve.
 #include "test_solve_util.h"
 
 #include <chrono>
@@ -363,6 +363,49 @@ TEST_F(CallbackTest, CallbacksCannotChangeTheProblem) {
     EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_INTERRUPT);
     // Afterwards the problem is idle again.
     EXPECT_EQ(NVRAremovecbintsol(prob, nullptr, nullptr), 0);
+}
+
+// Solutions given with NVRAaddmipsol during a solve go to the engine one at its every point for
+// solutions from outside; usersolnotify reports what became of each (an accepted one is the
+// incumbent from then on), and solutions a solve never takes are reported as not used.
+TEST_F(CallbackTest, SolutionsGivenDuringTheSolve) {
+    readInstance(prob, "egout.mps");
+    ASSERT_EQ(optimize(), 0);
+    struct Given {
+        std::vector<double> best, bad;
+        std::vector<std::pair<std::string, int>> notes;
+        double incumbentAtNote = 0;
+    } g;
+    g.best = solution(prob);
+    const double optimum = result(prob).mipObjVal;
+    g.bad = g.best;
+    g.bad[0] = -1.0; // below its bound
+    NVRAcbbeforeobjective give = [](NVRAprob prob, void *data) {
+        auto &g = *static_cast<Given *>(data);
+        const int n = static_cast<int>(g.best.size());
+        EXPECT_EQ(NVRAaddmipsol(prob, n, g.bad.data(), nullptr, "bad"), 0) << lastError(prob);
+        EXPECT_EQ(NVRAaddmipsol(prob, n, g.best.data(), nullptr, "best"), 0) << lastError(prob);
+    };
+    NVRAcbusersolnotify note = [](NVRAprob prob, void *data, const char *name, int status) {
+        auto &g = *static_cast<Given *>(data);
+        g.notes.emplace_back(name, status);
+        // Stopped at once, the search still ends with the solution given.
+        if (status == NVRA_USERSOL_ACCEPTED) NVRAinterrupt(prob, 1);
+    };
+    ASSERT_EQ(NVRAaddcbbeforeobjective(prob, give, &g, 0), 0);
+    ASSERT_EQ(NVRAaddcbusersolnotify(prob, note, &g, 0), 0);
+    setInt(prob, nvra::kCtrlPresolve, 0);
+    ASSERT_EQ(optimize(), 0) << lastError(prob);
+    using Notes = std::vector<std::pair<std::string, int>>;
+    EXPECT_EQ(g.notes, (Notes{{"bad", NVRA_USERSOL_INFEASIBLE}, {"best", NVRA_USERSOL_ACCEPTED}}));
+    EXPECT_NEAR(result(prob).mipObjVal, optimum, 1e-6);
+
+    // A continuous solve takes none.
+    g.notes.clear();
+    ASSERT_EQ(NVRAlpoptimize(prob, ""), 0);
+    EXPECT_EQ(g.notes, (Notes{{"bad", NVRA_USERSOL_NOT_USED}, {"best", NVRA_USERSOL_NOT_USED}}));
+    // Outside a solve a solution is a start for the next one.
+    EXPECT_EQ(NVRAaddmipsol(prob, 1, g.best.data(), nullptr, nullptr), 0);
 }
 
 // Branching objects: built and checked as they grow, validated against the problem, refused

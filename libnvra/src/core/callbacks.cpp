@@ -144,6 +144,22 @@ const std::vector<double> *callbackSolution(NVRAprob prob) {
     return tlsSolution.prob == prob ? tlsSolution.x : nullptr;
 }
 
+ProgressScope::ProgressScope(NVRAprob prob, const SolveResult &shown) : prob_(prob) {
+    ProblemCallbacks &cbs = *prob->callbacks;
+    std::lock_guard<std::mutex> lock(cbs.mutex);
+    savedLive_ = cbs.live;
+    saved_ = cbs.progress;
+    cbs.progress = shown;
+    cbs.live = true;
+}
+
+ProgressScope::~ProgressScope() {
+    ProblemCallbacks &cbs = *prob_->callbacks;
+    std::lock_guard<std::mutex> lock(cbs.mutex);
+    cbs.progress = saved_;
+    cbs.live = savedLive_;
+}
+
 // ---- the run of one optimisation
 // -----------------------------------------------------------------
 
@@ -319,55 +335,55 @@ void CallbackRun::iteration(const IterationPoint &at) {
     checkTime();
 }
 
-void CallbackRun::mipCheck(const MipPoint &at) {
+template <class Body> void CallbackRun::mipEvent(const MipPoint &at, Body &&body) {
     if (!active_) return;
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     progressOfMip(at);
     presolveOnce();
-    gapNotify(at);
-    nodeEvents(at);
-    checkTime();
+    body();
+}
+
+void CallbackRun::mipCheck(const MipPoint &at) {
+    mipEvent(at, [&] {
+        gapNotify(at);
+        nodeEvents(at);
+        checkTime();
+    });
 }
 
 void CallbackRun::mipLog(const MipPoint &at) {
-    if (!active_) return;
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    progressOfMip(at);
-    presolveOnce();
-    if (anyStop<NVRAcbmiplog>(CbKind::miplog)) requestStop();
+    mipEvent(at, [&] {
+        if (anyStop<NVRAcbmiplog>(CbKind::miplog)) requestStop();
+    });
 }
 
 void CallbackRun::mipSolution(const MipPoint &at, const double *x, bool improving) {
-    const CbKind kind = improving ? CbKind::intsol : CbKind::preintsol;
-    if (!active_) return;
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    progressOfMip(at);
-    presolveOnce();
-    if (wants(kind) && x) {
-        solution_.assign(x, x + userCols_);
-        SolutionScope scope(prob_, solution_);
-        if (improving) {
-            each<NVRAcbintsol>(kind);
-        } else {
-            int reject = 0;
-            double cutoff = at.primal;
-            each<NVRAcbpreintsol>(kind, 0, &reject, &cutoff);
-            if (reject) refuse("preintsol", "rejected a solution");
-            if (cutoff != at.primal) refuse("preintsol", "changed the cutoff");
+    mipEvent(at, [&] {
+        const CbKind kind = improving ? CbKind::intsol : CbKind::preintsol;
+        if (wants(kind) && x) {
+            solution_.assign(x, x + userCols_);
+            SolutionScope scope(prob_, solution_);
+            if (improving) {
+                each<NVRAcbintsol>(kind);
+            } else {
+                int reject = 0;
+                double cutoff = at.primal;
+                each<NVRAcbpreintsol>(kind, 0, &reject, &cutoff);
+                if (reject) refuse("preintsol", "rejected a solution");
+                if (cutoff != at.primal) refuse("preintsol", "changed the cutoff");
+            }
         }
-    }
-    if (improving) gapNotify(at);
+        if (improving) gapNotify(at);
+    });
 }
 
 void CallbackRun::cutPool(const MipPoint &at, int ncuts) {
-    if (!active_) return;
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    progressOfMip(at);
-    presolveOnce();
-    if (anyStop<NVRAcbcutlog>(CbKind::cutlog)) requestStop();
-    int action = 0;
-    each<NVRAcbcutround>(CbKind::cutround, ncuts > 0 ? 1 : 0, &action);
-    if (action != 0) refuse("cutround", "asked for another cut round");
+    mipEvent(at, [&] {
+        if (anyStop<NVRAcbcutlog>(CbKind::cutlog)) requestStop();
+        int action = 0;
+        each<NVRAcbcutround>(CbKind::cutround, ncuts > 0 ? 1 : 0, &action);
+        if (action != 0) refuse("cutround", "asked for another cut round");
+    });
 }
 
 bool CallbackRun::takeUserSolution(UserSolution &out) {

@@ -142,6 +142,22 @@ bool queueUserSolution(NVRAprob prob, UserSolution &&solution);
 // problem's columns; null outside such a callback or for another problem.
 const std::vector<double> *callbackSolution(NVRAprob prob);
 
+// Shows a result as the problem's progress for the length of a scope, so that the attribute
+// reads of a callback made outside an optimisation (the solve callback of strong branching) see
+// the solve it is called for.
+class ProgressScope {
+  public:
+    ProgressScope(NVRAprob prob, const SolveResult &shown);
+    ~ProgressScope();
+    ProgressScope(const ProgressScope &) = delete;
+    ProgressScope &operator=(const ProgressScope &) = delete;
+
+  private:
+    NVRAprob prob_;
+    bool savedLive_;
+    SolveResult saved_;
+};
+
 // Progress at a simplex or barrier iteration.
 struct IterationPoint {
     bool barrier = false;
@@ -195,6 +211,9 @@ class CallbackRun {
   private:
     template <class Fn, class... A> void each(CbKind kind, A... args);
     template <class Fn> bool anyStop(CbKind kind);
+    // The opening every MIP event shares (nothing to do without callbacks; under the run's lock,
+    // the progress the event brings and the presolve callback at the first one), then body.
+    template <class Body> void mipEvent(const MipPoint &at, Body &&body);
     void requestStop();
     void refuse(const char *callback, const char *answer);
     void setProgress(const SolveResult &r);

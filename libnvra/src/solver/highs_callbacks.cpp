@@ -59,6 +59,15 @@ bool columnsHold(const Model &m, const UserSolution &s, double feasTol, double i
     return true;
 }
 
+// The engine's C interface sets a solution given in a callback on its own record of the call
+// but not on the copy it hands the callback, and copies that back over its record when the
+// callback returns: the solution would be dropped unless the copy says there is one.
+bool handedOver(int highsStatus, HighsCallbackDataIn *in) {
+    if (!highsOk(highsStatus)) return false;
+    in->user_has_solution = 1;
+    return true;
+}
+
 // A full solution of a model the engine holds as it is (plain columns, no auxiliary ones) is
 // checked here; any other is handed over for the engine to complete, which it may fail to do.
 int offerUserSolution(const Model &m, const Engine &e, const NVRAprob prob, const UserSolution &s,
@@ -73,8 +82,9 @@ int offerUserSolution(const Model &m, const Engine &e, const NVRAprob prob, cons
     if (plain && s.colind.empty() && static_cast<int>(s.values.size()) == n) {
         for (int i = 0; i < m.numRows(); ++i)
             if (!rowHolds(m, i, s.values, feasTol)) return NVRA_USERSOL_INFEASIBLE;
-        return highsOk(Highs_setCallbackSolution(in, n, s.values.data())) ? NVRA_USERSOL_ACCEPTED
-                                                                          : NVRA_USERSOL_INFEASIBLE;
+        return handedOver(Highs_setCallbackSolution(in, n, s.values.data()), in)
+                   ? NVRA_USERSOL_ACCEPTED
+                   : NVRA_USERSOL_INFEASIBLE;
     }
     std::vector<HighsInt> index(s.colind.begin(), s.colind.end());
     if (index.empty())
@@ -82,7 +92,7 @@ int offerUserSolution(const Model &m, const Engine &e, const NVRAprob prob, cons
             index.push_back(j);
     if (!highsOk(Highs_setCallbackSparseSolution(in, static_cast<HighsInt>(index.size()),
                                                  index.data(), s.values.data())) ||
-        !highsOk(Highs_repairCallbackSolution(in)))
+        !handedOver(Highs_repairCallbackSolution(in), in))
         return NVRA_USERSOL_INFEASIBLE;
     return NVRA_USERSOL_ACCEPTED;
 }

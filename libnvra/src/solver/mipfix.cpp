@@ -1,7 +1,8 @@
 // mipfix.cpp: working from a MIP solution or the optimal basis: fixing the entities at the MIP
 // solution, refining a MIP solution over its continuous columns, and strong branching (bounded
-// re-solves from the basis).
+// re-solves from the basis, with a callback after each).
 #include "solver/analysis.h"
+#include "core/callbacks.h"
 
 #include <cmath>
 #include <memory>
@@ -134,45 +135,83 @@ std::pair<double, double> branched(const Model &m, int j, char type, double v) {
     return {lo, up};
 }
 
-int strongBranch(NVRAprob prob, const char *fn, Engine &e, int n, const int *colind,
-                 const char *bndtype, const double *bndval, int iterlim, double *objval,
-                 int *status) {
-    if (int rc = checkIndexList(prob, fn, Kind::Column, n, colind)) return rc;
-    if (int rc = checkArray(prob, fn, "bndtype", bndtype, n)) return rc;
-    if (int rc = checkArray(prob, fn, "bndval", bndval, n)) return rc;
-    if (int rc = checkArray(prob, fn, "objval", objval, n)) return rc;
-    if (int rc = checkArray(prob, fn, "status", status, n)) return rc;
-    for (int k = 0; k < n; ++k) {
-        if (bndtype[k] != 'L' && bndtype[k] != 'U' && bndtype[k] != 'B')
+// The bound changes of strong branching and what becomes of them; the solve callback (may be
+// null) is called after each change's LP.
+struct Branching {
+    int n;
+    const int *colind;
+    const char *bndtype;
+    const double *bndval;
+    int iterlim;
+    double *objval;
+    int *status;
+    NVRAcbsolve callback;
+    void *data;
+};
+
+int checkBranching(NVRAprob prob, const char *fn, const Branching &b) {
+    if (int rc = checkIndexList(prob, fn, Kind::Column, b.n, b.colind)) return rc;
+    if (int rc = checkArray(prob, fn, "bndtype", b.bndtype, b.n)) return rc;
+    if (int rc = checkArray(prob, fn, "bndval", b.bndval, b.n)) return rc;
+    if (int rc = checkArray(prob, fn, "objval", b.objval, b.n)) return rc;
+    if (int rc = checkArray(prob, fn, "status", b.status, b.n)) return rc;
+    for (int k = 0; k < b.n; ++k) {
+        if (b.bndtype[k] != 'L' && b.bndtype[k] != 'U' && b.bndtype[k] != 'B')
             return probError(prob, NVRA_RC_INVALID,
-                             "%s: bndtype[%d] is '%c': the types are L, U, B", fn, k, bndtype[k]);
-        if (std::isnan(bndval[k]))
+                             "%s: bndtype[%d] is '%c': the types are L, U, B", fn, k, b.bndtype[k]);
+        if (std::isnan(b.bndval[k]))
             return probError(prob, NVRA_RC_INVALID, "%s: bndval[%d] is not a number", fn, k);
     }
-    if (iterlim < 0) return probError(prob, NVRA_RC_INVALID, "%s: negative iteration limit", fn);
-    if (int rc = requireBasis(prob, fn)) return rc;
-    if (int rc = requireSolved(prob, fn, e)) return rc;
+    if (b.iterlim < 0) return probError(prob, NVRA_RC_INVALID, "%s: negative iteration limit", fn);
+    return 0;
+}
+
+// Solves the LP of bound change k from the basis (the column's bounds restored afterwards) and
+// calls the solve callback on it. False when branching is to stop: the callback asked for it,
+// or the problem was interrupted.
+bool branchOnce(NVRAprob prob, Engine &e, const Branching &b, int k,
+                const std::vector<HighsInt> &cols, const std::vector<HighsInt> &rows) {
     const Model &m = prob->model;
-    const Basis &b = prob->solution.basis;
-    std::vector<HighsInt> rows(b.rows.size()), cols(b.cols.size());
-    std::transform(b.rows.begin(), b.rows.end(), rows.begin(), basisToEngine);
-    std::transform(b.cols.begin(), b.cols.end(), cols.begin(), basisToEngine);
     const double inf = Highs_getInfinity(e.highs);
     auto engineValue = [&](double v) { return v >= kInf ? inf : v <= -kInf ? -inf : v; };
+    const int j = b.colind[k];
+    const auto [lo0, up0] = valueRange(m, j);
+    const auto [lo, up] = branched(m, j, b.bndtype[k], storeBound(b.bndval[k]));
+    Highs_changeColBounds(e.highs, j, engineValue(lo), engineValue(up));
+    Highs_setBasis(e.highs, cols.data(), rows.data());
+    SolveResult r;
+    const int rc = runFromBasis(prob, e, r, b.iterlim);
+    b.objval[k] = r.lpStatus == NVRA_LP_INFEAS ? kInf * m.sense
+                                               : fromEngine(Highs_getObjectiveValue(e.highs));
+    b.status[k] = rc ? NVRA_LP_UNSOLVED : r.lpStatus;
+    bool goOn = true;
+    if (b.callback) {
+        r.objVal = r.lpObjVal = b.objval[k];
+        r.lpStatus = b.status[k];
+        ProgressScope shown(prob, r);
+        goOn = b.callback(prob, b.data, k) == 0;
+    }
+    Highs_changeColBounds(e.highs, j, engineValue(lo0), engineValue(up0));
+    return goOn && !stopRequested(e);
+}
+
+int strongBranch(NVRAprob prob, const char *fn, Engine &e, const Branching &b) {
+    if (int rc = checkBranching(prob, fn, b)) return rc;
+    if (int rc = requireBasis(prob, fn)) return rc;
+    if (int rc = requireSolved(prob, fn, e)) return rc;
+    const Basis &basis = prob->solution.basis;
+    std::vector<HighsInt> rows(basis.rows.size()), cols(basis.cols.size());
+    std::transform(basis.rows.begin(), basis.rows.end(), rows.begin(), basisToEngine);
+    std::transform(basis.cols.begin(), basis.cols.end(), cols.begin(), basisToEngine);
     beginCapture(e, false);
     prob->solution.engineSolved = false;
-    for (int k = 0; k < n; ++k) {
-        const int j = colind[k];
-        const auto [lo0, up0] = valueRange(m, j);
-        const auto [lo, up] = branched(m, j, bndtype[k], storeBound(bndval[k]));
-        Highs_changeColBounds(e.highs, j, engineValue(lo), engineValue(up));
-        Highs_setBasis(e.highs, cols.data(), rows.data());
-        SolveResult r;
-        const int rc = runFromBasis(prob, e, r, iterlim);
-        objval[k] = r.lpStatus == NVRA_LP_INFEAS ? kInf * m.sense
-                                                 : fromEngine(Highs_getObjectiveValue(e.highs));
-        status[k] = rc ? NVRA_LP_UNSOLVED : r.lpStatus;
-        Highs_changeColBounds(e.highs, j, engineValue(lo0), engineValue(up0));
+    int k = 0;
+    while (k < b.n && branchOnce(prob, e, b, k, cols, rows))
+        ++k;
+    // The changes left out when branching stopped early.
+    for (++k; k < b.n; ++k) {
+        b.objval[k] = kInf * prob->model.sense;
+        b.status[k] = NVRA_LP_UNSTARTED;
     }
     Highs_setBasis(e.highs, cols.data(), rows.data());
     endCapture(e);
@@ -200,10 +239,16 @@ int NVRArefinemipsol(NVRAprob prob, int options, const char *flags, const double
 
 int NVRAstrongbranch(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
                      const double bndval[], int iterlim, double objval[], int status[]) {
-    const char *fn = "NVRAstrongbranch";
-    return engineCall(prob, fn, [&](Engine &e) {
-        return strongBranch(prob, fn, e, nbounds, colind, bndtype, bndval, iterlim, objval, status);
-    });
+    return NVRAstrongbranchcb(prob, nbounds, colind, bndtype, bndval, iterlim, objval, status,
+                              nullptr, nullptr);
+}
+
+int NVRAstrongbranchcb(NVRAprob prob, int nbounds, const int colind[], const char bndtype[],
+                       const double bndval[], int iterlim, double objval[], int status[],
+                       NVRAcbsolve callback, void *data) {
+    const char *fn = callback ? "NVRAstrongbranchcb" : "NVRAstrongbranch";
+    const Branching b{nbounds, colind, bndtype, bndval, iterlim, objval, status, callback, data};
+    return engineCall(prob, fn, [&](Engine &e) { return strongBranch(prob, fn, e, b); });
 }
 
 } // extern "C"

@@ -1,7 +1,9 @@
 // starts.cpp: solutions given to the problem and single values of its solution: LP solutions
 // loaded as the current solution, MIP starts for the next MIP solve, values of one row and
-// column, the barrier solution, and crossover from a loaded or barrier solution.
+// column, the barrier solution, and crossover from a loaded or barrier solution. A MIP solution
+// given while the problem is being solved goes to the running solve.
 #include "solver/analysis.h"
+#include "core/callbacks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -110,6 +112,15 @@ int crossover(NVRAprob prob, const char *fn, Engine &e, int *status) {
     return 0;
 }
 
+// A solution given while the problem is being solved goes to the running solve, which reports
+// to usersolnotify what became of it.
+int giveToSolve(NVRAprob prob, const char *fn, MipStart &&start) {
+    UserSolution s{std::move(start.cols), std::move(start.values), std::move(start.name)};
+    if (queueUserSolution(prob, std::move(s))) return 0;
+    return probError(prob, NVRA_RC_BUSY,
+                     "%s: the problem is being solved, and this solve takes no more solutions", fn);
+}
+
 } // namespace
 } // namespace nvra
 
@@ -149,7 +160,10 @@ int NVRAloadmipsol(NVRAprob prob, const double x[], int *status) {
 int NVRAaddmipsol(NVRAprob prob, int ncols, const double solval[], const int colind[],
                   const char *name) {
     const char *fn = "NVRAaddmipsol";
-    return sideEdit(prob, fn, [&] {
+    if (int rc = enterProb(prob)) return rc;
+    return guarded(prob, fn, [&] {
+        // The model cannot change while the problem is being solved: the checks hold for the
+        // running solve too.
         const int nc = prob->model.numCols();
         if (int rc = checkCount(prob, fn, "columns", ncols)) return rc;
         if (ncols > nc)
@@ -168,6 +182,7 @@ int NVRAaddmipsol(NVRAprob prob, int ncols, const double solval[], const int col
         else if (ncols < nc)
             for (int j = 0; j < ncols; ++j)
                 start.cols.push_back(j);
+        if (prob->busy.load()) return giveToSolve(prob, fn, std::move(start));
         prob->starts.mip.push_back(std::move(start));
         return 0;
     });

@@ -34,6 +34,8 @@
 //   Max<G, T>                 the caller's buffer size for group G (entries beyond it are not
 //                             delivered; 0 asks for counts only)
 //   RetDbl, RetInt            a scalar result (hidden), returned by the method
+//   SolveCb, SolveCbData      a solve callback and its data (None when omitted): the library
+//                             gets the trampoline and an entry made for the call
 //
 // A member row (in a .def file, see CONTRIBUTING.md):
 //   NVR_API(chgbounds, NVRAchgbounds, 3, ("colind", "bndtype", "bndval"),
@@ -55,6 +57,8 @@
 
 #include "api/convert.h"
 #include "api/methods.h"
+#include "callbacks/entry.h"
+#include "callbacks/trampolines.h"
 #include "problem/problem.h"
 #include "problem/problib.h"
 #include "runtime/args.h"
@@ -71,7 +75,8 @@ struct Call {
     int64_t max[4] = {-1, -1, -1, -1};
     int first = 0, last = -1;
     bool firstGiven = false, lastGiven = false;
-    bool querying = false; // the call that asks for the sizes: outputs are null
+    bool querying = false;        // the call that asks for the sizes: outputs are null
+    PyObject *callable = nullptr; // the callback parameter (SolveCb), for its SolveCbData
     int countIds[4] = {0, 0, 0, 0};
     int countValues[4] = {0, 0, 0, 0};
 
@@ -389,6 +394,29 @@ struct RetInt : Step {
     int v = 0;
     int *arg(Call &) { return &v; }
     PyObject *value() const { return PyLong_FromLong(v); }
+};
+
+// A solve callback: the callable, checked; the library gets the trampoline.
+struct SolveCb : ObjParam {
+    int prepare(Call &c, int pos) {
+        if (!PyCallable_Check(obj)) {
+            PyErr_Format(nvy_interf_exc, "Argument '%s' must be callable", c.kw[pos]);
+            return -1;
+        }
+        c.callable = obj;
+        return 0;
+    }
+    NVRAcbsolve arg(Call &) const { return solvecbTrampoline; }
+};
+// Its data: the library gets an entry holding the problem, the callable and the data for the
+// length of the call, released with the descriptor.
+struct SolveCbData : ObjParam {
+    Ref entry;
+    int prepare(Call &c, int) {
+        entry = Ref::steal(cbentry_new(c.p, kSolveCallback, c.callable, obj ? obj : Py_None, 0));
+        return entry ? 0 : -1;
+    }
+    void *arg(Call &) const { return entry.get(); }
 };
 
 // ---- the driver ---------------------------------------------------------------------------------

@@ -16,6 +16,10 @@ namespace {
 // The reason given to the library when a callback stops the solve.
 constexpr int kCallbackStop = 7;
 
+const char *kindName(int kind) {
+    return kind == kSolveCallback ? "solvecb" : kCallbackKinds[kind].name;
+}
+
 } // namespace
 
 CallbackFrame::CallbackFrame(void *entry, NVRAprob handle, NSLPprob nlhandle)
@@ -41,8 +45,7 @@ CallbackFrame::~CallbackFrame() {
         if (!PyErr_Occurred()) PyErr_SetString(nvy_interf_exc, "Unknown problem in callback");
         problem_s *parent = as_cbentry(entry_.get())->problem;
         char name[64];
-        snprintf(name, sizeof name, "%s callback",
-                 kCallbackKinds[as_cbentry(entry_.get())->kind].name);
+        snprintf(name, sizeof name, "%s callback", kindName(as_cbentry(entry_.get())->kind));
         if (parent)
             saveException(parent, name, parent->prob);
         else
@@ -112,11 +115,15 @@ bool optionalNumber(PyObject *item, double *out) {
 
 // ---- the trampolines, by the shape of their call ------------------------------------------------
 
-// (problem, data) -> int returned to the library; None 0; an exception 1 (stop).
-int intTrampoline(NVRAprob prob, void *entry) {
+// (problem, data, extra...) -> int returned to the library; None 0; an exception 1 (stop).
+template <class... A> int intCall(NVRAprob prob, void *entry, const char *format, A... extra) {
     CallbackFrame f(entry, prob);
-    Ref r = f.call("(OO)");
+    Ref r = f.call(format, extra...);
     return r ? intResult(f, r.get(), 0) : 1;
+}
+
+int intTrampoline(NVRAprob prob, void *entry) {
+    return intCall(prob, entry, "(OO)");
 }
 
 // (problem, data), result ignored.
@@ -184,6 +191,14 @@ void preintsolTrampoline(NVRAprob prob, void *entry, int soltype, int *reject, d
     if (first != Py_None) *reject = intResult(f, first, 0);
     *cutoff = newCutoff;
 }
+
+} // namespace
+
+int solvecbTrampoline(NVRAprob prob, void *entry, int index) {
+    return intCall(prob, entry, "(OOi)", index);
+}
+
+namespace {
 
 // The trampoline of each kind; kinds the library refuses (and the nonlinear ones, whose
 // trampolines come with the nonlinear solver) have none.

@@ -21,6 +21,14 @@ struct CallbackKind {
 
 extern const CallbackKind kCallbackKinds[kNumCallbackKinds];
 
+// Solve callbacks, which members such as strongbranchcb take as arguments instead of
+// registering them: the member makes an entry of this kind for the length of its library call
+// and passes it with solvecbTrampoline, through which the library calls
+// callable(problem, data, index) and gets its int result (None 0; an exception stops, and the
+// member raises it after the call).
+constexpr int kSolveCallback = kNumCallbackKinds;
+int solvecbTrampoline(NVRAprob prob, void *entry, int index);
+
 // The frame in which every trampoline calls its entry's callable: it takes the interpreter lock,
 // skips the call when an exception is pending on the thread (the solve is stopped) or the entry
 // was removed, presents a problem object for the library problem that calls back (sharing the
