@@ -54,7 +54,7 @@ def test_results_equal_strongbranch_and_the_callback_sees_each_change():
     assert p.attributes.lpstatus == LPStatus.OPTIMAL
 
 
-def test_a_non_zero_return_stops_the_remaining_changes():
+def test_a_non_zero_return_or_an_interrupt_stops_the_remaining_changes():
     p, args = branching()
     obj, status = [], []
     p.strongbranch(*args, obj, status)
@@ -64,6 +64,10 @@ def test_a_non_zero_return_stops_the_remaining_changes():
     assert calls == [0, 1]
     assert cbstatus == status[:2] + [LPStatus.UNSTARTED] * 4
     assert cbobj[:2] == obj[:2]
+    # So does an interrupt.
+    p.strongbranchcb(*args, cbobj, cbstatus,
+                     lambda prob, data, k: prob.interrupt(nivra.enums.StopStatus.INTERRUPT))
+    assert cbstatus == status[:1] + [LPStatus.UNSTARTED] * 5
 
 
 def test_an_exception_is_raised_by_the_member_and_the_problem_is_unchanged():
