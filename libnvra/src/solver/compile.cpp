@@ -214,6 +214,11 @@ bool passImage(Engine &e, Image &img) {
     bool warm = false;
     try {
         warm = saveBasis(e, img, colStatus, rowStatus);
+        if (passChanges(e, img)) {
+            e.numCol = img.numCols();
+            e.numRow = img.numRows();
+            return true;
+        }
     } catch (const std::bad_alloc &) {
     }
     const Model &m = *img.model;

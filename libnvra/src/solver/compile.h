@@ -91,9 +91,13 @@ int addLibraryRows(NVRAprob prob, Image &img);
 // may also be 0).
 std::pair<double, double> valueRange(const Model &model, int j);
 
-// Hands the image to the engine; keeps the engine's basis as a warm start when the previous
-// model had the same shape. False when the engine refused it (its message is captured).
+// Hands the image to the engine: as changes when the engine holds an earlier model and that is
+// cheaper (its basis then seeds the next run), else whole, keeping the engine's basis when the
+// previous model had the same shape. False when the engine refused it (its message is captured).
 bool passImage(Engine &engine, Image &img);
+// Hands img to an engine that holds an earlier model as the changes between the two (the
+// engine keeps its basis); false when a whole hand-over is needed or cheaper (incremental.cpp).
+bool passChanges(Engine &engine, const Image &img);
 
 // Labels used in error messages: "column 3", "row 0", "set 2".
 std::string colLabel(const Model &model, int j);
