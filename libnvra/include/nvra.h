@@ -1260,6 +1260,15 @@ NVRA_API int NVRAreadbinsol(NVRAprob prob, const char *filename, const char *fla
 NVRA_API int NVRAsave(NVRAprob prob);
 NVRA_API int NVRAsaveas(NVRAprob prob, const char *filename);
 NVRA_API int NVRArestore(NVRAprob prob, const char *probname, const char *flags);
+/* The same content in memory. NVRAsavetobuffer sets *nbytes to the size of the saved problem
+ * and, when buf is given (bufsize bytes), writes it there; with buf NULL and bufsize 0 it only
+ * reports the size. A buffer too small is refused (NVRA_RC_INVALID, *nbytes set, nothing
+ * written). NVRArestorefrombuffer replaces the problem by nbytes bytes of such content (flags ""
+ * or NULL); content of another version or damaged content is refused (NVRA_RC_INVALID) and
+ * changes nothing. */
+NVRA_API int NVRAsavetobuffer(NVRAprob prob, void *buf, int64_t bufsize, int64_t *nbytes);
+NVRA_API int NVRArestorefrombuffer(NVRAprob prob, const void *buf, int64_t nbytes,
+                                   const char *flags);
 
 /* ---- tuning ----------------------------------------------------------------------------------
  * The tuner solves copies of the problem (or of the problems of a set file) with its current

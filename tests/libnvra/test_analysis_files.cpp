@@ -220,6 +220,43 @@ TEST_F(FileRoundTrip, SavedProblemsRestoreModelControlsAndSolution) {
         std::remove(f.c_str());
 }
 
+TEST_F(FileRoundTrip, SavedProblemsInMemoryHoldWhatTheFileHolds) {
+    ASSERT_EQ(optimize(), 0);
+    const std::string file = tempFile("memory.svf");
+    ASSERT_EQ(NVRAsaveas(prob, file.c_str()), 0) << lastError(prob);
+    int64_t size = -1;
+    ASSERT_EQ(NVRAsavetobuffer(prob, nullptr, 0, &size), 0) << lastError(prob);
+    const std::string saved = slurp(file);
+    ASSERT_EQ(size, static_cast<int64_t>(saved.size()));
+    // Too small a buffer is refused and left alone; the size is reported all the same.
+    std::string buf(saved.size(), '#');
+    size = 0;
+    EXPECT_EQ(NVRAsavetobuffer(prob, buf.data(), static_cast<int64_t>(buf.size()) - 1, &size),
+              NVRA_RC_INVALID);
+    EXPECT_EQ(size, static_cast<int64_t>(saved.size()));
+    EXPECT_EQ(buf, std::string(saved.size(), '#'));
+    EXPECT_EQ(NVRAsavetobuffer(prob, nullptr, 8, &size), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRAsavetobuffer(prob, buf.data(), 0, nullptr), NVRA_RC_INVALID);
+    ASSERT_EQ(NVRAsavetobuffer(prob, buf.data(), static_cast<int64_t>(buf.size()), &size), 0);
+    EXPECT_EQ(buf, saved);
+    // Restored: the same problem, solution included; damaged content changes nothing.
+    NVRAprob other = nullptr;
+    ASSERT_EQ(NVRAcreateprob(&other), 0);
+    others_.push_back(other);
+    ASSERT_EQ(NVRArestorefrombuffer(other, buf.data(), size, ""), 0) << lastError(other);
+    EXPECT_EQ(solution(other), solution(prob));
+    EXPECT_EQ(other->model.numRows(), prob->model.numRows());
+    std::string damaged = buf;
+    damaged[damaged.size() / 2] ^= 0x04;
+    EXPECT_EQ(NVRArestorefrombuffer(other, damaged.data(), size, ""), NVRA_RC_INVALID);
+    EXPECT_NE(lastError(other).find("in memory"), std::string::npos) << lastError(other);
+    EXPECT_EQ(NVRArestorefrombuffer(other, buf.data(), size - 1, ""), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRArestorefrombuffer(other, nullptr, 4, ""), NVRA_RC_INVALID);
+    EXPECT_EQ(NVRArestorefrombuffer(other, buf.data(), size, "x"), NVRA_RC_INVALID);
+    EXPECT_EQ(solution(other), solution(prob));
+    std::remove(file.c_str());
+}
+
 TEST_F(AnalysisTest, SavedProblemsKeepPiecewiseLinearAndGeneralConstraints) {
     const double obj[3] = {1, 1, 1}, lb[3] = {0, 0, 0}, ub[3] = {4, 10, 10};
     const int64_t start[4] = {0, 0, 0, 0};

@@ -32,10 +32,25 @@ int BinWriter::writeTo(const char *filename) {
     return err;
 }
 
+size_t BinWriter::size() const {
+    return buf_.size() + kChecksum;
+}
+
+void BinWriter::copyTo(char *dst) const {
+    const uint64_t sum = checksum(buf_.data(), buf_.size());
+    std::memcpy(dst, buf_.data(), buf_.size());
+    std::memcpy(dst + buf_.size(), &sum, sizeof sum);
+}
+
 int BinReader::load(const char *filename) {
     data_.clear();
     pos_ = end_ = 0;
     return readWhole(filename, data_);
+}
+
+void BinReader::assign(const char *p, size_t n) {
+    data_.assign(p, n);
+    pos_ = end_ = 0;
 }
 
 void BinReader::check(const char magic[8]) {

@@ -30,6 +30,10 @@ class BinWriter {
     }
     // Writes the content and its checksum; 0 or an errno value.
     int writeTo(const char *filename);
+    // The size of the content with its checksum, and the same bytes copied into dst (size()
+    // bytes).
+    size_t size() const;
+    void copyTo(char *dst) const;
 
   private:
     std::string buf_;
@@ -41,6 +45,8 @@ class BinReader {
   public:
     // Reads the whole file; 0 or an errno value. Then check() verifies magic and checksum.
     int load(const char *filename);
+    // Takes n bytes of content from memory instead; then check() as for a file.
+    void assign(const char *p, size_t n);
     void check(const char magic[8]);
     template <class T> T get() {
         static_assert(std::is_arithmetic_v<T>);

@@ -1,10 +1,10 @@
-// savefile.cpp: the whole problem in one binary file (binary_io.h): its model (rows, columns,
-// matrix, objectives, quadratic parts, sets, indicators, piecewise-linear and general
-// constraints, names, row flags, directives), its controls and its solution with statuses and
-// basis. Restoring checks every part before it replaces the problem, so that a damaged file
-// changes nothing. The cut pool and the starts of the next solve are not saved. Formulas of the
-// nonlinear part are not either: a problem that holds them is refused rather than saved without
-// them.
+// savefile.cpp: the whole problem in one binary file (binary_io.h), or the same content in
+// memory (for the module's pickling): its model (rows, columns, matrix, objectives, quadratic
+// parts, sets, indicators, piecewise-linear and general constraints, names, row flags,
+// directives), its controls and its solution with statuses and basis. Restoring checks every part
+// before it replaces the problem, so that a damaged file changes nothing. The cut pool and the
+// starts of the next solve are not saved. Formulas of the nonlinear part are not either: a problem
+// that holds them is refused rather than saved without them.
 //
 // Every field of Model, ControlValues and SolveState that a restored problem needs is written
 // here: a new field of those records needs its line in putModel / getModel (and checkModel).
@@ -394,17 +394,46 @@ const char *checkSolution(const SolveState &st, const Model &m) {
     return nullptr;
 }
 
-int save(NVRAprob prob, const char *fn, const std::string &filename) {
+// Problems whose formulas the format cannot keep are refused. 0 or the error code.
+int checkSavable(NVRAprob prob, const char *fn) {
     if (prob->nonlinear && prob->nonlinear->holdsFormulas())
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: the problem holds formulas, which saved problems do not keep", fn);
-    BinWriter out(kMagic);
+    return 0;
+}
+
+void putProblem(BinWriter &out, NVRAprob prob) {
     putModel(out, prob->model);
     putControls(out, prob->controls);
     putSolution(out, prob->solution.presolved ? SolveState() : prob->solution);
+}
+
+int save(NVRAprob prob, const char *fn, const std::string &filename) {
+    if (int rc = checkSavable(prob, fn)) return rc;
+    BinWriter out(kMagic);
+    putProblem(out, prob);
     if (int err = out.writeTo(filename.c_str()))
         return probError(prob, NVRA_RC_FILE, "%s: cannot write \"%s\": %s", fn, filename.c_str(),
                          std::strerror(err));
+    return 0;
+}
+
+int saveToBuffer(NVRAprob prob, const char *fn, void *buf, int64_t bufsize, int64_t *nbytes) {
+    if (!nbytes) return probError(prob, NVRA_RC_INVALID, "%s: no place for the size given", fn);
+    if (bufsize < 0 || (!buf && bufsize != 0))
+        return probError(prob, NVRA_RC_INVALID,
+                         "%s: a buffer size of %lld bytes without a buffer of that size", fn,
+                         static_cast<long long>(bufsize));
+    if (int rc = checkSavable(prob, fn)) return rc;
+    BinWriter out(kMagic);
+    putProblem(out, prob);
+    const int64_t size = static_cast<int64_t>(out.size());
+    *nbytes = size;
+    if (buf && bufsize < size)
+        return probError(prob, NVRA_RC_INVALID,
+                         "%s: the buffer of %lld bytes is too small: the saved problem takes %lld",
+                         fn, static_cast<long long>(bufsize), static_cast<long long>(size));
+    if (buf) out.copyTo(static_cast<char *>(buf));
     return 0;
 }
 
@@ -414,13 +443,9 @@ std::string savedFileName(const char *probname) {
     return hasExtension ? name : name + ".svf";
 }
 
-int restore(NVRAprob prob, const char *fn, const char *probname) {
-    if (!probname || !*probname) return probError(prob, NVRA_RC_INVALID, "%s: no name given", fn);
-    const std::string filename = savedFileName(probname);
-    BinReader in;
-    if (int err = in.load(filename.c_str()))
-        return probError(prob, NVRA_RC_FILE, "%s: cannot read \"%s\": %s", fn, filename.c_str(),
-                         std::strerror(err));
+// Replaces the problem by the saved content in `in` (from source, e.g. "\"a.svf\""); damaged
+// content is refused with code and changes nothing.
+int restoreFrom(NVRAprob prob, const char *fn, BinReader &in, const std::string &source, int code) {
     Model m;
     ControlValues controls;
     SolveState st;
@@ -431,14 +456,13 @@ int restore(NVRAprob prob, const char *fn, const char *probname) {
         getSolution(in, st);
         in.finish();
     } catch (const ReadError &e) {
-        return probError(prob, NVRA_RC_FILE, "%s: \"%s\": %s", fn, filename.c_str(),
-                         e.message.c_str());
+        return probError(prob, code, "%s: %s: %s", fn, source.c_str(), e.message.c_str());
     }
     const char *fault = checkModel(m);
     if (!fault) fault = checkSolution(st, m);
     if (fault)
-        return probError(prob, NVRA_RC_FILE, "%s: \"%s\" is damaged: %s are inconsistent", fn,
-                         filename.c_str(), fault);
+        return probError(prob, code, "%s: %s is damaged: %s are inconsistent", fn, source.c_str(),
+                         fault);
     prob->model = std::move(m);
     modelReplaced(prob);
     prob->controls = std::move(controls);
@@ -446,6 +470,25 @@ int restore(NVRAprob prob, const char *fn, const char *probname) {
     prob->starts = Starts();
     prob->cutPool = CutPool();
     return 0;
+}
+
+int restore(NVRAprob prob, const char *fn, const char *probname) {
+    if (!probname || !*probname) return probError(prob, NVRA_RC_INVALID, "%s: no name given", fn);
+    const std::string filename = savedFileName(probname);
+    BinReader in;
+    if (int err = in.load(filename.c_str()))
+        return probError(prob, NVRA_RC_FILE, "%s: cannot read \"%s\": %s", fn, filename.c_str(),
+                         std::strerror(err));
+    return restoreFrom(prob, fn, in, "\"" + filename + "\"", NVRA_RC_FILE);
+}
+
+int restoreFromBuffer(NVRAprob prob, const char *fn, const void *buf, int64_t nbytes) {
+    if (nbytes < 0 || (!buf && nbytes != 0))
+        return probError(prob, NVRA_RC_INVALID, "%s: %lld bytes without a buffer of that size", fn,
+                         static_cast<long long>(nbytes));
+    BinReader in;
+    in.assign(static_cast<const char *>(buf), static_cast<size_t>(nbytes));
+    return restoreFrom(prob, fn, in, "the saved problem in memory", NVRA_RC_INVALID);
 }
 
 } // namespace
@@ -474,6 +517,19 @@ int NVRArestore(NVRAprob prob, const char *probname, const char *flags) {
     return sideEdit(prob, fn, [&] {
         if (int rc = noFlags(prob, fn, flags)) return rc;
         return restore(prob, fn, probname);
+    });
+}
+
+int NVRAsavetobuffer(NVRAprob prob, void *buf, int64_t bufsize, int64_t *nbytes) {
+    const char *fn = "NVRAsavetobuffer";
+    return storeQuery(prob, fn, [&] { return saveToBuffer(prob, fn, buf, bufsize, nbytes); });
+}
+
+int NVRArestorefrombuffer(NVRAprob prob, const void *buf, int64_t nbytes, const char *flags) {
+    const char *fn = "NVRArestorefrombuffer";
+    return sideEdit(prob, fn, [&] {
+        if (int rc = noFlags(prob, fn, flags)) return rc;
+        return restoreFromBuffer(prob, fn, buf, nbytes);
     });
 }
 
