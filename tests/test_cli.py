@@ -42,6 +42,25 @@ def test_solve_writes_the_solution_and_row_activities_as_csv(tmp_path, capsys):
     np.testing.assert_allclose([float(r["dual"]) for r in rows], p.getDuals(), atol=1e-9)
 
 
+def test_solve_writes_the_slx_solution_file_that_reads_back(tmp_path, capsys):
+    out = tmp_path / "lseu.slx"
+    assert _cli.main(["solve", "-q", str(DATA / "lseu.mps"), "-s", str(out)]) == 0
+    assert "optimal, objective 1120\n" in capsys.readouterr().out
+    lines = out.read_text().splitlines()
+    assert lines[0].startswith("NAME") and lines[-1] == "ENDATA"
+    p = read(DATA / "lseu.mps")
+    # Columns by name (those at zero may be left out).
+    columns = {line.split()[1] for line in lines[1:-1] if line.startswith("C ")}
+    assert columns and columns <= {v.name for v in p.getVariable()}
+    # Read back as the problem's solution: the optimum the command line found.
+    p.readslxsol(str(out), "l")
+    x = np.array(p.getSolution())
+    np.testing.assert_allclose(x, np.round(x), atol=1e-9)
+    c = []
+    p.getobj(c, 0, p.attributes.cols - 1)
+    assert np.dot(c, x) == pytest.approx(1120)
+
+
 @pytest.mark.parametrize("args, code", [
     (["woodinfe.mps"], 4),
     (["qpunbounded.lp"], 5),
