@@ -17,6 +17,7 @@ controls and attributes are in ``nivra.enums``.
 
 from . import enums  # noqa: F401
 from . import parallel  # noqa: F401 - cheap: Dask is imported only when a map runs
+from . import _pickling  # noqa: F401 - registers the pickling of problems and model objects
 from ._nivra import *  # noqa: F401,F403
 from ._nivra import (  # noqa: F401
     _getcontrols,

@@ -1,7 +1,8 @@
 // api/solving.cpp: the optimizer API members that solve, set, read and write solution data and
 // tune: the rows of api/solving.def, and the members with extra logic written out here: save
-// and restore (the whole problem; restore remakes the model objects), copycontrols (from another
-// problem), setdefaultcontrol (a control by id or name) and getlasterror (a str).
+// and restore (the whole problem, to a file or to bytes; restoring remakes the model objects),
+// copycontrols (from another problem), setdefaultcontrol (a control by id or name) and
+// getlasterror (a str).
 #include "api/methods.h"
 
 #include "api/member.h"
@@ -57,6 +58,41 @@ PyObject *NVRA_PY_restore(problem_s *p, PyObject *args, PyObject *kwargs) {
     // A failed restore leaves the problem as it was, objects included.
     const bool unlinked = problem_holdsUnlinked(p);
     if (problem_call(p, NVRArestore, "NVRArestore", probname, flags ? flags : "") != 0 ||
+        problem_adoptReplacedModel(p, unlinked) != 0)
+        return nullptr;
+    Py_RETURN_NONE;
+}
+
+// The saved problem as a new bytes object, or null. The size is asked first; should the problem
+// change in between (another thread), the library refuses the buffer rather than write past it.
+PyObject *NVRA_PY_savetobuffer(problem_s *p, PyObject *args, PyObject *kwargs) {
+    using M = api_savetobuffer;
+    int64_t size = 0;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw()) ||
+        refuseNonlinear(p) != 0 ||
+        problem_call(p, NVRAsavetobuffer, "NVRAsavetobuffer", nullptr, int64_t{0}, &size) != 0)
+        return nullptr;
+    Ref bytes = Ref::steal(PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size)));
+    if (!bytes ||
+        problem_call(p, NVRAsavetobuffer, "NVRAsavetobuffer",
+                     static_cast<void *>(PyBytes_AS_STRING(bytes.get())), size, &size) != 0)
+        return nullptr;
+    PyObject *result = bytes.release();
+    if (_PyBytes_Resize(&result, static_cast<Py_ssize_t>(size)) != 0) return nullptr;
+    return result;
+}
+
+PyObject *NVRA_PY_restorefrombuffer(problem_s *p, PyObject *args, PyObject *kwargs) {
+    using M = api_restorefrombuffer;
+    const char *data = nullptr, *flags = nullptr;
+    Py_ssize_t length = 0;
+    if (!nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw(), &data, &length,
+                                   &flags))
+        return nullptr;
+    const bool unlinked = problem_holdsUnlinked(p);
+    if (problem_call(p, NVRArestorefrombuffer, "NVRArestorefrombuffer",
+                     static_cast<const void *>(data), static_cast<int64_t>(length),
+                     flags ? flags : "") != 0 ||
         problem_adoptReplacedModel(p, unlinked) != 0)
         return nullptr;
     Py_RETURN_NONE;

@@ -21,6 +21,7 @@
 #include "operand.h"
 #include "problem_model.h"
 #include "var.h"
+#include "printing.h"
 
 namespace {
 
@@ -625,6 +626,7 @@ int constraint_bool(PyObject *) {
 }
 
 PyMethodDef constraint_methods[] = {
+    NVR_REPR_LATEX_METHOD,
     {"copy", constraint_copy, METH_NOARGS,
      PyDoc_STR("copy() -> constraint: a new unlinked constraint with the same body and bounds")},
     {"getBody", constraint_getBody, METH_NOARGS,

@@ -479,6 +479,7 @@ void expression_dealloc(PyObject *self) {
 }
 
 PyMethodDef expression_methods[] = {
+    NVR_REPR_LATEX_METHOD,
     {"extractLinear", nvr_extractLinear, METH_NOARGS,
      PyDoc_STR("extractLinear() -> ([var], [coef]): the linear part, ordered by variable")},
     {"extractQuadratic", nvr_extractQuadratic, METH_NOARGS,

@@ -37,6 +37,7 @@ void linterm_dealloc(PyObject *self) {
 }
 
 PyMethodDef linterm_methods[] = {
+    NVR_REPR_LATEX_METHOD,
     {"extractLinear", nvr_extractLinear, METH_NOARGS,
      PyDoc_STR("extractLinear() -> ([var], [coef]): the linear part")},
     {"extractQuadratic", nvr_extractQuadratic, METH_NOARGS,

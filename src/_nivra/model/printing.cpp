@@ -130,3 +130,7 @@ PyObject *nvr_model_str(PyObject *self) {
     if (poly_of(self, exprKindOf(self), &p) != 0) return nullptr;
     return polyText(p);
 }
+
+PyObject *nvr_model_repr_latex(PyObject *self, PyObject *) {
+    return nvr_call_package("nivra._notebook", "repr_latex", {self});
+}

@@ -44,6 +44,7 @@ void quadterm_dealloc(PyObject *self) {
 }
 
 PyMethodDef quadterm_methods[] = {
+    NVR_REPR_LATEX_METHOD,
     {"extractLinear", nvr_extractLinear, METH_NOARGS,
      PyDoc_STR("extractLinear() -> ([], []): a quadratic term has no linear part")},
     {"extractQuadratic", nvr_extractQuadratic, METH_NOARGS,

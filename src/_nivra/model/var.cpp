@@ -20,6 +20,7 @@
 #include "runtime/ref.h"
 #include "nvra.h"
 #include "problem_model.h"
+#include "printing.h"
 
 namespace {
 
@@ -385,6 +386,7 @@ constexpr SolutionQuery kCallbackRedCost{NVRAgetcallbackredcosts, "NVRAgetcallba
 // ---- tables -------------------------------------------------------------------------------------
 
 PyMethodDef var_methods[] = {
+    NVR_REPR_LATEX_METHOD,
     {"getSolution", solutionMethod<kSolution>, METH_NOARGS,
      PyDoc_STR("getSolution() -> float: the variable's value in the current solution")},
     {"getRedCost", solutionMethod<kRedCost>, METH_NOARGS,

@@ -12,6 +12,7 @@
 #include "model/var.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
+#include "model/printing.h"
 
 namespace {
 
@@ -302,6 +303,7 @@ int nonlinear_clear(PyObject *self) {
 }
 
 PyMethodDef nonlinear_methods[] = {
+    NVR_REPR_LATEX_METHOD,
     {"extractLinear", nonlin_extractLinear, METH_NOARGS,
      PyDoc_STR("extractLinear() -> ([var], [coef]): the linear part, ordered by variable")},
     {"extractQuadratic", nonlin_extractQuadratic, METH_NOARGS,

@@ -1,12 +1,16 @@
 // problem/modfuncs.cpp: the module functions of the problem layer: evaluate (at a given
-// solution or a problem's current one) and vars (unlinked variables in bulk, deprecated).
+// solution or a problem's current one), vars (unlinked variables in bulk, deprecated) and
+// _linkedProblem (for pickling model objects with their problem).
 #include "runtime/npy.h"
 
 #include <vector>
 
 #include "methods.h"
+#include "model/constraint.h"
 #include "model/evaluate.h"
 #include "model/operand.h"
+#include "model/sos.h"
+#include "model/var.h"
 #include "problem.h"
 #include "runtime/args.h"
 #include "runtime/calllib.h"
@@ -117,6 +121,20 @@ PyObject *nivramod_evaluate(PyObject *, PyObject *args, PyObject *kwargs) {
     NVR_CATCH(nullptr)
 }
 
+// _linkedProblem(obj): the problem a variable, constraint or SOS is linked to, else None (an
+// unlinked or deleted object, or any other object). New reference.
+PyObject *nivramod_linkedProblem(PyObject *, PyObject *obj) {
+    problem_model_s *owner = nullptr;
+    if (var_Check(obj))
+        owner = var_is_deleted(as_var(obj)) ? nullptr : as_var(obj)->owner;
+    else if (constraint_Check(obj))
+        owner = constraint_problem(as_constraint(obj));
+    else if (sos_Check(obj) && as_sos(obj)->owner != kDeletedOwner)
+        owner = as_sos(obj)->owner;
+    if (!owner) Py_RETURN_NONE;
+    return Py_NewRef(reinterpret_cast<PyObject *>(static_cast<problem_s *>(owner)));
+}
+
 } // namespace
 
 PyMethodDef nvr_problem_module_methods[] = {
@@ -128,5 +146,8 @@ PyMethodDef nvr_problem_module_methods[] = {
      PyDoc_STR("evaluate(*objects, problem=None, solution=None): the values of expressions at a "
                "solution (a dict of variables to values, a list or array of column values, or "
                "the problem's current solution)")},
+    {"_linkedProblem", nivramod_linkedProblem, METH_O,
+     PyDoc_STR("_linkedProblem(obj): the problem holding a linked variable, constraint or SOS, "
+               "else None")},
     {nullptr, nullptr, 0, nullptr},
 };

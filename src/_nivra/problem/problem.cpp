@@ -334,6 +334,17 @@ PyObject *problem_copy(PyObject *self, PyObject *) {
     return copy.release();
 }
 
+// copy.deepcopy(p) is p.copy(); the package's helper also lets the model objects copied along
+// with p become the copy's objects.
+PyObject *problem_deepcopy(PyObject *self, PyObject *memo) {
+    return nvr_call_package("nivra._pickling", "deepcopy_problem", {self, memo});
+}
+
+// The notebook form: the package's HTML summary.
+PyObject *problem_repr_html(PyObject *self, PyObject *) {
+    return nvr_call_package("nivra._notebook", "problem_html", {self});
+}
+
 PyObject *problem_reset(PyObject *self, PyObject *) {
     if (checkProblemIsInitialized(as_problem(self)) != 0) return nullptr;
     if (problem_freeresources(as_problem(self)) != 0) return nullptr;
@@ -538,6 +549,12 @@ PyMethodDef problem_lifecycle_methods[] = {
     {"copy", problem_copy, METH_NOARGS,
      PyDoc_STR("copy() -> problem: a new problem with the same model, controls and name; its "
                "variables are new objects with the same indices")},
+    {"__copy__", problem_copy, METH_NOARGS, PyDoc_STR("copy.copy(p): the same as p.copy()")},
+    {"__deepcopy__", problem_deepcopy, METH_O,
+     PyDoc_STR("copy.deepcopy(p): the same as p.copy(); variables, constraints and SOS copied "
+               "in the same deep copy become the copy's objects")},
+    {"_repr_html_", problem_repr_html, METH_NOARGS,
+     PyDoc_STR("_repr_html_() -> str: the problem as an HTML table for notebooks")},
     {"reset", problem_reset, METH_NOARGS,
      PyDoc_STR("reset(): empty the problem, as a new problem named \"noname\" that minimises; "
                "its former variables and constraints become deleted objects")},

@@ -39,3 +39,13 @@ PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out, const PyMethodDef *
     }
     return out.data();
 }
+
+PyObject *nvr_call_package(const char *module, const char *function,
+                           std::initializer_list<PyObject *> args) {
+    Ref mod = Ref::steal(PyImport_ImportModule(module));
+    if (!mod) return nullptr;
+    Ref fn = Ref::steal(PyObject_GetAttrString(mod.get(), function));
+    if (!fn) return nullptr;
+    return PyObject_Vectorcall(fn.get(), const_cast<PyObject *const *>(args.begin()), args.size(),
+                               nullptr);
+}

@@ -71,3 +71,9 @@ PyMethodDef *nvr_join_methods(std::vector<PyMethodDef> &out, const PyMethodDef *
 // First member of a static PyTypeObject written with designated initialisers:
 //   PyTypeObject var_type = {NVR_TYPE_HEAD, .tp_name = "nivra.var", ...};
 #define NVR_TYPE_HEAD .ob_base = {PyObject_HEAD_INIT(nullptr) 0}
+
+// Calls function(args...) of a module of the Python package (e.g. "nivra._notebook"), imported
+// at the first call: for the parts written in Python (pickling, notebook forms). New reference
+// or null.
+PyObject *nvr_call_package(const char *module, const char *function,
+                           std::initializer_list<PyObject *> args);
