@@ -11,6 +11,7 @@
 #include "model/quadterm.h"
 #include "model/var.h"
 #include "aggregates.h"
+#include "pandas.h"
 #include "runtime/ref.h"
 #include "tensor.h"
 #include "walker.h"
@@ -227,7 +228,8 @@ PyObject *nivramod_Dot(PyObject *, PyObject *args, PyObject *kwargs) {
             acc = Ref::steal(tensor_mult(acc ? acc.get() : Py_None, pending.get(), nullptr));
             if (!acc) return -1;
         }
-        pending = Ref::borrow(o);
+        pending = Ref::steal(nvr_pandas_values(o)); // a Series or Index by its values
+        if (!pending) return -1;
         ++operands;
         return 0;
     });

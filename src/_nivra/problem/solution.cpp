@@ -10,6 +10,7 @@
 #include "runtime/args.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
+#include "numeric/pandas.h"
 #include "numeric/walker.h"
 #include "problem/methods.h"
 #include "problem/problib.h"
@@ -78,6 +79,20 @@ PyObject *allValues(int length, const double *values) {
     return list.release();
 }
 
+// A call with one pandas Series: compute on its values (as a list, which every method takes)
+// and give the result as a Series with its index and name. Any other call: compute on args.
+// New reference or null.
+template <class F> PyObject *seriesAware(PyObject *args, F &&compute) {
+    PyObject *series = PyTuple_GET_SIZE(args) == 1 ? PyTuple_GET_ITEM(args, 0) : nullptr;
+    const int isSeries = series ? nvr_is_pandas(series, "Series") : 0;
+    if (isSeries < 0) return nullptr;
+    if (!isSeries) return compute(args);
+    Ref values = Ref::steal(PySequence_List(series));
+    Ref inner = values ? Ref::steal(PyTuple_Pack(1, values.get())) : Ref();
+    Ref result = inner ? Ref::steal(compute(inner.get())) : Ref();
+    return result ? nvr_pandas_series_like(series, result.get()) : nullptr;
+}
+
 // ---- library vectors ----------------------------------------------------------------------------
 
 // A full vector of the last solution (or of a callback's solution) over rows or columns.
@@ -126,7 +141,8 @@ template <const VectorQuery &Q> PyObject *vectorMethod(PyObject *self, PyObject 
     LibArray<double> values;
     if (vectorLength(p, Q.rows, &length) != 0 || readVector(p, Q, length, values) != 0)
         return nullptr;
-    return problem_pickValues(p, args, length, values.get(), Q.rows);
+    return seriesAware(
+        args, [&](PyObject *a) { return problem_pickValues(p, a, length, values.get(), Q.rows); });
 }
 
 // The deprecated singular names of getDuals, getSlacks and getRedCosts.
@@ -166,12 +182,14 @@ PyObject *problem_getSolution(PyObject *self, PyObject *args, PyObject *kwargs) 
     if (readSolution(p, &count, values) != 0) return nullptr;
     if (PyTuple_GET_SIZE(args) == 0 || flatten == Py_True)
         return problem_pickValues(p, args, count, values.get(), false);
-    var_map map;
-    map.problem = p;
-    map.values = values.get();
-    map.count = count;
-    map.by_column = true;
-    return scan_args_expressions(args, map, true);
+    return seriesAware(args, [&](PyObject *a) {
+        var_map map;
+        map.problem = p;
+        map.values = values.get();
+        map.count = count;
+        map.by_column = true;
+        return scan_args_expressions(a, map, true);
+    });
 }
 
 // ---- solving ------------------------------------------------------------------------------------
@@ -311,11 +329,12 @@ PyMethodDef problem_solution_methods[] = {
      PyDoc_STR("getSolution(*args, flatten=False)\n\n"
                "Values in the last solution. Without arguments a list over all columns; with a\n"
                "variable, expression, column index or column name a float; containers give\n"
-               "containers of the same shape (lists, tuples, dicts, NumPy arrays); several\n"
-               "arguments a tuple. flatten=True gives one flat list of the variables' values.")},
+               "containers of the same shape (lists, tuples, dicts, NumPy arrays, a pandas\n"
+               "Series with its index); several arguments a tuple. flatten=True gives one flat\n"
+               "list of the variables' values.")},
     {"getDuals", vectorMethod<kDuals>, METH_VARARGS,
      PyDoc_STR("getDuals(*constraints): dual values per row (all rows without arguments; a float "
-               "for one constraint, row index or row name)")},
+               "for one constraint, row index or row name; a pandas Series for a Series)")},
     {"getSlacks", vectorMethod<kSlacks>, METH_VARARGS,
      PyDoc_STR("getSlacks(*constraints): slacks (rhs - activity) per row, as getDuals")},
     {"getRedCosts", vectorMethod<kRedCosts>, METH_VARARGS,
