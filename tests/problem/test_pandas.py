@@ -55,8 +55,7 @@ def test_series_and_index_arguments_are_taken_by_position(plan):
                 pd.Series([2.0, 3.0, 4.0], index=[7, 8, 9]))
     assert [v.ub for v in x] == [2.0, 3.0, 4.0]
     weights = pd.Series([1.0, 2.0, 3.0], index=["z", "y", "w"])
-    assert str(nivra.Dot(weights, x)) == str(nivra.Dot(weights.to_numpy(), x.to_numpy()))
-    assert str(nivra.Dot(weights.values, x)) == str(x.iloc[0] + 2 * x.iloc[1] + 3 * x.iloc[2])
+    assert str(nivra.Dot(weights, x)) == str(x.iloc[0] + 2 * x.iloc[1] + 3 * x.iloc[2])
 
 
 def test_nivra_never_imports_pandas():
