@@ -47,9 +47,8 @@ def _terms(expr):
     """(constant, [(coef, latex of the product)]) of a linear or quadratic operand."""
     lin_vars, lin_coefs = expr.extractLinear()
     q1, q2, q_coefs = expr.extractQuadratic()
-    at_zero = {v: 0.0 for v in (*lin_vars, *q1, *q2)}
-    constant = _nivra.evaluate(expr, solution=at_zero) if at_zero else \
-        _nivra.evaluate(expr, solution={})
+    # The constant is the value with every variable at zero.
+    constant = _nivra.evaluate(expr, solution={v: 0.0 for v in (*lin_vars, *q1, *q2)})
     terms = [(c, _name(v)) for v, c in zip(lin_vars, lin_coefs)]
     terms += [(c, _name(u) + "^{2}" if u is v else _name(u) + r" \cdot " + _name(v))
               for u, v, c in zip(q1, q2, q_coefs)]
