@@ -15,6 +15,9 @@ PRELUDE = """
 import os, signal, threading, time
 import nivra
 
+# As in an interactive interpreter (a child of a background job starts with SIGINT ignored).
+signal.signal(signal.SIGINT, signal.default_int_handler)
+
 def ctrl_c():
     os.kill(os.getpid(), signal.SIGINT)
 
