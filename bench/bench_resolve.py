@@ -45,7 +45,7 @@ def cut_data(rows, cols, pool, seed=7):
     dens = 5.0 / cols
     A = np.where(rng.random((rows, cols)) < dens, rng.uniform(0.1, 1.0, (rows, cols)), 0.0)
     b = rng.uniform(1.0, 3.0, rows)
-    P = np.where(rng.random((pool, cols)) < 0.05, rng.uniform(0.1, 1.0, (pool, cols)), 0.0)
+    P = np.where(rng.random((pool, cols)) < 0.01, rng.uniform(0.1, 1.0, (pool, cols)), 0.0)
     q = rng.uniform(0.5, 1.0, pool)
     c = -rng.uniform(0.5, 1.5, cols)
     return A, b, P, q, c
@@ -236,7 +236,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--reps", type=int, default=3)
     ap.add_argument("--rows", type=int, default=10000)
-    ap.add_argument("--cols", type=int, default=2000)
+    ap.add_argument("--cols", type=int, default=1000)
     ap.add_argument("--rounds-cuts", type=int, default=200)
     ap.add_argument("--rounds-cols", type=int, default=500)
     args = ap.parse_args()

@@ -193,7 +193,9 @@ def getrows(n, clock):
     d = sparse_lp(n)
     A = sp.csc_matrix((d["value"], d["index"], d["start"]), shape=(d["nrows"], d["ncols"])).tocsr()
     h = new_model()
-    h.addVariables(d["ncols"], lb=d["lb"], ub=d["ub"])
+    ncols = d["ncols"]
+    h.addCols(ncols, np.zeros(ncols), np.asarray(d["lb"], float), np.asarray(d["ub"], float), 0,
+              np.zeros(ncols, np.int32), np.zeros(0, np.int32), np.zeros(0))
     h.addRows(d["nrows"], d["rlb"], np.full(d["nrows"], INF), A.nnz, A.indptr.astype(np.int32),
               A.indices.astype(np.int32), A.data)
     rows = np.arange(d["nrows"], dtype=np.int32)
@@ -266,5 +268,6 @@ def ranging(instance, clock):
 BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "dot-csr": dot_csr,
     "sum": sum_, "compare": compare, "addcons": addcons, "solution": solution, "solve": solve,
-    "iis": iis, "ranging": ranging,
+    "chgmcoef": chgmcoef, "chgcoef": chgcoef, "getrows": getrows, "iis": iis,
+    "ranging": ranging,
 }

@@ -349,6 +349,7 @@ BENCHES = {
     "fac": fac, "fac-lin": fac_lin, "lqcp": lqcp, "expr": expr, "xqx": xqx,
     "dot-csr": dot_csr, "dense-mv": dense_mv, "sum": sum_, "compare": compare,
     "addcons": addcons, "solution": solution, "solve": solve,
-    "iis": iis, "ranging": ranging,
+    "chgmcoef": chgmcoef, "chgcoef": chgcoef, "getrows": getrows, "iis": iis,
+    "ranging": ranging,
     "fac-opt": fac_opt, "miqp": miqp, "miqcqp": miqcqp, "qcqp": qcqp, "socp": socp,
 }

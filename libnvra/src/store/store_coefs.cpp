@@ -16,9 +16,54 @@ int64_t findCoef(const SparseRows &A, int row, int col) {
     return p != e && *p == col ? p - A.index.data() : -1;
 }
 
-// Applies changes sorted by (row, col), one per element. Changes of existing elements to non-zero
-// values are made in place; anything else rebuilds the arrays (allocated before A is touched).
+// Up to this many changes that add or remove elements are made in the arrays as they are (one
+// shift of the entries after each); more rebuild the arrays in one pass.
+constexpr size_t kShiftedChanges = 8;
+
+// Makes room for `more` entries without a reallocation later (the arrays grow geometrically, so
+// that a loop of single insertions does not copy the matrix each time). Throws before A changes.
+void reserveEntries(SparseRows &A, size_t more) {
+    const size_t need = A.index.size() + more;
+    if (need <= A.index.capacity() && need <= A.value.capacity()) return;
+    const size_t cap = std::max(need, 2 * A.index.size());
+    A.index.reserve(cap);
+    A.value.reserve(cap);
+}
+
+// One change in place: an existing element changed or removed, a new one inserted (room for it
+// reserved). Never throws.
+void shiftChange(SparseRows &A, const CoefChange &c) {
+    const int64_t at = findCoef(A, c.row, c.col);
+    if (at >= 0 && c.value != 0.0) {
+        A.value[at] = c.value;
+        return;
+    }
+    const int nrows = static_cast<int>(A.start.size()) - 1;
+    if (at >= 0) {
+        A.index.erase(A.index.begin() + at);
+        A.value.erase(A.value.begin() + at);
+        for (int r = c.row + 1; r <= nrows; ++r)
+            --A.start[r];
+        return;
+    }
+    if (c.value == 0.0) return;
+    const int32_t *b = A.index.data() + A.start[c.row], *e = A.index.data() + A.start[c.row + 1];
+    const int64_t pos = std::lower_bound(b, e, c.col) - A.index.data();
+    A.index.insert(A.index.begin() + pos, c.col);
+    A.value.insert(A.value.begin() + pos, c.value);
+    for (int r = c.row + 1; r <= nrows; ++r)
+        ++A.start[r];
+}
+
+// Applies changes sorted by (row, col), one per element: a few in place, many by rebuilding the
+// arrays (allocated before A is touched).
 void applyCoefChanges(SparseRows &A, const std::vector<CoefChange> &changes) {
+    if (changes.size() <= kShiftedChanges) {
+        reserveEntries(A, changes.size());
+        for (const CoefChange &c : changes)
+            shiftChange(A, c);
+        return;
+    }
     bool inPlace = true;
     for (const CoefChange &c : changes)
         if (c.value == 0.0 || findCoef(A, c.row, c.col) < 0) inPlace = false;
