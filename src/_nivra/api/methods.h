@@ -37,9 +37,3 @@ extern const ApiMemberInfo nvr_api_cutpool_info[];
 // The module functions of this layer: _api_members() lists (name, format, keywords, old keywords)
 // for every member (for the tests).
 extern PyMethodDef nvr_api_module_methods[];
-
-// After the library deleted the entries at indices (any order, no repeats) of list (a problem's
-// variables, constraints or SOS): the objects there are marked deleted and removed, the others
-// renumbered (linked objects through their index, unlinked ones through the problem's map).
-// 0, or -1 with an exception.
-int nvy_delModelObjs(problem_s *p, PyObject *list, std::vector<int> indices);

@@ -19,6 +19,7 @@
 #include "model/sos.h"
 #include "model/var.h"
 #include "problem/problem.h"
+#include "problem/delobjs.h"
 #include "problem/problib.h"
 #include "runtime/calllib.h"
 #include "runtime/env.h"
