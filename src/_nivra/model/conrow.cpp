@@ -283,6 +283,10 @@ int addNonlinearPart(Row r, Ref &sum) {
 
 } // namespace
 
+int conrow_add_nonlinear(problem_model_s *p, int row, Ref &sum) {
+    return addNonlinearPart(Row{p, row}, sum);
+}
+
 PyObject *conrow_body(const constraint_s *c) {
     const Row r = rowOf(c);
     Ref e = Ref::steal(expression_base());

@@ -6,6 +6,8 @@
 #include <Python.h>
 
 struct constraint_s;
+struct problem_model_s;
+class Ref;
 
 enum class ConAttr { Lb, Ub, Type, Rhs, RhsRange };
 
@@ -25,6 +27,9 @@ int conrow_set_name(const constraint_s *c, PyObject *name);
 // The body of the row as an expression: its linear and quadratic parts with the problem's
 // variable objects. New reference or null.
 PyObject *conrow_body(const constraint_s *c);
+// Adds the nonlinear part of row `row` of p (its formula, then its coefficients with a column,
+// each as its variable times its formula) to sum, which is replaced by the new sum. 0 or -1.
+int conrow_add_nonlinear(problem_model_s *p, int row, Ref &sum);
 
 // Methods of nivra.constraint: the slack or dual value of a linked constraint's row, in the
 // current solution or in a callback's.

@@ -4,9 +4,12 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <iterator>
 
+#include "model/expression.h"
 #include "model/operand.h"
 #include "runtime/alloc.h"
 #include "runtime/args.h"
@@ -18,6 +21,7 @@
 #include "problem/convert.h"
 #include "problem/methods.h"
 #include "problem/general.h"
+#include "problem/objtransfer.h"
 #include "problem/problib.h"
 
 namespace {
@@ -126,6 +130,28 @@ int transferSecondary(problem_s *p, int i, PyObject *obj) {
                         row.constant);
 }
 
+// The quadratic objective over ncols columns in the library's column-wise form: column j
+// holds the elements (j, cols[k]) for k in start[j] .. start[j+1]-1.
+struct ObjQuadratic {
+    int n = 0;
+    LibArray<int> start, cols;
+    LibArray<double> values;
+};
+
+// Reads the quadratic objective into q. 0 or -1.
+int readQuadratic(problem_s *p, int ncols, ObjQuadratic &q) {
+    if (problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", nullptr, nullptr, nullptr, 0, &q.n, 0,
+                     ncols - 1) != 0)
+        return -1;
+    if (q.n == 0) return 0;
+    const auto n = static_cast<size_t>(q.n);
+    if (q.start.alloc(static_cast<size_t>(ncols) + 1) != 0 || q.cols.alloc(n) != 0 ||
+        q.values.alloc(n) != 0)
+        return -1;
+    return problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", q.start.get(), q.cols.get(),
+                        q.values.get(), q.n, &q.n, 0, ncols - 1);
+}
+
 // Clears objective 0: constant, linear coefficients and quadratic elements. 0 or -1.
 int clearObjective(problem_s *p, int ncols) {
     const int minusOne = -1;
@@ -138,22 +164,16 @@ int clearObjective(problem_s *p, int ncols) {
     for (int j = 0; j < ncols; ++j)
         all[j] = j, zeros[j] = 0.0;
     if (problem_call(p, NVRAchgobj, "NVRAchgobj", ncols, all.get(), zeros.get()) != 0) return -1;
-    int nq = 0;
-    if (problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", nullptr, nullptr, nullptr, 0, &nq, 0,
-                     ncols - 1) != 0)
-        return -1;
-    if (nq == 0) return 0;
-    LibArray<int> start(static_cast<size_t>(ncols) + 1), col1(static_cast<size_t>(nq)),
-        col2(static_cast<size_t>(nq));
-    LibArray<double> values(static_cast<size_t>(nq));
-    if (!start || !col1 || !col2 || !values) return -1;
-    if (problem_call(p, NVRAgetmqobj, "NVRAgetmqobj", start.get(), col2.get(), values.get(), nq,
-                     &nq, 0, ncols - 1) != 0)
-        return -1;
+    ObjQuadratic q;
+    if (readQuadratic(p, ncols, q) != 0) return -1;
+    if (q.n == 0) return 0;
+    LibArray<int> col1(static_cast<size_t>(q.n));
+    if (!col1) return -1;
     for (int j = 0; j < ncols; ++j)
-        for (int k = start[j]; k < start[j + 1]; ++k)
-            col1[k] = j, values[k] = 0.0;
-    return problem_call(p, NVRAchgmqobj, "NVRAchgmqobj", nq, col1.get(), col2.get(), values.get());
+        for (int k = q.start[j]; k < q.start[j + 1]; ++k)
+            col1[k] = j, q.values[k] = 0.0;
+    return problem_call(p, NVRAchgmqobj, "NVRAchgmqobj", q.n, col1.get(), q.cols.get(),
+                        q.values.get());
 }
 
 int addAuxiliary(PyObject *constraint, void *p) {
@@ -173,7 +193,16 @@ int transferGeneral(problem_s *p, PyObject *obj) {
     return -1;
 }
 
+// The library refuses infinite and NaN coefficients; they are caught before anything changes.
+bool allFinite(const ExprRow &row) {
+    auto finite = [](const double *v, uint64_t n) {
+        return std::all_of(v, v + n, [](double x) { return std::isfinite(x); });
+    };
+    return std::isfinite(row.constant) && finite(row.vals, row.nnz) && finite(row.qvals, row.nq);
+}
+
 // Objective 0: replaces the objective of the optimizer problem. The new objective is converted
+// (its nonlinear summands into formulas, checked by the library with the new transfer row)
 // before the old one is cleared, so that an objective that cannot be converted changes
 // nothing. 0 or -1.
 int transferMain(problem_s *p, PyObject *obj) {
@@ -181,18 +210,24 @@ int transferMain(problem_s *p, PyObject *obj) {
     if (problem_intAttrib(p, NVRA_ATTR_OBJECTIVES, &nobj) != 0) return -1;
     const bool nonlinear = exprKindOf(obj) == kNonlinear;
     if (nonlinear && nobj >= 2) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
-    if (nonlinear)
+    if (nonlinear && !p->nlprob)
         return nvr_raise(nvy_interf_exc, "Nonlinear objectives need the nonlinear solver, which "
                                          "is not available");
     OwnedExprRow row;
+    FormulaPieces pieces;
+    row.pieces = &pieces;
     if (convertExpr(p, obj, &row, true) != 0) return -1;
     if (row.nq > 0 && nobj >= 2) return nvr_raise(nvy_model_exc, kMultiObjectiveQuadratic);
+    if (!allFinite(row))
+        return nvr_raise(nvy_model_exc, "Objective coefficients and constant must be finite");
     if (check_nl_unconstruct(p) != 0) {
         setNvraErr(p);
         return -1;
     }
     int ncols = 0;
-    if (numColumns(p, &ncols) != 0 || clearObjective(p, ncols) != 0) return -1;
+    if (objtransfer_replace(p, pieces) != 0 || numColumns(p, &ncols) != 0 ||
+        clearObjective(p, ncols) != 0 || objtransfer_activate(p) != 0)
+        return -1;
     if (row.constant != 0.0) {
         const int minusOne = -1;
         const double rhs = -row.constant;
@@ -258,6 +293,14 @@ int checkSense(problem_s *p, int objidx, PyObject *senseObj, int *sense) {
     return 0;
 }
 
+// The sense of objective 0, for the optimizer and the nonlinear solver. 0 or -1.
+int changeSense(problem_s *p, int sense) {
+    if (problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", sense) != 0) return -1;
+    return p->nlprob ? problem_call(p, NSLPsetdblcontrol, "NSLPsetdblcontrol",
+                                    NSLP_CONTROL_OBJSENSE, static_cast<double>(sense))
+                     : 0;
+}
+
 PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs) {
     auto *p = as_problem(self);
     static const char *const kw[] = {"objective", "sense",  "objidx", "priority",
@@ -282,9 +325,7 @@ PyObject *problem_setObjective(PyObject *self, PyObject *args, PyObject *kwargs)
                : applyOptions(p, objidx, o);
     if (rc != 0) return nullptr;
     // The sense of objective 0 changes once the objective itself is in place.
-    if (sense && objidx == 0 &&
-        problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", senseValue) != 0)
-        return nullptr;
+    if (sense && objidx == 0 && changeSense(p, senseValue) != 0) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -326,6 +367,67 @@ PyObject *problem_addObjective_method(PyObject *self, PyObject *args, PyObject *
         return nullptr;
     if (addObjectives(as_problem(self), args, o) != 0) return nullptr;
     Py_RETURN_NONE;
+}
+
+// ---- objective 0 read back ---------------------------------------------------------------------
+
+// The variable of column col. Borrowed, or null with InterfaceError.
+PyObject *columnVariable(problem_s *p, int col) {
+    if (col >= 0 && col < PyList_GET_SIZE(p->vars)) return PyList_GET_ITEM(p->vars, col);
+    PyErr_Format(nvy_interf_exc,
+                 "The objective refers to column %d, but the problem has %d variables", col,
+                 static_cast<int>(PyList_GET_SIZE(p->vars)));
+    return nullptr;
+}
+
+// Adds the linear coefficients of objective 0 (all columns but skip) to e. 0 or -1.
+int addObjLinear(problem_s *p, PyObject *e, int ncols, int skip) {
+    LibArray<double> coefs(static_cast<size_t>(ncols));
+    if (!coefs || problem_call(p, NVRAgetobj, "NVRAgetobj", coefs.get(), 0, ncols - 1) != 0)
+        return -1;
+    for (int j = 0; j < ncols; ++j) {
+        if (j == skip || coefs[j] == 0.0) continue;
+        PyObject *x = columnVariable(p, j);
+        if (!x || expression_addToLinTerm(e, x, coefs[j]) != 0) return -1;
+    }
+    return 0;
+}
+
+// Adds 0.5 x'Qx of objective 0 to e: a diagonal element v gives 0.5·v·x², an off-diagonal one
+// v·x·y. 0 or -1.
+int addObjQuadratic(problem_s *p, PyObject *e, int ncols) {
+    ObjQuadratic q;
+    if (readQuadratic(p, ncols, q) != 0) return -1;
+    for (int j = 0; q.n > 0 && j < ncols; ++j)
+        for (int k = q.start[j]; k < q.start[j + 1]; ++k) {
+            PyObject *u = columnVariable(p, j);
+            PyObject *v = u ? columnVariable(p, q.cols[k]) : nullptr;
+            const double c = j == q.cols[k] ? 0.5 * q.values[k] : q.values[k];
+            if (!v || expression_addToQuadTerm(e, u, v, c) != 0) return -1;
+        }
+    return 0;
+}
+
+// Objective 0 as a model object: its constant, linear and quadratic parts, and the formulas of
+// a nonlinear objective (its transfer column left out). New reference or null.
+PyObject *readObjective(problem_s *p) {
+    int ncols = 0, transfer = -1;
+    double rhs = 0.0;
+    if (numColumns(p, &ncols) != 0 || objtransfer_column(p, &transfer) != 0 ||
+        problem_call(p, NVRAgetobj, "NVRAgetobj", &rhs, -1, -1) != 0)
+        return nullptr;
+    Ref e = Ref::steal(expression_base());
+    if (!e) return nullptr;
+    as_expression(e.get())->constant = -rhs;
+    if (ncols > 0 &&
+        (addObjLinear(p, e.get(), ncols, transfer) != 0 || addObjQuadratic(p, e.get(), ncols) != 0))
+        return nullptr;
+    return objtransfer_read(p, e) != 0 ? nullptr : e.release();
+}
+
+PyObject *problem_getObjective(PyObject *self, PyObject *) {
+    auto *p = as_problem(self);
+    return checkProblemIsInitialized(p) != 0 ? nullptr : readObjective(p);
 }
 
 // ---- objective controls by key ----------------------------------------------------------------
@@ -464,10 +566,14 @@ PyMethodDef problem_objective_methods[] = {
     {"setObjective", nvr_method(problem_setObjective), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("setObjective(objective=None, sense=None, objidx=0, priority=None, weight=None,\n"
                "             abstol=None, reltol=None)\n\n"
-               "Replaces objective objidx by a linear or quadratic expression (secondary\n"
-               "objectives are linear). sense is nivra.minimize or nivra.maximize. The options\n"
-               "set the objective controls of that objective; with objective None only they are\n"
-               "set.")},
+               "Replaces objective objidx by an expression (secondary objectives are linear;\n"
+               "a nonlinear objective 0 is held by a transfer row and column). sense is\n"
+               "nivra.minimize or nivra.maximize. The options set the objective controls of that\n"
+               "objective; with objective None only they are set.")},
+    {"getObjective", nvr_method(problem_getObjective), METH_NOARGS,
+     PyDoc_STR("getObjective() -> expression\n\n"
+               "Objective 0 as a model expression: its constant, linear and quadratic parts and,\n"
+               "for a nonlinear objective, its nonlinear summands.")},
     {"addObjective", nvr_method(problem_addObjective_method), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("addObjective(*objectives, priority=None, weight=None, abstol=None, reltol=None)\n\n"
                "Appends linear objectives for multi-objective optimisation; on a problem whose\n"
