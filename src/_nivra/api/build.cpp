@@ -7,6 +7,7 @@
 #include "api/member.h"
 #include "model/maps.h"
 #include "problem/constraints.h"
+#include "problem/delobjs.h"
 #include "problem/variables.h"
 #include "runtime/env.h"
 #include "runtime/errors.h"
@@ -67,16 +68,6 @@ void deleteAdded(problem_s *p, int (*del)(NVRAprob, int, const int *), const cha
         idx[i] = first + i;
     problem_call(p, del, name, n, idx.get());
     PyErr_Clear();
-}
-
-// Drops the list items from `from` on, marking them deleted (their rows or columns are gone).
-void dropObjects(problem_s *p, PyObject *list, Py_ssize_t from) {
-    AutoSavedException keep;
-    const Py_ssize_t n = PyList_GET_SIZE(list);
-    for (Py_ssize_t i = from; i < n; ++i)
-        if (problem_isLinkedObject(PyList_GET_ITEM(list, i), p))
-            problem_markObjectDeleted(PyList_GET_ITEM(list, i));
-    if (from < n && PyList_SetSlice(list, from, n, nullptr) != 0) PyErr_Clear();
 }
 
 // Names entries first .. first + n - 1 of a kind from the packed list names (empty: none).
@@ -140,7 +131,7 @@ PyObject *NVRA_PY_addcols(problem_s *p, PyObject *args, PyObject *kwargs) {
          addColsAsVariables(p, n, nameList.get(), typeList.get(), nullptr) == 0;
     if (ok) Py_RETURN_NONE;
     deleteAdded(p, NVRAdelcols, "NVRAdelcols", first, n);
-    dropObjects(p, p->vars, listed);
+    nvy_dropObjectsFrom(p, p->vars, listed);
     return nullptr;
 }
 
@@ -180,7 +171,7 @@ PyObject *NVRA_PY_addrows(problem_s *p, PyObject *args, PyObject *kwargs) {
     if (addNames(p, NVRA_NAMES_ROWS, nameBuf, first, n) == 0 && addRowsAsConstraints(p, n) == 0)
         Py_RETURN_NONE;
     deleteAdded(p, NVRAdelrows, "NVRAdelrows", first, n);
-    dropObjects(p, p->cons, listed);
+    nvy_dropObjectsFrom(p, p->cons, listed);
     return nullptr;
 }
 

@@ -9,6 +9,7 @@
 #include "model/sos.h"
 #include "model/var.h"
 #include "problem/problib.h"
+#include "runtime/errors.h"
 #include "runtime/ref.h"
 
 namespace {
@@ -85,3 +86,12 @@ int nvy_delModelObjs(problem_s *p, PyObject *list, std::vector<int> indices) NVR
     return PyList_SetSlice(list, write, size, nullptr);
 }
 NVR_CATCH(-1)
+
+void nvy_dropObjectsFrom(problem_s *p, PyObject *list, Py_ssize_t from) {
+    AutoSavedException keep;
+    const Py_ssize_t n = PyList_GET_SIZE(list);
+    for (Py_ssize_t i = from; i < n; ++i)
+        if (problem_isLinkedObject(PyList_GET_ITEM(list, i), p))
+            problem_markObjectDeleted(PyList_GET_ITEM(list, i));
+    if (from < n && PyList_SetSlice(list, from, n, nullptr) != 0) PyErr_Clear();
+}

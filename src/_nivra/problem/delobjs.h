@@ -13,3 +13,7 @@ struct problem_s;
 // renumbered (linked objects through their index, unlinked ones through the problem's map).
 // 0, or -1 with an exception.
 int nvy_delModelObjs(problem_s *p, PyObject *list, std::vector<int> indices);
+
+// Forgets the objects of list from position from on, marking linked ones deleted (made for
+// library entries that were deleted again). Keeps a pending exception.
+void nvy_dropObjectsFrom(problem_s *p, PyObject *list, Py_ssize_t from);

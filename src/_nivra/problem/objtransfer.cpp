@@ -62,17 +62,6 @@ void dropNewEntries(problem_s *p, int row, int col) {
     if (problem_call(p, NVRAdelrows, "NVRAdelrows", 1, &row) != 0) PyErr_Clear();
 }
 
-// Forgets the objects of list from position from on (made for entries that were deleted
-// again). Keeps a pending exception.
-void dropObjectsFrom(problem_s *p, PyObject *list, Py_ssize_t from) {
-    AutoSavedException keep;
-    const Py_ssize_t n = PyList_GET_SIZE(list);
-    for (Py_ssize_t i = from; i < n; ++i)
-        if (problem_isLinkedObject(PyList_GET_ITEM(list, i), p))
-            problem_markObjectDeleted(PyList_GET_ITEM(list, i));
-    if (from < n && PyList_SetSlice(list, from, n, nullptr) != 0) PyErr_Clear();
-}
-
 // Appends the transfer row and column to the library problem, with the formulas of pieces in
 // the row; on failure what was appended is deleted again. 0 or -1.
 int appendTransfer(problem_s *p, FormulaPieces &pieces, int *rowOut, int *colOut) {
@@ -181,8 +170,8 @@ int objtransfer_replace(problem_s *p, FormulaPieces &pieces) {
         if (!names || addRowsAsConstraints(p, 1) != 0 ||
             addColsAsVariables(p, 1, names.get(), nullptr, nullptr) != 0) {
             dropNewEntries(p, row, col);
-            dropObjectsFrom(p, p->cons, cons);
-            dropObjectsFrom(p, p->vars, vars);
+            nvy_dropObjectsFrom(p, p->cons, cons);
+            nvy_dropObjectsFrom(p, p->vars, vars);
             return -1;
         }
     }
