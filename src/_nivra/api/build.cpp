@@ -421,9 +421,14 @@ PyObject *NVRA_PY_chgobjsense(problem_s *p, PyObject *args, PyObject *kwargs) {
     int sense = 0;
     if (!nvo_ParseTupleAndKeywords(args, kwargs, M::format(), M::kw, M::oldkw(), &sense))
         return nullptr;
-    // A problem with nonlinear formulas keeps its sense in the nonlinear solver's control (id
-    // 12146); this build has no nonlinear solver, so the optimizer's sense is the only one.
-    if (problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", sense) != 0) return nullptr;
+    // A problem with nonlinear formulas takes its sense through the nonlinear solver's control;
+    // the library keeps one sense for both (the control reads and writes the optimizer's), so
+    // the two cannot disagree. The library refuses any value but 1 and -1 on either path.
+    const bool nonlinear = p->nlprob && (p->nl_rows || p->nl_objective);
+    const int rc = nonlinear ? problem_call(p, NSLPsetdblcontrol, "NSLPsetdblcontrol",
+                                            NSLP_CONTROL_OBJSENSE, static_cast<double>(sense))
+                             : problem_call(p, NVRAchgobjsense, "NVRAchgobjsense", sense);
+    if (rc != 0) return nullptr;
     Py_RETURN_NONE;
 }
 

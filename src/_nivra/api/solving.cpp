@@ -111,6 +111,10 @@ PyObject *NVRA_PY_copycontrols(problem_s *p, PyObject *args, PyObject *kwargs) {
     if (checkProblemIsInitialized(from) != 0 ||
         problem_call(p, NVRAcopycontrols, "NVRAcopycontrols", from->prob) != 0)
         return nullptr;
+    // The nonlinear solver's controls travel too when both problems have that solver.
+    if (p->nlprob && from->nlprob &&
+        problem_call(p, NSLPcopycontrols, "NSLPcopycontrols", from->nlprob) != 0)
+        return nullptr;
     Py_RETURN_NONE;
 }
 

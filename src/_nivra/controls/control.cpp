@@ -157,13 +157,15 @@ PyObject *nivramod_setdefaultcontrol(PyObject *, PyObject *args, PyObject *kwarg
     const int known = PyDict_Contains(nvr_py_env.control_table, norm.get());
     if (known <= 0) return known < 0 ? nullptr : incorrectName(1);
     const int set = PyDict_Contains(nvr_py_env.default_control_values, norm.get());
-    if (set < 0 || (set && PyDict_DelItem(nvr_py_env.default_control_values, norm.get()) != 0))
+    if (set < 0 || (set && PyDict_DelItem(nvr_py_env.default_control_values, norm.get()) != 0) ||
+        ctrl_module_own_defaults(norm.get()) != 0)
         return nullptr;
     Py_RETURN_NONE;
 }
 
 PyObject *nivramod_setdefaults(PyObject *, PyObject *) {
     PyDict_Clear(nvr_py_env.default_control_values);
+    if (ctrl_module_own_defaults(nullptr) != 0) return nullptr;
     Py_RETURN_NONE;
 }
 
@@ -238,6 +240,7 @@ PyMethodDef nvr_controls_methods[] = {
      PyDoc_STR("setdefaultcontrol(ipar): forget the module default value of the control named "
                "ipar; problems created afterwards start with the library's default")},
     {"setdefaults", nivramod_setdefaults, METH_NOARGS,
-     PyDoc_STR("setdefaults(): forget every module default value set on nivra.controls")},
+     PyDoc_STR("setdefaults(): forget every module default value set on nivra.controls; "
+               "the module's own defaults (nslp_postsolve = 1) stay")},
     {nullptr, nullptr, 0, nullptr},
 };

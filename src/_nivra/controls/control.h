@@ -43,3 +43,6 @@ void ctrl_attr_detach(PyObject *view, const problem_lib_s *p);
 // they exist), and records the module default of "nslp_postsolve" when the control table has
 // that control. 0, or -1 with an exception (the tables then stay empty).
 int ctrl_attr_fill_typeobj();
+// Puts the module's own default values back into the module defaults: all of them (name null)
+// or the one of that normalised name, if it has one. 0, or -1 with an exception.
+int ctrl_module_own_defaults(PyObject *name);

@@ -44,64 +44,138 @@ const char *missMessage(int control) {
 
 // ---- building the tables ------------------------------------------------------------------------
 
-// The value of control id of a fresh problem as a Python object, or null (no exception) when
+// The temporary problems whose lists and default values fill the tables (nl null when the
+// nonlinear solver is not available).
+struct TempProblems {
+    NVRAprob prob = nullptr;
+    NSLPprob nl = nullptr;
+};
+
+// A control's value read from a fresh problem as a Python object, or null (no exception) when
 // the library cannot read it.
-PyObject *readDefault(NVRAprob prob, int id, int type) {
+PyObject *readDefault(const TempProblems &t, int solver, int id, int type) {
+    if (solver == kSolverOptimizer) {
+        switch (type) {
+        case kParamInt: {
+            int64_t v = 0;
+            return NVRAgetintcontrol64(t.prob, id, &v) == 0 ? PyLong_FromLongLong(v) : nullptr;
+        }
+        case kParamDouble: {
+            double v = 0.0;
+            return NVRAgetdblcontrol(t.prob, id, &v) == 0 ? PyFloat_FromDouble(v) : nullptr;
+        }
+        default: {
+            char buf[NVRA_MAXSTRINGLENGTH] = "";
+            return NVRAgetstrcontrol(t.prob, id, buf) == 0 ? PyUnicode_FromString(buf) : nullptr;
+        }
+        }
+    }
     switch (type) {
     case kParamInt: {
-        int64_t v = 0;
-        return NVRAgetintcontrol64(prob, id, &v) == 0 ? PyLong_FromLongLong(v) : nullptr;
+        int v = 0;
+        return NSLPgetintcontrol(t.nl, id, &v) == 0 ? PyLong_FromLong(v) : nullptr;
     }
     case kParamDouble: {
         double v = 0.0;
-        return NVRAgetdblcontrol(prob, id, &v) == 0 ? PyFloat_FromDouble(v) : nullptr;
+        return NSLPgetdblcontrol(t.nl, id, &v) == 0 ? PyFloat_FromDouble(v) : nullptr;
     }
     default: {
         char buf[NVRA_MAXSTRINGLENGTH] = "";
-        return NVRAgetstrcontrol(prob, id, buf) == 0 ? PyUnicode_FromString(buf) : nullptr;
+        return NSLPgetstrcontrol(t.nl, id, buf) == 0 ? PyUnicode_FromString(buf) : nullptr;
     }
     }
 }
 
-// Adds one listed entry to the tables. 0, or -1 with an exception.
-int addEntry(NVRAprob prob, int id, const char *name, int flags) {
-    const bool isControl = flags & NVRA_CA_CONTROL;
-    const int type = (flags & NVRA_CA_INT)      ? kParamInt
-                     : (flags & NVRA_CA_DOUBLE) ? kParamDouble
-                                                : kParamString;
+// Value type of an optimizer list entry from its flags.
+int optimizerType(int flags) {
+    return (flags & NVRA_CA_INT)      ? kParamInt
+           : (flags & NVRA_CA_DOUBLE) ? kParamDouble
+                                      : kParamString;
+}
+
+// Value type of a nonlinear list entry from the flags its name has (kParamNone: not exposed).
+int nonlinearType(int flags) {
+    if (flags & NSLP_CA_HIDDEN) return kParamNone;
+    if (flags & NSLP_CA_INT) return kParamInt;
+    if (flags & NSLP_CA_DOUBLE) return kParamDouble;
+    if (flags & NSLP_CA_STRING) return kParamString;
+    return kParamNone;
+}
+
+// Adds one listed entry to the tables. A name already taken by an earlier list keeps that
+// list's entry: the optimizer's list is read first, so its names always reach the optimizer.
+// 0, or -1 with an exception.
+int addEntry(const TempProblems &t, const CaEntry &e, const char *name, bool isControl) {
     Ref lowered =
         Ref::steal(asciiLower(name, static_cast<Py_ssize_t>(strnlen(name, kMaxListedName))));
-    Ref entry = Ref::steal(Py_BuildValue("(iii)", id, type, int{kSolverOptimizer}));
+    Ref entry = Ref::steal(Py_BuildValue("(iii)", e.id, e.type, e.solver));
     if (!lowered || !entry) return -1;
-    if (!isControl) return PyDict_SetItem(nvr_py_env.attribute_table, lowered.get(), entry.get());
-    Ref value = Ref::steal(readDefault(prob, id, type));
+    PyObject *table = isControl ? nvr_py_env.control_table : nvr_py_env.attribute_table;
+    const int taken = PyDict_Contains(table, lowered.get());
+    if (taken != 0) return taken < 0 ? -1 : 0;
+    if (!isControl) return PyDict_SetItem(table, lowered.get(), entry.get());
+    Ref value = Ref::steal(readDefault(t, e.solver, e.id, e.type));
     if (!value) return PyErr_Occurred() ? -1 : 0; // a control that cannot be read stays hidden
     PyObject *defaults = control_own_dict(nvr_py_env.module_controls);
-    if (PyDict_SetItem(nvr_py_env.control_table, lowered.get(), entry.get()) != 0) return -1;
+    if (PyDict_SetItem(table, lowered.get(), entry.get()) != 0) return -1;
     return PyDict_SetItem(defaults, lowered.get(), value.get());
 }
 
+int listError() {
+    PyErr_SetString(PyExc_RuntimeError, "Could not get control/attribute list from Nivra");
+    return -1;
+}
+
 // Walks the optimizer's list into the tables. 0, or -1 with an exception.
-int fillOptimizerList(NVRAprob prob) {
+int fillOptimizerList(const TempProblems &t) {
     const int *ids = nullptr, *flags = nullptr;
     const char *const *names = nullptr;
-    if (NVRAgetcalist_c(prob, nullptr, &ids, &names, &flags) != 0 || !ids || !names || !flags) {
-        PyErr_SetString(PyExc_RuntimeError, "Could not get control/attribute list from Nivra");
-        return -1;
+    if (NVRAgetcalist_c(t.prob, nullptr, &ids, &names, &flags) != 0 || !ids || !names || !flags)
+        return listError();
+    for (int i = 0; ids[i] != 0 && names[i]; ++i) {
+        const CaEntry e{ids[i], optimizerType(flags[i]), kSolverOptimizer};
+        if (addEntry(t, e, names[i], flags[i] & NVRA_CA_CONTROL) != 0) return -1;
     }
-    for (int i = 0; ids[i] != 0 && names[i]; ++i)
-        if (addEntry(prob, ids[i], names[i], flags[i]) != 0) return -1;
     return 0;
 }
 
-// Records whether the nonlinear solver can start. Its lists (solver kinds 1 and 2) join the
-// tables when its interface offers them; this release's nonlinear component reports itself
-// absent.
-void probeNonlinear() {
-    if (nvr_py_env.nonlinear_available >= 0) return;
-    const int rc = NSLPinit(nullptr);
-    nvr_py_env.nonlinear_available = rc == 0;
-    if (rc == 0) NSLPfree();
+// Walks one of the nonlinear solver's lists (kind 1 or 2) into the tables; its first entry is
+// a header. Each entry is classified by the flags the solver gives its name. 0, or -1.
+int fillNonlinearList(const TempProblems &t, int kind) {
+    using ListFn = int (*)(NSLPprob, int *, const int **, const char *const **, const int **);
+    const ListFn list = kind == kSolverNonlinear ? NSLPgetcalist : NSLPgetIPMcalist;
+    const int *ids = nullptr, *flags = nullptr;
+    const char *const *names = nullptr;
+    if (list(t.nl, nullptr, &ids, &names, &flags) != 0 || !ids || !names || !flags)
+        return listError();
+    for (int i = 1; names[i] && names[i][0]; ++i) {
+        int id = 0, codeFlags = 0;
+        if (NSLPcontrolcode(&id, names[i], &codeFlags) != 0) return listError();
+        const CaEntry e{ids[i], nonlinearType(codeFlags), kind};
+        if (e.type == kParamNone) continue;
+        if (addEntry(t, e, names[i], codeFlags & NSLP_CA_CONTROL) != 0) return -1;
+    }
+    return 0;
+}
+
+// Starts the nonlinear solver for the table build and records whether it is available.
+// true when it started (and must be released).
+bool startNonlinear() {
+    if (nvr_py_env.nonlinear_available == 0) return false;
+    const bool started = NSLPinit(nullptr) == 0;
+    if (nvr_py_env.nonlinear_available < 0) nvr_py_env.nonlinear_available = started;
+    return started;
+}
+
+int fillLists(TempProblems &t, bool nonlinear) {
+    if (NVRAcreateprob(&t.prob) != 0 || (nonlinear && NSLPcreateprob(&t.nl, t.prob) != 0)) {
+        PyErr_SetString(PyExc_RuntimeError, "Could not create temporary problem");
+        return -1;
+    }
+    if (fillOptimizerList(t) != 0) return -1;
+    if (!nonlinear) return 0;
+    if (fillNonlinearList(t, kSolverNonlinear) != 0) return -1;
+    return fillNonlinearList(t, kSolverNonlinearIpm);
 }
 
 int buildTables() {
@@ -109,14 +183,12 @@ int buildTables() {
         PyErr_SetString(PyExc_RuntimeError, "Error initializing optimization environment");
         return -1;
     }
-    probeNonlinear();
-    NVRAprob prob = nullptr;
-    int rc = -1;
-    if (NVRAcreateprob(&prob) != 0)
-        PyErr_SetString(PyExc_RuntimeError, "Could not create temporary problem");
-    else
-        rc = fillOptimizerList(prob);
-    if (prob) NVRAdestroyprob(prob);
+    const bool nonlinear = startNonlinear();
+    TempProblems t;
+    const int rc = fillLists(t, nonlinear);
+    if (t.nl) NSLPdestroyprob(t.nl);
+    if (t.prob) NVRAdestroyprob(t.prob);
+    if (nonlinear) NSLPfree();
     NVRAfree();
     return rc;
 }
@@ -233,17 +305,22 @@ int ctrl_attr_fill_typeobj() {
         clearTables();
         return -1;
     }
+    return ctrl_module_own_defaults(nullptr);
+}
+
+int ctrl_module_own_defaults(PyObject *name) {
     // The nonlinear solver's post-solve control is on by default for every problem of this
     // module; it is recorded only where that solver exists, since a module default that the
-    // control table lacks would make every problem creation fail.
-    PyObject *postsolve = PyUnicode_FromString("nslp_postsolve");
+    // control table lacks would make every problem creation fail. Forgetting the module
+    // defaults brings it back, so that the module-level object and new problems agree.
+    Ref postsolve = Ref::steal(PyUnicode_FromString("nslp_postsolve"));
     if (!postsolve) return -1;
-    Ref name = Ref::steal(postsolve);
-    const int known = PyDict_Contains(nvr_py_env.control_table, postsolve);
+    if (name && PyUnicode_Compare(name, postsolve.get()) != 0) return PyErr_Occurred() ? -1 : 0;
+    const int known = PyDict_Contains(nvr_py_env.control_table, postsolve.get());
     if (known <= 0) return known;
     Ref one = Ref::steal(PyLong_FromLong(1));
     if (!one) return -1;
     PyObject *defaults = control_own_dict(nvr_py_env.module_controls);
-    if (PyDict_SetItem(defaults, postsolve, one.get()) != 0) return -1;
-    return PyDict_SetItem(nvr_py_env.default_control_values, postsolve, one.get());
+    if (PyDict_SetItem(defaults, postsolve.get(), one.get()) != 0) return -1;
+    return PyDict_SetItem(nvr_py_env.default_control_values, postsolve.get(), one.get());
 }

@@ -4,6 +4,7 @@
 
 #include "values.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "runtime/alloc.h"
@@ -18,6 +19,12 @@ namespace {
 int nonlinearUnavailable() {
     PyErr_SetString(nvy_interf_exc, "The nonlinear solver is not available");
     return -1;
+}
+
+PyObject *unknownId(int control) {
+    nvr_model_error(control ? "getControl() called with unknown ID"
+                            : "getAttrib() called with unknown ID");
+    return nullptr;
 }
 
 // A string value read by fn(prob, id, buffer, size, &needed), reading again into a larger
@@ -82,6 +89,63 @@ PyObject *readStringValue(problem_lib_s *p, const CaEntry &e, int control, int o
     return readString(p, NVRAgetstringattrib, "NVRAgetstringattrib", e.id);
 }
 
+// ---- the nonlinear solver's entries (solver kinds 1 and 2, read and set alike) ---------------
+
+PyObject *readNonlinearInt(problem_lib_s *p, const CaEntry &e, int control) {
+    int v = 0;
+    const int rc = control ? problem_call(p, NSLPgetintcontrol, "NSLPgetintcontrol", e.id, &v)
+                           : problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", e.id, &v);
+    return rc == 0 ? nvy_intToEnum(e.id, v) : nullptr;
+}
+
+PyObject *readNonlinearDouble(problem_lib_s *p, const CaEntry &e, int control) {
+    double v = 0.0;
+    const int rc = control ? problem_call(p, NSLPgetdblcontrol, "NSLPgetdblcontrol", e.id, &v)
+                           : problem_call(p, NSLPgetdblattrib, "NSLPgetdblattrib", e.id, &v);
+    return rc == 0 ? PyFloat_FromDouble(v) : nullptr;
+}
+
+PyObject *readNonlinearString(problem_lib_s *p, const CaEntry &e, int control) {
+    char buf[NVRA_MAXSTRINGLENGTH] = "";
+    const int rc = control ? problem_call(p, NSLPgetstrcontrol, "NSLPgetstrcontrol", e.id, buf)
+                           : problem_call(p, NSLPgetstrattrib, "NSLPgetstrattrib", e.id, buf);
+    return rc == 0 ? PyUnicode_FromString(buf) : nullptr;
+}
+
+PyObject *readNonlinear(problem_lib_s *p, const CaEntry &e, int control) {
+    if (!p->nlprob) return nonlinearUnavailable(), nullptr;
+    switch (e.type) {
+    case kParamInt:
+        return readNonlinearInt(p, e, control);
+    case kParamDouble:
+        return readNonlinearDouble(p, e, control);
+    default:
+        return readNonlinearString(p, e, control);
+    }
+}
+
+// Sets a nonlinear control from a checked value; its integers are 32-bit. 0 or -1.
+int setNonlinear(problem_lib_s *p, const CaEntry &e, PyObject *value) {
+    if (!p->nlprob) return nonlinearUnavailable();
+    switch (e.type) {
+    case kParamInt: {
+        const long long v = PyLong_AsLongLong(value);
+        if (v == -1 && PyErr_Occurred()) return -1;
+        if (v < INT32_MIN || v > INT32_MAX)
+            return nvr_model_error("Value out of range for a nonlinear integer control");
+        return problem_call(p, NSLPsetintcontrol, "NSLPsetintcontrol", e.id, static_cast<int>(v));
+    }
+    case kParamDouble: {
+        const double v = PyFloat_AsDouble(value);
+        if (v == -1.0 && PyErr_Occurred()) return -1;
+        return problem_call(p, NSLPsetdblcontrol, "NSLPsetdblcontrol", e.id, v);
+    }
+    default:
+        return problem_call(p, NSLPsetstrcontrol, "NSLPsetstrcontrol", e.id,
+                            PyUnicode_AsUTF8(value));
+    }
+}
+
 // Adds the value of key to result under its result key. 0 or -1.
 int addValue(problem_lib_s *p, PyObject *table, PyObject *key, int control, int objidx,
              PyObject *result) {
@@ -107,6 +171,9 @@ PyObject *allValues(problem_lib_s *p, PyObject *table, int control, int objidx) 
         }
         if (objidx >= 0 && (entry.solver != kSolverOptimizer || entry.type == kParamString))
             continue;
+        // A problem made for an optimizer callback has no nonlinear handle: its dictionary
+        // holds what it can reach.
+        if (entry.solver != kSolverOptimizer && !p->nlprob) continue;
         Ref value = Ref::steal(problem_getInfo_single(p, entry, control, objidx));
         if (!value || PyDict_SetItem(result.get(), name, value.get()) != 0) return nullptr;
     }
@@ -166,7 +233,10 @@ PyObject *nvy_intToEnum(int id, int64_t value) {
 
 PyObject *problem_getInfo_single(problem_lib_s *p, const CaEntry &entry, int control, int objidx) {
     if (checkProblemIsInitialized(p) != 0) return nullptr;
-    if (entry.solver != kSolverOptimizer) return nonlinearUnavailable(), nullptr;
+    if (entry.solver != kSolverOptimizer) {
+        if (entry.type < kParamInt || entry.type > kParamString) return unknownId(control);
+        return readNonlinear(p, entry, control);
+    }
     switch (entry.type) {
     case kParamInt:
         return readInt(p, entry, control, objidx);
@@ -175,9 +245,7 @@ PyObject *problem_getInfo_single(problem_lib_s *p, const CaEntry &entry, int con
     case kParamString:
         return readStringValue(p, entry, control, objidx);
     default:
-        nvr_model_error(control ? "getControl() called with unknown ID"
-                                : "getAttrib() called with unknown ID");
-        return nullptr;
+        return unknownId(control);
     }
 }
 
@@ -221,8 +289,8 @@ int check_setCtrl(int type, PyObject *value) {
 
 int problem_setControl_single(problem_lib_s *p, const CaEntry &entry, PyObject *value) {
     if (check_setCtrl(entry.type, value) != 0) return -1;
-    if (entry.solver != kSolverOptimizer) return nonlinearUnavailable();
     if (checkProblemIsInitialized(p) != 0) return -1;
+    if (entry.solver != kSolverOptimizer) return setNonlinear(p, entry, value);
     switch (entry.type) {
     case kParamInt: {
         const long long v = PyLong_AsLongLong(value);

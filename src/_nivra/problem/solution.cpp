@@ -235,7 +235,7 @@ enum class ProblemClass { kLinear, kMixedInteger, kNonlinear };
 // Nonlinear with formulas and the nonlinear solver; mixed-integer when it has integer entities,
 // sets, or piecewise-linear or general constraints (solved as MIPs); otherwise linear. 0 or -1.
 int problemClass(problem_s *p, ProblemClass *cls) {
-    if ((p->nl_rows || p->nl_objective) && nvr_py_env.nonlinear_available > 0) {
+    if ((p->nl_rows || p->nl_objective) && p->nlprob) {
         *cls = ProblemClass::kNonlinear;
         return 0;
     }
@@ -255,7 +255,8 @@ int problemStatus(PyObject *self, const char *advice, ProblemClass *cls, int *st
     if (warnDeprec(9, 5, advice) != 0 || checkProblemIsInitialized(p) != 0 ||
         problemClass(p, cls) != 0)
         return -1;
-    // The nonlinear class needs the nonlinear library, which this build does not have.
+    if (*cls == ProblemClass::kNonlinear)
+        return problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", NSLP_ATTR_STATUS, status);
     return problem_intAttrib(
         p, *cls == ProblemClass::kMixedInteger ? NVRA_ATTR_MIPSTATUS : NVRA_ATTR_LPSTATUS, status);
 }
@@ -295,7 +296,10 @@ PyObject *problem_getObjVal(PyObject *self, PyObject *) {
         return nullptr;
     double v = 0.0;
     const int id = cls == ProblemClass::kMixedInteger ? NVRA_ATTR_MIPOBJVAL : NVRA_ATTR_LPOBJVAL;
-    if (problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", id, &v) != 0) return nullptr;
+    const int rc = cls == ProblemClass::kNonlinear
+                       ? problem_call(p, NSLPgetdblattrib, "NSLPgetdblattrib", NSLP_ATTR_OBJVAL, &v)
+                       : problem_call(p, NVRAgetdblattrib, "NVRAgetdblattrib", id, &v);
+    if (rc != 0) return nullptr;
     return PyFloat_FromDouble(v);
 }
 
