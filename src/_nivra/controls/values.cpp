@@ -140,9 +140,11 @@ int setNonlinear(problem_lib_s *p, const CaEntry &e, PyObject *value) {
         if (v == -1.0 && PyErr_Occurred()) return -1;
         return problem_call(p, NSLPsetdblcontrol, "NSLPsetdblcontrol", e.id, v);
     }
-    default:
-        return problem_call(p, NSLPsetstrcontrol, "NSLPsetstrcontrol", e.id,
-                            PyUnicode_AsUTF8(value));
+    default: {
+        const char *text = PyUnicode_AsUTF8(value);
+        if (!text) return -1;
+        return problem_call(p, NSLPsetstrcontrol, "NSLPsetstrcontrol", e.id, text);
+    }
     }
 }
 
