@@ -304,6 +304,18 @@ def test_names_and_lookups():
         p.getnamelist(4)
 
 
+def test_branching_directives_read_back():
+    p = quiet()
+    x = p.addVariables(4, vartype=nivra.integer, ub=5)
+    p.loaddirs([x[3], x[1]], [7, 2], ["D", "U"], [1.5, 0.5], [2.5, 0.25])
+    cols, prios, dirs, up, down = [], [], [], [], []
+    assert p.getdirs(cols, prios, dirs, up, down) == 2
+    # In column order, whatever the order they were loaded in.
+    assert cols == [x[1], x[3]] and prios == [2, 7] and dirs == ["U", "D"]
+    assert up == [0.5, 1.5] and down == [0.25, 2.5]
+    assert p.getdirs(None, None, None, None, None) == 2
+
+
 def test_chgobjsense_and_objectives():
     p = quiet()
     x = p.addVariable(ub=3)
