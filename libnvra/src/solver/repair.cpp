@@ -160,26 +160,22 @@ Relaxation violations(Engine &e, const Model &m) {
     return r;
 }
 
-// The outcome of a phase-1 solve that found the least relaxation: optimal for the relaxed
-// problem.
-SolveResult relaxedOptimum(bool mip) {
+// The outcome of a phase-1 solve run by the engine's relaxation, which reports no status: optimal
+// for the relaxed problem when it finished, else stopped by Ctrl-C or NVRAinterrupt.
+SolveResult relaxationOutcome(bool mip, bool finished) {
     SolveResult r;
-    r.solveStatus = NVRA_SOLVESTATUS_COMPLETED;
-    r.solStatus = NVRA_SOLSTATUS_OPTIMAL;
     r.optimizeType = mip ? NVRA_OPTIMIZETYPE_MIP : NVRA_OPTIMIZETYPE_LP;
-    r.lpStatus = NVRA_LP_OPTIMAL;
-    r.mipStatus = mip ? NVRA_MIP_OPTIMAL : NVRA_MIP_NOT_LOADED;
-    return r;
-}
-
-// The outcome of a phase-1 solve stopped by Ctrl-C or NVRAinterrupt before it finished.
-SolveResult stoppedRelaxation(bool mip) {
-    SolveResult r;
-    r.solveStatus = NVRA_SOLVESTATUS_STOPPED;
-    r.stopStatus = NVRA_STOP_INTERRUPT;
-    r.optimizeType = mip ? NVRA_OPTIMIZETYPE_MIP : NVRA_OPTIMIZETYPE_LP;
-    r.lpStatus = mip ? NVRA_LP_UNSTARTED : NVRA_LP_UNFINISHED;
-    r.mipStatus = mip ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_NOT_LOADED;
+    if (finished) {
+        r.solveStatus = NVRA_SOLVESTATUS_COMPLETED;
+        r.solStatus = NVRA_SOLSTATUS_OPTIMAL;
+        r.lpStatus = NVRA_LP_OPTIMAL;
+        r.mipStatus = mip ? NVRA_MIP_OPTIMAL : NVRA_MIP_NOT_LOADED;
+    } else {
+        r.solveStatus = NVRA_SOLVESTATUS_STOPPED;
+        r.stopStatus = NVRA_STOP_INTERRUPT;
+        r.lpStatus = mip ? NVRA_LP_UNSTARTED : NVRA_LP_UNFINISHED;
+        r.mipStatus = mip ? NVRA_MIP_NO_SOL_FOUND : NVRA_MIP_NOT_LOADED;
+    }
     return r;
 }
 
@@ -212,14 +208,14 @@ int relaxByEngine(NVRAprob prob, Engine &e, const Weights &w, SolveResult &resul
                                                          upPen.data(), rowPen.data()));
     // A stopped relaxation is no failure, and what it leaves is no least relaxation.
     if (stopRequested(e)) {
-        result = stoppedRelaxation(hasEntities(m));
+        result = relaxationOutcome(hasEntities(m), false);
         return 0;
     }
     if (!ran) return engineError(prob, e, "The engine's feasibility relaxation failed");
     found = violations(e, m);
     const double tol = prob->controls.dbls[dblSlot::kCtrlFeasTol];
     if (withinPreferences(found, w, tol)) {
-        result = relaxedOptimum(hasEntities(m));
+        result = relaxationOutcome(hasEntities(m), true);
     } else {
         result = SolveResult();
         result.lpStatus = NVRA_LP_INFEAS;
