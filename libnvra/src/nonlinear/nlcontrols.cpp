@@ -123,8 +123,8 @@ int64_t intAttribute(NSLPprob nl, int id) {
         return nl->counters.hessians.load();
     case kNlAttrViolations:
         return nl->violations;
-    default: // kIpmAttrIterations: the interior-point solver of this build has not run
-        return 0;
+    default: // kIpmAttrIterations
+        return nl->prob->solution.current().barIter;
     }
 }
 

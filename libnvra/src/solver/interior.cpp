@@ -158,6 +158,17 @@ void solveFixed(const NlpKernel &k, NlpOutcome &out) {
     out.end = NlpOutcome::End::Optimal;
 }
 
+// The nonlinear solver's settings of setup over the options from the optimizer's controls.
+void applySetup(const NlpSetup &setup, Ipopt::OptionsList &o) {
+    if (setup.iterLimit >= 0)
+        o.SetIntegerValue("max_iter",
+                          static_cast<Index>(std::min<int64_t>(setup.iterLimit, INT32_MAX)));
+    if (setup.tol > 0.0) o.SetNumericValue("tol", setup.tol);
+    if (setup.acceptableTol > 0.0) o.SetNumericValue("acceptable_tol", setup.acceptableTol);
+    if (setup.limitedMemoryHessian) o.SetStringValue("hessian_approximation", "limited-memory");
+    if (setup.monotone) o.SetStringValue("mu_strategy", "monotone");
+}
+
 } // namespace
 
 void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, const NlpKernel &k,
@@ -300,7 +311,8 @@ int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const De
             return 0;
         }
         setIpoptOptions(prob, *app->Options(), kernel,
-                        qp.quad().rows.empty() && !setup.feasibilityOnly);
+                        qp.quad().rows.empty() && !qp.formulas() && !setup.feasibilityOnly);
+        applySetup(setup, *app->Options());
         const Ipopt::ApplicationReturnStatus status = app->OptimizeTNLP(tnlp);
         if (Ipopt::SmartPtr<Ipopt::SolveStatistics> stats = app->Statistics();
             Ipopt::IsValid(stats))

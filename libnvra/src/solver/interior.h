@@ -30,6 +30,12 @@ struct NlpSetup {
     int printLevel = 0;               // Ipopt's print level; 0 = nothing on the log
     bool singletonBounds = false;     // see NlpKernel::build
     bool feasibilityOnly = false;     // no objective: any feasible point
+    // The nonlinear solver's own settings, where they replace the optimizer's controls: the
+    // iteration limit (-1: control bariterlimit), the tolerances (0: from the optimizer's), a
+    // limited-memory Hessian instead of the exact one, the monotone barrier strategy.
+    int64_t iterLimit = -1;
+    double tol = 0.0, acceptableTol = 0.0;
+    bool limitedMemoryHessian = false, monotone = false;
 };
 
 struct NlpOutcome {

@@ -48,27 +48,21 @@ template <class Base> class KernelTnlp : public Base {
         return std::isfinite(f);
     }
     bool eval_grad_f(Index, const Number *x, bool, Number *g) override {
-        k_.objectiveGradient(x, g);
-        return true;
+        return k_.objectiveGradient(x, g);
     }
     bool eval_g(Index, const Number *x, bool, Index, Number *g) override {
-        k_.rowValues(x, g);
-        return true;
+        return k_.rowValues(x, g);
     }
     bool eval_jac_g(Index, const Number *x, bool, Index, Index, Index *iRow, Index *jCol,
                     Number *values) override {
-        if (values)
-            k_.jacobian(x, values);
-        else
-            k_.jacobianPattern(iRow, jCol);
+        if (values) return k_.jacobian(x, values);
+        k_.jacobianPattern(iRow, jCol);
         return true;
     }
-    bool eval_h(Index, const Number *, bool, Number objFactor, Index, const Number *lambda, bool,
+    bool eval_h(Index, const Number *x, bool, Number objFactor, Index, const Number *lambda, bool,
                 Index, Index *iRow, Index *jCol, Number *values) override {
-        if (values)
-            k_.hessian(objFactor, lambda, values);
-        else
-            k_.hessianPattern(iRow, jCol);
+        if (values) return k_.hessian(x, objFactor, lambda, values);
+        k_.hessianPattern(iRow, jCol);
         return true;
     }
 

@@ -54,17 +54,31 @@ bool NlpKernel::build(double feasTol, bool singletonBounds) {
     curved_.assign(n, 0);
     std::vector<int64_t> keys;
     addHessianKeys(qp_.model().Q, keys);
+    const nl::Evaluator *ev = qp_.formulas();
+    if (ev) {
+        for (size_t e = 0; e < ev->hessianRows().size(); ++e) {
+            keys.push_back(static_cast<int64_t>(ev->hessianRows()[e]) * n + ev->hessianCols()[e]);
+            curved_[ev->hessianRows()[e]] = curved_[ev->hessianCols()[e]] = 1;
+        }
+        formulaJacPos_.assign(ev->jacobianCols().size(), -1);
+    }
     jacStart_.assign(1, 0);
     std::vector<int> cols;
     for (int r = 0; r < qp_.numRows(); ++r) {
         const double lo = qp_.rowLower(r), up = qp_.rowUpper(r);
         if ((lo <= -kInf && up >= kInf) || (!absorbed.empty() && absorbed[r])) continue;
         const QTriplets *P = qp_.quadOf(r);
+        const int fn = qp_.rowFunction(r);
         cols.clear();
         qp_.forLinear(r, [&](int c, double) { cols.push_back(c); });
         if (P) {
             cols.insert(cols.end(), P->i.begin(), P->i.end());
             cols.insert(cols.end(), P->j.begin(), P->j.end());
+        }
+        if (fn >= 0)
+            cols.insert(cols.end(), ev->jacobianCols().begin() + ev->jacobianStart()[fn],
+                        ev->jacobianCols().begin() + ev->jacobianStart()[fn + 1]);
+        if (P || fn >= 0) {
             std::sort(cols.begin(), cols.end());
             cols.erase(std::unique(cols.begin(), cols.end()), cols.end());
         }
@@ -86,6 +100,9 @@ bool NlpKernel::build(double feasTol, bool singletonBounds) {
             }
             addHessianKeys(*P, keys);
         }
+        if (fn >= 0)
+            for (int64_t e = ev->jacobianStart()[fn]; e < ev->jacobianStart()[fn + 1]; ++e)
+                formulaJacPos_[e] = position(ev->jacobianCols()[e]);
         jacCol_.insert(jacCol_.end(), cols.begin(), cols.end());
         jacStart_.push_back(static_cast<int>(jacCol_.size()));
         rows_.push_back(r);
@@ -100,6 +117,13 @@ bool NlpKernel::build(double feasTol, bool singletonBounds) {
         if (const QTriplets *P = qp_.quadOf(r))
             for (size_t k = 0; k < P->v.size(); ++k)
                 rowHessPos_.push_back(hessianPosition(P->i[k], P->j[k]));
+    if (ev) {
+        for (size_t e = 0; e < ev->hessianRows().size(); ++e)
+            formulaHessPos_.push_back(hessianPosition(ev->hessianCols()[e], ev->hessianRows()[e]));
+        ws_ = ev->workspace();
+        rowWeights_.assign(qp_.model().numRows(), 0.0);
+        formulaHess_.resize(ev->hessianRows().size());
+    }
     return true;
 }
 
@@ -155,16 +179,27 @@ double NlpKernel::objective(const double *x) const {
     return objScale_ * qp_.sense() * qp_.objective(x);
 }
 
-void NlpKernel::objectiveGradient(const double *x, double *g) const {
+bool NlpKernel::objectiveGradient(const double *x, double *g) const {
     const Image &img = qp_.image();
     for (int j = 0; j < numCols(); ++j)
         g[j] = j < img.userCols ? objScale_ * qp_.sense() * img.cost[j] : 0.0;
-    if (objScale_ != 0.0) qp_.addCurvedObjectiveGradient(x, g);
+    if (objScale_ == 0.0) return true;
+    qp_.addCurvedObjectiveGradient(x, g);
+    const int fn = qp_.objectiveFunction();
+    if (fn < 0) return true;
+    if (!qp_.evalFormulas(x, true)) return false;
+    const nl::Evaluator &ev = *qp_.formulas();
+    const double scale = objScale_ * qp_.sense();
+    for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
+        g[ev.jacobianCols()[e]] += scale * qp_.formulaJacobian()[e];
+    return true;
 }
 
-void NlpKernel::rowValues(const double *x, double *g) const {
+bool NlpKernel::rowValues(const double *x, double *g) const {
+    if (!qp_.evalFormulas(x)) return false;
     for (size_t k = 0; k < rows_.size(); ++k)
-        g[k] = qp_.activity(rows_[k], x);
+        g[k] = qp_.plainActivity(rows_[k], x) + qp_.formulaRow(rows_[k]);
+    return true;
 }
 
 void NlpKernel::jacobianPattern(int *iRow, int *jCol) const {
@@ -173,8 +208,14 @@ void NlpKernel::jacobianPattern(int *iRow, int *jCol) const {
             iRow[p] = static_cast<int>(k), jCol[p] = jacCol_[p];
 }
 
-void NlpKernel::jacobian(const double *x, double *values) const {
+bool NlpKernel::jacobian(const double *x, double *values) const {
     std::fill(values, values + jacCol_.size(), 0.0);
+    if (!formulaJacPos_.empty()) {
+        if (!qp_.evalFormulas(x, true)) return false;
+        const std::vector<double> &jac = qp_.formulaJacobian();
+        for (size_t e = 0; e < formulaJacPos_.size(); ++e)
+            if (formulaJacPos_[e] >= 0) values[formulaJacPos_[e]] += jac[e];
+    }
     size_t lin = 0, quad = 0;
     for (int r : rows_) {
         qp_.forLinear(r, [&](int, double v) { values[linPos_[lin++]] += v; });
@@ -191,6 +232,7 @@ void NlpKernel::jacobian(const double *x, double *values) const {
             }
         }
     }
+    return true;
 }
 
 void NlpKernel::hessianPattern(int *iRow, int *jCol) const {
@@ -201,7 +243,8 @@ void NlpKernel::hessianPattern(int *iRow, int *jCol) const {
     }
 }
 
-void NlpKernel::hessian(double objFactor, const double *lambda, double *values) const {
+bool NlpKernel::hessian(const double *x, double objFactor, const double *lambda,
+                        double *values) const {
     std::fill(values, values + hessKey_.size(), 0.0);
     const QTriplets &Q = qp_.model().Q;
     const double objScale = objScale_ * objFactor * qp_.sense();
@@ -212,6 +255,18 @@ void NlpKernel::hessian(double objFactor, const double *lambda, double *values) 
         if (const QTriplets *P = qp_.quadOf(rows_[k]))
             for (size_t t = 0; t < P->v.size(); ++t)
                 values[rowHessPos_[pos++]] += 2.0 * lambda[k] * P->v[t];
+    const nl::Evaluator *ev = qp_.formulas();
+    if (!ev || formulaHess_.empty()) return true;
+    for (size_t k = 0; k < rows_.size(); ++k)
+        if (rows_[k] < static_cast<int>(rowWeights_.size())) rowWeights_[rows_[k]] = lambda[k];
+    nl::EvalFailure failure;
+    const bool ok = ev->hessian(x, objScale, rowWeights_.data(), formulaHess_.data(), ws_, failure);
+    for (size_t k = 0; k < rows_.size(); ++k)
+        if (rows_[k] < static_cast<int>(rowWeights_.size())) rowWeights_[rows_[k]] = 0.0;
+    if (!ok) return false;
+    for (size_t e = 0; e < formulaHess_.size(); ++e)
+        values[formulaHessPos_[e]] += formulaHess_[e];
+    return true;
 }
 
 } // namespace nvra

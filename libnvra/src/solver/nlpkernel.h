@@ -1,9 +1,12 @@
 // nlpkernel.h: a QcProgram over given column bounds in the form both interior-point adapters
 // (Ipopt's TNLP, Bonmin's TMINLP) hand to their solver: the rows handed over, the sparsity
 // patterns of the Jacobian and of the Hessian of the Lagrangian (lower triangle), and their
-// values, with the objective in minimisation form (times the sense).
+// values, with the objective in minimisation form (times the sense). The program's formulas, if
+// it has any, add to its rows and objective; evaluations at points where they cannot be
+// evaluated return false (NaN for the objective), which the solvers take as a step too far.
 #pragma once
 
+#include "nonlinear/evaluator.h"
 #include "solver/qcprogram.h"
 
 #include <cstdint>
@@ -53,13 +56,13 @@ class NlpKernel {
     // Without objective, the program asks for a feasible point only.
     void dropObjective() { objScale_ = 0.0; }
     double objective(const double *x) const; // sense * the objective
-    void objectiveGradient(const double *x, double *g) const;
-    void rowValues(const double *x, double *g) const;
+    bool objectiveGradient(const double *x, double *g) const;
+    bool rowValues(const double *x, double *g) const;
     void jacobianPattern(int *iRow, int *jCol) const;
-    void jacobian(const double *x, double *values) const;
+    bool jacobian(const double *x, double *values) const;
     void hessianPattern(int *iRow, int *jCol) const;
-    // objFactor * sense * Q + sum_k lambda_k * (Hessian of row k).
-    void hessian(double objFactor, const double *lambda, double *values) const;
+    // objFactor * sense * (Hessian of the objective) + sum_k lambda_k * (Hessian of row k) at x.
+    bool hessian(const double *x, double objFactor, const double *lambda, double *values) const;
 
   private:
     bool fixed(int j) const { return lower_[j] >= upper_[j]; }
@@ -81,6 +84,11 @@ class NlpKernel {
     std::vector<int64_t> hessKey_; // row * n + column, sorted
     std::vector<int> objHessPos_;  // per objective Hessian element
     std::vector<int> rowHessPos_;  // per quadratic row element, rows in order
+    // Formulas: the position of each of the evaluator's Jacobian entries (-1 for the objective's
+    // and for rows not handed over) and Hessian entries.
+    std::vector<int> formulaJacPos_, formulaHessPos_;
+    mutable nl::Workspace ws_;
+    mutable std::vector<double> rowWeights_, formulaHess_; // by model row; by Hessian entry
 };
 
 } // namespace nvra

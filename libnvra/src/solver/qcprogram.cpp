@@ -1,8 +1,12 @@
 // qcprogram.cpp: values, gradients, violations and cuts of a program with quadratic parts.
 #include "solver/qcprogram.h"
 
+#include "nonlinear/evaluator.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace nvra {
 namespace {
@@ -50,10 +54,85 @@ void addQuadFormGradient(const QTriplets &P, const double *x, double scale, doub
     }
 }
 
+// The formulas' values (and Jacobian) at the last point evaluated.
+struct QcProgram::FormulaCache {
+    nl::Workspace ws;
+    std::vector<int> functionOfRow; // per user row: the evaluator's function, or -1
+    int objectiveFunction = -1;
+    std::vector<double> x, f, jac;
+    bool valuesAt = false, jacobianAt = false, failed = false;
+    nl::EvalFailure failure;
+};
+
 QcProgram::QcProgram(const Image &img, const QuadInfo &quad)
     : img_(img), quad_(quad), quadIndex_(img.userRows, -1) {
     for (size_t k = 0; k < quad.rows.size(); ++k)
         quadIndex_[quad.rows[k].row] = static_cast<int>(k);
+}
+
+QcProgram::~QcProgram() = default;
+
+void QcProgram::setFormulas(const nl::Evaluator *ev) {
+    ev_ = ev;
+    cache_.reset();
+    if (!ev) return;
+    cache_ = std::make_unique<FormulaCache>();
+    FormulaCache &c = *cache_;
+    c.ws = ev->workspace();
+    c.functionOfRow.assign(img_.userRows, -1);
+    for (int k = 0; k < ev->functions(); ++k) {
+        const int row = ev->functionRow(k);
+        if (row < 0)
+            c.objectiveFunction = k;
+        else if (row < img_.userRows)
+            c.functionOfRow[row] = k;
+    }
+    c.f.resize(ev->functions());
+    c.jac.resize(ev->jacobianCols().size());
+}
+
+bool QcProgram::evalFormulas(const double *x, bool jacobian) const {
+    if (!ev_) return true;
+    FormulaCache &c = *cache_;
+    const size_t n = static_cast<size_t>(numCols());
+    const bool same =
+        c.valuesAt && c.x.size() == n && std::memcmp(c.x.data(), x, n * sizeof(double)) == 0;
+    if (same && (c.jacobianAt || !jacobian)) return !c.failed;
+    c.x.assign(x, x + n);
+    c.jacobianAt = jacobian;
+    c.valuesAt = true;
+    c.failed = jacobian ? !ev_->jacobian(x, c.f.data(), c.jac.data(), c.ws, c.failure)
+                        : !ev_->values(x, c.f.data(), c.ws, c.failure);
+    return !c.failed;
+}
+
+double QcProgram::formulaRow(int r) const {
+    if (!ev_ || r >= img_.userRows) return 0.0;
+    if (cache_->failed) return std::numeric_limits<double>::quiet_NaN();
+    const int k = cache_->functionOfRow[r];
+    return k < 0 ? 0.0 : cache_->f[k];
+}
+
+double QcProgram::formulaObjective() const {
+    if (!ev_ || cache_->objectiveFunction < 0) return 0.0;
+    return cache_->failed ? std::numeric_limits<double>::quiet_NaN()
+                          : cache_->f[cache_->objectiveFunction];
+}
+
+const std::vector<double> &QcProgram::formulaJacobian() const {
+    return cache_->jac;
+}
+
+int QcProgram::objectiveFunction() const {
+    return ev_ ? cache_->objectiveFunction : -1;
+}
+
+int QcProgram::rowFunction(int r) const {
+    return ev_ && r < img_.userRows ? cache_->functionOfRow[r] : -1;
+}
+
+std::string QcProgram::formulaFailure() const {
+    return ev_ && cache_->failed ? cache_->failure.text() : std::string();
 }
 
 double QcProgram::rowLower(int r) const {
@@ -74,6 +153,12 @@ const QTriplets *QcProgram::quadOf(int r) const {
 }
 
 double QcProgram::activity(int r, const double *x) const {
+    if (ev_ && rowFunction(r) >= 0 && !evalFormulas(x))
+        return std::numeric_limits<double>::quiet_NaN();
+    return plainActivity(r, x) + formulaRow(r);
+}
+
+double QcProgram::plainActivity(int r, const double *x) const {
     double s = 0.0;
     forLinear(r, [&](int c, double v) { s += v * x[c]; });
     if (const QTriplets *P = quadOf(r)) s += quadForm(*P, x);
@@ -84,7 +169,9 @@ double QcProgram::objective(const double *x) const {
     double s = img_.offset;
     for (int j = 0; j < img_.userCols; ++j)
         s += img_.cost[j] * x[j];
-    return s + 0.5 * quadForm(model().Q, x);
+    if (objectiveFunction() >= 0 && !evalFormulas(x))
+        return std::numeric_limits<double>::quiet_NaN();
+    return s + 0.5 * quadForm(model().Q, x) + formulaObjective();
 }
 
 double QcProgram::curvedObjective(const double *x) const {
@@ -105,10 +192,14 @@ double QcProgram::violation(const double *x, int *where) const {
         consider(finiteOr(img_.colLower[j], -kInf) - x[j], -1 - j);
         consider(x[j] - finiteOr(img_.colUpper[j], kInf), -1 - j);
     }
+    if (!evalFormulas(x)) {
+        if (where) *where = 0;
+        return kInf;
+    }
     for (int r = 0; r < numRows(); ++r) {
         const double lo = rowLower(r), up = rowUpper(r);
         if (lo <= -kInf && up >= kInf) continue;
-        const double a = activity(r, x);
+        const double a = plainActivity(r, x) + formulaRow(r);
         consider(lo - a, r);
         consider(a - up, r);
     }

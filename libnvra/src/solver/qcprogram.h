@@ -8,10 +8,16 @@
 #include "solver/classify.h"
 #include "solver/compile.h"
 
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace nvra {
+
+namespace nl {
+class Evaluator;
+}
 
 // A linear row lower <= sum value * x[col] <= upper.
 struct Cut {
@@ -23,6 +29,27 @@ class QcProgram {
   public:
     // img must outlive the program; its bounds may be in either infinity (1e20 or the engine's).
     QcProgram(const Image &img, const QuadInfo &quad);
+    ~QcProgram();
+
+    // The formulas of the problem (the nonlinear parts of its rows and objective, which add to
+    // the linear and quadratic parts), or none. Set before the program is used.
+    void setFormulas(const nl::Evaluator *ev);
+    const nl::Evaluator *formulas() const { return ev_; }
+    // Evaluates the formulas at x, once per point (the values and, with jacobian, their
+    // derivatives are kept until another point is evaluated). False when an evaluation fails:
+    // the point is then not evaluable (values are NaN).
+    bool evalFormulas(const double *x, bool jacobian = false) const;
+    // After evalFormulas(x): the formula part of row r (0 for rows without one) and of the
+    // objective, and the Jacobian's values in the evaluator's order.
+    double formulaRow(int r) const;
+    double formulaObjective() const;
+    const std::vector<double> &formulaJacobian() const;
+    // The evaluator's function of the objective, or -1.
+    int objectiveFunction() const;
+    // The evaluator's function of row r, or -1.
+    int rowFunction(int r) const;
+    // The last evaluation failure, as the entry points report it.
+    std::string formulaFailure() const;
 
     const Image &image() const { return img_; }
     const Model &model() const { return *img_.model; }
@@ -49,9 +76,9 @@ class QcProgram {
         }
     }
 
-    // a'x + x'Px of row r.
+    // a'x + x'Px (+ its formulas) of row r; NaN where the formulas cannot be evaluated.
     double activity(int r, const double *x) const;
-    // The objective as the user states it: c'x + 0.5 x'Qx + constant.
+    // The objective as the user states it: c'x + 0.5 x'Qx + constant (+ its formulas).
     double objective(const double *x) const;
     // sense * the objective's quadratic part (convex when the objective is), and its gradient
     // added to g (dense, numCols()).
@@ -59,7 +86,7 @@ class QcProgram {
     void addCurvedObjectiveGradient(const double *x, double *g) const;
 
     // The largest violation of a row or column bound by x (0 when none), and where: a row index,
-    // or -1 - column.
+    // or -1 - column. Infinite where the formulas cannot be evaluated.
     double violation(const double *x, int *where) const;
     // How far x lies outside a nonlinear row, in the form its cuts are taken from (the norm
     // form for cones): positive when violated.
@@ -69,10 +96,17 @@ class QcProgram {
     // norm form. False at the cone's apex (no tangent).
     bool coneCut(const QuadRow &q, const double *p, Cut &cut) const;
 
+    // a'x + x'Px of row r, without its formulas.
+    double plainActivity(int r, const double *x) const;
+
   private:
+    struct FormulaCache;
+
     const Image &img_;
     const QuadInfo &quad_;
     std::vector<int> quadIndex_; // per user row: index into quad_.rows, or -1
+    const nl::Evaluator *ev_ = nullptr;
+    std::unique_ptr<FormulaCache> cache_; // with ev_
 };
 
 // x'Px for P in the store's triplet form: (i, i, v) is v x_i^2, (i, j, v) is 2 v x_i x_j.

@@ -26,6 +26,8 @@ std::string placeText(const QcProgram &qp, int where) {
                                               : "auxiliary column " + std::to_string(-1 - where);
 }
 
+} // namespace
+
 // The interior-point solver's end as the library's statuses. A solution it calls optimal is
 // checked against the rows as stored; one that violates them beyond the tolerance is not
 // reported (the solve fails, and the log says by how much and where).
@@ -100,6 +102,8 @@ SolveResult continuousResult(NVRAprob prob, const QcProgram &qp, const NlpOutcom
     }
     return r;
 }
+
+namespace {
 
 // Duals y = -sense * Ipopt's multipliers (the change of the objective per unit increase of a
 // row's bound) and reduced costs d = grad f(x) - sum_r y_r grad g_r(x), over the user's rows

@@ -83,15 +83,21 @@ bool hasEntities(const Model &m) {
 
 namespace {
 
+bool holdsFormulas(NVRAprob prob) {
+    return prob->nonlinear && prob->nonlinear->holdsFormulas();
+}
+
 // Classes no solver of the library takes are refused before anything changes; the quadratic
 // rows and objective are classified on the way (quad).
 int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &quad) {
-    if (prob->nonlinear && prob->nonlinear->holdsFormulas())
-        return probError(prob, NVRA_RC_UNSUPPORTED,
-                         "%s: the problem holds nonlinear formulas, and this build has no "
-                         "nonlinear solving engine yet (successive linear programming or "
-                         "interior point)",
-                         fn);
+    if (holdsFormulas(prob)) {
+        if (!m.objectives.empty())
+            return probError(prob, NVRA_RC_UNSUPPORTED,
+                             "%s: multi-objective problems with nonlinear formulas are not "
+                             "supported",
+                             fn);
+        return 0; // quadratic parts of any shape are smooth functions to the local solvers
+    }
     if (!m.objectives.empty() && !m.Q.v.empty())
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: multi-objective problems with a quadratic objective are not "
@@ -108,13 +114,14 @@ int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &q
 // they are (a MIP with flag 'l').
 int refusePresolveOnly(NVRAprob prob, const char *fn, const Model &m, const Request &req) {
     if (!req.presolveOnly) return 0;
-    const char *what = !m.Q.v.empty() || !m.qrows.empty() ? "quadratic parts"
-                       : !req.relax && hasEntities(m)     ? "integer entities (add flag 'l' to "
-                                                            "presolve the relaxation)"
-                       : !m.objectives.empty()            ? "several objectives"
-                       : prob->cutPool.activeCount() > 0  ? "active cuts"
-                       : !m.rowFlags.empty()              ? "delayed rows or model cuts"
-                                                          : nullptr;
+    const char *what = holdsFormulas(prob)                  ? "nonlinear formulas"
+                       : !m.Q.v.empty() || !m.qrows.empty() ? "quadratic parts"
+                       : !req.relax && hasEntities(m)       ? "integer entities (add flag 'l' to "
+                                                              "presolve the relaxation)"
+                       : !m.objectives.empty()              ? "several objectives"
+                       : prob->cutPool.activeCount() > 0    ? "active cuts"
+                       : !m.rowFlags.empty()                ? "delayed rows or model cuts"
+                                                            : nullptr;
     if (!what) return 0;
     return probError(prob, NVRA_RC_UNSUPPORTED,
                      "%s: flag 'r' (presolve only) is not supported for problems with %s", fn,
@@ -446,14 +453,17 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
             return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
         Engine *engine = nullptr;
         if ((rc = ensureEngine(prob, engine))) return rc;
-        const bool ownRoute = needsQuadraticRoute(prob->model, quad, req);
+        const bool formulas = holdsFormulas(prob);
+        const bool ownRoute = formulas || needsQuadraticRoute(prob->model, quad, req);
         Image img;
         if ((rc = compileModel(prob, CompileOptions{req.relax, !ownRoute}, img))) return rc;
         if (ownRoute) unholdRows(img);
         prob->solution.reset();
         SolveState st;
         countDropped(prob, prob->model, st);
-        if (quad.objective == Convexity::NotConvex)
+        if (formulas)
+            rc = solveNonlinear(prob, fn, *engine, img, st);
+        else if (quad.objective == Convexity::NotConvex)
             reportNonConvex(prob, st, img.integral);
         else if (ownRoute)
             rc = solveQuadratic(prob, fn, *engine, img, quad, st);

@@ -5,6 +5,7 @@
 #include "solver/classify.h"
 #include "solver/compile.h"
 #include "solver/engine.h"
+#include "solver/interior.h"
 #include "core/problem.h"
 
 #include <vector>
@@ -62,6 +63,16 @@ int solveLevels(NVRAprob prob, Engine &engine, const Image &img, std::vector<Sol
 // parts must have passed classifyQuadratics; img is compiled with CompileOptions::nativeSemi off.
 int solveQuadratic(NVRAprob prob, const char *fn, Engine &engine, Image &img, const QuadInfo &quad,
                    SolveState &st);
+
+// Solves a problem that holds formulas (nlsolve.cpp): locally, by the interior-point solver on
+// the whole program (formulas, quadratic parts of any shape) or, with integer columns, by
+// Bonmin's branch and bound. Fills st (with the nonlinear status), also when the solve fails,
+// and leaves the nonlinear problem's current point at the solution. img is compiled with
+// CompileOptions::nativeSemi off.
+int solveNonlinear(NVRAprob prob, const char *fn, Engine &engine, Image &img, SolveState &st);
+
+// The interior-point solver's end (nlp) on program qp as the library's statuses (qcsolve.cpp).
+SolveResult continuousResult(NVRAprob prob, const QcProgram &qp, const NlpOutcome &nlp);
 
 // NVRA_AVAIL_* of a solution with solution status solStatus.
 int availability(int solStatus);

@@ -67,6 +67,11 @@ int callUser(const double *args, const double *deltas, double *value, double *de
              bool passDeltas, void *data) {
     auto *f = static_cast<UserFunction *>(data);
     const PyGILState_STATE gil = PyGILState_Ensure();
+    // After an exception, the call that is failing calls no more Python code.
+    if (holdsSavedException(f->problem)) {
+        PyGILState_Release(gil);
+        return 1;
+    }
     int rc = 0;
     NVR_TRY {
         rc = callPython(f, args, deltas, value, derivs, passDeltas);
@@ -75,7 +80,10 @@ int callUser(const double *args, const double *deltas, double *value, double *de
         nvr_translate_exception();
         rc = -1;
     }
-    if (rc != 0) saveException(f->problem, "user function", f->problem->prob);
+    // The exception ends a running solve (optimize raises it); outside a solve the request is
+    // forgotten when the next one starts.
+    if (rc != 0 && saveException(f->problem, "user function", f->problem->prob))
+        NVRAinterrupt(f->problem->prob, NVRA_STOP_INTERRUPT);
     PyGILState_Release(gil);
     return rc != 0 ? 1 : 0;
 }

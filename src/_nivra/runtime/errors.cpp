@@ -204,6 +204,11 @@ static SavedException *slotOf(problem_lib_s *p) {
     return p->saved_exc;
 }
 
+bool holdsSavedException(problem_lib_s *problem) {
+    const SavedException *slot = slotOf(problem);
+    return slot && !slot->empty();
+}
+
 // Takes the pending exception aside and issues "fmt" as a RuntimeWarning with its text.
 static void warnDropped(const char *fmt, const char *name) {
     PyObject *type, *value, *tb;

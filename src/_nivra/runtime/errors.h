@@ -53,6 +53,9 @@ int setNvraErr(problem_lib_s *p);
 // code's class says otherwise), and it carries errorcode and errorname. Returns -1.
 int nvr_raise_lib_error(int code, const char *msg, bool global);
 
+// Whether the problem's slot holds an exception (the library call running has already failed in
+// Python code).
+bool holdsSavedException(problem_lib_s *problem);
 // Stores the pending exception in the problem's slot; 1 if stored, else 0.
 int saveException(problem_lib_s *problem, const char *name, NVRAprob handle);
 // After a library call, makes an exception stored during it pending again.

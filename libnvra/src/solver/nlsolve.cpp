@@ -1,0 +1,246 @@
+// nlsolve.cpp: solves of problems that hold formulas. They are solved locally: the program is
+// the image's rows and columns with their linear and quadratic parts (of any shape: a non-convex
+// quadratic row is one more smooth function here) plus the formulas, evaluated with exact first
+// and second derivatives. Continuous problems go to the interior-point solver, problems with
+// integer columns to Bonmin's branch and bound, whose relaxations are solved locally as well.
+//
+// Statuses. A local solver proves nothing global, so a point where it converged is reported as
+// a feasible solution (NVRA_SOLSTATUS_FEASIBLE, "feasible, not proven optimal") with nonlinear
+// status NSLP_STATUS_LOCALLY_OPTIMAL, and no bound is claimed; a point of least violation where
+// the solver stops without a feasible one gives NSLP_STATUS_LOCALLY_INFEASIBLE and
+// NVRA_SOLSTATUS_INFEASIBLE, the point kept as the nonlinear problem's current point.
+#include "solver/minlp.h"
+#include "solver/solve.h"
+
+#include "core/callbacks.h"
+#include "core/sigint.h"
+#include "nonlinear/evaluator.h"
+#include "nonlinear/nlcontrols.h"
+#include "nonlinear/nlprob.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace nvra {
+namespace {
+
+// Every quadratic row as a smooth function (no classification: the solve is local anyway).
+QuadInfo smoothQuadratics(const Model &m) {
+    QuadInfo q;
+    for (const auto &[row, P] : m.qrows)
+        if (!P.v.empty()) {
+            QuadRow r;
+            r.row = row;
+            q.rows.push_back(r);
+        }
+    q.hasObjective = !m.Q.v.empty();
+    q.objective = Convexity::NotConvex;
+    return q;
+}
+
+// The interior-point settings of the nonlinear problem's controls.
+NlpSetup localSetup(NVRAprob prob, NSLPprob nl, const Image &img,
+                    const std::vector<double> &start) {
+    NlpSetup s = relaxedSetup(img);
+    s.start = start.data();
+    const int64_t level = nl::intControl(nl, nl::kIpmCtrlPrintLevel);
+    s.printLevel = level > 0 ? static_cast<int>(level) : nlpPrintLevel(prob, false);
+    s.iterLimit = nl::intControl(nl, nl::kIpmCtrlIterLimit);
+    s.tol = nl::dblControl(nl, nl::kIpmCtrlTol);
+    s.acceptableTol = nl::dblControl(nl, nl::kIpmCtrlAcceptableTol);
+    s.limitedMemoryHessian = nl::intControl(nl, nl::kIpmCtrlHessian) == 1;
+    s.monotone = nl::intControl(nl, nl::kIpmCtrlMuStrategy) == 0;
+    return s;
+}
+
+// Gradient of the objective (as stated) and of row r's function, added with weight w into d.
+void addRowGradient(const QcProgram &qp, int r, const double *x, double w, double *d) {
+    qp.forLinear(r, [&](int c, double v) { d[c] += w * v; });
+    if (const QTriplets *P = qp.quadOf(r)) addQuadFormGradient(*P, x, w, d);
+    const int fn = qp.rowFunction(r);
+    if (fn < 0) return;
+    const nl::Evaluator &ev = *qp.formulas();
+    for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
+        d[ev.jacobianCols()[e]] += w * qp.formulaJacobian()[e];
+}
+
+// The point x (image columns) as the problem's solution: values, slacks (rhs - activity, the
+// formulas included) and, with multipliers of a converged solve, duals and reduced costs.
+void keepLocalPoint(const QcProgram &qp, const std::vector<double> &x,
+                    const std::vector<double> *rowMult, SolveState &st) {
+    const SolveResult &last = st.current();
+    st.fromMip = last.optimizeType == NVRA_OPTIMIZETYPE_MIP;
+    st.primalAvail = x.empty() ? NVRA_AVAIL_NONE : availability(last.solStatus);
+    if (st.primalAvail == NVRA_AVAIL_NONE || !qp.evalFormulas(x.data(), true)) {
+        st.primalAvail = NVRA_AVAIL_NONE;
+        return;
+    }
+    const Image &img = qp.image();
+    const Model &m = qp.model();
+    st.x.assign(x.begin(), x.begin() + img.userCols);
+    st.slack.resize(img.userRows);
+    for (int r = 0; r < img.userRows; ++r)
+        st.slack[r] = m.rhs[r] - (qp.plainActivity(r, x.data()) + qp.formulaRow(r)) + 0.0;
+    if (!rowMult || last.nlpStatus != NSLP_STATUS_LOCALLY_OPTIMAL) return;
+    // y = -sense * multiplier; d = grad f - sum_r y_r grad g_r.
+    std::vector<double> y(qp.numRows()), d(qp.numCols(), 0.0);
+    for (int j = 0; j < img.userCols; ++j)
+        d[j] = img.cost[j];
+    addQuadFormGradient(m.Q, x.data(), 0.5, d.data());
+    if (const int fn = qp.objectiveFunction(); fn >= 0) {
+        const nl::Evaluator &ev = *qp.formulas();
+        for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
+            d[ev.jacobianCols()[e]] += qp.formulaJacobian()[e];
+    }
+    for (int r = 0; r < qp.numRows(); ++r) {
+        y[r] = -qp.sense() * (*rowMult)[r] + 0.0;
+        if (y[r] != 0.0) addRowGradient(qp, r, x.data(), -y[r], d.data());
+    }
+    st.dual.assign(y.begin(), y.begin() + img.userRows);
+    st.redCost.assign(d.begin(), d.begin() + img.userCols);
+    for (double &v : st.redCost)
+        v += 0.0;
+    st.dualAvail = NVRA_AVAIL_FEASIBLE;
+}
+
+// A converged local solve proves no global optimality: feasible, locally optimal, no bound.
+void markLocal(SolveResult &r) {
+    switch (r.solStatus) {
+    case NVRA_SOLSTATUS_OPTIMAL:
+        r.solStatus = NVRA_SOLSTATUS_FEASIBLE;
+        r.nlpStatus = NSLP_STATUS_LOCALLY_OPTIMAL;
+        break;
+    case NVRA_SOLSTATUS_FEASIBLE:
+        r.nlpStatus = r.solveStatus == NVRA_SOLVESTATUS_STOPPED ? NSLP_STATUS_UNFINISHED
+                                                                : NSLP_STATUS_LOCALLY_OPTIMAL;
+        break;
+    case NVRA_SOLSTATUS_INFEASIBLE:
+        r.nlpStatus = NSLP_STATUS_LOCALLY_INFEASIBLE;
+        break;
+    case NVRA_SOLSTATUS_UNBOUNDED:
+        r.nlpStatus = NSLP_STATUS_UNBOUNDED;
+        break;
+    default:
+        r.nlpStatus =
+            r.solveStatus == NVRA_SOLVESTATUS_STOPPED ? NSLP_STATUS_UNFINISHED : NSLP_STATUS_FAILED;
+        break;
+    }
+}
+
+// Drops the claims of a global bound that a local solve cannot make.
+void dropBound(SolveResult &r, int sense) {
+    r.bestBound = -kInf * sense;
+    r.mipGap = kInf;
+}
+
+// The columns' current values follow the solve's last point (user columns).
+void keepCurrentPoint(NSLPprob nl, const Image &img, const std::vector<double> &x) {
+    if (x.empty()) return;
+    for (int j = 0; j < img.userCols; ++j)
+        nl->data.colForEdit(j).value = x[j] + 0.0;
+}
+
+// A starting point where the formulas and their derivatives can be evaluated (the interior-point
+// solver cannot start elsewhere): x itself, else one of up to 100 points drawn uniformly from the
+// column box (seeded by control ms_seed; infinite bounds replaced by a box around x). False when
+// none is found (x is left as it was).
+bool evaluableStart(NSLPprob nl, const QcProgram &qp, const NlpSetup &s, std::vector<double> &x) {
+    if (qp.evalFormulas(x.data(), true)) return true;
+    std::mt19937_64 rng(static_cast<uint64_t>(nl::intControl(nl, nl::kNlCtrlMsSeed)));
+    std::vector<double> candidate(x.size());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        for (size_t j = 0; j < x.size(); ++j) {
+            const double reach = 10.0 * (1.0 + std::fabs(x[j]));
+            const double lo = s.lower[j] > -kInf ? s.lower[j] : x[j] - reach;
+            const double up = s.upper[j] < kInf ? s.upper[j] : x[j] + reach;
+            candidate[j] = lo < up ? std::uniform_real_distribution<double>(lo, up)(rng) : lo;
+        }
+        if (qp.evalFormulas(candidate.data(), true)) {
+            x.swap(candidate);
+            return true;
+        }
+    }
+    return false;
+}
+
+int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, std::vector<double> start,
+                         const Deadline &deadline, SolveState &st) {
+    NlpOutcome out;
+    NlpSetup setup = localSetup(prob, nl, qp.image(), start);
+    for (size_t j = 0; j < start.size(); ++j)
+        start[j] = std::min(std::max(start[j], setup.lower[j]), setup.upper[j]);
+    if (!evaluableStart(nl, qp, setup, start))
+        probMessage(prob,
+                    "The formulas cannot be evaluated at the starting point, nor at any of "
+                    "100 random points of the column bounds",
+                    2);
+    setup.start = start.data();
+    int rc = solveNlp(prob, qp, setup, deadline, out);
+    // A stop request (an interrupt, a user function's exception) ends the solve as stopped,
+    // whatever the solver made of the evaluations that failed meanwhile.
+    if (out.end == NlpOutcome::End::Failed && deadline.stopReason() != NVRA_STOP_NONE) {
+        out.end = NlpOutcome::End::Stopped;
+        out.stop = deadline.stopReason();
+    }
+    SolveResult r = continuousResult(prob, qp, out);
+    markLocal(r);
+    dropBound(r, qp.sense());
+    r.solveTime = deadline.elapsed();
+    st.solves.push_back(r);
+    keepLocalPoint(qp, out.x, &out.rowMult, st);
+    keepCurrentPoint(nl, qp.image(), out.x);
+    if (!rc && out.end == NlpOutcome::End::Failed) {
+        const std::string why = qp.formulaFailure();
+        rc = probError(prob, NVRA_RC_ENGINE,
+                       "NVRAoptimize: the interior-point solver failed: %s%s%s", out.detail.c_str(),
+                       why.empty() ? "" : "; last evaluation error: ", why.c_str());
+    }
+    return rc;
+}
+
+int solveIntegerLocal(NVRAprob prob, const char *fn, NSLPprob nl, const QcProgram &qp,
+                      const Deadline &deadline, SolveState &st) {
+    MinlpOutcome out;
+    int rc = solveBonmin(prob, fn, qp, deadline, out);
+    markLocal(out.result);
+    dropBound(out.result, qp.sense());
+    out.result.solveTime = deadline.elapsed();
+    st.solves.push_back(out.result);
+    keepLocalPoint(qp, out.x, nullptr, st);
+    keepCurrentPoint(nl, qp.image(), out.x);
+    return rc;
+}
+
+} // namespace
+
+int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveState &st) {
+    auto *nl = static_cast<NSLPprob>(prob->nonlinear);
+    const ControlValues &c = prob->controls;
+    nl::Evaluator ev;
+    ev.build(nl->data, img.userCols, nl::dblControl(nl, nl::kNlCtrlFdStep), &nl->counters);
+    const QuadInfo quad = smoothQuadratics(prob->model);
+    QcProgram qp(img, quad);
+    qp.setFormulas(&ev);
+    std::vector<double> start = nl->data.currentPoint(img.userCols);
+    start.resize(img.numCols(), 0.0);
+
+    SigintBracket ctrlC;
+    e.sigintMark = sigintCount();
+    const Deadline deadline(
+        e, std::min(c.dbls[dblSlot::kCtrlTimeLimit], nl::dblControl(nl, nl::kNlCtrlTimeLimit)));
+    const bool detailed = c.ints[intSlot::kCtrlOutputLog] == NVRA_OUTPUT_DETAILED;
+    beginCapture(e, detailed);
+    CallbackRun callbacks(prob, img.userCols, CallbackRun::Reporter::Route);
+    callbacks.beginSolve();
+    const int rc = img.integral ? solveIntegerLocal(prob, fn, nl, qp, deadline, st)
+                                : solveContinuousLocal(prob, nl, qp, start, deadline, st);
+    callbacks.endSolve(st.solves.back());
+    callbacks.finish();
+    endCapture(e);
+    if (!rc && !callbacks.refusal().empty())
+        return probError(prob, NVRA_RC_UNSUPPORTED, "%s: %s", fn, callbacks.refusal().c_str());
+    return rc;
+}
+
+} // namespace nvra
