@@ -21,7 +21,8 @@ optimize = pytest.importorskip("scipy.optimize")
 EXAMPLES = pathlib.Path(__file__).parents[1] / "examples"
 TESTED = {"diet.py", "transport.py", "facility.py", "portfolio.py", "lexicographic.py",
           "network_flow.py", "mps_file.py", "production.py", "facility_cones.py",
-          "cutting_stock.py", "plant_costs.py", "progress.py", "scenarios.py", "diagnose.py"}
+          "cutting_stock.py", "plant_costs.py", "progress.py", "scenarios.py", "diagnose.py",
+          "chemical_equilibrium.py", "process_synthesis.py"}
 
 
 def run(script, *args):
@@ -448,3 +449,44 @@ def test_diagnosing_an_infeasible_plan_and_its_sensitivity_report():
             outside[j] = end - inward * 0.05 * max(1.0, abs(end))
             assert np.allclose(plan(inside), best, atol=1e-6)
             assert not np.allclose(plan(outside), best, atol=1e-6)
+
+
+def test_chemical_equilibrium_meets_the_equilibrium_conditions():
+    example = load("chemical_equilibrium.py")
+    out = run("chemical_equilibrium.py")
+    assert value(out, "Free energy") == pytest.approx(-47.761090859, abs=1e-8)  # published
+    moles = np.array([float(v) for v in re.findall(r"^  \w+\s+(\S+)$", out, re.M)])
+    atoms = np.array([example.ATOMS[e] for e in example.ATOMS], dtype=float)
+    assert atoms @ moles == pytest.approx([example.AMOUNT[e] for e in example.ATOMS], abs=1e-5)
+    # At equilibrium every species' chemical potential c_j + ln(x_j / total) is the sum of its
+    # atoms' element potentials: a least-squares fit of those leaves no residual.
+    potential = np.array(example.ENERGY) + np.log(moles / moles.sum())
+    fit = np.linalg.lstsq(atoms.T, potential, rcond=None)
+    assert np.abs(atoms.T @ fit[0] - potential).max() < 1e-3  # the printed moles have 6 digits
+
+
+def test_process_synthesis_matches_enumeration_of_the_units():
+    out = run("process_synthesis.py")
+    cost = value(out, "Cost")
+
+    def best_for(y):
+        # The continuous problem with the units fixed, by SciPy from several starts.
+        def f(x):
+            return (5 * y[0] + 6 * y[1] + 8 * y[2] + 10 * x[0] - 7 * x[2]
+                    - 18 * np.log(x[1] + 1) - 19.2 * np.log(x[0] - x[1] + 1) + 10)
+        rows = [lambda x: 0.8 * np.log(x[1] + 1) + 0.96 * np.log(x[0] - x[1] + 1) - 0.8 * x[2],
+                lambda x: np.log(x[1] + 1) + 1.2 * np.log(x[0] - x[1] + 1) - x[2] - 2 * y[2] + 2,
+                lambda x: x[0] - x[1], lambda x: 2 * y[0] - x[1],
+                lambda x: 2 * y[1] - x[0] + x[1]]
+        found = [optimize.minimize(f, start, method="SLSQP", bounds=[(0, 2), (0, 2), (0, 1)],
+                                   constraints=[{"type": "ineq", "fun": g} for g in rows])
+                 for start in ([0.1, 0.05, 0.0], [1.0, 0.5, 0.5], [2.0, 0.0, 1.0])]
+        values = [r.fun for r in found if r.success and min(g(r.x) for g in rows) > -1e-7]
+        return min(values, default=np.inf)
+
+    costs = {y: best_for(y) for y in itertools.product((0, 1), repeat=3) if y[0] + y[1] <= 1}
+    assert cost == pytest.approx(min(costs.values()), abs=1e-5)
+    assert cost == pytest.approx(6.009759, abs=1e-6)  # published
+    best = min(costs, key=costs.get)
+    assert re.search(r"^Units built: (.*)$", out, re.M).group(1) == \
+        str([k + 1 for k in range(3) if best[k]])

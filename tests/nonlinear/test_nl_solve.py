@@ -20,6 +20,10 @@ def test_rosenbrock_from_the_classic_start():
     x = p.addVariable(lb=-10, name="x")
     y = p.addVariable(lb=-10, name="y")
     p.setObjective((1 - x) ** 2 + 100 * (y - x**2) ** 2)
+    p.setControl("nlp_solver", 1)
+    with pytest.raises(nivra.NotSupportedError, match="successive linear programming solver"):
+        p.optimize()
+    p.setControl("nlp_solver", 2)
     status, nlp = solved(p)
     # A local solver proves no global optimum: feasible, locally optimal.
     assert status == (nivra.enums.SolveStatus.COMPLETED, nivra.enums.SolStatus.FEASIBLE)

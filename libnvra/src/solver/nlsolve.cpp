@@ -217,6 +217,13 @@ int solveIntegerLocal(NVRAprob prob, const char *fn, NSLPprob nl, const QcProgra
 int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveState &st) {
     auto *nl = static_cast<NSLPprob>(prob->nonlinear);
     const ControlValues &c = prob->controls;
+    // Control nlp_solver: 0 (automatic) and 2 take the interior-point solver.
+    if (nl::intControl(nl, nl::kNlCtrlSolver) == 1)
+        return probError(prob, NVRA_RC_UNSUPPORTED,
+                         "%s: the successive linear programming solver (control nlp_solver = 1) "
+                         "is not in this build yet; nlp_solver 0 (automatic) or 2 solve with the "
+                         "interior-point solver",
+                         fn);
     nl::Evaluator ev;
     ev.build(nl->data, img.userCols, nl::dblControl(nl, nl::kNlCtrlFdStep), &nl->counters);
     const QuadInfo quad = smoothQuadratics(prob->model);
