@@ -6,6 +6,7 @@
 #include "nonlinear/evaluator.h"
 #include "nonlinear/nlprob.h"
 
+#include <string>
 #include <vector>
 
 namespace nvra::nl {
@@ -52,6 +53,17 @@ double rowViolation(const Model &m, int i, double value);
 bool readsColumn(const NlData &d, int col);
 // The columns that row row reads (linear, quadratic and nonlinear parts).
 std::vector<int32_t> columnsOfRow(NSLPprob nl, int row);
+// The columns with a determining row, each after the determined columns its row reads (ties by
+// sequence number, then index); fails on a cycle with an error of fn naming a column in it.
+int cascadeOrder(NSLPprob nl, const char *fn, std::vector<int32_t> &order);
+// Newton's method on the determining row of column j for its value (within at most limit steps
+// and the column's bounds): true with the new value in x[j], false (why says why) with x[j] as
+// it was.
+bool cascadeColumn(NSLPprob nl, int j, std::vector<double> &x, int limit, std::string &why);
+// Whether column j is recomputed from its determining row during a solve: columns marked
+// NSLP_VAR_CASCADE (with control slp_cascade on) and those of rows that carry the objective.
+bool cascadesInSolve(NSLPprob nl, int j);
+
 // An evaluation failure as the error of fn.
 int evaluationError(NSLPprob nl, const char *fn, const EvalFailure &fail);
 

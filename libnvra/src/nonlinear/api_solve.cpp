@@ -30,10 +30,10 @@ int callPlain(NSLPprob nl, Cb kind) {
     return cb.fn ? reinterpret_cast<NSLPcbplain>(cb.fn)(nl, cb.data) : 0;
 }
 
+} // namespace
+
 // ---- cascading ----------------------------------------------------------------------------------
 
-// The columns with a determining row, each after the determined columns its row reads (ties by
-// sequence number, then index). Fails on a cycle, naming a column in it.
 int cascadeOrder(NSLPprob nl, const char *fn, std::vector<int32_t> &order) {
     const NlData &d = nl->data;
     const int ncols = nl->prob->model.numCols();
@@ -70,8 +70,6 @@ int cascadeOrder(NSLPprob nl, const char *fn, std::vector<int32_t> &order) {
     return 0;
 }
 
-// Newton's method on the determining row of column j for its value: the row's value equals its
-// right-hand side. Returns true with the new value in x[j] (false leaves x[j] as it was).
 bool cascadeColumn(NSLPprob nl, int j, std::vector<double> &x, int limit, std::string &why) {
     const Model &m = nl->prob->model;
     const int row = nl->data.col(j).detrow;
@@ -87,7 +85,12 @@ bool cascadeColumn(NSLPprob nl, int j, std::vector<double> &x, int limit, std::s
             break;
         }
         const double r = v.total() - target;
-        if (std::fabs(r) <= tol * std::max(1.0, std::fabs(target))) return true;
+        if (std::fabs(r) <= tol * std::max(1.0, std::fabs(target))) {
+            // Within the tolerance: one more step polishes the value (exact for a row linear
+            // in the column, such as a nonlinear objective's transfer row).
+            if (dv != 0) x[j] = std::clamp(x[j] - r / dv, m.lb[j], m.ub[j]);
+            return true;
+        }
         if (dv == 0) {
             why = "the row does not depend on the column at the current point";
             break;
@@ -98,6 +101,15 @@ bool cascadeColumn(NSLPprob nl, int j, std::vector<double> &x, int limit, std::s
     x[j] = start;
     return false;
 }
+
+bool cascadesInSolve(NSLPprob nl, int j) {
+    const SlpColumn &c = nl->data.col(j);
+    if (c.detrow < 0) return false;
+    if (nl->data.row(c.detrow).status & NSLP_ROW_OBJECTIVE) return true;
+    return (c.vartype & NSLP_VAR_CASCADE) && intControl(nl, kNlCtrlCascade) != 0;
+}
+
+namespace {
 
 int cascade(NSLPprob nl, const char *fn) {
     if (nl->data.cascadeOrder.empty())

@@ -1,8 +1,9 @@
 // nlsolve.cpp: solves of problems that hold formulas. They are solved locally: the program is
 // the image's rows and columns with their linear and quadratic parts (of any shape: a non-convex
 // quadratic row is one more smooth function here) plus the formulas, evaluated with exact first
-// and second derivatives. Continuous problems go to the interior-point solver, problems with
-// integer columns to Bonmin's branch and bound, whose relaxations are solved locally as well.
+// and second derivatives. Continuous problems go to the interior-point solver or the successive
+// linear programming solver (control nlp_solver), problems with integer columns to Bonmin's
+// branch and bound, whose relaxations are solved locally as well.
 //
 // Statuses. A local solver proves nothing global, so a point where it converged is reported as
 // a feasible solution (NVRA_SOLSTATUS_FEASIBLE, "feasible, not proven optimal") with nonlinear
@@ -10,10 +11,12 @@
 // the solver stops without a feasible one gives NSLP_STATUS_LOCALLY_INFEASIBLE and
 // NVRA_SOLSTATUS_INFEASIBLE, the point kept as the nonlinear problem's current point.
 #include "solver/minlp.h"
+#include "solver/slp.h"
 #include "solver/solve.h"
 
 #include "core/callbacks.h"
 #include "core/sigint.h"
+#include "nonlinear/activity.h"
 #include "nonlinear/evaluator.h"
 #include "nonlinear/nlcontrols.h"
 #include "nonlinear/nlprob.h"
@@ -21,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <utility>
 
 namespace nvra {
 namespace {
@@ -164,8 +168,54 @@ bool evaluableStart(NSLPprob nl, const QcProgram &qp, const NlpSetup &s, std::ve
     return false;
 }
 
-int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, std::vector<double> start,
+// The columns cascaded during a solve, in cascading order.
+int solveCascadeOrder(NSLPprob nl, const char *fn, std::vector<int32_t> &order) {
+    if (int rc = nl::cascadeOrder(nl, fn, order)) return rc;
+    order.erase(std::remove_if(order.begin(), order.end(),
+                               [&](int32_t j) { return !nl::cascadesInSolve(nl, j); }),
+                order.end());
+    return 0;
+}
+
+// x with its cascaded columns recomputed (a column whose row cannot be solved keeps its value).
+void cascadePoint(NSLPprob nl, const std::vector<int32_t> &order, std::vector<double> &x) {
+    const int defaultLimit = static_cast<int>(nl::intControl(nl, nl::kNlCtrlCascadeNLimit));
+    std::string why;
+    for (int32_t j : order) {
+        const int own = nl->data.col(j).cascadeLimit;
+        nl::cascadeColumn(nl, j, x, own ? own : defaultLimit, why);
+    }
+}
+
+// The successive linear programming settings of the nonlinear problem's controls and data.
+SlpSettings slpSettings(NVRAprob prob, NSLPprob nl, const Image &img,
+                        const std::vector<int32_t> &cascadeOrder) {
+    SlpSettings s;
+    s.iterLimit = nl::intControl(nl, nl::kNlCtrlIterLimit);
+    s.feasTol = nl::dblControl(nl, nl::kNlCtrlFeasTol);
+    s.absStep = nl::dblControl(nl, nl::kNlCtrlAbsStepTol);
+    s.relStep = nl::dblControl(nl, nl::kNlCtrlRelStepTol);
+    s.objAbs = nl::dblControl(nl, nl::kNlCtrlObjAbsTol);
+    s.objRel = nl::dblControl(nl, nl::kNlCtrlObjRelTol);
+    s.initialStep = nl::dblControl(nl, nl::kNlCtrlDefaultStep);
+    s.penalty = nl::dblControl(nl, nl::kNlCtrlPenalty);
+    s.penaltyGrowth = nl::dblControl(nl, nl::kNlCtrlPenaltyGrowth);
+    s.rowWeight.assign(img.numRows(), 1.0);
+    for (int r = 0; r < img.userRows; ++r)
+        s.rowWeight[r] = nl->data.row(r).weight;
+    s.colStep.assign(img.numCols(), kInf);
+    for (int j = 0; j < img.userCols; ++j)
+        s.colStep[j] = nl->data.col(j).initStep;
+    s.log = nl::intControl(nl, nl::kNlCtrlLog) > 0 &&
+            prob->controls.ints[intSlot::kCtrlOutputLog] != NVRA_OUTPUT_NONE;
+    s.cascade = [nl, order = cascadeOrder](std::vector<double> &x) { cascadePoint(nl, order, x); };
+    return s;
+}
+
+int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, bool slp,
+                         const std::vector<int32_t> &order, std::vector<double> start,
                          const Deadline &deadline, SolveState &st) {
+    cascadePoint(nl, order, start);
     NlpOutcome out;
     NlpSetup setup = localSetup(prob, nl, qp.image(), start);
     for (size_t j = 0; j < start.size(); ++j)
@@ -176,7 +226,9 @@ int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, std::v
                     "100 random points of the column bounds",
                     2);
     setup.start = start.data();
-    int rc = solveNlp(prob, qp, setup, deadline, out);
+    int rc =
+        slp ? solveSlp(prob, qp, setup, slpSettings(prob, nl, qp.image(), order), deadline, out)
+            : solveNlp(prob, qp, setup, deadline, out);
     // A stop request (an interrupt, a user function's exception) ends the solve as stopped,
     // whatever the solver made of the evaluations that failed meanwhile.
     if (out.end == NlpOutcome::End::Failed && deadline.stopReason() != NVRA_STOP_NONE) {
@@ -184,6 +236,10 @@ int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, std::v
         out.stop = deadline.stopReason();
     }
     SolveResult r = continuousResult(prob, qp, out);
+    if (slp) {
+        r.slpIter = std::exchange(r.barIter, 0);
+        r.nlpSolves = 0;
+    }
     markLocal(r);
     dropBound(r, qp.sense());
     r.solveTime = deadline.elapsed();
@@ -192,8 +248,8 @@ int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, std::v
     keepCurrentPoint(nl, qp.image(), out.x);
     if (!rc && out.end == NlpOutcome::End::Failed) {
         const std::string why = qp.formulaFailure();
-        rc = probError(prob, NVRA_RC_ENGINE,
-                       "NVRAoptimize: the interior-point solver failed: %s%s%s", out.detail.c_str(),
+        rc = probError(prob, NVRA_RC_ENGINE, "NVRAoptimize: the %s solver failed: %s%s%s",
+                       slp ? "successive linear programming" : "interior-point", out.detail.c_str(),
                        why.empty() ? "" : "; last evaluation error: ", why.c_str());
     }
     return rc;
@@ -217,13 +273,17 @@ int solveIntegerLocal(NVRAprob prob, const char *fn, NSLPprob nl, const QcProgra
 int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveState &st) {
     auto *nl = static_cast<NSLPprob>(prob->nonlinear);
     const ControlValues &c = prob->controls;
-    // Control nlp_solver: 0 (automatic) and 2 take the interior-point solver.
-    if (nl::intControl(nl, nl::kNlCtrlSolver) == 1)
+    // Control nlp_solver: 1 successive linear programming; 0 (automatic) and 2 the interior-point
+    // solver, which is the more robust of the two on the published test problems.
+    const bool slp = nl::intControl(nl, nl::kNlCtrlSolver) == 1;
+    if (slp && img.integral)
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: the successive linear programming solver (control nlp_solver = 1) "
-                         "is not in this build yet; nlp_solver 0 (automatic) or 2 solve with the "
-                         "interior-point solver",
+                         "takes continuous problems only in this build; nlp_solver 0 or 2 solve "
+                         "mixed-integer ones by branch and bound",
                          fn);
+    std::vector<int32_t> order;
+    if (int rc = solveCascadeOrder(nl, fn, order)) return rc;
     nl::Evaluator ev;
     ev.build(nl->data, img.userCols, nl::dblControl(nl, nl::kNlCtrlFdStep), &nl->counters);
     const QuadInfo quad = smoothQuadratics(prob->model);
@@ -240,8 +300,9 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     beginCapture(e, detailed);
     CallbackRun callbacks(prob, img.userCols, CallbackRun::Reporter::Route);
     callbacks.beginSolve();
-    const int rc = img.integral ? solveIntegerLocal(prob, fn, nl, qp, deadline, st)
-                                : solveContinuousLocal(prob, nl, qp, start, deadline, st);
+    const int rc = img.integral
+                       ? solveIntegerLocal(prob, fn, nl, qp, deadline, st)
+                       : solveContinuousLocal(prob, nl, qp, slp, order, start, deadline, st);
     callbacks.endSolve(st.solves.back());
     callbacks.finish();
     endCapture(e);
