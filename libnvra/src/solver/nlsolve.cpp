@@ -11,6 +11,7 @@
 // the solver stops without a feasible one gives NSLP_STATUS_LOCALLY_INFEASIBLE and
 // NVRA_SOLSTATUS_INFEASIBLE, the point kept as the nonlinear problem's current point.
 #include "solver/minlp.h"
+#include "solver/multistart.h"
 #include "solver/slp.h"
 #include "solver/solve.h"
 
@@ -212,11 +213,14 @@ SlpSettings slpSettings(NVRAprob prob, NSLPprob nl, const Image &img,
     return s;
 }
 
-int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, bool slp,
-                         const std::vector<int32_t> &order, std::vector<double> start,
-                         const Deadline &deadline, SolveState &st) {
+// One local solve from start with the solver that control nlp_solver names now.
+LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
+                  const std::vector<int32_t> &order, std::vector<double> start,
+                  const Deadline &deadline) {
+    LocalRun run;
+    run.slp = nl::intControl(nl, nl::kNlCtrlSolver) == 1;
     cascadePoint(nl, order, start);
-    NlpOutcome out;
+    NlpOutcome &out = run.out;
     NlpSetup setup = localSetup(prob, nl, qp.image(), start);
     for (size_t j = 0; j < start.size(); ++j)
         start[j] = std::min(std::max(start[j], setup.lower[j]), setup.upper[j]);
@@ -226,33 +230,48 @@ int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp, bool s
                     "100 random points of the column bounds",
                     2);
     setup.start = start.data();
-    int rc =
-        slp ? solveSlp(prob, qp, setup, slpSettings(prob, nl, qp.image(), order), deadline, out)
-            : solveNlp(prob, qp, setup, deadline, out);
+    run.rc =
+        run.slp ? solveSlp(prob, qp, setup, slpSettings(prob, nl, qp.image(), order), deadline, out)
+                : solveNlp(prob, qp, setup, deadline, out);
     // A stop request (an interrupt, a user function's exception) ends the solve as stopped,
     // whatever the solver made of the evaluations that failed meanwhile.
     if (out.end == NlpOutcome::End::Failed && deadline.stopReason() != NVRA_STOP_NONE) {
         out.end = NlpOutcome::End::Stopped;
         out.stop = deadline.stopReason();
     }
-    SolveResult r = continuousResult(prob, qp, out);
-    if (slp) {
+    SolveResult &r = run.result;
+    r = continuousResult(prob, qp, out);
+    if (run.slp) {
         r.slpIter = std::exchange(r.barIter, 0);
         r.nlpSolves = 0;
     }
     markLocal(r);
     dropBound(r, qp.sense());
-    r.solveTime = deadline.elapsed();
-    st.solves.push_back(r);
-    keepLocalPoint(qp, out.x, &out.rowMult, st);
-    keepCurrentPoint(nl, qp.image(), out.x);
-    if (!rc && out.end == NlpOutcome::End::Failed) {
+    if (!run.rc && out.end == NlpOutcome::End::Failed) {
         const std::string why = qp.formulaFailure();
-        rc = probError(prob, NVRA_RC_ENGINE, "NVRAoptimize: the %s solver failed: %s%s%s",
-                       slp ? "successive linear programming" : "interior-point", out.detail.c_str(),
-                       why.empty() ? "" : "; last evaluation error: ", why.c_str());
+        run.rc = probError(prob, NVRA_RC_ENGINE, "NVRAoptimize: the %s solver failed: %s%s%s",
+                           run.slp ? "successive linear programming" : "interior-point",
+                           out.detail.c_str(),
+                           why.empty() ? "" : "; last evaluation error: ", why.c_str());
     }
-    return rc;
+    return run;
+}
+
+// A local solve, or the multistart runs of the problem's jobs when it has any.
+int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
+                         const std::vector<int32_t> &order, const std::vector<double> &start,
+                         const Deadline &deadline, SolveState &st) {
+    const LocalSolve solve = [&](std::vector<double> from) {
+        return runLocal(prob, nl, qp, order, std::move(from), deadline);
+    };
+    LocalRun run = nl->data.jobs.empty() ? solve(start)
+                                         : runMultistart(prob, nl, qp, start,
+                                                         relaxedSetup(qp.image()), deadline, solve);
+    run.result.solveTime = deadline.elapsed();
+    st.solves.push_back(run.result);
+    keepLocalPoint(qp, run.out.x, &run.out.rowMult, st);
+    keepCurrentPoint(nl, qp.image(), run.out.x);
+    return run.rc;
 }
 
 int solveIntegerLocal(NVRAprob prob, const char *fn, NSLPprob nl, const QcProgram &qp,
@@ -300,9 +319,8 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     beginCapture(e, detailed);
     CallbackRun callbacks(prob, img.userCols, CallbackRun::Reporter::Route);
     callbacks.beginSolve();
-    const int rc = img.integral
-                       ? solveIntegerLocal(prob, fn, nl, qp, deadline, st)
-                       : solveContinuousLocal(prob, nl, qp, slp, order, start, deadline, st);
+    const int rc = img.integral ? solveIntegerLocal(prob, fn, nl, qp, deadline, st)
+                                : solveContinuousLocal(prob, nl, qp, order, start, deadline, st);
     callbacks.endSolve(st.solves.back());
     callbacks.finish();
     endCapture(e);
