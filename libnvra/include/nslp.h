@@ -230,7 +230,8 @@ enum {
     NSLP_STATUS_LOCALLY_INFEASIBLE = 3, /* stopped at a point of least violation */
     NSLP_STATUS_INFEASIBLE = 4,         /* proven infeasible */
     NSLP_STATUS_UNBOUNDED = 5,
-    NSLP_STATUS_UNFINISHED = 6, /* a limit or an interrupt stopped it */
+    NSLP_STATUS_UNFINISHED = 6, /* a limit or an interrupt stopped it, or the solver met only its
+                                   looser (acceptable) tolerances at a feasible point */
     NSLP_STATUS_FAILED = 7      /* an error (an evaluation that failed, an engine error) */
 };
 

@@ -198,6 +198,7 @@ SlpSettings slpSettings(NVRAprob prob, NSLPprob nl, const Image &img,
     s.relStep = nl::dblControl(nl, nl::kNlCtrlRelStepTol);
     s.objAbs = nl::dblControl(nl, nl::kNlCtrlObjAbsTol);
     s.objRel = nl::dblControl(nl, nl::kNlCtrlObjRelTol);
+    s.optTol = nl::dblControl(nl, nl::kNlCtrlOptTol);
     s.initialStep = nl::dblControl(nl, nl::kNlCtrlDefaultStep);
     s.penalty = nl::dblControl(nl, nl::kNlCtrlPenalty);
     s.penaltyGrowth = nl::dblControl(nl, nl::kNlCtrlPenaltyGrowth);
@@ -246,6 +247,9 @@ LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
         r.nlpSolves = 0;
     }
     markLocal(r);
+    // Feasible, but only to the solver's looser tolerances: not a converged local optimum.
+    if (out.end == NlpOutcome::End::Acceptable && r.nlpStatus == NSLP_STATUS_LOCALLY_OPTIMAL)
+        r.nlpStatus = NSLP_STATUS_UNFINISHED;
     dropBound(r, qp.sense());
     if (!run.rc && out.end == NlpOutcome::End::Failed) {
         const std::string why = qp.formulaFailure();

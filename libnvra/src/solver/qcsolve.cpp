@@ -47,8 +47,8 @@ SolveResult continuousResult(NVRAprob prob, const QcProgram &qp, const NlpOutcom
         // Not proven optimal to the optimality tolerance: reported as a feasible solution of a
         // finished solve, with a warning, or not at all when it violates the rows.
         probMessage(prob,
-                    "The interior-point solver reached only its acceptable tolerances: the "
-                    "solution is not proven optimal",
+                    "The local solver reached only its acceptable tolerances: the solution is "
+                    "not proven optimal",
                     2);
         r.lpStatus = NVRA_LP_UNFINISHED;
         r.solveStatus = feasible ? NVRA_SOLVESTATUS_COMPLETED : NVRA_SOLVESTATUS_FAILED;

@@ -16,7 +16,7 @@ namespace nvra {
 namespace {
 
 constexpr double kPenaltyCap = 1e10;
-constexpr int kStallIterations = 3;
+constexpr int kStallIterations = 5;
 
 struct HighsDeleter {
     void operator()(void *h) const { Highs_destroy(h); }
@@ -45,8 +45,15 @@ class Slp {
     void initialSteps(const std::vector<double> &x);
     // Solves the linearisation at p: y, the weighted error sum and the LP's row duals. The
     // engine's model status, or -1 when it failed.
-    int solveLp(const Point &p, std::vector<double> &y, double &errors);
+    // shift (may be null): amounts added to the rows' values at p (a second-order correction).
+    int solveLp(const Point &p, std::vector<double> &y, double &errors,
+                const std::vector<double> *shift = nullptr);
+    // The second-order correction of a step to trial that the merit test rejected: the
+    // linearisation with each row moved by its linearisation error at trial, solved again.
+    bool corrected(const Point &p, const Point &trial, double predicted, Point &out);
     bool stepsWithin(const Point &p, const std::vector<double> &y) const;
+    double kktResidual(const Point &p, const std::vector<double> &y) const;
+    NlpOutcome::End settled(const Point &p, const std::vector<double> &y) const;
     void finish(NlpOutcome::End end, const Point &p);
     void logLine(const Point &p, double step) const;
 
@@ -61,7 +68,7 @@ class Slp {
     double inf_ = kInf;
     std::vector<HighsInt> aStart_, aIndex_;
     std::vector<double> aValue_, jac_, grad_, cost_, colLo_, colUp_, rowLo_, rowUp_;
-    std::vector<double> lo_, up_, gl_, gu_, step_, lastMove_, colValue_, rowDual_;
+    std::vector<double> lo_, up_, gl_, gu_, step_, lastMove_, colValue_, colDual_, rowDual_;
     std::vector<HighsInt> colBasis_, rowBasis_;
     bool haveBasis_ = false;
 };
@@ -106,6 +113,7 @@ void Slp::buildMatrix() {
     rowLo_.resize(m_);
     rowUp_.resize(m_);
     colValue_.resize(n_ + 2 * m_);
+    colDual_.resize(n_ + 2 * m_);
     rowDual_.resize(m_);
     colBasis_.resize(n_ + 2 * m_);
     rowBasis_.resize(m_);
@@ -124,7 +132,8 @@ void Slp::initialSteps(const std::vector<double> &x) {
     }
 }
 
-int Slp::solveLp(const Point &p, std::vector<double> &y, double &errors) {
+int Slp::solveLp(const Point &p, std::vector<double> &y, double &errors,
+                 const std::vector<double> *shift) {
     void *h = highs_.get();
     auto engineValue = [&](double v) { return v >= kInf ? inf_ : v <= -kInf ? -inf_ : v; };
     for (int j = 0; j < n_; ++j) {
@@ -138,7 +147,7 @@ int Slp::solveLp(const Point &p, std::vector<double> &y, double &errors) {
         cost_[n_ + 2 * r] = cost_[n_ + 2 * r + 1] = mu_ * weight(r);
         colLo_[n_ + 2 * r] = colLo_[n_ + 2 * r + 1] = 0.0;
         colUp_[n_ + 2 * r] = colUp_[n_ + 2 * r + 1] = inf_;
-        double c = p.g[r];
+        double c = p.g[r] + (shift ? (*shift)[r] : 0.0);
         HighsInt a = aStart_[r];
         for (; a < aStart_[r + 1] - 2; ++a, ++e) {
             aValue_[a] = jac_[e];
@@ -159,7 +168,7 @@ int Slp::solveLp(const Point &p, std::vector<double> &y, double &errors) {
     if (Highs_run(h) == kHighsStatusError) return -1;
     const HighsInt status = Highs_getModelStatus(h);
     if (status != kHighsModelStatusOptimal) return status;
-    Highs_getSolution(h, colValue_.data(), nullptr, nullptr, rowDual_.data());
+    Highs_getSolution(h, colValue_.data(), colDual_.data(), nullptr, rowDual_.data());
     haveBasis_ = Highs_getBasis(h, colBasis_.data(), rowBasis_.data()) != kHighsStatusError;
     y.assign(colValue_.begin(), colValue_.begin() + n_);
     for (int j = 0; j < n_; ++j) // the engine's tolerances may leave y a hair outside the bounds
@@ -168,6 +177,63 @@ int Slp::solveLp(const Point &p, std::vector<double> &y, double &errors) {
     for (int r = 0; r < m_; ++r)
         errors += weight(r) * (colValue_[n_ + 2 * r] + colValue_[n_ + 2 * r + 1]);
     return status;
+}
+
+// The KKT residual at p with the linearisation's multipliers (its row duals and reduced costs,
+// which are those of the Lagrangian at p): the largest reduced cost of a column held by its step
+// bound rather than by a bound of its own (stationarity), and the largest product of a
+// multiplier with the distance of its row or column from the bound it holds (complementarity:
+// a multiplier of the linearisation's solution y may belong to a bound that p does not touch).
+// Relative to the gradient's scale. Near a solution that is not a vertex the linear model is flat
+// along the rows, and the reduced costs at the step bounds vanish; where the model still pulls
+// against a step bound they do not.
+double Slp::kktResidual(const Point &p, const std::vector<double> &y) const {
+    double largest = 0.0, scale = 1e-10;
+    for (int j = 0; j < n_; ++j)
+        scale = std::max(scale, std::fabs(grad_[j]));
+    auto distance = [](double v, double lo, double up) {
+        return std::min(lo > -kInf ? std::fabs(v - lo) : kInf,
+                        up < kInf ? std::fabs(v - up) : kInf);
+    };
+    for (int j = 0; j < n_; ++j) {
+        const bool ownBound = y[j] <= lo_[j] || y[j] >= up_[j];
+        const double d = std::fabs(colDual_[j]);
+        largest = std::max(largest, ownBound ? d * distance(p.x[j], lo_[j], up_[j]) /
+                                                   (1.0 + std::fabs(p.x[j]))
+                                             : d);
+    }
+    for (int r = 0; r < m_; ++r)
+        if (rowDual_[r] != 0.0)
+            largest = std::max(largest, std::fabs(rowDual_[r]) * distance(p.g[r], gl_[r], gu_[r]) /
+                                            (1.0 + std::fabs(p.g[r])));
+    return largest / scale;
+}
+
+// The end of a feasible point where the steps have become too small to go on: a local optimum
+// when the KKT conditions hold to a hundred times the tolerance, else a point the solver could
+// not improve (not proven stationary).
+NlpOutcome::End Slp::settled(const Point &p, const std::vector<double> &y) const {
+    return kktResidual(p, y) <= 100.0 * s_.optTol ? NlpOutcome::End::Optimal
+                                                  : NlpOutcome::End::Acceptable;
+}
+
+bool Slp::corrected(const Point &p, const Point &trial, double predicted, Point &out) {
+    // error_r = g_r(trial) - (g_r(p) + J_r (trial - p)): the curvature the step did not see.
+    std::vector<double> shift(m_, 0.0);
+    int e = 0;
+    for (int r = 0; r < m_; ++r) {
+        double linear = p.g[r];
+        for (HighsInt a = aStart_[r]; a < aStart_[r + 1] - 2; ++a, ++e)
+            linear += jac_[e] * (trial.x[aIndex_[a]] - p.x[aIndex_[a]]);
+        shift[r] = trial.g[r] - linear;
+    }
+    double errors = 0.0;
+    std::vector<double> y;
+    if (solveLp(p, y, errors, &shift) != kHighsModelStatusOptimal || !(predicted > 0.0))
+        return false;
+    out.x = y;
+    if (s_.cascade) s_.cascade(out.x);
+    return evaluate(out);
 }
 
 bool Slp::stepsWithin(const Point &p, const std::vector<double> &y) const {
@@ -207,7 +273,7 @@ void Slp::run(std::vector<double> start) {
     k_.bounds(lo_.data(), up_.data(), gl_.data(), gu_.data());
     buildMatrix();
     mu_ = std::max(s_.penalty, 1e-8);
-    Point p, trial;
+    Point p, trial, second;
     p.x.resize(n_);
     k_.start(start.data(), p.x.data());
     if (s_.cascade) s_.cascade(p.x);
@@ -248,8 +314,10 @@ void Slp::run(std::vector<double> start) {
             linear += grad_[j] * (y[j] - p.x[j]);
         const double predicted = merit(p) - (p.f + linear + mu_ * errors);
         const bool feasible = p.maxViol <= s_.feasTol;
+        if (feasible && errors <= s_.feasTol && kktResidual(p, y) <= s_.optTol)
+            return finish(NlpOutcome::End::Optimal, p);
         if (predicted <= 1e-12 * (1.0 + std::fabs(merit(p))) || stepsWithin(p, y)) {
-            if (feasible) return finish(NlpOutcome::End::Optimal, p);
+            if (feasible) return finish(settled(p, y), p);
             if (mu_ >= kPenaltyCap) return finish(NlpOutcome::End::Infeasible, p);
             mu_ = std::min(kPenaltyCap, mu_ * std::max(2.0, s_.penaltyGrowth));
             continue;
@@ -257,7 +325,15 @@ void Slp::run(std::vector<double> start) {
         trial.x = y;
         if (s_.cascade) s_.cascade(trial.x);
         const bool evaluable = evaluate(trial);
-        const double ratio = evaluable ? (merit(p) - merit(trial)) / predicted : -1.0;
+        double ratio = evaluable ? (merit(p) - merit(trial)) / predicted : -1.0;
+        if (evaluable && ratio < 0.1 && corrected(p, trial, predicted, second)) {
+            ++out_.iterations;
+            ratio = (merit(p) - merit(second)) / predicted;
+            if (ratio >= 0.1) {
+                std::swap(trial, second);
+                y.assign(trial.x.begin(), trial.x.end());
+            }
+        }
         double largest = 0.0;
         if (ratio < 0.1) { // rejected: shorten the steps of the columns that moved
             bool collapsed = true;
@@ -267,8 +343,7 @@ void Slp::run(std::vector<double> start) {
                 step_[j] = std::min(step_[j], 0.5 * move);
                 collapsed = collapsed && step_[j] <= 1e-14 * (1.0 + std::fabs(p.x[j]));
             }
-            if (collapsed)
-                return finish(feasible ? NlpOutcome::End::Optimal : NlpOutcome::End::Infeasible, p);
+            if (collapsed) return finish(feasible ? settled(p, y) : NlpOutcome::End::Infeasible, p);
             continue;
         }
         for (int j = 0; j < n_; ++j) {
@@ -290,8 +365,10 @@ void Slp::run(std::vector<double> start) {
         }
         logLine(p, largest);
         const bool nowFeasible = p.maxViol <= s_.feasTol;
-        stall = nowFeasible && change <= s_.objAbs + s_.objRel * std::fabs(p.f) ? stall + 1 : 0;
-        if (stall >= kStallIterations) return finish(NlpOutcome::End::Optimal, p);
+        stall = nowFeasible && change <= s_.objAbs && change <= s_.objRel * std::fabs(p.f)
+                    ? stall + 1
+                    : 0;
+        if (stall >= kStallIterations) return finish(NlpOutcome::End::Acceptable, p);
     }
 }
 

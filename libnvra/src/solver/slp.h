@@ -13,9 +13,14 @@
 // between two iterations has its step bound halved (the steps then settle on solutions that are
 // not vertices of the linearisation); one whose step reaches its bound on a good prediction has
 // it doubled. The penalty mu grows (control slp_penaltygrowth) while the linearisation needs its
-// error columns. Convergence: the steps within slp_absstep + slp_relstep * |x| on a feasible
-// point, or an objective change within slp_objabs + slp_objrel * |f| for three accepted
-// iterations in a row, or a predicted reduction that vanishes. Every point is cascaded before it
+// error columns. Convergence, on a feasible point: a linearisation whose solution needs no error
+// column and whose multipliers make the KKT conditions at the point hold within nlp_opttol
+// (relative to the gradient's scale), or steps within slp_absstep + slp_relstep * |x|, or an objective change
+// within both slp_objabs and slp_objrel * |f| for five accepted iterations in a row (then the
+// point is reported as not proven optimal: NlpOutcome's Acceptable end), or a predicted reduction
+// that vanishes (Acceptable unless the KKT conditions hold to a hundred times nlp_opttol). A
+// step that the merit test rejects gets one second-order correction (the linearisation again,
+// each row moved by its linearisation error at the trial point) before the step bounds shrink. Every point is cascaded before it
 // is evaluated (the transfer column of a nonlinear objective then carries the objective's value,
 // so the merit function sees the objective itself). A point of least violation is
 // the end of an infeasible program (the penalty at its limit).
@@ -34,6 +39,7 @@ struct SlpSettings {
     int64_t iterLimit = 1000;
     double feasTol = 1e-6;
     double absStep = 1e-6, relStep = 1e-6, objAbs = 1e-7, objRel = 1e-7;
+    double optTol = 1e-6;      // of the stationarity residual, relative to the gradient
     double initialStep = kInf; // step bound of columns without their own (kInf: by the point)
     double penalty = 1.0, penaltyGrowth = 2.0;
     std::vector<double> rowWeight; // per image row (empty: 1)
