@@ -3,6 +3,7 @@
 // checking points, messages and callbacks, and solves that say what they cannot do yet.
 #include "nl_test_util.h"
 
+#include <cmath>
 #include <cstring>
 #include <set>
 
@@ -287,19 +288,50 @@ TEST_F(Problem, CheckingAPointReportsViolations) {
     EXPECT_EQ(violations, 0);
 }
 
+TEST_F(Problem, SolvingByEitherLocalSolver) {
+    // Row 0: exp(x0) + x1 = 2 (rhs 2), row 1 empty; no objective: any solution of the row. With
+    // x1 fixed at 0.5, x0 = ln 1.5.
+    const int row = 0, col = 1;
+    const double two = 2.0, half = 0.5;
+    ASSERT_EQ(NVRAchgrhs(p, 1, &row, &two), 0);
+    ASSERT_EQ(NVRAchgcoef(p, 0, 1, 1.0), 0);
+    ASSERT_EQ(NVRAchgbounds(p, 2, std::vector<int>{col, col}.data(), "LU",
+                            std::vector<double>{half, half}.data()),
+              0);
+    ASSERT_EQ(NVRAnlpchgformulastr(p, 0, "exp(C0)"), 0);
+    for (int solver : {2, 1}) {
+        ASSERT_EQ(NSLPsetintcontrol(nl, 12300, solver), 0);
+        int solve = -1, sol = -1, status = -1;
+        ASSERT_EQ(NVRAoptimize(p, "", &solve, &sol), 0) << err();
+        EXPECT_EQ(solve, NVRA_SOLVESTATUS_COMPLETED);
+        EXPECT_EQ(sol, NVRA_SOLSTATUS_FEASIBLE); // a local solve proves no global optimum
+        ASSERT_EQ(NSLPgetintattrib(nl, NSLP_ATTR_STATUS, &status), 0);
+        EXPECT_EQ(status, NSLP_STATUS_LOCALLY_OPTIMAL);
+        double x[3];
+        ASSERT_EQ(NSLPgetslpsol(nl, x, nullptr, nullptr, nullptr), 0) << err();
+        EXPECT_NEAR(x[0], std::log(1.5), 1e-7) << "solver " << solver;
+        EXPECT_NEAR(x[1], 0.5, 1e-12);
+    }
+    // The iterations of each solver are counted under its own attribute.
+    int slp = -1, ipm = -1;
+    ASSERT_EQ(NSLPgetintattrib(nl, 12100, &slp), 0);
+    ASSERT_EQ(NSLPgetintattrib(nl, 22014, &ipm), 0);
+    EXPECT_GT(slp, 0);
+    EXPECT_EQ(ipm, 0);
+}
+
 TEST_F(Problem, SolvingSaysWhatIsMissing) {
     ASSERT_EQ(NVRAnlpchgformulastr(p, 0, "exp(C0)"), 0);
-    int solve = -1, sol = -1;
-    EXPECT_EQ(NVRAoptimize(p, "", &solve, &sol), NVRA_RC_UNSUPPORTED);
-    EXPECT_NE(err().find("holds nonlinear formulas"), std::string::npos) << err();
-    EXPECT_EQ(NVRAnlpoptimize(p, ""), NVRA_RC_UNSUPPORTED);
-    EXPECT_EQ(NSLPpresolve(nl), NVRA_RC_UNSUPPORTED);
-    EXPECT_NE(err().find("NSLPpresolve is part of the nonlinear solving engine"),
-              std::string::npos);
-    EXPECT_EQ(NSLPpostsolve(nl), 0); // nothing is ever presolved
     double x[3];
     EXPECT_EQ(NSLPgetslpsol(nl, x, nullptr, nullptr, nullptr), NVRA_RC_INVALID);
     EXPECT_NE(err().find("no solution is available"), std::string::npos);
+    int solve = -1, sol = -1;
+    EXPECT_EQ(NVRAnlpoptimize(p, ""), 0) << err();
+    EXPECT_EQ(NSLPpresolve(nl), NVRA_RC_UNSUPPORTED);
+    EXPECT_NE(err().find("NSLPpresolve: the nonlinear solvers of this build run this step only "
+                         "inside a solve"),
+              std::string::npos);
+    EXPECT_EQ(NSLPpostsolve(nl), 0); // nothing is ever presolved
     EXPECT_EQ(NSLPwriteprob(nl, "/tmp/never.lp", ""), NVRA_RC_UNSUPPORTED);
     // Without formulas the optimizer solves it, and the solution is the nonlinear one too.
     const int row = 0;

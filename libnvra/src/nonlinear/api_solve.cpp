@@ -1,6 +1,6 @@
 // api_solve.cpp: construction, initial values, cascading, checking points, reports, the
-// solution, writing, and the parts of the nonlinear solving engine (which this build does not
-// have yet: they fail with a message saying so).
+// solution, writing, and the steps of a solve that the solvers run only inside NVRAoptimize
+// (they fail with a message saying so).
 #include "nonlinear/activity.h"
 #include "nonlinear/nlprob.h"
 
@@ -16,11 +16,13 @@
 namespace nvra::nl {
 namespace {
 
+// The steps of a nonlinear solve that the solvers of this build run only inside optimize (they
+// keep no presolved, scaled or linearised state between calls).
 int engineMissing(NSLPprob nlprob, const char *fn) {
     return nlQuery(nlprob, fn, [&](NSLPprob nl) -> int {
         return nlError(nl, NVRA_RC_UNSUPPORTED,
-                       "%s is part of the nonlinear solving engine (successive linear programming "
-                       "or interior point), which this build does not have yet",
+                       "%s: the nonlinear solvers of this build run this step only inside a solve "
+                       "(NVRAoptimize), not on its own",
                        fn);
     });
 }
