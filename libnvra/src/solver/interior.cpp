@@ -187,6 +187,10 @@ void setIpoptOptions(NVRAprob prob, Ipopt::OptionsList &o, const NlpKernel &k,
     o.SetIntegerValue("max_iter", static_cast<Index>(std::min<int64_t>(
                                       c.ints[intSlot::kCtrlBarIterLimit], INT32_MAX)));
     o.SetStringValue("mu_strategy", "adaptive");
+    // MUMPS's automatic choice of ordering takes AMF in this build (no METIS), which factors the
+    // KKT systems of grid-shaped problems an order of magnitude slower than AMD (a 10^4-column
+    // optimal-control model: 33 s against 2.8 s for the same 30 iterations).
+    o.SetIntegerValue("mumps_pivot_order", 0);
     // The solver relaxes every inequality bound b by factor * max(1, |b|) and may end on the
     // relaxed bound: a relative 1e-8 (its default) is 4.8e-7 on a row x'x <= 48, beyond the
     // feasibility tolerance. The factor is cut so that no bound moves by more than a tenth of
