@@ -1,7 +1,5 @@
 """A problem of the collection as a Nivra model on a `nivra.problem`."""
 
-import math
-
 import nivra
 
 
@@ -33,7 +31,3 @@ def set_start(p, x, x0):
     if setter is None:
         raise NotImplementedError("nivra.problem has no nlpsetinitval: cannot start at x0")
     setter(x, [float(v) for v in x0])
-
-
-def is_finite(value):
-    return value is not None and math.isfinite(value)

@@ -111,7 +111,9 @@ def hs053(x, m):
 # The CasADi transcription raises the lower bound of x3 to 1 ("revised"); the book's bound 0 is
 # used (x* is the same: along the feasible line f = x1/3 + 16/3 + exp(x1 - x1^2), least at x1 = 0).
 @hs(55, x0=(1, 2, 0, 0, 0, 2), fstar=19 / 3, xstar=(0, 4 / 3, 5 / 3, 1, 2 / 3, 1 / 3),
-    lb=(0,) * 6, ub=(1, None, None, 1, None, None))
+    lb=(0,) * 6, ub=(1, None, None, 1, None, None),
+    note="six equality rows of rank 5 in six variables: a solver that takes equally many "
+    "equalities and variables for a square system of equations ignores the objective")
 def hs055(x, m):
     obj = x[0] + 2 * x[1] + 4 * x[4] + m.exp(x[0] * x[3])
     return obj, [eq(x[0] + 2 * x[1] + 5 * x[4], 6), eq(x[0] + x[1] + x[2], 3),
@@ -143,7 +145,8 @@ _B57 = (0.49, 0.49, 0.48, 0.47, 0.48, 0.47, 0.46, 0.46, 0.45, 0.43, 0.45, 0.43, 
 
 # The CasADi transcription starts at x*; the book's x0 = (0.42, 5) is used.
 @hs(57, x0=(0.42, 5), fstar=0.02845966972, xstar=(0.419952675, 1.284845629), lb=(0.4, -4),
-    digits=9)
+    digits=9, note="the objective flattens for large x2: from x0 local methods can run off to "
+    "x2 = 1.9e5, f 0.0306")
 def hs057(x, m):
     obj = sum((b - x[0] - (0.49 - x[0]) * m.exp(-x[1] * (a - 8))) ** 2 for a, b in zip(_A57, _B57))
     return obj, [ge(0.49 * x[1] - x[0] * x[1], 0.09)]
