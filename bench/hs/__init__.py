@@ -3,7 +3,7 @@
 `PROBLEMS` maps the problem number to its record (bench/hs/model.py), in number order.
 """
 
-from . import problems_001_040, problems_041_081  # noqa: F401  (they fill the registry)
+from . import problems_001_040, problems_041_081, problems_083_101  # noqa: F401  (registry)
 from .model import PROBLEMS as _REGISTERED
 from .model import Problem, Row
 
