@@ -4,7 +4,8 @@ Source: W. Hock and K. Schittkowski, "Test Examples for Nonlinear Programming Co
 Notes in Economics and Mathematical Systems 187, Springer, 1981. Formulations, starting points
 and optima as published there, read from the public transcriptions of the collection in the
 CasADi test suite (test/python/hock_schittkowski/hsNNN.py) and Princeton's CUTE AMPL models
-(R. Vanderbei, H. Benson; hsNNN.mod); where the two differ, the book's value is used and the
+(R. Vanderbei, H. Benson; hsNNN.mod). Where a transcription departs from the book's data as the
+other one and the book's own comments quoted there give it, the book's data is used and the
 difference is noted at the problem. Each function returns (objective, constraint rows).
 """
 
