@@ -300,10 +300,10 @@ int createEnvironment() {
 }
 
 PyObject *initModule() {
-    if (problem_build_method_table({nvr_api_build_methods, nvr_api_read_methods,
-                                    nvr_api_delete_methods, nvr_api_callback_methods,
-                                    nvr_api_analysis_methods, nvr_api_solving_methods,
-                                    nvr_api_cutpool_methods, nvr_api_newer_methods}) != 0)
+    if (problem_build_method_table(
+            {nvr_api_build_methods, nvr_api_read_methods, nvr_api_delete_methods,
+             nvr_api_callback_methods, nvr_api_analysis_methods, nvr_api_solving_methods,
+             nvr_api_cutpool_methods, nvr_api_newer_methods, nvr_api_nonlinear_methods}) != 0)
         return nullptr;
     for (PyTypeObject *t : all_types)
         if (PyType_Ready(t) < 0) return nullptr;

@@ -13,11 +13,21 @@
 //   Count<G>, Count64<G>      the length of group G (hidden)
 //   CountOrAll<G>             the same, -1 when no array of group G was given (hidden)
 //   In<K, G>                  an array of kind K in group G (G = -1: a group of its own)
+//   InOpt<K, G>               the same where None passes a null array (the library's default)
+//   InEnded<K, G>             an array of group G followed by an end mark 0, so that the library,
+//                             which reads a formula's tokens up to its end token, stops inside it
+//   InFixed<K, N>             an array of exactly N elements, or None (a null array)
+//   InBlocks<K, G, N>         an array of group G holding whole blocks of N elements;
+//                             BlockCount<G, N> is the number of blocks
 //   InFull<K, Of>             an array read by the row (Of = kElemRow) or column count
-//   InStarts<G, Of>           the starts of group G's entries plus the end, into group Of
+//   InStarts<G, Of, K, Opt>   the starts (kind K: 64-bit or int) of group G's entries plus the
+//                             end, into group Of; with Opt None is accepted when the entries are
+//                             formulas of an InEnded token group Of, each ending at its end token
 //   Idx<K>                    one index of kind K
 //   CutIdx                    one cut of the cut pool (nivra.poolcut)
-//   Int<D>, Long<D>, Dbl<D>, Str, StrOpt, Char   scalars ('i', 'L', 'd', 's', 'z', 'C')
+//   Int<D>, Long<D>, Dbl<D>, Str, StrOpt, Char, Flag   scalars ('i', 'L', 'd', 's', 'z', 'C',
+//                             'p')
+//   Opt<K>                    one value of kind K passed by pointer; None passes a null pointer
 //   First<K>, Last<K>         an inclusive range of entries of kind K (objects or indices);
 //                             omitted or None: the first and the last entry
 //   FirstI<A>, LastI<A>       the same parsed as ints, the entries counted by attribute A
@@ -27,7 +37,11 @@
 //                             SzOrigCols, SzCount<attribute>, SzGroup<G>, SzGroupStarts<G> (one
 //                             more than group G), SzIn<G> (one per element of input group G),
 //                             SzInStarts<G> (one more than input group G),
-//                             SzUpToMax<G> (up to the caller's Max<G>, without a size query)
+//                             SzUpToMax<G> (up to the caller's Max<G>, without a size query),
+//                             SzFixed<N>
+//   RetList<K, Size>          an output array returned by the method as a new list (hidden)
+//   RetText<Size>             an output text buffer returned by the method as a str (hidden)
+//   Room<G>                   the number of entries the outputs of group G hold (hidden)
 //   OutCount<G, T, Ret>       the number of entries the library reports for group G (hidden;
 //                             returned by the method when Ret); with SzGroup outputs the
 //                             driver asks for the sizes first
@@ -36,13 +50,15 @@
 //   RetDbl, RetInt            a scalar result (hidden), returned by the method
 //   SolveCb, SolveCbData      a solve callback and its data (None when omitted): the library
 //                             gets the trampoline and an entry made for the call
+//   JobObject                 the object the library keeps with a multistart job
 //
 // A member row (in a .def file, see CONTRIBUTING.md):
 //   NVR_API(chgbounds, NVRAchgbounds, 3, ("colind", "bndtype", "bndval"),
 //           ("mindex", "qbtype", "bnd"), "chgbounds(colind, bndtype, bndval)\n\n...",
 //           Count<0>, In<kElemCol, 0>, In<kElemChar, 0>, In<kElemDouble, 0>)
 // The number is how many parameters are required; the old-name list is () when the names never
-// changed, and otherwise holds one name per parameter.
+// changed, and otherwise holds one name per parameter. A member whose library function takes the
+// nonlinear handle (NSLPprob) is refused on a problem without the nonlinear solver.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -79,6 +95,7 @@ struct Call {
     PyObject *callable = nullptr; // the callback parameter (SolveCb), for its SolveCbData
     int countIds[4] = {0, 0, 0, 0};
     int countValues[4] = {0, 0, 0, 0};
+    const int *tokenTypes = nullptr; // the token types of a formula argument (InEnded of ints)
 
     // An integer attribute that counts entries (rows, columns, sets, ...), read once per call.
     // -1 with an exception.
@@ -151,6 +168,9 @@ struct Char : Scalar<'C', int> {
     Char() { v = 0; }
     char arg(Call &) const { return static_cast<char>(v); }
 };
+struct Flag : Scalar<'p', int> {
+    Flag() { v = 0; }
+};
 
 // A parameter parsed as an object.
 struct ObjParam : Step {
@@ -184,6 +204,46 @@ template <int K, int G = -1> struct In : ObjParam {
     const ElemType<K> *arg(Call &) const { return arr.get(); }
 };
 
+// An array the library may also take as null (its default values).
+template <int K, int G = -1> struct InOpt : In<K, G> { static constexpr bool arrayIn = false; };
+
+// An array of group G and one more element, 0: the token arrays of formulas, which the library
+// reads up to an end token (0); the group counts the caller's elements.
+template <int K, int G> struct InEnded : In<K, G> {
+    int convert(Call &c, int pos) {
+        if (In<K, G>::convert(c, pos) != 0) return -1;
+        const int64_t n = c.group[G] > 0 ? c.group[G] : 0;
+        if (this->arr.data.alloc(static_cast<size_t>(n) + 1) != 0) return -1;
+        this->arr[n] = ElemType<K>{};
+        if constexpr (K == kElemInt) c.tokenTypes = this->arr.get();
+        return 0;
+    }
+};
+
+// An array of exactly N elements (the library reads N), or None: a null array.
+template <int K, int N> struct InFixed : ObjParam {
+    ConvArray<K> arr;
+    int64_t own = N;
+    int convert(Call &c, int pos) { return conv_obj2arr<K>(c.p, &own, obj, arr, c.kw[pos]); }
+    const ElemType<K> *arg(Call &) const { return arr.get(); }
+};
+
+// An array of group G made of whole blocks of N elements (tolerance sets); BlockCount<G, N> is
+// the number of blocks.
+template <int K, int G, int N> struct InBlocks : In<K, G> {
+    int convert(Call &c, int pos) {
+        if (In<K, G>::convert(c, pos) != 0) return -1;
+        if (c.group[G] % N == 0) return 0;
+        PyErr_Format(nvy_interf_exc,
+                     "Argument '%s' must hold whole blocks of %d values, but has %lld values",
+                     c.kw[pos], N, static_cast<long long>(c.group[G]));
+        return -1;
+    }
+};
+template <int G, int N> struct BlockCount : Step {
+    int arg(Call &c) const { return c.group[G] > 0 ? static_cast<int>(c.group[G] / N) : 0; }
+};
+
 template <int K, int Of> struct InFull : ObjParam {
     static constexpr bool arrayIn = true;
     ConvArray<K> arr;
@@ -196,21 +256,26 @@ template <int K, int Of> struct InFull : ObjParam {
     const ElemType<K> *arg(Call &) const { return arr.get(); }
 };
 
-// The start of each entry of group G plus the end: group G's count + 1 entries, the last no
-// more than the length of the group Of that the starts index (the library reads that far).
-template <int G, int Of> struct InStarts : ObjParam {
-    static constexpr bool arrayIn = true;
-    ConvArray<kElemInt64> arr;
+// The start of each entry of group G plus the end: group G's count + 1 entries (kind K: 64-bit
+// or 32-bit), none beyond the length of the group Of that they index (the library reads that
+// far). With Opt, None is accepted where the entries are formulas of group Of's token types
+// (InEnded), each read up to its end token: those must hold an end token per entry.
+template <int G, int Of, int K = kElemInt64, bool Opt = false> struct InStarts : ObjParam {
+    static constexpr bool arrayIn = !Opt;
+    ConvArray<K> arr;
     int64_t own = -1;
     const char *name = nullptr;
     // User-provided: the driver's tuple of descriptors left `own` at 0 without it (measured).
     InStarts() {}
     int convert(Call &c, int pos) {
         name = c.kw[pos];
-        return conv_obj2arr<kElemInt64>(c.p, &own, obj, arr, name);
+        return conv_obj2arr<K>(c.p, &own, obj, arr, name);
     }
     int size(Call &c) {
-        const int64_t n = c.group[G] > 0 ? c.group[G] : 0, have = own > 0 ? own : 0;
+        const int64_t n = c.group[G] > 0 ? c.group[G] : 0;
+        const int64_t listed = c.group[Of] > 0 ? c.group[Of] : 0;
+        if (Opt && !arr.get()) return endTokens(c, n, listed);
+        const int64_t have = own > 0 ? own : 0;
         if (have != n + 1) {
             PyErr_Format(nvy_interf_exc,
                          "Argument '%s' must have one element per entry plus one (%lld), but has "
@@ -218,7 +283,9 @@ template <int G, int Of> struct InStarts : ObjParam {
                          name, static_cast<long long>(n + 1), static_cast<long long>(have));
             return -1;
         }
-        const int64_t needed = arr.get()[n], listed = c.group[Of] > 0 ? c.group[Of] : 0;
+        int64_t needed = 0;
+        for (int64_t k = 0; k <= n; ++k)
+            needed = arr[k] > needed ? arr[k] : needed;
         if (needed <= listed) return 0;
         PyErr_Format(nvy_interf_exc,
                      "The lists indexed by '%s' have %lld elements, but the starts refer to %lld "
@@ -226,7 +293,20 @@ template <int G, int Of> struct InStarts : ObjParam {
                      name, static_cast<long long>(listed), static_cast<long long>(needed));
         return -1;
     }
-    const int64_t *arg(Call &) const { return arr.get(); }
+    // Without starts each of the n formulas ends at its end token: the token types must hold n
+    // of them (the end mark that InEnded adds counts for an unterminated last formula).
+    int endTokens(Call &c, int64_t n, int64_t listed) {
+        int64_t ends = 0;
+        for (int64_t k = 0; c.tokenTypes && k <= listed; ++k)
+            ends += c.tokenTypes[k] == 0;
+        if (ends >= n) return 0;
+        PyErr_Format(nvy_interf_exc,
+                     "Without '%s' each formula ends at an end token (type 0): %lld entries, but "
+                     "the token types hold %lld formulas",
+                     name, static_cast<long long>(n), static_cast<long long>(ends));
+        return -1;
+    }
+    const ElemType<K> *arg(Call &) const { return arr.get(); }
 };
 
 // One cut of the cut pool (a nivra.poolcut).
@@ -240,6 +320,26 @@ template <int K> struct Idx : ObjParam {
     int v = 0;
     int prepare(Call &c, int) { return ObjInt2int(obj, c.p, &v, K); }
     int arg(Call &) const { return v; }
+};
+
+// One value of kind K (an index, an int or a number) handed over by pointer; None (or omitted)
+// passes a null pointer, which leaves the library's value as it is.
+template <int K> struct Opt : ObjParam {
+    ElemType<K> v{};
+    int prepare(Call &c, int pos) {
+        if (!given()) return 0;
+        if constexpr (K == kElemDouble) {
+            if (!PyFloat_Check(obj) && !PyLong_Check(obj) && !PyIndex_Check(obj)) {
+                PyErr_Format(nvy_interf_exc, "Argument '%s' must be a number or None", c.kw[pos]);
+                return -1;
+            }
+            v = PyFloat_AsDouble(obj);
+            return v == -1.0 && PyErr_Occurred() ? -1 : 0;
+        } else {
+            return ObjInt2int(obj, c.p, &v, K);
+        }
+    }
+    ElemType<K> *arg(Call &) { return given() ? &v : nullptr; }
 };
 
 // The ends of a range of entries given as objects or indices of kind K (counted by the
@@ -334,6 +434,9 @@ template <int G> struct SzGroupStarts {
     static constexpr bool query = true;
     static int64_t get(Call &c) { return (c.group[G] > 0 ? c.group[G] : 0) + 1; }
 };
+template <int N> struct SzFixed {
+    static int64_t get(Call &) { return N; }
+};
 template <class S> constexpr bool sizedByQuery() {
     if constexpr (requires { S::query; })
         return S::query;
@@ -364,7 +467,51 @@ template <int G, class T = int, bool Ret = false> struct OutCount : Step {
     T v = 0;
     T *arg(Call &) { return &v; }
     void after(Call &c) { c.group[G] = v; }
-    PyObject *value() const { return PyLong_FromLongLong(v); }
+    PyObject *value(Call &) const { return PyLong_FromLongLong(v); }
+};
+
+// An output array that the method returns as a new list.
+template <int K, class Size> struct RetList : Step {
+    static constexpr bool needsQuery = sizedByQuery<Size>();
+    static constexpr bool returns = true;
+    LibArray<ElemType<K>> data;
+    int size(Call &c) {
+        const int64_t n = Size::get(c);
+        return n < 0 ? -1 : data.alloc(static_cast<size_t>(n));
+    }
+    ElemType<K> *arg(Call &c) const { return c.querying ? nullptr : data.get(); }
+    PyObject *value(Call &c) const {
+        Ref list = Ref::steal(PyList_New(0));
+        const int64_t n = data.get() ? Size::get(c) : 0;
+        if (!list || n < 0 || conv_arr2obj<K>(c.p, n, data.get(), list.get()) != 0) return nullptr;
+        return list.release();
+    }
+};
+
+// A text that the library writes into a buffer of Size bytes (with its zero; cut when longer),
+// returned as a str.
+template <class Size> struct RetText : Step {
+    static constexpr bool needsQuery = sizedByQuery<Size>();
+    static constexpr bool returns = true;
+    LibArray<char> data;
+    int64_t bytes = 0;
+    int size(Call &c) {
+        bytes = Size::get(c);
+        if (bytes < 0 || data.alloc(static_cast<size_t>(bytes)) != 0) return -1;
+        if (bytes > 0) data[0] = 0;
+        return 0;
+    }
+    char *arg(Call &c) const { return c.querying ? nullptr : data.get(); }
+    PyObject *value(Call &) const {
+        const char *s = data.get() ? data.get() : "";
+        const size_t n = data.get() ? strnlen(s, static_cast<size_t>(bytes)) : 0;
+        return PyUnicode_DecodeUTF8(s, static_cast<Py_ssize_t>(n), "replace");
+    }
+};
+
+// The room of the outputs of group G, as the library's buffer size (0 while asking for sizes).
+template <int G> struct Room : Step {
+    int arg(Call &c) const { return c.querying ? 0 : static_cast<int>(SzGroup<G>::get(c)); }
 };
 
 template <int G, char C = 'L', class T = int64_t> struct Max : Step {
@@ -387,13 +534,13 @@ struct RetDbl : Step {
     static constexpr bool returns = true;
     double v = 0.0;
     double *arg(Call &) { return &v; }
-    PyObject *value() const { return PyFloat_FromDouble(v); }
+    PyObject *value(Call &) const { return PyFloat_FromDouble(v); }
 };
 struct RetInt : Step {
     static constexpr bool returns = true;
     int v = 0;
     int *arg(Call &) { return &v; }
-    PyObject *value() const { return PyLong_FromLong(v); }
+    PyObject *value(Call &) const { return PyLong_FromLong(v); }
 };
 
 // A solve callback: the callable, checked; the library gets the trampoline.
@@ -417,6 +564,18 @@ struct SolveCbData : ObjParam {
         return entry ? 0 : -1;
     }
     void *arg(Call &) const { return entry.get(); }
+};
+
+// The object the library keeps with a multistart job and hands to the multistart callbacks.
+// Copies of the problem share the library's jobs, and the library frees its jobs without telling
+// the module, so a job's reference is never given back: job objects (a few per problem) live
+// until the interpreter ends, and no job points to a freed object.
+struct JobObject : ObjParam {
+    void *arg(Call &) const { return obj ? obj : Py_None; }
+    int deliver(Call &) {
+        Py_INCREF(obj ? obj : Py_None);
+        return 0;
+    }
 };
 
 // ---- the driver ---------------------------------------------------------------------------------
@@ -467,6 +626,21 @@ int parseAll(PyObject *args, PyObject *kwargs, Tuple &t, std::index_sequence<I..
         ptrs);
 }
 
+// Members that raise their own error when their arguments do not parse: rows
+// NVR_API_ARGERROR(name, "text"). The parser's TypeError becomes InterfaceError "text: ...".
+template <class M> inline constexpr const char *argErrorText = nullptr;
+
+// Replaces a pending TypeError (the parser's) by InterfaceError "text: <its text>"; any other
+// error (a deprecation turned into an error) stays.
+void nvy_memberArgError(const char *text);
+
+// The library function takes the nonlinear handle.
+template <class F> inline constexpr bool takesNonlinearHandle = false;
+template <class... P> inline constexpr bool takesNonlinearHandle<int (*)(NSLPprob, P...)> = true;
+
+// Refuses a member of the nonlinear solver on a problem that has none. 0 or -1.
+int nvy_checkNonlinear(problem_s *p);
+
 // Members whose library call may run long (solves, IIS searches, repairs, tuning): rows
 // NVR_API_LONG. Ctrl-C reaches the library during their call.
 template <class M> inline constexpr bool longCall = false;
@@ -504,7 +678,8 @@ template <class M, class Tuple, size_t... I> int checkMissing(Tuple &t, std::ind
     return -1;
 }
 
-template <class Tuple, size_t... I> PyObject *results(Tuple &t, std::index_sequence<I...>) {
+template <class Tuple, size_t... I>
+PyObject *results([[maybe_unused]] Call &c, Tuple &t, std::index_sequence<I...>) {
     constexpr int n = (int{std::tuple_element_t<I, Tuple>::returns} + ... + 0);
     if constexpr (n == 0) {
         Py_RETURN_NONE;
@@ -512,7 +687,7 @@ template <class Tuple, size_t... I> PyObject *results(Tuple &t, std::index_seque
         PyObject *values[n];
         int k = 0;
         auto take = [&](auto &d) {
-            if constexpr (std::remove_reference_t<decltype(d)>::returns) values[k++] = d.value();
+            if constexpr (std::remove_reference_t<decltype(d)>::returns) values[k++] = d.value(c);
         };
         (take(std::get<I>(t)), ...);
         bool ok = true;
@@ -545,7 +720,13 @@ template <class M> PyObject *apiMember(PyObject *self, PyObject *args, PyObject 
         if (p->parent &&
             warnDeprec(9, 5, "use problem.getCallbackSolution and related functions instead") != 0)
             return nullptr;
-    if (!parseAll<M>(args, kwargs, d, seq) || checkMissing<M>(d, seq) != 0) return nullptr;
+    if constexpr (takesNonlinearHandle<std::remove_const_t<decltype(M::fn)>>)
+        if (nvy_checkNonlinear(p) != 0) return nullptr;
+    if (!parseAll<M>(args, kwargs, d, seq)) {
+        if constexpr (argErrorText<M> != nullptr) nvy_memberArgError(argErrorText<M>);
+        return nullptr;
+    }
+    if (checkMissing<M>(d, seq) != 0) return nullptr;
     auto run = [&](auto step) {
         return eachWithPos(
             d, [&](auto &x, int i) { return step(x, P::position(i)); }, seq);
@@ -561,7 +742,7 @@ template <class M> PyObject *apiMember(PyObject *self, PyObject *args, PyObject 
     if (run([&](auto &x, int) { return x.size(c); }) != 0 || callLibrary<M>(c, d, seq) != 0 ||
         run([&](auto &x, int) { return x.deliver(c); }) != 0)
         return nullptr;
-    return results(d, seq);
+    return results(c, d, seq);
 }
 
 // A member written out by hand (extra logic): the problem check, then impl.
@@ -607,6 +788,10 @@ PyObject *apiCustom(PyObject *self, PyObject *args, PyObject *kwargs) {
 // Marks member NAME (a row of the same list) as deprecated on a callback's problem.
 #define NVR_API_CALLBACK_DEPRECATED_DEFINE(NAME)                                                   \
     template <> inline constexpr bool nvapi::deprecatedInCallback<api_##NAME> = true;
+
+// Gives member NAME (a row of the same list) its own error for arguments that do not parse.
+#define NVR_API_ARGERROR_DEFINE(NAME, TEXT)                                                        \
+    template <> inline constexpr const char *nvapi::argErrorText<api_##NAME> = TEXT;
 
 // The record of a member written out by hand as NVRA_PY_NAME(problem, args, kwargs), which
 // parses with api_NAME::format(), kw and oldkw().

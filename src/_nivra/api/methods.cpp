@@ -35,7 +35,7 @@ PyObject *nivramod_api_members(PyObject *, PyObject *) {
     if (!out) return nullptr;
     for (const ApiMemberInfo *table :
          {nvr_api_build_info, nvr_api_read_info, nvr_api_callback_info, nvr_api_analysis_info,
-          nvr_api_solving_info, nvr_api_cutpool_info})
+          nvr_api_solving_info, nvr_api_cutpool_info, nvr_api_nonlinear_info})
         for (const ApiMemberInfo *m = table; m->name; ++m) {
             Ref kw = Ref::steal(nameTuple(m->kw)), old = Ref::steal(nameTuple(m->oldkw));
             Ref row = Ref::steal(

@@ -27,12 +27,14 @@ extern PyMethodDef nvr_api_analysis_methods[]; // api/analysis.cpp, rows in api/
 extern PyMethodDef nvr_api_solving_methods[];  // api/solving.cpp, rows in api/solving.def
 extern PyMethodDef nvr_api_cutpool_methods[];  // api/cutpool.cpp, rows in api/cutpool.def
 extern PyMethodDef nvr_api_newer_methods[];    // api/newer.cpp: delRows, sparseFTran, ...
+extern PyMethodDef nvr_api_nonlinear_methods[]; // api/nonlinear.cpp, rows in api/nonlinear.def
 extern const ApiMemberInfo nvr_api_build_info[];
 extern const ApiMemberInfo nvr_api_read_info[];
 extern const ApiMemberInfo nvr_api_callback_info[];
 extern const ApiMemberInfo nvr_api_analysis_info[];
 extern const ApiMemberInfo nvr_api_solving_info[];
 extern const ApiMemberInfo nvr_api_cutpool_info[];
+extern const ApiMemberInfo nvr_api_nonlinear_info[];
 
 // The module functions of this layer: _api_members() lists (name, format, keywords, old keywords)
 // for every member (for the tests).

@@ -482,6 +482,114 @@ PyObject *addManagedCuts(PyObject *self, PyObject *args, PyObject *kwargs) {
     });
 }
 
+// ---- row formulas of the nonlinear solver ------------------------------------------------------
+
+// The rows of rowind (constraints or indices; -1 the objective) into out.
+int formulaRows(problem_s *p, PyObject *obj, std::vector<int> &out) {
+    return indexVector<constraint_s>(p, obj, "rowind", out);
+}
+
+using FormulasFn = int (*)(NVRAprob, int, const int *, int, const int64_t *, int, int, const int *,
+                           int64_t, const double *, int64_t);
+
+// nlpAddFormulas and nlpLoadFormulas: formula k is tokens formulastart[k] .. formulastart[k+1]-1
+// (formulastart None: each up to its end token) of rows rowind[k]; the library checks every
+// range against the sizes.
+PyObject *formulas(PyObject *self, PyObject *args, PyObject *kwargs, const char *name,
+                   FormulasFn fn, const char *libName) {
+    return member(self, name, [&](problem_s *p) -> PyObject * {
+        static const char *const kw[] = {"rowind", "formulastart", "parsed",
+                                         "type",   "value",        nullptr};
+        PyObject *o[5] = {};
+        std::vector<int> rows, type;
+        std::vector<int64_t> start;
+        std::vector<double> value;
+        int parsed = 0;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OOOOO", kwlist(kw), &o[0], &o[1], &o[2],
+                                         &o[3], &o[4]) ||
+            formulaRows(p, o[0], rows) != 0 ||
+            (o[1] != Py_None && toVector(o[1], "formulastart", start, int64Value) != 0))
+            return nullptr;
+        if (intValue(o[2], &parsed) != 0) {
+            nvy_prefixError("Error in argument 'parsed'");
+            return nullptr;
+        }
+        if (toVector(o[3], "type", type, intValue) != 0 ||
+            toVector(o[4], "value", value, doubleValue) != 0 ||
+            sameSize(value.size(), type.size(), "value", "type") != 0)
+            return nullptr;
+        const int n = static_cast<int>(rows.size());
+        if (problem_call(p, fn, libName, n, rows.data(), n,
+                         o[1] == Py_None ? nullptr : start.data(), static_cast<int>(start.size()),
+                         parsed, type.data(), static_cast<int64_t>(type.size()), value.data(),
+                         static_cast<int64_t>(value.size())) != 0)
+            return nullptr;
+        Py_RETURN_NONE;
+    });
+}
+
+PyObject *nlpAddFormulas(PyObject *self, PyObject *args, PyObject *kwargs) {
+    return formulas(self, args, kwargs, "nlpAddFormulas", NVRAnlpaddformulas_witharraysizes,
+                    "NVRAnlpaddformulas_witharraysizes");
+}
+
+PyObject *nlpLoadFormulas(PyObject *self, PyObject *args, PyObject *kwargs) {
+    return formulas(self, args, kwargs, "nlpLoadFormulas", NVRAnlploadformulas_witharraysizes,
+                    "NVRAnlploadformulas_witharraysizes");
+}
+
+PyObject *nlpDelFormulas(PyObject *self, PyObject *args, PyObject *kwargs) {
+    return member(self, "nlpDelFormulas", [&](problem_s *p) -> PyObject * {
+        static const char *const kw[] = {"rowind", nullptr};
+        PyObject *obj = nullptr;
+        std::vector<int> rows;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O", kwlist(kw), &obj) ||
+            formulaRows(p, obj, rows) != 0)
+            return nullptr;
+        const int n = static_cast<int>(rows.size());
+        if (problem_call(p, NVRAnlpdelformulas_witharraysizes, "NVRAnlpdelformulas_witharraysizes",
+                         n, rows.data(), n) != 0)
+            return nullptr;
+        Py_RETURN_NONE;
+    });
+}
+
+PyObject *nlpGetFormulaRows(PyObject *self, PyObject *args, PyObject *kwargs) {
+    return member(self, "nlpGetFormulaRows", [&](problem_s *p) -> PyObject * {
+        static const char *const kw[] = {nullptr};
+        int n = 0;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "", kwlist(kw)) ||
+            problem_call(p, NVRAnlpgetformularows, "NVRAnlpgetformularows", &n,
+                         static_cast<int *>(nullptr)) != 0)
+            return nullptr;
+        // The library refuses an array that no longer holds them all, should rows change between.
+        std::vector<int> rows(static_cast<size_t>(n));
+        if (problem_call(p, NVRAnlpgetformularows_witharraysizes,
+                         "NVRAnlpgetformularows_witharraysizes", &n, rows.data(), n) != 0)
+            return nullptr;
+        rows.resize(static_cast<size_t>(n));
+        return intList(rows);
+    });
+}
+
+PyObject *slpSetDetRow(PyObject *self, PyObject *args, PyObject *kwargs) {
+    return member(self, "slpSetDetRow", [&](problem_s *p) -> PyObject * {
+        static const char *const kw[] = {"colind", "rowind", nullptr};
+        PyObject *colObj = nullptr, *rowObj = nullptr;
+        std::vector<int> cols, rows;
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "OO", kwlist(kw), &colObj, &rowObj) ||
+            indexVector<var_s>(p, colObj, "colind", cols) != 0 ||
+            formulaRows(p, rowObj, rows) != 0 ||
+            sameSize(rows.size(), cols.size(), "rowind", "colind") != 0)
+            return nullptr;
+        const int n = static_cast<int>(cols.size());
+        if (problem_call(p, NVRAslpsetdetrow_witharraysizes, "NVRAslpsetdetrow_witharraysizes", n,
+                         cols.data(), n, rows.data(), n) != 0)
+            return nullptr;
+        Py_RETURN_NONE;
+    });
+}
+
 } // namespace
 
 #define NVR_NEWER(name, doc)                                                                       \
@@ -514,5 +622,19 @@ PyMethodDef nvr_api_newer_methods[] = {
               "addManagedCuts(globalvalid, rowtype, rhs, start, colind, cutcoef)\n\n"
               "Adds cuts valid for the whole problem (globalvalid 1) to the cut\n"
               "pool, active for every solve."),
+    NVR_NEWER(nlpAddFormulas,
+              "nlpAddFormulas(rowind, formulastart, parsed, type, value)\n\n"
+              "Adds formula k (tokens formulastart[k] .. formulastart[k+1]-1 of type and value;\n"
+              "formulastart None: each up to its end token 0) to row rowind[k] (-1: the\n"
+              "objective)."),
+    NVR_NEWER(nlpLoadFormulas, "nlpLoadFormulas(rowind, formulastart, parsed, type, value)\n\n"
+                               "nlpAddFormulas after removing every row formula."),
+    NVR_NEWER(nlpDelFormulas, "nlpDelFormulas(rowind)\n\n"
+                              "Removes the formulas of rows (rows without one are skipped)."),
+    NVR_NEWER(nlpGetFormulaRows, "nlpGetFormulaRows() -> list of int\n\n"
+                                 "The rows with a formula in increasing order (-1: the "
+                                 "objective)."),
+    NVR_NEWER(slpSetDetRow, "slpSetDetRow(colind, rowind)\n\n"
+                            "The determining row of each column (-1: none)."),
     {nullptr, nullptr, 0, nullptr},
 };
