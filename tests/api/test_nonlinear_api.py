@@ -301,8 +301,13 @@ def test_returned_objects_hold_exact_references(pxy):
     assert_no_leak(round_trip_and_refusals)
 
 
-def test_the_solving_engine_answers_for_itself(pxy):
-    p, *_ = pxy
+def test_what_the_build_lacks_is_refused_clearly(pxy, tmp_path):
+    p, x, _, _ = pxy
+    assert p.savetobuffer()  # nothing nonlinear yet
+    p.chgccoef(0, x, 2.0, "exp(y)")  # formulas given through the members are not saved
+    for save in (lambda: p.save(str(tmp_path / "p")), p.savetobuffer):
+        with pytest.raises(nivra.InterfaceError, match="needs the nonlinear solver"):
+            save()
     for member in ("presolve", "scaling", "fixpenalties", "updatelinearization"):
         with pytest.raises(nivra.NotSupportedError, match="nonlinear solving engine"):
             getattr(p, member)()

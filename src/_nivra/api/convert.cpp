@@ -570,12 +570,15 @@ void wrapElementError(Py_ssize_t i, const char *argname) {
 
 } // namespace
 
-void nvy_prefixError(const char *prefix) {
+void nvy_prefixError(const char *prefix, PyObject *as) {
     PyObject *type, *value, *tb;
     PyErr_Fetch(&type, &value, &tb);
     PyErr_NormalizeException(&type, &value, &tb);
     Ref text = Ref::steal(nvr_exception_text(type, value));
-    PyErr_Format(type ? type : nvy_interf_exc, "%s: %S", prefix, text ? text.get() : Py_None);
+    PyErr_Format(as     ? as
+                 : type ? type
+                        : nvy_interf_exc,
+                 "%s: %S", prefix, text ? text.get() : Py_None);
     Py_XDECREF(type);
     Py_XDECREF(value);
     Py_XDECREF(tb);

@@ -135,9 +135,9 @@ template <class T>
 int nvy_PyObject_to_index(problem_s *p, const char *argname, int *out, PyObject *obj,
                           bool *isObject = nullptr);
 
-// Replaces the pending error by one of the same type whose text is prefix, ": " and the old
-// text.
-void nvy_prefixError(const char *prefix);
+// Replaces the pending error by one whose text is prefix, ": " and the old text, of the type
+// `as` (null: the same type).
+void nvy_prefixError(const char *prefix, PyObject *as = nullptr);
 
 // The `unlinked` argument of addrows, addcols and loadproblem (None, True or False) checked
 // against what the problem holds. 0, or -1 with ModelError or a deprecation error.

@@ -16,15 +16,7 @@ using namespace nvapi;
 #include "api/expand.inc"
 
 void nvapi::nvy_memberArgError(const char *text) {
-    if (!PyErr_ExceptionMatches(PyExc_TypeError)) return;
-    PyObject *type, *value, *tb;
-    PyErr_Fetch(&type, &value, &tb);
-    PyErr_NormalizeException(&type, &value, &tb);
-    Ref detail = Ref::steal(nvr_exception_text(type, value));
-    PyErr_Format(nvy_interf_exc, "%s: %S", text, detail ? detail.get() : Py_None);
-    Py_XDECREF(type);
-    Py_XDECREF(value);
-    Py_XDECREF(tb);
+    if (PyErr_ExceptionMatches(PyExc_TypeError)) nvy_prefixError(text, nvy_interf_exc);
 }
 
 int nvapi::nvy_checkNonlinear(problem_s *p) {

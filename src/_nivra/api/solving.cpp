@@ -16,9 +16,22 @@ using namespace nvapi;
 
 namespace {
 
+// Whether the library holds formulas: those the model sent, and those given through the
+// nonlinear members (coefficients and row formulas). 1, 0, or -1 with an exception.
+int holdsFormulas(problem_s *p) {
+    if (p->nl_rows || p->nl_objective) return 1;
+    if (!p->nlprob) return 0;
+    int coefs = 0, rows = 0;
+    if (problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", NSLP_ATTR_COEFS, &coefs) != 0 ||
+        problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", NSLP_ATTR_FORMULAROWS, &rows) != 0)
+        return -1;
+    return coefs + rows > 0;
+}
+
 // Saved problems keep no formulas, and the nonlinear solver's own save is not available.
 int refuseNonlinear(problem_s *p) {
-    if (!p->nl_rows && !p->nl_objective) return 0;
+    const int holds = holdsFormulas(p);
+    if (holds <= 0) return holds;
     return nvr_raise(nvy_interf_exc, "Saving a problem with nonlinear constraints or a "
                                      "nonlinear objective needs the nonlinear solver, which is "
                                      "not available");
