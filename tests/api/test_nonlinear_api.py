@@ -309,7 +309,7 @@ def test_what_the_build_lacks_is_refused_clearly(pxy, tmp_path):
         with pytest.raises(nivra.InterfaceError, match="needs the nonlinear solver"):
             save()
     for member in ("presolve", "scaling", "fixpenalties", "updatelinearization"):
-        with pytest.raises(nivra.NotSupportedError, match="nonlinear solving engine"):
+        with pytest.raises(nivra.NotSupportedError, match="run this step only inside a solve"):
             getattr(p, member)()
     p.construct()
     p.unconstruct()

@@ -20,6 +20,7 @@ def test_rosenbrock_from_the_classic_start():
     x = p.addVariable(lb=-10, name="x")
     y = p.addVariable(lb=-10, name="y")
     p.setObjective((1 - x) ** 2 + 100 * (y - x**2) ** 2)
+    p.nlpsetinitval([x, y], [-1.2, 1.0])
     status, nlp = solved(p)
     # A local solver proves no global optimum: feasible, locally optimal.
     assert status == (nivra.enums.SolveStatus.COMPLETED, nivra.enums.SolStatus.FEASIBLE)
@@ -40,6 +41,7 @@ def hs71(solver, point_tol):
     ball = nivra.Sum(v**2 for v in x) == 40
     p.addConstraint(prod, ball)
     p.setObjective(x[0] * x[3] * (x[0] + x[1] + x[2]) + x[2])
+    p.nlpsetinitval(x, [1, 5, 5, 1])
     status, nlp = solved(p)
     assert nlp == LOCALLY_OPTIMAL
     # The objective is flat near x*: a point within point_tol gives f* within 1e-7.
@@ -159,3 +161,24 @@ def test_nonconvex_quadratic_rows_with_formulas():
     assert nlp == LOCALLY_OPTIMAL
     a, b = p.getSolution([x, y])
     assert a * b == pytest.approx(2, abs=1e-6) and math.exp(a) == pytest.approx(2 / a**2, rel=1e-5)
+
+
+def test_multistart_finds_the_better_of_two_local_minima():
+    # 10 (x^2 - 1)^2 + x has local minima near x = 0.987 (0.99) and x = -1.012 (-1.01), a wall
+    # of height 10 between them; from x = 2 a local solve ends at the first.
+    def problem():
+        p = quiet()
+        x = p.addVariable(lb=-3, ub=3)
+        p.setObjective(10 * (x**2 - 1) ** 2 + x)
+        p.nlpsetinitval([x], [2.0])
+        return p, x
+
+    p, x = problem()
+    p.optimize()
+    assert p.getSolution(x) > 0
+    p, x = problem()
+    p.msaddpreset("random", 1, 8, "job")
+    p.msaddjob("the start", [x], [2.0], {"nlp_solver": 1}, None)
+    p.optimize()
+    grid = np.linspace(-3, 3, 600001)
+    assert p.attributes.objval == pytest.approx((10 * (grid**2 - 1) ** 2 + grid).min(), abs=1e-8)
