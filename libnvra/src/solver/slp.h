@@ -15,15 +15,16 @@
 // it doubled. The penalty mu grows (control slp_penaltygrowth) while the linearisation needs its
 // error columns. Convergence, on a feasible point: a linearisation whose solution needs no error
 // column and whose multipliers make the KKT conditions at the point hold within nlp_opttol
-// (relative to the gradient's scale), or steps within slp_absstep + slp_relstep * |x|, or an objective change
-// within both slp_objabs and slp_objrel * |f| for five accepted iterations in a row (then the
-// point is reported as not proven optimal: NlpOutcome's Acceptable end), or a predicted reduction
-// that vanishes (Acceptable unless the KKT conditions hold to a hundred times nlp_opttol). A
-// step that the merit test rejects gets one second-order correction (the linearisation again,
-// each row moved by its linearisation error at the trial point) before the step bounds shrink. Every point is cascaded before it
-// is evaluated (the transfer column of a nonlinear objective then carries the objective's value,
-// so the merit function sees the objective itself). A point of least violation is
-// the end of an infeasible program (the penalty at its limit).
+// (relative to the gradient's scale); or steps within slp_absstep + slp_relstep * |x|, or a
+// predicted reduction that vanishes (a local optimum when the KKT conditions hold to a hundred
+// times nlp_opttol, else a point the solver cannot improve: NlpOutcome's Acceptable end); or an
+// objective change within both slp_objabs and slp_objrel * |f| for five accepted iterations in
+// a row (Acceptable). A step that the merit test rejects gets one second-order correction (the
+// linearisation again, each row moved by its linearisation error at the trial point) before the
+// step bounds shrink. Every point is cascaded before it is evaluated (the transfer column of a
+// nonlinear objective then carries the objective's value, so the merit function sees the
+// objective itself). A point of least violation is the end of an infeasible program (the
+// penalty at its limit).
 #pragma once
 
 #include "solver/deadline.h"
