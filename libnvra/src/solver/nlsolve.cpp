@@ -214,6 +214,77 @@ SlpSettings slpSettings(NVRAprob prob, NSLPprob nl, const Image &img,
     return s;
 }
 
+// A nonlinear objective's transfer pair: the row t = (its formulas), 'E' with right-hand side 0
+// and the one entry -1 of column t, which carries the objective (cost c_t, free, in no other
+// row). Solved as it is, the objective is an equality row to the local solvers (Ipopt then takes
+// several times the iterations); instead the formulas move into the objective (times c_t), the
+// row leaves the program (free) and t is fixed at 0 without cost, and after the solve t is
+// cascaded from its row again and the row's slack and dual are those of the pair.
+struct Transfer {
+    int row = -1, col = -1;
+    double cost = 0.0;
+};
+
+Transfer findTransfer(NSLPprob nl, const Model &m, const Image &img) {
+    for (int t = 0; t < img.userCols; ++t) {
+        const int r = nl->data.col(t).detrow;
+        if (r < 0 || !(nl->data.row(r).status & NSLP_ROW_OBJECTIVE)) continue;
+        const bool plainRow = m.A.start[r + 1] - m.A.start[r] == 1 &&
+                              m.A.index[m.A.start[r]] == t && m.A.value[m.A.start[r]] == -1.0 &&
+                              !m.qrows.count(r) && img.rowLower[r] == 0.0 && img.rowUpper[r] == 0.0;
+        const bool freeCol = img.colLower[t] <= -kInf && img.colUpper[t] >= kInf &&
+                             img.colType[t] == kHighsVarTypeContinuous;
+        if (!plainRow || !freeCol) return {};
+        for (int i = 0; i < m.numRows(); ++i) // t in no other row, nor in the objective's Q
+            for (int64_t k = m.A.start[i]; k < m.A.start[i + 1]; ++k)
+                if (i != r && m.A.index[k] == t) return {};
+        for (size_t k = 0; k < m.Q.v.size(); ++k)
+            if (m.Q.i[k] == t || m.Q.j[k] == t) return {};
+        return {r, t, img.cost[t]};
+    }
+    return {};
+}
+
+// The formulas of the transfer row moved into the objective (a copy of the problem's data), and
+// the row and column out of the program.
+void liftTransfer(const Transfer &tr, nl::NlData &data, Image &img) {
+    nl::Formula f;
+    for (const auto &[row, col] : data.coefs.cells()) {
+        if (row != tr.row) continue;
+        for (int32_t piece : data.coefs.cellPieces(row, col)) {
+            data.coefs.pieceFormula(piece, f);
+            data.coefs.add(NSLP_OBJECTIVE, col, tr.cost * data.coefs.pieces[piece].factor, f);
+        }
+        data.coefs.remove(row, col);
+    }
+    img.rowLower[tr.row] = -kInf;
+    img.rowUpper[tr.row] = kInf;
+    img.cost[tr.col] = 0.0;
+    img.colLower[tr.col] = img.colUpper[tr.col] = 0.0;
+}
+
+// What the solves share: the program, the cascading order and the transfer pair taken out.
+struct Solving {
+    NSLPprob nl;
+    const QcProgram &qp;
+    const std::vector<int32_t> &order;
+    Transfer transfer;
+};
+
+// The solve's point x kept as the solution: t cascaded back, the pair's slack 0 and its dual
+// the one that prices t at its cost.
+void keepRun(const Solving &s, std::vector<double> x, const std::vector<double> *rowMult,
+             SolveState &st) {
+    if (!x.empty() && s.transfer.col >= 0) cascadePoint(s.nl, {s.transfer.col}, x);
+    keepLocalPoint(s.qp, x, rowMult, st);
+    keepCurrentPoint(s.nl, s.qp.image(), x);
+    if (s.transfer.row < 0 || st.primalAvail == NVRA_AVAIL_NONE) return;
+    st.slack[s.transfer.row] = 0.0;
+    if (st.dualAvail == NVRA_AVAIL_NONE) return;
+    st.dual[s.transfer.row] = -s.transfer.cost + 0.0;
+    st.redCost[s.transfer.col] = 0.0;
+}
+
 // One local solve from start with the solver that control nlp_solver names now.
 LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
                   const std::vector<int32_t> &order, std::vector<double> start,
@@ -262,9 +333,11 @@ LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
 }
 
 // A local solve, or the multistart runs of the problem's jobs when it has any.
-int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
-                         const std::vector<int32_t> &order, const std::vector<double> &start,
+int solveContinuousLocal(NVRAprob prob, const Solving &s, const std::vector<double> &start,
                          const Deadline &deadline, SolveState &st) {
+    NSLPprob nl = s.nl;
+    const QcProgram &qp = s.qp;
+    const std::vector<int32_t> &order = s.order;
     const LocalSolve solve = [&](std::vector<double> from) {
         return runLocal(prob, nl, qp, order, std::move(from), deadline);
     };
@@ -273,21 +346,20 @@ int solveContinuousLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
                                                          relaxedSetup(qp.image()), deadline, solve);
     run.result.solveTime = deadline.elapsed();
     st.solves.push_back(run.result);
-    keepLocalPoint(qp, run.out.x, &run.out.rowMult, st);
-    keepCurrentPoint(nl, qp.image(), run.out.x);
+    keepRun(s, run.out.x, &run.out.rowMult, st);
     return run.rc;
 }
 
-int solveIntegerLocal(NVRAprob prob, const char *fn, NSLPprob nl, const QcProgram &qp,
-                      const Deadline &deadline, SolveState &st) {
+int solveIntegerLocal(NVRAprob prob, const char *fn, const Solving &s, const Deadline &deadline,
+                      SolveState &st) {
+    const QcProgram &qp = s.qp;
     MinlpOutcome out;
     int rc = solveBonmin(prob, fn, qp, deadline, out);
     markLocal(out.result);
     dropBound(out.result, qp.sense());
     out.result.solveTime = deadline.elapsed();
     st.solves.push_back(out.result);
-    keepLocalPoint(qp, out.x, nullptr, st);
-    keepCurrentPoint(nl, qp.image(), out.x);
+    keepRun(s, out.x, nullptr, st);
     return rc;
 }
 
@@ -307,8 +379,15 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
                          fn);
     std::vector<int32_t> order;
     if (int rc = solveCascadeOrder(nl, fn, order)) return rc;
+    const Transfer transfer = findTransfer(nl, prob->model, img);
+    nl::NlData lifted;
+    if (transfer.row >= 0) {
+        lifted = nl->data;
+        liftTransfer(transfer, lifted, img);
+    }
     nl::Evaluator ev;
-    ev.build(nl->data, img.userCols, nl::dblControl(nl, nl::kNlCtrlFdStep), &nl->counters);
+    ev.build(transfer.row >= 0 ? lifted : nl->data, img.userCols,
+             nl::dblControl(nl, nl::kNlCtrlFdStep), &nl->counters);
     const QuadInfo quad = smoothQuadratics(prob->model);
     QcProgram qp(img, quad);
     qp.setFormulas(&ev);
@@ -323,8 +402,11 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     beginCapture(e, detailed);
     CallbackRun callbacks(prob, img.userCols, CallbackRun::Reporter::Route);
     callbacks.beginSolve();
-    const int rc = img.integral ? solveIntegerLocal(prob, fn, nl, qp, deadline, st)
-                                : solveContinuousLocal(prob, nl, qp, order, start, deadline, st);
+    // Inside the solve the transfer column is out of the program: it is not cascaded.
+    order.erase(std::remove(order.begin(), order.end(), transfer.col), order.end());
+    const Solving solving{nl, qp, order, transfer};
+    const int rc = img.integral ? solveIntegerLocal(prob, fn, solving, deadline, st)
+                                : solveContinuousLocal(prob, solving, start, deadline, st);
     callbacks.endSolve(st.solves.back());
     callbacks.finish();
     endCapture(e);
