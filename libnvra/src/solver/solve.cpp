@@ -89,8 +89,12 @@ bool holdsFormulas(NVRAprob prob) {
 
 // Classes no solver of the library takes are refused before anything changes; the quadratic
 // rows and objective are classified on the way (quad).
-int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &quad) {
-    if (holdsFormulas(prob)) {
+// Quadratic rows that are neither convex nor cones go to the nonlinear solvers, which solve the
+// problem locally (and say so in its statuses), when the problem has its nonlinear part; without
+// one they are refused. local tells which.
+int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &quad, bool &local) {
+    local = holdsFormulas(prob);
+    if (local) {
         if (!m.objectives.empty())
             return probError(prob, NVRA_RC_UNSUPPORTED,
                              "%s: multi-objective problems with nonlinear formulas are not "
@@ -103,7 +107,15 @@ int refuseUnsupported(NVRAprob prob, const char *fn, const Model &m, QuadInfo &q
                          "%s: multi-objective problems with a quadratic objective are not "
                          "supported",
                          fn);
-    if (int rc = classifyQuadratics(prob, fn, quad)) return rc;
+    if (int rc = classifyQuadratics(prob, fn, quad)) {
+        if (rc != NVRA_RC_UNSUPPORTED || !prob->nonlinear || !m.objectives.empty()) return rc;
+        const std::string why = prob->lastError + "; the problem is solved locally";
+        prob->lastError.clear();
+        prob->lastErrorCode = 0;
+        note(prob, why.c_str(), 2);
+        local = true;
+        return 0;
+    }
     if (!m.objectives.empty() && !quad.rows.empty())
         return probError(prob, NVRA_RC_UNSUPPORTED,
                          "%s: multi-objective problems with quadratic rows are not supported", fn);
@@ -446,14 +458,15 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
     int rc = 0;
     try {
         QuadInfo quad;
-        if ((rc = refuseUnsupported(prob, fn, prob->model, quad))) return rc;
+        bool local = false;
+        if ((rc = refuseUnsupported(prob, fn, prob->model, quad, local))) return rc;
         if ((rc = refusePresolveOnly(prob, fn, prob->model, req))) return rc;
         BusyGuard busy(prob);
         if (!busy.held())
             return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
         Engine *engine = nullptr;
         if ((rc = ensureEngine(prob, engine))) return rc;
-        const bool formulas = holdsFormulas(prob);
+        const bool formulas = local;
         const bool ownRoute = formulas || needsQuadraticRoute(prob->model, quad, req);
         Image img;
         if ((rc = compileModel(prob, CompileOptions{req.relax, !ownRoute}, img))) return rc;
