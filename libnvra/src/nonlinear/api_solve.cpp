@@ -27,11 +27,6 @@ int engineMissing(NSLPprob nlprob, const char *fn) {
     });
 }
 
-int callPlain(NSLPprob nl, Cb kind) {
-    const Callback cb = callbackOf(nl, kind);
-    return cb.fn ? reinterpret_cast<NSLPcbplain>(cb.fn)(nl, cb.data) : 0;
-}
-
 } // namespace
 
 // ---- cascading ----------------------------------------------------------------------------------

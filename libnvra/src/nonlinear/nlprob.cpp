@@ -116,6 +116,52 @@ Callback callbackOf(NSLPprob nl, Cb kind) {
     return nl->callbacks[static_cast<size_t>(kind)];
 }
 
+bool hasCallback(NSLPprob nl, Cb kind) {
+    return callbackOf(nl, kind).fn != nullptr;
+}
+
+int callPlain(NSLPprob nl, Cb kind) {
+    const Callback cb = callbackOf(nl, kind);
+    return cb.fn ? reinterpret_cast<NSLPcbplain>(cb.fn)(nl, cb.data) : 0;
+}
+
+namespace {
+
+// A callback's stop request as the problem's interrupt request.
+bool stopIf(NSLPprob nl, int rc) {
+    if (rc == 0) return false;
+    int none = 0;
+    nl->prob->interruptReason.compare_exchange_strong(none, 1);
+    return true;
+}
+
+} // namespace
+
+bool fireStop(NSLPprob nl, Cb kind) {
+    return stopIf(nl, callPlain(nl, kind));
+}
+
+bool fireCoefEvalError(NSLPprob nl, int row, int col) {
+    const Callback cb = callbackOf(nl, Cb::CoefEvalError);
+    return cb.fn && stopIf(nl, reinterpret_cast<NSLPcbcoefevalerror>(cb.fn)(nl, cb.data, row, col));
+}
+
+bool fireRepeatLinearization(NSLPprob nl) {
+    const Callback cb = callbackOf(nl, Cb::PreUpdateLinearization);
+    if (!cb.fn) return false;
+    int repeat = 0;
+    if (stopIf(nl, reinterpret_cast<NSLPcbpreupdatelinearization>(cb.fn)(nl, cb.data, &repeat)))
+        return false;
+    return repeat != 0;
+}
+
+int fireIterVar(NSLPprob nl, int col) {
+    const Callback cb = callbackOf(nl, Cb::IterVar);
+    if (!cb.fn) return 0;
+    const int verdict = reinterpret_cast<NSLPcbcol>(cb.fn)(nl, cb.data, col);
+    return verdict > 0 ? 1 : verdict < 0 ? -1 : 0;
+}
+
 int64_t intControl(NSLPprob nl, int id) {
     return nl->controls.ints[findCa(kNlRegistry, id)->slot];
 }

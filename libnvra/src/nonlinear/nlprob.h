@@ -183,6 +183,26 @@ FormulaContext formulaContext(NSLPprob nl);
 void nlMessage(NSLPprob nl, const char *msg, int msgtype);
 // The registered function and data of a kind (null fn when none).
 Callback callbackOf(NSLPprob nl, Cb kind);
+bool hasCallback(NSLPprob nl, Cb kind);
+// Runs the callback of a kind called as (nlprob, data) and returns its result (0 when none is
+// registered).
+int callPlain(NSLPprob nl, Cb kind);
+
+// The callbacks at the points of a nonlinear solve. A callback's request to stop becomes the
+// problem's interrupt request, which the solve polls at its next check (it then ends with stop
+// status NVRA_STOP_INTERRUPT); each returns true when the request was made.
+//   slpstart, slpend, iterstart, iterend, intsol: a non-zero return.
+bool fireStop(NSLPprob nl, Cb kind);
+//   coefevalerror: the evaluation of the coefficient (row, col) failed at a trial point; a
+//   non-zero return stops the solve, 0 lets the solver treat the point as it does any point it
+//   cannot evaluate (the step is shortened).
+bool fireCoefEvalError(NSLPprob nl, int row, int col);
+// preupdatelinearization, before the formulas are linearised at a point: true when the callback
+// asks for one more update of the linearisation.
+bool fireRepeatLinearization(NSLPprob nl);
+// itervar at a convergence check: the callback's verdict on column col (0 the solver's own, 1
+// converged, -1 not converged).
+int fireIterVar(NSLPprob nl, int col);
 
 // A control's current value.
 int64_t intControl(NSLPprob nl, int id);

@@ -70,7 +70,8 @@ class LogJournal : public Ipopt::Journal {
 class QcTnlp : public KernelTnlp<Ipopt::TNLP> {
   public:
     QcTnlp(const NlpKernel &k, const NlpSetup &setup, const Deadline &deadline, NlpOutcome &out)
-        : KernelTnlp(k, setup.start), deadline_(deadline), out_(out) {}
+        : KernelTnlp(k, setup.start), deadline_(deadline), out_(out),
+          iterationEnd_(setup.iterationEnd) {}
 
     void finalize_solution(Ipopt::SolverReturn, Index n, const Number *x, const Number *,
                            const Number *, Index m, const Number *, const Number *lambda, Number,
@@ -84,6 +85,7 @@ class QcTnlp : public KernelTnlp<Ipopt::TNLP> {
                                Number, Number, Number, Number, Index, const Ipopt::IpoptData *,
                                Ipopt::IpoptCalculatedQuantities *) override {
         out_.iterations = iter;
+        if (iter > 0 && iterationEnd_) iterationEnd_(); // Ipopt reports the start as iteration 0
         stop_ = deadline_.stopReason();
         return stop_ == NVRA_STOP_NONE;
     }
@@ -93,6 +95,7 @@ class QcTnlp : public KernelTnlp<Ipopt::TNLP> {
   private:
     const Deadline &deadline_;
     NlpOutcome &out_;
+    const std::function<void()> &iterationEnd_;
     int stop_ = NVRA_STOP_NONE;
 };
 

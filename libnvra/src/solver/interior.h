@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace Ipopt {
@@ -36,6 +37,9 @@ struct NlpSetup {
     int64_t iterLimit = -1;
     double tol = 0.0, acceptableTol = 0.0;
     bool limitedMemoryHessian = false, monotone = false;
+    // Called after each iteration (empty: nothing); a stop it requests through the problem's
+    // interrupt ends the solve.
+    std::function<void()> iterationEnd;
 };
 
 struct NlpOutcome {

@@ -285,6 +285,28 @@ void keepRun(const Solving &s, std::vector<double> x, const std::vector<double> 
     st.redCost[s.transfer.col] = 0.0;
 }
 
+// The nonlinear problem's callbacks at the points of the successive linear programming solver,
+// and its log as the nonlinear problem's messages.
+SlpSettings::Hooks slpHooks(NSLPprob nl, const QcProgram &qp) {
+    using nl::Cb;
+    SlpSettings::Hooks h;
+    h.message = [nl](const char *line) { nl::nlMessage(nl, line, 1); };
+    if (nl::hasCallback(nl, Cb::IterStart)) h.iterStart = [nl] { nl::fireStop(nl, Cb::IterStart); };
+    if (nl::hasCallback(nl, Cb::IterEnd)) h.iterEnd = [nl] { nl::fireStop(nl, Cb::IterEnd); };
+    if (nl::hasCallback(nl, Cb::PreUpdateLinearization))
+        h.repeatLinearization = [nl] { return nl::fireRepeatLinearization(nl); };
+    if (nl::hasCallback(nl, Cb::CoefEvalError))
+        h.evaluationFailed = [nl, &qp] {
+            if (const nl::EvalFailure *f = qp.lastFailure())
+                nl::fireCoefEvalError(nl, f->row, f->col);
+        };
+    if (nl::hasCallback(nl, Cb::IterVar))
+        h.columnVerdict = [nl, users = qp.image().userCols](int col) {
+            return col < users ? nl::fireIterVar(nl, col) : 0;
+        };
+    return h;
+}
+
 // One local solve from start with the solver that control nlp_solver names now.
 LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
                   const std::vector<int32_t> &order, std::vector<double> start,
@@ -302,9 +324,15 @@ LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
                     "100 random points of the column bounds",
                     2);
     setup.start = start.data();
-    run.rc =
-        run.slp ? solveSlp(prob, qp, setup, slpSettings(prob, nl, qp.image(), order), deadline, out)
-                : solveNlp(prob, qp, setup, deadline, out);
+    SlpSettings settings;
+    if (run.slp) {
+        settings = slpSettings(prob, nl, qp.image(), order);
+        settings.hooks = slpHooks(nl, qp);
+    } else if (nl::hasCallback(nl, nl::Cb::IterEnd)) {
+        setup.iterationEnd = [nl] { nl::fireStop(nl, nl::Cb::IterEnd); };
+    }
+    run.rc = run.slp ? solveSlp(prob, qp, setup, settings, deadline, out)
+                     : solveNlp(prob, qp, setup, deadline, out);
     // A stop request (an interrupt, a user function's exception) ends the solve as stopped,
     // whatever the solver made of the evaluations that failed meanwhile.
     if (out.end == NlpOutcome::End::Failed && deadline.stopReason() != NVRA_STOP_NONE) {
@@ -405,8 +433,11 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     // Inside the solve the transfer column is out of the program: it is not cascaded.
     order.erase(std::remove(order.begin(), order.end(), transfer.col), order.end());
     const Solving solving{nl, qp, order, transfer};
+    // slpstart's stop request ends the solve at the solver's first check.
+    nl::fireStop(nl, nl::Cb::SlpStart);
     const int rc = img.integral ? solveIntegerLocal(prob, fn, solving, deadline, st)
                                 : solveContinuousLocal(prob, solving, start, deadline, st);
+    nl::callPlain(nl, nl::Cb::SlpEnd);
     callbacks.endSolve(st.solves.back());
     callbacks.finish();
     endCapture(e);

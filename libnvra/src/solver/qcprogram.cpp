@@ -135,6 +135,10 @@ std::string QcProgram::formulaFailure() const {
     return ev_ && cache_->failed ? cache_->failure.text() : std::string();
 }
 
+const nl::EvalFailure *QcProgram::lastFailure() const {
+    return ev_ && cache_->failed ? &cache_->failure : nullptr;
+}
+
 double QcProgram::rowLower(int r) const {
     return finiteOr(r < img_.userRows ? img_.rowLower[r] : img_.auxLower[r - img_.userRows], -kInf);
 }

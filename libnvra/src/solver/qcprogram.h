@@ -17,7 +17,8 @@ namespace nvra {
 
 namespace nl {
 class Evaluator;
-}
+struct EvalFailure;
+} // namespace nl
 
 // A linear row lower <= sum value * x[col] <= upper.
 struct Cut {
@@ -50,6 +51,8 @@ class QcProgram {
     int rowFunction(int r) const;
     // The last evaluation failure, as the entry points report it.
     std::string formulaFailure() const;
+    // The coefficient whose evaluation failed last, or null when the last evaluation succeeded.
+    const nl::EvalFailure *lastFailure() const;
 
     const Image &image() const { return img_; }
     const Model &model() const { return *img_.model; }

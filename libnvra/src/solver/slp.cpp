@@ -38,6 +38,13 @@ class Slp {
     void run(std::vector<double> start);
 
   private:
+    // One iteration from p: true when the solve ended (the outcome is set).
+    bool iterate(Point &p, Point &trial, Point &second, std::vector<double> &y, int &stall);
+    // The objective's gradient and the Jacobian at p, each update after the
+    // preupdatelinearization hook (which may ask for one more). False when the derivatives cannot
+    // be evaluated.
+    bool linearise(const Point &p);
+    bool columnConverged(int j, const Point &p, const std::vector<double> &y) const;
     bool evaluate(Point &p) const;
     double weight(int r) const { return s_.rowWeight.empty() ? 1.0 : s_.rowWeight[k_.imageRow(r)]; }
     double merit(const Point &p) const { return p.f + mu_ * p.wviol; }
@@ -54,7 +61,8 @@ class Slp {
     bool stepsWithin(const Point &p, const std::vector<double> &y) const;
     double kktResidual(const Point &p, const std::vector<double> &y) const;
     NlpOutcome::End settled(const Point &p, const std::vector<double> &y) const;
-    void finish(NlpOutcome::End end, const Point &p);
+    // Sets the outcome; true.
+    bool finish(NlpOutcome::End end, const Point &p);
     void logLine(const Point &p, double step) const;
 
     NVRAprob prob_;
@@ -236,19 +244,42 @@ bool Slp::corrected(const Point &p, const Point &trial, double predicted, Point 
     return evaluate(out);
 }
 
+bool Slp::columnConverged(int j, const Point &p, const std::vector<double> &y) const {
+    const bool own = std::fabs(y[j] - p.x[j]) <= s_.absStep + s_.relStep * std::fabs(p.x[j]);
+    const int verdict = s_.hooks.columnVerdict ? s_.hooks.columnVerdict(j) : 0;
+    return verdict == 0 ? own : verdict > 0;
+}
+
 bool Slp::stepsWithin(const Point &p, const std::vector<double> &y) const {
-    for (int j = 0; j < n_; ++j)
-        if (std::fabs(y[j] - p.x[j]) > s_.absStep + s_.relStep * std::fabs(p.x[j])) return false;
+    bool within = true;
+    // With a verdict hook every column is asked (until the hook asks for a stop); without, the
+    // first one out decides.
+    const bool ask = static_cast<bool>(s_.hooks.columnVerdict);
+    for (int j = 0; j < n_ && (ask ? !deadline_.stopReason() : within); ++j)
+        within = columnConverged(j, p, y) && within;
+    return within;
+}
+
+bool Slp::linearise(const Point &p) {
+    bool again = true;
+    while (again) {
+        again = s_.hooks.repeatLinearization && s_.hooks.repeatLinearization();
+        if (!k_.objectiveGradient(p.x.data(), grad_.data()) ||
+            !k_.jacobian(p.x.data(), jac_.data()))
+            return false;
+        if (deadline_.stopReason()) break;
+    }
     return true;
 }
 
-void Slp::finish(NlpOutcome::End end, const Point &p) {
+bool Slp::finish(NlpOutcome::End end, const Point &p) {
     out_.end = end;
     out_.x = p.x;
     out_.rowMult.assign(k_.program().numRows(), 0.0);
     // HiGHS's row duals are d(objective)/d(bound); Ipopt's multipliers have the other sign.
     for (int r = 0; r < m_; ++r)
         out_.rowMult[k_.imageRow(r)] = -rowDual_[r];
+    return true;
 }
 
 void Slp::logLine(const Point &p, double step) const {
@@ -259,7 +290,10 @@ void Slp::logLine(const Point &p, double step) const {
              "penalty %.3g",
              static_cast<long long>(out_.iterations), p.f * k_.program().sense(), p.maxViol, step,
              mu_);
-    probMessage(prob_, line, 1);
+    if (s_.hooks.message)
+        s_.hooks.message(line);
+    else
+        probMessage(prob_, line, 1);
 }
 
 void Slp::run(std::vector<double> start) {
@@ -278,10 +312,10 @@ void Slp::run(std::vector<double> start) {
     k_.start(start.data(), p.x.data());
     if (s_.cascade) s_.cascade(p.x);
     initialSteps(p.x);
-    if (!evaluate(p) || !k_.objectiveGradient(p.x.data(), grad_.data()) ||
-        !k_.jacobian(p.x.data(), jac_.data())) {
+    if (!evaluate(p) || !linearise(p)) {
         out_.detail = "the formulas cannot be evaluated at the starting point";
-        return finish(NlpOutcome::End::Failed, p);
+        finish(NlpOutcome::End::Failed, p);
+        return;
     }
     logLine(p, 0.0);
     std::vector<double> y;
@@ -289,87 +323,98 @@ void Slp::run(std::vector<double> start) {
     while (true) {
         if (const int stop = deadline_.stopReason()) {
             out_.stop = stop;
-            return finish(NlpOutcome::End::Stopped, p);
+            finish(NlpOutcome::End::Stopped, p);
+            return;
         }
         if (out_.iterations >= s_.iterLimit) {
             out_.stop = NVRA_STOP_ITERLIMIT;
-            return finish(NlpOutcome::End::Stopped, p);
+            finish(NlpOutcome::End::Stopped, p);
+            return;
         }
-        double errors = 0.0;
-        const int status = solveLp(p, y, errors);
-        ++out_.iterations;
-        if (status == kHighsModelStatusUnbounded) return finish(NlpOutcome::End::Unbounded, p);
-        if (status != kHighsModelStatusOptimal) {
-            out_.detail = "a linearisation could not be solved (engine status " +
-                          std::to_string(status) + ")";
-            return finish(NlpOutcome::End::Failed, p);
+        if (s_.hooks.iterStart) {
+            s_.hooks.iterStart();
+            if (deadline_.stopReason()) continue;
         }
-        // The linearisation cannot get feasible without its error columns: a larger penalty.
-        if (errors > s_.feasTol && errors > 0.9 * p.wviol && mu_ < kPenaltyCap) {
-            mu_ = std::min(kPenaltyCap, mu_ * std::max(2.0, s_.penaltyGrowth));
-            continue;
-        }
-        double linear = 0.0;
-        for (int j = 0; j < n_; ++j)
-            linear += grad_[j] * (y[j] - p.x[j]);
-        const double predicted = merit(p) - (p.f + linear + mu_ * errors);
-        const bool feasible = p.maxViol <= s_.feasTol;
-        if (feasible && errors <= s_.feasTol && kktResidual(p, y) <= s_.optTol)
-            return finish(NlpOutcome::End::Optimal, p);
-        if (predicted <= 1e-12 * (1.0 + std::fabs(merit(p))) || stepsWithin(p, y)) {
-            if (feasible) return finish(settled(p, y), p);
-            if (mu_ >= kPenaltyCap) return finish(NlpOutcome::End::Infeasible, p);
-            mu_ = std::min(kPenaltyCap, mu_ * std::max(2.0, s_.penaltyGrowth));
-            continue;
-        }
-        trial.x = y;
-        if (s_.cascade) s_.cascade(trial.x);
-        const bool evaluable = evaluate(trial);
-        double ratio = evaluable ? (merit(p) - merit(trial)) / predicted : -1.0;
-        if (evaluable && ratio < 0.1 && corrected(p, trial, predicted, second)) {
-            ++out_.iterations;
-            ratio = (merit(p) - merit(second)) / predicted;
-            if (ratio >= 0.1) {
-                std::swap(trial, second);
-                y.assign(trial.x.begin(), trial.x.end());
-            }
-        }
-        double largest = 0.0;
-        if (ratio < 0.1) { // rejected: shorten the steps of the columns that moved
-            bool collapsed = true;
-            for (int j = 0; j < n_; ++j) {
-                const double move = std::fabs(y[j] - p.x[j]);
-                if (step_[j] >= kInf || move == 0.0) continue;
-                step_[j] = std::min(step_[j], 0.5 * move);
-                collapsed = collapsed && step_[j] <= 1e-14 * (1.0 + std::fabs(p.x[j]));
-            }
-            if (collapsed) return finish(feasible ? settled(p, y) : NlpOutcome::End::Infeasible, p);
-            continue;
-        }
-        for (int j = 0; j < n_; ++j) {
-            const double move = trial.x[j] - p.x[j];
-            largest = std::max(largest, std::fabs(move));
-            if (step_[j] >= kInf) continue;
-            if (move * lastMove_[j] < 0.0)
-                step_[j] *= 0.5; // oscillating
-            else if (ratio > 0.75 && std::fabs(move) >= 0.9 * step_[j])
-                step_[j] *= 2.0;
-            if (move != 0.0) lastMove_[j] = move;
-        }
-        const double change = std::fabs(trial.f - p.f);
-        std::swap(p, trial);
-        if (!k_.objectiveGradient(p.x.data(), grad_.data()) ||
-            !k_.jacobian(p.x.data(), jac_.data())) {
-            out_.detail = "the derivatives of the formulas cannot be evaluated at an iterate";
-            return finish(NlpOutcome::End::Failed, p);
-        }
-        logLine(p, largest);
-        const bool nowFeasible = p.maxViol <= s_.feasTol;
-        stall = nowFeasible && change <= s_.objAbs && change <= s_.objRel * std::fabs(p.f)
-                    ? stall + 1
-                    : 0;
-        if (stall >= kStallIterations) return finish(NlpOutcome::End::Acceptable, p);
+        const bool ended = iterate(p, trial, second, y, stall);
+        if (s_.hooks.iterEnd) s_.hooks.iterEnd();
+        if (ended) return;
     }
+}
+
+bool Slp::iterate(Point &p, Point &trial, Point &second, std::vector<double> &y, int &stall) {
+    double errors = 0.0;
+    const int status = solveLp(p, y, errors);
+    ++out_.iterations;
+    if (status == kHighsModelStatusUnbounded) return finish(NlpOutcome::End::Unbounded, p);
+    if (status != kHighsModelStatusOptimal) {
+        out_.detail =
+            "a linearisation could not be solved (engine status " + std::to_string(status) + ")";
+        return finish(NlpOutcome::End::Failed, p);
+    }
+    // The linearisation cannot get feasible without its error columns: a larger penalty.
+    if (errors > s_.feasTol && errors > 0.9 * p.wviol && mu_ < kPenaltyCap) {
+        mu_ = std::min(kPenaltyCap, mu_ * std::max(2.0, s_.penaltyGrowth));
+        return false;
+    }
+    double linear = 0.0;
+    for (int j = 0; j < n_; ++j)
+        linear += grad_[j] * (y[j] - p.x[j]);
+    const double predicted = merit(p) - (p.f + linear + mu_ * errors);
+    const bool feasible = p.maxViol <= s_.feasTol;
+    if (feasible && errors <= s_.feasTol && kktResidual(p, y) <= s_.optTol)
+        return finish(NlpOutcome::End::Optimal, p);
+    if (predicted <= 1e-12 * (1.0 + std::fabs(merit(p))) || stepsWithin(p, y)) {
+        if (feasible) return finish(settled(p, y), p);
+        if (mu_ >= kPenaltyCap) return finish(NlpOutcome::End::Infeasible, p);
+        mu_ = std::min(kPenaltyCap, mu_ * std::max(2.0, s_.penaltyGrowth));
+        return false;
+    }
+    trial.x = y;
+    if (s_.cascade) s_.cascade(trial.x);
+    const bool evaluable = evaluate(trial);
+    if (!evaluable && s_.hooks.evaluationFailed) s_.hooks.evaluationFailed();
+    double ratio = evaluable ? (merit(p) - merit(trial)) / predicted : -1.0;
+    if (evaluable && ratio < 0.1 && corrected(p, trial, predicted, second)) {
+        ++out_.iterations;
+        ratio = (merit(p) - merit(second)) / predicted;
+        if (ratio >= 0.1) {
+            std::swap(trial, second);
+            y.assign(trial.x.begin(), trial.x.end());
+        }
+    }
+    double largest = 0.0;
+    if (ratio < 0.1) { // rejected: shorten the steps of the columns that moved
+        bool collapsed = true;
+        for (int j = 0; j < n_; ++j) {
+            const double move = std::fabs(y[j] - p.x[j]);
+            if (step_[j] >= kInf || move == 0.0) continue;
+            step_[j] = std::min(step_[j], 0.5 * move);
+            collapsed = collapsed && step_[j] <= 1e-14 * (1.0 + std::fabs(p.x[j]));
+        }
+        if (collapsed) return finish(feasible ? settled(p, y) : NlpOutcome::End::Infeasible, p);
+        return false;
+    }
+    for (int j = 0; j < n_; ++j) {
+        const double move = trial.x[j] - p.x[j];
+        largest = std::max(largest, std::fabs(move));
+        if (step_[j] >= kInf) continue;
+        if (move * lastMove_[j] < 0.0)
+            step_[j] *= 0.5; // oscillating
+        else if (ratio > 0.75 && std::fabs(move) >= 0.9 * step_[j])
+            step_[j] *= 2.0;
+        if (move != 0.0) lastMove_[j] = move;
+    }
+    const double change = std::fabs(trial.f - p.f);
+    std::swap(p, trial);
+    if (!linearise(p)) {
+        out_.detail = "the derivatives of the formulas cannot be evaluated at an iterate";
+        return finish(NlpOutcome::End::Failed, p);
+    }
+    logLine(p, largest);
+    const bool nowFeasible = p.maxViol <= s_.feasTol;
+    stall =
+        nowFeasible && change <= s_.objAbs && change <= s_.objRel * std::fabs(p.f) ? stall + 1 : 0;
+    return stall >= kStallIterations && finish(NlpOutcome::End::Acceptable, p);
 }
 
 } // namespace

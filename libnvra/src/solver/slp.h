@@ -49,6 +49,20 @@ struct SlpSettings {
     // Recomputes determined columns of a point from their determining rows (cascading), before
     // the point is evaluated; empty: none.
     std::function<void(std::vector<double> &x)> cascade;
+    // The nonlinear problem's callbacks at the points of the solve (empty: none). A hook that
+    // asks for a stop makes the problem's interrupt request, which the solver polls.
+    struct Hooks {
+        // Around each iteration (one LP solved); a stop from iterStart skips the iteration.
+        std::function<void()> iterStart, iterEnd;
+        // Before the formulas are linearised at a point: true asks for one more update.
+        std::function<bool()> repeatLinearization;
+        // The formulas could not be evaluated at a trial point (the step is then shortened).
+        std::function<void()> evaluationFailed;
+        // A column's verdict at a convergence check: 0 the solver's, 1 converged, -1 not.
+        std::function<int(int col)> columnVerdict;
+        // A line of the solver's log (empty: the optimizer problem's log).
+        std::function<void(const char *line)> message;
+    } hooks;
 };
 
 // Solves program qp from start (image columns, moved into the column bounds of setup). The
