@@ -282,8 +282,6 @@ def test_registration_rules():
     p.removecbintsol(f)
     with pytest.raises(nivra.InterfaceError, match="Cannot remove callback from an empty set"):
         p.removecbintsol(f)
-    with pytest.raises(nivra.InterfaceError, match="Nonlinear callbacks are not available"):
-        p.setcbslpend(f)
     with pytest.raises(nivra.InterfaceError, match="copycallbacks\\(\\) must be called with the "
                                                   "source problem as argument"):
         p.copycallbacks(42)

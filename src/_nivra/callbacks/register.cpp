@@ -13,10 +13,17 @@ int callbackInList(problem_s *p, int kind, PyObject *callable, PyObject *data, l
         return nvr_raise(nvy_interf_exc, "Incorrect callback function");
     if (checkProblemIsInitialized(p) != 0) return -1;
     const CallbackKind &k = kCallbackKinds[kind];
-    if (k.nonlinear && (!p->nlprob || !k.add))
+    // The nonlinear solver takes registrations during a solve, but an entry made here would
+    // name the problem object of this one call, gone when the call ends.
+    if (k.nonlinear && p->parent)
+        return nvr_raise_lib_error(NVRA_RC_BUSY,
+                                   "The problem is being solved: its callbacks cannot be "
+                                   "changed until the solve ends",
+                                   false);
+    if (k.nonlinear && !p->nlprob)
         return nvr_raise(nvy_interf_exc,
-                         "Nonlinear callbacks are not available: this build has no nonlinear "
-                         "solver");
+                         "Nonlinear callbacks are not available: the problem has no nonlinear "
+                         "problem (the nonlinear solver could not be started)");
     Ref entry = Ref::steal(cbentry_new(p, kind, callable, data, priority));
     if (!entry) return -1;
     PyObject *&list = p->callbacks[kind];

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "entry.h"
+#include "nltrampolines.h"
 #include "runtime/args.h"
 #include "runtime/calllib.h"
 #include "runtime/env.h"
@@ -23,10 +24,10 @@ const char *kindName(int kind) {
 } // namespace
 
 CallbackFrame::CallbackFrame(void *entry, NVRAprob handle, NSLPprob nlhandle)
-    : gil_(PyGILState_Ensure()), handle_(handle) {
+    : gil_(PyGILState_Ensure()), handle_(handle), nlhandle_(nlhandle) {
     if (PyErr_Occurred()) {
         // An exception not yet handled on this thread: no further Python code, stop.
-        NVRAinterrupt(handle_, kCallbackStop);
+        interrupt();
         return;
     }
     entry_ = Ref::borrow(static_cast<PyObject *>(entry));
@@ -50,7 +51,7 @@ CallbackFrame::~CallbackFrame() {
             saveException(parent, name, parent->prob);
         else
             PyErr_WriteUnraisable(entry_.get());
-        NVRAinterrupt(handle_, kCallbackStop);
+        interrupt();
     }
     if (problem_) {
         problem_s *p = as_problem(problem_.get());
@@ -62,13 +63,19 @@ CallbackFrame::~CallbackFrame() {
     PyGILState_Release(gil_);
 }
 
-template <class... A> Ref CallbackFrame::call(const char *format, A... extra) {
-    if (!ready_) return Ref();
-    const cbentry_s *e = as_cbentry(entry_.get());
-    Ref r =
-        Ref::steal(PyObject_CallFunction(e->callable, format, problem_.get(), e->data, extra...));
-    if (!r) fail();
-    return r;
+PyObject *CallbackFrame::callable() const {
+    return as_cbentry(entry_.get())->callable;
+}
+
+PyObject *CallbackFrame::data() const {
+    return as_cbentry(entry_.get())->data;
+}
+
+void CallbackFrame::interrupt() const {
+    if (nlhandle_)
+        NSLPinterrupt(nlhandle_, kCallbackStop);
+    else
+        NVRAinterrupt(handle_, kCallbackStop);
 }
 
 void CallbackFrame::fail() {
@@ -80,11 +87,7 @@ void CallbackFrame::failWith(const char *msg) {
     fail();
 }
 
-namespace {
-
-// An int result: a Python int or NumPy integer scalar gives its value, None gives none, anything
-// else -1 (or, with strict set, a failure with the message strict, giving none).
-int intResult(CallbackFrame &f, PyObject *r, int none, const char *strict = nullptr) {
+int callbackInt(CallbackFrame &f, PyObject *r, int none, const char *strict) {
     if (r == Py_None) return none;
     if (nvo_isIntegerArg(r)) {
         const long v = PyLong_AsLong(r);
@@ -99,9 +102,13 @@ int intResult(CallbackFrame &f, PyObject *r, int none, const char *strict = null
     return none; // the failure stops the solve; the library sees no answer
 }
 
-// A number or None of a callback's tuple: stored into *out when it is a number. False for
-// anything else.
-bool optionalNumber(PyObject *item, double *out) {
+void callWithMessage(CallbackFrame &f, const char *msg, int len, int msgtype) {
+    Ref text = Ref::steal(PyUnicode_DecodeUTF8(msg ? msg : "", msg ? len : 0, "replace"));
+    if (!text) return f.fail();
+    f.call("(OOOi)", text.get(), msgtype);
+}
+
+bool callbackNumber(PyObject *item, double *out) {
     if (item == Py_None) return true;
     if (!PyFloat_Check(item) && !PyLong_Check(item) && !PyNumber_Check(item)) return false;
     const double v = PyFloat_AsDouble(item);
@@ -113,13 +120,15 @@ bool optionalNumber(PyObject *item, double *out) {
     return true;
 }
 
+namespace {
+
 // ---- the trampolines, by the shape of their call ------------------------------------------------
 
 // (problem, data, extra...) -> int returned to the library; None 0; an exception 1 (stop).
 template <class... A> int intCall(NVRAprob prob, void *entry, const char *format, A... extra) {
     CallbackFrame f(entry, prob);
     Ref r = f.call(format, extra...);
-    return r ? intResult(f, r.get(), 0) : 1;
+    return r ? callbackInt(f, r.get(), 0) : 1;
 }
 
 int intTrampoline(NVRAprob prob, void *entry) {
@@ -136,14 +145,12 @@ void plainTrampoline(NVRAprob prob, void *entry) {
 template <int OnError> void outTrampoline(NVRAprob prob, void *entry, int *out) {
     CallbackFrame f(entry, prob);
     Ref r = f.call("(OO)");
-    *out = r ? intResult(f, r.get(), 0) : OnError;
+    *out = r ? callbackInt(f, r.get(), 0) : OnError;
 }
 
 void messageTrampoline(NVRAprob prob, void *entry, const char *msg, int len, int msgtype) {
     CallbackFrame f(entry, prob);
-    Ref text = Ref::steal(PyUnicode_DecodeUTF8(msg ? msg : "", msg ? len : 0, "replace"));
-    if (!text) return f.fail();
-    f.call("(OOOi)", text.get(), msgtype);
+    callWithMessage(f, msg, len, msgtype);
 }
 
 void usersolnotifyTrampoline(NVRAprob prob, void *entry, const char *name, int status) {
@@ -156,7 +163,7 @@ void cutroundTrampoline(NVRAprob prob, void *entry, int ifcuts, int *action) {
     Ref r = f.call("(OOi)", ifcuts);
     if (r)
         *action =
-            intResult(f, r.get(), 0, "Problem in cutround callback: must return an Int or None");
+            callbackInt(f, r.get(), 0, "Problem in cutround callback: must return an Int or None");
 }
 
 void gapnotifyTrampoline(NVRAprob prob, void *entry, double *relgap, double *absgap, double *obj,
@@ -168,7 +175,7 @@ void gapnotifyTrampoline(NVRAprob prob, void *entry, double *relgap, double *abs
     double values[4] = {*relgap, *absgap, *obj, *bound};
     bool ok = PyTuple_Check(r.get()) && PyTuple_GET_SIZE(r.get()) == 4;
     for (int k = 0; ok && k < 4; ++k)
-        ok = optionalNumber(PyTuple_GET_ITEM(r.get(), k), &values[k]);
+        ok = callbackNumber(PyTuple_GET_ITEM(r.get(), k), &values[k]);
     if (!ok)
         return f.failWith("Problem in gapnotify callback: must return tuple of four elements, "
                           "each being a number or None");
@@ -186,9 +193,9 @@ void preintsolTrampoline(NVRAprob prob, void *entry, int soltype, int *reject, d
     PyObject *first = PyTuple_GET_ITEM(r.get(), 0);
     double newCutoff = *cutoff;
     if ((first != Py_None && !nvo_isIntegerArg(first)) ||
-        !optionalNumber(PyTuple_GET_ITEM(r.get(), 1), &newCutoff))
+        !callbackNumber(PyTuple_GET_ITEM(r.get(), 1), &newCutoff))
         return f.failWith(bad);
-    if (first != Py_None) *reject = intResult(f, first, 0);
+    if (first != Py_None) *reject = callbackInt(f, first, 0);
     *cutoff = newCutoff;
 }
 
@@ -200,8 +207,7 @@ int solvecbTrampoline(NVRAprob prob, void *entry, int index) {
 
 namespace {
 
-// The trampoline of each kind; kinds the library refuses (and the nonlinear ones, whose
-// trampolines come with the nonlinear solver) have none.
+// The trampoline of each optimizer kind; kinds the library refuses have none.
 template <int Kind> struct Trampoline { static constexpr std::nullptr_t fn = nullptr; };
 #define NVR_TRAMPOLINE(kind, function)                                                             \
     template <> struct Trampoline<NVRA_CB_##kind> { static constexpr auto fn = function; };
@@ -237,7 +243,13 @@ const CallbackKind kCallbackKinds[kNumCallbackKinds] = {
          return problem_call(p, NVRAremovecb##kind, "NVRAremovecb" #kind, Trampoline<number>::fn,  \
                              static_cast<void *>(entry));                                          \
      }},
-#define NVRA_CALLBACK_NSLP(number, kind) {#kind, true, nullptr, nullptr},
+#define NVRA_CALLBACK_NSLP(number, kind)                                                           \
+    {#kind, true,                                                                                  \
+     [](problem_s *p, PyObject *entry, int) {                                                      \
+         return problem_call(p, NSLPsetcb##kind, "NSLPsetcb" #kind, NlTrampoline<number>::fn,      \
+                             static_cast<void *>(entry));                                          \
+     },                                                                                            \
+     nullptr},
 #define NVRA_CALLBACK(number, kind, KIND, interface, honoured, doc)                                \
     NVRA_CALLBACK_##interface(number, kind)
 #include "nvra_callbacks.def"

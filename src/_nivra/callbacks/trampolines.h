@@ -14,7 +14,8 @@ struct CallbackKind {
     const char *name;
     bool nonlinear; // a kind of the nonlinear solver (setcb<name>)
     // Register and remove entry on p's library problem (0, or -1 with the library's error
-    // raised); null for the nonlinear kinds until the nonlinear solver brings them.
+    // raised). The nonlinear solver keeps one function per kind, so a nonlinear registration
+    // replaces the one before it, and there is no removal (remove is null).
     int (*add)(problem_s *p, PyObject *entry, int priority);
     int (*remove)(problem_s *p, PyObject *entry);
 };
@@ -35,7 +36,9 @@ int solvecbTrampoline(NVRAprob prob, void *entry, int index);
 // registering problem's model objects), and after a failure keeps the exception on the
 // registering problem (for the method that started the solve to raise) and stops the solve.
 // The problem object is cut off from the library when the frame ends, so that a callback that
-// keeps it gets "Problem is not initialized" from it later.
+// keeps it gets "Problem is not initialized" from it later. Callbacks of the nonlinear solver
+// pass its handle too: the problem object then has both, and a failure stops the nonlinear
+// solve.
 class CallbackFrame {
   public:
     CallbackFrame(void *entry, NVRAprob handle, NSLPprob nlhandle = nullptr);
@@ -45,7 +48,13 @@ class CallbackFrame {
 
     // Calls the callable with (problem, data, extra...), format "(OO...)" with the extra codes;
     // the result, or null after a failure (or when the call was skipped).
-    template <class... A> Ref call(const char *format, A... extra);
+    template <class... A> Ref call(const char *format, A... extra) {
+        if (!ready_) return Ref();
+        Ref r =
+            Ref::steal(PyObject_CallFunction(callable(), format, problem_.get(), data(), extra...));
+        if (!r) fail();
+        return r;
+    }
     // Marks the call failed; the pending exception (or InterfaceError "Unknown problem in
     // callback") is what the solve raises.
     void fail();
@@ -53,10 +62,25 @@ class CallbackFrame {
     void failWith(const char *msg);
 
   private:
+    PyObject *callable() const;
+    PyObject *data() const;
+    void interrupt() const;
+
     PyGILState_STATE gil_;
     Ref entry_;
     Ref problem_;
     NVRAprob handle_;
+    NSLPprob nlhandle_;
     bool ready_ = false;
     bool failed_ = false;
 };
+
+// A callback's int result: a Python int or NumPy integer scalar gives its value, None gives
+// none, anything else -1 (or, with strict set, fails the frame with InterfaceError strict and
+// gives none).
+int callbackInt(CallbackFrame &f, PyObject *r, int none, const char *strict = nullptr);
+// Calls the frame's callable with (problem, data, message text, message type).
+void callWithMessage(CallbackFrame &f, const char *msg, int len, int msgtype);
+// A number or None of a callback's result: a number is stored into *out. False for anything
+// else.
+bool callbackNumber(PyObject *item, double *out);

@@ -88,14 +88,25 @@ int createLibProblem(problem_s *p) {
         setNvraErr(nullptr);
         return -1;
     }
-    if (nvr_py_env.nonlinear_available <= 0 || NSLPcreateprob(&p->nlprob, p->prob) == 0) return 0;
-    p->nlprob = nullptr;
-    return setNvraErr(p);
+    if (nvr_py_env.nonlinear_available <= 0) return 0;
+    if (NSLPcreateprob(&p->nlprob, p->prob) != 0) {
+        p->nlprob = nullptr;
+        return setNvraErr(p);
+    }
+    // The module prints the nonlinear messages itself (registerMessages): the library is not to
+    // forward them to the optimizer problem's log as well.
+    return problem_call(p, NSLPsetintcontrol, "NSLPsetintcontrol", NSLP_CONTROL_MSGFORWARD, 0);
 }
 
+// The print routines of the problem's log and of its nonlinear problem's. A nonlinear message
+// callback of the user's (copied onto a new problem) prints the log itself and stays.
 int registerMessages(problem_s *p) {
-    return problem_call(p, NVRAaddcbmessage, "NVRAaddcbmessage", nvr_py_print_prob,
-                        static_cast<void *>(p), 1);
+    if (problem_call(p, NVRAaddcbmessage, "NVRAaddcbmessage", nvr_py_print_prob,
+                     static_cast<void *>(p), 1) != 0)
+        return -1;
+    if (!p->nlprob || p->callbacks[NVRA_CB_NL_MESSAGE]) return 0;
+    return problem_call(p, NSLPsetcbmessage, "NSLPsetcbmessage", nvr_py_print_probNL,
+                        static_cast<void *>(p));
 }
 
 // Steps 4 to 9 of initialisation: an empty library problem named name with the given sense,

@@ -42,6 +42,10 @@ void nvr_py_print_prob(NVRAprob, void *data, const char *msg, int, int msgtype) 
     printOrFlush(msg, msgtype);
 }
 
+void nvr_py_print_probNL(NSLPprob, void *data, const char *msg, int len, int msgtype) {
+    nvr_py_print_prob(nullptr, data, msg, len, msgtype);
+}
+
 int nvr_py_print(NVRAobject obj, void *, void *, const char *msg, int msgtype, int) {
     // The library hands its global handlers every message, those of problems too; a message of
     // an object (a problem) is printed by that object's own callback, so only messages of the
