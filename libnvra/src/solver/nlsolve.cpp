@@ -286,8 +286,9 @@ void keepRun(const Solving &s, std::vector<double> x, const std::vector<double> 
 }
 
 // The nonlinear problem's callbacks at the points of the successive linear programming solver,
-// and its log as the nonlinear problem's messages.
-SlpSettings::Hooks slpHooks(NSLPprob nl, const QcProgram &qp) {
+// and its log as the nonlinear problem's messages. A failure in the objective's formulas is
+// named by their coefficient in the transfer row when they were moved out of it (transferRow).
+SlpSettings::Hooks slpHooks(NSLPprob nl, const QcProgram &qp, int transferRow) {
     using nl::Cb;
     SlpSettings::Hooks h;
     h.message = [nl](const char *line) { nl::nlMessage(nl, line, 1); };
@@ -296,9 +297,11 @@ SlpSettings::Hooks slpHooks(NSLPprob nl, const QcProgram &qp) {
     if (nl::hasCallback(nl, Cb::PreUpdateLinearization))
         h.repeatLinearization = [nl] { return nl::fireRepeatLinearization(nl); };
     if (nl::hasCallback(nl, Cb::CoefEvalError))
-        h.evaluationFailed = [nl, &qp] {
+        h.evaluationFailed = [nl, &qp, transferRow] {
             if (const nl::EvalFailure *f = qp.lastFailure())
-                nl::fireCoefEvalError(nl, f->row, f->col);
+                nl::fireCoefEvalError(
+                    nl, f->row == NSLP_OBJECTIVE && transferRow >= 0 ? transferRow : f->row,
+                    f->col);
         };
     if (nl::hasCallback(nl, Cb::IterVar))
         h.columnVerdict = [nl, users = qp.image().userCols](int col) {
@@ -308,9 +311,11 @@ SlpSettings::Hooks slpHooks(NSLPprob nl, const QcProgram &qp) {
 }
 
 // One local solve from start with the solver that control nlp_solver names now.
-LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
-                  const std::vector<int32_t> &order, std::vector<double> start,
+LocalRun runLocal(NVRAprob prob, const Solving &s, std::vector<double> start,
                   const Deadline &deadline) {
+    NSLPprob nl = s.nl;
+    const QcProgram &qp = s.qp;
+    const std::vector<int32_t> &order = s.order;
     LocalRun run;
     run.slp = nl::intControl(nl, nl::kNlCtrlSolver) == 1;
     cascadePoint(nl, order, start);
@@ -327,7 +332,7 @@ LocalRun runLocal(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
     SlpSettings settings;
     if (run.slp) {
         settings = slpSettings(prob, nl, qp.image(), order);
-        settings.hooks = slpHooks(nl, qp);
+        settings.hooks = slpHooks(nl, qp, s.transfer.row);
     } else if (nl::hasCallback(nl, nl::Cb::IterEnd)) {
         setup.iterationEnd = [nl] { nl::fireStop(nl, nl::Cb::IterEnd); };
     }
@@ -365,9 +370,8 @@ int solveContinuousLocal(NVRAprob prob, const Solving &s, const std::vector<doub
                          const Deadline &deadline, SolveState &st) {
     NSLPprob nl = s.nl;
     const QcProgram &qp = s.qp;
-    const std::vector<int32_t> &order = s.order;
     const LocalSolve solve = [&](std::vector<double> from) {
-        return runLocal(prob, nl, qp, order, std::move(from), deadline);
+        return runLocal(prob, s, std::move(from), deadline);
     };
     LocalRun run = nl->data.jobs.empty() ? solve(start)
                                          : runMultistart(prob, nl, qp, start,
