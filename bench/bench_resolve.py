@@ -7,6 +7,9 @@ Highs object kept live), in one process, the two interleaved.
   pool most violated by the current solution and re-solves.
 - columns: the cutting-stock master LP (one row per item width); each round prices one
   pattern by a knapsack over the duals (same code for both sides, not timed) and adds it.
+- fixed cost: the cutting-stock master LP re-solved --rounds-fixed times, one cost changed before
+  each solve (the same edits on both sides): the time per re-solve, whose difference between the
+  two sides is the interface's fixed cost per solve (target at most 50 microseconds).
 - bound: each Netlib instance of tests/data solved, then one bound changed (the upper bound of
   the column with the largest value halved) and re-solved: the re-solve's simplex iterations
   against the cold solve's.
@@ -163,16 +166,36 @@ def price(w, duals, roll):
     return pattern, best.max()
 
 
-def stock_nivra(data, rounds):
+def stock_master_nivra(data):
+    """The master LP with one pattern per item (as many as fit) to start."""
     w, d, roll = data
     k = len(w)
     p = nivra.problem()
     p.controls.outputlog = 0
     p.controls.threads = 1
-    # One pattern per item (as many as fit) to start.
     counts = [float(roll // wi) for wi in w]
     p.loadproblem("stock", ["G"] * k, d.tolist(), None, [1.0] * k, list(range(k + 1)), None,
                   list(range(k)), counts, [0.0] * k, [1e20] * k)
+    return p
+
+
+def stock_master_highs(data):
+    w, d, roll = data
+    k = len(w)
+    h = highspy.Highs()
+    h.setOptionValue("output_flag", False)
+    h.setOptionValue("threads", 1)
+    counts = np.array([float(roll // wi) for wi in w])
+    h.addRows(k, d, np.full(k, highspy.kHighsInf), 0, np.zeros(1, np.int32),
+              np.zeros(0, np.int32), np.zeros(0))
+    h.addCols(k, np.ones(k), np.zeros(k), np.full(k, highspy.kHighsInf), k,
+              np.arange(k, dtype=np.int32), np.arange(k, dtype=np.int32), counts)
+    return h
+
+
+def stock_nivra(data, rounds):
+    w, d, roll = data
+    p = stock_master_nivra(data)
     clock, iters = Clock(), 0
     for _ in range(rounds):
         with clock:
@@ -191,15 +214,7 @@ def stock_nivra(data, rounds):
 
 def stock_highs(data, rounds):
     w, d, roll = data
-    k = len(w)
-    h = highspy.Highs()
-    h.setOptionValue("output_flag", False)
-    h.setOptionValue("threads", 1)
-    counts = np.array([float(roll // wi) for wi in w])
-    h.addRows(k, d, np.full(k, highspy.kHighsInf), 0, np.zeros(1, np.int32),
-              np.zeros(0, np.int32), np.zeros(0))
-    h.addCols(k, np.ones(k), np.zeros(k), np.full(k, highspy.kHighsInf), k,
-              np.arange(k, dtype=np.int32), np.arange(k, dtype=np.int32), counts)
+    h = stock_master_highs(data)
     clock, iters = Clock(), 0
     for _ in range(rounds):
         with clock:
@@ -214,6 +229,33 @@ def stock_highs(data, rounds):
         with clock:
             h.addCol(1.0, 0.0, highspy.kHighsInf, len(nz), nz.astype(np.int32), pattern[nz])
     return clock.cpu, iters, objective
+
+
+# ---- the fixed cost of a re-solve ---------------------------------------------------------------
+
+def fixed_nivra(data, rounds):
+    p = stock_master_nivra(data)
+    p.optimize()
+    k = len(data[0])
+    clock = Clock()
+    with clock:
+        for r in range(rounds):
+            p.chgobj([r % k], [1.0 + 0.01 * (r % 3)])
+            p.optimize()
+    return clock.cpu / rounds, p.attributes.simplexiter, p.attributes.objval
+
+
+def fixed_highs(data, rounds):
+    h = stock_master_highs(data)
+    k = len(data[0])
+    h.run()
+    clock = Clock()
+    with clock:
+        for r in range(rounds):
+            h.changeColCost(r % k, 1.0 + 0.01 * (r % 3))
+            h.run()
+    info = h.getInfo()
+    return clock.cpu / rounds, info.simplex_iteration_count, info.objective_function_value
 
 
 # ---- one bound changed --------------------------------------------------------------------------
@@ -239,7 +281,17 @@ def main():
     ap.add_argument("--cols", type=int, default=1000)
     ap.add_argument("--rounds-cuts", type=int, default=200)
     ap.add_argument("--rounds-cols", type=int, default=500)
+    ap.add_argument("--rounds-fixed", type=int, default=2000)
     args = ap.parse_args()
+
+    runs = {"nivra": [], "highspy": []}
+    for _ in range(args.reps):
+        runs["nivra"].append(fixed_nivra(stock_data(), args.rounds_fixed))
+        runs["highspy"].append(fixed_highs(stock_data(), args.rounds_fixed))
+    med = {k: 1e6 * statistics.median(r[0] for r in v) for k, v in runs.items()}
+    print(f"fixed cost: CPU per re-solve nivra {med['nivra']:.1f} us, highspy "
+          f"{med['highspy']:.1f} us, difference {med['nivra'] - med['highspy']:+.1f} us (target "
+          f"at most 50); objective {runs['nivra'][0][2]:.9g} vs {runs['highspy'][0][2]:.9g}")
 
     data = cut_data(args.rows, args.cols, pool=args.rounds_cuts * 20)
     A, b, P, q, c = data

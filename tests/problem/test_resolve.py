@@ -89,3 +89,63 @@ def test_a_small_edit_starts_from_the_last_basis():
     assert assert_same_as_cold(p) <= full // 4
     p.addConstraint(nivra.Sum(x[:50]) <= 0.9 * sum(p.getSolution()[:50]))
     assert assert_same_as_cold(p) <= full // 4
+
+
+def infeasible_then_repaired(p, x):
+    """An infeasible row, analysed by the engine (IIS, then repair) and deleted again."""
+    p.addConstraint(x[0] + x[1] >= 100)  # beyond both upper bounds: one small subsystem
+    p.optimize()
+    p.iisfirst(1)
+    p.iisnext()  # searches with members of the first subsystem relaxed in the engine
+    p.iisisolations(1)
+    p.repairinfeas("q", "n", "n", 0.0, 1.0, 0.0, 0.0, 0.0)  # on an elastic problem of its own
+    p.delConstraint(p.attributes.rows - 1)
+
+
+def second_objective_solved_then_dropped(p, x):
+    """A lexicographic run adds its tolerance row and blended costs to the engine's model."""
+    p.addobj(list(x[:20]), [1.0] * 20, 5, 1.0)  # above the first objective's priority
+    assert_same_as_cold(p)
+    p.delobj(1)
+
+
+def delayed_row_restored_then_moved(p, x):
+    """A delayed row that the solve had to restore; its right-hand side is then loosened. A
+    MIP (one integer column, fixed) restores only the rows its solutions violate."""
+    p.chgcoltype([59], ["I"])
+    p.chgbounds([59, 59], ["L", "U"], [2.0, 2.0])
+    p.addConstraint(nivra.Sum(x[:30]) <= 1)
+    row = p.attributes.rows - 1
+    p.loaddelayedrows([row])
+    assert_same_as_cold(p)
+    p.chgrhs([row], [4.0])
+
+
+def ranged_and_analysed(p, x):
+    """Ranging moves row ends in the engine and puts them back."""
+    p.optimize()
+    p.rhssa(list(range(5)), [], [])
+    p.objsa(list(x[:5]), [], [])
+
+
+def matrixtol_raised_and_lowered(p, x):
+    """A row that only a coefficient below matrixtol makes binding: gone, then back."""
+    p.addrows(["G"], [5e-4], [0], [0], [1e-4])
+    p.controls.matrixtol = 1e-3
+    with pytest.warns(RuntimeWarning, match="taken as zero"):
+        assert_same_as_cold(p)
+    p.controls.matrixtol = 1e-6
+
+
+@pytest.mark.parametrize("other", [infeasible_then_repaired, second_objective_solved_then_dropped,
+                                   delayed_row_restored_then_moved, ranged_and_analysed,
+                                   matrixtol_raised_and_lowered])
+def test_re_solves_after_the_engine_model_was_changed_elsewhere(other):
+    """Analyses, multi-objective runs and held rows change the engine's model outside the
+    hand-over; the re-solves after them must still be the cold solves."""
+    p, x, _ = random_lp(4)
+    p.optimize()
+    other(p, x)
+    assert_same_as_cold(p)
+    p.chgobj([0, 1], [-6.0, -6.0])
+    assert_same_as_cold(p)

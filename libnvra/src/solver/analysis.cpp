@@ -57,7 +57,7 @@ int passContinuous(NVRAprob prob, Engine &e, Image &img) {
     endCapture(e);
     if (!passed) return engineError(prob, e, "The engine refused the problem");
     const SolveClass cls = img.qValue.empty() ? SolveClass::Lp : SolveClass::Qp;
-    return applyControlsToHighs(prob, e.highs, cls, 0);
+    return applyControlsToHighs(prob, e.highs, cls, 0, &e.options);
 }
 
 // The engine factorises a basis it was given when its basic variables are first asked for.
@@ -238,10 +238,10 @@ double fromEngine(double v) {
 }
 
 int runFromBasis(NVRAprob prob, Engine &e, SolveResult &result, int iterlim) {
-    Highs_setStringOptionValue(e.highs, "presolve", "off");
-    if (iterlim >= 0) Highs_setIntOptionValue(e.highs, "simplex_iteration_limit", iterlim);
+    writeStringOption(e.highs, &e.options, "presolve", "off");
+    if (iterlim >= 0) writeIntOption(e.highs, &e.options, "simplex_iteration_limit", iterlim);
     const int rc = runEngine(prob, e, false, result);
-    const int restored = applyControlsToHighs(prob, e.highs, SolveClass::Lp, 0);
+    const int restored = applyControlsToHighs(prob, e.highs, SolveClass::Lp, 0, &e.options);
     return rc ? rc : restored;
 }
 

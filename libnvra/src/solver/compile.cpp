@@ -225,6 +225,7 @@ bool passImage(Engine &e, Image &img) {
     const HighsInt nnz = static_cast<HighsInt>(m.A.start.back());
     const HighsInt qnz = static_cast<HighsInt>(img.qValue.size());
     e.numCol = e.numRow = -1;
+    forgetHandover(e);
     const long status = Highs_passModel(
         h, img.numCols(), img.userRows, nnz, qnz, kHighsMatrixFormatRowwise,
         kHighsHessianFormatTriangular, img.sense, img.offset, img.cost.data(), img.colLower.data(),
@@ -240,6 +241,7 @@ bool passImage(Engine &e, Image &img) {
         return false;
     e.numCol = img.numCols();
     e.numRow = img.numRows();
+    recordHandover(e, img);
     if (warm) Highs_setBasis(h, colStatus.data(), rowStatus.data());
     return true;
 }

@@ -98,6 +98,9 @@ bool passImage(Engine &engine, Image &img);
 // Hands img to an engine that holds an earlier model as the changes between the two (the
 // engine keeps its basis); false when a whole hand-over is needed or cheaper (incremental.cpp).
 bool passChanges(Engine &engine, const Image &img);
+// Records img as the engine's model after a successful hand-over (the record stays stale for a
+// model with an objective Hessian, or when it cannot be stored).
+void recordHandover(Engine &engine, const Image &img) noexcept;
 
 // Labels used in error messages: "column 3", "row 0", "set 2".
 std::string colLabel(const Model &model, int j);

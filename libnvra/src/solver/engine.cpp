@@ -183,6 +183,13 @@ int writeStringOption(void *highs, OptionCache *cache, const char *name, const c
     return status;
 }
 
+double doubleOption(void *highs, const OptionCache *cache, const char *name) {
+    const OptionCache::Value *c = cached(cache, name);
+    if (c && c->type == OptionCache::Type::Double) return c->real;
+    double v = 0.0;
+    return Highs_getDoubleOptionValue(highs, name, &v) == kHighsStatusOk ? v : 0.0;
+}
+
 int optionType(void *highs, const OptionCache *cache, const char *name) {
     if (const OptionCache::Value *c = cached(cache, name)) {
         switch (c->type) {
@@ -243,7 +250,17 @@ void beginCapture(Engine &engine, bool deliverLog) {
     engine.deliverLog = deliverLog;
 }
 
+void beginRunCapture(Engine &engine, bool deliverLog, bool engineLog) {
+    beginCapture(engine, deliverLog);
+    if (deliverLog || engineLog) return;
+    engine.muted = highsOk(writeBoolOption(engine.highs, &engine.options, "output_flag", false));
+}
+
 void endCapture(Engine &engine) {
+    if (engine.muted) {
+        writeBoolOption(engine.highs, &engine.options, "output_flag", true);
+        engine.muted = false;
+    }
     std::vector<std::pair<std::string, int>> lines;
     bool deliver;
     {

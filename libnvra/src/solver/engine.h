@@ -37,8 +37,26 @@ int writeBoolOption(void *highs, OptionCache *cache, const char *name, bool v);
 int writeIntOption(void *highs, OptionCache *cache, const char *name, int64_t v);
 int writeDoubleOption(void *highs, OptionCache *cache, const char *name, double v);
 int writeStringOption(void *highs, OptionCache *cache, const char *name, const char *v);
+// The value of a double option: the cache's when it has written it, else the engine's (0 when the
+// engine has no such option).
+double doubleOption(void *highs, const OptionCache *cache, const char *name);
 // The type of an option (the cache's when it has written it). -1 for an unknown option.
 int optionType(void *highs, const OptionCache *cache, const char *name);
+
+// The model this library last handed to the engine, row-wise, as the engine holds it (entries at
+// or below the engine's small-coefficient threshold dropped), so that a re-solve finds its
+// changes without reading the engine's model back (incremental.cpp). It stands for the engine's
+// model only while valid: whatever else changes that model (multi-objective rows, held rows
+// restored, cuts of the outer approximation, analysis, repairs) calls forgetHandover, and the
+// next hand-over then reads the engine's model back.
+struct HeldModel {
+    bool valid = false;
+    int32_t numCol = 0, numRow = 0, numNz = 0, sense = 1;
+    double offset = 0.0;
+    double small = 0.0; // the threshold the engine applied
+    std::vector<double> cost, colLower, colUpper, rowLower, rowUpper, value;
+    std::vector<int32_t> start, index, integrality;
+};
 
 struct Engine {
     void *highs = nullptr;
@@ -54,6 +72,8 @@ struct Engine {
     // Whether log lines reach the problem's message callbacks (output control not 0). Error
     // lines are captured either way.
     bool deliverLog = true;
+    // The engine's output is off for the current run (beginRunCapture); endCapture turns it on.
+    bool muted = false;
 
     // Value of the process-wide Ctrl-C counter when the current solve started (sigint.h).
     unsigned sigintMark = 0;
@@ -64,11 +84,20 @@ struct Engine {
     // Every option the library writes goes through this cache (writeBoolOption and the rest).
     OptionCache options;
 
+    // What the engine's model is, while held.valid.
+    HeldModel held;
+
     Engine() = default;
     Engine(const Engine &) = delete;
     Engine &operator=(const Engine &) = delete;
     ~Engine();
 };
+
+// Marks the record of the engine's model stale: the engine's model was changed other than by a
+// hand-over.
+inline void forgetHandover(Engine &engine) {
+    engine.held.valid = false;
+}
 
 // The problem's engine, created at its first use. 0, or an error code with the last error set.
 int ensureEngine(NVRAprob prob, Engine *&engine);
@@ -76,7 +105,13 @@ int ensureEngine(NVRAprob prob, Engine *&engine);
 // Starts a new capture: forgets captured error and warning lines and sets whether log lines
 // are delivered.
 void beginCapture(Engine &engine, bool deliverLog);
-// Delivers a pending partial line and, when the log is delivered, a flush request (type 0).
+// Starts the capture of a run of the engine. When no line is delivered and nothing else reads the
+// engine's log (engineLog: a log file, a callback of its log lines), the engine's output is off
+// until endCapture, so that it formats no lines at all (a failed run is then reported without
+// the engine's words); at every other time it is on, so that refusals are captured.
+void beginRunCapture(Engine &engine, bool deliverLog, bool engineLog);
+// Delivers a pending partial line and, when the log is delivered, a flush request (type 0); turns
+// the engine's output on again.
 void endCapture(Engine &engine);
 // The captured error lines joined by "; " (the warnings when there is no error line; empty when
 // HiGHS said nothing).

@@ -78,6 +78,7 @@ void restoreRows(Engine &e, const Image &img, const std::vector<size_t> &which,
                  std::vector<char> &restored) {
     const double inf = Highs_getInfinity(e.highs);
     auto engineValue = [&](double v) { return v >= kInf ? inf : v <= -kInf ? -inf : v; };
+    if (!which.empty()) forgetHandover(e);
     for (size_t k : which) {
         Highs_changeRowBounds(e.highs, img.heldRows[k], engineValue(img.heldLower[k]),
                               engineValue(img.heldUpper[k]));

@@ -77,14 +77,16 @@ int engineIis(NVRAprob prob, Engine &e, int mode, Iis &iis, int &status) {
     const HighsInt strategy = mode == 0   ? kHighsIisStrategyLight
                               : mode == 1 ? kHighsIisStrategyFromLpRowPriority
                                           : kHighsIisStrategyFromLpColPriority;
-    Highs_setIntOptionValue(e.highs, "iis_strategy", strategy);
+    writeIntOption(e.highs, &e.options, "iis_strategy", strategy);
+    // The engine's search may work on its own model: the next hand-over reads it back.
+    forgetHandover(e);
     HighsInt ncol = 0, nrow = 0;
     std::vector<HighsInt> colIndex(nc), rowIndex(nr), colBound(nc), rowBound(nr), colStatus(nc),
         rowStatus(nr);
     const long rc =
         Highs_getIis(e.highs, &ncol, &nrow, colIndex.data(), rowIndex.data(), colBound.data(),
                      rowBound.data(), colStatus.data(), rowStatus.data());
-    Highs_setIntOptionValue(e.highs, "iis_strategy", kHighsIisStrategyLight);
+    writeIntOption(e.highs, &e.options, "iis_strategy", kHighsIisStrategyLight);
     if (!highsOk(rc)) {
         // The engine reports a search stopped by Ctrl-C or NVRAinterrupt as a failure.
         if (stopRequested(e)) {
@@ -220,6 +222,7 @@ bool sameIis(const Iis &a, const Iis &b) {
 void relaxMembers(Engine &e, const Model &m, const std::vector<Member> &set, bool loosen) {
     const double inf = Highs_getInfinity(e.highs);
     auto ev = [&](double v) { return v >= kInf ? inf : v <= -kInf ? -inf : v; };
+    forgetHandover(e);
     for (size_t k = 0; k < set.size(); ++k) {
         const Member &mb = set[k];
         auto [lo, up] = mb.row ? rowEnds(m, mb.index) : valueRange(m, mb.index);

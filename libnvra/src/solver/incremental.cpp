@@ -1,9 +1,11 @@
 // incremental.cpp: handing a compiled problem to an engine that already holds an earlier one as
-// the changes between the two. The engine's own model is read back and compared with the image,
-// so whatever changed it since (an edit, a multi-objective run's rows, an analysis call) is
-// seen; columns and rows added at the end are added, those removed from the end deleted, and
-// bounds, costs, types and coefficients changed in place. The engine keeps its basis through
-// all of these (new rows basic, new columns at a bound), so a re-solve starts from the last one.
+// the changes between the two. The engine's model is known from the record of the last hand-over
+// (Engine::held); when that record is stale, because something else changed the engine's model
+// since (a multi-objective run's rows, an analysis call, a repair), the model is read back from
+// the engine instead. Columns and rows added at the end are added, those removed from the end
+// deleted, and bounds, costs, types and coefficients changed in place. The engine keeps its basis
+// through all of these (new rows basic, new columns at a bound), so a re-solve starts from the
+// last one.
 #include "solver/compile.h"
 
 #include <algorithm>
@@ -12,36 +14,36 @@
 namespace nvra {
 namespace {
 
-// The model the engine holds, row-wise.
-struct HeldLp {
-    HighsInt numCol = 0, numRow = 0, numNz = 0, sense = 1;
-    double offset = 0.0;
-    std::vector<double> cost, colLower, colUpper, rowLower, rowUpper, value;
-    std::vector<HighsInt> start, index, integrality;
+// The engine's model, read back row-wise. False when the engine's answer does not fit.
+bool readHeld(void *h, HeldModel &held) {
+    held.valid = false;
+    held.numCol = Highs_getNumCol(h);
+    held.numRow = Highs_getNumRow(h);
+    held.numNz = Highs_getNumNz(h);
+    held.cost.resize(held.numCol);
+    held.colLower.resize(held.numCol);
+    held.colUpper.resize(held.numCol);
+    held.integrality.assign(held.numCol, kHighsVarTypeContinuous);
+    held.rowLower.resize(held.numRow);
+    held.rowUpper.resize(held.numRow);
+    held.start.resize(held.numRow + 1);
+    held.index.resize(held.numNz);
+    held.value.resize(held.numNz);
+    HighsInt nc = 0, nr = 0, nz = 0;
+    if (!highsOk(Highs_getLp(h, kHighsMatrixFormatRowwise, &nc, &nr, &nz, &held.sense, &held.offset,
+                             held.cost.data(), held.colLower.data(), held.colUpper.data(),
+                             held.rowLower.data(), held.rowUpper.data(), held.start.data(),
+                             held.index.data(), held.value.data(), held.integrality.data())))
+        return false;
+    held.start[held.numRow] = held.numNz;
+    return nc == held.numCol && nr == held.numRow && nz == held.numNz;
+}
 
-    bool read(void *h) {
-        numCol = Highs_getNumCol(h);
-        numRow = Highs_getNumRow(h);
-        numNz = Highs_getNumNz(h);
-        cost.resize(numCol);
-        colLower.resize(numCol);
-        colUpper.resize(numCol);
-        integrality.assign(numCol, kHighsVarTypeContinuous);
-        rowLower.resize(numRow);
-        rowUpper.resize(numRow);
-        start.resize(numRow + 1);
-        index.resize(numNz);
-        value.resize(numNz);
-        HighsInt nc = 0, nr = 0, nz = 0;
-        if (!highsOk(Highs_getLp(h, kHighsMatrixFormatRowwise, &nc, &nr, &nz, &sense, &offset,
-                                 cost.data(), colLower.data(), colUpper.data(), rowLower.data(),
-                                 rowUpper.data(), start.data(), index.data(), value.data(),
-                                 integrality.data())))
-            return false;
-        start[numRow] = numNz;
-        return nc == numCol && nr == numRow && nz == numNz;
-    }
-};
+// The engine drops coefficients at or below its small-coefficient threshold when it is given
+// them: such a coefficient is a zero of the engine's model.
+double asHeld(double v, double small) {
+    return std::fabs(v) <= small ? 0.0 : v;
+}
 
 // One row of the image: its ends and entries.
 struct ImageRow {
@@ -86,7 +88,7 @@ struct Coefficient {
 // coefficient changes are many, as after deleting a row or column in the middle).
 class Changes {
   public:
-    Changes(const HeldLp &held, const Image &img, double small) : held_(held), img_(img) {
+    Changes(const HeldModel &held, const Image &img, double small) : held_(held), img_(img) {
         keepCols_ = std::min<int>(held.numCol, img.numCols());
         keepRows_ = std::min<int>(held.numRow, img.numRows());
         small_ = small;
@@ -151,8 +153,7 @@ class Changes {
         for (HighsInt k = 0; k < r.count; ++k) {
             const HighsInt j = r.index[k];
             if (j >= keepCols_) continue;
-            // The engine dropped what is below its small-coefficient threshold when it was given.
-            const double v = std::fabs(r.value[k]) <= small_ ? 0.0 : r.value[k];
+            const double v = asHeld(r.value[k], small_);
             if (dense[j] != v) coefs_.push_back({i, j, v});
             seen[j] = 1;
         }
@@ -221,7 +222,7 @@ class Changes {
                                      index.data(), value.data()));
     }
 
-    const HeldLp &held_;
+    const HeldModel &held_;
     const Image &img_;
     int keepCols_ = 0, keepRows_ = 0;
     double small_ = 0.0;
@@ -230,19 +231,70 @@ class Changes {
     std::vector<Coefficient> coefs_;
 };
 
+// The engine's small-coefficient threshold (set from the matrixtol control before every hand-over).
+double smallThreshold(Engine &e) {
+    return doubleOption(e.highs, &e.options, "small_matrix_value");
+}
+
 } // namespace
+
+void recordHandover(Engine &e, const Image &img) noexcept {
+    HeldModel &held = e.held;
+    held.valid = false;
+    if (!img.qValue.empty()) return; // a model with an objective Hessian goes over whole anyway
+    try {
+        const double small = smallThreshold(e);
+        held.numCol = img.numCols();
+        held.numRow = img.numRows();
+        held.sense = img.sense;
+        held.offset = img.offset;
+        held.small = small;
+        held.cost = img.cost;
+        held.colLower = img.colLower;
+        held.colUpper = img.colUpper;
+        held.integrality = img.colType;
+        held.rowLower.assign(img.rowLower.begin(), img.rowLower.end());
+        held.rowLower.insert(held.rowLower.end(), img.auxLower.begin(), img.auxLower.end());
+        held.rowUpper.assign(img.rowUpper.begin(), img.rowUpper.end());
+        held.rowUpper.insert(held.rowUpper.end(), img.auxUpper.begin(), img.auxUpper.end());
+        held.start.clear();
+        held.index.clear();
+        held.value.clear();
+        held.start.reserve(held.numRow + 1);
+        for (int i = 0; i < held.numRow; ++i) {
+            held.start.push_back(static_cast<HighsInt>(held.index.size()));
+            const ImageRow r = imageRow(img, i);
+            for (HighsInt k = 0; k < r.count; ++k) {
+                const double v = asHeld(r.value[k], small);
+                if (v == 0.0) continue;
+                held.index.push_back(r.index[k]);
+                held.value.push_back(v);
+            }
+        }
+        held.numNz = static_cast<HighsInt>(held.index.size());
+        held.start.push_back(held.numNz);
+        held.valid = true;
+    } catch (...) {
+        // Out of memory: the next hand-over reads the engine's model back.
+    }
+}
 
 bool passChanges(Engine &e, const Image &img) {
     void *h = e.highs;
+    HeldModel &held = e.held;
     // Objective Hessians go over whole; so does the first model.
-    if (!img.qValue.empty() || Highs_getHessianNumNz(h) > 0) return false;
-    if (Highs_getNumCol(h) == 0 && Highs_getNumRow(h) == 0) return false;
-    double small = 0.0;
-    Highs_getDoubleOptionValue(h, "small_matrix_value", &small);
-    HeldLp held;
-    if (!held.read(h)) return false;
+    if (!img.qValue.empty()) return false;
+    const double small = smallThreshold(e);
+    // A record made under another threshold is not what the engine would hold now.
+    if (!held.valid || held.small != small) {
+        if (Highs_getHessianNumNz(h) > 0 || !readHeld(h, held)) return false;
+    }
+    held.valid = false; // until the changes are in
+    if (held.numCol == 0 && held.numRow == 0) return false;
     Changes changes(held, img, small);
-    return changes.compute() && changes.apply(h);
+    if (!changes.compute() || !changes.apply(h)) return false;
+    recordHandover(e, img);
+    return true;
 }
 
 } // namespace nvra

@@ -177,6 +177,7 @@ bool branchOnce(NVRAprob prob, Engine &e, const Branching &b, int k,
     const int j = b.colind[k];
     const auto [lo0, up0] = valueRange(m, j);
     const auto [lo, up] = branched(m, j, b.bndtype[k], storeBound(b.bndval[k]));
+    forgetHandover(e);
     Highs_changeColBounds(e.highs, j, engineValue(lo), engineValue(up));
     Highs_setBasis(e.highs, cols.data(), rows.data());
     SolveResult r;

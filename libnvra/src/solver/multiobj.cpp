@@ -78,6 +78,7 @@ void addToleranceRow(Engine &e, const Blend &b, double value, int sense) {
     constexpr double inf = std::numeric_limits<double>::infinity(); // the engine's own
     const double lower = sense > 0 ? -inf : value - tol - b.constant;
     const double upper = sense > 0 ? value + tol - b.constant : inf;
+    forgetHandover(e);
     if (highsOk(Highs_addRow(e.highs, lower, upper, static_cast<HighsInt>(index.size()),
                              index.data(), coef.data())))
         ++e.numRow;
@@ -92,6 +93,7 @@ int solveLevels(NVRAprob prob, Engine &e, const Image &img, std::vector<SolveRes
     std::vector<double> start; // the previous level's solution, a start for a MIP level
     for (size_t l = 0; l < levels.size(); ++l) {
         const Blend b = blendLevel(objs, levels[l], img.userCols);
+        forgetHandover(e);
         if (img.userCols > 0)
             Highs_changeColsCostByRange(e.highs, 0, img.userCols - 1, b.cost.data());
         Highs_changeObjectiveOffset(e.highs, b.constant);

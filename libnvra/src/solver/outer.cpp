@@ -190,6 +190,7 @@ void OuterApprox::addCuts(std::vector<Cut> &cuts) {
         lower.push_back(c.lower <= -kInf ? -Highs_getInfinity(e_.highs) : c.lower);
         upper.push_back(c.upper >= kInf ? Highs_getInfinity(e_.highs) : c.upper);
     }
+    forgetHandover(e_);
     if (highsOk(Highs_addRows(e_.highs, static_cast<HighsInt>(cuts.size()), lower.data(),
                               upper.data(), static_cast<HighsInt>(index.size()), start.data(),
                               index.data(), value.data())))

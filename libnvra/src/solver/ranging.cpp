@@ -137,6 +137,7 @@ double objectiveMoved(NVRAprob prob, Engine &e, int i, double delta, int iterlim
     auto engineValue = [&](double v) { return v >= kInf ? inf : v <= -kInf ? -inf : v; };
     const double newLo = (!upper || lo == up) ? lo + delta : lo;
     const double newUp = (upper || lo == up) ? up + delta : up;
+    forgetHandover(e);
     Highs_changeRowBounds(e.highs, i, engineValue(newLo), engineValue(newUp));
     const Basis &b = prob->solution.basis;
     std::vector<HighsInt> rows(b.rows.size()), cols(b.cols.size());

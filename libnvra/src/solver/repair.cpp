@@ -355,8 +355,8 @@ int reoptimise(NVRAprob prob, Engine &e, Image &img, const RepairState &rs, Solv
         if (rs.colUpper[j] > up) img.colUpper[j] = rs.colUpper[j];
     }
     if (!passImage(e, img)) return engineError(prob, e, "The engine refused the relaxed problem");
-    if (int rc =
-            applyControlsToHighs(prob, e.highs, img.integral ? SolveClass::Mip : SolveClass::Lp, 0))
+    if (int rc = applyControlsToHighs(
+            prob, e.highs, img.integral ? SolveClass::Mip : SolveClass::Lp, 0, &e.options))
         return rc;
     return runEngine(prob, e, img.integral, r);
 }
@@ -395,13 +395,15 @@ int repair(NVRAprob prob, const char *fn, Engine &e, const Weights &w, const Req
         endCapture(e);
         return engineError(prob, e, "The engine refused the problem");
     }
-    if (int rc = applyControlsToHighs(prob, e.highs,
-                                      img.integral ? SolveClass::Mip : SolveClass::Lp, 0)) {
+    if (int rc = applyControlsToHighs(
+            prob, e.highs, img.integral ? SolveClass::Mip : SolveClass::Lp, 0, &e.options)) {
         endCapture(e);
         return rc;
     }
     // Phase 1 minimises the weighted violation whatever the problem's sense (the engine's
-    // relaxation follows the sense it holds: a maximisation would maximise the violation).
+    // relaxation follows the sense it holds: a maximisation would maximise the violation). Its
+    // problem is the engine's from here on.
+    forgetHandover(e);
     Highs_changeObjectiveSense(e.highs, kHighsObjSenseMinimize);
     SolveResult phase1;
     Relaxation found;

@@ -415,9 +415,12 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
     if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg, &e.options)) return failed(rc);
     if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
     if (int rc = applyStarts(prob, e, img)) return failed(rc);
-    beginCapture(e, deliver);
     int rc = 0;
     CallbackRun callbacks(prob, img.userCols);
+    // Besides the message callbacks, a log file and miplog callbacks read the engine's log.
+    beginRunCapture(e, deliver,
+                    callbacks.wants(CbKind::miplog) ||
+                        !prob->controls.strs[strSlot::kCtrlLogFile].empty());
     {
         EngineEvents events(e, callbacks);
         SigintBracket ctrlC;
