@@ -540,6 +540,47 @@ NVRA_API int NSLPupdatelinearization(NSLPprob nlprob);
 NVRA_API int NSLPvalidatekkt(NSLPprob nlprob, int mode, int respectbasis, int updatemult,
                              double violtarget);
 
+/* ---- problem files ---------------------------------------------------------------------------
+ * NVRAwriteprob and NSLPwriteprob write the formulas and SLP data of a problem in a section of
+ * their own, the last before the end of the file: "Nonlinear" before End in LP files,
+ * "NONLINEAR" before ENDATA in MPS files (formats and flags as NVRAwriteprob; 'g' is accepted).
+ * NVRAreadprob reads it into the problem's nonlinear problem (a file with the section needs
+ * one: NVRA_RC_FILE otherwise). The section is written when the problem has formulas or SLP
+ * data that differ from the defaults. Each entry is one line (MPS: starting with a blank);
+ * blank lines and comment lines (LP '\', MPS '*') are skipped:
+ *   objective: <coefficient>                   a coefficient of the objective
+ *   row <row>: <coefficient>                   a coefficient of a row
+ *   column <column>: <key> <value> ...         SLP data of a column
+ *   rowdata <row>: <key> <value> ...           SLP data of a row
+ * A coefficient is either its formula alone (no column, factor 1) or
+ *   [<factor>] [<column>] * [ <formula> ]
+ * (factor * x_column * formula; factor 1 and no column when left out). Formulas are in the text
+ * form (top of this header), which the library writes with numbers in shortest round-trip form,
+ * so that a formula reads back as the same tokens (a unary minus of a constant becomes the
+ * negative constant, as the text form reads it). Several entries of one row and column add up
+ * (as NSLPaddcoefs does); the writer gives one per (row, column), the objective first, then the
+ * rows in order and each row's coefficients by column. Names, of rows, columns and user
+ * functions, are written as the text form writes them: a plain identifier (a letter or '_', then
+ * letters, digits and '_') as it is, any other name in double quotes with a quote inside
+ * doubled; they are the names the file itself shows (default names where the format cannot
+ * hold a given one) and are looked up among the file's rows and columns.
+ * Column data (written where they differ from the defaults): detrow <row>, type <int> (NSLP_VAR_
+ * bits), seqnum <int>, initvalue <number> (also the current value after a read), initstepbound
+ * <number> (also the step bound), penalty <number>, damp <number>, cascadelimit <int>, delta
+ * absolute|relative <number>. Row data: status <int> (NSLP_ROW_ bits), weight <number>. Values
+ * are checked as NSLPchgvar, NSLPchgdeltatype, NSLPchgcascadenlimit, NSLPchgrowstatus and
+ * NSLPchgrowwt check them. Not written: derivative steps, tolerance sets (and the columns' sets),
+ * multistart jobs and what a solve leaves (current values, step bounds, histories).
+ * User functions are written by name: the writer refuses (NVRA_RC_UNSUPPORTED, naming it) a
+ * formula calling a user function whose name is no plain identifier, is an internal function's
+ * or was registered earlier by another function (the text form finds the first function of a
+ * name). A read finds user functions among those registered with the problem's nonlinear
+ * problem at the time of the read (they survive reads): a name that none has fails the read.
+ * Any malformed entry (an unknown keyword, row, column or function, a formula that does not
+ * parse or fails the checks on entry, a value out of range) fails the read with NVRA_RC_FILE
+ * and a message naming the file and line; the problem is then left empty, as NVRAreadprob
+ * leaves it after any failed read. */
+
 /* Writes the problem with its formulas (flags and formats as NVRAwriteprob). */
 NVRA_API int NSLPwriteprob(NSLPprob nlprob, const char *filename, const char *flags);
 

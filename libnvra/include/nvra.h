@@ -799,7 +799,10 @@ enum { NVRA_BO_VALID = 0, NVRA_BO_NOBRANCHES = 1, NVRA_BO_EMPTYBRANCH = 2, NVRA_
  * reading stay in step with it).
  * Writing keeps names, bounds, types, thresholds, sets, indicators, quadratic parts and the
  * objective constant, with values in shortest round-trip form. A name the format cannot hold
- * (duplicates within a kind, characters the format forbids) fails the write, naming it. */
+ * (duplicates within a kind, characters the format forbids) fails the write, naming it.
+ * A problem with a nonlinear problem (nslp.h) also has its formulas and SLP data written, in a
+ * nonlinear section of either format (see "Problem files" in nslp.h), and read back; the flag
+ * 'g' is accepted for the nonlinear writer and changes nothing. */
 NVRA_API int NVRAreadprob(NVRAprob prob, const char *filename, const char *flags);
 NVRA_API int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flags);
 

@@ -352,16 +352,18 @@ class NlTest : public storetest::StoreTest {
         f.end();
         return NSLPchgcoef(nl, row, col, &factor, parsed, f.type.data(), f.value.data());
     }
-    // The parsed tokens (end token included) and factor of a coefficient.
-    Tokens coef(int row, int col, double *factor = nullptr, int parsed = 1) {
+    // The parsed tokens (end token included) and factor of a coefficient (of the nonlinear
+    // problem of, nl when null).
+    Tokens coef(int row, int col, double *factor = nullptr, int parsed = 1, NSLPprob of = nullptr) {
+        NSLPprob h = of ? of : nl;
         int n = 0;
-        EXPECT_EQ(NSLPgetcoefformula(nl, row, col, nullptr, parsed, 0, &n, nullptr, nullptr), 0)
+        EXPECT_EQ(NSLPgetcoefformula(h, row, col, nullptr, parsed, 0, &n, nullptr, nullptr), 0)
             << err();
         Tokens t;
         t.type.resize(n);
         t.value.resize(n);
         EXPECT_EQ(
-            NSLPgetcoefformula(nl, row, col, factor, parsed, n, &n, t.type.data(), t.value.data()),
+            NSLPgetcoefformula(h, row, col, factor, parsed, n, &n, t.type.data(), t.value.data()),
             0)
             << err();
         return t;
@@ -383,15 +385,16 @@ class NlTest : public storetest::StoreTest {
         Tokens f;
         bool operator==(const Coef &) const = default;
     };
-    std::vector<Coef> coefs() {
+    std::vector<Coef> coefs(NSLPprob of = nullptr) {
+        NSLPprob h = of ? of : nl;
         int n = 0;
-        EXPECT_EQ(NSLPgetcoefs(nl, &n, nullptr, nullptr), 0) << err();
+        EXPECT_EQ(NSLPgetcoefs(h, &n, nullptr, nullptr), 0) << err();
         std::vector<int> r(n), c(n);
-        EXPECT_EQ(NSLPgetcoefs(nl, &n, r.data(), c.data()), 0) << err();
+        EXPECT_EQ(NSLPgetcoefs(h, &n, r.data(), c.data()), 0) << err();
         std::vector<Coef> out;
         for (int k = 0; k < n; ++k) {
             double factor = 0;
-            Tokens t = coef(r[k], c[k], &factor);
+            Tokens t = coef(r[k], c[k], &factor, 1, h);
             out.push_back({r[k], c[k], factor, t});
         }
         return out;

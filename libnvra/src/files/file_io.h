@@ -19,6 +19,10 @@
 
 namespace nvra {
 
+namespace nl {
+struct NlData;
+}
+
 // Entries by name, for the names of one file (views into its text).
 using NameIndex = tsl::robin_map<std::string_view, int32_t, std::hash<std::string_view>,
                                  std::equal_to<std::string_view>,
@@ -99,6 +103,16 @@ struct FileModel {
     std::vector<IndicatorRow> indicators;
 
     std::vector<uint8_t> lbGiven; // per column: a bound of the file set the lower bound
+
+    // The nonlinear section (nl_section.cpp): the line of its header (0: the file has none) and
+    // its entry lines, trimmed, without blank and comment lines. They are read once the model
+    // is built, since formulas name columns and rows of the whole file.
+    struct Line {
+        int64_t line;
+        std::string_view text;
+    };
+    int64_t nlSection = 0;
+    std::vector<Line> nlLines;
 
     int numRows() const { return static_cast<int>(rowType.size()); }
     int numCols() const { return static_cast<int>(colType.size()); }
@@ -216,12 +230,17 @@ class FileSink {
 };
 
 // Writers, after checkWritable: names gives the names the file shows. fixed: strict
-// fixed-format MPS (names of at most 8 characters).
+// fixed-format MPS (names of at most 8 characters). nl: the nonlinear data to write in the
+// nonlinear section (nl_section.h), or null for none.
 FileNames mpsNames(const Model &m, bool fixed);
-void writeMps(const Model &m, const FileNames &names, bool fixed, FileSink &out);
+void writeMps(const Model &m, const FileNames &names, bool fixed, const nl::NlData *nl,
+              FileSink &out);
 FileNames lpNames(const Model &m);
 // Why an LP file cannot hold a name (characters, a leading digit, a keyword), or nullptr.
 const char *lpNameFault(std::string_view name);
-void writeLp(const Model &m, const FileNames &names, FileSink &out);
+void writeLp(const Model &m, const FileNames &names, const nl::NlData *nl, FileSink &out);
+
+// NVRAwriteprob's work, for fn (the entry point named in messages; NSLPwriteprob too).
+int writeProblemFile(NVRAprob prob, const char *fn, const char *filename, const char *flags);
 
 } // namespace nvra

@@ -1,7 +1,9 @@
 // files.cpp: NVRAreadprob and NVRAwriteprob: the format from the flags or the file name, the
 // whole file read into a fresh model that then replaces the problem's, and writing from the
-// store. The formats themselves are in mps_read.cpp, lp_read.cpp, mps_write.cpp, lp_write.cpp.
+// store. The formats themselves are in mps_read.cpp, lp_read.cpp, mps_write.cpp, lp_write.cpp;
+// the nonlinear section that both formats carry in nl_section.cpp.
 #include "files/file_io.h"
+#include "files/nl_section.h"
 #include "store/store.h"
 
 #include <sys/stat.h>
@@ -24,6 +26,8 @@ bool endsWithLp(std::string_view name) {
 }
 
 // The format from the flags ('l' LP, 'm' MPS, 'f' fixed-format MPS), else from the extension.
+// 'g' (the nonlinear writer's flag) is accepted and changes nothing: the nonlinear section is
+// read and written whenever there is one.
 int chooseFormat(NVRAprob prob, const char *fn, const char *filename, const char *flags,
                  FileFormat &format) {
     if (!filename || !*filename)
@@ -40,10 +44,12 @@ int chooseFormat(NVRAprob prob, const char *fn, const char *filename, const char
         case 'f':
             format.fixed = mps = true;
             break;
+        case 'g':
+            break;
         default:
             return probError(prob, NVRA_RC_INVALID,
                              "%s: unknown flag '%c' in \"%s\" (l: LP format, m: MPS, f: "
-                             "fixed-format MPS)",
+                             "fixed-format MPS, g: with nonlinear data)",
                              fn, *p >= 32 && *p < 127 ? *p : '?', flags);
         }
     }
@@ -200,9 +206,16 @@ int readProblem(NVRAprob prob, const char *filename, const char *flags) {
             const std::string why = prob->lastError; // the fill's own message
             return fileError(prob, filename, {0, why});
         }
+        nl::NlData *target = nonlinearData(prob);
+        NlFileData nlData;
+        if (fm.nlSection && !target)
+            throw ReadError{fm.nlSection, "the file holds nonlinear formulas or data, which need "
+                                          "the problem's nonlinear problem (NSLPcreateprob)"};
+        if (target) readNonlinearSection(fm.nlLines, m, target->userFunctions, nlData);
         m.probName = fm.name.empty() ? stem(filename) : std::string(fm.name);
         prob->model = std::move(m);
         modelReplaced(prob);
+        if (target) installNonlinear(*target, std::move(nlData));
         prob->solution.reset();
         for (const std::string &w : warnings.lines())
             probMessage(prob, ("Warning: file '" + std::string(filename) + "', " + w).c_str(), 3);
@@ -231,8 +244,9 @@ void emptyProblem(NVRAprob prob) {
     prob->solution.reset();
 }
 
-int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
-    const char *fn = "NVRAwriteprob";
+} // namespace
+
+int writeProblemFile(NVRAprob prob, const char *fn, const char *filename, const char *flags) {
     FileFormat format;
     if (int rc = chooseFormat(prob, fn, filename, flags, format)) return rc;
     const Model &m = prob->model;
@@ -242,6 +256,10 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
                          m.pwls.empty() ? "general" : "piecewise-linear", format.lp ? "LP" : "MPS");
     try {
         checkWritable(m);
+        const nl::NlData *nonlinear = nonlinearData(prob);
+        if (nonlinear && !holdsFileContent(*nonlinear, m.numRows(), m.numCols()))
+            nonlinear = nullptr;
+        if (nonlinear) checkWritable(*nonlinear);
         const FileNames names = format.lp ? lpNames(m) : mpsNames(m, format.fixed);
         FILE *f = std::fopen(filename, "wb");
         if (!f)
@@ -249,9 +267,9 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
                              std::strerror(errno));
         FileSink out(f);
         if (format.lp)
-            writeLp(m, names, out);
+            writeLp(m, names, nonlinear, out);
         else
-            writeMps(m, names, format.fixed, out);
+            writeMps(m, names, format.fixed, nonlinear, out);
         if (int err = out.close())
             return probError(prob, NVRA_RC_FILE, "Cannot write file '%s': %s", filename,
                              std::strerror(err));
@@ -273,8 +291,6 @@ int writeProblem(NVRAprob prob, const char *filename, const char *flags) {
                          filename, e.what());
     }
 }
-
-} // namespace
 
 int readWhole(const char *filename, std::string &text) {
     FILE *f = std::fopen(filename, "rb");
@@ -310,7 +326,7 @@ int NVRAreadprob(NVRAprob prob, const char *filename, const char *flags) {
 
 int NVRAwriteprob(NVRAprob prob, const char *filename, const char *flags) {
     if (int rc = enterProb(prob)) return rc;
-    return writeProblem(prob, filename, flags);
+    return writeProblemFile(prob, "NVRAwriteprob", filename, flags);
 }
 
 } // extern "C"

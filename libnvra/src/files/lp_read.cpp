@@ -15,6 +15,8 @@
 //   Partial-integer | Partial-integers                 column threshold ... (the library's own)
 //   SOS
 //     [name:] S1:: column:weight column:weight ...     (S2 likewise)
+//   Nonlinear                                          (the library's own; see nslp.h)
+//     one entry per line, read by nl_section.cpp
 //   End
 // A section keyword counts only at the start of a line. '\' starts a comment to the end of its
 // line. Names are made of letters, digits, non-ASCII bytes and !"#$%&()/,.;?@_`'{}|~ and
@@ -49,6 +51,7 @@ enum class Keyword {
     Semi,
     Partial,
     Sos,
+    Nonlinear,
     End
 };
 
@@ -138,13 +141,43 @@ constexpr KeywordWord kKeywords[] = {
     {"partial-integer", Keyword::Partial, nullptr},
     {"partial-integers", Keyword::Partial, nullptr},
     {"sos", Keyword::Sos, nullptr},
+    {"nonlinear", Keyword::Nonlinear, nullptr},
     {"end", Keyword::End, nullptr},
 };
+
+// The word of s starting at `at`: up to a blank, a line end or a comment.
+std::string_view wordAt(std::string_view s, size_t at) {
+    size_t e = at;
+    while (e < s.size() && !isBlank(s[e]) && s[e] != '\n' && s[e] != '\\')
+        ++e;
+    return s.substr(at, e - at);
+}
+
+// A section keyword at s[at] (the first word of a line): its length, or 0.
+size_t keywordAt(std::string_view s, size_t at, Keyword &kw) {
+    std::string_view w = wordAt(s, at);
+    for (const auto &k : kKeywords) {
+        if (!sameWord(w, k.word)) continue;
+        size_t end = at + w.size();
+        if (k.second) {
+            size_t q = end;
+            while (q < s.size() && isBlank(s[q]))
+                ++q;
+            std::string_view w2 = wordAt(s, q);
+            if (!sameWord(w2, k.second)) return 0;
+            end = q + w2.size();
+        }
+        kw = k.keyword;
+        return end - at;
+    }
+    return 0;
+}
 
 // The LP tokens of a text, with section keywords recognised at the start of lines.
 class Lexer {
   public:
     explicit Lexer(std::string_view text) : s_(text) {}
+    std::string_view text() const { return s_; }
 
     const Token &peek(size_t k = 0) {
         while (ahead_.size() <= k)
@@ -159,6 +192,18 @@ class Lexer {
     }
     int64_t line() { return peek().line; }
 
+    // The rest of the line of the last token taken and the lines after it, for a section read
+    // line by line (nothing may have been peeked beyond that token).
+    std::string_view rest() const { return s_.substr(p_); }
+    int64_t lineNow() const { return line_; }
+    // Goes on at the start of a line of the text (offset pos, line number line).
+    void restart(size_t pos, int64_t line) {
+        p_ = pos;
+        line_ = lastLine_ = line;
+        lineStart_ = true;
+        ahead_.clear();
+    }
+
   private:
     std::string_view s_;
     size_t p_ = 0;
@@ -166,33 +211,6 @@ class Lexer {
     int64_t lastLine_ = 1;
     bool lineStart_ = true;
     std::deque<Token> ahead_;
-
-    std::string_view word(size_t at) const {
-        size_t e = at;
-        while (e < s_.size() && !isBlank(s_[e]) && s_[e] != '\n' && s_[e] != '\\')
-            ++e;
-        return s_.substr(at, e - at);
-    }
-
-    // A section keyword at p_ (the first token of a line): its length, or 0.
-    size_t keywordAt(Keyword &kw) const {
-        std::string_view w = word(p_);
-        for (const auto &k : kKeywords) {
-            if (!sameWord(w, k.word)) continue;
-            size_t end = p_ + w.size();
-            if (k.second) {
-                size_t q = end;
-                while (q < s_.size() && isBlank(s_[q]))
-                    ++q;
-                std::string_view w2 = word(q);
-                if (!sameWord(w2, k.second)) return 0;
-                end = q + w2.size();
-            }
-            kw = k.keyword;
-            return end - p_;
-        }
-        return 0;
-    }
 
     Token scan() {
         for (;;) {
@@ -220,7 +238,7 @@ class Lexer {
         if (lineStart_) {
             lineStart_ = false;
             Keyword kw;
-            if (size_t n = keywordAt(kw)) {
+            if (size_t n = keywordAt(s_, p_, kw)) {
                 Token t = make(Tok::Section, n);
                 t.keyword = kw;
                 return t;
@@ -389,6 +407,9 @@ class LpReader {
             case Keyword::Sos:
                 while (statementAhead())
                     sos();
+                break;
+            case Keyword::Nonlinear:
+                nonlinear(t.line);
                 break;
             case Keyword::End:
                 fm_.settle();
@@ -567,6 +588,38 @@ class LpReader {
     }
 
     // ---- sections ----
+
+    // The nonlinear section, line by line up to the next section keyword: its entry lines go to
+    // the file model as they are (nl_section.cpp reads them once the model is built).
+    void nonlinear(int64_t header) {
+        if (fm_.nlSection) fail("a second nonlinear section", header);
+        fm_.nlSection = header;
+        const std::string_view text = lex_.rest();
+        const size_t base = lex_.text().size() - text.size();
+        size_t eol = text.find('\n');
+        const std::string_view after = trim(text.substr(0, eol));
+        if (!after.empty() && after[0] != '\\')
+            fail("unexpected " + quoted(after) + " after the section keyword", header);
+        int64_t line = header;
+        while (eol != std::string_view::npos) {
+            const size_t start = eol + 1;
+            ++line;
+            eol = text.find('\n', start);
+            const std::string_view raw =
+                text.substr(start, eol == std::string_view::npos ? eol : eol - start);
+            const std::string_view s = trim(raw);
+            Keyword kw;
+            size_t first = 0;
+            while (first < raw.size() && isBlank(raw[first]))
+                ++first;
+            if (!s.empty() && keywordAt(raw, first, kw)) {
+                lex_.restart(base + start, line);
+                return;
+            }
+            if (!s.empty() && s[0] != '\\') fm_.nlLines.push_back({line, s});
+        }
+        lex_.restart(base + text.size(), line);
+    }
 
     void objective() {
         if (lex_.peek().kind == Tok::Name && lex_.peek(1).kind == Tok::Colon) {

@@ -9,8 +9,10 @@
 // Semi-continuous, Partial-integer (column and threshold), SOS and End. A comment line
 // "\Problem name: ..." carries the problem name (left out when it holds a line break). An empty
 // row reads "0 <first column>", or has an empty left side when there are no columns. Names the
-// format cannot hold are written as default names (lpNames, ShownNames).
+// format cannot hold are written as default names (lpNames, ShownNames). The nonlinear section
+// (nl_section.cpp), when there is one, comes last before End.
 #include "files/file_io.h"
+#include "files/nl_section.h"
 
 #include <cmath>
 
@@ -21,9 +23,9 @@ constexpr int kTermsPerLine = 8;
 
 class LpWriter {
   public:
-    LpWriter(const Model &m, const FileNames &names, FileSink &out)
-        : m_(m), out_(out), rows_(names.rows), cols_(names.cols), sets_(names.sets),
-          probName_(names.probName) {}
+    LpWriter(const Model &m, const FileNames &names, const nl::NlData *nl, FileSink &out)
+        : m_(m), names_(names), nl_(nl), out_(out), rows_(names.rows), cols_(names.cols),
+          sets_(names.sets), probName_(names.probName) {}
 
     void write() {
         if (!probName_.empty()) out_ << "\\Problem name: " << probName_ << '\n';
@@ -38,11 +40,14 @@ class LpWriter {
         columnList("Semi-continuous", [](char t) { return t == 'S' || t == 'R'; });
         partials();
         sets();
+        if (nl_) writeNonlinearSection(*nl_, m_, names_, "Nonlinear", out_);
         out_ << "End\n";
     }
 
   private:
     const Model &m_;
+    const FileNames &names_;
+    const nl::NlData *nl_;
     FileSink &out_;
     const ShownNames &rows_, &cols_, &sets_;
     std::string_view probName_;
@@ -228,8 +233,8 @@ FileNames lpNames(const Model &m) {
             nameFits ? std::string_view(m.probName) : std::string_view(), !nameFits};
 }
 
-void writeLp(const Model &m, const FileNames &names, FileSink &out) {
-    LpWriter(m, names, out).write();
+void writeLp(const Model &m, const FileNames &names, const nl::NlData *nl, FileSink &out) {
+    LpWriter(m, names, nl, out).write();
 }
 
 } // namespace nvra

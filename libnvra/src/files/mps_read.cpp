@@ -3,7 +3,8 @@
 // How the reader interprets MPS (the library's convention, also what the MPS writer relies on):
 // - Sections: NAME (its first word is the problem name), OBJSENSE (MAX, MAXIMIZE, MIN,
 //   MINIMIZE, on the header line or the next), OBJNAME, ROWS, COLUMNS, RHS, RANGES, BOUNDS,
-//   QUADOBJ, QMATRIX, QSECTION, QCMATRIX, SOS, INDICATORS, ENDATA, in any case. Lines starting
+//   QUADOBJ, QMATRIX, QSECTION, QCMATRIX, SOS, INDICATORS, NONLINEAR (the library's own: its
+//   lines are read by nl_section.cpp), ENDATA, in any case. Lines starting
 //   with '*' and blank lines are skipped; nothing after ENDATA is read. Any other section is an
 //   error naming it.
 // - Free format separates fields by spaces and tabs; fixed format (flag 'f') takes fields from
@@ -61,7 +62,8 @@ enum class Section {
     QObj,
     QRow,
     Sos,
-    Indicators
+    Indicators,
+    Nonlinear
 };
 
 // The fields of one data line, in order.
@@ -143,6 +145,7 @@ class MpsReader {
             fail("a data line outside any section (section names start in column 1)");
         if (section_ == Section::ObjSense) return objSense(trim(s));
         if (section_ == Section::ObjName) return objName(trim(s));
+        if (section_ == Section::Nonlinear) return fm_.nlLines.push_back({line_, trim(s)});
         Fields f = fixed_ ? fixedFields(s) : freeFields(s);
         switch (section_) {
         case Section::Rows:
@@ -331,6 +334,9 @@ class MpsReader {
             plain(Section::Sos);
         } else if (is("INDICATORS")) {
             plain(Section::Indicators);
+        } else if (is("NONLINEAR")) {
+            plain(Section::Nonlinear);
+            fm_.nlSection = line_;
         } else if (is("ENDATA")) {
             ended_ = true;
         } else if (is("CSECTION") || is("GENCONS") || is("PWLOBJ") || is("PWLCON") ||

@@ -10,8 +10,10 @@
 // numbers of any length (shortest round-trip form) stay readable: a number starts in its field
 // and may run past it. The stored lower bound of a semi-continuous column is not written (only
 // its threshold has a meaning). Names the format cannot hold are written as default names
-// (mpsNames, ShownNames); a problem name the NAME line cannot hold is left out.
+// (mpsNames, ShownNames); a problem name the NAME line cannot hold is left out. The nonlinear
+// section (nl_section.cpp), when there is one, comes last before ENDATA.
 #include "files/file_io.h"
+#include "files/nl_section.h"
 
 namespace nvra {
 namespace {
@@ -81,9 +83,10 @@ std::string objectiveName(const Model &m) {
 
 class MpsWriter {
   public:
-    MpsWriter(const Model &m, const FileNames &names, bool fixed, FileSink &out)
-        : m_(m), fixed_(fixed), out_(out), rows_(names.rows), cols_(names.cols), sets_(names.sets),
-          probName_(names.probName), obj_(objectiveName(m)) {}
+    MpsWriter(const Model &m, const FileNames &names, bool fixed, const nl::NlData *nl,
+              FileSink &out)
+        : m_(m), names_(names), nl_(nl), fixed_(fixed), out_(out), rows_(names.rows),
+          cols_(names.cols), sets_(names.sets), probName_(names.probName), obj_(objectiveName(m)) {}
 
     void write() {
         out_ << "NAME";
@@ -98,11 +101,14 @@ class MpsWriter {
         quadSections();
         setsSection();
         indicatorsSection();
+        if (nl_) writeNonlinearSection(*nl_, m_, names_, "NONLINEAR", out_);
         out_ << "ENDATA\n";
     }
 
   private:
     const Model &m_;
+    const FileNames &names_;
+    const nl::NlData *nl_;
     bool fixed_;
     FileSink &out_;
     const ShownNames &rows_, &cols_, &sets_;
@@ -326,8 +332,9 @@ FileNames mpsNames(const Model &m, bool fixed) {
             nameFits ? std::string_view(m.probName) : std::string_view(), !nameFits};
 }
 
-void writeMps(const Model &m, const FileNames &names, bool fixed, FileSink &out) {
-    MpsWriter(m, names, fixed, out).write();
+void writeMps(const Model &m, const FileNames &names, bool fixed, const nl::NlData *nl,
+              FileSink &out) {
+    MpsWriter(m, names, fixed, nl, out).write();
 }
 
 } // namespace nvra

@@ -1,6 +1,7 @@
 // api_solve.cpp: construction, initial values, cascading, checking points, reports, the
 // solution, writing, and the steps of a solve that the solvers run only inside NVRAoptimize
 // (they fail with a message saying so).
+#include "files/file_io.h"
 #include "nonlinear/activity.h"
 #include "nonlinear/nlprob.h"
 
@@ -373,14 +374,8 @@ int NVRAnlpoptimize(NVRAprob prob, const char *flags) {
 
 int NSLPwriteprob(NSLPprob nlprob, const char *filename, const char *flags) {
     const char *fn = "NSLPwriteprob";
-    return nlQuery(nlprob, fn, [&](NSLPprob nl) -> int {
-        if (nl->holdsFormulas())
-            return nlError(nl, NVRA_RC_UNSUPPORTED,
-                           "%s: the file formats of this build cannot hold nonlinear formulas "
-                           "yet",
-                           fn);
-        return NVRAwriteprob(nl->prob, filename, flags);
-    });
+    return nlQuery(nlprob, fn,
+                   [&](NSLPprob nl) { return writeProblemFile(nl->prob, fn, filename, flags); });
 }
 
 } // extern "C"

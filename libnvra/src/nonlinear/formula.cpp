@@ -488,6 +488,25 @@ std::string quoted(std::string_view s) {
 
 } // namespace
 
+std::string nameText(std::string_view name) {
+    return plainName(name) ? std::string(name) : quoted(name);
+}
+
+size_t readQuotedName(std::string_view text, size_t pos, std::string &name) {
+    name.clear();
+    for (size_t i = pos + 1; i < text.size(); ++i) {
+        if (text[i] != '"') {
+            name += text[i];
+        } else if (i + 1 < text.size() && text[i + 1] == '"') {
+            name += '"';
+            ++i;
+        } else {
+            return i + 1;
+        }
+    }
+    return std::string_view::npos;
+}
+
 bool parseText(std::string_view text, const FormulaContext &ctx,
                const std::function<int(std::string_view)> &findColumn, Formula &f,
                std::string &why) {
@@ -556,19 +575,9 @@ bool parseText(std::string_view text, const FormulaContext &ctx,
             }
         } else if (c == '"') {
             std::string name;
-            for (++i;; ++i) {
-                if (i >= n) return fail(start, "a quoted name without its closing '\"'");
-                if (text[i] == '"') {
-                    if (i + 1 < n && text[i + 1] == '"') {
-                        name += '"';
-                        ++i;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                name += text[i];
-            }
+            i = readQuotedName(text, i, name);
+            if (i == std::string_view::npos)
+                return fail(start, "a quoted name without its closing '\"'");
             if (!column(start, name)) return false;
         } else {
             int t = NSLP_TOK_OP, code = 0;
@@ -722,8 +731,7 @@ struct TextEmitter {
         if (f.type[t.tok[i]] == NSLP_TOK_CON) {
             out += numberText(v);
         } else {
-            const std::string name = columnName(static_cast<int>(v));
-            out += plainName(name) ? name : quoted(name);
+            out += nameText(columnName(static_cast<int>(v)));
         }
     }
     void op(int i) {

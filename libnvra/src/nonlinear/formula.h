@@ -92,6 +92,13 @@ bool parseText(std::string_view text, const FormulaContext &ctx,
                const std::function<int(std::string_view)> &findColumn, Formula &f,
                std::string &why);
 
+// A name as the text form writes it: a plain identifier (a letter or '_', then letters, digits
+// and '_') as it is, any other name in double quotes, with a quote inside doubled.
+std::string nameText(std::string_view name);
+// Reads a name in double quotes (a doubled quote stands for one) that starts at text[pos] into
+// name; the position after its closing quote, or std::string_view::npos when it has none.
+size_t readQuotedName(std::string_view text, size_t pos, std::string &name);
+
 // The text of an analysed formula; columns are named by columnName, user functions by ctx.
 std::string formulaText(const Formula &f, const Tree &t, const FormulaContext &ctx,
                         const std::function<std::string(int)> &columnName);

@@ -19,6 +19,7 @@
 #include "runtime/ref.h"
 #include "runtime/npy.h"
 #include "problem/methods.h"
+#include "problem/objtransfer.h"
 #include "problem/variables.h"
 
 namespace {
@@ -56,7 +57,8 @@ int readMode(problem_s *p, PyObject *arg, bool *unlinked) {
 }
 
 // Clears the model objects before a read. The user functions stay: the nonlinear solver keeps
-// their registrations, which point at the records. 0 or -1.
+// their registrations, which point at the records, and a file names the user functions of its
+// formulas, which must be registered when it is read. 0 or -1.
 int clearForRead(problem_s *p) {
     return problem_clearmodeldata(p, 0);
 }
@@ -265,13 +267,26 @@ int addLinkedObjects(problem_s *p, const ReadCounts &n) {
     return 0;
 }
 
+// The nonlinear content the library's problem holds after a read: nl_rows counts the rows with
+// formulas (attributes 12026 and 12016), and a transfer row and column become the nonlinear
+// objective. 0 or -1.
+int adoptNonlinear(problem_s *p) {
+    if (!p->nlprob) return 0;
+    int formulaRows = 0, columnCoefs = 0;
+    if (problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", NSLP_ATTR_FORMULAROWS,
+                     &formulaRows) != 0 ||
+        problem_call(p, NSLPgetintattrib, "NSLPgetintattrib", NSLP_ATTR_COEFS, &columnCoefs) != 0)
+        return -1;
+    p->nl_rows = formulaRows + columnCoefs;
+    return objtransfer_adopt(p);
+}
+
 // The model objects for whatever the library's problem holds. 0 or -1.
 int createObjects(problem_s *p, bool unlinked) {
     ReadCounts n;
     if (readCounts(p, &n) != 0) return -1;
-    // The file's nonlinear formulas would be counted here (nl_rows) when the nonlinear solver
-    // is present; without it the library reads no formulas.
-    return unlinked ? addUnlinkedObjects(p, n) : addLinkedObjects(p, n);
+    if (unlinked ? addUnlinkedObjects(p, n) : addLinkedObjects(p, n)) return -1;
+    return adoptNonlinear(p);
 }
 
 // ---- methods ------------------------------------------------------------------------------------
@@ -364,10 +379,14 @@ PyMethodDef problem_files_methods[] = {
                "'m' or 'l' or else by the extension; 'f' reads strict fixed-format MPS).\n"
                "Afterwards problem.getVariable(), getConstraint() and the solution methods see\n"
                "one variable per column and one constraint per row, in file order; objects of\n"
-               "the problem from before the read become deleted objects.")},
+               "the problem from before the read become deleted objects. Nonlinear formulas\n"
+               "and a nonlinear objective in the file come back as they were written; user\n"
+               "functions they call must be known to the problem (by name) beforehand.")},
     {"write", nvr_method(problem_write), METH_VARARGS | METH_KEYWORDS,
      PyDoc_STR("write(filename, flags=None)\n\n"
                "Writes the problem as MPS or LP (flags 'm' or 'l', else by the extension: .lp\n"
-               "for LP, anything else MPS; 'f' writes fixed-format MPS).")},
+               "for LP, anything else MPS; 'f' writes fixed-format MPS). Nonlinear formulas, a\n"
+               "nonlinear objective and the SLP data of columns and rows go to a nonlinear\n"
+               "section of the file (also asked for by the flag 'g').")},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -190,6 +190,23 @@ int objtransfer_replace(problem_s *p, FormulaPieces &pieces) {
     return 0;
 }
 
+int objtransfer_adopt(problem_s *p) {
+    int row = -1, col = -1, status = 0, detrow = -1;
+    if (problem_call(p, NVRAgetindex, "NVRAgetindex", NVRA_NAMES_ROWS, kRowName, &row) != 0 ||
+        problem_call(p, NVRAgetindex, "NVRAgetindex", NVRA_NAMES_COLUMNS, kColName, &col) != 0)
+        return -1;
+    if (row < 0 || col < 0) return 0;
+    if (problem_call(p, NSLPgetrowstatus, "NSLPgetrowstatus", row, &status) != 0 ||
+        problem_call(p, NSLPgetvar, "NSLPgetvar", col, &detrow, nullptr, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr, nullptr, nullptr) != 0)
+        return -1;
+    if (!(status & NSLP_ROW_OBJECTIVE) || detrow != row) return 0;
+    p->nl_objective = 1;
+    transferRow(p) = row;
+    transferColumn(p) = col;
+    return 0;
+}
+
 int objtransfer_activate(problem_s *p) {
     if (!p->nl_objective) return 0;
     const double one = 1.0;

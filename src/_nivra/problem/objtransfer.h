@@ -19,6 +19,11 @@ class Ref;
 // objtransfer_activate). 0, or -1 with an exception set.
 int objtransfer_replace(problem_s *p, FormulaPieces &pieces);
 
+// After the library replaced the model (a read): when it holds a transfer row and column (the
+// row with the objective status, the column determined by it), they become the record of the
+// nonlinear objective, as setObjective leaves it. 0 or -1.
+int objtransfer_adopt(problem_s *p);
+
 // Gives the transfer column, if there is one, its objective coefficient 1. 0 or -1.
 int objtransfer_activate(problem_s *p);
 
