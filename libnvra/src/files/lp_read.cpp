@@ -195,7 +195,6 @@ class Lexer {
     // The rest of the line of the last token taken and the lines after it, for a section read
     // line by line (nothing may have been peeked beyond that token).
     std::string_view rest() const { return s_.substr(p_); }
-    int64_t lineNow() const { return line_; }
     // Goes on at the start of a line of the text (offset pos, line number line).
     void restart(size_t pos, int64_t line) {
         p_ = pos;
