@@ -2,6 +2,7 @@
 reader, their evaluation against nivra.evaluate, the SLP data of columns, rows and tolerance
 sets, multistart jobs, and refused calls that leave the model as it was."""
 
+import gc
 import sys
 
 import pytest
@@ -202,7 +203,11 @@ def test_multistart_jobs_and_their_controls(pxy):
     p.msaddjob("a", [x, y], [1.0, 2.0], {"slp_iterlimit": 10, "nlp_feastol": 1e-5}, job)
     p.msaddcustompreset("b", 1, 3, [], [], {"ms_seed": 7}, None)
     p.msaddpreset("c", 2, 4, "data")
-    assert sys.getrefcount(job) == refs + 1  # the library's job holds the object
+    assert sys.getrefcount(job) == refs + 1  # the problem keeps the object of its job
+    q = p.copy()
+    assert sys.getrefcount(job) == refs + 2  # and so does a copy, which shares the jobs
+    del q
+    assert sys.getrefcount(job) == refs + 1
     p.msclear()
     for control, message in (({"ipm_linearsolver": "x"}, "Only integer and double controls "
                               r"allowed in msaddcustompreset/msaddjob"),
@@ -218,6 +223,19 @@ def test_multistart_jobs_and_their_controls(pxy):
         p.msaddjob("d", [x], [1.0])
     with pytest.raises(nivra.SolverError, match="unknown multistart preset 9"):
         p.msaddcustompreset("e", 9, 1, [], [], {}, None)
+
+
+def test_job_objects_go_with_their_problem():
+    job = object()
+    refs = sys.getrefcount(job)
+    p = nivra.problem()
+    x = p.addVariable()
+    p.msaddjob("a", [x], [1.0], {}, job)
+    p.msaddpreset("b", 1, 2, job)
+    assert sys.getrefcount(job) == refs + 2
+    del p, x
+    gc.collect()
+    assert sys.getrefcount(job) == refs
 
 
 def test_member_specific_argument_errors(pxy):

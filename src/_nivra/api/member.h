@@ -566,16 +566,16 @@ struct SolveCbData : ObjParam {
     void *arg(Call &) const { return entry.get(); }
 };
 
+// Keeps obj alive as long as problem p (api/nonlinear.cpp): 0, or -1 with an exception.
+int keepJobObject(problem_s *p, PyObject *obj);
+
 // The object the library keeps with a multistart job and hands to the multistart callbacks.
-// Copies of the problem share the library's jobs, and the library frees its jobs without telling
-// the module, so a job's reference is never given back: job objects (a few per problem) live
-// until the interpreter ends, and no job points to a freed object.
+// The library frees its jobs without telling the module, so the problem keeps the objects of
+// its jobs until it goes (copies, which share the library's jobs, keep them too).
 struct JobObject : ObjParam {
+    // Kept before the call: the library may hold the pointer from the moment it takes the job.
+    int prepare(Call &c, int) { return keepJobObject(c.p, obj ? obj : Py_None); }
     void *arg(Call &) const { return obj ? obj : Py_None; }
-    int deliver(Call &) {
-        Py_INCREF(obj ? obj : Py_None);
-        return 0;
-    }
 };
 
 // ---- the driver ---------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "api/methods.h"
 
 #include "api/member.h"
+#include "problem/problem.h"
 #include "controls/names.h"
 #include "runtime/env.h"
 #include "runtime/errors.h"
@@ -171,6 +172,15 @@ struct JobArgs {
     PyObject *ivcols = nullptr, *ivvalues = nullptr, *control = nullptr, *object = nullptr;
 };
 
+} // namespace
+
+int nvapi::keepJobObject(problem_s *p, PyObject *obj) {
+    if (!p->ms_objects && !(p->ms_objects = PyList_New(0))) return -1;
+    return PyList_Append(p->ms_objects, obj);
+}
+
+namespace {
+
 // msaddjob (preset 0) and msaddcustompreset: the initial values, the controls, and the job
 // object, which the library keeps (see JobObject in api/member.h).
 PyObject *addJob(problem_s *p, const JobArgs &a) {
@@ -182,6 +192,7 @@ PyObject *addJob(problem_s *p, const JobArgs &a) {
         conv_obj2arr(p, &n, a.ivvalues, values, "ivvalues") != 0 || jobControls(a.control, c) != 0)
         return nullptr;
     PyObject *object = a.object ? a.object : Py_None;
+    if (keepJobObject(p, object) != 0) return nullptr; // before the library holds the pointer
     const int ninitial = n > 0 ? static_cast<int>(n) : 0;
     const int nint = static_cast<int>(c.intIds.size()), ndbl = static_cast<int>(c.dblIds.size());
     const int rc =
@@ -194,7 +205,6 @@ PyObject *addJob(problem_s *p, const JobArgs &a) {
                            c.intIds.data(), c.intValues.data(), ndbl, c.dblIds.data(),
                            c.dblValues.data(), static_cast<void *>(object));
     if (rc != 0) return nullptr;
-    Py_INCREF(object);
     Py_RETURN_NONE;
 }
 

@@ -237,6 +237,8 @@ int copyInto(problem_s *src, problem_s *dst) {
     if (src->nlprob && dst->nlprob &&
         problem_call(dst, NSLPcopyprob, "NSLPcopyprob", src->nlprob) != 0)
         return -1;
+    if (src->ms_objects && !(dst->ms_objects = PyList_GetSlice(src->ms_objects, 0, PY_SSIZE_T_MAX)))
+        return -1;
     if (nvr_py_env.hooks.copy_callbacks(dst, src) != 0) return -1;
     if (registerMessages(dst) != 0) PyErr_Clear(); // the copy works without its log
     if (copyMap(&dst->var_index_map, src->var_index_map) != 0 ||
@@ -285,6 +287,7 @@ void problem_dealloc(PyObject *self) {
     Py_CLEAR(p->attributes);
     Py_CLEAR(p->objattribs);
     Py_CLEAR(p->parent);
+    Py_CLEAR(p->ms_objects); // after the library problem, whose jobs point to them
     if (p->prev)
         p->prev->next = p->next;
     else if (nvr_py_env.problems == p)
@@ -304,6 +307,7 @@ int problem_traverse(PyObject *self, visitproc visit, void *arg) {
     Py_VISIT(p->attributes);
     Py_VISIT(p->objattribs);
     Py_VISIT(p->parent);
+    Py_VISIT(p->ms_objects);
     for (PyObject *cb : p->callbacks)
         Py_VISIT(cb);
     return 0;
@@ -315,6 +319,7 @@ int problem_traverse(PyObject *self, visitproc visit, void *arg) {
 int problem_clear(PyObject *self) {
     releaseQuietly(self);
     Py_CLEAR(as_problem(self)->parent);
+    Py_CLEAR(as_problem(self)->ms_objects);
     return 0;
 }
 

@@ -42,6 +42,9 @@ struct problem_s : problem_model_s {
     // The transfer column and row of a nonlinear objective (first word -1: none), for the
     // nonlinear solver.
     int32_t obj_state[2];
+    // The objects of the multistart jobs handed to the library (it keeps the pointers and hands
+    // them to the multistart callbacks; copies share them): a list, null until the first job.
+    PyObject *ms_objects;
 };
 
 inline problem_s *as_problem(PyObject *o) {
