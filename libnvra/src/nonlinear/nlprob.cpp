@@ -162,6 +162,14 @@ int fireIterVar(NSLPprob nl, int col) {
     return verdict > 0 ? 1 : verdict < 0 ? -1 : 0;
 }
 
+bool fireNodeVerdict(NSLPprob nl, Cb kind) {
+    const Callback cb = callbackOf(nl, kind);
+    if (!cb.fn) return false;
+    int out = 0;
+    if (stopIf(nl, reinterpret_cast<NSLPcbnode>(cb.fn)(nl, cb.data, &out))) return false;
+    return out != 0;
+}
+
 int64_t intControl(NSLPprob nl, int id) {
     return nl->controls.ints[findCa(kNlRegistry, id)->slot];
 }

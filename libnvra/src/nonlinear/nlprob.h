@@ -203,6 +203,9 @@ bool fireRepeatLinearization(NSLPprob nl);
 // itervar at a convergence check: the callback's verdict on column col (0 the solver's own, 1
 // converged, -1 not converged).
 int fireIterVar(NSLPprob nl, int col);
+// slpnode, prenode, optnode at a node of a branch and bound: true when the callback's out-value
+// is non-zero (the node is dropped, or marked infeasible).
+bool fireNodeVerdict(NSLPprob nl, Cb kind);
 
 // A control's current value.
 int64_t intControl(NSLPprob nl, int id);

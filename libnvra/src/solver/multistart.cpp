@@ -3,13 +3,19 @@
 
 #include "solver/solve.h"
 
+#include "core/scheduler.h"
+
 #include "nonlinear/nlcontrols.h"
 #include "nonlinear/nlprob.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <random>
+#include <system_error>
+#include <thread>
 
 namespace nvra {
 namespace {
@@ -53,19 +59,16 @@ class JobControls {
     ControlValues savedOpt_, savedNl_;
 };
 
-// A uniform point of the column box, infinite sides replaced by a box of width ms_boxsize
-// around 0.
-void randomPoint(const NlpSetup &b, double box, std::mt19937_64 &rng, std::vector<double> &x) {
-    for (size_t j = 0; j < x.size(); ++j) {
-        double lo = b.lower[j], up = b.upper[j];
+// Infinite sides replaced by a box of width ms_boxsize around 0, or from the finite side.
+BoxSides boxOfWidth(double box) {
+    return [box](size_t, double &lo, double &up) {
         if (lo <= -kInf && up >= kInf)
             lo = -0.5 * box, up = 0.5 * box;
         else if (lo <= -kInf)
             lo = up - box;
-        else if (up >= kInf)
+        else
             up = lo + box;
-        x[j] = lo < up ? std::uniform_real_distribution<double>(lo, up)(rng) : lo;
-    }
+    };
 }
 
 // x moved by a tenth of max(1, |x_j|) in a random direction per column, kept in the box.
@@ -85,14 +88,14 @@ struct Run {
 
 std::vector<Run> expandJobs(NSLPprob nl, const std::vector<double> &start, const NlpSetup &b) {
     std::mt19937_64 rng(static_cast<uint64_t>(nl::intControl(nl, nl::kNlCtrlMsSeed)));
-    const double box = nl::dblControl(nl, nl::kNlCtrlMsBox);
+    const BoxSides sides = boxOfWidth(nl::dblControl(nl, nl::kNlCtrlMsBox));
     std::vector<Run> runs;
     for (const nl::MsJob &job : nl->data.jobs) {
         std::vector<double> base = start;
         const int count = job.preset == NSLP_MSPRESET_SOLVERS ? 2 : std::max(1, job.count);
         for (int k = 0; k < count; ++k) {
             Run run{&job, base};
-            if (job.preset == NSLP_MSPRESET_RANDOM) randomPoint(b, box, rng, run.start);
+            if (job.preset == NSLP_MSPRESET_RANDOM) randomPoint(b, sides, rng, run.start);
             if (job.preset == NSLP_MSPRESET_PERTURB) perturb(b, rng, run.start);
             if (job.preset == NSLP_MSPRESET_SOLVERS) run.solver = k + 1;
             for (size_t i = 0; i < job.cols.size(); ++i)
@@ -118,42 +121,157 @@ bool better(const QcProgram &qp, const LocalRun &a, const LocalRun &b) {
     return va < vb;
 }
 
+// A run's outcome; made is false for a run skipped or not started before a stop.
+struct Outcome {
+    LocalRun run;
+    bool made = false;
+};
+
+// msjobstart: false when the run is to be skipped; a non-zero return also stops the runs.
+bool startRun(NSLPprob nl, const Run &run, bool &stop) {
+    const nl::Callback cb = nl::callbackOf(nl, nl::Cb::MsJobStart);
+    int status = 0;
+    if (cb.fn && reinterpret_cast<NSLPcbmsjob>(cb.fn)(nl, cb.data, run.job->object,
+                                                      run.job->description.c_str(), &status) != 0)
+        stop = true;
+    return !stop && status != 1;
+}
+
+void endRun(NSLPprob nl, const Run &run) {
+    const nl::Callback cb = nl::callbackOf(nl, nl::Cb::MsJobEnd);
+    int status = 0;
+    if (cb.fn)
+        reinterpret_cast<NSLPcbmsjob>(cb.fn)(nl, cb.data, run.job->object,
+                                             run.job->description.c_str(), &status);
+}
+
+// The local solver of a run of the solvers preset (inside the run's JobControls).
+void applySolver(NSLPprob nl, const Run &run) {
+    if (run.solver > 0)
+        nl->controls.ints[findCa(nl::kNlRegistry, nl::kNlCtrlSolver)->slot] = run.solver;
+}
+
+std::vector<Outcome> runSerially(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
+                                 const std::vector<Run> &runs, const Deadline &deadline,
+                                 const LocalSolver &solver) {
+    std::vector<Outcome> outcomes(runs.size());
+    bool stop = false;
+    for (size_t i = 0; i < runs.size() && !stop; ++i) {
+        if (deadline.stopReason() != NVRA_STOP_NONE || !startRun(nl, runs[i], stop)) continue;
+        {
+            JobControls controls(prob, nl, *runs[i].job);
+            applySolver(nl, runs[i]);
+            PreparedRun prepared = solver.prepare(runs[i].start);
+            solver.solve(prepared, qp, nullptr);
+            outcomes[i].run = solver.finish(prepared);
+        }
+        outcomes[i].made = true;
+        endRun(nl, runs[i]);
+    }
+    return outcomes;
+}
+
+// The worker count: control ms_threads, else one per core; at most one per run.
+int workerCount(NSLPprob nl, size_t runs) {
+    int64_t n = nl::intControl(nl, nl::kNlCtrlMsThreads);
+    if (n <= 0) n = std::max(1u, std::thread::hardware_concurrency());
+    return static_cast<int>(std::min<int64_t>(n, static_cast<int64_t>(runs)));
+}
+
+// The successive linear programming runs side by side (the others after them, one at a time);
+// everything else on the calling thread in run order.
+std::vector<Outcome> runConcurrently(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
+                                     const std::vector<Run> &runs, const Deadline &deadline,
+                                     const LocalSolver &solver) {
+    std::vector<Outcome> outcomes(runs.size());
+    std::vector<PreparedRun> prepared(runs.size());
+    std::vector<size_t> parallel;
+    bool stop = false;
+    for (size_t i = 0; i < runs.size() && !stop; ++i) {
+        if (!startRun(nl, runs[i], stop)) continue;
+        JobControls controls(prob, nl, *runs[i].job);
+        applySolver(nl, runs[i]);
+        prepared[i] = solver.prepare(runs[i].start);
+        outcomes[i].made = true;
+        if (prepared[i].slp) parallel.push_back(i);
+    }
+    std::vector<std::vector<std::string>> logs(runs.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        std::unique_ptr<QcProgram> own; // this worker's program over the shared formulas
+        for (size_t k = next++; k < parallel.size(); k = next++) {
+            const size_t i = parallel[k];
+            if (deadline.stopReason() != NVRA_STOP_NONE) {
+                outcomes[i].made = false;
+                continue;
+            }
+            try {
+                if (!own) {
+                    own = std::make_unique<QcProgram>(qp.image(), qp.quad());
+                    own->setFormulas(qp.formulas());
+                }
+                solver.solve(prepared[i], *own, &logs[i]);
+            } catch (const std::bad_alloc &) {
+                prepared[i].rc = NVRA_RC_NOMEM;
+                prepared[i].out.end = NlpOutcome::End::Failed;
+            }
+        }
+    };
+    {
+        // Holds the engine's thread pool at its size while the workers' engines run.
+        ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
+        std::vector<std::thread> workers;
+        try {
+            for (int t = 1; t < workerCount(nl, parallel.size()); ++t)
+                workers.emplace_back(work);
+        } catch (const std::system_error &) { // fewer threads than asked for: the others work
+        }
+        work();
+        for (std::thread &w : workers)
+            w.join();
+    }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (!outcomes[i].made) continue;
+        for (const std::string &line : logs[i])
+            nl::nlMessage(nl, line.c_str(), 1);
+        JobControls controls(prob, nl, *runs[i].job);
+        if (!prepared[i].slp) solver.solve(prepared[i], qp, nullptr);
+        outcomes[i].run = solver.finish(prepared[i]);
+        endRun(nl, runs[i]);
+    }
+    return outcomes;
+}
+
 } // namespace
+
+void randomPoint(const NlpSetup &b, const BoxSides &sides, std::mt19937_64 &rng,
+                 std::vector<double> &x) {
+    for (size_t j = 0; j < x.size(); ++j) {
+        double lo = b.lower[j], up = b.upper[j];
+        if (lo <= -kInf || up >= kInf) sides(j, lo, up);
+        x[j] = lo < up ? std::uniform_real_distribution<double>(lo, up)(rng) : lo;
+    }
+}
 
 LocalRun runMultistart(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
                        const std::vector<double> &start, const NlpSetup &bounds,
-                       const Deadline &deadline, const LocalSolve &solve) {
+                       const Deadline &deadline, const LocalSolver &solver) {
     const std::vector<Run> runs = expandJobs(nl, start, bounds);
+    std::vector<Outcome> outcomes = solver.concurrent
+                                        ? runConcurrently(prob, nl, qp, runs, deadline, solver)
+                                        : runSerially(prob, nl, qp, runs, deadline, solver);
     LocalRun best;
     bool haveBest = false;
     int64_t iterations = 0, made = 0;
     const nl::MsJob *winner = nullptr;
-    for (const Run &run : runs) {
-        if (deadline.stopReason() != NVRA_STOP_NONE) break;
-        const nl::Callback begin = nl::callbackOf(nl, nl::Cb::MsJobStart);
-        int status = 0;
-        if (begin.fn &&
-            reinterpret_cast<NSLPcbmsjob>(begin.fn)(nl, begin.data, run.job->object,
-                                                    run.job->description.c_str(), &status) != 0)
-            break;
-        if (status == 1) continue;
-        LocalRun r;
-        {
-            JobControls controls(prob, nl, *run.job);
-            if (run.solver > 0)
-                nl->controls.ints[findCa(nl::kNlRegistry, nl::kNlCtrlSolver)->slot] = run.solver;
-            r = solve(run.start);
-        }
+    for (size_t i = 0; i < runs.size(); ++i) {
+        if (!outcomes[i].made) continue;
+        LocalRun &r = outcomes[i].run;
         ++made;
         iterations += r.result.slpIter + r.result.barIter;
-        const nl::Callback end = nl::callbackOf(nl, nl::Cb::MsJobEnd);
-        int endStatus = 0;
-        if (end.fn)
-            reinterpret_cast<NSLPcbmsjob>(end.fn)(nl, end.data, run.job->object,
-                                                  run.job->description.c_str(), &endStatus);
         const bool take = !haveBest || (r.rc == 0 && (best.rc != 0 || better(qp, r, best)));
         if (!take) continue;
-        winner = r.rc == 0 ? run.job : nullptr;
+        winner = r.rc == 0 ? runs[i].job : nullptr;
         best = std::move(r);
         haveBest = true;
     }
@@ -168,8 +286,9 @@ LocalRun runMultistart(NVRAprob prob, NSLPprob nl, const QcProgram &qp,
                                                     winner->description.c_str());
     }
     char text[NVRA_MAXMESSAGELENGTH];
-    snprintf(text, sizeof text, "Multistart: %lld runs of %zu, %lld iterations in all",
-             static_cast<long long>(made), runs.size(), static_cast<long long>(iterations));
+    snprintf(text, sizeof text, "Multistart: %lld runs of %zu%s, %lld iterations in all",
+             static_cast<long long>(made), runs.size(), solver.concurrent ? " side by side" : "",
+             static_cast<long long>(iterations));
     note(prob, text, 1);
     return best;
 }

@@ -2,8 +2,10 @@
 // the image's rows and columns with their linear and quadratic parts (of any shape: a non-convex
 // quadratic row is one more smooth function here) plus the formulas, evaluated with exact first
 // and second derivatives. Continuous problems go to the interior-point solver or the successive
-// linear programming solver (control nlp_solver), problems with integer columns to Bonmin's
-// branch and bound, whose relaxations are solved locally as well.
+// linear programming solver (control nlp_solver), problems with integer columns to a branch and
+// bound whose nodes are solved locally as well: the library's own over the successive linear
+// programming solver with nlp_solver = 1 (nlbranch.cpp), Bonmin's over the interior-point solver
+// otherwise.
 //
 // Statuses. A local solver proves nothing global, so a point where it converged is reported as
 // a feasible solution (NVRA_SOLSTATUS_FEASIBLE, "feasible, not proven optimal") with nonlinear
@@ -12,6 +14,7 @@
 // NVRA_SOLSTATUS_INFEASIBLE, the point kept as the nonlinear problem's current point.
 #include "solver/minlp.h"
 #include "solver/multistart.h"
+#include "solver/nlbranch.h"
 #include "solver/slp.h"
 #include "solver/solve.h"
 
@@ -153,14 +156,14 @@ void keepCurrentPoint(NSLPprob nl, const Image &img, const std::vector<double> &
 bool evaluableStart(NSLPprob nl, const QcProgram &qp, const NlpSetup &s, std::vector<double> &x) {
     if (qp.evalFormulas(x.data(), true)) return true;
     std::mt19937_64 rng(static_cast<uint64_t>(nl::intControl(nl, nl::kNlCtrlMsSeed)));
+    const BoxSides aroundX = [&x](size_t j, double &lo, double &up) {
+        const double reach = 10.0 * (1.0 + std::fabs(x[j]));
+        if (lo <= -kInf) lo = x[j] - reach;
+        if (up >= kInf) up = x[j] + reach;
+    };
     std::vector<double> candidate(x.size());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        for (size_t j = 0; j < x.size(); ++j) {
-            const double reach = 10.0 * (1.0 + std::fabs(x[j]));
-            const double lo = s.lower[j] > -kInf ? s.lower[j] : x[j] - reach;
-            const double up = s.upper[j] < kInf ? s.upper[j] : x[j] + reach;
-            candidate[j] = lo < up ? std::uniform_real_distribution<double>(lo, up)(rng) : lo;
-        }
+        randomPoint(s, aroundX, rng, candidate);
         if (qp.evalFormulas(candidate.data(), true)) {
             x.swap(candidate);
             return true;
@@ -310,34 +313,57 @@ SlpSettings::Hooks slpHooks(NSLPprob nl, const QcProgram &qp, int transferRow) {
     return h;
 }
 
-// One local solve from start with the solver that control nlp_solver names now.
-LocalRun runLocal(NVRAprob prob, const Solving &s, std::vector<double> start,
-                  const Deadline &deadline) {
+// A local solve made ready from start with the solver that control nlp_solver names now (its
+// settings are read here), within the image's column bounds or, given, within lower and upper
+// (a node of a branch and bound).
+PreparedRun prepareLocal(NVRAprob prob, const Solving &s, std::vector<double> start,
+                         const std::vector<double> *lower = nullptr,
+                         const std::vector<double> *upper = nullptr) {
     NSLPprob nl = s.nl;
     const QcProgram &qp = s.qp;
-    const std::vector<int32_t> &order = s.order;
-    LocalRun run;
-    run.slp = nl::intControl(nl, nl::kNlCtrlSolver) == 1;
-    cascadePoint(nl, order, start);
-    NlpOutcome &out = run.out;
-    NlpSetup setup = localSetup(prob, nl, qp.image(), start);
+    PreparedRun p;
+    p.slp = nl::intControl(nl, nl::kNlCtrlSolver) == 1;
+    cascadePoint(nl, s.order, start);
+    p.setup = localSetup(prob, nl, qp.image(), start);
+    if (lower && upper) {
+        p.setup.lower = *lower;
+        p.setup.upper = *upper;
+    }
     for (size_t j = 0; j < start.size(); ++j)
-        start[j] = std::min(std::max(start[j], setup.lower[j]), setup.upper[j]);
-    if (!evaluableStart(nl, qp, setup, start))
+        start[j] = std::min(std::max(start[j], p.setup.lower[j]), p.setup.upper[j]);
+    if (!evaluableStart(nl, qp, p.setup, start))
         probMessage(prob,
                     "The formulas cannot be evaluated at the starting point, nor at any of "
                     "100 random points of the column bounds",
                     2);
-    setup.start = start.data();
-    SlpSettings settings;
-    if (run.slp) {
-        settings = slpSettings(prob, nl, qp.image(), order);
-        settings.hooks = slpHooks(nl, qp, s.transfer.row);
+    p.start = std::move(start);
+    if (p.slp) {
+        p.settings = slpSettings(prob, nl, qp.image(), s.order);
+        p.settings.hooks = slpHooks(nl, qp, s.transfer.row);
     } else if (nl::hasCallback(nl, nl::Cb::IterEnd)) {
-        setup.iterationEnd = [nl] { nl::fireStop(nl, nl::Cb::IterEnd); };
+        p.setup.iterationEnd = [nl] { nl::fireStop(nl, nl::Cb::IterEnd); };
     }
-    run.rc = run.slp ? solveSlp(prob, qp, setup, settings, deadline, out)
-                     : solveNlp(prob, qp, setup, deadline, out);
+    return p;
+}
+
+// Solves a prepared run on program qp (the problem's, or a worker's copy); with log given, the
+// solver's log lines are kept there instead of being written.
+void solveLocal(NVRAprob prob, const QcProgram &qp, const Deadline &deadline, PreparedRun &p,
+                std::vector<std::string> *log) {
+    p.setup.start = p.start.data();
+    if (log) p.settings.hooks.message = [log](const char *line) { log->emplace_back(line); };
+    p.rc = p.slp ? solveSlp(prob, qp, p.setup, p.settings, deadline, p.out)
+                 : solveNlp(prob, qp, p.setup, deadline, p.out);
+}
+
+// The statuses of a solved run, and the error of a solver that failed.
+LocalRun finishLocal(NVRAprob prob, const Solving &s, const Deadline &deadline, PreparedRun &p) {
+    const QcProgram &qp = s.qp;
+    LocalRun run;
+    run.slp = p.slp;
+    run.rc = p.rc;
+    run.out = std::move(p.out);
+    NlpOutcome &out = run.out;
     // A stop request (an interrupt, a user function's exception) ends the solve as stopped,
     // whatever the solver made of the evaluations that failed meanwhile.
     if (out.end == NlpOutcome::End::Failed && deadline.stopReason() != NVRA_STOP_NONE) {
@@ -365,30 +391,73 @@ LocalRun runLocal(NVRAprob prob, const Solving &s, std::vector<double> start,
     return run;
 }
 
+// One local solve from start (see prepareLocal).
+LocalRun runLocal(NVRAprob prob, const Solving &s, std::vector<double> start,
+                  const Deadline &deadline, const std::vector<double> *lower = nullptr,
+                  const std::vector<double> *upper = nullptr) {
+    PreparedRun p = prepareLocal(prob, s, std::move(start), lower, upper);
+    solveLocal(prob, s.qp, deadline, p, nullptr);
+    return finishLocal(prob, s, deadline, p);
+}
+
+// Whether multistart runs may go side by side: nothing calls back into the caller from them
+// (no user function, no callback but the message callback, no cascaded column) and ms_threads
+// is not 1.
+bool concurrentRuns(NSLPprob nl, const Solving &s) {
+    if (!nl->data.userFunctions.empty() || !s.order.empty() ||
+        nl::intControl(nl, nl::kNlCtrlMsThreads) == 1)
+        return false;
+    for (size_t k = 0; k < static_cast<size_t>(nl::Cb::Count); ++k)
+        if (static_cast<nl::Cb>(k) != nl::Cb::Message &&
+            nl::hasCallback(nl, static_cast<nl::Cb>(k)))
+            return false;
+    return true;
+}
+
 // A local solve, or the multistart runs of the problem's jobs when it has any.
 int solveContinuousLocal(NVRAprob prob, const Solving &s, const std::vector<double> &start,
                          const Deadline &deadline, SolveState &st) {
     NSLPprob nl = s.nl;
     const QcProgram &qp = s.qp;
-    const LocalSolve solve = [&](std::vector<double> from) {
-        return runLocal(prob, s, std::move(from), deadline);
+    LocalSolver solver;
+    solver.prepare = [&](std::vector<double> from) {
+        return prepareLocal(prob, s, std::move(from));
     };
-    LocalRun run = nl->data.jobs.empty() ? solve(start)
-                                         : runMultistart(prob, nl, qp, start,
-                                                         relaxedSetup(qp.image()), deadline, solve);
+    solver.solve = [&](PreparedRun &p, const QcProgram &on, std::vector<std::string> *log) {
+        solveLocal(prob, on, deadline, p, log);
+    };
+    solver.finish = [&](PreparedRun &p) { return finishLocal(prob, s, deadline, p); };
+    solver.concurrent = concurrentRuns(nl, s);
+    LocalRun run =
+        nl->data.jobs.empty()
+            ? runLocal(prob, s, start, deadline)
+            : runMultistart(prob, nl, qp, start, relaxedSetup(qp.image()), deadline, solver);
     run.result.solveTime = deadline.elapsed();
     st.solves.push_back(run.result);
     keepRun(s, run.out.x, &run.out.rowMult, st);
     return run.rc;
 }
 
-int solveIntegerLocal(NVRAprob prob, const char *fn, const Solving &s, const Deadline &deadline,
-                      SolveState &st) {
+// The branch and bound of control nlp_solver: the library's own over the successive linear
+// programming solver (1), or Bonmin's over the interior-point solver. Bonmin's search cannot call
+// the node callbacks; its final solution is announced to intsol once.
+int solveIntegerLocal(NVRAprob prob, const char *fn, const Solving &s,
+                      const std::vector<double> &start, const Deadline &deadline, SolveState &st) {
     const QcProgram &qp = s.qp;
     MinlpOutcome out;
-    int rc = solveBonmin(prob, fn, qp, deadline, out);
-    markLocal(out.result);
-    dropBound(out.result, qp.sense());
+    int rc = 0;
+    if (nl::intControl(s.nl, nl::kNlCtrlSolver) == 1) {
+        const BoxSolve node = [&](std::vector<double> from, const std::vector<double> &lower,
+                                  const std::vector<double> &upper) {
+            return runLocal(prob, s, std::move(from), deadline, &lower, &upper);
+        };
+        rc = solveSlpBranch(prob, fn, s.nl, qp, start, deadline, node, out);
+    } else {
+        rc = solveBonmin(prob, fn, qp, deadline, out);
+        markLocal(out.result);
+        dropBound(out.result, qp.sense());
+        if (!rc && !out.x.empty()) nl::fireStop(s.nl, nl::Cb::IntSol);
+    }
     out.result.solveTime = deadline.elapsed();
     st.solves.push_back(out.result);
     keepRun(s, out.x, nullptr, st);
@@ -401,14 +470,8 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     auto *nl = static_cast<NSLPprob>(prob->nonlinear);
     const ControlValues &c = prob->controls;
     // Control nlp_solver: 1 successive linear programming; 0 (automatic) and 2 the interior-point
-    // solver, which is the more robust of the two on the published test problems.
-    const bool slp = nl::intControl(nl, nl::kNlCtrlSolver) == 1;
-    if (slp && img.integral)
-        return probError(prob, NVRA_RC_UNSUPPORTED,
-                         "%s: the successive linear programming solver (control nlp_solver = 1) "
-                         "takes continuous problems only in this build; nlp_solver 0 or 2 solve "
-                         "mixed-integer ones by branch and bound",
-                         fn);
+    // solver, which is the more robust of the two on the published test problems. With integer
+    // columns, each names the solver of the branch and bound's nodes.
     std::vector<int32_t> order;
     if (int rc = solveCascadeOrder(nl, fn, order)) return rc;
     const Transfer transfer = findTransfer(nl, prob->model, img);
@@ -439,7 +502,7 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     const Solving solving{nl, qp, order, transfer};
     // slpstart's stop request ends the solve at the solver's first check.
     nl::fireStop(nl, nl::Cb::SlpStart);
-    const int rc = img.integral ? solveIntegerLocal(prob, fn, solving, deadline, st)
+    const int rc = img.integral ? solveIntegerLocal(prob, fn, solving, start, deadline, st)
                                 : solveContinuousLocal(prob, solving, start, deadline, st);
     nl::callPlain(nl, nl::Cb::SlpEnd);
     callbacks.endSolve(st.solves.back());

@@ -199,20 +199,26 @@ double Slp::kktResidual(const Point &p, const std::vector<double> &y) const {
     double largest = 0.0, scale = 1e-10;
     for (int j = 0; j < n_; ++j)
         scale = std::max(scale, std::fabs(grad_[j]));
-    auto distance = [](double v, double lo, double up) {
-        return std::min(lo > -kInf ? std::fabs(v - lo) : kInf,
-                        up < kInf ? std::fabs(v - up) : kInf);
+    // The distance of v from the bound the multiplier belongs to: the lower one when atLower
+    // (not the nearer one: p may sit at one bound of a column while y holds the other), the
+    // other one when that side is infinite (a multiplier of the wrong sign within tolerances).
+    auto distance = [](double v, double lo, double up, bool atLower) {
+        double bound = atLower ? lo : up;
+        if (std::fabs(bound) >= kInf) bound = atLower ? up : lo;
+        return std::fabs(bound) < kInf ? std::fabs(v - bound) : kInf;
     };
     for (int j = 0; j < n_; ++j) {
-        const bool ownBound = y[j] <= lo_[j] || y[j] >= up_[j];
+        const bool atLower = y[j] <= lo_[j], ownBound = atLower || y[j] >= up_[j];
         const double d = std::fabs(colDual_[j]);
-        largest = std::max(largest, ownBound ? d * distance(p.x[j], lo_[j], up_[j]) /
+        largest = std::max(largest, ownBound ? d * distance(p.x[j], lo_[j], up_[j], atLower) /
                                                    (1.0 + std::fabs(p.x[j]))
                                              : d);
     }
+    // A row's dual is positive on its lower bound, negative on its upper one (minimisation).
     for (int r = 0; r < m_; ++r)
         if (rowDual_[r] != 0.0)
-            largest = std::max(largest, std::fabs(rowDual_[r]) * distance(p.g[r], gl_[r], gu_[r]) /
+            largest = std::max(largest, std::fabs(rowDual_[r]) *
+                                            distance(p.g[r], gl_[r], gu_[r], rowDual_[r] > 0.0) /
                                             (1.0 + std::fabs(p.g[r])));
     return largest / scale;
 }
