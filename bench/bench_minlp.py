@@ -89,8 +89,8 @@ def main():
             runs = [solve(build, engine) for _ in range(args.reps)]
             obj, nodes, status, _ = runs[-1]
             cpu = statistics.median(r[3] for r in runs)
-            print(f"| {name} | {optimum} | {engine} | {obj:.6f} | {nodes} | {status} | "
-                  f"{cpu:.4f} |")
+            found = f"{obj:.6f}" if abs(obj) < 1e19 else "none"
+            print(f"| {name} | {optimum} | {engine} | {found} | {nodes} | {status} | {cpu:.4f} |")
 
 
 if __name__ == "__main__":
