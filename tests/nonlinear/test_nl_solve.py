@@ -181,3 +181,24 @@ def test_multistart_finds_the_better_of_two_local_minima():
     p.optimize()
     grid = np.linspace(-3, 3, 600001)
     assert p.attributes.objval == pytest.approx((10 * (grid**2 - 1) ** 2 + grid).min(), abs=1e-8)
+
+
+def test_multistart_side_by_side_keeps_the_serial_winner():
+    # 8 random starts of the SLP solver in a 6-column double well: the runs go side by side
+    # (the module's message callback does not hold them back) and the winner is the serial one.
+    lines = []
+
+    def solve(threads):
+        p = quiet()
+        p.addcbmessage(lambda problem, data, msg, msgtype: lines.append(msg), None, 0)
+        x = p.addVariables(6, lb=-3, ub=3)
+        p.setObjective(nivra.Sum(10 * (v**2 - 1) ** 2 + 0.1 * (j + 1) * v
+                                 for j, v in enumerate(x)))
+        p.setControl({"nlp_solver": 1, "ms_threads": threads})
+        p.msaddpreset("random", 1, 8, None)
+        p.optimize()
+        return p.attributes.objval, list(p.getSolution(x))
+
+    assert solve(0) == solve(1)
+    summaries = [line for line in lines if line.startswith("Multistart:")]
+    assert ["side by side" in line for line in summaries] == [True, False]
