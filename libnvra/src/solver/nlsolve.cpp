@@ -62,56 +62,6 @@ NlpSetup localSetup(NVRAprob prob, NSLPprob nl, const Image &img,
     return s;
 }
 
-// Gradient of the objective (as stated) and of row r's function, added with weight w into d.
-void addRowGradient(const QcProgram &qp, int r, const double *x, double w, double *d) {
-    qp.forLinear(r, [&](int c, double v) { d[c] += w * v; });
-    if (const QTriplets *P = qp.quadOf(r)) addQuadFormGradient(*P, x, w, d);
-    const int fn = qp.rowFunction(r);
-    if (fn < 0) return;
-    const nl::Evaluator &ev = *qp.formulas();
-    for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
-        d[ev.jacobianCols()[e]] += w * qp.formulaJacobian()[e];
-}
-
-// The point x (image columns) as the problem's solution: values, slacks (rhs - activity, the
-// formulas included) and, with multipliers of a converged solve, duals and reduced costs.
-void keepLocalPoint(const QcProgram &qp, const std::vector<double> &x,
-                    const std::vector<double> *rowMult, SolveState &st) {
-    const SolveResult &last = st.current();
-    st.fromMip = last.optimizeType == NVRA_OPTIMIZETYPE_MIP;
-    st.primalAvail = x.empty() ? NVRA_AVAIL_NONE : availability(last.solStatus);
-    if (st.primalAvail == NVRA_AVAIL_NONE || !qp.evalFormulas(x.data(), true)) {
-        st.primalAvail = NVRA_AVAIL_NONE;
-        return;
-    }
-    const Image &img = qp.image();
-    const Model &m = qp.model();
-    st.x.assign(x.begin(), x.begin() + img.userCols);
-    st.slack.resize(img.userRows);
-    for (int r = 0; r < img.userRows; ++r)
-        st.slack[r] = m.rhs[r] - (qp.plainActivity(r, x.data()) + qp.formulaRow(r)) + 0.0;
-    if (!rowMult || last.nlpStatus != NSLP_STATUS_LOCALLY_OPTIMAL) return;
-    // y = -sense * multiplier; d = grad f - sum_r y_r grad g_r.
-    std::vector<double> y(qp.numRows()), d(qp.numCols(), 0.0);
-    for (int j = 0; j < img.userCols; ++j)
-        d[j] = img.cost[j];
-    addQuadFormGradient(m.Q, x.data(), 0.5, d.data());
-    if (const int fn = qp.objectiveFunction(); fn >= 0) {
-        const nl::Evaluator &ev = *qp.formulas();
-        for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
-            d[ev.jacobianCols()[e]] += qp.formulaJacobian()[e];
-    }
-    for (int r = 0; r < qp.numRows(); ++r) {
-        y[r] = -qp.sense() * (*rowMult)[r] + 0.0;
-        if (y[r] != 0.0) addRowGradient(qp, r, x.data(), -y[r], d.data());
-    }
-    st.dual.assign(y.begin(), y.begin() + img.userRows);
-    st.redCost.assign(d.begin(), d.begin() + img.userCols);
-    for (double &v : st.redCost)
-        v += 0.0;
-    st.dualAvail = NVRA_AVAIL_FEASIBLE;
-}
-
 // A converged local solve proves no global optimality: feasible, locally optimal, no bound.
 void markLocal(SolveResult &r) {
     switch (r.solStatus) {
@@ -279,7 +229,8 @@ struct Solving {
 void keepRun(const Solving &s, std::vector<double> x, const std::vector<double> *rowMult,
              SolveState &st) {
     if (!x.empty() && s.transfer.col >= 0) cascadePoint(s.nl, {s.transfer.col}, x);
-    keepLocalPoint(s.qp, x, rowMult, st);
+    const bool converged = st.current().nlpStatus == NSLP_STATUS_LOCALLY_OPTIMAL;
+    keepPoint(s.qp, x, converged ? rowMult : nullptr, NVRA_AVAIL_FEASIBLE, st);
     keepCurrentPoint(s.nl, s.qp.image(), x);
     if (s.transfer.row < 0 || st.primalAvail == NVRA_AVAIL_NONE) return;
     st.slack[s.transfer.row] = 0.0;

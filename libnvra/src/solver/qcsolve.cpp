@@ -7,6 +7,7 @@
 
 #include "core/callbacks.h"
 #include "core/sigint.h"
+#include "nonlinear/evaluator.h"
 
 #include <cmath>
 #include <cstdio>
@@ -105,50 +106,57 @@ SolveResult continuousResult(NVRAprob prob, const QcProgram &qp, const NlpOutcom
 
 namespace {
 
-// Duals y = -sense * Ipopt's multipliers (the change of the objective per unit increase of a
-// row's bound) and reduced costs d = grad f(x) - sum_r y_r grad g_r(x), over the user's rows
-// and columns.
-void keepDuals(const QcProgram &qp, const std::vector<double> &x,
-               const std::vector<double> &rowMult, SolveState &st) {
-    const Image &img = qp.image();
-    const Model &m = qp.model();
-    std::vector<double> y(qp.numRows());
-    for (int r = 0; r < qp.numRows(); ++r)
-        y[r] = -qp.sense() * rowMult[r] + 0.0;
-    std::vector<double> d(qp.numCols(), 0.0);
-    for (int j = 0; j < img.userCols; ++j)
-        d[j] = img.cost[j];
-    addQuadFormGradient(m.Q, x.data(), 0.5, d.data());
-    for (int r = 0; r < qp.numRows(); ++r) {
-        if (y[r] == 0.0) continue;
-        qp.forLinear(r, [&](int c, double v) { d[c] -= y[r] * v; });
-        if (const QTriplets *P = qp.quadOf(r)) addQuadFormGradient(*P, x.data(), -y[r], d.data());
-    }
-    st.dual.assign(y.begin(), y.begin() + img.userRows);
-    st.redCost.assign(d.begin(), d.begin() + img.userCols);
-    st.dualAvail = NVRA_AVAIL_OPTIMAL;
+// Gradient of the objective (as stated) and of row r's function, added with weight w into d.
+void addRowGradient(const QcProgram &qp, int r, const double *x, double w, double *d) {
+    qp.forLinear(r, [&](int c, double v) { d[c] += w * v; });
+    if (const QTriplets *P = qp.quadOf(r)) addQuadFormGradient(*P, x, w, d);
+    const int fn = qp.rowFunction(r);
+    if (fn < 0) return;
+    const nl::Evaluator &ev = *qp.formulas();
+    for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
+        d[ev.jacobianCols()[e]] += w * qp.formulaJacobian()[e];
 }
 
-// The point x (image columns) as the problem's solution: values, slacks from the rows as stored
-// (quadratic parts included), and duals when the multipliers are given.
+} // namespace
+
 void keepPoint(const QcProgram &qp, const std::vector<double> &x,
-               const std::vector<double> *rowMult, SolveState &st) {
+               const std::vector<double> *rowMult, int dualAvail, SolveState &st) {
     const SolveResult &last = st.current();
     st.fromMip = last.optimizeType == NVRA_OPTIMIZETYPE_MIP;
-    st.primalAvail = availability(last.solStatus);
-    if (st.primalAvail == NVRA_AVAIL_NONE || x.empty()) {
+    st.primalAvail = x.empty() ? NVRA_AVAIL_NONE : availability(last.solStatus);
+    if (st.primalAvail == NVRA_AVAIL_NONE || !qp.evalFormulas(x.data(), true)) {
         st.primalAvail = NVRA_AVAIL_NONE;
         return;
     }
     const Image &img = qp.image();
+    const Model &m = qp.model();
     st.x.assign(x.begin(), x.begin() + img.userCols);
     for (double &v : st.x)
         v += 0.0;
-    st.slack = rowSlacks(qp.model(), x.data());
-    if (rowMult && last.solStatus == NVRA_SOLSTATUS_OPTIMAL) keepDuals(qp, x, *rowMult, st);
+    st.slack.resize(img.userRows);
+    for (int r = 0; r < img.userRows; ++r)
+        st.slack[r] = m.rhs[r] - (qp.plainActivity(r, x.data()) + qp.formulaRow(r)) + 0.0;
+    if (!rowMult) return;
+    // y = -sense * multiplier; d = grad f - sum_r y_r grad g_r.
+    std::vector<double> y(qp.numRows()), d(qp.numCols(), 0.0);
+    for (int j = 0; j < img.userCols; ++j)
+        d[j] = img.cost[j];
+    addQuadFormGradient(m.Q, x.data(), 0.5, d.data());
+    if (const int fn = qp.objectiveFunction(); fn >= 0) {
+        const nl::Evaluator &ev = *qp.formulas();
+        for (int64_t e = ev.jacobianStart()[fn]; e < ev.jacobianStart()[fn + 1]; ++e)
+            d[ev.jacobianCols()[e]] += qp.formulaJacobian()[e];
+    }
+    for (int r = 0; r < qp.numRows(); ++r) {
+        y[r] = -qp.sense() * (*rowMult)[r] + 0.0;
+        if (y[r] != 0.0) addRowGradient(qp, r, x.data(), -y[r], d.data());
+    }
+    st.dual.assign(y.begin(), y.begin() + img.userRows);
+    st.redCost.assign(d.begin(), d.begin() + img.userCols);
+    for (double &v : st.redCost)
+        v += 0.0;
+    st.dualAvail = dualAvail;
 }
-
-} // namespace
 
 int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const QuadInfo &quad,
                    SolveState &st) {
@@ -169,7 +177,7 @@ int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const Q
                       : solveOuterApprox(prob, fn, e, qp, deadline, out);
         out.result.solveTime = deadline.elapsed();
         st.solves.push_back(out.result);
-        keepPoint(qp, out.x, nullptr, st);
+        keepPoint(qp, out.x, nullptr, NVRA_AVAIL_NONE, st);
     } else {
         NlpOutcome nlp;
         NlpSetup setup = relaxedSetup(img);
@@ -178,7 +186,8 @@ int solveQuadratic(NVRAprob prob, const char *fn, Engine &e, Image &img, const Q
         SolveResult r = continuousResult(prob, qp, nlp);
         r.solveTime = deadline.elapsed();
         st.solves.push_back(r);
-        keepPoint(qp, nlp.x, &nlp.rowMult, st);
+        keepPoint(qp, nlp.x, r.solStatus == NVRA_SOLSTATUS_OPTIMAL ? &nlp.rowMult : nullptr,
+                  NVRA_AVAIL_OPTIMAL, st);
         if (!rc && nlp.end == NlpOutcome::End::Failed)
             rc = probError(prob, NVRA_RC_ENGINE, "%s: the interior-point solver failed: %s", fn,
                            nlp.detail.c_str());

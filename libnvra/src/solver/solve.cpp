@@ -504,21 +504,6 @@ int availability(int solStatus) {
                                                   : NVRA_AVAIL_NONE;
 }
 
-std::vector<double> rowSlacks(const Model &m, const double *x) {
-    std::vector<double> slack(m.numRows());
-    for (int i = 0; i < m.numRows(); ++i) {
-        double a = 0.0;
-        for (int64_t k = m.A.start[i]; k < m.A.start[i + 1]; ++k)
-            a += m.A.value[k] * x[m.A.index[k]];
-        slack[i] = a;
-    }
-    for (const auto &[row, P] : m.qrows)
-        slack[row] += quadForm(P, x);
-    for (int i = 0; i < m.numRows(); ++i)
-        slack[i] = m.rhs[i] - slack[i] + 0.0;
-    return slack;
-}
-
 int runEngine(NVRAprob prob, Engine &e, bool mip, SolveResult &result) {
     void *h = e.highs;
     ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));

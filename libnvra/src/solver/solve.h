@@ -77,7 +77,12 @@ SolveResult continuousResult(NVRAprob prob, const QcProgram &qp, const NlpOutcom
 // NVRA_AVAIL_* of a solution with solution status solStatus.
 int availability(int solStatus);
 
-// rhs - activity of every user row at x (image columns), quadratic parts included.
-std::vector<double> rowSlacks(const Model &model, const double *x);
+// The point x (image columns) of a solve of the library's own routes as the problem's
+// solution: values, slacks (rhs - activity, quadratic parts and formulas included) and, with the
+// solver's multipliers rowMult (given only where they belong to the point: a converged solve),
+// duals and reduced costs of availability dualAvail. Nothing is available when the statuses of
+// the last solve found no solution or the formulas cannot be evaluated at x.
+void keepPoint(const QcProgram &qp, const std::vector<double> &x,
+               const std::vector<double> *rowMult, int dualAvail, SolveState &st);
 
 } // namespace nvra
