@@ -182,13 +182,23 @@ QTriplets fromSorted(const std::vector<Triplet> &t, bool dropZeros) {
 }
 } // namespace
 
-QTriplets sortedTriplets(int64_t n, const int *c1, const int *c2, const double *v) {
+namespace {
+QTriplets sortedSummed(int64_t n, const int *c1, const int *c2, const double *v, bool dropZeros) {
     std::vector<Triplet> t(static_cast<size_t>(n));
     for (int64_t k = 0; k < n; ++k)
         t[k] = {std::min(c1[k], c2[k]), std::max(c1[k], c2[k]), v[k]};
     std::stable_sort(t.begin(), t.end(), tripletLess);
+    return fromSorted(t, dropZeros);
+}
+} // namespace
+
+QTriplets sortedTriplets(int64_t n, const int *c1, const int *c2, const double *v) {
     // Zeros are kept here: a zero given to NVRAchgmqobj removes an element.
-    return fromSorted(t, false);
+    return sortedSummed(n, c1, c2, v, false);
+}
+
+QTriplets tripletsOf(int64_t n, const int *c1, const int *c2, const double *v) {
+    return sortedSummed(n, c1, c2, v, true);
 }
 
 // Merges two sorted triplet lists; on equal (i, j) combine decides the value; zeros are dropped.

@@ -194,6 +194,9 @@ template <class V> void reserveFor(V &v, size_t n) {
 // n triplets (c1, c2, v) as upper-triangle triplets sorted by (i, j), duplicates summed, zeros
 // dropped; (i, j) and (j, i) name one element. The caller has checked indices and values.
 QTriplets sortedTriplets(int64_t n, const int *c1, const int *c2, const double *v);
+// The same with zero sums dropped: the stored form of the n triplets on their own (what
+// tripletsAdded gives when added to nothing, without the copy).
+QTriplets tripletsOf(int64_t n, const int *c1, const int *c2, const double *v);
 // Triplets of Q with their values replaced by those of changes (zero removes).
 QTriplets tripletsReplaced(const QTriplets &q, const QTriplets &changes);
 // Triplets of Q with the values of add added (zero sums removed).

@@ -1,8 +1,11 @@
 // problem/constraints.cpp: problem method addConstraint: constraints converted into rows,
 // collected in a batch and sent to the library with as few calls as possible; a failed call
 // leaves the problem with the rows and constraint objects it had.
+#include "runtime/npy.h"
+
 #include "constraints.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -50,21 +53,39 @@ struct Batch {
         nameBytes = 0;
         named = false;
         forEachArray([](auto &a) { a.release(); });
+        room = {};
     }
     // Room for one more row with nameLen bytes of name (0: unnamed) and rowNnz linear and rowNq
     // quadratic entries. The entry arrays are always allocated, so that a conversion writes
     // into them.
     int reserve(size_t nameLen, uint64_t rowNnz, uint64_t rowNq) {
-        const size_t r = rows + 1, lin = nnz + rowNnz + 1, quad = nq + rowNq + 1;
-        const bool ok = types.reserve(r) == 0 && rhs.reserve(r) == 0 && ranges.reserve(r) == 0 &&
-                        starts.reserve(r) == 0 && rowq.reserve(r) == 0 &&
-                        names.reserve(nameBytes + nameLen) == 0 && cols.reserve(lin) == 0 &&
-                        vals.reserve(lin) == 0 && qcols1.reserve(quad) == 0 &&
-                        qcols2.reserve(quad) == 0 && qvals.reserve(quad) == 0;
-        return ok ? 0 : -1;
+        const size_t lin = nnz + rowNnz + 1, quad = nq + rowNq + 1;
+        if (rows < room.rows && lin <= room.lin && quad <= room.quad &&
+            nameBytes + nameLen <= room.names)
+            return 0; // the common case: checked once per row, not once per array
+        return grow(rows + 1, nameBytes + nameLen, lin, quad);
     }
+    // Room for rows rows in the per-row arrays, when a call knows how many it brings (a list or
+    // array of constraints): they are then sized once instead of doubling. 0 or -1.
+    int presize(size_t n) { return grow(std::max(n, rows + 1), nameBytes, nnz + 1, nq + 1); }
 
   private:
+    struct Room {
+        size_t rows = 0, names = 0, lin = 0, quad = 0;
+    } room; // what every array of each group has room for
+
+    int grow(size_t r, size_t nb, size_t lin, size_t quad) {
+        const bool ok = types.reserve(r) == 0 && rhs.reserve(r) == 0 && ranges.reserve(r) == 0 &&
+                        starts.reserve(r) == 0 && rowq.reserve(r) == 0 && names.reserve(nb) == 0 &&
+                        cols.reserve(lin) == 0 && vals.reserve(lin) == 0 &&
+                        qcols1.reserve(quad) == 0 && qcols2.reserve(quad) == 0 &&
+                        qvals.reserve(quad) == 0;
+        room = {std::min({types.capacity(), rhs.capacity(), ranges.capacity(), starts.capacity(),
+                          rowq.capacity()}),
+                names.capacity(), std::min(cols.capacity(), vals.capacity()),
+                std::min({qcols1.capacity(), qcols2.capacity(), qvals.capacity()})};
+        return ok ? 0 : -1;
+    }
     template <class F> void forEachArray(F f) {
         f(types), f(rhs), f(ranges), f(starts), f(rowq), f(cols), f(qcols1), f(qcols2), f(vals),
             f(qvals), f(names);
@@ -306,6 +327,22 @@ void linkAdded(AddContext &ctx) {
     }
 }
 
+// The number of constraints the arguments bring at their first level (lists, tuples and arrays
+// by their sizes; what is only known by walking it counts 0): the size of the first batch.
+size_t countHint(PyObject *args) {
+    size_t n = 0;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(args); ++i) {
+        PyObject *a = PyTuple_GET_ITEM(args, i);
+        if (constraint_Check(a))
+            ++n;
+        else if (PyList_Check(a) || PyTuple_Check(a))
+            n += static_cast<size_t>(Py_SIZE(a));
+        else if (PyArray_Check(a))
+            n += static_cast<size_t>(PyArray_SIZE(reinterpret_cast<PyArrayObject *>(a)));
+    }
+    return n;
+}
+
 PyObject *problem_addConstraint_method(PyObject *self, PyObject *args) {
     if (problem_addConstraint(as_problem(self), args) != 0) return nullptr;
     Py_RETURN_NONE;
@@ -359,6 +396,9 @@ int problem_addConstraint(problem_s *p, PyObject *args) {
         if (problem_intAttrib(p, NVRA_ATTR_ORIGINALROWS, &ctx.rowsBefore) != 0) return -1;
         int rc = -1;
         try {
+            // A hint only: without the room, the batch grows as it goes.
+            if (const size_t n = countHint(args); n > kFirstCapacity && ctx.batch.presize(n) != 0)
+                PyErr_Clear();
             rc = for_each_nested_object(args, addOne, &ctx, kNestingDepth);
             if (rc == 0) rc = flushConstraints(ctx);
         } catch (...) {

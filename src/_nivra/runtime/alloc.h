@@ -63,6 +63,8 @@ template <class T, size_t First> class GrowArray {
     ~GrowArray() { release(); }
     T *data() const { return data_; }
     T &operator[](size_t i) const { return data_[i]; }
+    // The entries there is room for (0 before the first reserve).
+    size_t capacity() const { return data_ ? cap_ : 0; }
     // Room for n entries in total (the array exists afterwards even for n = 0). 0, or -1 with
     // MemoryError.
     int reserve(size_t n) {

@@ -1,0 +1,157 @@
+"""Where a constraint keeps its data: the block of an unlinked constraint is released when the
+constraint is linked to its row, and everything is read back from the library from then on;
+constraints that cannot be part of a cycle stay out of the collector and are still freed; the
+failure paths of addConstraint leave the constraints with their blocks."""
+
+import gc
+import sys
+import weakref
+
+import pytest
+
+import nivra
+from nivra import _nivra
+
+from helpers.transfer import quiet
+
+
+def live(kind="constraint"):
+    gc.collect()
+    return _nivra._live_counts()[kind]
+
+
+@pytest.fixture
+def pxy():
+    p = quiet()
+    return p, p.addVariable(name="x"), p.addVariable(name="y")
+
+
+def test_a_linked_constraint_reads_body_bounds_and_name_from_its_row(pxy):
+    p, x, y = pxy
+    body = 3 * x + 2 * y + x * y
+    c = nivra.constraint(body=body, lb=-1.5, ub=4.25, name="row")
+    r = x - y >= 2
+    refs = sys.getrefcount(body)
+    p.addConstraint(r, c)
+    # The block, and with it the body, went with the link.
+    assert sys.getrefcount(body) == refs - 1
+    with pytest.raises(nivra.ModelError, match="not available for linked"), \
+            pytest.warns(nivra.DeprecationWarning):
+        c.body
+    assert (c.index, c.lb, c.ub, c.type, c.rhs, c.rhsrange) == (1, -1.5, 4.25, 4, 4.25, 5.75)
+    assert str(c) == "row" and c.name == "row"
+    assert nivra.is_equal(c.getBody(), body)
+    assert c.getBody() is not c.getBody()  # rebuilt on every call
+    assert (r.lb, r.ub, r.type, nivra.is_equal(r.getBody(), x - y)) == (2.0, 1e20, 2, True)
+
+    # Edits through the optimizer API are what the constraint then reads.
+    p.chgrhs([1], [7.0])
+    p.chgrhsrange([1], [2.0])
+    p.chgcoef(1, y, 0.0)
+    p.chgcoef(1, x, -1.0)
+    p.chgqrowcoeff(1, x, x, 5.0)
+    p.addnames(1, ["edited"], 1, 1)
+    assert (c.lb, c.ub, c.type, str(c)) == (5.0, 7.0, 4, "edited")
+    assert nivra.is_equal(c.getBody(), -x + x * y + 5 * x**2)
+    p.chgrowtype([0], ["E"])
+    assert (r.lb, r.ub, r.type) == (2.0, 2.0, 3)
+
+    # ... and the constraint's own setters write to the row.
+    c.rhs = 8
+    c.name = "again"
+    c.type = nivra.geq
+    rhs, types = [], []
+    p.getrhs(rhs, 1, 1)
+    p.getrowtype(types, 1, 1)
+    assert (rhs, types, p.getnamelist(1, 1, 1)) == ([8.0], ["G"], ["again"])
+    assert (c.lb, c.ub) == (8.0, 1e20)
+
+
+def test_a_row_deleted_under_a_linked_constraint(pxy):
+    p, x, y = pxy
+    a, b, c = x <= 1, y <= 2, x + y <= 3
+    p.addConstraint(a, b, c)
+    p.delConstraint(b)
+    assert (a.index, b.index, c.index) == (0, -1, 1)
+    assert str(b) == "(deleted constraint)" and nivra.is_equal(c.getBody(), x + y)
+    assert c.ub == 3.0
+    with pytest.raises(nivra.ModelError, match="deleted"):
+        b.getBody()
+
+
+def test_untracked_constraints_are_freed_with_exact_counts():
+    base = live()
+    p = quiet()
+    x, y = p.addVariable(), p.addVariable()
+    body = x + 2 * y
+    refs = [sys.getrefcount(o) for o in (x, y, body)]
+    cs = [body <= k for k in range(50)] + [x >= k for k in range(50)]
+    assert not any(gc.is_tracked(c) for c in cs)
+    assert live() == base + 100
+    del cs
+    assert live() == base
+    assert [sys.getrefcount(o) for o in (x, y, body)] == refs
+
+    # Linked: the body is gone, the constraint lives as long as a reference does.
+    cs = [body <= k for k in range(50)]
+    p.addConstraint(cs)
+    assert not any(gc.is_tracked(c) for c in cs)
+    assert [sys.getrefcount(o) for o in (x, y, body)] == refs
+    kept = cs[7]
+    del cs
+    assert live() == base + 50  # the problem's list holds them
+    del p
+    assert live() == base + 1 and str(kept) == "(deleted constraint)"
+    del kept
+    assert live() == base
+
+
+def test_a_problem_in_a_cycle_is_collected_with_its_constraints():
+    class Model(nivra.problem):
+        pass
+
+    base = live()
+    p = Model()
+    p.setOutputEnabled(False)
+    x = p.addVariables(3, name="")
+    cons = [x[0] + x[1] <= 1, nivra.sin(x[2]) >= 0, x[1] >= 0]
+    p.addConstraint(cons)
+    assert not any(gc.is_tracked(c) for c in cons)  # linked: no block, no references
+    p.cycle = [p, cons]  # problem -> dict -> list -> problem, and the constraints in it
+    outside = cons[1]
+    holder = weakref.ref(p)
+    del p, x, cons
+    assert _nivra._live_counts()["constraint"] == base + 3  # held by the cycle
+    gc.collect()
+    assert holder() is None
+    assert live() == base + 1 and str(outside) == "(deleted constraint)"
+    del outside
+    assert live() == base
+
+
+def test_a_failed_call_leaves_every_block_in_place(pxy):
+    p, x, y = pxy
+    q = quiet()
+    foreign = q.addVariable()
+    named = nivra.constraint(body=x + 2.5 * y, lb=-3.25, ub=9.5, name="kept")
+    plain = [x + y <= k + 0.5 for k in range(3000)]  # more than one batch array's first size
+    bad = foreign >= 1
+    for args in ([named, *plain, bad], [plain, named, "no constraint"]):
+        refs = sys.getrefcount(named), sys.getrefcount(plain[0])
+        try:
+            p.addConstraint(args)
+        except nivra.ModelError:
+            pass
+        else:
+            pytest.fail("addConstraint accepted a foreign variable or a string")
+        assert p.attributes.originalrows == 0 and len(p.getConstraint()) == 0
+        assert (sys.getrefcount(named), sys.getrefcount(plain[0])) == refs
+        assert (named.index, named.lb, named.ub, str(named)) == (None, -3.25, 9.5, "kept")
+        assert nivra.is_equal(named.getBody(), x + 2.5 * y)
+        assert plain[2999].ub == 2999.5 and nivra.is_equal(plain[5].getBody(), x + y)
+
+    # They are still whole: the same objects join the problem afterwards.
+    p.addConstraint(named, plain)
+    assert named.index == 0 and plain[-1].index == 3000
+    assert (named.lb, named.ub, str(named), plain[-1].ub) == (-3.25, 9.5, "kept", 2999.5)
+    assert nivra.is_equal(plain[-1].getBody(), x + y)
