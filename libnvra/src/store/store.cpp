@@ -162,15 +162,15 @@ struct Triplet {
 bool tripletLess(const Triplet &a, const Triplet &b) {
     return a.i != b.i ? a.i < b.i : a.j < b.j;
 }
-QTriplets fromSorted(const std::vector<Triplet> &t, bool dropZeros) {
+QTriplets fromSorted(const Triplet *t, size_t n, bool dropZeros) {
     QTriplets q;
-    q.i.reserve(t.size());
-    q.j.reserve(t.size());
-    q.v.reserve(t.size());
-    for (size_t k = 0; k < t.size();) {
+    q.i.reserve(n);
+    q.j.reserve(n);
+    q.v.reserve(n);
+    for (size_t k = 0; k < n;) {
         const int32_t i = t[k].i, j = t[k].j;
         double sum = 0.0;
-        for (; k < t.size() && t[k].i == i && t[k].j == j; ++k)
+        for (; k < n && t[k].i == i && t[k].j == j; ++k)
             sum += t[k].v;
         if (sum != 0.0 || !dropZeros) {
             q.i.push_back(i);
@@ -184,11 +184,26 @@ QTriplets fromSorted(const std::vector<Triplet> &t, bool dropZeros) {
 
 namespace {
 QTriplets sortedSummed(int64_t n, const int *c1, const int *c2, const double *v, bool dropZeros) {
-    std::vector<Triplet> t(static_cast<size_t>(n));
+    // The quadratic part of a row is mostly a few triplets (a cone row has three): they are
+    // sorted on the stack, without a heap block per row.
+    constexpr int64_t kOnStack = 16;
+    Triplet small[kOnStack];
+    std::vector<Triplet> large(static_cast<size_t>(n > kOnStack ? n : 0));
+    Triplet *t = n > kOnStack ? large.data() : small;
     for (int64_t k = 0; k < n; ++k)
         t[k] = {std::min(c1[k], c2[k]), std::max(c1[k], c2[k]), v[k]};
-    std::stable_sort(t.begin(), t.end(), tripletLess);
-    return fromSorted(t, dropZeros);
+    if (n > kOnStack) {
+        std::stable_sort(t, t + n, tripletLess);
+    } else { // stable insertion sort: std::stable_sort would take a heap buffer for these too
+        for (int64_t k = 1; k < n; ++k) {
+            const Triplet x = t[k];
+            int64_t p = k;
+            for (; p > 0 && tripletLess(x, t[p - 1]); --p)
+                t[p] = t[p - 1];
+            t[p] = x;
+        }
+    }
+    return fromSorted(t, static_cast<size_t>(n), dropZeros);
 }
 } // namespace
 
