@@ -5,6 +5,7 @@ failure paths of addConstraint leave the constraints with their blocks."""
 
 import gc
 import sys
+import warnings
 import weakref
 
 import pytest
@@ -155,3 +156,17 @@ def test_a_failed_call_leaves_every_block_in_place(pxy):
     assert named.index == 0 and plain[-1].index == 3000
     assert (named.lb, named.ub, str(named), plain[-1].ub) == (-3.25, 9.5, "kept", 2999.5)
     assert nivra.is_equal(plain[-1].getBody(), x + y)
+
+
+def test_a_declaration_adds_a_long_list_of_constraints_in_one_batch():
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", nivra.DeprecationWarning)
+        x, y = nivra.var(name="x"), nivra.var(name="y")
+        cons = [x + k * y <= k for k in range(3000)]
+        p = nivra.problem([x, y], cons, "declared")
+    p.setOutputEnabled(False)
+    rhs = []
+    p.getrhs(rhs, 0, 2999)
+    assert p.attributes.rows == 3000 and rhs == [float(k) for k in range(3000)]
+    assert all(c.index is None for c in cons)  # unlinked objects stay unlinked
+    assert p.getIndex(cons[2999]) == 2999

@@ -327,19 +327,23 @@ void linkAdded(AddContext &ctx) {
     }
 }
 
-// The number of constraints the arguments bring at their first level (lists, tuples and arrays
-// by their sizes; what is only known by walking it counts 0): the size of the first batch.
+// The number of constraints that one argument brings at its first level (lists, tuples and
+// arrays by their sizes; what is only known by walking it counts 0).
+size_t countHintOf(PyObject *a) {
+    if (constraint_Check(a)) return 1;
+    if (PyList_Check(a) || PyTuple_Check(a)) return static_cast<size_t>(Py_SIZE(a));
+    if (PyArray_Check(a))
+        return static_cast<size_t>(PyArray_SIZE(reinterpret_cast<PyArrayObject *>(a)));
+    return 0;
+}
+
+// The same for the arguments (a tuple of them, or, from a problem declaration, any one object
+// to walk): the size of the first batch.
 size_t countHint(PyObject *args) {
+    if (!PyTuple_Check(args)) return countHintOf(args);
     size_t n = 0;
-    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(args); ++i) {
-        PyObject *a = PyTuple_GET_ITEM(args, i);
-        if (constraint_Check(a))
-            ++n;
-        else if (PyList_Check(a) || PyTuple_Check(a))
-            n += static_cast<size_t>(Py_SIZE(a));
-        else if (PyArray_Check(a))
-            n += static_cast<size_t>(PyArray_SIZE(reinterpret_cast<PyArrayObject *>(a)));
-    }
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(args); ++i)
+        n += countHintOf(PyTuple_GET_ITEM(args, i));
     return n;
 }
 
