@@ -7,7 +7,7 @@ import pathlib
 import pytest
 
 import nivra
-from nivra.enums import LPStatus, MIPStatus, SolStatus, SolveStatus
+from nivra.enums import LPStatus, MIPStatus, OptimizeType, SolStatus, SolveStatus
 
 DATA = pathlib.Path(__file__).parent / "data"
 
@@ -69,10 +69,17 @@ def test_published_optimum(name):
     assert status == (SolveStatus.COMPLETED, SolStatus.OPTIMAL)
     assert isinstance(status[1], SolStatus)
     assert p.attributes.objval == pytest.approx(OPTIMA[name], rel=RELATIVE.get(name, 1e-6))
+    # the reported objective is the one of the values delivered
+    assert p.calcobjective(p.getSolution()) == pytest.approx(p.attributes.objval, rel=1e-6,
+                                                             abs=1e-6)
     if name in MIPS:
         assert p.attributes.mipstatus == MIPStatus.OPTIMAL
+        assert p.attributes.optimizetypeused == OptimizeType.MIP
+        assert p.attributes.mipobjval == pytest.approx(p.attributes.objval, rel=1e-9)
     else:
         assert p.attributes.lpstatus == LPStatus.OPTIMAL
+        assert p.attributes.optimizetypeused == OptimizeType.LP
+        assert p.attributes.lpobjval == p.attributes.objval
 
 
 def test_qp_solution_and_duals():
