@@ -9,10 +9,13 @@ import threading
 import time
 from pathlib import Path
 
+import numpy as np
 import pytest
 
 import nivra
 from nivra.enums import CallbackKind
+
+from helpers.api import dense, out
 
 DATA = Path(__file__).resolve().parents[1] / "data"
 DOCS = Path(__file__).resolve().parents[2] / "docs" / "CALLBACKS.md"
@@ -58,9 +61,15 @@ def test_intsol_sees_improving_incumbents_and_their_solution():
     x = p.getVariable()
     seen = []
 
+    A = dense(p)[0]
+    rhs = np.array(out(p.getrhs, 0, p.attributes.rows - 1))
+
     def intsol(cb, data):
         assert cb is not p and isinstance(cb, nivra.problem)
-        seen.append((cb.attributes.mipobjval, cb.getCallbackSolution(x), data))
+        sol = cb.getCallbackSolution(x)
+        # the callback's slacks are those of its solution
+        assert cb.getCallbackSlacks() == pytest.approx(rhs - A @ np.array(sol), abs=1e-9)
+        seen.append((cb.attributes.mipobjval, sol, data))
 
     p.addcbintsol(intsol, "token")
     p.optimize()

@@ -3,10 +3,8 @@
 // callbacks, answers the engine cannot act on, and solutions given during a solve.
 #include "test_solve_util.h"
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace solvetest;
@@ -17,10 +15,7 @@ namespace {
 // through their data.
 struct Recorder {
     std::vector<std::string> calls;
-    std::vector<double> incumbents;      // mipobjval read in intsol
-    std::vector<std::vector<double>> xs; // the callback solutions of intsol
-    std::vector<double> slackCheck;      // |getcallbackslacks - (rhs - Ax)| in intsol
-    std::vector<int64_t> nodes;          // node counts seen by optnode
+    std::vector<int64_t> nodes; // node counts seen by optnode
     std::function<int(NVRAprob)> stop = [](NVRAprob) { return 0; };
 };
 
@@ -38,24 +33,6 @@ int64_t intAttrib(NVRAprob prob, int id) {
     int64_t v = 0;
     EXPECT_EQ(NVRAgetintattrib64(prob, id, &v), 0) << lastError(prob);
     return v;
-}
-
-void onIntsol(NVRAprob prob, void *data) {
-    Recorder &r = rec(data);
-    r.calls.push_back("intsol");
-    r.incumbents.push_back(dblAttrib(prob, NVRA_ATTR_MIPOBJVAL));
-    const int n = prob->model.numCols(), m = prob->model.numRows();
-    std::vector<double> x(n), slack(m);
-    int available = 0;
-    EXPECT_EQ(NVRAgetcallbacksolution(prob, &available, x.data(), 0, n - 1), 0);
-    EXPECT_EQ(available, NVRA_AVAIL_FEASIBLE);
-    EXPECT_EQ(NVRAgetcallbackslacks(prob, &available, slack.data(), 0, m - 1), 0);
-    double worst = 0;
-    for (int i = 0; i < m; ++i)
-        worst = std::max(
-            worst, std::fabs(slack[i] - (prob->model.rhs[i] - prob->model.activity(i, x.data()))));
-    r.slackCheck.push_back(worst);
-    r.xs.push_back(x);
 }
 
 int onStopKind(NVRAprob prob, void *data) {
@@ -125,91 +102,6 @@ TEST_F(CallbackTest, UnsupportedKindsAreRefused) {
     expectRefused(NVRAaddcbnodecutoff(prob, nullptr, nullptr, 0), "nodecutoff");
     expectRefused(NVRAaddcbnodelpsolved(prob, nullptr, nullptr, 0), "nodelpsolved");
     EXPECT_EQ(NVRAaddcbintsol(prob, nullptr, nullptr, 0), NVRA_RC_INVALID);
-}
-
-// intsol sees every new incumbent: the objective improves at each call, the callback solution
-// and its slacks agree with the model, and the last one is the optimum the solve reports.
-TEST_F(CallbackTest, IntsolSeesImprovingIncumbents) {
-    readInstance(prob, "egout.mps");
-    ASSERT_EQ(NVRAaddcbintsol(prob, onIntsol, &r, 0), 0);
-    ASSERT_EQ(optimize(), 0);
-    ASSERT_FALSE(r.incumbents.empty());
-    for (size_t k = 1; k < r.incumbents.size(); ++k)
-        EXPECT_LT(r.incumbents[k], r.incumbents[k - 1]);
-    const Results res = result(prob);
-    EXPECT_EQ(res.solStatus, NVRA_SOLSTATUS_OPTIMAL);
-    EXPECT_NEAR(r.incumbents.back(), res.mipObjVal, 1e-6);
-    EXPECT_NEAR(r.incumbents.back(), 568.1007, 1e-3);
-    const std::vector<double> x = solution(prob);
-    for (size_t j = 0; j < x.size(); ++j)
-        EXPECT_NEAR(r.xs.back()[j], x[j], 1e-6);
-    for (double d : r.slackCheck)
-        EXPECT_LT(d, 1e-9);
-    // Outside a callback there is no callback solution.
-    int available = -1;
-    double v;
-    EXPECT_EQ(NVRAgetcallbacksolution(prob, &available, &v, 0, 0), 0);
-    EXPECT_EQ(available, 0);
-}
-
-// A non-zero return of miplog or checktime stops the search (stop status: interrupt); checktime
-// runs at most every checktimeperiod seconds and stops within one period.
-TEST_F(CallbackTest, StopFromMiplogAndChecktime) {
-    readInstance(prob, "bell5.mps");
-    r.stop = [&](NVRAprob) { return count("stopkind") >= 2 ? 1 : 0; };
-    ASSERT_EQ(NVRAaddcbmiplog(prob, onStopKind, &r, 0), 0);
-    ASSERT_EQ(optimize(), 0);
-    // The search stops at its next check; it may write one closing log line before it ends.
-    EXPECT_GE(count("stopkind"), 2);
-    EXPECT_LE(count("stopkind"), 3);
-    EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_INTERRUPT);
-    ASSERT_EQ(NVRAremovecbmiplog(prob, nullptr, nullptr), 0);
-
-    r.calls.clear();
-    setDbl(prob, nvra::kCtrlCheckTimePeriod, 0.05);
-    const auto start = std::chrono::steady_clock::now();
-    std::vector<double> times;
-    r.stop = [&](NVRAprob) {
-        const double t =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        times.push_back(t);
-        return t >= 0.2 ? 1 : 0;
-    };
-    ASSERT_EQ(NVRAaddcbchecktime(prob, onStopKind, &r, 0), 0);
-    ASSERT_EQ(optimize(), 0);
-    ASSERT_GE(times.size(), 2u);
-    for (size_t k = 1; k < times.size(); ++k)
-        EXPECT_GE(times[k] - times[k - 1], 0.05 - 1e-3);
-    EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_INTERRUPT);
-    EXPECT_GE(times.back(), 0.2);
-    EXPECT_LT(dblAttrib(prob, nvra::kAttrSolveTime), 0.2 + 0.5); // stopped soon after
-}
-
-// gapnotify is called once the relative gap reaches the target, which is then switched off;
-// the callback's interrupt stops the search there.
-TEST_F(CallbackTest, GapnotifyStopsAtTheTarget) {
-    readInstance(prob, "bell5.mps");
-    setDbl(prob, nvra::kCtrlMipRelGapNotify, 0.01);
-    setDbl(prob, nvra::kCtrlMipRelStop, 0.0);
-    struct Seen {
-        int calls = 0;
-        double gap = -1, target = 0;
-    } seen;
-    NVRAcbgapnotify f = [](NVRAprob prob, void *data, double *rel, double *, double *, double *) {
-        auto &s = *static_cast<Seen *>(data);
-        ++s.calls;
-        s.target = *rel;
-        s.gap = dblAttrib(prob, nvra::kAttrMipGap);
-        NVRAinterrupt(prob, 1);
-    };
-    ASSERT_EQ(NVRAaddcbgapnotify(prob, f, &seen, 0), 0);
-    ASSERT_EQ(optimize(), 0);
-    EXPECT_EQ(seen.calls, 1);
-    EXPECT_EQ(seen.target, -1.0); // switched off when reached
-    EXPECT_LE(seen.gap, 0.01);
-    const Results res = result(prob);
-    EXPECT_LE(res.mipGap, 0.01);
-    EXPECT_EQ(res.solStatus, res.mipGap > 0 ? NVRA_SOLSTATUS_FEASIBLE : NVRA_SOLSTATUS_OPTIMAL);
 }
 
 // lplog follows lplogfreq on a simplex solve; the barrier kinds fire once per barrier iteration;
