@@ -150,50 +150,6 @@ TEST_F(SolveTest, ObjectiveConstantAndEmptyProblem) {
     EXPECT_EQ(result(prob).mipGap, 0.0);
 }
 
-// Coefficients at or below the matrixtol control are taken as zero by the engine: the solve
-// counts them and warns, so that a solution violating the row as written is no surprise.
-TEST_F(SolveTest, DroppedCoefficientsAreCountedAndReported) {
-    std::vector<std::string> warnings;
-    ASSERT_EQ(NVRAaddcbmessage(
-                  prob,
-                  [](NVRAprob, void *data, const char *msg, int, int type) {
-                      if (type == 3 && std::string(msg).find("matrixtol") != std::string::npos)
-                          static_cast<std::vector<std::string> *>(data)->push_back(msg);
-                  },
-                  &warnings, 0),
-              0);
-    const int x = b.col(0.0, 1e15, -1.0); // max x s.t. 1e-10 x <= 1
-    b.row('L', 1.0, {{x, 1e-10}});
-    b.q(x, x, 1e-11); // a quadratic objective coefficient below the threshold too
-    b.row('G', -5.0, {{x, 2e-10}});
-    auto attrs = [&] {
-        int64_t n = -1;
-        double largest = -1;
-        EXPECT_EQ(NVRAgetintattrib64(prob, NVRA_ATTR_DROPPEDCOEFS, &n), 0);
-        EXPECT_EQ(NVRAgetdblattrib(prob, NVRA_ATTR_MAXDROPPEDCOEF, &largest), 0);
-        return std::make_pair(n, largest);
-    };
-    ASSERT_EQ(optimize(), 0) << lastError(prob);
-    EXPECT_EQ(attrs(), std::make_pair(int64_t{3}, 2e-10));
-    EXPECT_EQ(solution(prob)[0], 1e15); // the engine solved without the rows and the square
-    ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find("3 coefficients"), std::string::npos) << warnings[0];
-    EXPECT_NE(warnings[0].find("matrixtol"), std::string::npos) << warnings[0];
-    // A lower threshold keeps them: the row holds.
-    b.q(x, x, 0.0);
-    ASSERT_EQ(NVRAsetdblcontrol(prob, NVRA_CONTROL_MATRIXTOL, 1e-12), 0);
-    warnings.clear();
-    ASSERT_EQ(optimize(), 0) << lastError(prob);
-    EXPECT_EQ(attrs(), std::make_pair(int64_t{0}, 0.0));
-    EXPECT_NEAR(solution(prob)[0], 1e10, 1e-3);
-    EXPECT_TRUE(warnings.empty());
-    // A change discards the counts with the solution.
-    ASSERT_EQ(NVRAsetdblcontrol(prob, NVRA_CONTROL_MATRIXTOL, 1e-9), 0);
-    ASSERT_EQ(optimize(), 0);
-    b.rhs(0, 2.0);
-    EXPECT_EQ(attrs(), std::make_pair(int64_t{0}, 0.0));
-}
-
 TEST_F(SolveTest, InfeasibleAndUnboundedLp) {
     b.col(0.0, nvra::kInf, -1.0);
     b.col(0.0, nvra::kInf, 0.0);

@@ -159,40 +159,6 @@ TEST_F(General, SingleQuadraticElements) {
     EXPECT_EQ(nrows, 0);
 }
 
-// max, min, abs over columns 0..2 with bounds [-2, 3], integer: the best c'x under the
-// constraint, found by the solver and by enumeration.
-TEST_F(General, OptimaMatchEnumeration) {
-    const char ints[] = {'I', 'I', 'I'};
-    const int first3[] = {0, 1, 2};
-    ASSERT_EQ(NVRAchgcoltype(p, 3, first3, ints), 0);
-    for (int j = 0; j < 3; ++j)
-        bounds(j, -2, 3);
-    bounds(3, -100, 100);
-    bounds(4, -100, 100);
-    // col3 = max(col0, col1, 1), col4 = |col2 - ...| via abs of col2; col3 + col4 <= 4.
-    ASSERT_EQ(addGen({0, 4}, {3, 4}, {0, 2}, {0, 1, 2}, {0, 1}, {1.0}), 0) << err();
-    addRow('L', 4, {3, 4}, {1, 1});
-    objective({3, 2, -1.5, 0, 0}, -1);
-    double best = -1e30;
-    for (int a = -2; a <= 3; ++a)
-        for (int b = -2; b <= 3; ++b)
-            for (int c = -2; c <= 3; ++c)
-                if (std::max({a, b, 1}) + std::abs(c) <= 4)
-                    best = std::max(best, 3.0 * a + 2.0 * b - 1.5 * c);
-    EXPECT_NEAR(solve(), best, 1e-9);
-    // min instead of max: col3 = min(col0, col1, 1)
-    const int zero = 0;
-    ASSERT_EQ(NVRAdelgencons(p, 1, &zero), 0);
-    ASSERT_EQ(addGen({1}, {3}, {0}, {0, 1}, {0}, {1.0}), 0) << err();
-    best = -1e30;
-    for (int a = -2; a <= 3; ++a)
-        for (int b = -2; b <= 3; ++b)
-            for (int c = -2; c <= 3; ++c)
-                if (std::min({a, b, 1}) + std::abs(c) <= 4)
-                    best = std::max(best, 3.0 * a + 2.0 * b - 1.5 * c);
-    EXPECT_NEAR(solve(), best, 1e-9);
-}
-
 TEST_F(General, PiecewiseLinearAndRefusals) {
     // col1 = f(col0), f through (0,0), (2,4), (2,5), (6,7); beyond: slopes 2 and 0.5.
     bounds(0, -1, 9);

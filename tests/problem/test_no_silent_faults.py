@@ -120,13 +120,16 @@ def test_a_name_with_a_zero_character_is_refused_on_every_path(tmp_path):
 def test_dropped_coefficients_warn_and_are_counted():
     p = quiet()
     x = p.addVariable(ub=1e15)
-    p.addConstraint(1e-10 * x <= 1)
-    p.setObjective(x, sense=nivra.maximize)
-    with pytest.warns(RuntimeWarning, match=r"1 coefficient of the model is at or below 1e-09 .*"
-                                            r"the largest is 1e-10"):
+    row = 1e-10 * x <= 1
+    p.addConstraint(row, 2e-10 * x >= -5)
+    # the square's coefficient is below the threshold too
+    p.setObjective(x - 5e-12 * x * x, sense=nivra.maximize)
+    with pytest.warns(RuntimeWarning, match=r"3 coefficients of the model are at or below 1e-09 "
+                                            r".*the largest is 2e-10"):
         p.optimize()
-    assert p.attributes.droppedcoefs == 1 and p.attributes.maxdroppedcoef == 1e-10
-    assert p.getSolution(x) == 1e15  # what the solver saw: the row was dropped
+    assert p.attributes.droppedcoefs == 3 and p.attributes.maxdroppedcoef == 2e-10
+    assert p.getSolution(x) == 1e15  # what the solver saw: no rows, no square
+    p.setObjective(x, sense=nivra.maximize)
     p.controls.matrixtol = 1e-12
     with warnings.catch_warnings():
         warnings.simplefilter("error")
@@ -138,6 +141,9 @@ def test_dropped_coefficients_warn_and_are_counted():
         warnings.simplefilter("error", RuntimeWarning)
         with pytest.raises(RuntimeWarning, match="rescale the model"):
             p.optimize()
+    assert p.attributes.droppedcoefs == 2
+    row.rhs = 2  # a change discards the counts with the solution
+    assert (p.attributes.droppedcoefs, p.attributes.maxdroppedcoef) == (0, 0)
 
 
 @pytest.mark.parametrize("ext", ["lp", "mps"])
