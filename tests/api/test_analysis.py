@@ -153,6 +153,10 @@ def test_transforms_solve_with_the_basis_matrix():
     q.loadbasis(rows, cols)
     q.lpoptimize()
     assert q.attributes.simplexiter == 0
+    assert q.attributes.objval == pytest.approx(p.attributes.objval, abs=1e-9)
+    r2, c2 = [], []
+    q.getbasis(r2, c2)
+    assert (r2, c2) == (rows, cols)
     with pytest.raises(nivra.InterfaceError, match="colstat"):
         q.loadbasis(rows, cols[:-1])
 
@@ -172,7 +176,7 @@ def test_rays_are_certificates():
     aty = A.T @ y_
     least = sum(a * (lb[j] if a > 0 else ub[j]) for j, a in enumerate(aty) if a != 0)
     assert least > bound + 1e-9
-    with pytest.raises(nivra.SolverError):
+    with pytest.raises(nivra.SolverError, match="no primal ray"):
         p.getprimalray([])
     with pytest.raises(nivra.SolverError, match="primal simplex"):
         p.getunbvec()
@@ -224,12 +228,18 @@ def test_calls_that_need_a_solution_name_it():
     p = quiet()
     x = p.addVariable()
     p.addConstraint(x <= 1)
-    with pytest.raises(nivra.SolverError, match="basis"):
+    with pytest.raises(nivra.SolverError, match="no basis"):
         p.getbasis([], [])
+    with pytest.raises(nivra.SolverError, match="no basis"):
+        p.btran([1.0])
     with pytest.raises(nivra.SolverError, match="solution|basis"):
         p.objsa([x], [], [])
     with pytest.raises(nivra.SolverError, match="IIS"):
         p.getiisdata(1, [])
+    x.vartype = nivra.integer
+    p.optimize()  # a MIP solve leaves no basis either
+    with pytest.raises(nivra.SolverError, match="no basis"):
+        p.ftran([1.0])
 
 
 def test_saved_problems_come_back_with_objects_and_solution(tmp_path):

@@ -91,26 +91,6 @@ TEST_F(AnalysisTest, TransformsSolveWithTheBasisMatrix) {
     expectTransformsMatchDense(prob);
 }
 
-TEST_F(AnalysisTest, WarmStartFromItsOwnBasisTakesNoIterations) {
-    readInstance(prob, "afiro.mps");
-    ASSERT_EQ(optimize(), 0);
-    const double objective = result(prob).objVal;
-    EXPECT_GT(result(prob).simplexIter, 0);
-    const std::vector<int> rows = basisRows(), cols = basisCols();
-    // A fresh problem with the same model: the loaded basis is optimal at once.
-    NVRAprob other = nullptr;
-    ASSERT_EQ(NVRAcreateprob(&other), 0);
-    ASSERT_EQ(NVRAcopyprob(other, prob, nullptr), 0);
-    ASSERT_EQ(NVRAloadbasis(other, rows.data(), cols.data()), 0) << lastError(other);
-    ASSERT_EQ(NVRAlpoptimize(other, ""), 0) << lastError(other);
-    EXPECT_EQ(result(other).simplexIter, 0);
-    EXPECT_NEAR(result(other).objVal, objective, 1e-9);
-    std::vector<int> again(rows.size());
-    ASSERT_EQ(NVRAgetbasis(other, again.data(), nullptr), 0);
-    EXPECT_EQ(again, rows);
-    EXPECT_EQ(NVRAdestroyprob(other), 0);
-}
-
 TEST_F(AnalysisTest, BadBasesAreRefusedAndChangeNothing) {
     buildLp(b);
     ASSERT_EQ(optimize(), 0);
@@ -139,19 +119,6 @@ TEST_F(AnalysisTest, BadBasesAreRefusedAndChangeNothing) {
         refused(r, c, "infinite");
     }
     EXPECT_EQ(NVRAloadbasis(prob, nullptr, cols.data()), NVRA_RC_INVALID);
-}
-
-TEST_F(AnalysisTest, CallsThatNeedABasisNameItWhenThereIsNone) {
-    buildLp(b);
-    std::vector<double> v(4, 1.0);
-    for (int rc : {NVRAbtran(prob, v.data()), NVRAgetbasis(prob, nullptr, nullptr)}) {
-        EXPECT_EQ(rc, NVRA_RC_ERROR);
-        EXPECT_NE(lastError(prob).find("no basis"), std::string::npos) << lastError(prob);
-    }
-    // A MIP solve leaves none either.
-    b.type(0, 'I');
-    ASSERT_EQ(optimize(), 0);
-    EXPECT_EQ(NVRAftran(prob, v.data()), NVRA_RC_ERROR);
 }
 
 TEST_F(AnalysisTest, PivotMovesToTheBasisTheRatioTestPredicts) {

@@ -6,38 +6,6 @@ namespace {
 
 using namespace analysistest;
 
-TEST_F(AnalysisTest, DualRayIsAFarkasCertificate) {
-    // x + y <= 2, x - y >= 3, y >= 0.5, x <= 2: infeasible (x >= 3.5 needed).
-    b.col(-1e20, 2.0, 1.0);
-    b.col(0.0, 1e20, 1.0);
-    b.row('L', 2.0, {{0, 1.0}, {1, 1.0}});
-    b.row('G', 3.0, {{0, 1.0}, {1, -1.0}});
-    b.row('G', 0.5, {{1, 1.0}});
-    ASSERT_EQ(optimize(), 0);
-    ASSERT_EQ(result(prob).lpStatus, NVRA_LP_INFEAS);
-    int has = 0;
-    ASSERT_EQ(NVRAgetdualray(prob, nullptr, &has), 0);
-    ASSERT_EQ(has, 1);
-    std::vector<double> y(3);
-    ASSERT_EQ(NVRAgetdualray(prob, y.data(), &has), 0) << lastError(prob);
-    // The bounds' multipliers are those that cancel A'y.
-    const Matrix A = denseA(prob);
-    const Ends e = endsOf(prob);
-    std::vector<double> z(2);
-    for (int j = 0; j < 2; ++j) {
-        z[j] = 0.0;
-        for (int i = 0; i < 3; ++i)
-            z[j] -= A[i][j] * y[i];
-    }
-    expectCertificate(A, e, y, z);
-    // No primal ray here, and no dual ray on a feasible problem.
-    ASSERT_EQ(NVRAgetprimalray(prob, nullptr, &has), 0);
-    EXPECT_EQ(has, 0);
-    std::vector<double> d(2);
-    EXPECT_EQ(NVRAgetprimalray(prob, d.data(), &has), NVRA_RC_ERROR);
-    EXPECT_NE(lastError(prob).find("no primal ray"), std::string::npos);
-}
-
 void expectPrimalRay(NVRAprob prob, int sense) {
     std::vector<double> d(prob->model.numCols());
     int has = 0;
