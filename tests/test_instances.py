@@ -87,8 +87,12 @@ def test_qp_solution_and_duals():
     assert p.getSolution() == pytest.approx([1.4, 1.7], abs=1e-6)
     assert p.getDuals()[:2] == pytest.approx([0.8, 0.0], abs=1e-6)
     assert p.getRedCosts() == pytest.approx([0.0, 0.0], abs=1e-6)
-    q, _ = solved("qjh.mps")
-    assert q.getSolution() == pytest.approx([0.5, 5.0, 1.5], abs=1e-5)
+    # every way of writing qjh's Hessian (QSECTION, QUADOBJ, QMATRIX, LP) reads as the same one
+    for name in ("qjh.mps", "qjh_quadobj.mps", "qjh_qmatrix.mps", "qjh.lp"):
+        q, _ = solved(name)
+        x = {v.name: v for v in q.getVariable()}
+        assert q.getSolution([x["x1"], x["x2"], x["x3"]]) == pytest.approx([0.5, 5.0, 1.5],
+                                                                           abs=1e-5), name
     # Rosen-Suzuki's published multipliers are 1, 0, 2 for its rows written as g(x) >= 0; the
     # duals are the objective's change per unit of right-hand side of the '<=' rows.
     r, _ = solved("hs043.mps")

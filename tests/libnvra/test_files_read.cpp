@@ -1,8 +1,6 @@
 // Reading the public instances and the MPS and LP conventions of the readers.
 #include "test_files_util.h"
 
-#include <map>
-
 using namespace filetest;
 
 namespace {
@@ -89,38 +87,6 @@ TEST_F(FilesTest, NamesAndProblemName) {
     EXPECT_EQ(allNames(prob, NVRA_NAMES_COLUMNS), (std::vector<std::string>{"x2", "x3", "x1"}));
 }
 
-TEST_F(FilesTest, ObjectiveRhsIsTheNegatedConstant) {
-    read(dataFile("e226.mps"));
-    EXPECT_EQ(model().objConstant, 7.113); // RHS -7.113 on the objective row
-    read(dataFile("afiro.mps"));
-    EXPECT_EQ(model().objConstant, 0.0);
-}
-
-TEST_F(FilesTest, QjhVariantsGiveOneHessian) {
-    const char *files[] = {"qjh.mps", "qjh_quadobj.mps", "qjh_qmatrix.mps", "qjh.lp"};
-    for (const char *f : files) {
-        SCOPED_TRACE(f);
-        read(dataFile(f));
-        // Hessian triplets and costs by column name (the LP file names x2 and x3 first).
-        const std::vector<std::string> cols = allNames(prob, NVRA_NAMES_COLUMNS);
-        std::map<std::pair<std::string, std::string>, double> q;
-        const nvra::QTriplets &t = model().Q;
-        for (size_t k = 0; k < t.v.size(); ++k) {
-            std::string a = cols[t.i[k]], b = cols[t.j[k]];
-            q[{std::min(a, b), std::max(a, b)}] = t.v[k];
-        }
-        const std::map<std::pair<std::string, std::string>, double> want = {
-            {{"x1", "x1"}, 2.0}, {{"x1", "x3"}, -1.0}, {{"x2", "x2"}, 0.2}, {{"x3", "x3"}, 2.0}};
-        EXPECT_EQ(q, want);
-        std::map<std::string, double> cost;
-        for (size_t j = 0; j < cols.size(); ++j)
-            cost[cols[j]] = model().cost[j];
-        EXPECT_EQ(cost, (std::map<std::string, double>{{"x1", 0}, {"x2", -1}, {"x3", -3}}));
-        EXPECT_EQ(model().rowtype, std::vector<char>{'L'});
-        EXPECT_EQ(model().rhs, std::vector<double>{2.0});
-    }
-}
-
 TEST_F(FilesTest, LpInstancesKeepSenseBoundsAndRows) {
     read(dataFile("qptestnw.lp"));
     EXPECT_EQ(model().rowtype, (std::vector<char>{'G', 'G', 'G'}));
@@ -136,19 +102,6 @@ TEST_F(FilesTest, LpInstancesKeepSenseBoundsAndRows) {
     EXPECT_EQ(model().sense, -1);
     EXPECT_EQ(allNames(prob, NVRA_NAMES_COLUMNS), (std::vector<std::string>{"x2", "x1"}));
     EXPECT_EQ(model().ub, (std::vector<double>{nvra::kInf, 40}));
-}
-
-TEST_F(FilesTest, ScBoundInsideIntegerMarkersIsSemiContinuous) {
-    read(dataFile("semi-continuous.mps"));
-    EXPECT_EQ(model().sense, -1);
-    EXPECT_EQ(model().coltype, (std::vector<char>{'C', 'C', 'S', 'C'}));
-    EXPECT_EQ(model().limit[2], 1.1);
-    EXPECT_EQ(model().lb[2], 0.0);
-    EXPECT_EQ(model().ub[2], 10.0);
-    read(dataFile("semi-integer.mps"));
-    EXPECT_EQ(model().coltype, (std::vector<char>{'C', 'C', 'R', 'C'}));
-    EXPECT_EQ(model().limit[2], 1.1);
-    EXPECT_EQ(model().ub[2], 10.0);
 }
 
 // ---- MPS conventions on small files ----------------------------------------------------------
