@@ -44,10 +44,3 @@ def test_every_named_value_of_a_control_is_accepted(name, cls):
         p.setControl(name, int(member))
         value = p.getControl(name)
         assert type(value) is cls and value == member
-
-
-def test_members_compare_as_ints():
-    assert enums.SolStatus.OPTIMAL == 1 and 1 == enums.SolStatus.OPTIMAL
-    assert {enums.LPStatus.INFEAS: "x"}[int(enums.LPStatus.INFEAS)] == "x"
-    rins, rens = enums.HeuristicSearchSelect.RINS, enums.HeuristicSearchSelect.RENS
-    assert rins | rens == int(rins) + int(rens)
