@@ -232,14 +232,19 @@ def test_calls_that_need_a_solution_name_it():
         p.getbasis([], [])
     with pytest.raises(nivra.SolverError, match="no basis"):
         p.btran([1.0])
-    with pytest.raises(nivra.SolverError, match="solution|basis"):
+    with pytest.raises(nivra.SolverError, match="optimal basis"):
         p.objsa([x], [], [])
     with pytest.raises(nivra.SolverError, match="IIS"):
         p.getiisdata(1, [])
+    p.optimize()
+    with pytest.raises(nivra.SolverIndexError):
+        p.objsa([3], [], [])
     x.vartype = nivra.integer
     p.optimize()  # a MIP solve leaves no basis either
     with pytest.raises(nivra.SolverError, match="no basis"):
         p.ftran([1.0])
+    with pytest.raises(nivra.SolverError, match="optimal basis"):
+        p.objsa([x], [], [])
 
 
 def test_saved_problems_come_back_with_objects_and_solution(tmp_path):

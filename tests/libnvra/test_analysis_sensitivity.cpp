@@ -164,20 +164,6 @@ TEST_F(RangingTest, RhsAndBoundRangesBoundTheBasisFeasibility) {
     }
 }
 
-TEST_F(RangingTest, RangingNeedsAnOptimalBasis) {
-    buildRangingLp(b);
-    const int cols[1] = {0};
-    double lo, up;
-    EXPECT_EQ(NVRAobjsa(prob, 1, cols, &lo, &up), NVRA_RC_ERROR);
-    EXPECT_NE(lastError(prob).find("optimal basis"), std::string::npos) << lastError(prob);
-    ASSERT_EQ(optimize(), 0);
-    const int bad[1] = {3};
-    EXPECT_EQ(NVRAobjsa(prob, 1, bad, &lo, &up), NVRA_RC_RANGE);
-    b.type(0, 'I');
-    ASSERT_EQ(optimize(), 0);
-    EXPECT_EQ(NVRAobjsa(prob, 1, cols, &lo, &up), NVRA_RC_ERROR);
-}
-
 TEST_F(AnalysisTest, DualRangesAreTheObjectivesOneSidedDerivatives) {
     // Degenerate at the optimum: three rows meet at (2, 2) in two dimensions.
     b.col(0.0, 1e20, -1.0);
