@@ -202,41 +202,6 @@ void buildModel(nvra::Model &m) {
     m.objectives.resize(2);
 }
 
-TEST_F(Attributes, CountsOfAStoreBuiltProblem) {
-    buildModel(p->model);
-    const std::map<int, int64_t> counts = {
-        {NVRA_ATTR_ROWS, 3},
-        {NVRA_ATTR_ORIGINALROWS, 3},
-        {NVRA_ATTR_INPUTROWS, 3},
-        {NVRA_ATTR_COLS, 4},
-        {NVRA_ATTR_ORIGINALCOLS, 4},
-        {NVRA_ATTR_INPUTCOLS, 4},
-        {nvra::kAttrElems, 5},
-        {NVRA_ATTR_QELEMS, 2},
-        {nvra::kAttrQConstraints, 1},
-        {nvra::kAttrIndicators, 2},
-        {NVRA_ATTR_SETS, 2},
-        {NVRA_ATTR_ORIGINALSETS, 2},
-        {NVRA_ATTR_SETMEMBERS, 5},
-        {NVRA_ATTR_MIPENTS, 3},
-        {NVRA_ATTR_ORIGINALMIPENTS, 3},
-        {nvra::kAttrBinCols, 1},
-        {nvra::kAttrIntCols, 1},
-        {NVRA_ATTR_OBJECTIVES, 3},
-        {NVRA_ATTR_PROBNAMELENGTH, 12},
-        {NVRA_ATTR_CUTS, 0},
-    };
-    for (const auto &[id, expected] : counts)
-        EXPECT_EQ(intAttr(id), expected) << id;
-    EXPECT_EQ(dblAttr(NVRA_ATTR_OBJSENSE), -1.0);
-    EXPECT_EQ(strAttr(nvra::kAttrProbName), "store_model");
-    // Nothing solved: no objective value, at the worst end for a maximisation.
-    EXPECT_EQ(dblAttr(nvra::kAttrObjVal), -1e20);
-    EXPECT_EQ(dblAttr(NVRA_ATTR_LPOBJVAL), -1e20);
-    EXPECT_EQ(dblAttr(NVRA_ATTR_MIPOBJVAL), -1e20);
-    EXPECT_EQ(dblAttr(nvra::kAttrBestBound), 1e20);
-}
-
 TEST_F(Attributes, StringAttributeSizesAndTruncation) {
     p->model.probName = "abcdef";
     EXPECT_EQ(intAttr(NVRA_ATTR_PROBNAMELENGTH), 7);
@@ -343,7 +308,7 @@ TEST_F(Attributes, ReadDuringASolve) {
     p->busy = false;
 }
 
-// The counts follow edits made through the store's public functions.
+// The counts of a problem built through the store's public functions, and after a deletion.
 TEST_F(Attributes, CountsFollowPublicEdits) {
     // Part of the module's problem initialisation: output off around an empty load.
     int64_t outputlog = -1;
@@ -378,17 +343,41 @@ TEST_F(Attributes, CountsFollowPublicEdits) {
     const int objcols[] = {0};
     const double objcoefs[] = {1};
     ASSERT_EQ(NVRAaddobj(p, 1, objcols, objcoefs, 1, 1.0), 0) << lastError(p);
+    const int qcol[] = {0};
+    const double qval[] = {1.0};
+    ASSERT_EQ(NVRAaddqmatrix64(p, 1, 1, qcol, qcol, qval), 0) << lastError(p);
+    const int indrows[] = {0, 2}, indcols[] = {1, 1}, comps[] = {1, -1};
+    ASSERT_EQ(NVRAsetindicators(p, 2, indrows, indcols, comps), 0) << lastError(p);
     const std::map<int, int64_t> counts = {
-        {NVRA_ATTR_ROWS, 3},       {NVRA_ATTR_ORIGINALROWS, 3}, {NVRA_ATTR_INPUTROWS, 3},
-        {NVRA_ATTR_COLS, 4},       {NVRA_ATTR_ORIGINALCOLS, 4}, {NVRA_ATTR_INPUTCOLS, 4},
-        {nvra::kAttrElems, 5},     {NVRA_ATTR_QELEMS, 2},       {NVRA_ATTR_SETS, 2},
-        {NVRA_ATTR_SETMEMBERS, 5}, {NVRA_ATTR_MIPENTS, 3},      {nvra::kAttrBinCols, 1},
-        {nvra::kAttrIntCols, 1},   {NVRA_ATTR_OBJECTIVES, 2},   {NVRA_ATTR_NAMELENGTH, 3},
+        {NVRA_ATTR_ROWS, 3},
+        {NVRA_ATTR_ORIGINALROWS, 3},
+        {NVRA_ATTR_INPUTROWS, 3},
+        {NVRA_ATTR_COLS, 4},
+        {NVRA_ATTR_ORIGINALCOLS, 4},
+        {NVRA_ATTR_INPUTCOLS, 4},
+        {nvra::kAttrElems, 5},
+        {NVRA_ATTR_QELEMS, 2},
+        {NVRA_ATTR_SETS, 2},
+        {NVRA_ATTR_ORIGINALSETS, 2},
+        {NVRA_ATTR_SETMEMBERS, 5},
+        {NVRA_ATTR_MIPENTS, 3},
+        {NVRA_ATTR_ORIGINALMIPENTS, 3},
+        {nvra::kAttrBinCols, 1},
+        {nvra::kAttrIntCols, 1},
+        {NVRA_ATTR_OBJECTIVES, 2},
+        {NVRA_ATTR_NAMELENGTH, 3},
+        {nvra::kAttrQConstraints, 1},
+        {nvra::kAttrIndicators, 2},
+        {NVRA_ATTR_CUTS, 0},
     };
     for (const auto &[id, expected] : counts)
         EXPECT_EQ(intAttr(id), expected) << id;
     EXPECT_EQ(dblAttr(NVRA_ATTR_OBJSENSE), -1.0);
+    // Nothing solved: no objective value, at the worst end for a maximisation.
     EXPECT_EQ(dblAttr(nvra::kAttrObjVal), -1e20);
+    EXPECT_EQ(dblAttr(NVRA_ATTR_LPOBJVAL), -1e20);
+    EXPECT_EQ(dblAttr(NVRA_ATTR_MIPOBJVAL), -1e20);
+    EXPECT_EQ(dblAttr(nvra::kAttrBestBound), 1e20);
 
     // Deleting renumbers: the counts shrink with the store.
     const int delrows[] = {0};
