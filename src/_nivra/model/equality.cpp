@@ -63,23 +63,17 @@ double quadraticCoef(const Poly &p, PyObject *u, PyObject *v) {
 
 // Calls f(x, c) for each nonzero linear entry; stops at the first false.
 template <class F> bool allLinear(const Poly &p, F f) {
-    if (p.e) {
-        if (p.e->linear)
-            for (auto &kv : p.e->linear->map)
-                if (!f(kv.first, kv.second)) return false;
-        return true;
-    }
+    if (p.e)
+        return !p.e->linear ||
+               !linmap_forEachUntil(p.e->linear, [&](PyObject *x, double c) { return !f(x, c); });
     return !p.u || p.v || p.c == 0.0 || f(p.u, p.c);
 }
 
 template <class F> bool allQuadratic(const Poly &p, F f) {
-    if (p.e) {
-        if (p.e->quadratic)
-            for (auto &row : p.e->quadratic->map)
-                for (auto &kv : row.second->map)
-                    if (!f(row.first, kv.first, kv.second)) return false;
-        return true;
-    }
+    if (p.e)
+        return !p.e->quadratic ||
+               !quadmap_forEachUntil(p.e->quadratic,
+                                     [&](PyObject *u, PyObject *v, double c) { return !f(u, v, c); });
     return !p.v || p.c == 0.0 || f(p.u, p.v, p.c);
 }
 

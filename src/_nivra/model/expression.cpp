@@ -49,22 +49,11 @@ PyObject *modelErrorObj(const char *msg) {
 
 // Visits the linear (f(x, c)) or quadratic (f(u, v, c)) entries of a view until f fails.
 template <class F> int eachLin(const Poly &p, F f) {
-    if (p.e) {
-        if (p.e->linear)
-            for (auto &kv : p.e->linear->map)
-                if (f(kv.first, kv.second) != 0) return -1;
-        return 0;
-    }
+    if (p.e) return p.e->linear && linmap_forEachUntil(p.e->linear, f) != 0 ? -1 : 0;
     return p.u && !p.v ? f(p.u, p.c) : 0;
 }
 template <class F> int eachQuad(const Poly &p, F f) {
-    if (p.e) {
-        if (p.e->quadratic)
-            for (auto &row : p.e->quadratic->map)
-                for (auto &kv : row.second->map)
-                    if (f(row.first, kv.first, kv.second) != 0) return -1;
-        return 0;
-    }
+    if (p.e) return p.e->quadratic && quadmap_forEachUntil(p.e->quadratic, f) != 0 ? -1 : 0;
     return p.v ? f(p.u, p.v, p.c) : 0;
 }
 
@@ -240,6 +229,14 @@ PyObject *expression_copy(PyObject *obj, double c) {
         return modelErrorObj(p.v ? "Cannot copy quadratic term into expression"
                                  : "Cannot copy linear term into expression");
     return r.release();
+}
+
+bool expression_settle(const expression_s *e) {
+    const bool pending = (e->linear && linmap_pending(e->linear)) ||
+                         (e->quadratic && quadmap_pending(e->quadratic));
+    if (e->linear) linmap_settle(e->linear);
+    if (e->quadratic) quadmap_settle(e->quadratic);
+    return pending;
 }
 
 int expression_nonzero(PyObject *o) {

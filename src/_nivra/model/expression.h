@@ -33,18 +33,17 @@ inline bool expression_has_quadratic(const expression_s *e) {
 }
 
 // Visits every linear entry as f(var, coef) and every quadratic entry as f(var1, var2, coef)
-// (var1 has the smaller identifier). Iteration order is that of the hash tables.
+// (var1 has the smaller identifier), after merging appended entries. The order is that of
+// the maps (see model/maps.h): consumers that need a canonical order sort.
 template <class F> void expression_forEachLinear(const expression_s *e, F &&f) {
-    if (e->linear)
-        for (auto &kv : e->linear->map)
-            f(kv.first, kv.second);
+    if (e->linear) linmap_forEach(e->linear, f);
 }
 template <class F> void expression_forEachQuadratic(const expression_s *e, F &&f) {
-    if (e->quadratic)
-        for (auto &row : e->quadratic->map)
-            for (auto &kv : row.second->map)
-                f(row.first, kv.first, kv.second);
+    if (e->quadratic) quadmap_forEach(e->quadratic, f);
 }
+// Merges the appended entries of both maps. True when there were any (then the first keys,
+// which compatibility checks read without merging, may have changed).
+bool expression_settle(const expression_s *e);
 
 // Truth value of an element of an expression array: an expression is true when its constant
 // is nonzero or it has linear or quadratic terms; any other object is true.

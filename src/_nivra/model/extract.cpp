@@ -56,9 +56,9 @@ PyObject *nvr_extractLinear(PyObject *self, PyObject *) {
         return putFloat(lists[1].get(), i++, c);
     };
     if (p.e) {
-        if (p.e->linear)
-            for (auto &kv : p.e->linear->map)
-                if (!add(kv.first, kv.second)) return nullptr;
+        if (p.e->linear &&
+            linmap_forEachUntil(p.e->linear, [&](PyObject *x, double c) { return !add(x, c); }))
+            return nullptr;
     } else if (n == 1 && !add(p.u, p.c)) {
         return nullptr;
     }
@@ -79,10 +79,11 @@ PyObject *nvr_extractQuadratic(PyObject *self, PyObject *) {
         return putFloat(lists[2].get(), i++, c);
     };
     if (p.e) {
-        if (p.e->quadratic)
-            for (auto &row : p.e->quadratic->map)
-                for (auto &kv : row.second->map)
-                    if (!add(row.first, kv.first, kv.second)) return nullptr;
+        if (p.e->quadratic &&
+            quadmap_forEachUntil(p.e->quadratic, [&](PyObject *u, PyObject *v, double c) {
+                return !add(u, v, c);
+            }))
+            return nullptr;
     } else if (n == 1 && !add(p.u, p.v, p.c)) {
         return nullptr;
     }

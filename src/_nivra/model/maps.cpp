@@ -1,10 +1,20 @@
 // model/maps.cpp: coefficient and property maps on tsl robin-map and std::map.
 #include "maps.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
+
+#include "util/addrsort.h"
 
 template <class M> static void setLoad(M &m) {
     m.max_load_factor(kMapMaxLoadFactor);
+}
+
+// Returns the hint, else the first key in bucket order (remembered).
+template <class M> static PyObject *anyKey(M *m) {
+    if (m->hint || m->map.empty()) return m->hint;
+    return m->hint = m->map.begin()->first;
 }
 
 // Called before the entry of key is erased: the hint must always be a key of the map, or null.
@@ -14,131 +24,226 @@ template <class M> static void forgetHint(M *m, PyObject *key) {
 
 // ---- linmap ----------------------------------------------------------------------------------
 
+namespace {
+
+bool isInline(const linmap *m) {
+    return m->data == m->small;
+}
+
+uintptr_t addressOf(const LinEntry &e) {
+    return reinterpret_cast<uintptr_t>(e.var);
+}
+
+void push(linmap *m, PyObject *var, double c) {
+    Py_INCREF(var);
+    m->data[m->len++] = LinEntry{var, c};
+    if (isInline(m)) m->merged = m->len;
+}
+
+// Room for cap entries in the long form (the entries are kept). 0 or -1.
+int growTo(linmap *m, size_t cap) {
+    LinEntry *from = isInline(m) ? nullptr : m->data;
+    auto *a = static_cast<LinEntry *>(PyMem_Realloc(from, cap * sizeof(LinEntry)));
+    if (!a) return -1;
+    if (!from) {
+        std::memcpy(static_cast<void *>(a), m->small, m->len * sizeof(LinEntry));
+        m->merged = 0; // the entries of the inline form are distinct, but not in address order
+    }
+    m->data = a;
+    m->cap = cap;
+    return 0;
+}
+
+// Back to the inline form, for a long map that holds few merged entries.
+void moveInline(linmap *m) {
+    LinEntry *a = m->data;
+    std::memcpy(static_cast<void *>(m->small), a, m->len * sizeof(LinEntry));
+    PyMem_Free(a);
+    m->data = m->small;
+    m->cap = kLinInline;
+    m->merged = m->len;
+}
+
+// After a merge or removal: few entries go back inline, a long array mostly empty is shrunk.
+void fit(linmap *m) {
+    if (isInline(m)) return;
+    if (m->len <= kLinInline) {
+        moveInline(m);
+    } else if (m->cap > 4 * m->len) {
+        if (auto *a = static_cast<LinEntry *>(PyMem_Realloc(m->data, m->len * sizeof(LinEntry)))) {
+            m->data = a;
+            m->cap = m->len;
+        }
+    }
+}
+
+// Removes entry i of a merged map, releasing its key.
+void removeAt(linmap *m, size_t i) {
+    PyObject *var = m->data[i].var;
+    std::memmove(static_cast<void *>(m->data + i), m->data + i + 1,
+                 (m->len - i - 1) * sizeof(LinEntry));
+    m->merged = --m->len;
+    fit(m);
+    Py_DECREF(var);
+}
+
+// The index of var in a merged map, or len when absent.
+size_t find(const linmap *m, PyObject *var) {
+    if (isInline(m)) {
+        for (size_t i = 0; i < m->len; ++i)
+            if (m->data[i].var == var) return i;
+        return m->len;
+    }
+    const uintptr_t k = reinterpret_cast<uintptr_t>(var);
+    const LinEntry *it = std::lower_bound(
+        m->data, m->data + m->len, k,
+        [](const LinEntry &e, uintptr_t key) { return addressOf(e) < key; });
+    return it != m->data + m->len && it->var == var ? static_cast<size_t>(it - m->data) : m->len;
+}
+
+} // namespace
+
 linmap *linmap_new() {
-    auto *m = new (std::nothrow) linmap;
-    if (m) setLoad(m->map);
+    auto *m = static_cast<linmap *>(PyObject_Malloc(sizeof(linmap)));
+    if (!m) return nullptr;
+    m->data = m->small;
+    m->len = m->merged = 0;
+    m->cap = kLinInline;
     return m;
 }
 
 void linmap_free(linmap **m) {
-    if (!*m) return;
-    for (auto &kv : (*m)->map)
-        Py_DECREF(kv.first);
-    delete *m;
+    linmap *p = *m;
+    if (!p) return;
     *m = nullptr;
+    for (size_t i = 0; i < p->len; ++i)
+        Py_DECREF(p->data[i].var);
+    if (!isInline(p)) PyMem_Free(p->data);
+    PyObject_Free(p);
 }
 
 int linmap_copy(linmap **dst, const linmap *src) {
+    linmap_settle(src);
     linmap *m = linmap_new();
     if (!m) return -1;
-    try {
-        m->map = src->map;
-    } catch (const std::bad_alloc &) {
-        delete m;
-        return -1;
+    if (src->len > kLinInline) {
+        m->data = static_cast<LinEntry *>(PyMem_Malloc(src->len * sizeof(LinEntry)));
+        if (!m->data) {
+            PyObject_Free(m);
+            return -1;
+        }
+        m->cap = src->len;
     }
-    m->hint = src->hint;
-    for (auto &kv : m->map)
-        Py_INCREF(kv.first);
+    std::memcpy(static_cast<void *>(m->data), src->data, src->len * sizeof(LinEntry));
+    m->len = m->merged = src->len;
+    for (size_t i = 0; i < m->len; ++i)
+        Py_INCREF(m->data[i].var);
     linmap_free(dst);
     *dst = m;
     return 0;
 }
 
-// The sweep may visit an entry twice (erasing shifts later entries back), which is harmless
-// for this test.
-void linmap_drop_zeros(linmap *m) {
-    for (auto it = m->map.begin(); it != m->map.end();) {
-        if (it->second != 0.0) {
-            ++it;
-            continue;
+void linmap_settle(const linmap *cm) {
+    if (cm->merged == cm->len) return;
+    auto *m = const_cast<linmap *>(cm); // the entries stay what they are
+    if (!nvy_addrsort::sortByAddress(m->data, m->len, addressOf))
+        std::stable_sort(m->data, m->data + m->len,
+                         [](const LinEntry &a, const LinEntry &b) { return a.var < b.var; });
+    // Each run of one key is summed in the order of entry; every entry after the first of its
+    // run held a reference of its own, the first one keeps the key alive meanwhile.
+    size_t out = 0;
+    for (size_t i = 0; i < m->len;) {
+        PyObject *var = m->data[i].var;
+        double sum = m->data[i].coef;
+        size_t j = i + 1;
+        for (; j < m->len && m->data[j].var == var; ++j) {
+            sum += m->data[j].coef;
+            Py_DECREF(var);
         }
-        PyObject *key = it->first;
-        forgetHint(m, key);
-        it = m->map.erase(it);
-        Py_DECREF(key);
+        if (sum != 0.0)
+            m->data[out++] = LinEntry{var, sum};
+        else
+            Py_DECREF(var);
+        i = j;
     }
+    m->len = m->merged = out;
+    fit(m);
+}
+
+void linmap_drop_zeros(linmap *m) {
+    linmap_settle(m);
+    size_t out = 0;
+    for (size_t i = 0; i < m->len; ++i) {
+        if (m->data[i].coef != 0.0)
+            m->data[out++] = m->data[i];
+        else
+            Py_DECREF(m->data[i].var);
+    }
+    m->len = m->merged = out;
+    fit(m);
 }
 
 int linmap_merge(linmap *dst, const linmap *src, double s) {
-    if (linmap_reserve(dst, dst->map.size() + src->map.size()) != 0) return -1; // one growth
-    for (auto &kv : src->map)
-        if (linmap_add(dst, kv.first, s * kv.second) != 0) return -1;
+    linmap_settle(src);
+    if (linmap_reserve(dst, dst->len + src->len) != 0) return -1; // one growth
+    for (size_t i = 0; i < src->len; ++i)
+        if (linmap_add(dst, src->data[i].var, s * src->data[i].coef) != 0) return -1;
     return 0;
 }
 
 Py_ssize_t linmap_size(const linmap *m) {
-    return static_cast<Py_ssize_t>(m->map.size());
+    linmap_settle(m);
+    return static_cast<Py_ssize_t>(m->len);
 }
 
 int linmap_reserve(linmap *m, size_t n) {
-    // The table's reserve() rebuilds the table even when it is large enough already.
-    if (static_cast<double>(n) < static_cast<double>(m->map.bucket_count()) * kMapMaxLoadFactor)
-        return 0;
-    try {
-        m->map.reserve(n);
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
-    return 0;
+    if (n <= m->cap) return 0;
+    return growTo(m, n);
 }
 
 int linmap_get(const linmap *m, PyObject *var, double *out) {
-    auto it = m->map.find(var);
-    if (it == m->map.end()) return -1;
-    *out = it->second;
+    linmap_settle(m);
+    const size_t i = find(m, var);
+    if (i == m->len) return -1;
+    *out = m->data[i].coef;
     return 0;
 }
 
 int linmap_set(linmap *m, PyObject *var, double c) {
-    auto it = m->map.find(var);
-    if (it != m->map.end()) {
-        if (c != 0.0) {
-            it.value() = c;
-        } else {
-            forgetHint(m, var);
-            m->map.erase(it);
-            Py_DECREF(var);
-        }
-        return 0;
-    }
-    if (c == 0.0) return 0;
-    try {
-        m->map.emplace(var, c);
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
-    Py_INCREF(var);
-    m->hint = var;
+    linmap_settle(m);
+    const size_t i = find(m, var);
+    if (i == m->len) return linmap_add(m, var, c);
+    if (c != 0.0)
+        m->data[i].coef = c;
+    else
+        removeAt(m, i);
     return 0;
 }
 
 int linmap_add(linmap *m, PyObject *var, double c) {
     if (c == 0.0) return 0;
-    try {
-        auto [it, inserted] = m->map.try_emplace(var, c);
-        if (inserted) {
-            Py_INCREF(var);
-            m->hint = var;
-        } else if ((it.value() += c) == 0.0) {
-            forgetHint(m, var);
-            m->map.erase(it);
-            Py_DECREF(var);
+    if (isInline(m)) {
+        for (size_t i = 0; i < m->len; ++i) {
+            if (m->data[i].var != var) continue;
+            if ((m->data[i].coef += c) == 0.0) removeAt(m, i);
+            return 0;
         }
-    } catch (const std::bad_alloc &) {
-        return -1;
+        if (m->len == m->cap && growTo(m, 4 * kLinInline) != 0) return -1;
+    } else if (m->len == m->cap) {
+        // Before growing, merge when the appended entries are as many as the merged ones:
+        // repeated keys then cost no memory, and each merge is paid by as many appends.
+        if (m->len - m->merged >= m->merged) {
+            linmap_settle(m);
+            if (isInline(m)) return linmap_add(m, var, c);
+        }
+        if (m->len == m->cap && growTo(m, 2 * m->cap) != 0) return -1;
     }
+    push(m, var, c);
     return 0;
 }
 
-// Returns the hint, else the first key in bucket order (remembered).
-template <class M> static PyObject *anyKey(M *m) {
-    if (m->hint || m->map.empty()) return m->hint;
-    return m->hint = m->map.begin()->first;
-}
-
-PyObject *linmap_any_key(linmap *m) {
-    return anyKey(m);
+PyObject *linmap_any_key(const linmap *m) {
+    return m->len ? m->data[0].var : nullptr;
 }
 
 // ---- quadmap ---------------------------------------------------------------------------------
@@ -161,6 +266,7 @@ void quadmap_free(quadmap **m) {
 }
 
 int quadmap_copy(quadmap **dst, const quadmap *src) {
+    quadmap_settle(src);
     quadmap *m = quadmap_new();
     if (!m) return -1;
     try {
@@ -186,7 +292,9 @@ int quadmap_copy(quadmap **dst, const quadmap *src) {
     return 0;
 }
 
-void quadmap_drop_empty_rows(quadmap *m) {
+void quadmap_settle(const quadmap *cm) {
+    if (cm->exact) return;
+    auto *m = const_cast<quadmap *>(cm); // the entries stay what they are
     m->size = 0;
     for (auto it = m->map.begin(); it != m->map.end();) {
         const Py_ssize_t n = linmap_size(it->second);
@@ -201,20 +309,22 @@ void quadmap_drop_empty_rows(quadmap *m) {
         it = m->map.erase(it);
         Py_DECREF(key);
     }
+    m->exact = true;
 }
 
 int quadmap_merge(quadmap *dst, const quadmap *src, double s) {
-    for (auto &row : src->map)
-        for (auto &kv : row.second->map)
-            if (quadmap_add(dst, row.first, kv.first, s * kv.second) != 0) return -1;
-    return 0;
+    return quadmap_forEachUntil(src, [&](PyObject *u, PyObject *v, double c) {
+        return quadmap_add(dst, u, v, s * c);
+    });
 }
 
 Py_ssize_t quadmap_size(const quadmap *m) {
+    quadmap_settle(m);
     return m->size;
 }
 
 int quadmap_get(const quadmap *m, PyObject *u, linmap **row) {
+    quadmap_settle(m);
     auto it = m->map.find(u);
     if (it == m->map.end()) return -1;
     *row = it->second;
@@ -242,10 +352,16 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
         return 0;
     }
     linmap *row = it->second;
-    const Py_ssize_t before = linmap_size(row);
+    // While the count is exact every row is merged, so its length is its size.
+    const size_t before = row->len;
     if (linmap_add(row, v, c) != 0) return -1;
-    m->size += linmap_size(row) - before;
-    if (linmap_size(row) == 0) {
+    if (!m->exact) return 0;
+    if (linmap_pending(row)) {
+        m->exact = false;
+        return 0;
+    }
+    m->size += static_cast<Py_ssize_t>(row->len) - static_cast<Py_ssize_t>(before);
+    if (row->len == 0) {
         forgetHint(m, u);
         linmap_free(&row);
         m->map.erase(it);

@@ -1,6 +1,7 @@
 // model/maps.h: the coefficient and property maps of the modelling layer.
 //
 // linmap   variable (by address) -> coefficient; owns a reference to each key; never holds 0.0
+//          when read (see below)
 // quadmap  variable u (by address) -> linmap of second factors; the pair (u, v) is stored once,
 //          in the row of the factor with the smaller identifier
 // namemap  identifier -> str (owns the values)
@@ -8,9 +9,19 @@
 // rowcolmap identifier -> index (ordered)
 // userfuncmap callable (by address) -> user-function records (ordered multimap; owns the keys)
 //
+// A linmap has two forms. Inline: up to kLinInline distinct entries in the record itself, in
+// the order they were entered, found by a linear scan (no table, no allocation beyond the
+// record). Long: an array whose front part is merged (sorted by address, distinct keys, no
+// zero) and whose tail holds appended (key, coefficient) pairs not merged yet, each pair with
+// its own key reference. Adding to a long map appends; the first read that needs map semantics
+// (size, lookup, iteration, copy) merges: the tail is sorted stably by address, runs of one key
+// are summed in the order they were added (so the sum is the one that adding one by one gives),
+// zero sums are dropped and the extra key references given back. A merge that leaves few
+// entries moves them back inline. Reads are therefore logically const and may merge.
+//
 // Integer results are 0 for success and -1 for failure (only exhausted memory fails; a map
 // that failed an insertion keeps its previous entries). No Python exception is set here:
-// callers raise their own messages.
+// callers raise their own messages. All of it runs with the interpreter lock held.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
@@ -46,16 +57,28 @@ template <class V>
 using VarTable = tsl::robin_map<PyObject *, V, IdentityHash, std::equal_to<PyObject *>,
                                 std::allocator<std::pair<PyObject *, V>>, true>;
 
-// hint: a key of the map (a recently inserted or found one) or null; every erasure of that key
-// clears it. It makes linmap_any_key constant time (iterating from begin() scans empty
-// buckets), without a lookup.
-struct linmap {
-    VarTable<double> map;
-    PyObject *hint = nullptr;
+struct LinEntry {
+    PyObject *var;
+    double coef;
 };
+
+constexpr size_t kLinInline = 8;
+
+struct linmap {
+    LinEntry *data;   // small (inline form) or an array from the heap (long form)
+    size_t len;       // entries in data
+    size_t cap;       // room in data
+    size_t merged;    // entries [0, merged) are merged; always len in the inline form
+    LinEntry small[kLinInline];
+};
+
+// quadmap rows are linmaps. size counts the entries of all rows while exact is set; adding to a
+// long row clears it, and the next read merges the rows, drops empty ones and recounts.
+// hint: a row key (a recently inserted one) or null; every erasure of that key clears it.
 struct quadmap {
     VarTable<linmap *> map;
-    Py_ssize_t size = 0; // total entries of all rows
+    Py_ssize_t size = 0; // total entries of all rows, when exact
+    bool exact = true;
     PyObject *hint = nullptr;
 };
 struct namemap {
@@ -82,31 +105,80 @@ struct userfuncmap {
 linmap *linmap_new();
 void linmap_free(linmap **m);
 int linmap_copy(linmap **dst, const linmap *src);
-// Removes the entries whose coefficient is 0.0, releasing their keys.
+// Merges the appended entries (see above). Logically const: the entries do not change.
+void linmap_settle(const linmap *m);
+// True when the map has appended entries not merged yet.
+inline bool linmap_pending(const linmap *m) {
+    return m->merged != m->len;
+}
+// Removes the entries whose coefficient is 0.0, releasing their keys (merges first).
 void linmap_drop_zeros(linmap *m);
 // dst += s·src, entry by entry with linmap_add semantics; dst and src must differ. On failure
 // some entries may have been added already.
 int linmap_merge(linmap *dst, const linmap *src, double s);
 Py_ssize_t linmap_size(const linmap *m);
-// Makes room for n entries in all, so that inserting up to n grows the table at most once.
+// Makes room for n entries in all, so that adding up to n entries allocates at most once.
 int linmap_reserve(linmap *m, size_t n);
 int linmap_get(const linmap *m, PyObject *var, double *out);
 int linmap_set(linmap *m, PyObject *var, double c);
 int linmap_add(linmap *m, PyObject *var, double c);
-// Some key of the map (borrowed), or null when it is empty.
-PyObject *linmap_any_key(linmap *m);
+// Some key entered into the map (borrowed), or null when it is empty; constant time, without a
+// merge: appended entries not merged yet may cancel that key, so a caller that needs an exact
+// answer (is the map empty?) merges first.
+PyObject *linmap_any_key(const linmap *m);
+
+// The merged entries, in map order (inline: the order of entry; long: by address).
+inline const LinEntry *linmap_begin(const linmap *m) {
+    linmap_settle(m);
+    return m->data;
+}
+inline const LinEntry *linmap_end(const linmap *m) {
+    return m->data + m->len;
+}
+// Visits every entry as f(var, coef), after merging.
+template <class F> void linmap_forEach(const linmap *m, F &&f) {
+    for (const LinEntry *it = linmap_begin(m), *end = linmap_end(m); it != end; ++it)
+        f(it->var, it->coef);
+}
+// The same until f returns nonzero, which is returned.
+template <class F> int linmap_forEachUntil(const linmap *m, F &&f) {
+    for (const LinEntry *it = linmap_begin(m), *end = linmap_end(m); it != end; ++it)
+        if (const int rc = f(it->var, it->coef)) return rc;
+    return 0;
+}
 
 quadmap *quadmap_new();
 void quadmap_free(quadmap **m);
 int quadmap_copy(quadmap **dst, const quadmap *src);
-// Removes empty rows and recounts the entries.
-void quadmap_drop_empty_rows(quadmap *m);
+// Merges every row, removes empty rows and recounts the entries. Logically const.
+void quadmap_settle(const quadmap *m);
 int quadmap_merge(quadmap *dst, const quadmap *src, double s);
 Py_ssize_t quadmap_size(const quadmap *m);
 int quadmap_get(const quadmap *m, PyObject *u, linmap **row);
 int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c);
-// Some row key of the map (borrowed), or null when it is empty.
+// Some row key of the map (borrowed), or null when it is empty; like linmap_any_key, an entry
+// not merged yet may have emptied that row.
 PyObject *quadmap_any_key(quadmap *m);
+// True when some row may hold appended entries not merged yet.
+inline bool quadmap_pending(const quadmap *m) {
+    return !m->exact;
+}
+// Visits every entry as f(u, v, coef), after merging; the ...Until form stops at the first
+// nonzero result of f and returns it.
+template <class F> int quadmap_forEachUntil(const quadmap *m, F &&f) {
+    quadmap_settle(m);
+    for (auto &row : m->map)
+        if (const int rc = linmap_forEachUntil(
+                row.second, [&](PyObject *v, double c) { return f(row.first, v, c); }))
+            return rc;
+    return 0;
+}
+template <class F> void quadmap_forEach(const quadmap *m, F &&f) {
+    quadmap_forEachUntil(m, [&](PyObject *u, PyObject *v, double c) {
+        f(u, v, c);
+        return 0;
+    });
+}
 
 namemap *namemap_new();
 void namemap_free(namemap **m);
@@ -141,16 +213,19 @@ void userfuncmap_free(userfuncmap **m);
 // holding no zero coefficient.
 
 template <class F> void linmap_apply(linmap *m, F f) {
+    linmap_settle(m);
     bool zero = false;
-    for (auto it = m->map.begin(); it != m->map.end(); ++it)
-        zero |= (it.value() = f(it->second)) == 0.0;
+    for (size_t i = 0; i < m->len; ++i)
+        zero |= (m->data[i].coef = f(m->data[i].coef)) == 0.0;
     if (zero) linmap_drop_zeros(m);
 }
 
 template <class F> void quadmap_apply(quadmap *m, F f) {
+    quadmap_settle(m);
     for (auto &row : m->map)
         linmap_apply(row.second, f);
-    quadmap_drop_empty_rows(m);
+    m->exact = false; // rows may have become empty
+    quadmap_settle(m);
 }
 
 // *dst becomes the transformed copy of src. 0 or -1 (then *dst is unchanged).

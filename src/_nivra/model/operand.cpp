@@ -134,6 +134,9 @@ int firstVarOfKind(PyObject *obj, int kind, var_s **var) {
     }
     *var = reinterpret_cast<var_s *>(v);
     if (v && var_is_deleted(*var)) {
+        // The key may be one that entries not merged yet cancel: look again after merging.
+        if (kind == kExpression && expression_settle(as_expression(obj)))
+            return firstVarOfKind(obj, kind, var);
         PyErr_SetString(nvy_model_exc, "Deleted variable in expression");
         return -1;
     }
@@ -146,9 +149,25 @@ int check_first_var(PyObject *obj, var_s **var) {
 
 namespace {
 
+bool sameOwner(const var_s *x, const var_s *y) {
+    return !x || !y || x->owner == y->owner;
+}
+
+// The representatives of a and b. An expression's representative is read without merging its
+// maps, so it may be a variable that entries not merged yet cancel; when the two disagree, the
+// expressions are merged and their representatives read again, so that the answer is exact.
+int representatives(PyObject *a, int ka, PyObject *b, int kb, var_s **x, var_s **y) {
+    if (firstVarOfKind(a, ka, x) != 0 || firstVarOfKind(b, kb, y) != 0) return -1;
+    if (sameOwner(*x, *y)) return 0;
+    const bool settledA = ka == kExpression && expression_settle(as_expression(a));
+    const bool settledB = kb == kExpression && expression_settle(as_expression(b));
+    if (!settledA && !settledB) return 0;
+    return firstVarOfKind(a, ka, x) != 0 || firstVarOfKind(b, kb, y) != 0 ? -1 : 0;
+}
+
 int compatible(var_s *x, var_s *y, int *unlinked) {
     if (unlinked) *unlinked = (x && !x->owner) || (y && !y->owner);
-    if (!x || !y || x->owner == y->owner) return 0;
+    if (sameOwner(x, y)) return 0;
     PyErr_SetString(nvy_model_exc,
                     !x->owner || !y->owner
                         ? "Linked variables and unlinked variables cannot be combined in expression"
@@ -160,13 +179,13 @@ int compatible(var_s *x, var_s *y, int *unlinked) {
 
 int checkCompatibleKinds(PyObject *a, int ka, PyObject *b, int kb) {
     var_s *x, *y;
-    if (firstVarOfKind(a, ka, &x) != 0 || firstVarOfKind(b, kb, &y) != 0) return -1;
+    if (representatives(a, ka, b, kb, &x, &y) != 0) return -1;
     return compatible(x, y, nullptr);
 }
 
 int check_expressions_compatible(PyObject *a, PyObject *b, int *unlinked) {
     var_s *x, *y;
-    if (check_first_var(a, &x) != 0 || check_first_var(b, &y) != 0) return -1;
+    if (representatives(a, exprKindOf(a), b, exprKindOf(b), &x, &y) != 0) return -1;
     return compatible(x, y, unlinked);
 }
 

@@ -20,12 +20,7 @@ namespace {
 // as usual). Null when memory is exhausted.
 linmap *newLinmap(Py_ssize_t n) {
     linmap *m = linmap_new();
-    if (m && n > 0) {
-        try {
-            m->map.reserve(static_cast<size_t>(n));
-        } catch (const std::bad_alloc &) {
-        }
-    }
+    if (m && n > 0) linmap_reserve(m, static_cast<size_t>(n));
     return m;
 }
 
@@ -44,16 +39,6 @@ bool termOf(PyObject *o, int kind, double *c, PyObject **x) {
     return false;
 }
 
-// Gives back the room of a map that was reserved for many more terms than it received.
-void shrink(linmap *m) {
-    if (m && m->map.bucket_count() > 4 * (m->map.size() + 16)) {
-        try {
-            m->map.rehash(0);
-        } catch (const std::bad_alloc &) {
-        }
-    }
-}
-
 } // namespace
 
 bool ExpressionAccumulator::isExpressionOrEmpty() const {
@@ -61,7 +46,6 @@ bool ExpressionAccumulator::isExpressionOrEmpty() const {
 }
 
 PyObject *ExpressionAccumulator::take() {
-    if (obj_ && expression_Check(obj_)) shrink(as_expression(obj_)->linear);
     PyObject *r = obj_ || target() ? std::exchange(obj_, nullptr) : nullptr;
     ownerState_ = Owner::kNone;
     owner_ = nullptr;
@@ -87,6 +71,11 @@ int ExpressionAccumulator::admit(PyObject *var) {
     if (ownerState_ == Owner::kUnknown) {
         var_s *rep;
         if (check_first_var(obj_, &rep) != 0) return -1;
+        // The representative is read without merging: entries not merged yet may cancel it,
+        // and then the merged result tells.
+        if (rep && rep->owner != v->owner && expression_Check(obj_) &&
+            expression_settle(as_expression(obj_)) && check_first_var(obj_, &rep) != 0)
+            return -1;
         ownerState_ = rep ? Owner::kKnown : Owner::kNone;
         owner_ = rep ? rep->owner : nullptr;
     }
