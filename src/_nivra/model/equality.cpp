@@ -72,8 +72,8 @@ template <class F> bool allLinear(const Poly &p, F f) {
 template <class F> bool allQuadratic(const Poly &p, F f) {
     if (p.e)
         return !p.e->quadratic ||
-               !quadmap_forEachUntil(p.e->quadratic,
-                                     [&](PyObject *u, PyObject *v, double c) { return !f(u, v, c); });
+               !quadmap_forEachUntil(
+                   p.e->quadratic, [&](PyObject *u, PyObject *v, double c) { return !f(u, v, c); });
     return !p.v || p.c == 0.0 || f(p.u, p.v, p.c);
 }
 

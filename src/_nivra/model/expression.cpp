@@ -232,8 +232,8 @@ PyObject *expression_copy(PyObject *obj, double c) {
 }
 
 bool expression_settle(const expression_s *e) {
-    const bool pending = (e->linear && linmap_pending(e->linear)) ||
-                         (e->quadratic && quadmap_pending(e->quadratic));
+    const bool pending =
+        (e->linear && linmap_pending(e->linear)) || (e->quadratic && quadmap_pending(e->quadratic));
     if (e->linear) linmap_settle(e->linear);
     if (e->quadratic) quadmap_settle(e->quadratic);
     return pending;

@@ -80,9 +80,8 @@ PyObject *nvr_extractQuadratic(PyObject *self, PyObject *) {
     };
     if (p.e) {
         if (p.e->quadratic &&
-            quadmap_forEachUntil(p.e->quadratic, [&](PyObject *u, PyObject *v, double c) {
-                return !add(u, v, c);
-            }))
+            quadmap_forEachUntil(p.e->quadratic,
+                                 [&](PyObject *u, PyObject *v, double c) { return !add(u, v, c); }))
             return nullptr;
     } else if (n == 1 && !add(p.u, p.v, p.c)) {
         return nullptr;

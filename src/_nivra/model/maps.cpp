@@ -95,9 +95,9 @@ size_t find(const linmap *m, PyObject *var) {
         return m->len;
     }
     const uintptr_t k = reinterpret_cast<uintptr_t>(var);
-    const LinEntry *it = std::lower_bound(
-        m->data, m->data + m->len, k,
-        [](const LinEntry &e, uintptr_t key) { return addressOf(e) < key; });
+    const LinEntry *it =
+        std::lower_bound(m->data, m->data + m->len, k,
+                         [](const LinEntry &e, uintptr_t key) { return addressOf(e) < key; });
     return it != m->data + m->len && it->var == var ? static_cast<size_t>(it - m->data) : m->len;
 }
 
@@ -313,9 +313,8 @@ void quadmap_settle(const quadmap *cm) {
 }
 
 int quadmap_merge(quadmap *dst, const quadmap *src, double s) {
-    return quadmap_forEachUntil(src, [&](PyObject *u, PyObject *v, double c) {
-        return quadmap_add(dst, u, v, s * c);
-    });
+    return quadmap_forEachUntil(
+        src, [&](PyObject *u, PyObject *v, double c) { return quadmap_add(dst, u, v, s * c); });
 }
 
 Py_ssize_t quadmap_size(const quadmap *m) {

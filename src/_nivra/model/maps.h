@@ -65,10 +65,10 @@ struct LinEntry {
 constexpr size_t kLinInline = 8;
 
 struct linmap {
-    LinEntry *data;   // small (inline form) or an array from the heap (long form)
-    size_t len;       // entries in data
-    size_t cap;       // room in data
-    size_t merged;    // entries [0, merged) are merged; always len in the inline form
+    LinEntry *data; // small (inline form) or an array from the heap (long form)
+    size_t len;     // entries in data
+    size_t cap;     // room in data
+    size_t merged;  // entries [0, merged) are merged; always len in the inline form
     LinEntry small[kLinInline];
 };
 
