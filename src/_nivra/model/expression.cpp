@@ -94,12 +94,13 @@ size_t linearCount(const Poly &p) {
 }
 
 // Makes room for n linear entries in e (creating its map when n > 0), so that a sum of views
-// allocates its table once instead of copying the first one and growing it for the second.
-// 0 or -1 when memory is exhausted.
+// allocates once instead of copying the first one and growing it for the second. A short sum
+// gets inline room for all of them; a long one the array of the long form, unless its terms
+// may still overlap enough to fit inline. 0 or -1 when memory is exhausted.
 int reserveLinear(expression_s *e, size_t n) {
     if (n == 0) return 0;
-    if (!e->linear && !(e->linear = linmap_new())) return -1;
-    return linmap_reserve(e->linear, n);
+    if (!e->linear && !(e->linear = linmap_new(n))) return -1;
+    return n <= 2 * kLinInline ? 0 : linmap_reserve(e->linear, n);
 }
 
 // Applies f to the constant and every coefficient of e.

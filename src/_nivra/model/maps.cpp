@@ -26,8 +26,12 @@ template <class M> static void forgetHint(M *m, PyObject *key) {
 
 namespace {
 
+LinEntry *inlineStorage(const linmap *m) {
+    return reinterpret_cast<LinEntry *>(const_cast<linmap *>(m) + 1);
+}
+
 bool isInline(const linmap *m) {
-    return m->data == m->small;
+    return m->data == inlineStorage(m);
 }
 
 uintptr_t addressOf(const LinEntry &e) {
@@ -42,37 +46,38 @@ void push(linmap *m, PyObject *var, double c) {
 
 // Room for cap entries in the long form (the entries are kept). 0 or -1.
 int growTo(linmap *m, size_t cap) {
+    if (cap > UINT32_MAX) return -1;
     LinEntry *from = isInline(m) ? nullptr : m->data;
     auto *a = static_cast<LinEntry *>(PyMem_Realloc(from, cap * sizeof(LinEntry)));
     if (!a) return -1;
     if (!from) {
-        std::memcpy(static_cast<void *>(a), m->small, m->len * sizeof(LinEntry));
+        std::memcpy(static_cast<void *>(a), m->data, m->len * sizeof(LinEntry));
         m->merged = 0; // the entries of the inline form are distinct, but not in address order
     }
     m->data = a;
-    m->cap = cap;
+    m->cap = static_cast<uint32_t>(cap);
     return 0;
 }
 
 // Back to the inline form, for a long map that holds few merged entries.
 void moveInline(linmap *m) {
     LinEntry *a = m->data;
-    std::memcpy(static_cast<void *>(m->small), a, m->len * sizeof(LinEntry));
+    std::memcpy(static_cast<void *>(inlineStorage(m)), a, m->len * sizeof(LinEntry));
     PyMem_Free(a);
-    m->data = m->small;
-    m->cap = kLinInline;
+    m->data = inlineStorage(m);
+    m->cap = m->inlineCap;
     m->merged = m->len;
 }
 
 // After a merge or removal: few entries go back inline, a long array mostly empty is shrunk.
 void fit(linmap *m) {
     if (isInline(m)) return;
-    if (m->len <= kLinInline) {
+    if (m->len <= m->inlineCap) {
         moveInline(m);
     } else if (m->cap > 4 * m->len) {
         if (auto *a = static_cast<LinEntry *>(PyMem_Realloc(m->data, m->len * sizeof(LinEntry)))) {
             m->data = a;
-            m->cap = m->len;
+            m->cap = static_cast<uint32_t>(m->len);
         }
     }
 }
@@ -103,12 +108,13 @@ size_t find(const linmap *m, PyObject *var) {
 
 } // namespace
 
-linmap *linmap_new() {
-    auto *m = static_cast<linmap *>(PyObject_Malloc(sizeof(linmap)));
+linmap *linmap_new(size_t room) {
+    const uint32_t cap = static_cast<uint32_t>(std::clamp<size_t>(room, 1, kLinInline));
+    auto *m = static_cast<linmap *>(PyObject_Malloc(sizeof(linmap) + cap * sizeof(LinEntry)));
     if (!m) return nullptr;
-    m->data = m->small;
+    m->data = inlineStorage(m);
     m->len = m->merged = 0;
-    m->cap = kLinInline;
+    m->cap = m->inlineCap = cap;
     return m;
 }
 
@@ -124,15 +130,15 @@ void linmap_free(linmap **m) {
 
 int linmap_copy(linmap **dst, const linmap *src) {
     linmap_settle(src);
-    linmap *m = linmap_new();
+    linmap *m = linmap_new(src->len);
     if (!m) return -1;
-    if (src->len > kLinInline) {
+    if (src->len > m->inlineCap) {
         m->data = static_cast<LinEntry *>(PyMem_Malloc(src->len * sizeof(LinEntry)));
         if (!m->data) {
             PyObject_Free(m);
             return -1;
         }
-        m->cap = src->len;
+        m->cap = static_cast<uint32_t>(src->len);
     }
     std::memcpy(static_cast<void *>(m->data), src->data, src->len * sizeof(LinEntry));
     m->len = m->merged = src->len;
@@ -228,7 +234,7 @@ int linmap_add(linmap *m, PyObject *var, double c) {
             if ((m->data[i].coef += c) == 0.0) removeAt(m, i);
             return 0;
         }
-        if (m->len == m->cap && growTo(m, 4 * kLinInline) != 0) return -1;
+        if (m->len == m->cap && growTo(m, 2 * kLinInline) != 0) return -1;
     } else if (m->len == m->cap) {
         // Before growing, merge when the appended entries are as many as the merged ones:
         // repeated keys then cost no memory, and each merge is paid by as many appends.
@@ -334,7 +340,7 @@ int quadmap_add(quadmap *m, PyObject *u, PyObject *v, double c) {
     if (c == 0.0) return 0;
     auto it = m->map.find(u);
     if (it == m->map.end()) {
-        linmap *row = linmap_new();
+        linmap *row = linmap_new(2);
         if (!row || linmap_add(row, v, c) != 0) {
             linmap_free(&row);
             return -1;

@@ -9,8 +9,9 @@
 // rowcolmap identifier -> index (ordered)
 // userfuncmap callable (by address) -> user-function records (ordered multimap; owns the keys)
 //
-// A linmap has two forms. Inline: up to kLinInline distinct entries in the record itself, in
-// the order they were entered, found by a linear scan (no table, no allocation beyond the
+// A linmap has two forms. Inline: up to kLinInline distinct entries in the record itself (the
+// record is allocated with room for as many as its creator expects), in the order they were
+// entered, found by a linear scan (no table, no allocation beyond the
 // record). Long: an array whose front part is merged (sorted by address, distinct keys, no
 // zero) and whose tail holds appended (key, coefficient) pairs not merged yet, each pair with
 // its own key reference. Adding to a long map appends; the first read that needs map semantics
@@ -64,12 +65,13 @@ struct LinEntry {
 
 constexpr size_t kLinInline = 8;
 
+// The record is followed by room for inlineCap entries (the inline form's storage).
 struct linmap {
-    LinEntry *data; // small (inline form) or an array from the heap (long form)
-    size_t len;     // entries in data
-    size_t cap;     // room in data
-    size_t merged;  // entries [0, merged) are merged; always len in the inline form
-    LinEntry small[kLinInline];
+    LinEntry *data;     // the inline storage (inline form) or an array from the heap (long form)
+    size_t len;         // entries in data
+    size_t merged;      // entries [0, merged) are merged; always len in the inline form
+    uint32_t cap;       // room in data
+    uint32_t inlineCap; // room in the inline storage, 1 to kLinInline
 };
 
 // quadmap rows are linmaps. size counts the entries of all rows while exact is set; adding to a
@@ -102,7 +104,8 @@ struct userfuncmap {
     std::multimap<PyObject *, userfunc_s *> map;
 };
 
-linmap *linmap_new();
+// A new empty map with inline room for `room` entries (clamped to 1..kLinInline).
+linmap *linmap_new(size_t room = 4);
 void linmap_free(linmap **m);
 int linmap_copy(linmap **dst, const linmap *src);
 // Merges the appended entries (see above). Logically const: the entries do not change.

@@ -19,7 +19,7 @@ namespace {
 // A new coefficient map with room for n entries (the room is a hint: without it the map grows
 // as usual). Null when memory is exhausted.
 linmap *newLinmap(Py_ssize_t n) {
-    linmap *m = linmap_new();
+    linmap *m = n > 0 ? linmap_new(static_cast<size_t>(n)) : linmap_new();
     if (m && n > 0) linmap_reserve(m, static_cast<size_t>(n));
     return m;
 }
