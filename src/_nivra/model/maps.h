@@ -11,14 +11,14 @@
 //
 // A linmap has two forms. Inline: up to kLinInline distinct entries in the record itself (the
 // record is allocated with room for as many as its creator expects), in the order they were
-// entered, found by a linear scan (no table, no allocation beyond the
-// record). Long: an array whose front part is merged (sorted by address, distinct keys, no
-// zero) and whose tail holds appended (key, coefficient) pairs not merged yet, each pair with
-// its own key reference. Adding to a long map appends; the first read that needs map semantics
-// (size, lookup, iteration, copy) merges: the tail is sorted stably by address, runs of one key
-// are summed in the order they were added (so the sum is the one that adding one by one gives),
-// zero sums are dropped and the extra key references given back. A merge that leaves few
-// entries moves them back inline. Reads are therefore logically const and may merge.
+// entered, found by a linear scan: no table, no allocation beyond the record. Long: an array
+// whose front part is merged (sorted by address, distinct keys, no zero) and whose tail holds
+// appended (key, coefficient) pairs not merged yet, each pair with its own key reference.
+// Adding to a long map appends; the first read that needs map semantics (size, lookup,
+// iteration, copy) merges: the entries are sorted stably by address, runs of one key are summed
+// in the order they were added (so the sum is the one that adding one by one gives), zero sums
+// are dropped and the extra key references given back. A merge that leaves few entries moves
+// them back inline. Reads are therefore logically const and may merge.
 //
 // Integer results are 0 for success and -1 for failure (only exhausted memory fails; a map
 // that failed an insertion keeps its previous entries). No Python exception is set here:
