@@ -14,7 +14,8 @@ Run:  python examples/process_synthesis.py
 import nivra
 
 
-def solve():
+def build():
+    """The model, unsolved: the problem, the unit choices y and the flows [x1, x2, x3]."""
     p = nivra.problem(name="synthesis")
     p.setOutputEnabled(False)  # comment this out to see the solver log
     x1 = p.addVariable(lb=0, ub=2, name="x1")
@@ -30,8 +31,13 @@ def solve():
                     y[0] + y[1] <= 1)
     p.setObjective(5 * y[0] + 6 * y[1] + 8 * y[2] + 10 * x1 - 7 * x3 - 18 * first
                    - 19.2 * second + 10)
+    return p, y, [x1, x2, x3]
+
+
+def solve():
+    p, y, flows = build()
     p.optimize()
-    return p.attributes.objval, p.getSolution(y), p.getSolution([x1, x2, x3])
+    return p.attributes.objval, p.getSolution(y), p.getSolution(flows)
 
 
 if __name__ == "__main__":

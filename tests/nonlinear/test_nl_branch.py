@@ -1,31 +1,25 @@
 """Mixed-integer nonlinear models by the successive linear programming branch and bound
 (nlp_solver = 1): the optimum of a published model, and the nonlinear node callbacks."""
+import importlib.util
+import pathlib
+
 import pytest
-from helpers.transfer import quiet
 
 import nivra
+
+_SCRIPT = pathlib.Path(__file__).parents[2] / "examples" / "process_synthesis.py"
+_SPEC = importlib.util.spec_from_file_location("process_synthesis", _SCRIPT)
+EXAMPLE = importlib.util.module_from_spec(_SPEC)
+_SPEC.loader.exec_module(EXAMPLE)
 
 LOCALLY_OPTIMAL, UNFINISHED = 1, 6
 SYNTHESIS_OPTIMUM = 6.009759  # Duran and Grossmann (1986), example 1
 
 
 def synthesis(solver):
-    """The process-synthesis model of examples/process_synthesis.py."""
-    p = quiet()
+    """The process-synthesis model of examples/process_synthesis.py, for solver nlp_solver."""
+    p, y, _ = EXAMPLE.build()
     p.setControl("nlp_solver", solver)
-    x1 = p.addVariable(lb=0, ub=2)
-    x2 = p.addVariable(lb=0, ub=2)
-    x3 = p.addVariable(lb=0, ub=1)
-    y = p.addVariables(3, vartype=nivra.binary)
-    first, second = nivra.log(x2 + 1), nivra.log(x1 - x2 + 1)
-    p.addConstraint(0.8 * first + 0.96 * second - 0.8 * x3 >= 0,
-                    first + 1.2 * second - x3 - 2 * y[2] >= -2,
-                    x2 - x1 <= 0,
-                    x2 - 2 * y[0] <= 0,
-                    x1 - x2 - 2 * y[1] <= 0,
-                    y[0] + y[1] <= 1)
-    p.setObjective(5 * y[0] + 6 * y[1] + 8 * y[2] + 10 * x1 - 7 * x3 - 18 * first
-                   - 19.2 * second + 10)
     return p, y
 
 
