@@ -63,7 +63,9 @@ NlpSetup localSetup(NVRAprob prob, NSLPprob nl, const Image &img,
 }
 
 // A converged local solve proves no global optimality: feasible, locally optimal, no bound.
+// A branch and bound over local relaxations has found a solution but proved nothing either.
 void markLocal(SolveResult &r) {
+    if (r.mipStatus == NVRA_MIP_OPTIMAL) r.mipStatus = NVRA_MIP_SOLUTION;
     switch (r.solStatus) {
     case NVRA_SOLSTATUS_OPTIMAL:
         r.solStatus = NVRA_SOLSTATUS_FEASIBLE;
