@@ -153,16 +153,22 @@ bool sameOwner(const var_s *x, const var_s *y) {
     return !x || !y || x->owner == y->owner;
 }
 
-// The representatives of a and b. An expression's representative is read without merging its
-// maps, so it may be a variable that entries not merged yet cancel; when the two disagree, the
-// expressions are merged and their representatives read again, so that the answer is exact.
+} // namespace
+
+int firstVarAgreeing(PyObject *obj, int kind, const var_s *other, var_s **var) {
+    if (firstVarOfKind(obj, kind, var) != 0) return -1;
+    if (sameOwner(*var, other) || kind != kExpression || !expression_settle(as_expression(obj)))
+        return 0;
+    return firstVarOfKind(obj, kind, var);
+}
+
+namespace {
+
+// The representatives of a and b, each read again after a merge where it disagrees with the
+// other's.
 int representatives(PyObject *a, int ka, PyObject *b, int kb, var_s **x, var_s **y) {
-    if (firstVarOfKind(a, ka, x) != 0 || firstVarOfKind(b, kb, y) != 0) return -1;
-    if (sameOwner(*x, *y)) return 0;
-    const bool settledA = ka == kExpression && expression_settle(as_expression(a));
-    const bool settledB = kb == kExpression && expression_settle(as_expression(b));
-    if (!settledA && !settledB) return 0;
-    return firstVarOfKind(a, ka, x) != 0 || firstVarOfKind(b, kb, y) != 0 ? -1 : 0;
+    if (firstVarOfKind(a, ka, x) != 0 || firstVarAgreeing(b, kb, *x, y) != 0) return -1;
+    return firstVarAgreeing(a, ka, *y, x);
 }
 
 int compatible(var_s *x, var_s *y, int *unlinked) {

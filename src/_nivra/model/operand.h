@@ -37,6 +37,11 @@ bool isArrayOrSequence(PyObject *o);
 int check_first_var(PyObject *obj, var_s **var);
 // The same for an object whose kind is known.
 int firstVarOfKind(PyObject *obj, int kind, var_s **var);
+// The same, checked against the variable other (may be null): an expression's representative
+// is read without merging its maps, so it may be a variable that entries not merged yet cancel;
+// when it belongs to another owner than other, the expression is merged and read again, so that
+// a disagreement is exact. 0 or -1.
+int firstVarAgreeing(PyObject *obj, int kind, const var_s *other, var_s **var);
 // Refuses to combine variables of different problems, or linked with unlinked variables
 // (ModelError). *unlinked (may be null) is set to 1 when a representative is unlinked.
 // 0 or -1.

@@ -70,12 +70,7 @@ int ExpressionAccumulator::admit(PyObject *var) {
     if (var_is_deleted(v)) return nvr_model_error("Deleted variable in expression");
     if (ownerState_ == Owner::kUnknown) {
         var_s *rep;
-        if (check_first_var(obj_, &rep) != 0) return -1;
-        // The representative is read without merging: entries not merged yet may cancel it,
-        // and then the merged result tells.
-        if (rep && rep->owner != v->owner && expression_Check(obj_) &&
-            expression_settle(as_expression(obj_)) && check_first_var(obj_, &rep) != 0)
-            return -1;
+        if (firstVarAgreeing(obj_, exprKindOf(obj_), v, &rep) != 0) return -1;
         ownerState_ = rep ? Owner::kKnown : Owner::kNone;
         owner_ = rep ? rep->owner : nullptr;
     }
