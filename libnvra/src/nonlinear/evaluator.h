@@ -52,6 +52,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nvra::nl {
@@ -93,6 +94,11 @@ class NVRA_API Evaluator {
     bool callsUserFunctions() const { return callsUser_; }
     // The row of function k (NSLP_OBJECTIVE for the objective).
     int functionRow(int k) const { return functionRow_[k]; }
+    // The pieces of function k (one per coefficient's formula), for analyses of the formulas:
+    // pieces first .. second - 1, each adding pieceFactor(p) times its tape's value.
+    std::pair<int, int> piecesOf(int k) const { return {firstPiece_[k], firstPiece_[k + 1]}; }
+    const Tape &pieceTape(int p) const { return tapes_[p]; }
+    double pieceFactor(int p) const { return pieces_[p].factor; }
     // Jacobian: function k has the entries jacStart[k] .. jacStart[k+1]-1, of columns jacCol.
     const std::vector<int64_t> &jacobianStart() const { return jacStart_; }
     const std::vector<int32_t> &jacobianCols() const { return jacCol_; }

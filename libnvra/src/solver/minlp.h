@@ -30,7 +30,10 @@ int solveOuterApprox(NVRAprob prob, const char *fn, Engine &engine, const QcProg
 // with Ipopt solving the continuous relaxation at every node. Bonmin's other algorithms take
 // cuts from the quadratic forms, which is wrong for cones (their quadratic form is not a convex
 // function), and its hybrid search stopped the process on an internal assertion of Cbc in
-// trials, so they are not offered.
+// trials, so they are not offered. On convex models with formulas they did no better: its outer
+// approximation was up to 6 times faster but declared a feasible problem with every integer
+// fixed infeasible, its quesada-grossmann and hybrid searches reported wrong optima as proven
+// and the hybrid one stopped the process again (bench/RESULTS.md).
 int solveBonmin(NVRAprob prob, const char *fn, const QcProgram &qp, const Deadline &deadline,
                 MinlpOutcome &outcome);
 

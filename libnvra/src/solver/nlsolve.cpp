@@ -7,11 +7,18 @@
 // programming solver with nlp_solver = 1 (nlbranch.cpp), Bonmin's over the interior-point solver
 // otherwise.
 //
-// Statuses. A local solver proves nothing global, so a point where it converged is reported as
-// a feasible solution (NVRA_SOLSTATUS_FEASIBLE, "feasible, not proven optimal") with nonlinear
-// status NSLP_STATUS_LOCALLY_OPTIMAL, and no bound is claimed; a point of least violation where
-// the solver stops without a feasible one gives NSLP_STATUS_LOCALLY_INFEASIBLE and
-// NVRA_SOLSTATUS_INFEASIBLE, the point kept as the nonlinear problem's current point.
+// Statuses. A local solver proves nothing global on its own, so a point where it converged is
+// reported as a feasible solution (NVRA_SOLSTATUS_FEASIBLE, "feasible, not proven optimal") with
+// nonlinear status NSLP_STATUS_LOCALLY_OPTIMAL, and no bound is claimed; a point of least
+// violation where the solver stops without a feasible one gives NSLP_STATUS_LOCALLY_INFEASIBLE
+// and NVRA_SOLSTATUS_INFEASIBLE, the point kept as the nonlinear problem's current point.
+// A problem proven convex (convexity_model.h; the verdict is one line of the log) is the
+// exception: there a converged local solve is globally optimal (NVRA_SOLSTATUS_OPTIMAL,
+// NSLP_STATUS_OPTIMAL, its objective as the bound), and Bonmin's branch and bound, whose node
+// relaxations are then solved to their global optima, proves its optimum and its bound. The
+// library's own branch and bound over successive linear programming keeps reporting a solution:
+// a node whose solve fails is dropped, so its search is not exhaustive.
+#include "solver/convexity_model.h"
 #include "solver/minlp.h"
 #include "solver/multistart.h"
 #include "solver/nlbranch.h"
@@ -92,6 +99,23 @@ void markLocal(SolveResult &r) {
 void dropBound(SolveResult &r, int sense) {
     r.bestBound = -kInf * sense;
     r.mipGap = kInf;
+}
+
+// The statuses of a finished solve as far as it proves them: on a convex problem an optimum
+// (OPTIMAL, and a MIP status OPTIMAL of Bonmin's search) stands as the global one, and a bound
+// its solver gives is kept; otherwise the result is local and claims no bound.
+void settle(SolveResult &r, bool convex, int sense) {
+    if (convex && r.solStatus == NVRA_SOLSTATUS_OPTIMAL) {
+        r.nlpStatus = NSLP_STATUS_OPTIMAL;
+        return;
+    }
+    const int mipStatus = r.mipStatus;
+    markLocal(r);
+    if (!convex) {
+        dropBound(r, sense);
+        return;
+    }
+    r.mipStatus = mipStatus;
 }
 
 // The columns' current values follow the solve's last point (user columns).
@@ -218,12 +242,14 @@ void liftTransfer(const Transfer &tr, nl::NlData &data, Image &img) {
     img.colLower[tr.col] = img.colUpper[tr.col] = 0.0;
 }
 
-// What the solves share: the program, the cascading order and the transfer pair taken out.
+// What the solves share: the program, the cascading order, the transfer pair taken out and
+// whether the problem is proven convex.
 struct Solving {
     NSLPprob nl;
     const QcProgram &qp;
     const std::vector<int32_t> &order;
     Transfer transfer;
+    bool convex;
 };
 
 // The solve's point x kept as the solution: t cascaded back, the pair's slack 0 and its dual
@@ -231,8 +257,11 @@ struct Solving {
 void keepRun(const Solving &s, std::vector<double> x, const std::vector<double> *rowMult,
              SolveState &st) {
     if (!x.empty() && s.transfer.col >= 0) cascadePoint(s.nl, {s.transfer.col}, x);
-    const bool converged = st.current().nlpStatus == NSLP_STATUS_LOCALLY_OPTIMAL;
-    keepPoint(s.qp, x, converged ? rowMult : nullptr, NVRA_AVAIL_FEASIBLE, st);
+    const int nlpStatus = st.current().nlpStatus;
+    const bool converged =
+        nlpStatus == NSLP_STATUS_LOCALLY_OPTIMAL || nlpStatus == NSLP_STATUS_OPTIMAL;
+    keepPoint(s.qp, x, converged ? rowMult : nullptr,
+              nlpStatus == NSLP_STATUS_OPTIMAL ? NVRA_AVAIL_OPTIMAL : NVRA_AVAIL_FEASIBLE, st);
     keepCurrentPoint(s.nl, s.qp.image(), x);
     if (s.transfer.row < 0 || st.primalAvail == NVRA_AVAIL_NONE) return;
     st.slack[s.transfer.row] = 0.0;
@@ -329,11 +358,10 @@ LocalRun finishLocal(NVRAprob prob, const Solving &s, const Deadline &deadline, 
         r.slpIter = std::exchange(r.barIter, 0);
         r.nlpSolves = 0;
     }
-    markLocal(r);
+    settle(r, s.convex, qp.sense());
     // Feasible, but only to the solver's looser tolerances: not a converged local optimum.
     if (out.end == NlpOutcome::End::Acceptable && r.nlpStatus == NSLP_STATUS_LOCALLY_OPTIMAL)
         r.nlpStatus = NSLP_STATUS_UNFINISHED;
-    dropBound(r, qp.sense());
     if (!run.rc && out.end == NlpOutcome::End::Failed) {
         const std::string why = qp.formulaFailure();
         run.rc = probError(prob, NVRA_RC_ENGINE, "NVRAoptimize: the %s solver failed: %s%s%s",
@@ -407,14 +435,24 @@ int solveIntegerLocal(NVRAprob prob, const char *fn, const Solving &s,
         rc = solveSlpBranch(prob, fn, s.nl, qp, start, deadline, node, out);
     } else {
         rc = solveBonmin(prob, fn, qp, deadline, out);
-        markLocal(out.result);
-        dropBound(out.result, qp.sense());
+        settle(out.result, s.convex, qp.sense());
         if (!rc && !out.x.empty()) nl::fireStop(s.nl, nl::Cb::IntSol);
     }
     out.result.solveTime = deadline.elapsed();
     st.solves.push_back(out.result);
     keepRun(s, out.x, nullptr, st);
     return rc;
+}
+
+// The verdict on the problem's convexity as one line of the log. (No attribute carries it: the
+// statuses say what it proved.)
+void logConvexity(NVRAprob prob, const ModelConvexity &convexity) {
+    if (prob->controls.ints[intSlot::kCtrlOutputLog] == NVRA_OUTPUT_NONE) return;
+    const std::string line = convexity.convex
+                                 ? "Convexity: the model is convex: a local optimum is a global one"
+                                 : "Convexity: the model is not proven convex (" +
+                                       convexity.reason + "): its solutions are local";
+    probMessage(prob, line.c_str(), 1);
 }
 
 } // namespace
@@ -439,6 +477,7 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
     const QuadInfo quad = smoothQuadratics(prob->model);
     QcProgram qp(img, quad);
     qp.setFormulas(&ev);
+    const ModelConvexity convexity = modelConvexity(img, ev, c.dbls[dblSlot::kCtrlConvexityTol]);
     std::vector<double> start = nl->data.currentPoint(img.userCols);
     start.resize(img.numCols(), 0.0);
 
@@ -448,11 +487,12 @@ int solveNonlinear(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveSt
         e, std::min(c.dbls[dblSlot::kCtrlTimeLimit], nl::dblControl(nl, nl::kNlCtrlTimeLimit)));
     const bool detailed = c.ints[intSlot::kCtrlOutputLog] == NVRA_OUTPUT_DETAILED;
     beginCapture(e, detailed);
+    logConvexity(prob, convexity);
     CallbackRun callbacks(prob, img.userCols, CallbackRun::Reporter::Route);
     callbacks.beginSolve();
     // Inside the solve the transfer column is out of the program: it is not cascaded.
     order.erase(std::remove(order.begin(), order.end(), transfer.col), order.end());
-    const Solving solving{nl, qp, order, transfer};
+    const Solving solving{nl, qp, order, transfer, convexity.convex};
     // slpstart's stop request ends the solve at the solver's first check.
     nl::fireStop(nl, nl::Cb::SlpStart);
     const int rc = img.integral ? solveIntegerLocal(prob, fn, solving, start, deadline, st)
