@@ -128,6 +128,11 @@ TEST_F(CurvatureTest, SmallFormulasGetTheirKnownCurvature) {
         {"(x - y)^2 / 4 - ln(z)", kAllFree, kConvex},
         {"x * x - y * y", kAllFree, kUnknown},
         {"exp(x * x - 2 * (x * y) + y * y)", kAllFree, kConvex},
+        // g * g is a square: convex for g >= 0 convex or g affine, not for g of either sign.
+        {"(1 + exp(x)) * (1 + exp(x))", kAllFree, kConvex},
+        {"(exp(x) - 2) * (exp(x) - 2)", kAllFree, kUnknown},
+        {"(exp(x) - 2) * (exp(y) - 2)", box(1, 2, 1, 2), kUnknown},
+        {"(y - x * x) * (y - x * x)", kAllFree, kUnknown},
     };
     for (const Case &c : cases) {
         setBox(c.box);

@@ -403,6 +403,24 @@ Shape extremum(bool isMax, const Shape *args, int n) {
     return s;
 }
 
+// Whether the subtrees of nodes a and b compute the same thing node for node (a product of
+// them is a square: formulas write g^2 as g * g).
+bool sameSubtree(const Tape &t, int a, int b) {
+    const int n = a - t.first[a];
+    if (n != b - t.first[b]) return false;
+    for (int k = 0; k <= n; ++k) {
+        const int i = t.first[a] + k, j = t.first[b] + k;
+        const int args = t.argStart[i + 1] - t.argStart[i];
+        if (t.kind[i] != t.kind[j] || t.cval[i] != t.cval[j] || t.ref[i] != t.ref[j] ||
+            args != t.argStart[j + 1] - t.argStart[j] || t.kind[i] == Node::User ||
+            t.kind[i] == Node::Pwl)
+            return false;
+        for (int s = 0; s < args; ++s)
+            if (t.arg[t.argStart[i] + s] - i != t.arg[t.argStart[j] + s] - j) return false;
+    }
+    return true;
+}
+
 double bound(double v) {
     return v <= -1e20 ? -kInfinity : v >= 1e20 ? kInfinity : v;
 }
@@ -427,6 +445,7 @@ Shape nodeShape(const Tape &t, int i, const std::vector<Shape> &shapes, const do
     case Node::Sub:
         return addShapes(arg(0), scaleShape(arg(1), -1.0));
     case Node::Mul:
+        if (sameSubtree(t, a[0], a[1])) return apply(power(2.0, arg(0).range), arg(0));
         return multiply(arg(0), arg(1));
     case Node::Div:
         return divide(arg(0), arg(1));
