@@ -2,6 +2,9 @@
 optimum with its bound); models that are not stay local, and the log says which it is."""
 import itertools
 import math
+import pathlib
+import subprocess
+import sys
 
 import pytest
 from helpers.transfer import quiet
@@ -162,6 +165,31 @@ def test_convex_mixed_integer_models_are_proven_by_bonmin():
     assert_proven_mip_optimum(p, enumerated_rounding_optimum())
     assert p.getSolution(n) == 3
     assert_proven_mip_optimum(facility(), enumerated_facility_optimum())
+
+
+def test_bonmin_search_that_aborted_the_process_finishes():
+    # With Bonmin's default strong branching this model made Osi fail an assertion (a branch on
+    # an integer column whose bounds were already equal), which aborted the interpreter; the
+    # search must finish, at the optimum the library's own search finds too.
+    bench = pathlib.Path(__file__).resolve().parents[2] / "bench"
+    code = f"""
+import sys
+sys.path.insert(0, {str(bench)!r})
+import bench_minlp, nivra
+for solver in (0, 1):
+    p = nivra.problem()
+    p.setOutputEnabled(False)
+    bench_minlp.facility(6, 15)(p)
+    p.controls.nlp_solver = solver
+    p.optimize()
+    print(p.attributes.mipstatus, repr(p.attributes.objval))
+"""
+    done = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True,
+                          timeout=300)
+    assert done.returncode == 0, done.stderr
+    (bonmin_status, bonmin), (_, own) = [line.split() for line in done.stdout.splitlines()]
+    assert int(bonmin_status) == MIPStatus.OPTIMAL
+    assert float(bonmin) == pytest.approx(float(own), abs=1e-6)
 
 
 def test_mixed_integer_statuses_that_are_not_proven():

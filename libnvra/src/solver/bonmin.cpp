@@ -134,7 +134,13 @@ bool setBonminOptions(NVRAprob prob, Ipopt::OptionsList &o, double timeLimit) {
     const int64_t level = c.ints[intSlot::kCtrlOutputLog];
     const int bbLog = level == NVRA_OUTPUT_NONE ? 0 : level == NVRA_OUTPUT_NORMAL ? 1 : 2;
     const int quiet = level == NVRA_OUTPUT_DETAILED ? 1 : 0;
+    // Branching on the most fractional column rather than Bonmin's default strong branching:
+    // with strong branching, Debian's build chooses now and then an integer column whose bounds
+    // are already equal and fails an assertion in Osi's branch creation, which aborts the whole
+    // process (seen on small convex facility models; the searches that finished found the same
+    // optima either way in comparable times).
     return setOption(prob, o, "bonmin.algorithm", "B-BB") &&
+           setOption(prob, o, "bonmin.variable_selection", "most-fractional") &&
            setOption(prob, o, "bonmin.time_limit", std::min(timeLimit, 1e10)) &&
            setOption(prob, o, "bonmin.allowable_gap", c.dbls[dblSlot::kCtrlMipAbsStop]) &&
            setOption(prob, o, "bonmin.allowable_fraction_gap", c.dbls[dblSlot::kCtrlMipRelStop]) &&
