@@ -296,9 +296,21 @@ int solveNlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const De
     try {
         NlpKernel kernel(qp, setup.lower, setup.upper);
         if (setup.feasibilityOnly) kernel.dropObjective();
-        if (!kernel.build(feasTol, setup.singletonBounds)) {
+        // Dependent linear equality rows are left out of what the solver sees (dependent.h): a
+        // rank-deficient Jacobian costs it a regularised step each iteration, and as many
+        // equality rows as free columns make it solve them as a square system, ignoring the
+        // objective. The rows left out are checked with the others at the end.
+        if (!kernel.build(feasTol, setup.singletonBounds, true)) {
             out.end = NlpOutcome::End::Infeasible;
             return 0;
+        }
+        if (kernel.numLeftOut() > 0 && setup.printLevel > 0) {
+            char text[NVRA_MAXMESSAGELENGTH];
+            snprintf(text, sizeof text,
+                     "%d linear equality rows are combinations of others: left out of the "
+                     "interior-point solve",
+                     kernel.numLeftOut());
+            probMessage(prob, text, 1);
         }
         if (kernel.numFree() == 0) {
             solveFixed(kernel, out);

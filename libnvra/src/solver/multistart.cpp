@@ -12,9 +12,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <random>
-#include <system_error>
 #include <thread>
 
 namespace nvra {
@@ -193,7 +193,9 @@ std::vector<Outcome> runConcurrently(NVRAprob prob, NSLPprob nl, const QcProgram
         applySolver(nl, runs[i]);
         prepared[i] = solver.prepare(runs[i].start);
         outcomes[i].made = true;
-        if (prepared[i].slp) parallel.push_back(i);
+        if (!prepared[i].slp) continue;
+        prepared[i].settings.reportError = false; // written below, on this thread
+        parallel.push_back(i);
     }
     std::vector<std::vector<std::string>> logs(runs.size());
     std::atomic<size_t> next{0};
@@ -221,10 +223,12 @@ std::vector<Outcome> runConcurrently(NVRAprob prob, NSLPprob nl, const QcProgram
         // Holds the engine's thread pool at its size while the workers' engines run.
         ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
         std::vector<std::thread> workers;
+        const int count = workerCount(nl, parallel.size());
+        workers.reserve(count); // so that a thread once started is always joined below
         try {
-            for (int t = 1; t < workerCount(nl, parallel.size()); ++t)
+            for (int t = 1; t < count; ++t)
                 workers.emplace_back(work);
-        } catch (const std::system_error &) { // fewer threads than asked for: the others work
+        } catch (const std::exception &) { // fewer threads than asked for: the others work
         }
         work();
         for (std::thread &w : workers)
@@ -235,7 +239,10 @@ std::vector<Outcome> runConcurrently(NVRAprob prob, NSLPprob nl, const QcProgram
         for (const std::string &line : logs[i])
             nl::nlMessage(nl, line.c_str(), 1);
         JobControls controls(prob, nl, *runs[i].job);
-        if (!prepared[i].slp) solver.solve(prepared[i], qp, nullptr);
+        if (!prepared[i].slp)
+            solver.solve(prepared[i], qp, nullptr);
+        else if (prepared[i].rc)
+            slpFailure(prob, prepared[i].rc); // the worker's failure, written in run order
         outcomes[i].run = solver.finish(prepared[i]);
         endRun(nl, runs[i]);
     }

@@ -10,8 +10,9 @@
 // is registered, no callback but the message callback is set, no column is cascaded. Each worker
 // has its own program over the shared formulas (the evaluator allows one evaluation per thread
 // workspace) and each run its own engine instance; the controls are read on the calling thread
-// before the runs start, and the runs' logs are written afterwards in run order, so the winner
-// and the log do not depend on the threads' timing. Interior-point runs stay serial: the MUMPS
+// before the runs start, and the runs' logs and failures (the problem's last error) are written
+// afterwards in run order, so the winner, the log and the error do not depend on the threads'
+// timing. Interior-point runs stay serial: the MUMPS
 // linear solver of Debian's Ipopt is not re-entrant.
 #pragma once
 

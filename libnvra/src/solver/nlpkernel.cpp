@@ -1,6 +1,8 @@
 // nlpkernel.cpp: patterns and values of the derivatives of a QcProgram (see nlpkernel.h).
 #include "solver/nlpkernel.h"
 
+#include "solver/dependent.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -41,9 +43,18 @@ bool NlpKernel::absorbSingletons(double feasTol, std::vector<char> &absorbed) {
     return true;
 }
 
-bool NlpKernel::build(double feasTol, bool singletonBounds) {
-    std::vector<char> absorbed;
-    if (singletonBounds && !absorbSingletons(feasTol, absorbed)) return false;
+bool NlpKernel::build(double feasTol, bool singletonBounds, bool dropDependent) {
+    std::vector<char> leftOut;
+    if (singletonBounds && !absorbSingletons(feasTol, leftOut)) return false;
+    if (dropDependent) {
+        std::vector<char> dependent = dependentEqualities(qp_, lower_, upper_, leftOut, feasTol);
+        numLeftOut_ = static_cast<int>(std::count(dependent.begin(), dependent.end(), 1));
+        if (numLeftOut_ > 0) {
+            if (leftOut.empty()) leftOut.assign(qp_.numRows(), 0);
+            for (size_t r = 0; r < dependent.size(); ++r)
+                leftOut[r] = leftOut[r] || dependent[r];
+        }
+    }
     const int n = qp_.numCols();
     numFree_ = 0;
     std::vector<double> fixedPoint(n);
@@ -66,7 +77,7 @@ bool NlpKernel::build(double feasTol, bool singletonBounds) {
     std::vector<int> cols;
     for (int r = 0; r < qp_.numRows(); ++r) {
         const double lo = qp_.rowLower(r), up = qp_.rowUpper(r);
-        if ((lo <= -kInf && up >= kInf) || (!absorbed.empty() && absorbed[r])) continue;
+        if ((lo <= -kInf && up >= kInf) || (!leftOut.empty() && leftOut[r])) continue;
         const QTriplets *P = qp_.quadOf(r);
         const int fn = qp_.rowFunction(r);
         cols.clear();

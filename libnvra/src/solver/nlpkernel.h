@@ -27,12 +27,14 @@ class NlpKernel {
     // singletonBounds, a linear row with a single column that is not fixed becomes bounds on
     // that column (repeatedly, as columns become fixed); its multiplier is then lost, so this
     // is for subproblems whose duals nobody reads (integers fixed in an outer approximation:
-    // w <= z with z = 0 then fixes w at exactly 0).
-    bool build(double feasTol, bool singletonBounds = false);
+    // w <= z with z = 0 then fixes w at exactly 0). With dropDependent, linear equality rows
+    // that are combinations of others are left out (dependent.h; their multipliers are then 0).
+    bool build(double feasTol, bool singletonBounds = false, bool dropDependent = false);
 
     int numCols() const { return qp_.numCols(); }
     int numRows() const { return static_cast<int>(rows_.size()); }
     int numFree() const { return numFree_; }
+    int numLeftOut() const { return numLeftOut_; } // dependent rows left out by build
     int jacobianSize() const { return static_cast<int>(jacCol_.size()); }
     int hessianSize() const { return static_cast<int>(hessKey_.size()); }
     int imageRow(int k) const { return rows_[k]; } // the image row of handed-over row k
@@ -73,7 +75,7 @@ class NlpKernel {
 
     const QcProgram &qp_;
     std::vector<double> lower_, upper_;
-    int numFree_ = 0;
+    int numFree_ = 0, numLeftOut_ = 0;
     double objScale_ = 1.0;
     std::vector<char> curved_;     // per column: in the objective's or a row's quadratic part
     std::vector<int> rows_;        // image rows handed over

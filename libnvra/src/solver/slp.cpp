@@ -440,10 +440,12 @@ int solveSlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const Sl
     } catch (const std::bad_alloc &) {
         out.end = NlpOutcome::End::Failed;
         out.detail = "out of memory";
-        return probError(prob, NVRA_RC_NOMEM,
-                         "Out of memory in the successive linear programming "
-                         "solver");
+        return s.reportError ? slpFailure(prob, NVRA_RC_NOMEM) : NVRA_RC_NOMEM;
     }
+}
+
+int slpFailure(NVRAprob prob, int rc) {
+    return probError(prob, rc, "Out of memory in the successive linear programming solver");
 }
 
 } // namespace nvra

@@ -46,6 +46,10 @@ struct SlpSettings {
     std::vector<double> rowWeight; // per image row (empty: 1)
     std::vector<double> colStep;   // per image column, kInf where none was set
     bool log = true;
+    // Whether solveSlp writes its failure as the problem's last error. Off for runs on worker
+    // threads (multistart.cpp): the problem's error is one record without a lock, so their
+    // caller writes each run's failure (slpFailure) once the workers are done, in run order.
+    bool reportError = true;
     // Recomputes determined columns of a point from their determining rows (cascading), before
     // the point is evaluated; empty: none.
     std::function<void(std::vector<double> &x)> cascade;
@@ -71,8 +75,11 @@ struct SlpSettings {
 // linearly, Stopped (limits, interrupts), Failed (an LP the engine could not solve, a start
 // where the formulas cannot be evaluated). iterations counts the LPs solved; rowMult holds the
 // last LP's multipliers in Ipopt's convention (L = f + y'g, minimisation form). Returns 0 or
-// NVRA_RC_NOMEM.
+// NVRA_RC_NOMEM (written as the problem's error, see SlpSettings::reportError).
 int solveSlp(NVRAprob prob, const QcProgram &qp, const NlpSetup &setup, const SlpSettings &s,
              const Deadline &deadline, NlpOutcome &out);
+
+// Writes the failure rc of a solveSlp run (NVRA_RC_NOMEM) as the problem's last error; returns rc.
+int slpFailure(NVRAprob prob, int rc);
 
 } // namespace nvra

@@ -8,6 +8,8 @@
 #include "solver/qcprogram.h"
 #include "core/scheduler.h"
 #include "core/sigint.h"
+#include "nonlinear/nlcontrols.h"
+#include "nonlinear/nlprob.h"
 
 #include <algorithm>
 #include <cmath>
@@ -393,6 +395,27 @@ void reportNonConvex(NVRAprob prob, SolveState &st, bool mip) {
     note(prob, "The quadratic objective is not convex: the problem cannot be solved", 4);
 }
 
+// A non-convex quadratic objective is refused by default (reportNonConvex): the engine's
+// methods need a convex one and a local solution proves nothing. A user who chooses a local
+// nonlinear solver explicitly (control nlp_solver 1 or 2) asks for exactly that, and gets it:
+// the problem goes to the nonlinear solves like one with formulas.
+bool localSolverChosen(NVRAprob prob) {
+    auto *nl = static_cast<NSLPprob>(prob->nonlinear);
+    return nl && nl::intControl(nl, nl::kNlCtrlSolver) != 0;
+}
+
+// The statuses of a local solve of a non-convex quadratic objective: the linear status keeps
+// saying that the objective is not convex where the solver converged (its point is a local
+// solution: solution status feasible, nonlinear status locally optimal), never "optimal".
+void markNonConvexLocal(NVRAprob prob, SolveState &st) {
+    for (SolveResult &r : st.solves)
+        if (r.lpStatus == NVRA_LP_OPTIMAL) r.lpStatus = NVRA_LP_NONCONVEX;
+    note(prob,
+         "The quadratic objective is not convex: the problem was solved locally (control "
+         "nlp_solver), the solution is not proven optimal",
+         2);
+}
+
 // Hands the compiled problem to the engine and solves it; fills st, also when the engine
 // fails (the solve then says so). The problem is busy meanwhile.
 int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, Image &img,
@@ -469,7 +492,9 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
             return probError(prob, NVRA_RC_BUSY, "%s: the problem is already being solved", fn);
         Engine *engine = nullptr;
         if ((rc = ensureEngine(prob, engine))) return rc;
-        const bool formulas = local;
+        const bool nonConvexLocal =
+            !local && quad.objective == Convexity::NotConvex && localSolverChosen(prob);
+        const bool formulas = local || nonConvexLocal;
         const bool ownRoute = formulas || needsQuadraticRoute(prob->model, quad, req);
         Image img;
         if ((rc = compileModel(prob, CompileOptions{req.relax, !ownRoute}, img))) return rc;
@@ -477,14 +502,16 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
         prob->solution.reset();
         SolveState st;
         countDropped(prob, prob->model, st);
-        if (formulas)
+        if (formulas) {
             rc = solveNonlinear(prob, fn, *engine, img, st);
-        else if (quad.objective == Convexity::NotConvex)
+            if (nonConvexLocal) markNonConvexLocal(prob, st);
+        } else if (quad.objective == Convexity::NotConvex) {
             reportNonConvex(prob, st, img.integral);
-        else if (ownRoute)
+        } else if (ownRoute) {
             rc = solveQuadratic(prob, fn, *engine, img, quad, st);
-        else
+        } else {
             rc = solveCompiled(prob, fn, req, *engine, img, st);
+        }
         prob->solution = std::move(st);
     } catch (const std::bad_alloc &) {
         prob->solution.reset();
