@@ -109,7 +109,10 @@ def hs015(x, m):
     return rosenbrock(x), [ge(x[0] * x[1], 1), ge(x[0] + x[1] ** 2, 0)]
 
 
-@hs(16, x0=(-2, 1), fstar=0.25, xstar=(0.5, 0.25), lb=(-0.5, None), ub=(0.5, 1))
+@hs(16, x0=(-2, 1), fstar=0.25, xstar=(0.5, 0.25), lb=(-0.5, None), ub=(0.5, 1),
+    note="x0 lies outside the bounds; Ipopt scales the objective by its gradient at the start it "
+    "is given: at x0 itself (factor 0.042) it reaches x*, at x0 moved into the bounds (0.67) "
+    "the local minimum (-0.5, 0.7071), f 23.145")
 def hs016(x, m):
     return rosenbrock(x), [ge(x[0] + x[1] ** 2, 0), ge(x[0] ** 2 + x[1], 0)]
 

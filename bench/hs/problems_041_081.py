@@ -113,7 +113,9 @@ def hs053(x, m):
 @hs(55, x0=(1, 2, 0, 0, 0, 2), fstar=19 / 3, xstar=(0, 4 / 3, 5 / 3, 1, 2 / 3, 1 / 3),
     lb=(0,) * 6, ub=(1, None, None, 1, None, None),
     note="six equality rows of rank 5 in six variables: a solver that takes equally many "
-    "equalities and variables for a square system of equations ignores the objective")
+    "equalities and variables for a square system of equations ignores the objective; along "
+    "the rows' line of solutions f has local minima at x1 = 0 (f*) and at x1 = 1 (f 20/3), "
+    "next to x0")
 def hs055(x, m):
     obj = x[0] + 2 * x[1] + 4 * x[4] + m.exp(x[0] * x[3])
     return obj, [eq(x[0] + 2 * x[1] + 5 * x[4], 6), eq(x[0] + x[1] + x[2], 3),
