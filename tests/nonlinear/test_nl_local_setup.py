@@ -129,3 +129,18 @@ def test_maximising_a_convex_objective_locally():
     assert p.optimize()[1] == SolStatus.FEASIBLE
     assert p.getSolution(u) == pytest.approx(2, abs=1e-7)
     assert p.attributes.objval == pytest.approx(2, abs=1e-7)
+
+
+@pytest.mark.parametrize("solver", [1, 2])
+def test_start_outside_the_bounds_is_moved_into_them(solver):
+    # log(x) cannot be evaluated at the start given; the solve starts from it moved into the
+    # column bounds, where it can.
+    p = quiet()
+    x = p.addVariable(lb=0.5, ub=10)
+    y = p.addVariable(lb=-1, ub=1)
+    p.setObjective((nivra.log(x) - 1) ** 2 + (y - 2) ** 2)
+    p.controls.nlp_solver = solver
+    p.nlpsetinitval([x, y], [-3, 5])
+    assert p.optimize()[1] == SolStatus.FEASIBLE
+    assert p.getAttrib("nlp_status") == LOCALLY_OPTIMAL
+    assert p.getSolution([x, y]) == pytest.approx([math.e, 1], abs=1e-5)
