@@ -404,16 +404,18 @@ bool localSolverChosen(NVRAprob prob) {
     return nl && nl::intControl(nl, nl::kNlCtrlSolver) != 0;
 }
 
-// The statuses of a local solve of a non-convex quadratic objective: the linear status keeps
-// saying that the objective is not convex where the solver converged (its point is a local
-// solution: solution status feasible, nonlinear status locally optimal), never "optimal".
-void markNonConvexLocal(NVRAprob prob, SolveState &st) {
+// A local solve of a problem whose quadratic objective is not convex. Its linear status keeps
+// saying so where the solver converged (the point is a local solution: solution status
+// feasible, nonlinear status locally optimal), never "optimal".
+int solveNonConvexLocally(NVRAprob prob, const char *fn, Engine &e, Image &img, SolveState &st) {
+    note(prob,
+         "The quadratic objective is not convex: the problem is solved locally (control "
+         "nlp_solver); a solution is not proven optimal",
+         2);
+    const int rc = solveNonlinear(prob, fn, e, img, st);
     for (SolveResult &r : st.solves)
         if (r.lpStatus == NVRA_LP_OPTIMAL) r.lpStatus = NVRA_LP_NONCONVEX;
-    note(prob,
-         "The quadratic objective is not convex: the problem was solved locally (control "
-         "nlp_solver), the solution is not proven optimal",
-         2);
+    return rc;
 }
 
 // Hands the compiled problem to the engine and solves it; fills st, also when the engine
@@ -502,9 +504,10 @@ int optimizeProblem(NVRAprob prob, const char *fn, const char *flags, Mode mode,
         prob->solution.reset();
         SolveState st;
         countDropped(prob, prob->model, st);
-        if (formulas) {
+        if (nonConvexLocal) {
+            rc = solveNonConvexLocally(prob, fn, *engine, img, st);
+        } else if (formulas) {
             rc = solveNonlinear(prob, fn, *engine, img, st);
-            if (nonConvexLocal) markNonConvexLocal(prob, st);
         } else if (quad.objective == Convexity::NotConvex) {
             reportNonConvex(prob, st, img.integral);
         } else if (ownRoute) {
