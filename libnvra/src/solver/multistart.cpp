@@ -216,6 +216,7 @@ std::vector<Outcome> runConcurrently(NVRAprob prob, NSLPprob nl, const QcProgram
             } catch (const std::bad_alloc &) {
                 prepared[i].rc = NVRA_RC_NOMEM;
                 prepared[i].out.end = NlpOutcome::End::Failed;
+                prepared[i].out.detail = "out of memory";
             }
         }
     };
@@ -224,8 +225,8 @@ std::vector<Outcome> runConcurrently(NVRAprob prob, NSLPprob nl, const QcProgram
         ThreadLease lease(static_cast<int>(prob->controls.ints[intSlot::kCtrlThreads]));
         std::vector<std::thread> workers;
         const int count = workerCount(nl, parallel.size());
-        workers.reserve(count); // so that a thread once started is always joined below
         try {
+            workers.reserve(count); // so that a thread once started is always joined below
             for (int t = 1; t < count; ++t)
                 workers.emplace_back(work);
         } catch (const std::exception &) { // fewer threads than asked for: the others work
