@@ -111,6 +111,10 @@ inline bool validRowType(char t) {
 inline bool validColType(char t) {
     return t == 'C' || t == 'B' || t == 'I' || t == 'S' || t == 'R' || t == 'P';
 }
+// The test of checkRowData without its message, for loops over many rows.
+inline bool rowDataValid(char type, double rhs, double range) {
+    return validRowType(type) && !isNaN(rhs) && (type != 'R' || range >= 0);
+}
 // A row type letter, rhs and range (range read for 'R' rows only; pass 0 otherwise).
 int checkRowData(NVRAprob prob, int64_t row, char type, double rhs, double range);
 

@@ -30,12 +30,13 @@ int addRows(NVRAprob prob, const char *fn, int nrows, int64_t ncoefs, const char
         int64_t longestUnsorted = 0;
         for (int i = 0; i < nrows; ++i) {
             const double r = type[i] == 'R' && range ? range[i] : 0.0;
-            if (int rc = checkRowData(prob, int64_t(m0) + i, type[i], rhs[i], r)) return rc;
+            if (!rowDataValid(type[i], rhs[i], r)) // the message comes from the full check
+                return checkRowData(prob, int64_t(m0) + i, type[i], rhs[i], r);
             if (ncoefs == 0) continue;
             const int64_t b = start[i], e = listEnd(start, nrows, ncoefs, i);
             bool sorted = true;
             for (int64_t p = b; p < e; ++p) {
-                if (colind[p] < 0 || colind[p] >= ncols)
+                if (static_cast<unsigned>(colind[p]) >= static_cast<unsigned>(ncols))
                     return probError(prob, NVRA_RC_RANGE,
                                      "%s: coefficient %lld (new row %d) is in column %d: the "
                                      "problem has %d columns",
@@ -50,43 +51,53 @@ int addRows(NVRAprob prob, const char *fn, int nrows, int64_t ncoefs, const char
             if (!sorted) longestUnsorted = std::max(longestUnsorted, e - b);
         }
 
-        // Allocate, then append.
+        // Allocate, then append: once every array has its room, the resizes below cannot fail,
+        // and the rows are written through plain pointers.
         SparseRows &A = m.A;
         const size_t rows = static_cast<size_t>(m0) + nrows;
+        const size_t nz0 = A.index.size();
         reserveFor(m.rowtype, rows);
         reserveFor(m.rhs, rows);
         reserveFor(m.range, rows);
         reserveFor(A.start, rows + 1);
-        reserveFor(A.index, A.index.size() + ncoefs);
-        reserveFor(A.value, A.value.size() + ncoefs);
+        reserveFor(A.index, nz0 + ncoefs);
+        reserveFor(A.value, nz0 + ncoefs);
         std::vector<std::pair<int32_t, double>> scratch;
         scratch.reserve(static_cast<size_t>(longestUnsorted));
         m.rowNames.resize(static_cast<int>(rows));
+        m.rowtype.resize(rows);
+        m.rhs.resize(rows);
+        m.range.resize(rows);
+        A.start.resize(rows + 1);
+        A.index.resize(nz0 + ncoefs);
+        A.value.resize(nz0 + ncoefs);
 
+        char *rowtype = m.rowtype.data() + m0;
+        double *rowRhs = m.rhs.data() + m0, *rowRange = m.range.data() + m0;
+        int64_t *rowStart = A.start.data() + m0 + 1;
+        int32_t *index = A.index.data();
+        double *value = A.value.data();
+        int64_t w = static_cast<int64_t>(nz0);
         for (int i = 0; i < nrows; ++i) {
-            m.rowtype.push_back(type[i]);
-            m.rhs.push_back(storeBound(rhs[i]));
-            m.range.push_back(type[i] == 'R' && range ? storeBound(range[i]) : 0.0);
+            rowtype[i] = type[i];
+            rowRhs[i] = storeBound(rhs[i]);
+            rowRange[i] = type[i] == 'R' && range ? storeBound(range[i]) : 0.0;
             if (ncoefs > 0) {
                 const int64_t b = start[i], e = listEnd(start, nrows, ncoefs, i);
-                const int64_t rowBegin = static_cast<int64_t>(A.index.size());
+                const int64_t rowBegin = w;
                 bool sorted = true;
                 for (int64_t p = b; p < e; ++p) {
                     if (p > b && colind[p] <= colind[p - 1]) sorted = false;
                     if (coef[p] == 0.0) continue;
-                    A.index.push_back(colind[p]);
-                    A.value.push_back(coef[p]);
+                    index[w] = colind[p];
+                    value[w++] = coef[p];
                 }
-                if (!sorted) {
-                    const int64_t end =
-                        normaliseList(A.index.data(), A.value.data(), rowBegin,
-                                      static_cast<int64_t>(A.index.size()), scratch);
-                    A.index.resize(end);
-                    A.value.resize(end);
-                }
+                if (!sorted) w = normaliseList(index, value, rowBegin, w, scratch);
             }
-            A.start.push_back(static_cast<int64_t>(A.index.size()));
+            rowStart[i] = w;
         }
+        A.index.resize(w);
+        A.value.resize(w);
         return 0;
     });
 }

@@ -9,6 +9,7 @@
 #include "constraint.h"
 #include "equality.h"
 #include "expression.h"
+#include "linterm.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
 #include "nonlinear/nonlinear.h"
@@ -143,6 +144,31 @@ int splitBody(Split *s) {
     }
 }
 
+// The constraint body (op) rhs, reversed when the split turned the comparison around; a compact
+// body is the variable or linear term itself. New reference or null.
+PyObject *newConstraint(PyObject *body, double rhs, int op, bool reversed, bool compact) {
+    // A NaN constant on either side would make the row free (or void) without a word.
+    if (std::isnan(rhs)) return modelError("Invalid constraint: the right-hand side is NaN");
+    long type = typeOfComparison(op);
+    if (type < 0) return nullptr;
+    if (reversed && type != kConEq) type = type == kConLeq ? kConGeq : kConLeq;
+    double lb, ub;
+    calc_constraint_bounds(type, rhs, 0.0, &lb, &ub);
+    Ref c =
+        Ref::steal(exprKindOf(body) == kNonlinear ? constraint_base() : constraint_base_acyclic());
+    constraint_s *con = c ? as_constraint(c.get()) : nullptr;
+    if (!c || (compact ? constraint_init_compact(con, lb, ub, body)
+                       : constraint_init_internal(con, lb, ub, body, nullptr)) != 0)
+        return nullptr;
+    return c.release();
+}
+
+// A variable, or a linear term with a non-zero coefficient, compared with a number: the body is
+// the term itself and the number the right-hand side, with no expression made for a - b.
+bool isCompactComparison(PyObject *a, int ka, int kb) {
+    return kb == kConst && (ka == kVar || (ka == kLinterm && as_linterm(a)->coef != 0.0));
+}
+
 } // namespace
 
 PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
@@ -168,22 +194,17 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
     // here. (Once per element of an element-wise comparison, the second check was a tenth of
     // the work.)
     const int kb = exprKindOf(b);
+    if (isCompactComparison(a, ka, kb)) {
+        double rhs;
+        if (isConstOfKind(b, kConst, &rhs) < 0) return nullptr;
+        return newConstraint(a, rhs, op, false, true);
+    }
     if ((ka < 0 || kb < 0 || ka == kNonlinear || kb == kNonlinear) &&
         check_expressions_compatible(left.get(), b, nullptr) != 0)
         return nullptr;
     Split s;
     if (!(s.body = Ref::steal(nvr_sum(left.get(), b, -1.0))) || splitBody(&s) != 0) return nullptr;
-    // A NaN constant on either side would make the row free (or void) without a word.
-    if (std::isnan(s.rhs)) return modelError("Invalid constraint: the right-hand side is NaN");
-    long type = typeOfComparison(op);
-    if (type < 0) return nullptr;
-    if (s.reversed && type != kConEq) type = type == kConLeq ? kConGeq : kConLeq;
-    double lb, ub;
-    calc_constraint_bounds(type, s.rhs, 0.0, &lb, &ub);
-    Ref c = Ref::steal(constraint_base());
-    if (!c || constraint_init_internal(as_constraint(c.get()), lb, ub, s.body.get(), nullptr) != 0)
-        return nullptr;
-    return c.release();
+    return newConstraint(s.body.get(), s.rhs, op, s.reversed, false);
 }
 
 PyObject *generic_cmp(PyObject *a, PyObject *b, int op) {

@@ -11,6 +11,7 @@
 
 #include "algebra.h"
 #include "conrow.h"
+#include "expression.h"
 #include "live.h"
 #include "maps.h"
 #include "runtime/alloc.h"
@@ -192,6 +193,31 @@ PyObject *modelError(const char *msg) {
     return nullptr;
 }
 
+// ---- the compact form ---------------------------------------------------------------------------
+
+bool isCompact(const constraint_s *c) {
+    return c->flags & kConCompactFlag;
+}
+
+// The expression equal to a compact body's variable or term (what the subtraction of the number
+// made in the general form, its constant taken out). New reference or null.
+PyObject *expressionOfTerm(PyObject *term) {
+    Poly poly;
+    if (poly_of(term, exprKindOf(term), &poly) != 0) return nullptr;
+    return poly_sum(poly, Poly{}, 1.0, "Cannot create linear term in expression");
+}
+
+// Gives a compact constraint the general form, before its body object is handed out: from then
+// on every read sees the same expression, as for a constraint made in the general form. 0 or -1.
+int expandBody(constraint_s *c) {
+    if (!isCompact(c)) return 0;
+    PyObject *body = expressionOfTerm(blockOf(c)[0].obj);
+    if (!body) return -1;
+    Py_SETREF(blockOf(c)[0].obj, body);
+    c->flags &= static_cast<uint16_t>(~kConCompactFlag);
+    return 0;
+}
+
 // ---- unlinked attributes ------------------------------------------------------------------------
 
 long unlinkedType(double lb, double ub) {
@@ -298,13 +324,14 @@ PyObject *constraint_get_name(PyObject *self, void *) {
 }
 
 PyObject *constraint_get_body(PyObject *self, void *) {
-    const constraint_s *c = as_constraint(self);
+    constraint_s *c = as_constraint(self);
     if (checkConstraintValid(c) != 0 ||
         warnDeprec(9, 5, "access the constraint body with constraint.getBody()") != 0)
         return nullptr;
     if (constraint_is_linked(c))
         return modelError("Constraint body is not available for linked constraints: use "
                           "constraint.getBody");
+    if (expandBody(c) != 0) return nullptr;
     PyObject *body = constraint_body(c);
     return Py_NewRef(body ? body : Py_None);
 }
@@ -318,7 +345,7 @@ PyObject *constraint_get_index(PyObject *self, void *) {
 }
 
 PyObject *constraint_get_dict(PyObject *self, void *) {
-    const constraint_s *c = as_constraint(self);
+    constraint_s *c = as_constraint(self);
     Ref d = Ref::steal(PyDict_New());
     if (!d) return nullptr;
     if (constraint_is_deleted(c)) {
@@ -326,7 +353,7 @@ PyObject *constraint_get_dict(PyObject *self, void *) {
         if (!index || PyDict_SetItemString(d.get(), "index", index.get()) != 0) return nullptr;
         return d.release();
     }
-    if (checkConstraintValid(c) != 0) return nullptr;
+    if (checkConstraintValid(c) != 0 || expandBody(c) != 0) return nullptr;
     static const struct {
         const char *name;
         getter get;
@@ -406,6 +433,7 @@ int constraint_set_body(PyObject *self, PyObject *value, void *) {
     int kind;
     if (kindOfBody(body, &kind) != 0) return -1;
     Py_XSETREF(blockOf(c)[0].obj, Py_XNewRef(body));
+    c->flags &= static_cast<uint16_t>(~kConCompactFlag);
     trackFor(c, body);
     setKind(c, kind);
     return 0;
@@ -514,8 +542,9 @@ PyObject *bodyArg(PyObject *body) {
     return b.release();
 }
 
-// Check 9: the constraint to take body and bounds from. 0 or -1.
-int sourceConstraint(PyObject *o, const constraint_s **src) {
+// Check 9: the constraint to take body and bounds from (its body then in the general form, the
+// object shared). 0 or -1.
+int sourceConstraint(PyObject *o, constraint_s **src) {
     if (!constraint_Check(o))
         return nvr_model_error(
             PyBool_Check(o) ? "Attempt to generate an empty constraint failed. Consider using "
@@ -526,7 +555,7 @@ int sourceConstraint(PyObject *o, const constraint_s **src) {
     if (constraint_is_linked(*src))
         return nvr_model_error("Cannot create a constraint from an existing constraint that has "
                                "already been added to a problem");
-    return 0;
+    return expandBody(*src);
 }
 
 PyObject *noneToNull(PyObject *o) {
@@ -563,7 +592,7 @@ int constraint_init(PyObject *self, PyObject *args, PyObject *kwargs) {
     Ref body;
     if (a.body && !(body = Ref::steal(bodyArg(a.body)))) return -1;
     if (a.constraint) {
-        const constraint_s *src;
+        constraint_s *src;
         if (sourceConstraint(a.constraint, &src) != 0) return -1;
         body = Ref::borrow(constraint_body(src));
         lb = constraint_lb(src);
@@ -595,6 +624,7 @@ int constraint_clear(PyObject *self) {
     constraint_s *c = as_constraint(self);
     if (ConSlot *block = blockOf(c)) {
         Py_CLEAR(block[0].obj);
+        c->flags &= static_cast<uint16_t>(~kConCompactFlag);
         storeName(c, nullptr);
     }
     return 0;
@@ -603,9 +633,10 @@ int constraint_clear(PyObject *self) {
 // ---- methods ------------------------------------------------------------------------------------
 
 PyObject *constraint_copy(PyObject *self, PyObject *) {
-    const constraint_s *c = as_constraint(self);
+    constraint_s *c = as_constraint(self);
     if (c->owner && !constraint_is_unlinked(c))
         return modelError("Constraint cannot be copied because it has been added to a problem");
+    if (expandBody(c) != 0) return nullptr;
     PyObject *body = constraint_body(c);
     if (!body) return modelError("Constraint cannot be copied because it has no body");
     Ref name;
@@ -623,6 +654,7 @@ PyObject *constraint_getBody(PyObject *self, PyObject *) {
     if (checkConstraintValid(c) != 0) return nullptr;
     if (constraint_is_linked(c)) return conrow_body(c);
     PyObject *body = constraint_body(c);
+    if (isCompact(c)) return expressionOfTerm(body);
     return body ? general_copy(body, 1.0) : Py_NewRef(Py_None);
 }
 
@@ -691,6 +723,17 @@ PyObject *constraint_base() {
     return reinterpret_cast<PyObject *>(c); // tracked once it holds a collectable object
 }
 
+PyObject *constraint_base_acyclic() {
+    // The collector's young passes are started by the count of allocated collectable objects;
+    // a constraint that is never tracked gives such a pass nothing to find, and a million of
+    // them from one element-wise comparison started over a thousand passes (a quarter of the
+    // comparison's time). Other allocations still start the pass once the count is due.
+    const int enabled = PyGC_Disable();
+    PyObject *c = constraint_base();
+    if (enabled) PyGC_Enable();
+    return c;
+}
+
 int calc_constraint_bounds(long type, double rhs, double range, double *lb, double *ub) {
     switch (type) {
     case kConLeq:
@@ -733,6 +776,12 @@ int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *bo
         return -1;
     }
     setKind(c, kind);
+    return 0;
+}
+
+int constraint_init_compact(constraint_s *c, double lb, double ub, PyObject *term) {
+    if (constraint_init_internal(c, lb, ub, term, nullptr) != 0) return -1;
+    c->flags |= kConCompactFlag;
     return 0;
 }
 

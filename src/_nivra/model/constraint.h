@@ -34,6 +34,10 @@ constexpr int kConSlotsShift = 11;
 constexpr uint16_t kConSlotsMask = 0x7 << kConSlotsShift;
 // Set while a running addConstraint call holds the constraint in its batch.
 constexpr uint16_t kConAddingFlag = 0x4000;
+// The compact form of a comparison of a variable or linear term with a number: slot 0 holds
+// that variable or term itself, standing for the expression equal to it (the body the general
+// form would hold). The expression is made only when Python asks for the body.
+constexpr uint16_t kConCompactFlag = 0x8000;
 
 // Kinds: the body's representative variable is unlinked (the constraint has a serial), linked,
 // or there is none.
@@ -80,6 +84,10 @@ problem_model_s *constraint_problem(const constraint_s *c);
 
 // A new uninitialised constraint. New reference or null.
 PyObject *constraint_base();
+// The same for a constraint that will hold no object that can be part of a reference cycle
+// (a body of kind 0 to 4, or none, and no name): its allocation does not count towards the
+// cycle collector's next pass. New reference or null.
+PyObject *constraint_base_acyclic();
 // The bounds of a constraint of type with right-hand side rhs and range: 0, or -1 (nothing
 // set, no exception) for an unknown type.
 int calc_constraint_bounds(long type, double rhs, double range, double *lb, double *ub);
@@ -87,6 +95,9 @@ int calc_constraint_bounds(long type, double rhs, double range, double *lb, doub
 // ±1e20), body and name (null or a str) in a new block. 0, or -1 with the record left
 // uninitialised.
 int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *body, PyObject *name);
+// The same with the compact body term (a variable or a linear term with a non-zero coefficient):
+// the constraint lb <= term <= ub without a name.
+int constraint_init_compact(constraint_s *c, double lb, double ub, PyObject *term);
 // The constraint a op b (op a Python comparison code). New reference or null.
 PyObject *make_constraint(PyObject *a, PyObject *b, int op);
 
@@ -101,8 +112,9 @@ PyObject *generic_cmp(PyObject *a, PyObject *b, int op);
 int checkConstraintValid(const constraint_s *c);
 // The row of c in prob (ModelError when it has none there). 0 or -1.
 int get_con_row(problem_model_s *prob, const constraint_s *c, int *row);
-// The unlinked block's contents: the body (borrowed, may be null), the bounds, the stored name
-// (borrowed, or null).
+// The unlinked block's contents: the body (borrowed, may be null; in the compact form the
+// variable or linear term that stands for it, which the conversion into a row takes as it is),
+// the bounds, the stored name (borrowed, or null).
 PyObject *constraint_body(const constraint_s *c);
 double constraint_lb(const constraint_s *c);
 double constraint_ub(const constraint_s *c);

@@ -376,7 +376,7 @@ int addRowsAsConstraints(problem_s *p, int nrows) {
     if (problem_holdsUnlinked(p)) return 0;
     const Py_ssize_t listed = PyList_GET_SIZE(p->cons);
     for (int i = 0; i < nrows; ++i) {
-        Ref c = Ref::steal(constraint_base());
+        Ref c = Ref::steal(constraint_base_acyclic());
         if (c) constraint_link(as_constraint(c.get()), p, static_cast<int>(listed) + i);
         if (!c || PyList_Append(p->cons, c.get()) != 0) {
             AutoSavedException keep;
