@@ -172,8 +172,15 @@ bool isCompactComparison(PyObject *a, int ka, int kb) {
 } // namespace
 
 PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
-    Ref left = Ref::borrow(a);
     int ka = exprKindOf(a);
+    const int kb = exprKindOf(b);
+    // (A number operand is no array: the compact form comes before the arrays' turn.)
+    if (isCompactComparison(a, ka, kb)) {
+        double rhs;
+        if (isConstOfKind(b, kConst, &rhs) < 0) return nullptr;
+        return newConstraint(a, rhs, op, false, true);
+    }
+    Ref left = Ref::borrow(a);
     if (ka == kConst) {
         double c;
         if (isConstOfKind(a, kConst, &c) < 0 || !(left = Ref::steal(expression_base())))
@@ -193,12 +200,6 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
     // first, with this same check; only nonlinear operands and objects of no kind are checked
     // here. (Once per element of an element-wise comparison, the second check was a tenth of
     // the work.)
-    const int kb = exprKindOf(b);
-    if (isCompactComparison(a, ka, kb)) {
-        double rhs;
-        if (isConstOfKind(b, kConst, &rhs) < 0) return nullptr;
-        return newConstraint(a, rhs, op, false, true);
-    }
     if ((ka < 0 || kb < 0 || ka == kNonlinear || kb == kNonlinear) &&
         check_expressions_compatible(left.get(), b, nullptr) != 0)
         return nullptr;

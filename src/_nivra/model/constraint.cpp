@@ -12,6 +12,7 @@
 #include "algebra.h"
 #include "conrow.h"
 #include "expression.h"
+#include "linterm.h"
 #include "live.h"
 #include "maps.h"
 #include "runtime/alloc.h"
@@ -291,6 +292,28 @@ int setUnlinkedType(constraint_s *c, long t) {
     default:
         return storeBounds(c, -kInf, r); // leq and rng
     }
+}
+
+// Fills an uninitialised constraint of the given kind: a new block with the body, the name and
+// the bounds (clamped to +-1e20). 0, or -1 with the record left uninitialised.
+int fillBlock(constraint_s *c, double lb, double ub, PyObject *body, PyObject *name, int kind) {
+    lb = std::max(lb, -kInf);
+    ub = std::min(ub, kInf);
+    auto needsSlot = [](double x) { return std::fabs(x) < kInf && x != 0.0 && x != 1.0; };
+    const int slots = 1 + (name != nullptr) + needsSlot(lb) + needsSlot(ub);
+    if (nvo_MemoryAllocator_Alloc_Untyped(kBlockHeap, slots * sizeof(ConSlot), &c->owner) != 0)
+        return -1;
+    c->flags = 0;
+    setField(c, kConSlotsMask, kConSlotsShift, slots);
+    blockOf(c)[0].obj = Py_XNewRef(body);
+    trackFor(c, body);
+    if ((name && storeName(c, name) != 0) || storeBounds(c, lb, ub) != 0) {
+        releaseBlock(c);
+        c->flags = 0;
+        return -1;
+    }
+    setKind(c, kind);
+    return 0;
 }
 
 // ---- attribute access ---------------------------------------------------------------------------
@@ -760,27 +783,15 @@ int constraint_init_internal(constraint_s *c, double lb, double ub, PyObject *bo
                              PyObject *name) {
     int kind;
     if (kindOfBody(body, &kind) != 0) return -1;
-    lb = std::max(lb, -kInf);
-    ub = std::min(ub, kInf);
-    auto needsSlot = [](double x) { return std::fabs(x) < kInf && x != 0.0 && x != 1.0; };
-    const int slots = 1 + (name != nullptr) + needsSlot(lb) + needsSlot(ub);
-    if (nvo_MemoryAllocator_Alloc_Untyped(kBlockHeap, slots * sizeof(ConSlot), &c->owner) != 0)
-        return -1;
-    c->flags = 0;
-    setField(c, kConSlotsMask, kConSlotsShift, slots);
-    blockOf(c)[0].obj = Py_XNewRef(body);
-    trackFor(c, body);
-    if (storeName(c, name) != 0 || storeBounds(c, lb, ub) != 0) {
-        releaseBlock(c);
-        c->flags = 0;
-        return -1;
-    }
-    setKind(c, kind);
-    return 0;
+    return fillBlock(c, lb, ub, body, name, kind);
 }
 
 int constraint_init_compact(constraint_s *c, double lb, double ub, PyObject *term) {
-    if (constraint_init_internal(c, lb, ub, term, nullptr) != 0) return -1;
+    // The kind straight from the term's variable (what the representative of any body gives).
+    const var_s *v = as_var(Py_IS_TYPE(term, &var_type) ? term : as_linterm(term)->var);
+    if (var_is_deleted(v)) return nvr_model_error("Deleted variable in expression");
+    if (fillBlock(c, lb, ub, term, nullptr, v->owner ? kConKindLinked : kConKindUnlinked) != 0)
+        return -1;
     c->flags |= kConCompactFlag;
     return 0;
 }
