@@ -209,7 +209,10 @@ def test_a_compact_constraint_reads_prints_and_converts_as_the_general_form(pxy)
         body = c.body
     with pytest.warns(nivra.DeprecationWarning):
         assert c.body is body and c.copy().body is body
-    assert nivra.constraint(constraint=t >= 1).getBody().__class__ is nivra.expression
+    src = t >= 1
+    made = nivra.constraint(constraint=src, name="made")
+    with pytest.warns(nivra.DeprecationWarning):
+        assert made.body is src.body and type(made.body) is nivra.expression
     c.name = "four"
     assert (str(c), c.copy().name, c.lb) == ("four", "four_copy", 4.0)
 
