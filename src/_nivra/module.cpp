@@ -10,6 +10,7 @@
 #include "runtime/errors.h"
 #include "runtime/output.h"
 #include "runtime/ref.h"
+#include "util/freelist.h"
 #include "model/constraint.h"
 #include "model/expression.h"
 #include "model/linterm.h"
@@ -251,6 +252,7 @@ void nivramod_freeModule(void *) {
     boundmap_free(&nvr_py_env.unlinked_threshold);
     namemap_free(&nvr_py_env.unlinked_names);
     turnNVRAoff(0);
+    ObjectFreeList::closeAll();
     nvr_py_env = nvr_py_env_s{};
 }
 

@@ -174,9 +174,10 @@ PyObject *scaleMul(const Operands &o) {
     const bool numLeft = o.ka == kConst;
     PyObject *n = numLeft ? o.a : o.b, *t = numLeft ? o.b : o.a;
     const int kt = numLeft ? o.kb : o.ka;
+    // A number holds no variable: the only check is that of t's own (not deleted).
     double c;
-    if (checkCompatibleKinds(o.a, o.ka, o.b, o.kb) != 0 || numberOf(n, kConst, &c) < 0)
-        return nullptr;
+    var_s *x;
+    if (firstVarOfKind(t, kt, &x) != 0 || numberOf(n, kConst, &c) < 0) return nullptr;
     switch (kt) {
     case kVar:
         return var_copy(t, c);

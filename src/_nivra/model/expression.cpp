@@ -13,12 +13,15 @@
 #include "operand.h"
 #include "printing.h"
 #include "quadterm.h"
+#include "util/freelist.h"
 #include "var.h"
 
 namespace {
 
+ObjectFreeList freeExpressions;
+
 expression_s *newExpression() {
-    return newModelObject<expression_s>(&expression_type, kLiveExpression);
+    return freeExpressions.make<expression_s>(&expression_type, nvr_live_objects[kLiveExpression]);
 }
 
 PyObject *asObject(expression_s *e) {
@@ -337,7 +340,32 @@ PyObject *expression_incremental_alg_sum(PyObject *a, PyObject *b, double s) {
     return expression_incremental_alg_sum(a, ka, b, kb, s);
 }
 
+namespace {
+
+// True when the variable x may join e without the full compatibility check: x is not deleted
+// and e is empty or its representative (read without merging) belongs to x's owner; then the
+// full check could only agree. Anything else (a representative of another owner that entries
+// not merged yet may cancel, an expression holding only quadratic terms) takes the full check.
+bool joinsOwner(const expression_s *e, PyObject *x) {
+    const var_s *v = as_var(x);
+    if (var_is_deleted(v)) return false;
+    PyObject *r = e->linear ? linmap_any_key(e->linear) : nullptr;
+    return r ? as_var(r)->owner == v->owner : !e->quadratic;
+}
+
+} // namespace
+
 PyObject *expression_incremental_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
+    // The common step of a growing sum, e += c·x: one coefficient-map update.
+    if (ka == kExpression && (kb == kVar || kb == kLinterm)) {
+        const bool var = kb == kVar;
+        PyObject *x = var ? b : as_linterm(b)->var;
+        if (joinsOwner(as_expression(a), x)) {
+            if (addLin(as_expression(a), x, var ? s : s * as_linterm(b)->coef) != 0)
+                return modelErrorObj("Error adding expressions");
+            return Py_NewRef(a);
+        }
+    }
     if (ka != kExpression || kb == kNonlinear) {
         if (ka == kConst && kb == kConst) {
             double x, y;
@@ -473,7 +501,7 @@ void expression_dealloc(PyObject *self) {
     expression_s *e = as_expression(self);
     linmap_free(&e->linear);
     quadmap_free(&e->quadratic);
-    freeModelObject(self, kLiveExpression);
+    freeExpressions.release(self, nvr_live_objects[kLiveExpression]);
 }
 
 PyMethodDef expression_methods[] = {

@@ -9,11 +9,18 @@
 #include "runtime/env.h"
 #include "runtime/ref.h"
 #include "printing.h"
+#include "util/freelist.h"
 #include "var.h"
+
+namespace {
+
+ObjectFreeList freeTerms;
+
+} // namespace
 
 PyObject *linterm_fill(double c, PyObject *x) {
     if (c == 0.0) return PyFloat_FromDouble(0.0);
-    linterm_s *t = newModelObject<linterm_s>(&linterm_type, kLiveLinterm);
+    linterm_s *t = freeTerms.make<linterm_s>(&linterm_type, nvr_live_objects[kLiveLinterm]);
     if (!t) return nullptr;
     t->coef = c;
     t->var = Py_NewRef(x);
@@ -33,7 +40,7 @@ namespace {
 
 void linterm_dealloc(PyObject *self) {
     Py_DECREF(as_linterm(self)->var);
-    freeModelObject(self, kLiveLinterm);
+    freeTerms.release(self, nvr_live_objects[kLiveLinterm]);
 }
 
 PyMethodDef linterm_methods[] = {

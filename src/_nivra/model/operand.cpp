@@ -44,6 +44,7 @@ bool isNumber(PyObject *o) {
 int exprKindOf(PyObject *o) {
     PyTypeObject *t = Py_TYPE(o);
     if (t == &var_type) return kVar;
+    if (t == &PyFloat_Type) return kConst;
     if (t == &linterm_type) return kLinterm;
     if (t == &expression_type) return kExpression;
     if (t == &quadterm_type) return kQuadterm;
@@ -59,6 +60,10 @@ int getExprType(PyObject *o) {
 
 int isConstOfKind(PyObject *obj, int kind, double *value) {
     if (kind == kConst) {
+        if (PyFloat_CheckExact(obj)) {
+            *value = PyFloat_AS_DOUBLE(obj);
+            return 1;
+        }
         const double v = PyFloat_AsDouble(obj);
         if (v == -1.0 && PyErr_Occurred()) return -1;
         *value = v;
@@ -165,10 +170,10 @@ int firstVarAgreeing(PyObject *obj, int kind, const var_s *other, var_s **var) {
 namespace {
 
 // The representatives of a and b, each read again after a merge where it disagrees with the
-// other's.
+// other's (a agreeing with b's needs no second reading).
 int representatives(PyObject *a, int ka, PyObject *b, int kb, var_s **x, var_s **y) {
     if (firstVarOfKind(a, ka, x) != 0 || firstVarAgreeing(b, kb, *x, y) != 0) return -1;
-    return firstVarAgreeing(a, ka, *y, x);
+    return sameOwner(*x, *y) ? 0 : firstVarAgreeing(a, ka, *y, x);
 }
 
 int compatible(var_s *x, var_s *y, int *unlinked) {

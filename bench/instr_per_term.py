@@ -1,0 +1,101 @@
+"""Instructions per term of the model-building loops, for callgrind.
+
+    python bench/instr_per_term.py CASE N REPS      runs the loop of N terms REPS times
+    python bench/instr_per_term.py --measure [CASE ...]
+
+--measure runs each case under callgrind once with one pass of its loop and once with two, over
+the same setup (variables, coefficients), and prints the difference of the instruction counts
+divided by N: the cost of one term of the loop in a warm process. The machine is shared and
+noisy; these counts are not.
+"""
+
+import os
+import re
+import subprocess
+import sys
+
+import numpy as np
+
+import nivra
+
+
+class Setup:
+    """What every case starts from: n variables x and y, as arrays and x as a list, and n
+    coefficients as a list and as an array."""
+
+    def __init__(self, n):
+        self.p = nivra.problem()
+        self.x = self.p.addVariables(n, name="")
+        self.y = self.p.addVariables(n, name="")
+        self.xl = list(self.x)
+        self.cl = [1.0 + (i % 7) for i in range(n)]
+        self.ca = np.array(self.cl)
+
+
+def iadd(s):
+    e = nivra.expression()
+    for c, x in zip(s.cl, s.xl):
+        e += c * x
+
+
+def term(s):
+    for c, x in zip(s.cl, s.xl):
+        c * x
+
+
+def sum_(s):
+    nivra.Sum(s.x)
+
+
+def sum_cx(s):
+    nivra.Sum(s.ca * s.x)
+
+
+def dot(s):
+    nivra.Dot(s.ca, s.x)
+
+
+def elem_cx(s):
+    s.ca * s.x
+
+
+def elem_axpy(s):
+    s.ca * s.x + 2 * s.y - 1
+
+
+def pde(s):
+    # the element-wise rows of lqcp (bench/ifaces/nivra.py) over two rows of n // 2 columns
+    y = s.x.reshape(2, -1)
+    _ = 2.0 * (y[1:, 1:-1] - y[:-1, 1:-1]) == 0.5 * (
+        y[:-1, :-2] - 2 * y[:-1, 1:-1] + y[:-1, 2:] + y[1:, :-2] - 2 * y[1:, 1:-1] + y[1:, 2:])
+
+
+CASES = {"iadd": iadd, "term": term, "sum": sum_, "sum_cx": sum_cx, "dot": dot,
+         "elem_cx": elem_cx, "elem_axpy": elem_axpy, "pde": pde}
+
+
+# Deterministic counts: no BLAS threads spinning, one hash seed.
+_ENV = dict(os.environ, OPENBLAS_NUM_THREADS="1", OMP_NUM_THREADS="1", PYTHONHASHSEED="0")
+
+
+def _instructions(case, n, reps):
+    out = subprocess.run(
+        ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", sys.executable,
+         __file__, case, str(n), str(reps)],
+        capture_output=True, text=True, check=True, env=_ENV).stderr
+    return int(re.search(r"Collected : (\d+)", out).group(1))
+
+
+def measure(cases, n=10000):
+    for case in cases:
+        per = (_instructions(case, n, 2) - _instructions(case, n, 1)) / n
+        print(f"{case:10s} {per:8.0f} instructions per term", flush=True)
+
+
+if __name__ == "__main__":
+    if sys.argv[1] == "--measure":
+        measure(sys.argv[2:] or list(CASES))
+    else:
+        setup = Setup(int(sys.argv[2]))
+        for _ in range(int(sys.argv[3])):
+            CASES[sys.argv[1]](setup)
