@@ -2,12 +2,15 @@
 merged when read. Whatever the form, an expression reads back, prints, compares, copies and
 converts to a row the same, and holds exactly one reference per variable once merged."""
 
+import os
+import subprocess
 import sys
 
 import pytest
 
 import nivra
-from helpers.model import new_vars
+from helpers.model import DELETED_OWNER, new_vars, set_owner
+from nivra import _nivra
 
 INLINE = 8  # the largest number of terms kept inline
 
@@ -170,3 +173,71 @@ def test_cancelled_terms_leave_no_owner_behind():
         assert p is not q and str(e) == str(1 * z)
         with pytest.raises(nivra.ModelError, match="different problems"):
             e + xs[0]
+
+
+def test_recycled_terms_and_expressions_start_clean(many):
+    """Freed terms and expressions are reused for the next ones: what comes back holds only what
+    it is given, and every variable gets its references back."""
+    x, y = many[:2]
+    refs = [sys.getrefcount(v) for v in many]
+    live = _nivra._live_counts()
+    for _ in range(3):
+        junk = [(i + 2.0) * v for i, v in enumerate(many)] + [v + 3 for v in many]
+        long = nivra.Sum(many)
+        long += 5 * x  # freed with an entry not merged yet
+        del junk, long
+        assert (3 * y).extractLinear() == ([y], [3.0])
+        e = nivra.expression()
+        assert str(e) == "0" and e.extractLinear() == ([], []) and e.extractQuadratic() == ([], [], [])
+        e += 4 * y
+        assert str(e) == "4 * v01" and str(y - 2) == "-2 + v01"
+        del e
+    assert [sys.getrefcount(v) for v in many] == refs
+    assert _nivra._live_counts() == live
+
+
+def test_in_place_add_refuses_what_it_refused():
+    """e += c * x checks two owners when they agree; every disagreement gets the full check and
+    its message, and leaves e as it was."""
+    p, q = nivra.problem(), nivra.problem()
+    x, w = p.addVariable(), p.addVariable()
+    z = q.addVariable()
+    (u,) = new_vars("u")
+    e = nivra.expression()
+    e += 2 * x
+    e += w
+    for other, msg in ((3 * z, "different problems"), (z, "different problems"),
+                       (u, "Linked variables and unlinked"), (2 * u, "Linked variables and")):
+        with pytest.raises(nivra.ModelError, match=msg):
+            e += other
+    assert coefficients(e) == {id(x): 2.0, id(w): 1.0}
+    square = nivra.expression()
+    square += x * x  # no linear representative: the full check reads the quadratic one
+    with pytest.raises(nivra.ModelError, match="different problems"):
+        square += 2 * z
+    t = 5 * w
+    set_owner(w, DELETED_OWNER)
+    for other in (t, w):
+        with pytest.raises(nivra.ModelError, match="Deleted variable in expression"):
+            e += other
+    with pytest.raises(nivra.ModelError, match="Deleted variable in expression"):
+        2.0 * w
+    assert coefficients(e) == {id(x): 2.0, id(w): 1.0}
+
+
+def test_teardown_with_objects_on_the_free_lists():
+    """The module's teardown gives the kept objects back; objects freed after it go straight to
+    the allocator. The debug allocator fails the interpreter on a double or foreign free."""
+    script = """if True:
+        import nivra
+        p = nivra.problem()
+        xs = p.addVariables(50)
+        kept = [2 * x for x in xs] + [x + 1 for x in xs]
+        for _ in range(3):
+            junk = [3 * x for x in xs] + [x - 1 for x in xs]
+            del junk
+        """
+    env = dict(os.environ, PYTHONMALLOC="debug")
+    r = subprocess.run([sys.executable, "-X", "dev", "-c", script], env=env,
+                       capture_output=True, text=True, timeout=120)
+    assert (r.returncode, r.stderr) == (0, "")
