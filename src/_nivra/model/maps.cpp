@@ -192,6 +192,14 @@ void linmap_drop_zeros(linmap *m) {
 int linmap_merge(linmap *dst, const linmap *src, double s) {
     linmap_settle(src);
     if (linmap_reserve(dst, dst->len + src->len) != 0) return -1; // one growth
+    if (dst->len == 0) {
+        // Into an empty map: src's entries are distinct, so they are copied without a lookup;
+        // in address order (a long src) they are merged entries of a long dst as well.
+        for (size_t i = 0; i < src->len; ++i)
+            if (const double c = s * src->data[i].coef; c != 0.0) push(dst, src->data[i].var, c);
+        if (!isInline(src) && !isInline(dst)) dst->merged = dst->len;
+        return 0;
+    }
     for (size_t i = 0; i < src->len; ++i)
         if (linmap_add(dst, src->data[i].var, s * src->data[i].coef) != 0) return -1;
     return 0;

@@ -41,12 +41,9 @@ bool isNumber(PyObject *o) {
 
 } // namespace
 
-int exprKindOf(PyObject *o) {
+int exprKindOfOther(PyObject *o) {
     PyTypeObject *t = Py_TYPE(o);
-    if (t == &var_type) return kVar;
-    if (t == &PyFloat_Type) return kConst;
     if (t == &linterm_type) return kLinterm;
-    if (t == &expression_type) return kExpression;
     if (t == &quadterm_type) return kQuadterm;
     if (t == &nonlinear_type) return kNonlinear;
     return isNumber(o) ? kConst : -1;

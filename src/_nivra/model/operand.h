@@ -18,8 +18,19 @@ enum ExprKind : int {
 };
 constexpr int kNumKinds = 6;
 
-// The kind of o, or -1 (no exception) for any other object.
-int exprKindOf(PyObject *o);
+extern PyTypeObject var_type, expression_type;
+
+// The kind of an object that is not a variable, float or expression: see exprKindOf.
+int exprKindOfOther(PyObject *o);
+// The kind of o, or -1 (no exception) for any other object. The commonest operands are told
+// apart inline, by their type alone.
+inline int exprKindOf(PyObject *o) {
+    const PyTypeObject *t = Py_TYPE(o);
+    if (t == &var_type) return kVar;
+    if (t == &PyFloat_Type) return kConst;
+    if (t == &expression_type) return kExpression;
+    return exprKindOfOther(o);
+}
 // The kind of o, or -1 with ModelError "Invalid object in operation: <%S>".
 int getExprType(PyObject *o);
 // 1 when obj is a number (kind 0) or an expression with neither a linear nor a quadratic map;
