@@ -241,3 +241,20 @@ def test_teardown_with_objects_on_the_free_lists():
     r = subprocess.run([sys.executable, "-X", "dev", "-c", script], env=env,
                        capture_output=True, text=True, timeout=120)
     assert (r.returncode, r.stderr) == (0, "")
+
+
+@pytest.mark.parametrize("n", [3, 2 * INLINE + 1])
+def test_sums_that_copy_an_expression_into_a_new_one(many, n):
+    """a + y, a - y, 5 - a and y - a copy a's entries into the result without lookups; the result
+    reads, grows and looks up like one built term by term."""
+    vs, y = many[:n], many[-1]
+    a, ref = accumulate([(i + 1.0, v) for i, v in reversed(list(enumerate(vs)))])
+    for r, sign, cy in ((a + y, 1, 1.0), (a - y, 1, -1.0), (5 - a, -1, 0.0), (y - a, -1, 1.0)):
+        expect = {k: sign * c for k, c in ref.items()} | ({id(y): cy} if cy else {})
+        assert coefficients(r) == expect
+        r += 3 * vs[0]  # an existing key, added after the copy
+        r -= sign * n * vs[-1]  # cancelled: gone
+        expect[id(vs[0])] += 3
+        expect.pop(id(vs[-1]))
+        built = nivra.Sum([c * v for v in many for k, c in expect.items() if k == id(v)])
+        assert coefficients(r) == expect and r.extractLinear() == built.extractLinear()
