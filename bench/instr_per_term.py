@@ -38,6 +38,12 @@ def iadd(s):
         e += c * x
 
 
+def qadd(s):
+    e = nivra.expression()
+    for x, y in zip(s.xl, s.y):
+        e += x * y
+
+
 def term(s):
     for c, x in zip(s.cl, s.xl):
         c * x
@@ -70,7 +76,7 @@ def pde(s):
         y[:-1, :-2] - 2 * y[:-1, 1:-1] + y[:-1, 2:] + y[1:, :-2] - 2 * y[1:, 1:-1] + y[1:, 2:])
 
 
-CASES = {"iadd": iadd, "term": term, "sum": sum_, "sum_cx": sum_cx, "dot": dot,
+CASES = {"iadd": iadd, "qadd": qadd, "term": term, "sum": sum_, "sum_cx": sum_cx, "dot": dot,
          "elem_cx": elem_cx, "elem_axpy": elem_axpy, "pde": pde}
 
 

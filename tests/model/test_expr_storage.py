@@ -207,14 +207,18 @@ def test_in_place_add_refuses_what_it_refused():
     e += 2 * x
     e += w
     for other, msg in ((3 * z, "different problems"), (z, "different problems"),
-                       (u, "Linked variables and unlinked"), (2 * u, "Linked variables and")):
+                       (z * z, "different problems"), (u, "Linked variables and unlinked"),
+                       (2 * u, "Linked variables and")):
         with pytest.raises(nivra.ModelError, match=msg):
             e += other
     assert coefficients(e) == {id(x): 2.0, id(w): 1.0}
     square = nivra.expression()
-    square += x * x  # no linear representative: the full check reads the quadratic one
-    with pytest.raises(nivra.ModelError, match="different problems"):
-        square += 2 * z
+    square += x * x  # no linear representative: the quadratic one stands for it
+    square += 2 * x * w
+    for other in (2 * z, z * z):
+        with pytest.raises(nivra.ModelError, match="different problems"):
+            square += other
+    assert quadratic(square) == {(id(x), id(x)): 1.0, (id(x), id(w)): 2.0}
     t = 5 * w
     set_owner(w, DELETED_OWNER)
     for other in (t, w):

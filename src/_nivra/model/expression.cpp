@@ -342,29 +342,44 @@ PyObject *expression_incremental_alg_sum(PyObject *a, PyObject *b, double s) {
 
 namespace {
 
-// True when the variable x may join e without the full compatibility check: x is not deleted
-// and e is empty or its representative (read without merging) belongs to x's owner; then the
-// full check could only agree. Anything else (a representative of another owner that entries
-// not merged yet may cancel, an expression holding only quadratic terms) takes the full check.
+// True when a term whose representative is x may join e without the full compatibility check:
+// x is not deleted and e is empty or its representative (read without merging, as the full
+// check reads it) belongs to x's owner; then the full check could only agree. A representative
+// of another owner, which entries not merged yet may cancel, takes the full check.
 bool joinsOwner(const expression_s *e, PyObject *x) {
     const var_s *v = as_var(x);
     if (var_is_deleted(v)) return false;
     PyObject *r = e->linear ? linmap_any_key(e->linear) : nullptr;
-    return r ? as_var(r)->owner == v->owner : !e->quadratic;
+    if (!r && e->quadratic) r = quadmap_any_key(e->quadratic);
+    return !r || as_var(r)->owner == v->owner;
+}
+
+// e += s·t for a variable, linear or quadratic term t that may join e: one map update. 0 or -1.
+int addTerm(expression_s *e, PyObject *t, int kind, double s) {
+    switch (kind) {
+    case kVar:
+        return addLin(e, t, s);
+    case kLinterm:
+        return addLin(e, as_linterm(t)->var, s * as_linterm(t)->coef);
+    default:
+        return addQuad(e, as_quadterm(t)->var1, as_quadterm(t)->var2, s * as_quadterm(t)->coef);
+    }
+}
+
+// The representative variable of a variable, linear or quadratic term.
+PyObject *termVar(PyObject *t, int kind) {
+    return kind == kVar ? t : kind == kLinterm ? as_linterm(t)->var : as_quadterm(t)->var1;
 }
 
 } // namespace
 
 PyObject *expression_incremental_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
-    // The common step of a growing sum, e += c·x: one coefficient-map update.
-    if (ka == kExpression && (kb == kVar || kb == kLinterm)) {
-        const bool var = kb == kVar;
-        PyObject *x = var ? b : as_linterm(b)->var;
-        if (joinsOwner(as_expression(a), x)) {
-            if (addLin(as_expression(a), x, var ? s : s * as_linterm(b)->coef) != 0)
-                return modelErrorObj("Error adding expressions");
-            return Py_NewRef(a);
-        }
+    // The common step of a growing sum, e += c·x or e += c·x·y: one coefficient-map update.
+    if (ka == kExpression && kb >= kVar && kb <= kQuadterm &&
+        joinsOwner(as_expression(a), termVar(b, kb))) {
+        if (addTerm(as_expression(a), b, kb, s) != 0)
+            return modelErrorObj("Error adding expressions");
+        return Py_NewRef(a);
     }
     if (ka != kExpression || kb == kNonlinear) {
         if (ka == kConst && kb == kConst) {

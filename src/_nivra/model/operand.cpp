@@ -43,7 +43,6 @@ bool isNumber(PyObject *o) {
 
 int exprKindOfOther(PyObject *o) {
     PyTypeObject *t = Py_TYPE(o);
-    if (t == &linterm_type) return kLinterm;
     if (t == &quadterm_type) return kQuadterm;
     if (t == &nonlinear_type) return kNonlinear;
     return isNumber(o) ? kConst : -1;

@@ -18,9 +18,10 @@ enum ExprKind : int {
 };
 constexpr int kNumKinds = 6;
 
-extern PyTypeObject var_type, expression_type;
+extern PyTypeObject var_type, linterm_type, expression_type;
 
-// The kind of an object that is not a variable, float or expression: see exprKindOf.
+// The kind of an object that is not a variable, float, linear term or expression: see
+// exprKindOf.
 int exprKindOfOther(PyObject *o);
 // The kind of o, or -1 (no exception) for any other object. The commonest operands are told
 // apart inline, by their type alone.
@@ -28,6 +29,7 @@ inline int exprKindOf(PyObject *o) {
     const PyTypeObject *t = Py_TYPE(o);
     if (t == &var_type) return kVar;
     if (t == &PyFloat_Type) return kConst;
+    if (t == &linterm_type) return kLinterm;
     if (t == &expression_type) return kExpression;
     return exprKindOfOther(o);
 }

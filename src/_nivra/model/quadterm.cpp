@@ -12,7 +12,14 @@
 #include "runtime/ref.h"
 #include "operand.h"
 #include "printing.h"
+#include "util/freelist.h"
 #include "var.h"
+
+namespace {
+
+ObjectFreeList freeTerms;
+
+} // namespace
 
 void quadterm_order(PyObject **u, PyObject **v) {
     if (var_key_greater(as_var(*u), as_var(*v))) std::swap(*u, *v);
@@ -21,7 +28,7 @@ void quadterm_order(PyObject **u, PyObject **v) {
 PyObject *quadterm_fill(double c, PyObject *u, PyObject *v) {
     if (checkCompatibleKinds(u, kVar, v, kVar) != 0) return nullptr;
     quadterm_order(&u, &v);
-    quadterm_s *t = newModelObject<quadterm_s>(&quadterm_type, kLiveQuadterm);
+    quadterm_s *t = freeTerms.make<quadterm_s>(&quadterm_type, nvr_live_objects[kLiveQuadterm]);
     if (!t) return nullptr;
     t->coef = c;
     t->var1 = Py_NewRef(u);
@@ -40,7 +47,7 @@ void quadterm_dealloc(PyObject *self) {
     quadterm_s *t = as_quadterm(self);
     Py_DECREF(t->var1);
     Py_DECREF(t->var2);
-    freeModelObject(self, kLiveQuadterm);
+    freeTerms.release(self, nvr_live_objects[kLiveQuadterm]);
 }
 
 PyMethodDef quadterm_methods[] = {
