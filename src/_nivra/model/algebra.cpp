@@ -175,9 +175,10 @@ PyObject *scaleMul(const Operands &o) {
     PyObject *n = numLeft ? o.a : o.b, *t = numLeft ? o.b : o.a;
     const int kt = numLeft ? o.kb : o.ka;
     // A number holds no variable: the only check is that of t's own (not deleted).
+    if (var_is_deleted(as_var(termOf(t, kt, 0.0).u)))
+        return modelError("Deleted variable in expression");
     double c;
-    var_s *x;
-    if (firstVarOfKind(t, kt, &x) != 0 || numberOf(n, kConst, &c) < 0) return nullptr;
+    if (numberOf(n, kConst, &c) < 0) return nullptr;
     switch (kt) {
     case kVar:
         return var_copy(t, c);
