@@ -52,8 +52,6 @@ class ObjectFreeList {
         }
     }
 
-    size_t size() const { return count_; }
-
   private:
     PyObject *items_[kBound];
     size_t count_ = 0;
