@@ -8,6 +8,9 @@ the interfaces start and stop around the part of a benchmark that is timed.
 
 import math
 import os
+import re
+import subprocess
+import sys
 import time
 from dataclasses import dataclass, field
 
@@ -189,3 +192,20 @@ class Clock:
 
 class Unsupported(Exception):
     """The interface does not have the operation a benchmark measures."""
+
+
+# Deterministic instruction counts: no BLAS threads spinning, one hash seed for every run.
+_CALLGRIND_ENV = dict(os.environ, OPENBLAS_NUM_THREADS="1", OMP_NUM_THREADS="1",
+                      PYTHONHASHSEED="0")
+
+
+def callgrind_instructions(args, out_file="/dev/null"):
+    """The instructions callgrind counts over `python args...` (its callgrind file written to
+    out_file). Counts do not depend on the machine's load, so builds compare on a busy machine."""
+    run = subprocess.run(
+        ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out_file}", sys.executable,
+         *args], capture_output=True, text=True, check=True, env=_CALLGRIND_ENV)
+    m = re.search(r"Collected : (\d+)", run.stderr)
+    if not m:
+        raise RuntimeError("no instruction count in callgrind's output:\n" + run.stderr)
+    return int(m.group(1))

@@ -10,12 +10,9 @@ With --profile the full run's callgrind file is kept for callgrind_annotate.
 """
 
 import argparse
-import os
-import re
-import subprocess
-import sys
-import tempfile
 from pathlib import Path
+
+from common import callgrind_instructions
 
 HERE = Path(__file__).resolve().parent
 
@@ -34,17 +31,7 @@ os._exit(0)
 
 
 def instructions(args, keep=None):
-    with tempfile.TemporaryDirectory() as tmp:
-        out = keep or os.path.join(tmp, "cg.out")
-        run = subprocess.run(
-            ["valgrind", "--tool=callgrind", f"--callgrind-out-file={out}",
-             sys.executable, "-c", DRIVER, str(HERE), *args],
-            capture_output=True, text=True, check=True,
-            env={**os.environ, "PYTHONHASHSEED": "0"})  # the same set-up in both runs
-        m = re.search(r"Collected : (\d+)", run.stderr)
-        if not m:
-            raise RuntimeError("no instruction count in callgrind's output:\n" + run.stderr)
-        return int(m.group(1))
+    return callgrind_instructions(["-c", DRIVER, str(HERE), *args], keep or "/dev/null")
 
 
 def main():

@@ -9,12 +9,10 @@ divided by N: the cost of one term of the loop in a warm process. The machine is
 noisy; these counts are not.
 """
 
-import os
-import re
-import subprocess
 import sys
 
 import numpy as np
+from common import callgrind_instructions
 
 import nivra
 
@@ -80,16 +78,8 @@ CASES = {"iadd": iadd, "qadd": qadd, "term": term, "sum": sum_, "sum_cx": sum_cx
          "elem_cx": elem_cx, "elem_axpy": elem_axpy, "pde": pde}
 
 
-# Deterministic counts: no BLAS threads spinning, one hash seed.
-_ENV = dict(os.environ, OPENBLAS_NUM_THREADS="1", OMP_NUM_THREADS="1", PYTHONHASHSEED="0")
-
-
 def _instructions(case, n, reps):
-    out = subprocess.run(
-        ["valgrind", "--tool=callgrind", "--callgrind-out-file=/dev/null", sys.executable,
-         __file__, case, str(n), str(reps)],
-        capture_output=True, text=True, check=True, env=_ENV).stderr
-    return int(re.search(r"Collected : (\d+)", out).group(1))
+    return callgrind_instructions([__file__, case, str(n), str(reps)])
 
 
 def measure(cases, n=10000):
