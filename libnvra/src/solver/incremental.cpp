@@ -236,12 +236,27 @@ double smallThreshold(Engine &e) {
     return doubleOption(e.highs, &e.options, "small_matrix_value");
 }
 
+// Past this many matrix entries no record is kept. It would be a second copy of the model (about
+// 12 bytes an entry) alive through the engine's run, where memory peaks, to spare the next
+// re-solve one reading of the engine's model (readHeld), a pass over the entries like the
+// record's own copying; small models keep it, for the quickest re-solves.
+constexpr int64_t kMaxHeldEntries = int64_t{1} << 16;
+
+int64_t imageEntries(const Image &img) {
+    return static_cast<int64_t>(img.model->A.start[img.userRows]) +
+           (img.auxStart.empty() ? 0 : img.auxStart.back());
+}
+
 } // namespace
 
 void recordHandover(Engine &e, const Image &img) noexcept {
     HeldModel &held = e.held;
     held.valid = false;
     if (!img.qValue.empty()) return; // a model with an objective Hessian goes over whole anyway
+    if (imageEntries(img) > kMaxHeldEntries) {
+        held = HeldModel{}; // its memory back before the run
+        return;
+    }
     try {
         const double small = smallThreshold(e);
         held.numCol = img.numCols();
