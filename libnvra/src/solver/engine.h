@@ -48,7 +48,8 @@ int optionType(void *highs, const OptionCache *cache, const char *name);
 // changes without reading the engine's model back (incremental.cpp). It stands for the engine's
 // model only while valid: whatever else changes that model (multi-objective rows, held rows
 // restored, cuts of the outer approximation, analysis, repairs) calls forgetHandover, and the
-// next hand-over then reads the engine's model back.
+// next hand-over then reads the engine's model back. Large models keep no record
+// (recordHandover: it would be a second copy of the model through the run).
 struct HeldModel {
     bool valid = false;
     int32_t numCol = 0, numRow = 0, numNz = 0, sense = 1;
