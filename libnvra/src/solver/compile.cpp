@@ -77,6 +77,20 @@ void Image::useEngineInfinity() {
 
 namespace {
 
+// Gives the vectors' memory back.
+template <class... V> void release(V &...v) {
+    (V().swap(v), ...);
+}
+
+} // namespace
+
+void Image::releaseHandedOver() {
+    release(cost, colLower, colUpper, rowLower, rowUpper, auxUpper, auxValue, rowStart, auxStart,
+            auxIndex, qStart, qIndex);
+}
+
+namespace {
+
 // Columns as the engine sees them before reformulation: 'B' is an integer column within
 // [0, 1]; 'S', 'R' and 'P' columns are made continuous over their value range here and given
 // their own form by reformulateEntities (unless relaxed).

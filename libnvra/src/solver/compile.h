@@ -62,6 +62,12 @@ struct Image {
     // Bounds at or beyond the library's infinity (1e20) become the engine's own infinity, so
     // that the engine neither reports nor re-checks them as large finite values.
     void useEngineInfinity();
+    // Frees the arrays the engine holds its own copy of once it has been given the image (costs,
+    // bounds, row starts, the auxiliary rows' entries, the Hessian's indices), so that their
+    // memory is back before the engine's run, where memory peaks. What the solve reads after the
+    // hand-over stays: the shape (colType, auxLower), whether there is a Hessian (qValue), the
+    // held rows and the scalars.
+    void releaseHandedOver();
 };
 
 // What a compiled solve relaxes: with relax set, integrality, semi-continuity, partial

@@ -440,6 +440,7 @@ int solveCompiled(NVRAprob prob, const char *fn, const Request &req, Engine &e, 
     if (int rc = applyControlsToHighs(prob, e.highs, cls, req.alg, &e.options)) return failed(rc);
     if (!passImage(e, img)) return failed(NVRA_RC_ENGINE);
     if (int rc = applyStarts(prob, e, img)) return failed(rc);
+    img.releaseHandedOver();
     int rc = 0;
     CallbackRun callbacks(prob, img.userCols);
     // Besides the message callbacks, a log file and miplog callbacks read the engine's log.
