@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "highs_c_api.h"
 
@@ -342,10 +343,11 @@ namespace {
 
 // The first n values of an engine vector, with its negative zeros (the engine's sign flips of
 // zero duals and values) made plain zeros.
-void keepValues(std::vector<double> &to, const std::vector<double> &from, int n) {
-    to.resize(n);
-    for (int k = 0; k < n; ++k)
-        to[k] = from[k] + 0.0;
+std::vector<double> userPart(std::vector<double> values, int n) {
+    values.resize(n);
+    for (double &v : values)
+        v += 0.0;
+    return values;
 }
 
 } // namespace
@@ -363,18 +365,20 @@ void keepSolution(Engine &e, const Image &img, const SolveResult &last, SolveSta
                        dualStatus == kHighsSolutionStatusFeasible;
     // The engine may hold rows beyond the image's (a multi-objective run's tolerance rows).
     const HighsInt nc = Highs_getNumCol(e.highs), nr = Highs_getNumRow(e.highs);
-    std::vector<double> colValue(nc), colDual(nc), rowValue(nr), rowDual(nr);
-    Highs_getSolution(e.highs, colValue.data(), colDual.data(), rowValue.data(), rowDual.data());
+    std::vector<double> colValue(nc), rowValue(nr), colDual(duals ? nc : 0),
+        rowDual(duals ? nr : 0);
+    Highs_getSolution(e.highs, colValue.data(), duals ? colDual.data() : nullptr, rowValue.data(),
+                      duals ? rowDual.data() : nullptr);
     const Model &m = *img.model;
-    keepValues(st.x, colValue, img.userCols);
     st.slack.resize(img.userRows);
     for (int i = 0; i < img.userRows; ++i)
         st.slack[i] = m.rhs[i] - rowValue[i];
     for (const auto &[row, P] : m.qrows) // free rows: the engine never saw their quadratic part
         st.slack[row] -= quadForm(P, colValue.data());
+    st.x = userPart(std::move(colValue), img.userCols);
     if (duals) {
-        keepValues(st.redCost, colDual, img.userCols);
-        keepValues(st.dual, rowDual, img.userRows);
+        st.redCost = userPart(std::move(colDual), img.userCols);
+        st.dual = userPart(std::move(rowDual), img.userRows);
         st.dualAvail = NVRA_AVAIL_OPTIMAL;
     }
 }
