@@ -608,6 +608,24 @@ PyObject *accumulatorCopy(PyObject *b, double s) {
     }
 }
 
+// The element operations that dominate array arithmetic, decided without the tables: sums of
+// linear operands (see expression_linear_sum) and a number times an expression, which is the
+// expression scaled (as the product table's routine computes it). Py_NotImplemented (new
+// reference) for the other operands.
+PyObject *quickBinary(operation_type op, PyObject *a, int ka, PyObject *b, int kb) {
+    if ((op == kOpPlus || op == kOpMinus) && ka >= kVar && ka <= kExpression && kb >= kVar &&
+        kb <= kExpression && ka != kQuadterm && kb != kQuadterm)
+        return expression_linear_sum(a, ka, b, kb, signOf(op));
+    if (op == kOpTimes && ((ka == kConst && kb == kExpression) ||
+                           (ka == kExpression && kb == kConst))) {
+        const bool numLeft = ka == kConst;
+        double c;
+        if (numberOf(numLeft ? a : b, kConst, &c) == 1) return expression_copy(numLeft ? b : a, c);
+        PyErr_Clear(); // the product routine raises it in its own order of checks
+    }
+    Py_RETURN_NOTIMPLEMENTED;
+}
+
 PyObject *general(operation_type op, PyObject *a, PyObject *b, bool inPlace) {
     // Numbers and model objects are never arrays or sequences, so the common case of two of
     // them is decided by their kinds alone.
@@ -618,6 +636,11 @@ PyObject *general(operation_type op, PyObject *a, PyObject *b, bool inPlace) {
     if (ka <= kConst && kb <= kConst) return pythonOp(op, a, b, inPlace);
     if ((op == kOpAnd || op == kOpOr) && ka >= 0 && kb >= 0)
         return nvr_nonlinear_binary(op, a, b, inPlace);
+    if (!inPlace) {
+        PyObject *r = quickBinary(op, a, ka, b, kb);
+        if (r != Py_NotImplemented) return r;
+        Py_DECREF(r);
+    }
     Operands o{a, b, ka, kb, signOf(op), true};
     return inPlace ? inplace(op, o) : binary(op, o);
 }

@@ -334,6 +334,62 @@ PyObject *expression_alg_sum(PyObject *a, int ka, PyObject *b, int kb, double s)
     return poly_sum(pa, pb, s, "Error adding expressions");
 }
 
+namespace {
+
+// A linear operand of expression_linear_sum: a variable or linear term (var, coef), or an
+// expression (e) with merged linear entries only; rep is its representative variable.
+struct LinearOperand {
+    const expression_s *e = nullptr;
+    PyObject *var = nullptr;
+    double coef = 0.0;
+    size_t count = 0;
+    PyObject *rep = nullptr;
+};
+
+bool linearOperand(PyObject *o, int kind, LinearOperand *op) {
+    switch (kind) {
+    case kVar:
+        *op = {nullptr, o, 1.0, 1, o};
+        return true;
+    case kLinterm:
+        *op = {nullptr, as_linterm(o)->var, as_linterm(o)->coef, 1, as_linterm(o)->var};
+        return true;
+    case kExpression: {
+        const expression_s *e = as_expression(o);
+        if (e->quadratic || !e->linear || linmap_pending(e->linear)) return false;
+        *op = {e, nullptr, 0.0, static_cast<size_t>(e->linear->len), linmap_any_key(e->linear)};
+        return op->count > 0;
+    }
+    default:
+        return false;
+    }
+}
+
+// m += s·op, as the general sum adds a view of op.
+int addLinear(linmap *m, const LinearOperand &op, double s) {
+    return op.e ? linmap_merge(m, op.e->linear, s) : linmap_add(m, op.var, s * op.coef);
+}
+
+} // namespace
+
+PyObject *expression_linear_sum(PyObject *a, int ka, PyObject *b, int kb, double s) {
+    LinearOperand x, y;
+    if (!linearOperand(a, ka, &x) || !linearOperand(b, kb, &y) ||
+        x.count + y.count > kLinInline || (!x.e && !y.e && x.var == y.var))
+        Py_RETURN_NOTIMPLEMENTED;
+    const var_s *rx = as_var(x.rep), *ry = as_var(y.rep);
+    if (var_is_deleted(rx) || rx->owner != ry->owner) Py_RETURN_NOTIMPLEMENTED;
+    Ref r = Ref::steal(asObject(newExpression()));
+    if (!r) return nullptr;
+    expression_s *e = as_expression(r.get());
+    if (x.e) e->constant += x.e->constant;
+    if (y.e) e->constant += s * y.e->constant;
+    if (!(e->linear = linmap_new(x.count + y.count)) || addLinear(e->linear, x, 1.0) != 0 ||
+        addLinear(e->linear, y, s) != 0)
+        return modelErrorObj("Error adding expressions");
+    return r.release();
+}
+
 PyObject *expression_incremental_alg_sum(PyObject *a, PyObject *b, double s) {
     int ka, kb;
     if (kindsOf(a, b, &ka, &kb) != 0) return nullptr;

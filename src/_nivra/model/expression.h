@@ -81,6 +81,14 @@ PyObject *expression_imul(PyObject *a, PyObject *b);
 PyObject *expression_idiv(PyObject *a, PyObject *b);
 PyObject *expression_ipow(PyObject *a, PyObject *b);
 
+// a + s·b for the commonest operands of element-wise sums: variables, linear terms and
+// expressions holding merged linear entries only, whose representatives are live variables of
+// one owner, with at most kLinInline entries in all and not two terms of one variable. The
+// result is the expression that the general sum builds, made without its classification and
+// views. Py_NotImplemented (new reference) for operands of any other form, which the general
+// sum then takes (and raises for where it must); null with ModelError when memory is exhausted.
+PyObject *expression_linear_sum(PyObject *a, int ka, PyObject *b, int kb, double s);
+
 // ---- Operands as polynomials --------------------------------------------------------------------
 // A read-only view of an operand of kind 0 to 4 as constant + linear + quadratic part: an
 // expression, or a single term c·u (v null) or c·u·v, or a constant alone (u null).
