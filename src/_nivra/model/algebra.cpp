@@ -616,8 +616,8 @@ PyObject *quickBinary(operation_type op, PyObject *a, int ka, PyObject *b, int k
     if ((op == kOpPlus || op == kOpMinus) && ka >= kVar && ka <= kExpression && kb >= kVar &&
         kb <= kExpression && ka != kQuadterm && kb != kQuadterm)
         return expression_linear_sum(a, ka, b, kb, signOf(op));
-    if (op == kOpTimes && ((ka == kConst && kb == kExpression) ||
-                           (ka == kExpression && kb == kConst))) {
+    if (op == kOpTimes &&
+        ((ka == kConst && kb == kExpression) || (ka == kExpression && kb == kConst))) {
         const bool numLeft = ka == kConst;
         double c;
         if (numberOf(numLeft ? a : b, kConst, &c) == 1) return expression_copy(numLeft ? b : a, c);

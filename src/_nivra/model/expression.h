@@ -9,8 +9,9 @@
 #include "maps.h"
 
 // The record. linear and quadratic are null when the expression has no such terms; a map may
-// exist and be empty. Every quadratic product is stored once, under the factor with the smaller
-// identifier.
+// exist and be empty. Once made, a map lasts as long as the expression (it is changed in place,
+// never replaced): a linear map may be embedded in the expression's own memory. Every quadratic
+// product is stored once, under the factor with the smaller identifier.
 struct expression_s {
     PyObject_HEAD double constant;
     linmap *linear;

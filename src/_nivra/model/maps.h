@@ -65,13 +65,16 @@ struct LinEntry {
 
 constexpr size_t kLinInline = 8;
 
-// The record is followed by room for inlineCap entries (the inline form's storage).
+// The record is followed by room for inlineCap entries (the inline form's storage). It is
+// allocated on its own, or embedded in the memory of the object that holds it (then freeing
+// the map leaves the record to its holder).
 struct linmap {
     LinEntry *data;     // the inline storage (inline form) or an array from the heap (long form)
     size_t len;         // entries in data
     size_t merged;      // entries [0, merged) are merged; always len in the inline form
     uint32_t cap;       // room in data
-    uint32_t inlineCap; // room in the inline storage, 1 to kLinInline
+    uint16_t inlineCap; // room in the inline storage, 1 to kLinInline
+    uint16_t embedded;  // 1 when the record lives in its holder's memory
 };
 
 // quadmap rows are linmaps. size counts the entries of all rows while exact is set; adding to a
@@ -106,6 +109,13 @@ struct userfuncmap {
 
 // A new empty map with inline room for `room` entries (clamped to 1..kLinInline).
 linmap *linmap_new(size_t room = 4);
+// The bytes of a map record with inline room for `room` entries (clamped as above), and an
+// empty map made in such memory, which its holder provides (aligned for pointers) and frees.
+size_t linmap_record_size(size_t room);
+linmap *linmap_embed(void *memory, size_t room);
+// The empty map m becomes a copy of src (as linmap_copy makes it when m has inline room for
+// src's entries). 0 or -1 (then m stays empty).
+int linmap_copy_to(linmap *m, const linmap *src);
 void linmap_free(linmap **m);
 int linmap_copy(linmap **dst, const linmap *src);
 // Merges the appended entries (see above). Logically const: the entries do not change.
