@@ -10,6 +10,7 @@ import pytest
 
 import nivra
 from helpers.leaks import assert_no_leak
+from helpers.model import DELETED_OWNER
 from helpers.numeric import new_vars, set_owner, var_array
 from nivra import _nivra
 
@@ -219,3 +220,69 @@ def test_loops_do_not_grow(xs):
             pass
 
     assert_no_leak(build)
+
+
+def outcome(op, a, b):
+    """What op(a, b) gives (its element, for arrays of one): its type, text, linear and quadratic
+    parts, or the error it raises (as text, so that NaN coefficients compare)."""
+    try:
+        r = op(a, b)
+        r = r[0] if isinstance(r, np.ndarray) else r
+        parts = (r.extractLinear(), r.extractQuadratic()) if hasattr(r, "extractLinear") else ()
+    except nivra.ModelError as exc:
+        return ["ModelError", str(exc)]
+    return [type(r).__name__, str(r), *map(repr, parts)]
+
+
+def test_element_sums_and_scalings_are_what_the_operators_build():
+    """The element loops decide sums of linear operands and a number times an expression without
+    the operator tables; each element is what the scalar operator makes, down to the order of its
+    terms and how it grows in place, and every other form (quadratic, long, pending, constant,
+    one variable twice, other owners, deleted variables) gets the operator's result or error."""
+    vs = new_vars(*[f"v{i:02d}" for i in range(24)])
+    x, y, z = vs[:3]
+    pending = nivra.Sum(vs[12:])
+    pending += 2 * x  # appended to a long map, not merged yet
+    cancelled = (x + 1) - x  # a constant expression whose map is empty
+    operands = [x, 2 * y, x - y, 3 * y + x, nivra.Sum(vs[3:9]) + 5, nivra.Sum(vs[3:10]),
+                x * y + z, cancelled, pending, 4.0]
+    before = refcounts(vs)
+    live = _nivra._live_counts()
+    for a, b in ((a, b) for a in operands for b in operands):
+        ea, eb = (np.array([o], dtype=_nivra.npexpr) for o in (a, b))
+        for op in (operator.add, operator.sub, operator.mul):
+            got = outcome(op, ea, eb)
+            if op is not operator.sub and type(a) is nivra.var and type(b) is nivra.expression:
+                # the operator puts the expression first; the element loop keeps the order
+                assert got[2:] == outcome(op, b, a)[2:]
+                continue
+            assert got == outcome(op, a, b), (a, b, op)
+            if got[0] == "expression":  # grown in place past the inline room
+                r, s = op(ea, eb)[0], op(a, b)
+                for v in vs[9:12] + vs[:12]:
+                    r += v
+                    s += v
+                    assert str(r) == str(s)
+    for c in (2.5, -0.0, 1e-320, float("nan"), float("inf"), 3):
+        for e in operands[2:]:
+            ee = np.array([e], dtype=_nivra.npexpr)
+            with np.errstate(invalid="ignore"):  # inf times a zero constant
+                mul = operator.mul
+                assert outcome(mul, c, ee) == outcome(mul, c, e)
+                assert outcome(mul, ee, c) == outcome(mul, e, c)
+    del got, ea, eb, ee, r, s, v, a, b, e
+    assert refcounts(vs) == before and _nivra._live_counts() == live
+
+    p, q = nivra.problem(), nivra.problem()
+    px, py = p.addVariables(2, name="")
+    qz = q.addVariable()
+    linked = [px, 2 * py, px - py, qz, 2 * qz, qz + 1, x, x - y]
+    set_owner(py, DELETED_OWNER)
+    try:
+        for a, b in ((a, b) for a in linked for b in linked):
+            ea, eb = (np.array([o], dtype=_nivra.npexpr) for o in (a, b))
+            for op in (operator.add, operator.sub):
+                if not (type(a) is nivra.var and type(b) is nivra.expression):
+                    assert outcome(op, ea, eb) == outcome(op, a, b), (a, b)
+    finally:
+        set_owner(py, id(p))
