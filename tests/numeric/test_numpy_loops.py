@@ -236,9 +236,9 @@ def outcome(op, a, b):
 
 def test_element_sums_and_scalings_are_what_the_operators_build():
     """The element loops decide sums of linear operands and a number times an expression without
-    the operator tables; each element is what the scalar operator makes, down to the order of its
-    terms and how it grows in place, and every other form (quadratic, long, pending, constant,
-    one variable twice, other owners, deleted variables) gets the operator's result or error."""
+    the operator tables; each element is what the scalar operator makes, also once grown in place
+    past the inline room, and every other form (quadratic, long, pending, constant, one variable
+    twice, other owners, deleted variables) gets the operator's result or error."""
     vs = new_vars(*[f"v{i:02d}" for i in range(24)])
     x, y, z = vs[:3]
     pending = nivra.Sum(vs[12:])
