@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "algebra.h"
 #include "conrow.h"
@@ -32,24 +33,44 @@ constexpr double kInfeasibleTolerance = 1e-6;
 constexpr const char *kDeletedMsg = "Constraint has been deleted from the problem";
 constexpr const char *kNotInitializedMsg = "Constraint is not initialized";
 
-// One 8-byte slot of the unlinked block: slot 0 the body, the others the stored name and the
-// bounds that have no code.
-union ConSlot {
-    PyObject *obj;
-    double value;
-};
 static_assert(sizeof(ConSlot) == 8);
 
-// Blocks are a few slots (8 to 32 bytes) and are made, grown and freed only with the interpreter
-// lock held: Python's small-object heap serves them from its pools, faster than malloc and in
-// 16 rather than 32 bytes for the common block of one or two slots. A million constraints built
-// by an element-wise comparison each have one until addConstraint links them.
+// Blocks of more slots than the record holds (a name and two coded bounds: 24 or 32 bytes) are
+// made, grown and freed only with the interpreter lock held: Python's small-object heap serves
+// them from its pools, faster than malloc.
 nvo_MemoryAllocator_s *const kBlockHeap = &nvo_MemoryAllocator_PyMallocHeap_s;
 
 // ---- flags and block ----------------------------------------------------------------------------
 
 ConSlot *blockOf(const constraint_s *c) {
     return constraint_slots(c) ? static_cast<ConSlot *>(c->owner) : nullptr;
+}
+
+bool blockIsInline(const constraint_s *c) {
+    return c->owner == static_cast<const void *>(c->inline_block);
+}
+
+int blockNoMemory() {
+    if (!PyErr_Occurred()) PyErr_NoMemory();
+    return -1;
+}
+
+// Gives the block of n slots (its current ones and more) room for `room` slots: the record's
+// own while they fit, else a block from the heap that the current slots move into. 0 or -1
+// with MemoryError.
+int growBlock(constraint_s *c, int n, int room) {
+    if (room > (kConSlotsMask >> kConSlotsShift)) return blockNoMemory();
+    const size_t bytes = static_cast<size_t>(room) * sizeof(ConSlot);
+    if (!blockIsInline(c))
+        return nvo_MemoryAllocator_Realloc_Untyped(kBlockHeap, &c->owner, bytes) == 0
+                   ? 0
+                   : blockNoMemory();
+    if (room <= kConInlineSlots) return 0;
+    void *heap = nullptr;
+    if (nvo_MemoryAllocator_Alloc_Untyped(kBlockHeap, bytes, &heap) != 0) return blockNoMemory();
+    memcpy(heap, c->inline_block, static_cast<size_t>(n) * sizeof(ConSlot));
+    c->owner = heap;
+    return 0;
 }
 
 int field(const constraint_s *c, uint16_t mask, int shift) {
@@ -92,12 +113,7 @@ int freeSlot(constraint_s *c, int usedA, int usedB) {
     const int n = constraint_slots(c);
     for (int k = 1; k < n; ++k)
         if (k != usedA && k != usedB) return k;
-    if (n + 1 > (kConSlotsMask >> kConSlotsShift) ||
-        nvo_MemoryAllocator_Realloc_Untyped(kBlockHeap, &c->owner, (n + 1) * sizeof(ConSlot)) !=
-            0) {
-        if (!PyErr_Occurred()) PyErr_NoMemory();
-        return -1;
-    }
+    if (growBlock(c, n, n + 1) != 0) return -1;
     setField(c, kConSlotsMask, kConSlotsShift, n + 1);
     return n;
 }
@@ -160,7 +176,10 @@ void releaseBlock(constraint_s *c) {
     PyObject *body = block[0].obj;
     const int slot = nameSlot(c);
     PyObject *name = slot ? block[slot].obj : nullptr;
-    nvo_MemoryAllocator_Free_Untyped(kBlockHeap, &c->owner);
+    if (blockIsInline(c))
+        c->owner = nullptr;
+    else
+        nvo_MemoryAllocator_Free_Untyped(kBlockHeap, &c->owner);
     c->flags &= static_cast<uint16_t>(kConKindMask);
     Py_XDECREF(body);
     Py_XDECREF(name);
@@ -294,24 +313,48 @@ int setUnlinkedType(constraint_s *c, long t) {
     }
 }
 
-// Fills an uninitialised constraint of the given kind: a new block with the body, the name and
-// the bounds (clamped to +-1e20). 0, or -1 with the record left uninitialised.
+// The code of a bound that needs no slot (0 infinite, 1 the value 0.0, 2 the value 1.0), or -1.
+int codeWithoutSlot(double x, bool lower) {
+    if (lower ? x <= -kInf : x >= kInf) return 0;
+    return x == 0.0 ? 1 : x == 1.0 ? 2 : -1;
+}
+
+// Fills an uninitialised constraint of the given kind: a block with the body, the name and the
+// bounds (clamped to +-1e20), written at once: body, name, lower and upper bound in slot
+// order, equal bounds sharing one slot. 0, or -1 with the record left uninitialised.
 int fillBlock(constraint_s *c, double lb, double ub, PyObject *body, PyObject *name, int kind) {
     lb = std::max(lb, -kInf);
     ub = std::min(ub, kInf);
-    auto needsSlot = [](double x) { return std::fabs(x) < kInf && x != 0.0 && x != 1.0; };
-    const int slots = 1 + (name != nullptr) + needsSlot(lb) + needsSlot(ub);
-    if (nvo_MemoryAllocator_Alloc_Untyped(kBlockHeap, slots * sizeof(ConSlot), &c->owner) != 0)
-        return -1;
-    c->flags = 0;
-    setField(c, kConSlotsMask, kConSlotsShift, slots);
-    blockOf(c)[0].obj = Py_XNewRef(body);
-    trackFor(c, body);
-    if ((name && storeName(c, name) != 0) || storeBounds(c, lb, ub) != 0) {
-        releaseBlock(c);
-        c->flags = 0;
-        return -1;
+    int lbc = codeWithoutSlot(lb, true), ubc = codeWithoutSlot(ub, false);
+    const bool shared = lbc < 0 && ubc < 0 && lb == ub;
+    const int slots = 1 + (name != nullptr) + (lbc < 0) + (ubc < 0 && !shared);
+    if (slots <= kConInlineSlots)
+        c->owner = c->inline_block;
+    else if (nvo_MemoryAllocator_Alloc_Untyped(kBlockHeap, slots * sizeof(ConSlot), &c->owner) != 0)
+        return blockNoMemory();
+    ConSlot *block = static_cast<ConSlot *>(c->owner);
+    block[0].obj = Py_XNewRef(body);
+    int next = 1, nameAt = 0;
+    if (name) {
+        block[next].obj = Py_NewRef(name);
+        nameAt = next++;
     }
+    if (lbc < 0) {
+        block[next].value = lb;
+        lbc = next++ + 2;
+    }
+    if (ubc < 0) {
+        if (shared) {
+            ubc = lbc;
+        } else {
+            block[next].value = ub;
+            ubc = next++ + 2;
+        }
+    }
+    c->flags = static_cast<uint16_t>(slots << kConSlotsShift | nameAt << kConNameShift |
+                                     ubc << kConUbShift | lbc);
+    trackFor(c, body);
+    trackFor(c, name);
     setKind(c, kind);
     return 0;
 }

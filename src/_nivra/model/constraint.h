@@ -10,14 +10,29 @@
 
 struct problem_model_s;
 
+// One 8-byte slot of the unlinked block: slot 0 the body, the others the stored name and the
+// bounds that have no code.
+union ConSlot {
+    PyObject *obj;
+    double value;
+};
+
+// Slots of a block that the record holds itself: the body and one value or name. A comparison
+// with a number (x >= 0, x + y == 5) then makes one object and no block beside it; the record
+// takes 64 bytes with the collector's header, the size class the record of 32 bytes and a
+// separate block of 16 took together.
+constexpr int kConInlineSlots = 2;
+
 // The record. owner is the owning problem when linked, kDeletedOwner when deleted, the
-// unlinked block when the flags count slots, and null when uninitialised. id_low is the row of
-// a linked constraint; id_low + (id_high << 32) the serial of an unlinked one (0: none).
+// unlinked block when the flags count slots (inline_block, or a larger block from the heap),
+// and null when uninitialised. id_low is the row of a linked constraint; id_low + (id_high <<
+// 32) the serial of an unlinked one (0: none).
 struct constraint_s {
     PyObject_HEAD void *owner;
     uint32_t id_low;
     uint16_t id_high;
     uint16_t flags;
+    ConSlot inline_block[kConInlineSlots];
 };
 
 // Flags: bounds codes (0 infinite, 1 the value 0.0, 2 the value 1.0, k >= 3 the value in slot
