@@ -85,9 +85,16 @@ class Converter {
         return 0;
     }
 
+    // Sorts the entries written so far; linear entries that came in column order (a model's
+    // rows mostly do: variables made together take ascending columns) are left as they are.
     void sortEntries() {
-        nvy_Sort_Int_Dbl(out_->cols, out_->vals, out_->nnz);
-        nvy_LexSort_IntInt_Dbl(out_->qcols1, out_->qcols2, out_->qvals, out_->nq);
+        const int *cols = out_->cols;
+        for (uint64_t k = 1; k < out_->nnz; ++k)
+            if (cols[k] < cols[k - 1]) {
+                nvy_Sort_Int_Dbl(out_->cols, out_->vals, out_->nnz);
+                break;
+            }
+        if (out_->nq > 1) nvy_LexSort_IntInt_Dbl(out_->qcols1, out_->qcols2, out_->qvals, out_->nq);
     }
 
     // Room for the entries of poly after those written so far.
