@@ -11,6 +11,7 @@
 
 #include "model/constraint.h"
 #include "model/maps.h"
+#include "nonlinear/nonlinear.h"
 #include "runtime/alloc.h"
 #include "runtime/env.h"
 #include "runtime/ref.h"
@@ -59,11 +60,13 @@ struct Batch {
     // quadratic entries. The entry arrays are always allocated, so that a conversion writes
     // into them.
     int reserve(size_t nameLen, uint64_t rowNnz, uint64_t rowNq) {
-        const size_t lin = nnz + rowNnz + 1, quad = nq + rowNq + 1;
-        if (rows < room.rows && lin <= room.lin && quad <= room.quad &&
-            nameBytes + nameLen <= room.names)
-            return 0; // the common case: checked once per row, not once per array
-        return grow(rows + 1, nameBytes + nameLen, lin, quad);
+        if (hasRoom(nameLen, rowNnz, rowNq)) return 0;
+        return grow(rows + 1, nameBytes + nameLen, nnz + rowNnz + 1, nq + rowNq + 1);
+    }
+    // The common case, checked once per row rather than once per array.
+    bool hasRoom(size_t nameLen, uint64_t rowNnz, uint64_t rowNq) const {
+        return rows < room.rows && nnz + rowNnz < room.lin && nq + rowNq < room.quad &&
+               nameBytes + nameLen <= room.names;
     }
     // Room for rows rows in the per-row arrays, when a call knows how many it brings (a list or
     // array of constraints): they are then sized once instead of doubling. 0 or -1.
@@ -162,9 +165,11 @@ template <class F> int withRoom(AddContext &ctx, F &&grow) {
 int batchRoom(ExprRow *row, uint64_t nnz, uint64_t nq, void *ctxp) {
     auto &ctx = *static_cast<AddContext *>(ctxp);
     Batch &b = ctx.batch;
-    auto grow = [&] { return b.reserve(ctx.nameBytes, nnz, nq); };
-    const bool fresh = row->nnz == 0 && row->nq == 0 && b.formulas.count == ctx.rowPieces;
-    if ((fresh ? withRoom(ctx, grow) : grow()) != 0) return -1;
+    if (!b.hasRoom(ctx.nameBytes, nnz, nq)) {
+        auto grow = [&] { return b.reserve(ctx.nameBytes, nnz, nq); };
+        const bool fresh = row->nnz == 0 && row->nq == 0 && b.formulas.count == ctx.rowPieces;
+        if ((fresh ? withRoom(ctx, grow) : grow()) != 0) return -1;
+    }
     row->cols = b.cols.data() + b.nnz;
     row->vals = b.vals.data() + b.nnz;
     row->qcols1 = b.qcols1.data() + b.nq;
@@ -224,7 +229,10 @@ int addOne(PyObject *obj, void *ctxp) {
     if (admit(ctx, obj, &c) != 0) return -1;
     // max, min, abs, And, Or and pwl become variables of general constraints first; their
     // auxiliary rows join the batch ahead of this one.
-    Ref body = Ref::steal(problem_rewriteGeneral(p, constraint_body(c), ctx.general, addOne, &ctx));
+    PyObject *stored = constraint_body(c);
+    Ref body = nonlinear_Check(stored)
+                   ? Ref::steal(problem_rewriteGeneral(p, stored, ctx.general, addOne, &ctx))
+                   : Ref::borrow(stored);
     if (!body || PyList_Append(p->cons, obj) != 0) return -1;
     c->flags |= kConAddingFlag;
 
