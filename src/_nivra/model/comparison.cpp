@@ -154,8 +154,8 @@ PyObject *newConstraint(PyObject *body, double rhs, int op, bool reversed, bool 
     if (reversed && type != kConEq) type = type == kConLeq ? kConGeq : kConLeq;
     double lb, ub;
     calc_constraint_bounds(type, rhs, 0.0, &lb, &ub);
-    Ref c =
-        Ref::steal(exprKindOf(body) == kNonlinear ? constraint_base() : constraint_base_acyclic());
+    Ref c = Ref::steal(!compact && exprKindOf(body) == kNonlinear ? constraint_base()
+                                                                  : constraint_base_acyclic());
     constraint_s *con = c ? as_constraint(c.get()) : nullptr;
     if (!c || (compact ? constraint_init_compact(con, lb, ub, body)
                        : constraint_init_internal(con, lb, ub, body, nullptr)) != 0)

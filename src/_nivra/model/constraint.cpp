@@ -785,7 +785,15 @@ problem_model_s *constraint_problem(const constraint_s *c) {
 }
 
 PyObject *constraint_base() {
-    constraint_s *c = newGcModelObject<constraint_s>(&constraint_type, kLiveConstraint);
+    // The fields of the record, without the inline block, which is written when it is taken
+    // (newGcModelObject would clear it too, by a call of memset per constraint).
+    constraint_s *c = PyObject_GC_New(constraint_s, &constraint_type);
+    if (!c) return nullptr;
+    c->owner = nullptr;
+    c->id_low = 0;
+    c->id_high = 0;
+    c->flags = 0;
+    ++nvr_live_objects[kLiveConstraint];
     return reinterpret_cast<PyObject *>(c); // tracked once it holds a collectable object
 }
 
