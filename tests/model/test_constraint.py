@@ -40,47 +40,38 @@ def constraint(**kwargs):
 
 # ---- comparisons --------------------------------------------------------------------------------
 
+# (comparison of x, y and f = sin(x); the body as printed; bounds). A body printed "f" must be
+# f itself. The constant moves into the bounds; a number on the left (as the NumPy element
+# loops build it, op 1 is <=) reverses a minus node.
+COMPARISONS = [
+    (lambda x, y, f: x + 2 <= 5, "x", (-INF, 3.0)),
+    (lambda x, y, f: 5 >= x, "x", (-INF, 5.0)),            # reflected by Python to x <= 5
+    (lambda x, y, f: x == y, "x - y", (0.0, 0.0)),
+    (lambda x, y, f: 2 * x >= 1, "2 * x", (1.0, INF)),
+    (lambda x, y, f: x * y <= 4, "x * y", (-INF, 4.0)),
+    (lambda x, y, f: algebra("make_constraint", x, x, 2), "0.0", (0.0, 0.0)),  # a number body
+    (lambda x, y, f: f <= 3, "f", (-INF, 3.0)),
+    (lambda x, y, f: 3 <= f, "f", (3.0, INF)),
+    (lambda x, y, f: f + y <= 5, "sin(x) + y", (-INF, 5.0)),
+    (lambda x, y, f: f + y + 2 == 5, "sin(x) + y", (3.0, 3.0)),
+    (lambda x, y, f: f + 2 >= 1, "sin(x)", (-1.0, INF)),
+    (lambda x, y, f: f <= y, "sin(x) - y", (-INF, 0.0)),
+    (lambda x, y, f: nivra.exp(x) * y >= 0, "exp(x) * y", (0.0, INF)),
+    (lambda x, y, f: algebra("make_constraint", 2.0, f, 1), "f", (2.0, INF)),
+    (lambda x, y, f: algebra("make_constraint", 2.0, x, 1), "-x", (-INF, -2.0)),
+]
+
+
 def test_comparisons_move_the_constant_into_the_bounds(xyz, recwarn):
     x, y, _ = xyz
-    c = x + 2 <= 5
-    assert type(c) is nivra.constraint
-    assert type(c.body) is nivra.expression and str(c.body) == "x"
-    assert (c.lb, c.ub, c.type, c.rhs) == (-INF, 3.0, LEQ, 3.0)
-    c = 5 >= x                     # reflected by Python to x <= 5
-    assert str(c.body) == "x" and bounds(c) == (-INF, 5.0)
-    c = x == y
-    assert str(c.body) == "x - y" and bounds(c) == (0.0, 0.0) and c.type == EQ
-    c = 2 * x >= 1
-    assert str(c.body) == "2 * x" and bounds(c) == (1.0, INF) and c.type == GEQ
-    c = x * y <= 4
-    assert str(c.body) == "x * y" and c.ub == 4.0
-    c = algebra("make_constraint", x, x, 2)          # x == x: the body may be a number
-    assert c.body == 0.0 and bounds(c) == (0.0, 0.0)
-    assert all(issubclass(w.category, nivra.DeprecationWarning) for w in recwarn)
-
-
-def test_nonlinear_bodies(xyz):
-    x, y, _ = xyz
     f = nivra.sin(x)
-    c = f <= 3
-    assert c.body is f and bounds(c) == (-INF, 3.0)
-    c = 3 <= f
-    assert c.body is f and bounds(c) == (3.0, INF)
-    c = f + y <= 5
-    assert str(c.body) == "sin(x) + y" and c.ub == 5.0
-    c = f + y + 2 == 5
-    assert str(c.body) == "sin(x) + y" and bounds(c) == (3.0, 3.0)
-    c = f + 2 >= 1
-    assert str(c.body) == "sin(x)" and bounds(c) == (-1.0, INF)
-    c = f <= y
-    assert str(c.body) == "sin(x) - y" and bounds(c) == (-INF, 0.0)
-    c = nivra.exp(x) * y >= 0
-    assert str(c.body) == "exp(x) * y" and c.lb == 0.0
-    # A number on the left (as the NumPy element loops build it) reverses a minus node.
-    c = algebra("make_constraint", 2.0, f, 1)            # 2 <= f
-    assert c.body is f and bounds(c) == (2.0, INF)
-    c = algebra("make_constraint", 2.0, x, 1)
-    assert str(c.body) == "-x" and bounds(c) == (-INF, -2.0)
+    for make, body, expected in COMPARISONS:
+        c = make(x, y, f)
+        assert type(c) is nivra.constraint and bounds(c) == expected, body
+        assert c.body is f if body == "f" else str(c.body) == body
+    c = x + 2 <= 5
+    assert type(c.body) is nivra.expression and (c.type, c.rhs) == (LEQ, 3.0)
+    assert all(issubclass(w.category, nivra.DeprecationWarning) for w in recwarn)
 
 
 def test_comparisons_that_build_no_constraint(xyz, owned):
@@ -266,60 +257,57 @@ def test_derived_attributes(xyz, lb, ub, type_, rhs, rhsrange):
     assert type(c.type) is int and type(c.rhs) is float
 
 
+# Each step sets one attribute and reads back (slots of the block, lb, ub). The record holds a
+# block of two slots itself; a third moves it to the heap, with the slots it had.
+SLOT_STEPS = [
+    ("lb", 0, 1, 0.0, INF), ("ub", 1, 1, 0.0, 1.0),       # coded: only the body's slot
+    ("name", "n", 2, 0.0, 1.0),
+    ("lb", 3.5, 3, 3.5, 1.0),                             # out of the record
+    ("lb", 0, 3, 0.0, 1.0), ("ub", 7.25, 3, 0.0, 7.25),   # a freed slot is reused
+    ("lb", -2.5, 4, -2.5, 7.25),
+    ("name", "m", 4, -2.5, 7.25),                         # the name keeps its slot
+    ("lb", -1e25, 4, -INF, 7.25), ("ub", 1e25, 4, -INF, INF), ("ub", 1, 4, -INF, 1.0),
+]
+
+
 def test_bound_setters_and_slot_reuse(xyz):
-    c = constraint(body=xyz[0], lb=0, ub=1)
-    assert slots(c) == 1                       # both bounds are coded
-    c.name = "n"
-    assert slots(c) == 2
-    c.lb = 3.5
-    assert slots(c) == 3 and c.lb == 3.5
-    c.lb = 0                                   # coded again: its slot is free
-    c.ub = 7.25                                # and reused
-    assert slots(c) == 3 and bounds(c) == (0.0, 7.25)
-    c.lb = -2.5
-    assert slots(c) == 4 and bounds(c) == (-2.5, 7.25)
-    c.name = "m"                               # the name keeps its slot
-    assert slots(c) == 4 and c.name == "m"
-    c.lb, c.ub = -1e25, 1e25
-    assert bounds(c) == (-INF, INF)
-    c.ub = 1
-    assert c.ub == 1.0
+    c = constraint(body=xyz[0], lb=0)
+    for attr, value, n, lb, ub in SLOT_STEPS:
+        setattr(c, attr, value)
+        assert (slots(c), c.lb, c.ub) == (n, lb, ub), (attr, value)
+    assert c.name == "m"
     with pytest.raises(TypeError):
         c.lb = "a"
+    # Equal bounds share a slot; setting one of them keeps the other.
+    e = constraint(body=xyz[0], lb=2.5, ub=2.5)
+    assert (slots(e), e.type) == (2, EQ)
+    e.lb = 1.25
+    assert (slots(e), bounds(e)) == (3, (1.25, 2.5))
+    e = constraint(body=xyz[0], lb=2.5, ub=2.5)
+    e.ub = 4
+    assert bounds(e) == (2.5, 4.0)
 
 
-@pytest.mark.parametrize("lb, ub, rhs, expected", [
-    (2, 2, 5, (5, 5)), (1, INF, 5, (5, INF)), (-INF, 1, 5, (-INF, 5)),
-    (1, 4, 10, (7, 10)), (-INF, INF, 5, (-INF, INF)),
+# (attribute, lb, ub, value, bounds after): the right-hand side moves the finite bounds, a range
+# keeps the bound it can (the upper for g >= 0), a type keeps the right-hand side.
+@pytest.mark.parametrize("attr, lb, ub, value, expected", [
+    ("rhs", 2, 2, 5, (5, 5)), ("rhs", 1, INF, 5, (5, INF)), ("rhs", -INF, 1, 5, (-INF, 5)),
+    ("rhs", 1, 4, 10, (7, 10)), ("rhs", -INF, INF, 5, (-INF, INF)),
+    ("rhsrange", 2, 2, 3, (-1, 2)), ("rhsrange", 2, 2, -3, (2, 5)),
+    ("rhsrange", 1, 4, 1, (3, 4)), ("rhsrange", 1, 4, -1, (1, 2)),
+    ("rhsrange", -INF, 4, 1, (3, 4)),
+    ("rhsrange", -INF, 4, -1, (3, 4)),      # only an upper bound: it stays, width |g|
+    ("rhsrange", 1, INF, 2, (1, 3)),
+    ("rhsrange", 1, INF, -2, (1, 3)),       # only a lower bound: it stays, width |g|
+    ("rhsrange", -INF, INF, 2, (-INF, INF)),
+    ("type", 1, 4, LEQ, (-INF, 4)), ("type", 1, 4, RNG, (1, 4)), ("type", 1, 4, GEQ, (4, INF)),
+    ("type", 1, 4, EQ, (4, 4)), ("type", 1, 4, NONBINDING, (-INF, INF)),
+    ("type", 1, INF, LEQ, (-INF, 1)), ("type", -INF, 3, EQ, (3, 3)),
+    ("type", 2, 2, RNG, (-INF, 2)), ("type", -INF, INF, GEQ, (0, INF)),
 ])
-def test_rhs_setter(xyz, lb, ub, rhs, expected):
+def test_rhs_range_and_type_setters(xyz, attr, lb, ub, value, expected):
     c = constraint(body=xyz[0], lb=lb, ub=ub)
-    c.rhs = rhs
-    assert bounds(c) == expected
-
-
-@pytest.mark.parametrize("lb, ub, g, expected", [
-    (2, 2, 3, (-1, 2)), (2, 2, -3, (2, 5)), (1, 4, 1, (3, 4)), (1, 4, -1, (1, 2)),
-    (-INF, 4, 1, (3, 4)),
-    (-INF, 4, -1, (3, 4)),      # only an upper bound: it stays, width |g|
-    (1, INF, 2, (1, 3)),
-    (1, INF, -2, (1, 3)),       # only a lower bound: it stays, width |g|
-    (-INF, INF, 2, (-INF, INF)),
-])
-def test_rhsrange_setter(xyz, lb, ub, g, expected):
-    c = constraint(body=xyz[0], lb=lb, ub=ub)
-    c.rhsrange = g
-    assert bounds(c) == expected
-
-
-@pytest.mark.parametrize("lb, ub, t, expected", [
-    (1, 4, LEQ, (-INF, 4)), (1, 4, RNG, (1, 4)), (1, 4, GEQ, (4, INF)), (1, 4, EQ, (4, 4)),
-    (1, 4, NONBINDING, (-INF, INF)), (1, INF, LEQ, (-INF, 1)), (-INF, 3, EQ, (3, 3)),
-    (2, 2, RNG, (-INF, 2)), (-INF, INF, GEQ, (0, INF)),
-])
-def test_type_setter(xyz, lb, ub, t, expected):
-    c = constraint(body=xyz[0], lb=lb, ub=ub)
-    c.type = t
+    setattr(c, attr, value)
     assert bounds(c) == expected
 
 

@@ -13,7 +13,12 @@ import pytest
 import nivra
 from nivra import _nivra
 
+from helpers.model import algebra
 from helpers.transfer import quiet
+
+
+def slots(c):
+    return algebra("constraint_slots", c)
 
 
 def live(kind="constraint"):
@@ -134,10 +139,14 @@ def test_a_failed_call_leaves_every_block_in_place(pxy):
     p, x, y = pxy
     q = quiet()
     foreign = q.addVariable()
+    xs = p.addVariables(4, name="")
+    t = 3 * y
+    refs_t = sys.getrefcount(t)
     named = nivra.constraint(body=x + 2.5 * y, lb=-3.25, ub=9.5, name="kept")
     plain = [x + y <= k + 0.5 for k in range(3000)]  # more than one batch array's first size
+    compact, reference = [t <= 2, *(xs >= 1.5)], [(t + 0) <= 2, *((xs + 0) >= 1.5)]
     bad = foreign >= 1
-    for args in ([named, *plain, bad], [plain, named, "no constraint"]):
+    for args in ([named, *plain, compact, bad], [plain, compact, named, "no constraint"]):
         refs = sys.getrefcount(named), sys.getrefcount(plain[0])
         try:
             p.addConstraint(args)
@@ -147,15 +156,20 @@ def test_a_failed_call_leaves_every_block_in_place(pxy):
             pytest.fail("addConstraint accepted a foreign variable or a string")
         assert p.attributes.originalrows == 0 and len(p.getConstraint()) == 0
         assert (sys.getrefcount(named), sys.getrefcount(plain[0])) == refs
+        assert sys.getrefcount(t) == refs_t + 1  # the compact body is the term, still held
         assert (named.index, named.lb, named.ub, str(named)) == (None, -3.25, 9.5, "kept")
         assert nivra.is_equal(named.getBody(), x + 2.5 * y)
         assert plain[2999].ub == 2999.5 and nivra.is_equal(plain[5].getBody(), x + y)
+        # (getBody, unlike the body attribute, leaves the compact form as it is)
+        read = [(c.lb, c.ub, c.type, c.rhs, str(c.getBody())) for c in compact + reference]
+        assert read[:5] == read[5:]
 
     # They are still whole: the same objects join the problem afterwards.
-    p.addConstraint(named, plain)
-    assert named.index == 0 and plain[-1].index == 3000
+    p.addConstraint(named, plain, compact)
+    assert named.index == 0 and plain[-1].index == 3000 and compact[-1].index == 3005
     assert (named.lb, named.ub, str(named), plain[-1].ub) == (-3.25, 9.5, "kept", 2999.5)
-    assert nivra.is_equal(plain[-1].getBody(), x + y)
+    assert nivra.is_equal(plain[-1].getBody(), x + y) and sys.getrefcount(t) == refs_t
+    assert (compact[0].ub, str(compact[0].getBody()), compact[4].lb) == (2.0, str(3 * y), 1.5)
 
 
 def test_a_declaration_adds_a_long_list_of_constraints_in_one_batch():
@@ -170,6 +184,56 @@ def test_a_declaration_adds_a_long_list_of_constraints_in_one_batch():
     assert p.attributes.rows == 3000 and rhs == [float(k) for k in range(3000)]
     assert all(c.index is None for c in cons)  # unlinked objects stay unlinked
     assert p.getIndex(cons[2999]) == 2999
+
+
+# ---- the block in the record and on the heap --------------------------------------------------
+
+# (constraint of x and y, slots, lb, ub, name or None, body as printed, row type). The record
+# holds a block of two slots; larger ones live on the heap. Equal bounds share one slot.
+SHAPES = [
+    (lambda x, y: x >= 0, 1, 0.0, 1e20, None, "x", "G"),
+    (lambda x, y: x + y <= 1, 1, -1e20, 1.0, None, "x + y", "L"),
+    (lambda x, y: 2 * x >= 5, 2, 5.0, 1e20, None, "2 * x", "G"),
+    (lambda x, y: x + y == 5, 2, 5.0, 5.0, None, "x + y", "E"),
+    (lambda x, y: nivra.constraint(body=x - y, lb=1, name="a"), 2, 1.0, 1e20, "a", "x - y", "G"),
+    (lambda x, y: nivra.constraint(body=x - y, lb=0.5, name="b"), 3, 0.5, 1e20, "b", "x - y",
+     "G"),
+    (lambda x, y: nivra.constraint(body=x + y, lb=-2, ub=3), 3, -2.0, 3.0, None, "x + y", "R"),
+    (lambda x, y: nivra.constraint(body=x + y, lb=-2, ub=3, name="c"), 4, -2.0, 3.0, "c",
+     "x + y", "R"),
+]
+
+
+def test_every_block_shape_reads_back_and_becomes_its_row(pxy):
+    p, x, y = pxy
+    refs = sys.getrefcount(x), sys.getrefcount(y)
+    cases = [(make(x, y), *rest) for make, *rest in SHAPES]
+    # Each shape once more, named afterwards: a block that had no name slot grows by one, out
+    # of the record when it had two slots.
+    for make, n, lb, ub, name, body, t in SHAPES:
+        c = make(x, y)
+        c.name = f"renamed{len(cases)}"
+        cases.append((c, n + (name is None), lb, ub, str(c), body, t))
+    for c, n, lb, ub, name, body, _ in cases:
+        assert (slots(c), c.lb, c.ub, str(c.getBody())) == (n, lb, ub, body)
+        assert str(c) == name if name else str(c).startswith("R")
+        k = c.copy()
+        assert (k.lb, k.ub, str(k.getBody())) == (lb, ub, body)
+        assert k.name == (f"{name}_copy" if name else str(k))
+    del k
+    cons = [c for c, *_ in cases]
+    with pytest.raises(nivra.ModelError):
+        p.addConstraint(cons, "no constraint")
+    assert p.attributes.originalrows == 0 and {c.index for c in cons} == {None}
+    assert all(slots(c) == n for c, n, *_ in cases)
+    p.addConstraint(cons)  # unnamed and named rows in turn: each change flushes the batch
+    assert (sys.getrefcount(x), sys.getrefcount(y)) == refs  # no block holds a body any more
+    rhs, types = [], []
+    p.getrhs(rhs, 0, len(cons) - 1)
+    p.getrowtype(types, 0, len(cons) - 1)
+    for k, (c, _, lb, ub, name, body, t) in enumerate(cases):
+        assert (c.index, c.lb, c.ub, str(c.getBody()), types[k]) == (k, lb, ub, body, t)
+        assert rhs[k] == (ub if ub < 1e20 else lb) and (str(c) == name if name else True)
 
 
 # ---- the compact form: a variable or linear term compared with a number ----------------------
@@ -238,26 +302,6 @@ def test_a_compact_constraint_reads_prints_and_converts_as_the_general_form(pxy)
     p.chgcoef(c, y, 4.0)
     p.chgrhs([c.index], [6.0])
     assert (c.ub, str(c.getBody())) == (6.0, str(2.5 * x + 4 * y))
-
-
-def test_compact_arrays_of_constraints_and_failed_calls(pxy):
-    p, x, y = pxy
-    xs = p.addVariables(4, name="")
-    arr, ref = xs >= 1.5, (xs + 0) >= 1.5
-    assert [readings(c) for c in arr] == [readings(g) for g in ref]
-    q = quiet()
-    foreign = q.addVariable()
-    t = 3 * y
-    refs = sys.getrefcount(t)
-    held = [t <= 2, *arr]
-    with pytest.raises(nivra.ModelError):
-        p.addConstraint(held, foreign >= 0)
-    # Still whole and still holding the term: the same objects join the problem afterwards.
-    assert p.attributes.rows == 0 and sys.getrefcount(t) == refs + 1
-    assert [readings(c) for c in arr] == [readings(g) for g in ref]
-    p.addConstraint(held)
-    assert sys.getrefcount(t) == refs and [c.index for c in held] == [0, 1, 2, 3, 4]
-    assert (held[0].ub, str(held[0].getBody()), held[4].lb) == (2.0, str(3 * y), 1.5)
 
 
 def test_comparisons_start_no_collector_pass_and_keep_the_collector_setting(pxy):
