@@ -330,30 +330,25 @@ def test_setter_errors(xyz):
         c.unknown_attribute = 1            # other names go to the generic setter
 
 
-def test_body_attribute(xyz):
+def test_body_name_and_dict(xyz):
     x, y, _ = xyz
-    c = constraint(body=x, lb=0)
+    c = constraint(body=x, lb=1, ub=2, name="c1")
     with pytest.warns(nivra.DeprecationWarning, match=r"Deprecated in Nivra 9\.5: access the "
                                                       r"constraint body with constraint\.getBody\(\)"):
         assert c.body is x
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        c.body = None
-        assert c.body is None
-        c.body = y + 1
-        assert str(c.body) == "1 + y"
-
-
-def test_names_and_dict(xyz):
-    x = xyz[0]
-    c = constraint(body=x, lb=1, ub=2, name="c1")
     c.name = "c2"
     assert c.name == "c2" and str(c) == "c2"
-    d = c.__dict__
-    assert d == {"lb": 1.0, "ub": 2.0, "type": RNG, "rhs": 2.0, "rhsrange": 1.0, "body": x,
-                 "name": "c2", "index": None}
+    assert c.__dict__ == {"lb": 1.0, "ub": 2.0, "type": RNG, "rhs": 2.0, "rhsrange": 1.0,
+                          "body": x, "name": "c2", "index": None}
     c.body = None
-    assert "body" not in c.__dict__
+    assert c.body is None and "body" not in c.__dict__ and c.getBody() is None
+    c.body = y + 1
+    assert str(c.body) == "1 + y"
+    # getBody() is a copy, every time; a nonlinear body too.
+    c = x + 2 * y <= 1
+    b = c.getBody()
+    assert str(b) == "x + 2 * y" and nivra.is_equal(b, c.getBody()) and b is not c.body
+    assert str((nivra.sin(x) <= 0).getBody()) == "sin(x)"
 
 
 def test_uninitialised_and_deleted_constraints():
@@ -396,20 +391,6 @@ def test_copy(xyz):
     with pytest.raises(nivra.ModelError, match="Constraint cannot be copied because it has been "
                                                "added to a problem"):
         deleted_constraint().copy()
-
-
-def test_get_body_returns_a_copy(xyz):
-    x, y, _ = xyz
-    c = x + 2 * y <= 1
-    b = c.getBody()
-    assert str(b) == "x + 2 * y" and nivra.is_equal(b, c.getBody())
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore")
-        assert b is not c.body
-        c.body = None
-    assert c.getBody() is None
-    f = nivra.sin(x) <= 0
-    assert str(f.getBody()) == "sin(x)"
 
 
 def test_solution_methods_of_unlinked_constraints(xyz):
