@@ -188,7 +188,8 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
         as_expression(left.get())->constant = c;
         ka = kExpression;
     }
-    if (PyArray_Check(b)) {
+    // (Model objects are no arrays: only a number or an object of no kind is looked at.)
+    if (kb <= kConst && PyArray_Check(b)) {
         if (PyArray_Check(a)) {
             PyErr_SetString(nvy_interf_exc, "Ill-defined constraint array");
             return nullptr;

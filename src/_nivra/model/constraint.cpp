@@ -146,7 +146,8 @@ int storeBound(constraint_s *c, bool lower, double x) {
 // CPython leaves tuples of atomic objects untracked). Called after obj was stored in c.
 void trackFor(constraint_s *c, PyObject *obj) {
     PyObject *self = reinterpret_cast<PyObject *>(c);
-    if (obj && PyObject_IS_GC(obj) && !PyObject_GC_IsTracked(self)) PyObject_GC_Track(self);
+    if (obj && PyType_IS_GC(Py_TYPE(obj)) && PyObject_IS_GC(obj) && !PyObject_GC_IsTracked(self))
+        PyObject_GC_Track(self);
 }
 
 // Stores the name (a str, or null to remove it), releasing a previous one. 0 or -1.
