@@ -165,17 +165,8 @@ inline Snapshot snapshot(NVRAprob p, int nrows, int ncols, int nobj = 1) {
 }
 
 // A started library and one empty problem.
-class StoreTest : public ::testing::Test {
+class StoreTest : public nvratest::ProblemTest {
   protected:
-    NVRAprob p = nullptr;
-    void SetUp() override {
-        ASSERT_EQ(NVRAinit(nullptr), 0);
-        ASSERT_EQ(NVRAcreateprob(&p), 0);
-    }
-    void TearDown() override {
-        EXPECT_EQ(NVRAdestroyprob(p), 0);
-        EXPECT_EQ(NVRAfree(), 0);
-    }
     std::string err() const { return lastError(p); }
 
     // n free columns with objective coefficients 1, 2, ... and bounds [0, 10 + j].

@@ -10,16 +10,10 @@
 namespace {
 
 using namespace analysistest;
+using nvratest::slurp;
 
 std::string tempFile(const std::string &name) {
     return ::testing::TempDir() + name;
-}
-
-std::string slurp(const std::string &file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 void spit(const std::string &file, const std::string &text) {

@@ -19,16 +19,8 @@ using nvra::SolveResult;
 
 using nvratest::lastError;
 
-class Attributes : public ::testing::Test {
+class Attributes : public nvratest::ProblemTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(NVRAinit(nullptr), 0);
-        ASSERT_EQ(NVRAcreateprob(&p), 0);
-    }
-    void TearDown() override {
-        EXPECT_EQ(NVRAdestroyprob(p), 0);
-        EXPECT_EQ(NVRAfree(), 0);
-    }
     int64_t intAttr(int id) {
         int64_t v = -12345;
         EXPECT_EQ(NVRAgetintattrib64(p, id, &v), 0) << id << ": " << lastError(p);
@@ -48,7 +40,6 @@ class Attributes : public ::testing::Test {
         v.pop_back();
         return v;
     }
-    NVRAprob p = nullptr;
 };
 
 // The value of every attribute on a problem just created (minimising, nothing solved).

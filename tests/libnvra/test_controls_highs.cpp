@@ -14,6 +14,7 @@
 #include "highs_c_api.h"
 #include "nvra.h"
 #include "core/problem.h"
+#include "nvra_test.h"
 #include "solver/engine.h"
 
 namespace {
@@ -56,18 +57,16 @@ std::map<std::string, std::string> options(void *h) {
     return out;
 }
 
-class ControlsHighs : public ::testing::Test {
+class ControlsHighs : public nvratest::ProblemTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(NVRAinit(nullptr), 0);
-        ASSERT_EQ(NVRAcreateprob(&p), 0);
+        ProblemTest::SetUp();
         h = Highs_create();
         Highs_setBoolOptionValue(h, "output_flag", 0);
     }
     void TearDown() override {
         Highs_destroy(h);
-        EXPECT_EQ(NVRAdestroyprob(p), 0);
-        EXPECT_EQ(NVRAfree(), 0);
+        ProblemTest::TearDown();
     }
     void apply(SolveClass cls = SolveClass::Lp, int alg = 0) {
         ASSERT_EQ(nvra::applyControlsToHighs(p, h, cls, alg), 0);
@@ -94,7 +93,6 @@ class ControlsHighs : public ::testing::Test {
     }
     void setInt(int id, int64_t v) { ASSERT_EQ(NVRAsetintcontrol64(p, id, v), 0); }
 
-    NVRAprob p = nullptr;
     void *h = nullptr;
 };
 

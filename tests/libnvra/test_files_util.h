@@ -21,13 +21,7 @@ namespace filetest {
 
 using nvratest::dataFile;
 using nvratest::lastError;
-
-inline std::string slurp(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using nvratest::slurp;
 
 // The names of every entry of a kind as the problem shows them (given or default).
 inline std::vector<std::string> allNames(NVRAprob p, int type) {
@@ -47,22 +41,19 @@ inline std::string setName(NVRAprob p, int s) {
     return allNames(p, NVRA_NAMES_SETS).at(s);
 }
 
-class FilesTest : public ::testing::Test {
+class FilesTest : public nvratest::ProblemTest {
   protected:
-    NVRAprob prob = nullptr;
     std::filesystem::path dir;
 
     void SetUp() override {
-        ASSERT_EQ(NVRAinit(nullptr), 0);
-        ASSERT_EQ(NVRAcreateprob(&prob), 0);
+        ProblemTest::SetUp();
         dir = std::filesystem::temp_directory_path() /
               ("nvra_files_" + std::to_string(::getpid()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
     }
     void TearDown() override {
-        NVRAdestroyprob(prob);
-        NVRAfree();
+        ProblemTest::TearDown();
         std::error_code ec;
         std::filesystem::remove_all(dir, ec);
     }

@@ -157,21 +157,6 @@ TEST(Registry, ModuleIdsHaveTheirRoles) {
         EXPECT_EQ(e->type, k.type);
         EXPECT_EQ((e->flags & NVRA_CA_CONTROL) != 0, k.control);
     }
-    // Every control with an enumeration class in the module's table is an enumerated int control.
-    const int enumControls[] = {8011, 8013, 8023, 8025, 8026, 8027, 8035, 8044, 8046, 8080, 8084,
-                                8138, 8144, 8145, 8162, 8174, 8193, 8194, 8195, 8216, 8217, 8224,
-                                8238, 8251, 8252, 8254, 8266, 8281, 8282, 8284, 8286, 8290, 8359,
-                                8360, 8362, 8365, 8385, 8434, 8457, 8472, 8483};
-    for (int id : enumControls) {
-        SCOPED_TRACE(id);
-        const CaEntry *e = byId(id);
-        ASSERT_NE(e, nullptr);
-        EXPECT_EQ(e->flags & (NVRA_CA_CONTROL | NVRA_CA_ENUM | NVRA_CA_INT),
-                  NVRA_CA_CONTROL | NVRA_CA_ENUM | NVRA_CA_INT);
-    }
-    // The statuses the module turns into enumerations are enumerated attributes.
-    for (int id : {1010, 1011, 1053, 1268, 1394})
-        EXPECT_TRUE(byId(id)->flags & NVRA_CA_ENUM) << id;
 }
 
 TEST(Registry, EverydayNamesExist) {

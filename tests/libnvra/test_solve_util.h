@@ -183,16 +183,11 @@ inline std::vector<double> solution(NVRAprob prob, int *status = nullptr) {
 }
 
 // A started library and one problem.
-class SolveTest : public ::testing::Test {
+class SolveTest : public nvratest::ProblemTest {
   protected:
     void SetUp() override {
-        ASSERT_EQ(NVRAinit(nullptr), 0);
-        ASSERT_EQ(NVRAcreateprob(&prob), 0);
+        ProblemTest::SetUp();
         b.prob = prob;
-    }
-    void TearDown() override {
-        EXPECT_EQ(NVRAdestroyprob(prob), 0);
-        EXPECT_EQ(NVRAfree(), 0);
     }
     int optimize(const char *flags = "") {
         int solve = -1, sol = -1;
@@ -203,7 +198,6 @@ class SolveTest : public ::testing::Test {
         }
         return rc;
     }
-    NVRAprob prob = nullptr;
     Builder b{nullptr};
 };
 
