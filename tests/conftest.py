@@ -4,6 +4,7 @@ import pytest
 
 import nivra
 from helpers.model import new_vars, set_owner
+from helpers.transfer import quiet
 
 
 @pytest.fixture
@@ -24,6 +25,13 @@ def xyz():
 def xs():
     """Four unlinked variables x0..x3, in identifier order."""
     return new_vars("x0", "x1", "x2", "x3")
+
+
+@pytest.fixture
+def pxy():
+    """A quiet problem with variables x and y in [-10, 10]."""
+    p = quiet()
+    return p, p.addVariable(name="x", lb=-10, ub=10), p.addVariable(name="y", lb=-10, ub=10)
 
 
 @pytest.fixture

@@ -68,27 +68,26 @@ def test_getattrib_forms(p):
     assert p.getAttrib("cols", solveidx=None) == 0
 
 
+UNKNOWN_KEYS = [
+    (nivra.InterfaceError, "Incorrect control name", lambda p: p.getControl("nosuchcontrol")),
+    (nivra.InterfaceError, "Incorrect control name", lambda p: p.getControl("cols")),
+    (nivra.InterfaceError, "Incorrect attribute name", lambda p: p.getAttrib("feastol")),
+    (nivra.InterfaceError, "Unknown control ID 4242", lambda p: p.getControl(4242)),
+    (nivra.InterfaceError, "Unknown control ID", lambda p: p.getControl(2 ** 40)),
+    # an attribute id: the library refuses it as a control
+    (nivra.SolverError, "1001", lambda p: p.getControl(1001)),
+    (nivra.InterfaceError, "Incorrect control name", lambda p: p.getControl(1.5)),
+    (nivra.InterfaceError, "Incorrect control name", lambda p: p.controls.nosuchcontrol),
+    (nivra.InterfaceError, "Incorrect attribute name", lambda p: p.attributes.feastol),
+    (nivra.InterfaceError, "Incorrect control name",
+     lambda p: setattr(p.controls, "nosuchcontrol", 1)),
+]
+
+
 def test_unknown_keys(p):
-    with pytest.raises(nivra.InterfaceError, match="Incorrect control name"):
-        p.getControl("nosuchcontrol")
-    with pytest.raises(nivra.InterfaceError, match="Incorrect control name"):
-        p.getControl("cols")  # an attribute is no control
-    with pytest.raises(nivra.InterfaceError, match="Incorrect attribute name"):
-        p.getAttrib("feastol")
-    with pytest.raises(nivra.InterfaceError, match="Unknown control ID 4242"):
-        p.getControl(4242)
-    with pytest.raises(nivra.InterfaceError, match="Unknown control ID"):
-        p.getControl(2 ** 40)
-    with pytest.raises(nivra.SolverError, match="1001"):
-        p.getControl(1001)  # an attribute id: the library refuses it as a control
-    with pytest.raises(nivra.InterfaceError, match="Incorrect control name"):
-        p.getControl(1.5)
-    with pytest.raises(nivra.InterfaceError, match="Incorrect control name"):
-        p.controls.nosuchcontrol
-    with pytest.raises(nivra.InterfaceError, match="Incorrect attribute name"):
-        p.attributes.feastol
-    with pytest.raises(nivra.InterfaceError, match="Incorrect control name"):
-        p.controls.nosuchcontrol = 1
+    for exc, message, access in UNKNOWN_KEYS:
+        with pytest.raises(exc, match=message):
+            access(p)
 
 
 def test_enumeration_members(p):
@@ -113,22 +112,18 @@ def test_value_checks(p):
     assert p.controls.feastol == 1.0
     for ok in (np.float64(1e-5), np.int32(1), np.int64(1), np.int8(1), True):
         p.controls.feastol = ok
-    with pytest.raises(nivra.ModelError,
-                       match="Cannot set non-numerical value to a floating-point control"):
-        p.controls.feastol = np.float32(1e-5)
-    with pytest.raises(nivra.ModelError,
-                       match="Cannot set non-numerical value to a floating-point control"):
-        p.setControl("feastol", "1e-5")
-    with pytest.raises(nivra.ModelError,
-                       match="Cannot set non-integer value to an integer control"):
-        p.controls.threads = 1.0
-    with pytest.raises(nivra.ModelError,
-                       match="Cannot set non-integer value to an integer control"):
-        p.controls.threads = np.uint8(1)
+    view = p.controls
+    for message, call in [
+            ("non-numerical value to a floating-point",
+             lambda: setattr(view, "feastol", np.float32(1e-5))),
+            ("non-numerical value to a floating-point", lambda: p.setControl("feastol", "1e-5")),
+            ("non-integer value to an integer", lambda: setattr(view, "threads", 1.0)),
+            ("non-integer value to an integer", lambda: setattr(view, "threads", np.uint8(1))),
+            ("non-string value to a string", lambda: setattr(view, "logfile", 3))]:
+        with pytest.raises(nivra.ModelError, match=f"Cannot set {message} control"):
+            call()
     for ok in (2, np.int16(2), np.int64(2), True):
         p.controls.threads = ok
-    with pytest.raises(nivra.ModelError, match="Cannot set non-string value to a string control"):
-        p.controls.logfile = 3
     p.controls.logfile = "run.log"
     assert p.controls.logfile == "run.log"
     with pytest.raises(nivra.ModelError, match="must not contain a zero character"):

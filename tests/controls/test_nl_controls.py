@@ -18,12 +18,6 @@ def clean_defaults():
     nivra.setdefaults()
 
 
-@pytest.fixture
-def pxy():
-    p = quiet()
-    return p, p.addVariable(name="x", lb=-10, ub=10), p.addVariable(name="y", lb=-10, ub=10)
-
-
 def test_read_and_set_through_the_problem():
     p = quiet()
     # both nonlinear lists, by view, by name (either case) and in dictionaries

@@ -7,15 +7,10 @@ import numpy as np
 import pytest
 
 import nivra
+from helpers.api import quiet
 from helpers.leaks import assert_no_leak
 
 nan = float("nan")
-
-
-def quiet():
-    p = nivra.problem()
-    p.setOutputEnabled(False)
-    return p
 
 
 def lp_round():

@@ -4,6 +4,11 @@ import gc
 import sys
 
 
+def counts(*objs):
+    """The reference counts of objs."""
+    return [sys.getrefcount(o) for o in objs]
+
+
 def assert_no_leak(fn, warmup=3, runs=5):
     """Runs fn repeatedly and fails only if every measured run left allocated blocks behind."""
     for _ in range(warmup):

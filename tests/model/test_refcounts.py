@@ -1,19 +1,13 @@
 """Reference counts and memory: the maps own exactly one reference per key, failed operations
 release what they took, and repeated model building does not grow."""
 
-import sys
-
 import numpy as np
 import pytest
 
 import nivra
-from helpers.leaks import assert_no_leak
+from helpers.leaks import assert_no_leak, counts
 from helpers.model import algebra, assert_nonlinear, new_vars
 from nivra import _nivra
-
-
-def counts(*objs):
-    return [sys.getrefcount(o) for o in objs]
 
 
 def test_adding_and_cancelling_releases_the_keys():

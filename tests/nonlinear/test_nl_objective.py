@@ -12,12 +12,6 @@ import nivra
 ROW, COL = "objtransferrow", "objtransfercol"
 
 
-@pytest.fixture
-def pxy():
-    p = quiet()
-    return p, p.addVariable(name="x", lb=-10, ub=10), p.addVariable(name="y", lb=-10, ub=10)
-
-
 def names(p):
     return [v.name for v in p.getVariable()], [c.name for c in p.getConstraint()]
 

@@ -2,20 +2,15 @@
 building, printing and evaluation do not grow, deep trees are released, cycles are collected."""
 
 import gc
-import sys
 
 import numpy as np
 import pytest
 
 import nivra
-from helpers.leaks import assert_no_leak
+from helpers.leaks import assert_no_leak, counts
 from helpers.model import algebra, new_vars
 from nivra import _nivra
 from helpers.nonlinear import MAX, PLUS, USER, node
-
-
-def counts(*objs):
-    return [sys.getrefcount(o) for o in objs]
 
 
 def test_failures_release_their_operands():

@@ -2,26 +2,17 @@
 output switch, library stops, and reference counts of problems and their views."""
 
 import gc
-import subprocess
 import sys
-import textwrap
 
 import numpy as np
 import pytest
 
 import nivra
 from helpers.leaks import assert_no_leak
+from helpers.process import run_fresh
 from nivra import _nivra
 
 NOT_INITIALIZED = "Problem is not initialized"
-
-
-def run_fresh(code):
-    """Runs code in a fresh interpreter (library starts are process-wide); returns its lines."""
-    out = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
-                         text=True, timeout=120)
-    assert out.returncode == 0, out.stderr
-    return out.stdout.splitlines()
 
 
 def live_problems():
@@ -185,7 +176,7 @@ def test_stopping_the_library_frees_every_problem():
             except nivra.ModelError as e:
                 print(e)
         print(nivra.problem(name="new").name())   # a new problem starts the library again
-    """)
+    """).splitlines()
     assert lines[0] == "True"
     assert lines[1] == "['p0', 'p2', 'p4']"
     assert lines[2] == "False"

@@ -6,12 +6,14 @@ import gc
 import subprocess
 import sys
 import textwrap
-import warnings
 
 import numpy as np
 import pytest
 
 import nivra
+
+# The declarations with unlinked objects that these tests build are deprecated.
+pytestmark = pytest.mark.filterwarnings("ignore::nivra.DeprecationWarning")
 
 DELETED_VAR = "Variable has been deleted from the problem"
 DELETED_CON = "Constraint has been deleted from the problem"
@@ -30,9 +32,7 @@ def model_lists(p):
 
 
 def unlinked_vars(*names, **bounds):
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", nivra.DeprecationWarning)
-        return [nivra.var(name=n, **bounds) for n in names]
+    return [nivra.var(name=n, **bounds) for n in names]
 
 
 @pytest.fixture
@@ -65,36 +65,24 @@ def test_positional_name_and_empty_elements():
 def test_elements_of_unlinked_objects_build_the_model():
     x, y = unlinked_vars("x", "y", ub=10)
     cons = [x + y <= 12, x - y <= 4]
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", nivra.DeprecationWarning)
-        p = quiet(nivra.problem([x, y], (c for c in cons), 2 * x + y, "named",
-                                sense=nivra.maximize))
+    p = quiet(nivra.problem([x, y], (c for c in cons), 2 * x + y, "named", sense=nivra.maximize))
     assert p.name() == "named"
     assert p.attributes.cols == 2 and p.attributes.rows == 2
     p.optimize()
     assert p.attributes.objval == pytest.approx(20.0)  # x = 8, y = 4
-
-
-def test_a_variable_already_in_the_problem_is_an_objective():
+    # A variable already in the problem is the objective.
     x, = unlinked_vars("x", ub=3)
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", nivra.DeprecationWarning)
-        p = quiet(nivra.problem(x, x, sense=nivra.maximize))
+    p = quiet(nivra.problem(x, x, sense=nivra.maximize))
     assert p.attributes.cols == 1
     p.optimize()
     assert p.attributes.objval == pytest.approx(3.0)
-
-
-def test_iterators_nested_anywhere_are_read_once():
+    # Iterators nested anywhere are read once, while another problem holds a linked variable.
     src = quiet(nivra.problem())
-    x = src.addVariable(ub=1)
+    src.addVariable(ub=1)
     y, z = unlinked_vars("y", "z", ub=5)
     rows = [y + z <= 4, y - z <= 1, z <= 3]
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", nivra.DeprecationWarning)
-        p = quiet(nivra.problem([y, z], [(c for c in rows[:2]), iter(rows[2:])]))
+    p = quiet(nivra.problem([y, z], [(c for c in rows[:2]), iter(rows[2:])]))
     assert p.attributes.rows == 3
-    del x, src
 
 
 def test_erroneous_elements():
@@ -102,10 +90,8 @@ def test_erroneous_elements():
         with pytest.raises(nivra.ModelError, match="Erroneous problem declaration"):
             nivra.problem(bad)
     p = quiet(nivra.problem())
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", nivra.DeprecationWarning)
-        x, = unlinked_vars("x")
-        s = nivra.sos([x], [1.0])
+    x, = unlinked_vars("x")
+    s = nivra.sos([x], [1.0])
     with pytest.raises(nivra.ModelError, match="Invalid variable index x"):
         nivra.problem([s])  # its variable is not in the problem
     linked = p.addVariable()
@@ -121,10 +107,8 @@ def test_a_failed_declaration_leaves_the_objects_as_they_were():
     counts = sys.getrefcount(x), sys.getrefcount(con), sys.getrefcount(linked)
     p = nivra.problem.__new__(nivra.problem)
     for _ in range(3):
-        with warnings.catch_warnings():
-            warnings.simplefilter("ignore", nivra.DeprecationWarning)
-            with pytest.raises(nivra.ModelError):
-                p.__init__([x], [con], [linked])
+        with pytest.raises(nivra.ModelError):
+            p.__init__([x], [con], [linked])
     assert (sys.getrefcount(x), sys.getrefcount(con), sys.getrefcount(linked)) == counts
     assert p.controls is None and x.index is None and linked.name == "other"
     with pytest.raises(nivra.ModelError, match="Problem is not initialized"):

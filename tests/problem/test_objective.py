@@ -8,12 +8,6 @@ import nivra
 from helpers.transfer import objective_at, quiet
 
 
-@pytest.fixture
-def pxy():
-    p = quiet()
-    return p, p.addVariable(name="x", lb=-10, ub=10), p.addVariable(name="y", lb=-10, ub=10)
-
-
 def test_quadratic_objective_replaces_the_old_one(pxy):
     p, x, y = pxy
     p.setObjective(7 * y**2 + x * y - 3 * y + 11)

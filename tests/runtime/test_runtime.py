@@ -2,9 +2,6 @@
 message handlers."""
 
 import ctypes
-import subprocess
-import sys
-import textwrap
 
 import numpy as np
 import pytest
@@ -12,13 +9,7 @@ import pytest
 import nivra
 from nivra import _nivra
 
-
-def run_fresh(code):
-    """Runs code in a fresh interpreter (start counts are process-wide) and returns stdout."""
-    out = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
-                         text=True, timeout=120)
-    assert out.returncode == 0, out.stderr
-    return out.stdout
+from helpers.process import run_fresh
 
 
 def test_constants_and_exported_names():
