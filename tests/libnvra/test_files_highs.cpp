@@ -10,6 +10,7 @@
 #include <limits>
 #include <map>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -118,14 +119,12 @@ bool fromEngine(const std::string &file, Read &r) {
 }
 
 TEST_F(FilesTest, ReadersAgreeWithTheEnginesReader) {
+    // The linear and integer instances: the comparison covers no quadratic or semi-continuous
+    // data.
     std::vector<std::string> files;
-    for (const char *f :
-         {"afiro.mps",    "adlittle.mps", "e226.mps",    "etamacro.mps", "israel.mps",
-          "scrs8.mps",    "shell.mps",    "stair.mps",   "standata.mps", "standgub.mps",
-          "standmps.mps", "25fv47.mps",   "galenet.mps", "woodinfe.mps", "forest6.mps",
-          "flugpl.mps",   "egout.mps",    "bell5.mps",   "gt2.mps",      "lseu.mps",
-          "rgn.mps",      "p0548.mps",    "dcmulti.mps"})
-        files.push_back(dataFile(f));
+    for (const Instance &in : kInstances)
+        if (in.file[0] != 'q' && std::string_view(in.file).substr(0, 4) != "semi")
+            files.push_back(dataFile(in.file));
     // What other tools write: empty rows with an empty left side, Fortran exponents.
     files.push_back(file("empty_rows.lp", "Minimize\n obj: x + 2 y\nSubject To\n c1: x + y >= 1\n"
                                           " c932: = +0\n c2: x - y <= 3\nEnd\n"));

@@ -23,6 +23,50 @@ using nvratest::dataFile;
 using nvratest::lastError;
 using nvratest::slurp;
 
+struct Instance {
+    const char *file;
+    int rows, cols, ints;
+    int64_t nz;
+};
+
+// The public instances of tests/data, with their counts from the README (rows without the
+// objective; ints: integer and binary columns; nz: matrix entries without the objective).
+// standgub.mps has one entry of value 0, which the README counts and the store does not keep.
+inline constexpr Instance kInstances[] = {
+    {"afiro.mps", 27, 32, 0, 83},
+    {"adlittle.mps", 56, 97, 0, 383},
+    {"e226.mps", 223, 282, 0, 2578},
+    {"etamacro.mps", 400, 688, 0, 2409},
+    {"israel.mps", 174, 142, 0, 2269},
+    {"scrs8.mps", 490, 1169, 0, 3182},
+    {"shell.mps", 536, 1775, 0, 3556},
+    {"stair.mps", 356, 467, 0, 3856},
+    {"standata.mps", 359, 1075, 0, 3031},
+    {"standgub.mps", 361, 1184, 0, 3139},
+    {"standmps.mps", 467, 1075, 0, 3679},
+    {"25fv47.mps", 821, 1571, 0, 10400},
+    {"galenet.mps", 8, 8, 0, 16},
+    {"woodinfe.mps", 35, 89, 0, 140},
+    {"forest6.mps", 66, 95, 0, 210},
+    {"flugpl.mps", 18, 18, 11, 46},
+    {"egout.mps", 98, 141, 55, 282},
+    {"bell5.mps", 91, 104, 58, 266},
+    {"gt2.mps", 29, 188, 188, 376},
+    {"lseu.mps", 28, 89, 89, 309},
+    {"rgn.mps", 24, 180, 100, 460},
+    {"p0548.mps", 176, 548, 548, 1711},
+    {"dcmulti.mps", 290, 548, 75, 1315},
+    {"qjh.mps", 1, 3, 0, 2},
+    {"qjh_quadobj.mps", 1, 3, 0, 2},
+    {"qjh_qmatrix.mps", 1, 3, 0, 2},
+    {"qjh.lp", 1, 3, 0, 2},
+    {"qptestnw.lp", 3, 2, 0, 6},
+    {"qpinfeasible.lp", 1, 2, 0, 2},
+    {"qpunbounded.lp", 0, 2, 0, 0},
+    {"semi-continuous.mps", 4, 4, 0, 8},
+    {"semi-integer.mps", 4, 4, 0, 8},
+};
+
 // The names of every entry of a kind as the problem shows them (given or default).
 inline std::vector<std::string> allNames(NVRAprob p, int type) {
     const nvra::Model &m = p->model;

@@ -36,41 +36,6 @@ class WriteTest : public FilesTest {
     }
 };
 
-const char *kAllInstances[] = {
-    "afiro.mps",
-    "adlittle.mps",
-    "e226.mps",
-    "etamacro.mps",
-    "israel.mps",
-    "scrs8.mps",
-    "shell.mps",
-    "stair.mps",
-    "standata.mps",
-    "standgub.mps",
-    "standmps.mps",
-    "25fv47.mps",
-    "galenet.mps",
-    "woodinfe.mps",
-    "forest6.mps",
-    "flugpl.mps",
-    "egout.mps",
-    "bell5.mps",
-    "gt2.mps",
-    "lseu.mps",
-    "rgn.mps",
-    "p0548.mps",
-    "dcmulti.mps",
-    "qjh.mps",
-    "qjh_quadobj.mps",
-    "qjh_qmatrix.mps",
-    "qjh.lp",
-    "qptestnw.lp",
-    "qpinfeasible.lp",
-    "qpunbounded.lp",
-    "semi-continuous.mps",
-    "semi-integer.mps",
-};
-
 // Instances with names that LP files cannot hold (they start with a digit or '.').
 bool lpCannotName(std::string_view f) {
     for (const char *g : {"adlittle.mps", "e226.mps", "shell.mps", "25fv47.mps", "egout.mps",
@@ -80,7 +45,8 @@ bool lpCannotName(std::string_view f) {
 }
 
 TEST_F(WriteTest, InstancesRoundTripThroughEveryFormat) {
-    for (const char *f : kAllInstances) {
+    for (const Instance &in : kInstances) {
+        const char *f = in.file;
         SCOPED_TRACE(f);
         read(dataFile(f));
         roundTrip("free.mps", "");

@@ -156,10 +156,8 @@ TEST_F(Names, SetNames) {
 
 // A large list: mostly unnamed (a few named far apart), then fully named in one call, then
 // partly deleted; names and lookups stay right through the changes of representation.
-TEST(NamesLarge, MostlyUnnamedThenFullyNamed) {
-    ASSERT_EQ(NVRAinit(nullptr), 0);
-    NVRAprob p;
-    ASSERT_EQ(NVRAcreateprob(&p), 0);
+using NamesLarge = StoreTest;
+TEST_F(NamesLarge, MostlyUnnamedThenFullyNamed) {
     const int n = 200000;
     ASSERT_EQ(NVRAaddcols(p, n, 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr), 0);
     for (int j = 0; j < n; j += 20000)
@@ -182,8 +180,6 @@ TEST(NamesLarge, MostlyUnnamedThenFullyNamed) {
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "x(123457)"), 61728);
     EXPECT_EQ(indexOf(p, NVRA_NAMES_COLUMNS, "x(123456)"), -1);
     EXPECT_EQ(names(p, NVRA_NAMES_COLUMNS, 0, 1), (Strings{"x(1)", "x(3)"}));
-    EXPECT_EQ(NVRAdestroyprob(p), 0);
-    EXPECT_EQ(NVRAfree(), 0);
 }
 
 } // namespace
