@@ -1,6 +1,6 @@
 """Strong branching with a solve callback: the same results as strongbranch, the callback called
-once per bound change with that change's LP in view, stops asked by a non-zero return or an
-exception, bad arguments, and the references it holds."""
+once per bound change with that change's LP in view, stops asked by a non-zero return, an
+interrupt or an exception, bad arguments, and the references it holds."""
 
 import math
 import signal
@@ -32,7 +32,7 @@ def branching():
     return p, (cols, types, vals, 1000)
 
 
-def test_results_equal_strongbranch_and_the_callback_sees_each_change():
+def test_results_equal_strongbranch_the_callback_sees_each_change_and_can_stop():
     p, args = branching()
     obj, status = [], []
     p.strongbranch(*args, obj, status)
@@ -52,14 +52,8 @@ def test_results_equal_strongbranch_and_the_callback_sees_each_change():
     assert [s[3] for s in seen] == status and [s[4] for s in seen] == obj
     assert snapshot(p) == before
     assert p.attributes.lpstatus == LPStatus.OPTIMAL
-
-
-def test_a_non_zero_return_or_an_interrupt_stops_the_remaining_changes():
-    p, args = branching()
-    obj, status = [], []
-    p.strongbranch(*args, obj, status)
+    # A non-zero return stops the remaining changes.
     calls = []
-    cbobj, cbstatus = [], []
     p.strongbranchcb(*args, cbobj, cbstatus, lambda prob, data, k: calls.append(k) or k == 1)
     assert calls == [0, 1]
     assert cbstatus == status[:2] + [LPStatus.UNSTARTED] * 4
