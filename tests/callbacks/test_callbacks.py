@@ -227,7 +227,7 @@ def test_continuous_kinds_and_the_solve_bracket():
     p.optimize("d")
     kinds = [e[0] for e in events]
     assert kinds[0] == "before" and kinds[-1] == "after"
-    assert kinds.count("presolve") == 1 and ("presolve", None) in events
+    assert kinds.count("presolve") == kinds.count("after") == 1 and ("presolve", None) in events
     iters = [e[1] for e in events if e[0] == "lplog"]
     assert len(iters) >= 3 and min(b - a for a, b in zip(iters, iters[1:])) >= 100
     assert events[-1][1] == pytest.approx(5501.845888, rel=1e-8)
@@ -239,6 +239,12 @@ def test_continuous_kinds_and_the_solve_bracket():
     # bariteration asks to stop in the fourth iteration, after which barlog still runs once.
     assert bar == [1, 2, 3, 4]
     assert p.attributes.stopstatus == nivra.enums.StopStatus.INTERRUPT
+    # A non-zero barlog return stops the barrier as well.
+    p.removecbbariteration()
+    p.addcbbarlog(lambda cb, data: len(bar) >= 6)
+    p.optimize("b")
+    assert bar == [1, 2, 3, 4, 1, 2]  # stopped in the iteration that asked
+    assert p.attributes.stopstatus == nivra.enums.StopStatus.INTERRUPT
 
 
 def test_the_callback_problem_queries_but_does_not_change():
@@ -248,17 +254,19 @@ def test_the_callback_problem_queries_but_does_not_change():
 
     def intsol(cb, data):
         kept.append(cb)
-        with pytest.raises(nivra.BusyError, match="being solved"):
-            cb.setObjective(x[0])
-        with pytest.raises(nivra.BusyError, match="being solved"):
-            cb.addcbmiplog(lambda *a: 0)
+        for change in (lambda: cb.setObjective(x[0]), lambda: cb.addcbmiplog(lambda *a: 0),
+                       lambda: cb.removecbintsol()):
+            with pytest.raises(nivra.BusyError, match="being solved"):
+                change()
         assert cb.getCallbackSlacks() and len(cb.getCallbackSolution()) == len(x)
         with pytest.raises(nivra.ModelError, match="Dual values are not available"):
             cb.getCallbackDuals()
+        cb.interrupt(nivra.enums.StopStatus.INTERRUPT)  # a stop is no change
 
     p.addcbintsol(intsol)
     p.optimize()
-    assert kept
+    assert kept and p.attributes.stopstatus == nivra.enums.StopStatus.INTERRUPT
+    p.removecbintsol()  # idle again
     with pytest.raises(nivra.ModelError, match="Problem is not initialized"):
         kept[0].getCallbackSolution()
     assert p.getSolution(x[0]) is not None  # the problem itself is unharmed

@@ -119,6 +119,7 @@ TEST_F(AnalysisTest, FeasibleMipStartIsTheIncumbentAtTheRoot) {
     const int col = 3;
     const double one = 1.0;
     ASSERT_EQ(NVRAaddmipsol(prob, 1, &one, &col, "d only"), 0);
+    ASSERT_EQ(NVRAaddmipsol(prob, 1, &one, nullptr, "a only"), 0); // no indices: the first ones
     ASSERT_EQ(NVRAmipoptimize(prob, ""), 0);
     EXPECT_NE(result(prob).solStatus, NVRA_SOLSTATUS_NOTFOUND);
     EXPECT_EQ(NVRAaddmipsol(prob, 5, start, nullptr, nullptr), NVRA_RC_RANGE);

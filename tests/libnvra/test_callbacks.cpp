@@ -1,9 +1,10 @@
-// Callbacks: registration (priorities, removal, the kinds the engine cannot honour, none while a
-// solve runs), each honoured kind firing with the data the engine reports, stops asked for by
-// callbacks, answers the engine cannot act on, and solutions given during a solve.
+// Callbacks: registration (priorities, removal), each honoured kind firing with the data the
+// engine reports, stops asked for by callbacks, answers the engine cannot act on, and branching
+// objects. The kinds the engine cannot honour, the continuous kinds (lplog, barlog, bariteration,
+// presolve), the refusals while a solve runs and solutions given during a solve are tested
+// through the module (tests/callbacks/test_callbacks.py).
 #include "test_solve_util.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,6 @@ namespace {
 struct Recorder {
     std::vector<std::string> calls;
     std::vector<int64_t> nodes; // node counts seen by optnode
-    std::function<int(NVRAprob)> stop = [](NVRAprob) { return 0; };
 };
 
 Recorder &rec(void *data) {
@@ -35,9 +35,9 @@ int64_t intAttrib(NVRAprob prob, int id) {
     return v;
 }
 
-int onStopKind(NVRAprob prob, void *data) {
+int onStopKind(NVRAprob, void *data) {
     rec(data).calls.push_back("stopkind");
-    return rec(data).stop(prob);
+    return 0;
 }
 
 void onNamed(const char *name, void *data) {
@@ -84,71 +84,7 @@ TEST_F(CallbackTest, PrioritiesAndRemoval) {
     ASSERT_EQ(NVRAremovecbbeforeobjective(prob, nullptr, nullptr), 0);
     ASSERT_EQ(optimize(), 0);
     EXPECT_TRUE(order.empty());
-}
-
-// Every kind the engine cannot honour is refused at registration, naming the kind.
-TEST_F(CallbackTest, UnsupportedKindsAreRefused) {
-    auto expectRefused = [&](int rc, const char *kind) {
-        EXPECT_EQ(rc, NVRA_RC_UNSUPPORTED) << kind;
-        EXPECT_NE(lastError(prob).find(std::string("The ") + kind + " callback is not supported"),
-                  std::string::npos)
-            << lastError(prob);
-    };
-    expectRefused(NVRAaddcbchgbranchobject(prob, nullptr, nullptr, 0), "chgbranchobject");
-    expectRefused(NVRAaddcbdestroymt(prob, nullptr, nullptr, 0), "destroymt");
-    expectRefused(NVRAaddcbinfnode(prob, nullptr, nullptr, 0), "infnode");
-    expectRefused(NVRAaddcbmipthread(prob, nullptr, nullptr, 0), "mipthread");
-    expectRefused(NVRAaddcbnewnode(prob, nullptr, nullptr, 0), "newnode");
-    expectRefused(NVRAaddcbnodecutoff(prob, nullptr, nullptr, 0), "nodecutoff");
-    expectRefused(NVRAaddcbnodelpsolved(prob, nullptr, nullptr, 0), "nodelpsolved");
-    EXPECT_EQ(NVRAaddcbintsol(prob, nullptr, nullptr, 0), NVRA_RC_INVALID);
-}
-
-// lplog follows lplogfreq on a simplex solve; the barrier kinds fire once per barrier iteration;
-// presolve and before/afterobjective once per solve.
-TEST_F(CallbackTest, ContinuousSolveKinds) {
-    readInstance(prob, "25fv47.mps");
-    setInt(prob, nvra::kCtrlLpLogFreq, 50);
-    std::vector<int64_t> iters;
-    NVRAcblplog lplog = [](NVRAprob prob, void *data) {
-        static_cast<std::vector<int64_t> *>(data)->push_back(
-            intAttrib(prob, nvra::kAttrSimplexIter));
-        return 0;
-    };
-    ASSERT_EQ(NVRAaddcblplog(prob, lplog, &iters, 0), 0);
-    ASSERT_EQ(NVRAaddcbpresolve(
-                  prob, [](NVRAprob, void *d) { onNamed("presolve", d); }, &r, 0),
-              0);
-    ASSERT_EQ(NVRAaddcbafterobjective(
-                  prob, [](NVRAprob, void *d) { onNamed("after", d); }, &r, 0),
-              0);
-    ASSERT_EQ(optimize("d"), 0);
-    ASSERT_GE(iters.size(), 3u);
-    for (size_t k = 1; k < iters.size(); ++k)
-        EXPECT_GE(iters[k] - iters[k - 1], 50);
-    EXPECT_EQ(count("presolve"), 1);
-    EXPECT_EQ(count("after"), 1);
-
-    r.calls.clear();
-    ASSERT_EQ(NVRAaddcbbarlog(prob, onStopKind, &r, 0), 0);
-    int action = 0;
-    NVRAcbbariteration bar = [](NVRAprob, void *data, int *act) {
-        ++*static_cast<int *>(data);
-        *act = 0;
-    };
-    ASSERT_EQ(NVRAaddcbbariteration(prob, bar, &action, 0), 0);
-    ASSERT_EQ(optimize("b"), 0);
-    EXPECT_GT(count("stopkind"), 3);
-    EXPECT_EQ(action, count("stopkind"));
-    EXPECT_EQ(count("presolve"), 1);
-    // Once per iteration; the engine's check after the final iteration may not come.
-    EXPECT_LE(count("stopkind"), intAttrib(prob, nvra::kAttrBarIter));
-    EXPECT_GE(count("stopkind"), intAttrib(prob, nvra::kAttrBarIter) - 1);
-
-    // A non-zero barlog return stops the barrier.
-    r.stop = [](NVRAprob) { return 1; };
-    ASSERT_EQ(optimize("b"), 0);
-    EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_INTERRUPT);
+    EXPECT_EQ(NVRAaddcbintsol(prob, nullptr, nullptr, 0), NVRA_RC_INVALID); // no function
 }
 
 // With several objectives, before- and afterobjective surround every level; afterobjective
@@ -228,76 +164,6 @@ TEST_F(CallbackTest, CutPoolKinds) {
     ASSERT_EQ(NVRAaddcbcutround(prob, more, nullptr, 0), 0);
     EXPECT_EQ(optimize(), NVRA_RC_UNSUPPORTED);
     EXPECT_NE(lastError(prob).find("cutround"), std::string::npos) << lastError(prob);
-}
-
-// While the problem is being solved, its callbacks and model cannot change; queries and
-// NVRAinterrupt work from a callback.
-TEST_F(CallbackTest, CallbacksCannotChangeTheProblem) {
-    readInstance(prob, "egout.mps");
-    struct Seen {
-        int addRc = 0, removeRc = 0, editRc = 0, interruptRc = -1;
-    } seen;
-    NVRAcbintsol f = [](NVRAprob prob, void *data) {
-        auto &s = *static_cast<Seen *>(data);
-        s.addRc = NVRAaddcbmiplog(prob, onStopKind, nullptr, 0);
-        s.removeRc = NVRAremovecbintsol(prob, nullptr, nullptr);
-        const int j = 0;
-        const double c = 1.0;
-        s.editRc = NVRAchgobj(prob, 1, &j, &c);
-        s.interruptRc = NVRAinterrupt(prob, 1);
-    };
-    ASSERT_EQ(NVRAaddcbintsol(prob, f, &seen, 0), 0);
-    ASSERT_EQ(optimize(), 0);
-    EXPECT_EQ(seen.addRc, NVRA_RC_BUSY);
-    EXPECT_EQ(seen.removeRc, NVRA_RC_BUSY);
-    EXPECT_EQ(seen.editRc, NVRA_RC_BUSY);
-    EXPECT_EQ(seen.interruptRc, 0);
-    EXPECT_EQ(result(prob).stopStatus, NVRA_STOP_INTERRUPT);
-    // Afterwards the problem is idle again.
-    EXPECT_EQ(NVRAremovecbintsol(prob, nullptr, nullptr), 0);
-}
-
-// Solutions given with NVRAaddmipsol during a solve go to the engine one at its every point for
-// solutions from outside; usersolnotify reports what became of each (an accepted one is the
-// incumbent from then on), and solutions a solve never takes are reported as not used.
-TEST_F(CallbackTest, SolutionsGivenDuringTheSolve) {
-    readInstance(prob, "egout.mps");
-    ASSERT_EQ(optimize(), 0);
-    struct Given {
-        std::vector<double> best, bad;
-        std::vector<std::pair<std::string, int>> notes;
-        double incumbentAtNote = 0;
-    } g;
-    g.best = solution(prob);
-    const double optimum = result(prob).mipObjVal;
-    g.bad = g.best;
-    g.bad[0] = -1.0; // below its bound
-    NVRAcbbeforeobjective give = [](NVRAprob prob, void *data) {
-        auto &g = *static_cast<Given *>(data);
-        const int n = static_cast<int>(g.best.size());
-        EXPECT_EQ(NVRAaddmipsol(prob, n, g.bad.data(), nullptr, "bad"), 0) << lastError(prob);
-        EXPECT_EQ(NVRAaddmipsol(prob, n, g.best.data(), nullptr, "best"), 0) << lastError(prob);
-    };
-    NVRAcbusersolnotify note = [](NVRAprob prob, void *data, const char *name, int status) {
-        auto &g = *static_cast<Given *>(data);
-        g.notes.emplace_back(name, status);
-        // Stopped at once, the search still ends with the solution given.
-        if (status == NVRA_USERSOL_ACCEPTED) NVRAinterrupt(prob, 1);
-    };
-    ASSERT_EQ(NVRAaddcbbeforeobjective(prob, give, &g, 0), 0);
-    ASSERT_EQ(NVRAaddcbusersolnotify(prob, note, &g, 0), 0);
-    setInt(prob, nvra::kCtrlPresolve, 0);
-    ASSERT_EQ(optimize(), 0) << lastError(prob);
-    using Notes = std::vector<std::pair<std::string, int>>;
-    EXPECT_EQ(g.notes, (Notes{{"bad", NVRA_USERSOL_INFEASIBLE}, {"best", NVRA_USERSOL_ACCEPTED}}));
-    EXPECT_NEAR(result(prob).mipObjVal, optimum, 1e-6);
-
-    // A continuous solve takes none.
-    g.notes.clear();
-    ASSERT_EQ(NVRAlpoptimize(prob, ""), 0);
-    EXPECT_EQ(g.notes, (Notes{{"bad", NVRA_USERSOL_NOT_USED}, {"best", NVRA_USERSOL_NOT_USED}}));
-    // Outside a solve a solution is a start for the next one.
-    EXPECT_EQ(NVRAaddmipsol(prob, 1, g.best.data(), nullptr, nullptr), 0);
 }
 
 // Branching objects: built and checked as they grow, validated against the problem, refused
