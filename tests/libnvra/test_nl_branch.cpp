@@ -1,6 +1,6 @@
 // The successive linear programming branch and bound (nlp_solver = 1 with integer columns):
-// optima checked by enumeration, infeasible models, the node callbacks and their out-values,
-// node and solution limits and stop requests.
+// optima checked by enumeration, infeasible models, node and solution limits. The node
+// callbacks and their out-values are tested through the module (tests/nonlinear/test_nl_branch.py).
 #include "nl_test_util.h"
 
 #include <cmath>
@@ -110,75 +110,6 @@ TEST_F(Branch, NodeAndSolutionLimitsStopWithTheIncumbent) {
     EXPECT_EQ(o.stop, NVRA_STOP_NODELIMIT);
     EXPECT_EQ(o.nodes, 1);
     EXPECT_EQ(o.sol, NVRA_SOLSTATUS_NOTFOUND);
-}
-
-// Counts per callback kind, and the out-values each returns.
-struct Calls {
-    int prenode = 0, slpnode = 0, optnode = 0, intsol = 0;
-    int dropAt = -1;     // slpnode: out-value 1 at this call (0-based)
-    int infeasible = -1; // optnode: out-value 1 at this call
-    int stopAt = -1;     // intsol: a stop request at this call
-};
-
-int prenode(NSLPprob, void *d, int *out) {
-    ++static_cast<Calls *>(d)->prenode;
-    *out = 0;
-    return 0;
-}
-int slpnode(NSLPprob, void *d, int *out) {
-    auto *c = static_cast<Calls *>(d);
-    *out = c->slpnode++ == c->dropAt;
-    return 0;
-}
-int optnode(NSLPprob, void *d, int *out) {
-    auto *c = static_cast<Calls *>(d);
-    *out = c->optnode++ == c->infeasible;
-    return 0;
-}
-int intsol(NSLPprob, void *d) {
-    auto *c = static_cast<Calls *>(d);
-    return c->intsol++ == c->stopAt;
-}
-
-TEST_F(Branch, NodeCallbacksAndTheirOutValues) {
-    Calls c;
-    ASSERT_EQ(NSLPsetcbprenode(nl, prenode, &c), 0);
-    ASSERT_EQ(NSLPsetcbslpnode(nl, slpnode, &c), 0);
-    ASSERT_EQ(NSLPsetcboptnode(nl, optnode, &c), 0);
-    ASSERT_EQ(NSLPsetcbintsol(nl, intsol, &c), 0);
-    Outcome o = optimize();
-    EXPECT_NEAR(o.obj, enumerated(), 1e-7);
-    // Every node is announced before its solve and reported after it.
-    EXPECT_EQ(c.prenode, c.slpnode);
-    EXPECT_EQ(c.optnode, o.nodes);
-    EXPECT_GE(c.prenode, o.nodes);
-    EXPECT_GE(c.intsol, 1);
-
-    // optnode marking the root infeasible leaves nothing to search.
-    c = Calls{};
-    c.infeasible = 0;
-    o = optimize();
-    EXPECT_EQ(o.nodes, 1);
-    EXPECT_EQ(o.sol, NVRA_SOLSTATUS_INFEASIBLE);
-    EXPECT_EQ(c.intsol, 0);
-
-    // slpnode dropping the root: no node is solved.
-    c = Calls{};
-    c.dropAt = 0;
-    o = optimize();
-    EXPECT_EQ(o.nodes, 0);
-    EXPECT_EQ(c.optnode, 0);
-    EXPECT_EQ(o.sol, NVRA_SOLSTATUS_INFEASIBLE);
-
-    // intsol's stop request ends the search with the first incumbent kept.
-    c = Calls{};
-    c.stopAt = 0;
-    o = optimize();
-    EXPECT_EQ(o.solve, NVRA_SOLVESTATUS_STOPPED);
-    EXPECT_EQ(o.stop, NVRA_STOP_INTERRUPT);
-    EXPECT_EQ(o.sol, NVRA_SOLSTATUS_FEASIBLE);
-    EXPECT_EQ(c.intsol, 1);
-    EXPECT_TRUE(std::isfinite(o.obj));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 """Mixed-integer nonlinear models by the successive linear programming branch and bound
-(nlp_solver = 1): the optimum of a published model, and the nonlinear node callbacks."""
+(nlp_solver = 1): the optimum of a published model, and the nonlinear node callbacks (the limits
+are tested in the library's tests, tests/libnvra/test_nl_branch.cpp)."""
 import importlib.util
 import pathlib
 
@@ -106,12 +107,3 @@ def test_bonmin_route_announces_its_solution_once():
     p.setControl("nlp_solver", 0)
     p.optimize()
     assert calls == {"prenode": 0, "slpnode": 0, "optnode": 0, "intsol": 1}
-
-
-def test_node_limit_keeps_the_incumbent():
-    p, _ = synthesis(1)
-    p.setControl("maxmipsols", 1)
-    status = p.optimize()
-    assert status == (nivra.enums.SolveStatus.STOPPED, nivra.enums.SolStatus.FEASIBLE)
-    assert p.attributes.stopstatus == nivra.enums.StopStatus.NODELIMIT
-    assert p.attributes.objval >= SYNTHESIS_OPTIMUM - 1e-6
