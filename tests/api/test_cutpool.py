@@ -35,7 +35,10 @@ def test_cuts_join_the_solves_while_they_are_active():
     cuts, viol = [], []
     assert p.getcpcutlist(-1, -1, 0.0, 10, cuts, viol) == 2  # both cut the solution off
     assert viol == pytest.approx([0.5, 0.5])
+    assert p.getcpcutlist(1, 1, 0.0, 10, cuts, viol) == 1  # the cut of type 1 only
+    assert p.attributes.cuts == 0
     p.loadcuts(1, 1)  # the cuts of type 1
+    assert p.attributes.cuts == 1
     assert objective(p) == pytest.approx(2.0)
     active = []
     assert p.getcutlist(-1, -1, 10, active) == 1
@@ -54,6 +57,7 @@ def test_cuts_join_the_solves_while_they_are_active():
     assert data[5] == [1.0, 0.5]
     # Deactivated, the cuts stay in the pool; deleted, they are gone and their handles invalid.
     p.delcuts(0, -1, -1, -1e20)
+    assert p.attributes.cuts == 0
     assert objective(p) == pytest.approx(2.5) and p.getcutlist(-1, -1, 10, []) == 0
     p.delcpcuts(2, 1)
     assert p.getcpcutlist(-1, -1, -1e20, 10, [], []) == 1
@@ -63,6 +67,11 @@ def test_cuts_join_the_solves_while_they_are_active():
     assert objective(p) == pytest.approx(2.0) and p.getSolution(x) == pytest.approx(1.0)
     assert_no_leak(lambda: p.getcutlist(-1, -1, 10, []))
     assert_no_leak(lambda: p.getcpcuts(handles[:1], 10, *[[] for _ in range(6)]))
+    assert p.getcpcutlist(-1, -1, -1e20, 10, [], []) == 2  # with the one addcuts made
+    p.delcpcuts(0, -1, handles[:1])  # by handle
+    assert p.getcpcutlist(-1, -1, -1e20, 10, [], []) == 1
+    with pytest.raises(nivra.SolverError):
+        p.getcutslack(handles[0])
 
 
 def test_cut_arguments_are_checked_before_the_library():

@@ -1,6 +1,7 @@
 // Solutions given and derived: the presolved state and postsolve, MIP starts, loaded LP
 // solutions with the calculations and infeasibilities on them, crossover, strong branching (with
-// its solve callback), fixing and refining MIP solutions, delayed rows and the cut pool.
+// its solve callback), fixing and refining MIP solutions and delayed rows. The cut pool is
+// tested through the module (tests/api/test_cutpool.py).
 #include "test_analysis_util.h"
 
 #include <cmath>
@@ -335,66 +336,6 @@ TEST_F(AnalysisTest, DelayedRowsBindInSolvesOfQuadraticRows) {
     ASSERT_EQ(NVRAloaddelayedrows(prob, 1, &delayed), 0);
     ASSERT_EQ(optimize(), 0) << lastError(prob);
     EXPECT_NEAR(result(prob).objVal, -0.5 - std::sqrt(1.75), 1e-5);
-}
-
-TEST_F(AnalysisTest, ActiveCutsJoinSolvesAndLeaveWithDelcuts) {
-    buildMip(b);
-    ASSERT_EQ(NVRAlpoptimize(prob, ""), 0);
-    const double before = result(prob).objVal;
-    const int types[2] = {1, 2};
-    const char rowtype[2] = {'L', 'L'};
-    const double rhs[2] = {1.0, 3.0};
-    const int64_t start[3] = {0, 2, 4};
-    const int colind[4] = {0, 3, 1, 2};
-    const double coef[4] = {1.0, 1.0, 1.0, 1.0};
-    NVRAcut handles[2];
-    ASSERT_EQ(NVRAstorecuts64(prob, 2, types, rowtype, rhs, start, colind, coef, handles), 0)
-        << lastError(prob);
-    EXPECT_EQ(intAttr(NVRA_ATTR_CUTS), 0);
-    // Violation at the current (relaxed) solution: a + d <= 1 is violated there.
-    int n = -1;
-    NVRAcut listed[2];
-    double viol[2];
-    ASSERT_EQ(NVRAgetcpcutlist(prob, 1, 1, 1e-6, &n, 2, listed, viol), 0) << lastError(prob);
-    ASSERT_EQ(n, 1);
-    EXPECT_EQ(listed[0], handles[0]);
-    EXPECT_GT(viol[0], 0.0);
-    ASSERT_EQ(NVRAloadcuts(prob, 1, 1, -1, nullptr), 0);
-    EXPECT_EQ(intAttr(NVRA_ATTR_CUTS), 1);
-    int map[2];
-    ASSERT_EQ(NVRAgetcutmap(prob, 2, handles, map), 0);
-    EXPECT_EQ(map[0], 2);
-    EXPECT_EQ(map[1], -1);
-    ASSERT_EQ(NVRAlpoptimize(prob, ""), 0);
-    const std::vector<double> x = solution(prob);
-    EXPECT_LE(x[0] + x[3], 1.0 + 1e-9);
-    EXPECT_LT(result(prob).objVal, before - 1e-6);
-    double slack = -1;
-    ASSERT_EQ(NVRAgetcutslack(prob, handles[0], &slack), 0);
-    EXPECT_NEAR(slack, 1.0 - x[0] - x[3], 1e-9);
-    // Data round trip.
-    int64_t ncoefs = -1, outStart[3];
-    int outType[2], outCols[4];
-    char outRow[2];
-    double outCoef[4], outRhs[2];
-    ASSERT_EQ(NVRAgetcpcuts64(prob, handles, 2, 4, outType, outRow, outStart, outCols, outCoef,
-                              outRhs, &ncoefs),
-              0);
-    EXPECT_EQ(ncoefs, 4);
-    EXPECT_EQ(outType[1], 2);
-    EXPECT_EQ(outCols[2], 1);
-    EXPECT_EQ(outRhs[1], 3.0);
-    // Deactivated, the solve is the old one again; deleted, the handle is gone.
-    ASSERT_EQ(NVRAdelcuts(prob, 0, 0, -1, -1e20, -1, nullptr), 0);
-    EXPECT_EQ(intAttr(NVRA_ATTR_CUTS), 0);
-    ASSERT_EQ(NVRAlpoptimize(prob, ""), 0);
-    EXPECT_NEAR(result(prob).objVal, before, 1e-9);
-    ASSERT_EQ(NVRAdelcpcuts(prob, 0, -1, 1, handles), 0);
-    EXPECT_EQ(NVRAgetcutslack(prob, handles[0], &slack), NVRA_RC_INVALID);
-    ASSERT_EQ(NVRAgetcutlist(prob, 0, -1, &n, 0, nullptr), 0);
-    EXPECT_EQ(n, 0);
-    const char badType = 'R';
-    EXPECT_EQ(NVRAaddcuts64(prob, 1, types, &badType, rhs, start, colind, coef), NVRA_RC_INVALID);
 }
 
 } // namespace
