@@ -314,7 +314,9 @@ TEST_F(AnalysisTest, TunerNeverKeepsSettingsSlowerThanTheCurrentOnes) {
         const auto it =
             std::find_if(runs.begin(), runs.end(), [&](const auto &r) { return r.first == kept; });
         ASSERT_NE(it, runs.end()) << kept;
-        EXPECT_LT(it->second, runs[0].second);
+        // Faster as measured; the report's times are rounded to milliseconds, where the two
+        // may show equal.
+        EXPECT_LE(it->second, runs[0].second);
     }
     // A method file round trip, and a bad one named with its line.
     const std::string method = tempFile("method.txt");
