@@ -1,7 +1,8 @@
 // Solutions given and derived: the presolved state and postsolve, MIP starts, loaded LP
-// solutions with the calculations and infeasibilities on them, crossover, strong branching (with
-// its solve callback), fixing and refining MIP solutions and delayed rows. The cut pool is
-// tested through the module (tests/api/test_cutpool.py).
+// solutions with the calculations and infeasibilities on them, crossover, strong branching,
+// fixing and refining MIP solutions and delayed rows. The cut pool and strong branching with a
+// solve callback are tested through the module (tests/api/test_cutpool.py,
+// tests/callbacks/test_strongbranchcb.py).
 #include "test_analysis_util.h"
 
 #include <cmath>
@@ -216,49 +217,6 @@ TEST_F(AnalysisTest, StrongBranchingLeavesTheProblemAsItWas) {
     // The basis functions still describe the problem.
     std::vector<double> v(2, 1.0);
     EXPECT_EQ(NVRAftran(prob, v.data()), 0) << lastError(prob);
-
-    // With a solve callback: called once per change, seeing that change's LP in the attributes
-    // and unable to change the problem; a non-zero return leaves the later changes unsolved.
-    struct Seen {
-        std::vector<int> ibnd, lpStatus;
-        std::vector<double> lpObj;
-        int editRc = 0, stopAt = -1;
-    } seen;
-    NVRAcbsolve cb = [](NVRAprob prob, void *data, int ibnd) {
-        auto &s = *static_cast<Seen *>(data);
-        int64_t st = -1;
-        double obj = 0;
-        EXPECT_EQ(NVRAgetintattrib64(prob, NVRA_ATTR_LPSTATUS, &st), 0);
-        EXPECT_EQ(NVRAgetdblattrib(prob, NVRA_ATTR_LPOBJVAL, &obj), 0);
-        s.ibnd.push_back(ibnd);
-        s.lpStatus.push_back(static_cast<int>(st));
-        s.lpObj.push_back(obj);
-        const double up = 0.0;
-        s.editRc = NVRAchgbounds(prob, 1, &ibnd, "U", &up);
-        return ibnd == s.stopAt ? 1 : 0;
-    };
-    double cbObj[2];
-    int cbStatus[2];
-    ASSERT_EQ(NVRAstrongbranchcb(prob, 2, cols, types, vals, 1000, cbObj, cbStatus, cb, &seen), 0)
-        << lastError(prob);
-    EXPECT_EQ(seen.ibnd, (std::vector<int>{0, 1}));
-    EXPECT_EQ(seen.editRc, NVRA_RC_BUSY);
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(cbStatus[k], status[k]);
-        EXPECT_EQ(cbObj[k], obj[k]);
-        EXPECT_EQ(seen.lpStatus[k], status[k]);
-        EXPECT_EQ(seen.lpObj[k], obj[k]);
-    }
-    seen = Seen{};
-    seen.stopAt = 0;
-    ASSERT_EQ(NVRAstrongbranchcb(prob, 2, cols, types, vals, 1000, cbObj, cbStatus, cb, &seen), 0);
-    EXPECT_EQ(seen.ibnd, (std::vector<int>{0}));
-    EXPECT_EQ(cbStatus[0], status[0]);
-    EXPECT_EQ(cbStatus[1], NVRA_LP_UNSTARTED);
-    EXPECT_EQ(basisRows(), rows);
-    EXPECT_EQ(result(prob).objVal, relaxed);
-    EXPECT_EQ(intAttr(NVRA_ATTR_LPSTATUS), NVRA_LP_OPTIMAL);
-    EXPECT_EQ(prob->model.ub[0], 1.0); // the callback's edit was refused
 }
 
 TEST_F(AnalysisTest, FixingAndRefiningAMipSolution) {
