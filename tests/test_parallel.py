@@ -1,7 +1,9 @@
 """nivra.parallel: scenarios mapped over a Dask cluster come back in order, each with its value
 or its own exception."""
 
+import socket
 import sys
+import warnings
 
 import pytest
 
@@ -35,6 +37,21 @@ def test_map_keeps_order_and_reports_errors_per_scenario():
     assert len(failed) == 1 and isinstance(failed[0].error, ValueError)
     with pytest.raises(ValueError, match="scenario -1 is infeasible"):
         failed[0].result()
+
+
+def test_a_local_cluster_leaves_a_taken_port_8787_alone():
+    # The scheduler's HTTP server used to try 8787 and warn when another cluster held it.
+    with socket.socket() as held:
+        try:
+            held.bind(("", 8787))
+        except OSError:
+            pytest.skip("port 8787 is taken by another process")
+        held.listen()
+        with warnings.catch_warnings(record=True) as caught:
+            warnings.simplefilter("always")
+            outcomes = nivra.parallel.map(solve, [2, 7], n_workers=1)
+    assert [o.value for o in outcomes] == [2, 7]
+    assert not [w for w in caught if "8787" in str(w.message)]
 
 
 def test_map_refuses_a_non_callable_and_names_the_missing_package(monkeypatch):

@@ -76,8 +76,11 @@ def map(func: Callable[[Any], Any], scenarios: Iterable[Any], *, client: Any = N
     if client is not None:
         return _gather(client, func, scenarios)
     distributed = _distributed()
+    # No dashboard; the scheduler's own HTTP server (health, metrics) takes a free port rather
+    # than 8787, which another cluster may hold (the scheduler would warn and move).
     with distributed.LocalCluster(n_workers=n_workers, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster, \
+                                  dashboard_address=None,
+                                  scheduler_kwargs={"dashboard_address": ":0"}) as cluster, \
             distributed.Client(cluster) as local:
         return _gather(local, func, scenarios)
 
