@@ -286,3 +286,53 @@ def test_element_sums_and_scalings_are_what_the_operators_build():
                     assert outcome(op, ea, eb) == outcome(op, a, b), (a, b)
     finally:
         set_owner(py, id(p))
+
+
+def constraint_outcome(op, a, b):
+    """What the comparison op(a, b) gives (its element, for arrays of one): body text and parts
+    and bounds, or the error it raises."""
+    try:
+        c = op(a, b)
+        c = c[0] if isinstance(c, np.ndarray) else c
+        body = c.getBody()
+        parts = (body.extractLinear(), body.extractQuadratic()) if hasattr(body, "extractLinear") \
+            else ()
+    except nivra.ModelError as exc:
+        return ["ModelError", str(exc)]
+    return [type(body).__name__, str(body), *map(repr, parts), c.lb, c.ub]
+
+
+def test_comparisons_build_the_body_of_the_difference():
+    """A comparison of two operands builds the body that the comparison of their difference
+    with zero builds (short linear operands take a quicker sum than the general one), or raises
+    its error: for mixed forms, constants, other problems and deleted variables, with exact
+    reference counts."""
+    vs = new_vars(*[f"v{i:02d}" for i in range(12)])
+    x, y, z = vs[:3]
+    p, q = nivra.problem(), nivra.problem()
+    px, py = p.addVariables(2, name="")
+    qz = q.addVariable()
+    operands = [x, 2 * y, x - y + 1.5, 3 * y + x, nivra.Sum(vs[3:9]) + 5, nivra.Sum(vs[3:10]),
+                x * y + z, (x + 1) - x, px, 2 * py, px - py, qz, qz + 1]
+    tracked = vs + [px, py, qz]
+    before = refcounts(tracked)
+    live = _nivra._live_counts()
+    set_owner(py, DELETED_OWNER)
+    try:
+        for a, b in ((a, b) for a in operands for b in operands):
+            ea, eb = (np.array([o], dtype=_nivra.npexpr) for o in (a, b))
+            for op in (operator.le, operator.ge, operator.eq):
+                try:
+                    d = a - b
+                except nivra.ModelError as exc:
+                    expected = ["ModelError", str(exc)]
+                else:
+                    if isinstance(d, float):  # one variable on both sides
+                        continue
+                    expected = constraint_outcome(op, d, 0.0)
+                assert constraint_outcome(op, a, b) == expected, (a, b, op)
+                assert constraint_outcome(op, ea, eb) == expected, (a, b, op)
+    finally:
+        set_owner(py, id(p))
+    del a, b, d, ea, eb
+    assert refcounts(tracked) == before and _nivra._live_counts() == live

@@ -163,10 +163,28 @@ PyObject *newConstraint(PyObject *body, double rhs, int op, bool reversed, bool 
     return c.release();
 }
 
+// A variable, a linear term or an expression: the operands of expression_linear_sum.
+bool isLinearKind(int kind) {
+    return kind == kVar || kind == kLinterm || kind == kExpression;
+}
+
 // A variable, or a linear term with a non-zero coefficient, compared with a number: the body is
 // the term itself and the number the right-hand side, with no expression made for a - b.
 bool isCompactComparison(PyObject *a, int ka, int kb) {
     return kb == kConst && (ka == kVar || (ka == kLinterm && as_linterm(a)->coef != 0.0));
+}
+
+// a - b: for two short linear operands (the rows of element-wise comparisons of arrays) the
+// one-block sum, without the general sum's classification and views; otherwise, or when that
+// sum declines (deleted variables, other problems), the general sum, which raises where it
+// must. New reference or null.
+PyObject *linearDifference(PyObject *a, int ka, PyObject *b, int kb) {
+    if (isLinearKind(ka) && isLinearKind(kb)) {
+        PyObject *r = expression_linear_sum(a, ka, b, kb, -1.0);
+        if (r != Py_NotImplemented) return r;
+        Py_DECREF(r);
+    }
+    return nvr_sum(a, b, -1.0);
 }
 
 } // namespace
@@ -205,7 +223,8 @@ PyObject *make_constraint(PyObject *a, PyObject *b, int op) {
         check_expressions_compatible(left.get(), b, nullptr) != 0)
         return nullptr;
     Split s;
-    if (!(s.body = Ref::steal(nvr_sum(left.get(), b, -1.0))) || splitBody(&s) != 0) return nullptr;
+    if (!(s.body = Ref::steal(linearDifference(left.get(), ka, b, kb))) || splitBody(&s) != 0)
+        return nullptr;
     return newConstraint(s.body.get(), s.rhs, op, s.reversed, false);
 }
 

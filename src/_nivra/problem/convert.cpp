@@ -28,6 +28,21 @@ int raiseNonlinear() {
     return -1;
 }
 
+// Stable sort of n (column, value) pairs by column, for short rows.
+void insertionSort(int *cols, double *vals, uint64_t n) {
+    for (uint64_t i = 1; i < n; ++i) {
+        const int col = cols[i];
+        const double val = vals[i];
+        uint64_t j = i;
+        for (; j > 0 && cols[j - 1] > col; --j) {
+            cols[j] = cols[j - 1];
+            vals[j] = vals[j - 1];
+        }
+        cols[j] = col;
+        vals[j] = val;
+    }
+}
+
 // One conversion into out.
 class Converter {
     problem_s *p_;
@@ -86,12 +101,17 @@ class Converter {
     }
 
     // Sorts the entries written so far; linear entries that came in column order (a model's
-    // rows mostly do: variables made together take ascending columns) are left as they are.
+    // rows mostly do: variables made together take ascending columns) are left as they are. A
+    // row as short as an expression's inline map takes an insertion sort, stable as the
+    // general sort is (preparing the general sort cost more than sorting eight entries).
     void sortEntries() {
         const int *cols = out_->cols;
         for (uint64_t k = 1; k < out_->nnz; ++k)
             if (cols[k] < cols[k - 1]) {
-                nvy_Sort_Int_Dbl(out_->cols, out_->vals, out_->nnz);
+                if (out_->nnz <= kLinInline)
+                    insertionSort(out_->cols, out_->vals, out_->nnz);
+                else
+                    nvy_Sort_Int_Dbl(out_->cols, out_->vals, out_->nnz);
                 break;
             }
         if (out_->nq > 1) nvy_LexSort_IntInt_Dbl(out_->qcols1, out_->qcols2, out_->qvals, out_->nq);
