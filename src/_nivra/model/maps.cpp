@@ -240,6 +240,26 @@ int linmap_merge(linmap *dst, const linmap *src, double s) {
         if (!isInline(src) && !isInline(dst)) dst->merged = dst->len;
         return 0;
     }
+    if (isInline(dst)) {
+        // src's entries are distinct, so each is looked up among dst's own entries only, not
+        // among those added from src before it; the entries end as adding one by one leaves them.
+        size_t own = dst->len;
+        for (size_t i = 0; i < src->len; ++i) {
+            const double c = s * src->data[i].coef;
+            if (c == 0.0) continue;
+            PyObject *var = src->data[i].var;
+            size_t k = 0;
+            while (k < own && dst->data[k].var != var)
+                ++k;
+            if (k == own) {
+                push(dst, var, c);
+            } else if ((dst->data[k].coef += c) == 0.0) {
+                removeAt(dst, k);
+                --own;
+            }
+        }
+        return 0;
+    }
     for (size_t i = 0; i < src->len; ++i)
         if (linmap_add(dst, src->data[i].var, s * src->data[i].coef) != 0) return -1;
     return 0;
