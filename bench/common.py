@@ -209,3 +209,11 @@ def callgrind_instructions(args, out_file="/dev/null"):
     if not m:
         raise RuntimeError("no instruction count in callgrind's output:\n" + run.stderr)
     return int(m.group(1))
+
+
+def print_instructions_per_unit(script, cases, n, unit):
+    """For each case of a counting script (run as `script CASE N REPS`), the instructions of one
+    unit: a run of two repetitions less a run of one, over the n units of a repetition."""
+    for case in cases:
+        counts = [callgrind_instructions([script, case, str(n), str(reps)]) for reps in (2, 1)]
+        print(f"{case:10s} {(counts[0] - counts[1]) / n:8.0f} instructions per {unit}", flush=True)

@@ -13,7 +13,7 @@ array is freed after the next operation).
 import sys
 
 import numpy as np
-from common import callgrind_instructions
+from common import print_instructions_per_unit
 
 import nivra
 
@@ -46,19 +46,9 @@ CASES = {
 }
 
 
-def _instructions(case, n, reps):
-    return callgrind_instructions([__file__, case, str(n), str(reps)])
-
-
-def measure(cases, n=20000):
-    for case in cases:
-        per = (_instructions(case, n, 2) - _instructions(case, n, 1)) / n
-        print(f"{case:10s} {per:8.0f} instructions per element", flush=True)
-
-
 if __name__ == "__main__":
     if sys.argv[1] == "--measure":
-        measure(sys.argv[2:] or list(CASES))
+        print_instructions_per_unit(__file__, sys.argv[2:] or list(CASES), 20000, "element")
     else:
         setup = Setup(int(sys.argv[2]))
         r = None

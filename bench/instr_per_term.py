@@ -12,7 +12,7 @@ noisy; these counts are not.
 import sys
 
 import numpy as np
-from common import callgrind_instructions
+from common import print_instructions_per_unit
 
 import nivra
 
@@ -78,19 +78,9 @@ CASES = {"iadd": iadd, "qadd": qadd, "term": term, "sum": sum_, "sum_cx": sum_cx
          "elem_cx": elem_cx, "elem_axpy": elem_axpy, "pde": pde}
 
 
-def _instructions(case, n, reps):
-    return callgrind_instructions([__file__, case, str(n), str(reps)])
-
-
-def measure(cases, n=10000):
-    for case in cases:
-        per = (_instructions(case, n, 2) - _instructions(case, n, 1)) / n
-        print(f"{case:10s} {per:8.0f} instructions per term", flush=True)
-
-
 if __name__ == "__main__":
     if sys.argv[1] == "--measure":
-        measure(sys.argv[2:] or list(CASES))
+        print_instructions_per_unit(__file__, sys.argv[2:] or list(CASES), 10000, "term")
     else:
         setup = Setup(int(sys.argv[2]))
         for _ in range(int(sys.argv[3])):
